@@ -1,0 +1,58 @@
+// Path and URL string helpers.
+#include "core/sequence/text_utils.h"
+
+namespace pelldra {
+
+std::string AfterLast(const std::string& s, char ch)
+{
+    const size_t p = s.rfind(ch);
+    return p == std::string::npos ? s : s.substr(p + 1);
+}
+
+std::string UpToLast(const std::string& s, char ch)
+{
+    const size_t p = s.rfind(ch);
+    return p == std::string::npos ? s : s.substr(0, p + 1);
+}
+
+std::string ServerPart(const std::string& url)
+{
+    const size_t scheme = url.find("://");
+    if (scheme == std::string::npos)
+        return "";
+    const size_t slash = url.find('/', scheme + 3);
+    return slash == std::string::npos ? url : url.substr(0, slash);
+}
+
+std::string UrlExtension(const std::string& url)
+{
+    // Paths on Linux use '/', but a URL may still carry a back slash from a Windows list file.
+    std::string name = AfterLast(AfterLast(url, '\\'), '/');
+    const size_t dot = name.rfind('.');
+    if (dot == std::string::npos)
+        return "";
+    std::string ext = name.substr(dot + 1);
+    const size_t query = ext.find('?');
+    return query == std::string::npos ? ext : ext.substr(0, query);
+}
+
+std::string ChangeExtension(const std::string& path, const std::string& ext)
+{
+    const size_t slash = path.find_last_of("/\\");
+    const size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return path + "." + ext;
+    return path.substr(0, dot) + "." + ext;
+}
+
+int CountOccurrences(const std::string& s, const std::string& sub)
+{
+    if (sub.empty())
+        return 0;
+    int n = 0;
+    for (size_t p = s.find(sub); p != std::string::npos; p = s.find(sub, p + 1))
+        ++n;
+    return n;
+}
+
+} // namespace pelldra

@@ -1,0 +1,34 @@
+// Fresh data, config, runtime and home folders for one test, restored afterwards.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+
+namespace pelldra::test {
+
+class TempEnv
+{
+public:
+    TempEnv();
+    ~TempEnv();
+    TempEnv(const TempEnv&) = delete;
+    TempEnv& operator=(const TempEnv&) = delete;
+
+    const std::string& root() const { return root_; }
+    std::string dataFolder() const { return root_ + "/data/Pelldra"; } // what GetProgramFolder() gives
+    std::string configFolder() const { return root_ + "/config"; }
+    // A fresh sub-folder of the root, created.
+    std::string makeFolder(const std::string& name) const;
+
+private:
+    std::string root_;
+    std::map<std::string, std::optional<std::string>> saved_;
+};
+
+// Writes a file (creating parents); returns false on failure.
+bool WriteFile(const std::string& path, const std::string& contents);
+std::string ReadFile(const std::string& path);
+bool FileExists(const std::string& path);
+
+} // namespace pelldra::test
