@@ -13,14 +13,14 @@ namespace pelldra {
 class Event
 {
 public:
-    enum class Reset
+    enum class Mode
     {
         Auto,   // a successful wait consumes the signal: one waiter gets through per Set
         Manual, // stays signalled until Reset(): every waiter gets through
     };
     using Timeout = std::optional<std::chrono::milliseconds>; // std::nullopt waits without limit
 
-    explicit Event(Reset mode, bool initially_signalled = false);
+    explicit Event(Mode mode, bool initially_signalled = false);
     ~Event();
     // Waiters keep pointers to the events they wait on, so an event never moves.
     Event(const Event&) = delete;
