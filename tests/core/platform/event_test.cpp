@@ -1,0 +1,181 @@
+// Events: reset kinds, time-outs, waiting for any, wake-ups across threads.
+#include "core/platform/event.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+namespace pelldra {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// Polls until pred holds or a generous limit passes; keeps a broken event from hanging the test program.
+template <class Pred>
+bool Eventually(Pred pred, std::chrono::milliseconds limit = 5s)
+{
+    const auto end = Clock::now() + limit;
+    while (!pred()) {
+        if (Clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+TEST(Event, AutoResetLetsExactlyOneWaiterThroughPerSet)
+{
+    Event e(Event::Mode::Auto);
+    constexpr int kWaiters = 4;
+    std::atomic<int> through{0};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kWaiters; ++i)
+        threads.emplace_back([&] {
+            if (e.Wait(10s))
+                ++through;
+        });
+
+    for (int round = 1; round <= kWaiters; ++round) {
+        e.Set();
+        ASSERT_TRUE(Eventually([&] { return through.load() == round; }));
+        std::this_thread::sleep_for(30ms); // room for a second, wrong wake-up
+        EXPECT_EQ(through.load(), round);
+        EXPECT_FALSE(e.IsSet()) << "the waiter that went through must have consumed the signal";
+    }
+    for (auto& t : threads)
+        t.join();
+}
+
+TEST(Event, ManualResetLetsEveryWaiterThroughAndStaysSet)
+{
+    Event e(Event::Mode::Manual);
+    std::atomic<int> through{0};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i)
+        threads.emplace_back([&] {
+            if (e.Wait(10s))
+                ++through;
+        });
+    std::this_thread::sleep_for(20ms);
+    e.Set();
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ(through.load(), 4);
+    EXPECT_TRUE(e.Wait(0ms));
+    e.Reset();
+    EXPECT_FALSE(e.Wait(0ms));
+}
+
+TEST(Event, WaitOnOneEvent)
+{
+    struct Case
+    {
+        const char* name;
+        Event::Mode mode;
+        bool initially;
+        bool reset_first;
+        std::chrono::milliseconds timeout;
+        bool first, second; // results of two waits in a row
+    };
+    const Case cases[] = {
+        {"auto unsignalled polls false", Event::Mode::Auto, false, false, 0ms, false, false},
+        {"auto signalled is consumed", Event::Mode::Auto, true, false, 0ms, true, false},
+        {"manual signalled stays", Event::Mode::Manual, true, false, 0ms, true, true},
+        {"reset clears auto", Event::Mode::Auto, true, true, 0ms, false, false},
+        {"reset clears manual", Event::Mode::Manual, true, true, 0ms, false, false},
+        {"auto times out", Event::Mode::Auto, false, false, 40ms, false, false},
+        {"manual times out", Event::Mode::Manual, false, false, 40ms, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Event e(c.mode, c.initially);
+        if (c.reset_first)
+            e.Reset();
+        const auto start = Clock::now();
+        EXPECT_EQ(e.Wait(c.timeout), c.first);
+        EXPECT_EQ(e.Wait(c.timeout), c.second);
+        const auto elapsed = Clock::now() - start;
+        const int misses = (c.first ? 0 : 1) + (c.second ? 0 : 1);
+        EXPECT_GE(elapsed, misses * c.timeout) << "a time-out returned early";
+        EXPECT_LT(elapsed, misses * c.timeout + 1s);
+    }
+}
+
+TEST(Event, WaitAnyReturnsLowestSignalledIndexAndConsumesOnlyIt)
+{
+    struct Case
+    {
+        std::vector<int> signalled;
+        int expected;
+    };
+    const Case cases[] = {
+        {{}, -1}, {{1}, 1}, {{2}, 2}, {{0, 2}, 0}, {{1, 2}, 1}, {{0, 1, 2}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.signalled));
+        Event a(Event::Mode::Auto), b(Event::Mode::Auto), d(Event::Mode::Auto);
+        Event* all[] = {&a, &b, &d};
+        for (int i : c.signalled)
+            all[i]->Set();
+        EXPECT_EQ(Event::WaitAny(all, 10ms), c.expected);
+        for (int i : c.signalled)
+            EXPECT_EQ(all[i]->IsSet(), i != c.expected) << "event " << i;
+    }
+}
+
+TEST(Event, WaitAnyWakesForAnEventSetLaterByAnotherThread)
+{
+    for (int target = 0; target < 3; ++target) {
+        SCOPED_TRACE(target);
+        Event a(Event::Mode::Auto), b(Event::Mode::Manual), d(Event::Mode::Auto);
+        Event* all[] = {&a, &b, &d};
+        std::thread setter([&] {
+            std::this_thread::sleep_for(20ms);
+            all[target]->Set();
+        });
+        const auto start = Clock::now();
+        EXPECT_EQ(Event::WaitAny(all, 5s), target);
+        EXPECT_LT(Clock::now() - start, 2s);
+        setter.join();
+    }
+}
+
+TEST(Event, WaitAnyOnNothingReturnsAtOnce)
+{
+    EXPECT_EQ(Event::WaitAny(std::span<Event* const>{}, std::nullopt), -1);
+}
+
+// Two threads hand a token back and forth a thousand times; a lost wake-up stalls a round into its time-out.
+TEST(Event, PingPongLosesNoWakeUp)
+{
+    Event ping(Event::Mode::Auto), pong(Event::Mode::Auto), quit(Event::Mode::Manual);
+    constexpr int kRounds = 1000;
+    std::atomic<int> answered{0};
+    std::thread partner([&] {
+        for (;;) {
+            const int which = Event::WaitAny({&quit, &ping}, 5s);
+            if (which != 1)
+                return;
+            ++answered;
+            pong.Set();
+        }
+    });
+    int ok = 0;
+    for (int i = 0; i < kRounds; ++i) {
+        ping.Set();
+        if (!pong.Wait(5s))
+            break;
+        ++ok;
+    }
+    quit.Set();
+    partner.join();
+    EXPECT_EQ(ok, kRounds);
+    EXPECT_EQ(answered.load(), kRounds);
+}
+
+} // namespace
+} // namespace pelldra
