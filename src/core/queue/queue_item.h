@@ -1,0 +1,79 @@
+// One download order (series, URL list, link page or image page) and its text form in the queue file.
+#pragma once
+
+#include <atomic>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "core/engine/download_job.h"
+
+namespace pelldra {
+
+class LineSource;
+
+class CQueueItem
+{
+public:
+    enum : int
+    {
+        RENBAN = 0,
+        LIST = 1,
+        LINK = 2,
+        IMAGE = 3,
+    };
+
+    // Stored members, in the order of the record.
+    DownloadJob job;    // request options and the templates Targ, Refe, Dest
+    int Reserved = -1;  // never stored
+    std::string St1;    // lower field: start,
+    std::string Ed1;    // end ("" open),
+    std::string Or1;    // and the digits the URL had at the '*'
+    int Fx1 = 0;        // lower width; 0: no zero fill
+    std::string St2;    // upper field; St2 "" means there is none
+    std::string Ed2;
+    std::string Or2;
+    int Fx2 = 0;
+    std::string Sub;      // subfolder template, '*' takes the upper number
+    std::string Lst;      // URL list file
+    std::string Page;     // page URL of a LINK or IMAGE order
+    std::string KindName; // "RENBAN", "LIST", "LINK" or "IMAGE"
+    int Del = 0;          // delete the list file after the download
+    std::string Fol;      // save folder
+    int Kind = -1;        // RENBAN, LIST, LINK, IMAGE; the low two bits choose the written form
+    int Syn = 0;          // Referer follows the lower (1) and/or upper (2) number
+
+    // Run-time members, never stored.
+    std::vector<std::string> ListLines; // job lines of a list run
+    std::atomic<int> AbortRequested{0}; // set by the window's thread, polled by the engine's
+    std::string StatusText;             // the status line being shown
+    std::atomic<int> RunStatus{0};      // 200 when started, -1 once the engine has taken it up
+
+    CQueueItem() = default;
+    CQueueItem(const CQueueItem& other);
+    CQueueItem& operator=(const CQueueItem& other);
+
+    // Back to the values of an empty order; the run-time members are emptied too.
+    void Clear();
+
+    // Reads the next complete item from the lines: skips to "//Item Gegin//", clears this item and takes key and
+    // kind lines up to "//Item End//". False when no complete item follows (a cut-off item is not taken). A second
+    // begin marker before the end marker starts the item afresh, so an item cut off by a crash cannot bleed into
+    // the next one.
+    bool ReadItem(LineSource& lines);
+    bool ReadItem(std::FILE* file);
+    // Clears and reads the first item of the file; false when it cannot be opened or holds no complete item.
+    bool ReadFrom(const std::string& path);
+
+    // The item's text form, lines ending in CR LF. A line break inside a value is written as a blank (it cannot
+    // be stored, and would otherwise break the item's lines).
+    std::string ToText() const;
+    void WriteTo(std::string& out) const;
+    // Appends the item to an open file; 0, or 1 when it could not be written.
+    int WriteTo(std::FILE* file) const;
+
+    // True when every stored member (the whole job included) and Reserved are equal; run-time members are ignored.
+    bool SameStoredValues(const CQueueItem& other) const;
+};
+
+} // namespace pelldra

@@ -1,0 +1,82 @@
+// Expands a series order into single download jobs, lower number fastest, and decides when an open series ends.
+#pragma once
+
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/engine/download_job.h"
+#include "core/queue/queue_item.h"
+
+namespace pelldra {
+
+// A job handed out, with the counter values it was made from.
+struct IssuedJob
+{
+    DownloadJob job;
+    std::string lower;
+    std::string upper;
+};
+
+// Load, NextJob, HasNext and AdvanceUpper belong to the one thread that runs the series; ReportFailure and
+// ReportSuccess may come from any thread. The three result lists are guarded by one mutex.
+class CSeqJobSource
+{
+public:
+    enum class ResultList
+    {
+        Failures,
+        Successes,
+    };
+
+    CSeqJobSource() = default;
+    CSeqJobSource(const CSeqJobSource&) = delete;
+    CSeqJobSource& operator=(const CSeqJobSource&) = delete;
+
+    // Starts a new series from a RENBAN item.
+    void Load(const CQueueItem& queueItem);
+    // Fills job with the next job of the series; false when the series is over. Makes the subfolder before the
+    // first job of each upper number.
+    bool NextJob(DownloadJob& job);
+    // Results of finished jobs, matched to the issued job by Targ; an unknown URL changes nothing.
+    void ReportFailure(const DownloadJob& job);
+    void ReportSuccess(const DownloadJob& job);
+
+    // Whether another job follows; may step the upper number.
+    bool HasNext();
+    // Steps the upper number and restarts the lower; false when there is no upper field or it ran past its end.
+    bool AdvanceUpper();
+    // Keeps, per upper number, the record with the highest lower number.
+    void RecordResult(ResultList list, const IssuedJob& record);
+    std::optional<IssuedJob> FindByUpper(ResultList list, const std::string& upper) const;
+
+    size_t IssuedCount() const;
+    const std::string& lowerCur() const { return lowerCur_; }
+    const std::string& upperCur() const { return upperCur_; }
+
+private:
+    void Report(const DownloadJob& job, ResultList list);
+    std::vector<IssuedJob>& ListOf(ResultList list) { return list == ResultList::Failures ? failures_ : successes_; }
+    const std::vector<IssuedJob>& ListOf(ResultList list) const
+    {
+        return list == ResultList::Failures ? failures_ : successes_;
+    }
+
+    CQueueItem item_;
+    std::string lowerStart_;
+    std::string lowerEnd_;
+    std::string lowerCur_;
+    int lowerWidth_ = 0;
+    std::string upperStart_;
+    std::string upperEnd_;
+    std::string upperCur_;
+    int upperWidth_ = 0;
+
+    mutable std::mutex listsLock_; // guards the three lists below
+    std::vector<IssuedJob> issued_;
+    std::vector<IssuedJob> failures_;
+    std::vector<IssuedJob> successes_;
+};
+
+} // namespace pelldra
