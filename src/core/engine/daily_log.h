@@ -1,0 +1,54 @@
+// The log file of the day: every status line of a run, appended with CR LF.
+#pragma once
+
+#include <ctime>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "core/platform/unique_fd.h"
+
+namespace pelldra {
+
+// The first line of every opening; the log window shows it too.
+inline constexpr std::string_view kLogStartLine = "  Logの開始";
+
+class CDailyLog
+{
+public:
+    using Clock = std::function<std::time_t()>;
+
+    // folder: where the files go, empty for the data folder (GetProgramFolder). clock: the current time, empty for
+    // the system clock.
+    explicit CDailyLog(std::string folder = {}, Clock clock = {});
+    ~CDailyLog() = default;
+    CDailyLog(const CDailyLog&) = delete;
+    CDailyLog& operator=(const CDailyLog&) = delete;
+
+    // At a run's start: closes any open file, opens today's in append mode and writes kLogStartLine.
+    // False when the file cannot be opened; the run then goes on without a log file.
+    bool Open();
+    // Appends text and CR LF when a file is open. A run past midnight stays in the file of the day it started.
+    void Append(std::string_view text);
+    // At a run's end.
+    void Close();
+
+    bool IsOpen() const;
+    // The open file's path; empty when none is open.
+    std::string Path() const;
+
+    // "%y%m%d.log" of t in local time, e.g. "070101.log" for 1 January 2007.
+    static std::string FileNameFor(std::time_t t);
+
+private:
+    void WriteLocked(std::string_view text);
+
+    const std::string folder_;
+    const Clock clock_;
+    mutable std::mutex mutex_; // guards path_ and file_: the engine thread appends while the window opens and closes
+    std::string path_;
+    UniqueFd file_;
+};
+
+} // namespace pelldra

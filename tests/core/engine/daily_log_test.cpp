@@ -1,0 +1,178 @@
+// The daily log file: its name, its opening line, CR LF, the day it keeps, appends from several threads.
+#include "core/engine/daily_log.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <atomic>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "support/temp_env.h"
+
+namespace pelldra {
+namespace {
+
+using test::FileExists;
+using test::ReadFile;
+using test::TempEnv;
+
+std::time_t LocalTime(int year, int month, int day, int hour = 12, int minute = 0, int second = 0)
+{
+    std::tm t{};
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_sec = second;
+    t.tm_isdst = -1;
+    return std::mktime(&t);
+}
+
+const std::string kStart = "  Logの開始\r\n";
+
+TEST(DailyLog, FileNameIsTwoDigitYearMonthDayOfLocalDate)
+{
+    struct Case
+    {
+        int y, m, d, hour;
+        const char* name;
+    };
+    const Case cases[] = {
+        {2007, 1, 1, 0, "070101.log"},   {2007, 1, 1, 23, "070101.log"}, {1999, 12, 31, 12, "991231.log"},
+        {2000, 2, 29, 12, "000229.log"}, {2026, 10, 5, 12, "261005.log"}, {2110, 7, 9, 12, "100709.log"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(CDailyLog::FileNameFor(LocalTime(c.y, c.m, c.d, c.hour)), c.name);
+    }
+}
+
+TEST(DailyLog, OpenWritesTheStartLineAndEveryLineEndsInCrLf)
+{
+    TempEnv env;
+    const std::string folder = env.makeFolder("logs");
+    CDailyLog log(folder, [] { return LocalTime(2007, 1, 1); });
+    ASSERT_TRUE(log.Open());
+    EXPECT_EQ(log.Path(), folder + "/070101.log");
+    log.Append("http://example.com/a001.jpg");
+    log.Append("    成功");
+    log.Append("");
+    log.Close();
+    log.Append("after close");
+    EXPECT_EQ(ReadFile(folder + "/070101.log"), kStart + "http://example.com/a001.jpg\r\n    成功\r\n\r\n");
+    EXPECT_FALSE(log.IsOpen());
+    EXPECT_EQ(log.Path(), "");
+}
+
+TEST(DailyLog, ReopeningTheSameDayAppends)
+{
+    TempEnv env;
+    const std::string folder = env.makeFolder("logs");
+    ASSERT_TRUE(test::WriteFile(folder + "/070101.log", "earlier\r\n"));
+    CDailyLog log(folder, [] { return LocalTime(2007, 1, 1); });
+    ASSERT_TRUE(log.Open());
+    log.Append("one");
+    ASSERT_TRUE(log.Open()); // a second run the same day
+    log.Append("two");
+    log.Close();
+    EXPECT_EQ(ReadFile(folder + "/070101.log"), "earlier\r\n" + kStart + "one\r\n" + kStart + "two\r\n");
+}
+
+TEST(DailyLog, ARunPastMidnightKeepsTheFileOfItsFirstDay)
+{
+    TempEnv env;
+    const std::string folder = env.makeFolder("logs");
+    std::time_t now = LocalTime(2007, 1, 1, 23, 59, 59);
+    CDailyLog log(folder, [&] { return now; });
+    ASSERT_TRUE(log.Open());
+    now = LocalTime(2007, 1, 2, 0, 0, 1);
+    log.Append("after midnight");
+    EXPECT_EQ(ReadFile(folder + "/070101.log"), kStart + "after midnight\r\n");
+    EXPECT_FALSE(FileExists(folder + "/070102.log"));
+
+    ASSERT_TRUE(log.Open()); // the next run starts the new day's file
+    EXPECT_EQ(log.Path(), folder + "/070102.log");
+    EXPECT_EQ(ReadFile(folder + "/070102.log"), kStart);
+}
+
+TEST(DailyLog, DefaultsToTheDataFolder)
+{
+    TempEnv env;
+    CDailyLog log;
+    ASSERT_TRUE(log.Open());
+    const std::string expected = env.dataFolder() + "/" + CDailyLog::FileNameFor(std::time(nullptr));
+    // Around midnight the day may turn between the two readings of the clock.
+    if (log.Path() == expected)
+        EXPECT_EQ(ReadFile(expected), kStart);
+    else
+        EXPECT_EQ(log.Path().rfind(env.dataFolder() + "/", 0), 0u) << log.Path();
+}
+
+TEST(DailyLog, AFileThatCannotBeOpenedLeavesTheRunWithoutALog)
+{
+    TempEnv env;
+    const std::string missing = env.root() + "/no/such/folder";
+    CDailyLog log(missing, [] { return LocalTime(2007, 1, 1); });
+    EXPECT_FALSE(log.Open());
+    EXPECT_FALSE(log.IsOpen());
+    log.Append("goes nowhere");
+    EXPECT_FALSE(FileExists(missing + "/070101.log"));
+
+    // An open log whose next opening fails must not keep writing to the old file.
+    const std::string folder = env.makeFolder("logs");
+    int day = 1;
+    CDailyLog log2(folder, [&] { return LocalTime(2007, 1, day); });
+    ASSERT_TRUE(log2.Open());
+    ASSERT_EQ(::mkdir((folder + "/070102.log").c_str(), 0755), 0); // a folder where the file should be
+    day = 2;
+    EXPECT_FALSE(log2.Open());
+    log2.Append("lost");
+    EXPECT_EQ(ReadFile(folder + "/070101.log"), kStart);
+}
+
+TEST(DailyLog, LinesFromSeveralThreadsStayWhole)
+{
+    TempEnv env;
+    const std::string folder = env.makeFolder("logs");
+    CDailyLog log(folder, [] { return LocalTime(2007, 1, 1); });
+    ASSERT_TRUE(log.Open());
+    constexpr int kThreads = 4, kLines = 200;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&log, t] {
+            for (int i = 0; i < kLines; ++i)
+                log.Append("    thread " + std::to_string(t) + " line " + std::to_string(i));
+        });
+    std::thread reader([&log] {
+        for (int i = 0; i < 100; ++i)
+            (void)log.Path();
+    });
+    for (auto& th : threads)
+        th.join();
+    reader.join();
+    log.Close();
+
+    const std::string text = ReadFile(folder + "/070101.log");
+    ASSERT_EQ(text.rfind(kStart, 0), 0u);
+    std::vector<int> next(kThreads, 0);
+    std::istringstream in(text.substr(kStart.size()));
+    std::string line;
+    int count = 0;
+    while (std::getline(in, line)) {
+        ASSERT_FALSE(line.empty());
+        ASSERT_EQ(line.back(), '\r') << line;
+        int t = -1, i = -1;
+        ASSERT_EQ(std::sscanf(line.c_str(), "    thread %d line %d\r", &t, &i), 2) << line;
+        ASSERT_TRUE(t >= 0 && t < kThreads);
+        EXPECT_EQ(i, next[t]++) << "lines of one thread out of order";
+        ++count;
+    }
+    EXPECT_EQ(count, kThreads * kLines);
+}
+
+} // namespace
+} // namespace pelldra
