@@ -1,0 +1,176 @@
+// Media type table and the file-type check of an answer.
+#include "core/engine/content_type_table.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "core/sequence/text_utils.h"
+
+namespace pelldra {
+
+namespace {
+
+constexpr const char* kBuiltIn[] = {
+    "application/octet-stream\tbin dms lha lzh exe class so dll",
+    "audio/x-pn-realaudio\tram rm",
+    "audio/x-realaudio\tra",
+    "audio/x-wav\twav",
+    "image/bmp\tbmp",
+    "image/cgm\tcgm",
+    "image/gif\tgif",
+    "image/ief\tief",
+    "image/jpeg\tjpeg jpg jpe",
+    "image/png\tpng",
+    "image/svg+xml\tsvg",
+    "image/tiff\ttiff tif",
+    "image/vnd.djvu\tdjvu djv",
+    "image/vnd.wap.wbmp\twbmp",
+    "image/x-cmu-raster\tras",
+    "image/x-icon\tico",
+    "image/x-portable-anymap\tpnm",
+    "image/x-portable-bitmap\tpbm",
+    "image/x-portable-graymap\tpgm",
+    "image/x-portable-pixmap\tppm",
+    "image/x-rgb\trgb",
+    "image/x-xbitmap\txbm",
+    "image/x-xpixmap\txpm",
+    "image/x-xwindowdump\txwd",
+    "text/html\thtml htm",
+    "text/plain\tasc txt",
+    "text/richtext\trtx",
+    "text/rtf\trtf",
+    "video/mpeg\tmpeg mpg mpe",
+    "video/quicktime\tqt mov",
+    "video/vnd.mpegurl\tmxu",
+    "video/x-msvideo\tavi",
+    "video/x-sgi-movie\tmovie",
+};
+
+constexpr std::string_view kWhite = " \t\r\n\v\f";
+
+std::string Trim(std::string_view s)
+{
+    const size_t first = s.find_first_not_of(kWhite);
+    if (first == std::string_view::npos)
+        return "";
+    const size_t last = s.find_last_not_of(kWhite);
+    return std::string(s.substr(first, last - first + 1));
+}
+
+std::string Lower(std::string s)
+{
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+std::string_view TypeOf(const std::string& entry)
+{
+    return std::string_view(entry).substr(0, entry.find('\t'));
+}
+
+std::string_view ExtensionsOf(const std::string& entry)
+{
+    const size_t tab = entry.find('\t');
+    return tab == std::string::npos ? std::string_view() : std::string_view(entry).substr(tab + 1);
+}
+
+} // namespace
+
+CContentTypeTable::CContentTypeTable()
+{
+    for (const char* entry : kBuiltIn)
+        Add(entry);
+}
+
+bool CContentTypeTable::Add(const std::string& text)
+{
+    const std::string s = Lower(Trim(text));
+    if (s.empty() || s[0] < 'a' || s[0] > 'z')
+        return false;
+    const size_t tab = s.find('\t');
+    if (tab == std::string::npos || tab + 1 == s.size())
+        return false;
+    const std::string type = s.substr(0, tab);
+    const size_t extStart = s.find_first_not_of(kWhite, tab + 1);
+    if (extStart == std::string::npos)
+        return false;
+    std::string entry = type + "\t" + s.substr(extStart);
+
+    const auto pos = std::lower_bound(entries_.begin(), entries_.end(), type,
+                                      [](const std::string& e, const std::string& t) { return TypeOf(e) < t; });
+    if (pos != entries_.end() && TypeOf(*pos) == type)
+        *pos = std::move(entry);
+    else
+        entries_.insert(pos, std::move(entry));
+    return true;
+}
+
+int CContentTypeTable::Lookup(const std::string& contentType, std::string& ext) const
+{
+    std::string type = Lower(Trim(contentType));
+    // "text/html; charset=utf-8" must still be caught as HTML when an image was asked for.
+    if (const size_t semi = type.find(';'); semi != std::string::npos)
+        type = Trim(std::string_view(type).substr(0, semi));
+    const std::string wanted = Lower(ext);
+
+    for (const std::string& entry : entries_) {
+        const std::string_view t = TypeOf(entry);
+        if (t < type)
+            continue;
+        if (t > type)
+            return 1;
+        const std::string_view exts = ExtensionsOf(entry);
+        const std::string_view first = exts.substr(0, exts.find(' '));
+        if (wanted.empty()) {
+            ext = first;
+            return 0;
+        }
+        if (exts.empty())
+            return 1;
+        // A plain substring search, so a part of a listed extension counts as listed.
+        if (exts.find(wanted) != std::string_view::npos) {
+            ext = wanted;
+            return 0;
+        }
+        ext = first;
+        return -1;
+    }
+    return 1;
+}
+
+TypeCheck CheckType(const std::string& contentType, const std::string& targ, const std::string& dest, int32_t relo,
+                    const CContentTypeTable* table)
+{
+    TypeCheck out;
+    std::string urlExt = Lower(UrlExtension(targ));
+    const std::string savedExt = UrlExtension(dest);
+    std::string saveExt = Lower(savedExt);
+
+    if (table && table->Lookup(contentType, urlExt) == -1 && relo == 0) {
+        out.refuse = true;
+        return out;
+    }
+    if (urlExt == saveExt)
+        return out;
+    if (table) {
+        const int r = table->Lookup(contentType, saveExt);
+        if (r == 0) {
+            if (savedExt.empty())
+                out.savePath = ChangeExtension(dest, saveExt);
+            return out;
+        }
+        if (r == -1) {
+            if (relo != 0)
+                out.savePath = ChangeExtension(dest, saveExt);
+            else
+                out.refuse = true;
+            return out;
+        }
+    }
+    out.refuse = urlExt.empty() && relo == 0;
+    return out;
+}
+
+} // namespace pelldra
