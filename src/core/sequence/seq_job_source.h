@@ -57,6 +57,7 @@ public:
 
 private:
     void Report(const DownloadJob& job, ResultList list);
+    void RecordLocked(ResultList list, IssuedJob record); // listsLock_ held
     std::vector<IssuedJob>& ListOf(ResultList list) { return list == ResultList::Failures ? failures_ : successes_; }
     const std::vector<IssuedJob>& ListOf(ResultList list) const
     {

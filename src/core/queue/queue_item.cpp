@@ -1,0 +1,297 @@
+// The queue item's text form: a begin marker, a kind line, tab-separated key lines and an end marker.
+#include "core/queue/queue_item.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <memory>
+#include <string_view>
+
+#include "core/queue/text_lines.h"
+
+namespace pelldra {
+
+namespace {
+
+constexpr std::string_view kBegin = "//Item Gegin//";
+constexpr std::string_view kEnd = "//Item End//";
+constexpr std::string_view kKindTags = "[num] [lst] [lnk] [img]";
+constexpr std::string_view kKeys = "Lst Fol Ref Des St1 Ed1 Fx1 St2 Ed2 Fx2 Coo Age Use Pas Pro Cas Loc Rel Thr Sub Syn Or1 Or2 Del";
+const char* const kKindNames[] = {"RENBAN", "LIST", "LINK", "IMAGE"};
+
+struct FileCloser
+{
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// atoi without its undefined overflow: leading blanks, a sign, digits; anything else ends the number.
+int ToInt(std::string_view s)
+{
+    size_t i = 0;
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
+        ++i;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+        negative = s[i++] == '-';
+    long long v = 0;
+    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
+        v = v * 10 + (s[i] - '0');
+        if (v > static_cast<long long>(INT_MAX) + 1)
+            v = static_cast<long long>(INT_MAX) + 1;
+    }
+    if (negative)
+        v = -v;
+    if (v > INT_MAX)
+        v = INT_MAX;
+    return static_cast<int>(v);
+}
+
+void AddValue(std::string& out, const std::string& value)
+{
+    // A line break cannot be stored; a blank keeps the rest of the value and the item's lines intact.
+    for (const char c : value)
+        out += (c == '\n' || c == '\r') ? ' ' : c;
+}
+
+void AddKey(std::string& out, const char* key, const std::string& value)
+{
+    out += '\t';
+    out += key;
+    out += '\t';
+    AddValue(out, value);
+    out += "\r\n";
+}
+
+void AddKey(std::string& out, const char* key, int value)
+{
+    out += '\t';
+    out += key;
+    out += '\t';
+    out += std::to_string(value);
+    out += "\r\n";
+}
+
+} // namespace
+
+CQueueItem::CQueueItem(const CQueueItem& other)
+    : job(other.job), Reserved(other.Reserved), St1(other.St1), Ed1(other.Ed1), Or1(other.Or1), Fx1(other.Fx1),
+      St2(other.St2), Ed2(other.Ed2), Or2(other.Or2), Fx2(other.Fx2), Sub(other.Sub), Lst(other.Lst),
+      Page(other.Page), KindName(other.KindName), Del(other.Del), Fol(other.Fol), Kind(other.Kind), Syn(other.Syn),
+      ListLines(other.ListLines), AbortRequested(other.AbortRequested.load()), StatusText(other.StatusText),
+      RunStatus(other.RunStatus.load())
+{
+}
+
+CQueueItem& CQueueItem::operator=(const CQueueItem& other)
+{
+    if (this == &other)
+        return *this;
+    job = other.job;
+    Reserved = other.Reserved;
+    St1 = other.St1;
+    Ed1 = other.Ed1;
+    Or1 = other.Or1;
+    Fx1 = other.Fx1;
+    St2 = other.St2;
+    Ed2 = other.Ed2;
+    Or2 = other.Or2;
+    Fx2 = other.Fx2;
+    Sub = other.Sub;
+    Lst = other.Lst;
+    Page = other.Page;
+    KindName = other.KindName;
+    Del = other.Del;
+    Fol = other.Fol;
+    Kind = other.Kind;
+    Syn = other.Syn;
+    ListLines = other.ListLines;
+    AbortRequested.store(other.AbortRequested.load());
+    StatusText = other.StatusText;
+    RunStatus.store(other.RunStatus.load());
+    return *this;
+}
+
+void CQueueItem::Clear()
+{
+    job.Reset();
+    Reserved = -1;
+    St1.clear();
+    Ed1.clear();
+    Or1.clear();
+    Fx1 = 0;
+    St2.clear();
+    Ed2.clear();
+    Or2.clear();
+    Fx2 = 0;
+    Sub.clear();
+    Lst.clear();
+    Page.clear();
+    KindName.clear();
+    Del = 0;
+    Fol.clear();
+    Kind = -1;
+    Syn = 0;
+    std::vector<std::string>().swap(ListLines);
+    AbortRequested.store(0);
+    std::string().swap(StatusText);
+    RunStatus.store(0);
+}
+
+bool CQueueItem::ReadItem(LineSource& lines)
+{
+    std::string line;
+    for (;;) {
+        if (!lines.NextLine(line))
+            return false;
+        if (line == kBegin)
+            break;
+    }
+    Clear();
+    while (lines.NextLine(line)) {
+        if (line == kEnd)
+            return true;
+        if (line == kBegin) {
+            Clear();
+            continue;
+        }
+        if (!line.empty() && line[0] == '\t') {
+            if (line.size() < 4)
+                continue;
+            const size_t at = kKeys.find(std::string_view(line).substr(1, 3));
+            if (at == std::string_view::npos || at % 4 != 0)
+                continue;
+            const std::string value = line.size() > 5 ? line.substr(5) : std::string();
+            switch (at / 4) {
+            case 0: Lst = value; break;
+            case 1: Fol = value; break;
+            case 2: job.Refe = value; break;
+            case 3: job.Dest = value; break;
+            case 4: St1 = value; break;
+            case 5: Ed1 = value; break;
+            case 6: Fx1 = ToInt(value); break;
+            case 7: St2 = value; break;
+            case 8: Ed2 = value; break;
+            case 9: Fx2 = ToInt(value); break;
+            case 10: job.Cook = value; break;
+            case 11: job.Agen = value; break;
+            case 12: job.User = value; break;
+            case 13: job.Pass = value; break;
+            case 14: job.Prox = value; break;
+            case 15: job.Cash = ToInt(value); break;
+            case 16: job.ByPa = ToInt(value); break;
+            case 17: job.Relo = ToInt(value); break;
+            case 18: job.Seri = ToInt(value); break;
+            case 19: Sub = value; break;
+            case 20: Syn = ToInt(value); break;
+            case 21: Or1 = value; break;
+            case 22: Or2 = value; break;
+            case 23: Del = ToInt(value); break;
+            default: break;
+            }
+            continue;
+        }
+        // A kind line: one of the four tags, then (after the blank) the kind's main value.
+        if (line.size() < 5)
+            continue;
+        const size_t at = kKindTags.find(std::string_view(line).substr(0, 5));
+        if (at == std::string_view::npos || at % 6 != 0)
+            continue;
+        const int kind = static_cast<int>(at / 6);
+        std::string value = line.size() > 6 ? line.substr(6) : std::string();
+        if (kind == RENBAN)
+            job.Targ = std::move(value);
+        else if (kind == LIST)
+            Lst = std::move(value);
+        else
+            Page = std::move(value);
+        Kind = kind;
+        KindName = kKindNames[kind];
+    }
+    return false;
+}
+
+bool CQueueItem::ReadItem(std::FILE* file)
+{
+    FileLineSource lines(file);
+    return ReadItem(lines);
+}
+
+bool CQueueItem::ReadFrom(const std::string& path)
+{
+    FilePtr f(std::fopen(path.c_str(), "rbe"));
+    if (!f)
+        return false;
+    Clear();
+    return ReadItem(f.get());
+}
+
+void CQueueItem::WriteTo(std::string& out) const
+{
+    const int kind = Kind & 3;
+    out += kBegin;
+    out += "\r\n";
+    switch (kind) {
+    case RENBAN: out += "[num] "; AddValue(out, job.Targ); break;
+    case LIST: out += "[lst] "; AddValue(out, Lst); break;
+    case LINK: out += "[lnk] "; AddValue(out, Page); break;
+    default: out += "[img] "; AddValue(out, Page); break;
+    }
+    out += "\r\n";
+    if (kind == RENBAN) {
+        AddKey(out, "Ref", job.Refe);
+        AddKey(out, "Des", job.Dest);
+        AddKey(out, "St1", St1);
+        AddKey(out, "Ed1", Ed1);
+        AddKey(out, "Or1", Or1);
+        AddKey(out, "Fx1", Fx1);
+        AddKey(out, "St2", St2);
+        AddKey(out, "Ed2", Ed2);
+        AddKey(out, "Or2", Or2);
+        AddKey(out, "Fx2", Fx2);
+        AddKey(out, "Coo", job.Cook);
+        AddKey(out, "Sub", Sub);
+        AddKey(out, "Syn", Syn);
+    } else {
+        if (kind != LIST)
+            AddKey(out, "Lst", Lst);
+        AddKey(out, "Del", Del);
+    }
+    AddKey(out, "Fol", Fol);
+    AddKey(out, "Age", job.Agen);
+    AddKey(out, "Use", job.User);
+    AddKey(out, "Pas", job.Pass);
+    AddKey(out, "Pro", job.Prox);
+    AddKey(out, "Cas", job.Cash);
+    AddKey(out, "Loc", job.ByPa);
+    AddKey(out, "Rel", job.Relo);
+    AddKey(out, "Thr", job.Seri);
+    out += kEnd;
+    out += "\r\n";
+}
+
+std::string CQueueItem::ToText() const
+{
+    std::string out;
+    WriteTo(out);
+    return out;
+}
+
+int CQueueItem::WriteTo(std::FILE* file) const
+{
+    if (!file)
+        return 1;
+    const std::string text = ToText();
+    if (std::fwrite(text.data(), 1, text.size(), file) != text.size())
+        return 1;
+    return std::fflush(file) == 0 ? 0 : 1;
+}
+
+bool CQueueItem::SameStoredValues(const CQueueItem& o) const
+{
+    return job == o.job && Reserved == o.Reserved && St1 == o.St1 && Ed1 == o.Ed1 && Or1 == o.Or1 && Fx1 == o.Fx1 &&
+           St2 == o.St2 && Ed2 == o.Ed2 && Or2 == o.Or2 && Fx2 == o.Fx2 && Sub == o.Sub && Lst == o.Lst &&
+           Page == o.Page && KindName == o.KindName && Del == o.Del && Fol == o.Fol && Kind == o.Kind && Syn == o.Syn;
+}
+
+} // namespace pelldra
