@@ -20,7 +20,7 @@ inline constexpr const char* kLinkLockName = "append.lock";
 struct LinkLockTimes
 {
     std::chrono::milliseconds retry_interval{100}; // pause between two attempts
-    int attempts_per_stale_check = 4;              // attempts between two looks at the lock file's age
+    int retries_per_stale_check = 3;               // retries between two looks at the lock file's age
     std::chrono::milliseconds stale_age{2000};     // a lock file this old was left behind and is taken over
     std::chrono::milliseconds give_up_after{5000}; // the block is dropped when the lock cannot be had by then
 };
@@ -45,7 +45,9 @@ public:
 
 private:
     void Run();
-    void WriteOne(const DownloadJob& job);
+    // Writes one block; false when it had to be dropped.
+    bool WriteOne(const DownloadJob& job);
+    bool TakeLock(const std::string& lock_path, std::chrono::milliseconds budget) const;
 
     const LinkLockTimes times_;
     mutable std::mutex mutex_; // guards everything below up to thread_
