@@ -1,0 +1,168 @@
+// The credential store: sorted records, loading and saving the data file.
+#include "core/credentials/ninsho_center.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
+
+#include "core/credentials/credential_lookup.h"
+#include "core/credentials/ninsho_file.h"
+#include "core/platform/files.h"
+#include "core/platform/folders.h"
+#include "core/registry/tavin_reg_key.h"
+
+namespace pelldra {
+
+namespace {
+
+constexpr const char* kLocationValue = "Location";
+constexpr mode_t kPrivate = 0600;
+
+} // namespace
+
+CNinshoCenter::CNinshoCenter() : CNinshoCenter(Setup{}) {}
+
+CNinshoCenter::CNinshoCenter(Setup setup)
+    : registry_(std::move(setup.registry)), dataFolder_(std::move(setup.dataFolder)), clock_(std::move(setup.clock))
+{
+    if (!registry_)
+        registry_ = std::make_unique<CTavinRegKey>(kRegistryKey);
+    if (!clock_)
+        clock_ = [] { return static_cast<std::int64_t>(std::time(nullptr)); };
+    location_ = registry_->GetString(kLocationValue);
+    Load();
+}
+
+CNinshoCenter::CNinshoCenter(InMemory) : inMemory_(true) {}
+
+CNinshoCenter::~CNinshoCenter()
+{
+    if (IsModified())
+        Save();
+}
+
+void CNinshoCenter::Load()
+{
+    if (location_.empty())
+        return;
+    struct stat st{};
+    if (::stat(location_.c_str(), &st) != 0) {
+        // Missing is the ordinary first start; anything else is a file we must not overwrite blindly.
+        keepBeforeWrite_ = errno != ENOENT;
+        return;
+    }
+    std::string bytes;
+    if (!S_ISREG(st.st_mode) || !ReadWholeFile(location_, bytes)) {
+        keepBeforeWrite_ = true;
+        return;
+    }
+    NinshoFileContents contents = ParseNinshoFile(bytes);
+    usable_ = contents.headerOk;
+    keepBeforeWrite_ = !contents.headerOk;
+    records_ = std::move(contents.records);
+}
+
+bool CNinshoCenter::KeepUnreadableFile(const std::string& path) const
+{
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0)
+        return errno == ENOENT; // gone meanwhile: nothing to keep
+    std::string bytes;
+    if (!S_ISREG(st.st_mode) || !ReadWholeFile(path, bytes))
+        return false;
+    return ReplaceFileAtomically(path + ".bad", bytes, kPrivate) == 0;
+}
+
+int CNinshoCenter::Save()
+{
+    std::lock_guard lock(mutex_);
+    if (inMemory_)
+        return 1;
+    if (location_.empty()) {
+        const std::string folder = dataFolder_.empty() ? GetProgramFolder() : dataFolder_;
+        location_ = folder + "/" + kFileName;
+        registry_->SetString(kLocationValue, location_); // a key that did not open refuses; the file is written still
+    }
+    if (keepBeforeWrite_ && !KeepUnreadableFile(location_))
+        return 1;
+    keepBeforeWrite_ = false;
+    if (ReplaceFileAtomically(location_, FormatNinshoFile(records_, clock_()), kPrivate) != 0)
+        return 1;
+    modified_ = false;
+    return 0;
+}
+
+int CNinshoCenter::Add(const CAuthRecord& rec, int& index)
+{
+    if (rec.GetSiteUrl().empty())
+        return -1;
+    std::lock_guard lock(mutex_);
+    const auto it =
+        std::lower_bound(records_.begin(), records_.end(), rec.GetSiteUrl(),
+                         [](const CAuthRecord& r, const std::string& key) { return r.GetSiteUrl() < key; });
+    int result = 0;
+    auto placed = it;
+    if (it != records_.end() && TakesPlaceOf(rec, *it)) {
+        *it = rec;
+    } else {
+        placed = records_.insert(it, rec);
+        result = 1;
+    }
+    index = static_cast<int>(placed - records_.begin());
+    modified_ = true;
+    return result;
+}
+
+int CNinshoCenter::FindForUrl(CAuthRecord& query) const
+{
+    std::lock_guard lock(mutex_);
+    if (!usable_)
+        return -1;
+    return FindCredential(records_, query);
+}
+
+int CNinshoCenter::GetCount() const
+{
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(records_.size());
+}
+
+CAuthRecord CNinshoCenter::GetAt(int index) const
+{
+    std::lock_guard lock(mutex_);
+    if (index < 0 || static_cast<size_t>(index) >= records_.size())
+        return {};
+    return records_[static_cast<size_t>(index)];
+}
+
+int CNinshoCenter::RemoveAt(int index)
+{
+    std::lock_guard lock(mutex_);
+    if (index < 0 || static_cast<size_t>(index) >= records_.size())
+        return 1;
+    records_.erase(records_.begin() + index);
+    modified_ = true;
+    return 0;
+}
+
+bool CNinshoCenter::IsUsable() const
+{
+    std::lock_guard lock(mutex_);
+    return usable_;
+}
+
+bool CNinshoCenter::IsModified() const
+{
+    std::lock_guard lock(mutex_);
+    return modified_;
+}
+
+std::string CNinshoCenter::GetDataFilePath() const
+{
+    std::lock_guard lock(mutex_);
+    return location_;
+}
+
+} // namespace pelldra

@@ -1,0 +1,83 @@
+// CNinshoCenter: the credential store, its data file and the registry value that tells where the file lies.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "core/credentials/auth_record.h"
+
+namespace pelldra {
+
+class CTavinRegKey;
+
+// Records are kept sorted by SiteUrl in byte order, each key once. The store is shared between the download threads
+// (lookups, inserts after an accepted login) and the windows (listing, editing): every member takes the store's lock.
+// The data file is written back when the store is destroyed, if anything was added or removed.
+class CNinshoCenter
+{
+public:
+    static constexpr const char* kRegistryKey = "Software\\Tavin\\NinshoCenter";
+    static constexpr const char* kFileName = "NinshoCenter.dat";
+
+    struct Setup
+    {
+        // The key that holds "Location"; null: kRegistryKey of the user's registry store.
+        std::unique_ptr<CTavinRegKey> registry;
+        // Where a store without a "Location" writes its file; empty: the program's data folder.
+        std::string dataFolder;
+        // Seconds since 1970 for scrambling the passwords on save; null: the system clock.
+        std::function<std::int64_t()> clock;
+    };
+    // A store that reads no file and never writes one.
+    struct InMemory
+    {
+    };
+
+    CNinshoCenter();
+    explicit CNinshoCenter(Setup setup);
+    explicit CNinshoCenter(InMemory);
+    ~CNinshoCenter();
+    CNinshoCenter(const CNinshoCenter&) = delete;
+    CNinshoCenter& operator=(const CNinshoCenter&) = delete;
+
+    // Writes the data file (mode 0600, replaced atomically). 0 written, 1 not written. A file that could not be read
+    // at load (a bad header, say) is first kept as "<file>.bad"; when even that fails nothing is overwritten.
+    int Save();
+
+    // 1 inserted, 0 replaced an existing record (the same key, or a longer key for the same user and password),
+    // -1 refused (empty SiteUrl; nothing changes). On 0 and 1 index receives the record's position.
+    int Add(const CAuthRecord& rec, int& index);
+    // 0 found (query filled, SiteUrl = the matching key), -1 not found. See FindCredential.
+    int FindForUrl(CAuthRecord& query) const;
+    int GetCount() const;
+    // A copy of the record; a cleared record when index is out of range.
+    CAuthRecord GetAt(int index) const;
+    // 0 removed, 1 index out of range (nothing changes).
+    int RemoveAt(int index);
+    // False when the data file's first line was not a valid header: such a store finds nothing.
+    bool IsUsable() const;
+    bool IsModified() const;
+    // The data file's path; empty until "Location" is set or the first save.
+    std::string GetDataFilePath() const;
+
+private:
+    void Load();
+    bool KeepUnreadableFile(const std::string& path) const;
+
+    mutable std::mutex mutex_; // guards everything below
+    std::unique_ptr<CTavinRegKey> registry_;
+    std::string dataFolder_;
+    std::function<std::int64_t()> clock_;
+    bool inMemory_ = false;
+    bool usable_ = true;
+    bool modified_ = false;
+    bool keepBeforeWrite_ = false; // the file on disk could not be read: keep it before replacing it
+    std::string location_;
+    std::vector<CAuthRecord> records_;
+};
+
+} // namespace pelldra
