@@ -62,7 +62,8 @@ int Event::WaitAny(std::span<Event* const> events, Timeout timeout)
 {
     if (events.empty())
         return -1;
-    const auto deadline = timeout ? std::chrono::steady_clock::now() + *timeout : std::chrono::steady_clock::time_point{};
+    const auto deadline =
+        timeout ? std::chrono::steady_clock::now() + *timeout : std::chrono::steady_clock::time_point{};
     Waiter waiter;
 
     // Erasing an absent pointer is harmless, so this also serves a first pass that stopped half-way.
