@@ -1,0 +1,403 @@
+// The queue file: order, lifecycle flags, damaged files, threads, other processes and crashes.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <random>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/queue/text_lines.h"
+#include "core/queue/wait_queue.h"
+#include "support/temp_env.h"
+
+namespace pelldra {
+namespace {
+
+CQueueItem Order(const std::string& name, int kind = CQueueItem::RENBAN)
+{
+    CQueueItem it;
+    it.Kind = kind;
+    it.job.Targ = "http://h/" + name + "/a*.jpg";
+    it.Lst = "/lists/" + name + ".lst";
+    it.Page = "http://h/" + name + ".html";
+    it.Fol = "/dl/" + name;
+    it.St1 = "1";
+    it.Ed1 = "9";
+    return it;
+}
+
+// The name an order was made with, whatever its kind.
+std::string NameOf(const CQueueItem& it)
+{
+    return it.Fol.substr(4);
+}
+
+std::vector<std::string> NamesInFile(const std::string& path)
+{
+    const std::string text = test::ReadFile(path);
+    StringLineSource lines(text);
+    std::vector<std::string> names;
+    CQueueItem it;
+    while (it.ReadItem(lines))
+        names.push_back(NameOf(it));
+    return names;
+}
+
+mode_t ModeOf(const std::string& path)
+{
+    struct stat st{};
+    return ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 0777) : 0;
+}
+
+TEST(WaitQueue, FirstInFirstOutAndFlags)
+{
+    test::TempEnv env;
+    CWaitQueue q;
+    EXPECT_EQ(q.path(), env.dataFolder() + "/Waiting.wlt");
+    EXPECT_EQ(q.hasItems(), 0);
+    EXPECT_EQ(q.Append(Order("a")), 0);
+    EXPECT_EQ(q.Append(Order("b", CQueueItem::LIST)), 0);
+    EXPECT_EQ(q.hasItems(), 1);
+    EXPECT_EQ(ModeOf(q.path()), 0600u);
+    EXPECT_EQ(CWaitQueue().hasItems(), 1); // a new queue object sees the file
+
+    CQueueItem it;
+    it.Sub = "not from the file";
+    ASSERT_TRUE(q.TakeFirst(it));
+    EXPECT_EQ(NameOf(it), "a");
+    EXPECT_EQ(it.Sub, "");
+    EXPECT_EQ(q.emptied(), 0);
+    EXPECT_EQ(ModeOf(q.path()), 0600u);
+    ASSERT_TRUE(q.TakeFirst(it));
+    EXPECT_EQ(NameOf(it), "b");
+    EXPECT_EQ(it.Kind, CQueueItem::LIST);
+    EXPECT_EQ(q.emptied(), 1);
+    EXPECT_EQ(q.hasItems(), 0);
+    EXPECT_FALSE(test::FileExists(q.path()));
+
+    EXPECT_FALSE(q.TakeFirst(it));
+    EXPECT_EQ(q.Append(Order("c")), 0);
+    EXPECT_EQ(q.emptied(), 0);
+}
+
+TEST(WaitQueue, TakeFirstOnDamagedFiles)
+{
+    const std::string item = Order("x").ToText();
+    struct Case
+    {
+        const char* name;
+        std::string file;
+        bool taken;
+        bool fileLeft;
+        std::string left; // the file afterwards, when it is left
+    };
+    const Case cases[] = {
+        {"no item at all", "garbage\r\n\tFol\t/x\r\n", false, false, ""},
+        {"cut-off first item", "//Item Gegin//\r\n[num] u\r\n", false, false, ""},
+        {"only blank lines after the item", item + "\r\n\r\n", true, false, ""},
+        {"cut-off item after it", item + "//Item Gegin//\r\n[num] v\r\n", true, false, ""},
+        {"rest kept byte for byte", item + "between\n//Item Gegin//\n[num] v\n//Item End//\n", true, true,
+         "between\n//Item Gegin//\n[num] v\n//Item End//\n"},
+    };
+    for (const Case& c : cases) {
+        test::TempEnv env;
+        CWaitQueue q;
+        ASSERT_TRUE(test::WriteFile(q.path(), c.file));
+        CQueueItem it;
+        EXPECT_EQ(q.TakeFirst(it), c.taken) << c.name;
+        EXPECT_EQ(test::FileExists(q.path()), c.fileLeft) << c.name;
+        EXPECT_EQ(q.hasItems(), c.fileLeft ? 1 : 0) << c.name;
+        if (c.taken) {
+            EXPECT_EQ(q.emptied(), c.fileLeft ? 0 : 1) << c.name;
+        }
+        if (c.fileLeft) {
+            EXPECT_EQ(test::ReadFile(q.path()), c.left) << c.name;
+        }
+    }
+}
+
+TEST(WaitQueue, AppendAfterAFileCutInsideALine)
+{
+    test::TempEnv env;
+    CWaitQueue q;
+    ASSERT_TRUE(test::WriteFile(q.path(), Order("a").ToText() + "//Item Gegin//\r\n[num] http://cut/\r\n\tFol\t/dl/cu"));
+    ASSERT_EQ(q.Append(Order("b")), 0);
+    EXPECT_EQ(NamesInFile(q.path()), (std::vector<std::string>{"a", "b"}));
+    CQueueItem it;
+    ASSERT_TRUE(q.TakeFirst(it));
+    ASSERT_TRUE(q.TakeFirst(it));
+    EXPECT_EQ(it.job.Targ, "http://h/b/a*.jpg"); // nothing of the cut item bled into it
+    EXPECT_EQ(q.emptied(), 1);
+}
+
+TEST(WaitQueue, EditListLoadSaveAndIndexes)
+{
+    test::TempEnv env;
+    CWaitQueue q;
+    EXPECT_EQ(q.LoadAll(), 0);
+    for (const char* n : {"a", "b", "c"})
+        ASSERT_EQ(q.Append(Order(n)), 0);
+    ASSERT_EQ(q.LoadAll(), 3);
+
+    struct Case
+    {
+        int index;
+        int removeResult;
+    };
+    for (const Case& c : {Case{-1, 1}, Case{3, 1}, Case{1, 0}})
+        EXPECT_EQ(q.RemoveAt(c.index), c.removeResult) << c.index;
+    EXPECT_EQ(q.InsertAt(-1, Order("bad")), 1);
+    EXPECT_EQ(q.InsertAt(0, Order("first")), 0);
+    EXPECT_EQ(q.InsertAt(99, Order("last")), 0);
+    EXPECT_EQ(q.GetFolderAt(0), "/dl/first");
+    EXPECT_EQ(q.GetFolderAt(3), "/dl/last");
+    EXPECT_EQ(q.GetFolderAt(4), "");
+    EXPECT_EQ(q.GetFolderAt(-1), "");
+    EXPECT_EQ(NameOf(q.ItemAt(1)), "a");
+    EXPECT_EQ(q.ItemAt(7).Kind, -1);
+
+    ASSERT_EQ(q.SaveAll(), 0);
+    EXPECT_EQ(ModeOf(q.path()), 0600u);
+    EXPECT_EQ(NamesInFile(q.path()), (std::vector<std::string>{"first", "a", "c", "last"}));
+
+    while (q.Count() > 0)
+        ASSERT_EQ(q.RemoveAt(0), 0);
+    ASSERT_EQ(q.SaveAll(), 0);
+    EXPECT_FALSE(test::FileExists(q.path()));
+    EXPECT_EQ(q.hasItems(), 0);
+    EXPECT_EQ(q.SaveAll(), 0); // nothing to delete is no failure
+}
+
+TEST(WaitQueue, BlockedNamesLeaveTheQueueAlone)
+{
+    test::TempEnv env;
+    CWaitQueue q;
+    ASSERT_EQ(q.Append(Order("a")), 0);
+    ASSERT_EQ(q.Append(Order("b")), 0);
+    const std::string before = test::ReadFile(q.path());
+    // The temporary file's name is taken by a folder: the rest cannot be written, so nothing is taken.
+    ASSERT_TRUE(test::WriteFile(env.dataFolder() + "/temp.tmp/keep", "x"));
+    CQueueItem it;
+    EXPECT_FALSE(q.TakeFirst(it));
+    EXPECT_EQ(it.Kind, -1);
+    EXPECT_EQ(test::ReadFile(q.path()), before);
+    EXPECT_EQ(q.hasItems(), 1);
+
+    test::TempEnv other;
+    CWaitQueue blocked;
+    ASSERT_TRUE(test::WriteFile(blocked.path() + "/keep", "x")); // the queue file's name is a folder
+    EXPECT_EQ(blocked.Append(Order("a")), 1);
+    CWaitQueue missing(other.root() + "/missing");
+    EXPECT_EQ(missing.Append(Order("a")), 1);
+    EXPECT_FALSE(missing.TakeFirst(it));
+    ASSERT_EQ(missing.InsertAt(0, Order("a")), 0);
+    EXPECT_EQ(missing.SaveAll(), 1);
+}
+
+TEST(WaitQueue, ReadOnlyFolderLeavesTheFileAlone)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "permissions do not bind root";
+    test::TempEnv env;
+    const std::string folder = env.makeFolder("ro");
+    CWaitQueue q(folder);
+    ASSERT_EQ(q.Append(Order("a")), 0);
+    ASSERT_EQ(q.Append(Order("b")), 0);
+    const std::string before = test::ReadFile(q.path());
+    ASSERT_EQ(::chmod(folder.c_str(), 0500), 0);
+    ASSERT_EQ(::chmod(q.path().c_str(), 0400), 0);
+    EXPECT_EQ(q.Append(Order("c")), 1);
+    CQueueItem it;
+    EXPECT_FALSE(q.TakeFirst(it)); // the rest cannot replace the file: the item stays queued
+    ASSERT_EQ(q.LoadAll(), 2);
+    ASSERT_EQ(q.RemoveAt(0), 0);
+    EXPECT_EQ(q.SaveAll(), 1);
+    ASSERT_EQ(q.RemoveAt(0), 0);
+    EXPECT_EQ(q.SaveAll(), 1);
+    EXPECT_EQ(test::ReadFile(q.path()), before);
+    ::chmod(folder.c_str(), 0700);
+}
+
+TEST(WaitQueue, LargeAndDamagedFiles)
+{
+    test::TempEnv env;
+    CWaitQueue q;
+    std::string text;
+    for (int i = 0; i < 100000; ++i)
+        text += Order(std::to_string(i)).ToText();
+    // A cut-off item is passed over; the next begin marker starts a fresh item.
+    text += "//Item Gegin//\r\n[num] http://cut/\r\n\tFol\t/dl/cut\r\n";
+    text += Order("long" + std::string(10000, 'x')).ToText();
+    text += "//Item Gegin//\r\n[lst] /tail\r\n"; // cut off at the very end
+    ASSERT_TRUE(test::WriteFile(q.path(), text));
+    ASSERT_EQ(q.LoadAll(), 100001);
+    EXPECT_EQ(q.GetFolderAt(99999), "/dl/99999");
+    EXPECT_EQ(q.GetFolderAt(100000).size(), 10008u);
+    CQueueItem it;
+    ASSERT_TRUE(q.TakeFirst(it));
+    EXPECT_EQ(NameOf(it), "0");
+    ASSERT_EQ(q.LoadAll(), 100000);
+    EXPECT_EQ(q.GetFolderAt(0), "/dl/1");
+}
+
+TEST(WaitQueueThreads, TwoWritersAndATaker)
+{
+    test::TempEnv env;
+    CWaitQueue q;
+    constexpr int kPerWriter = 120;
+    auto writer = [&](const std::string& who) {
+        for (int i = 0; i < kPerWriter; ++i)
+            ASSERT_EQ(q.Append(Order(who + "-" + std::to_string(i))), 0);
+    };
+    std::vector<std::string> taken;
+    std::thread taker([&] {
+        CQueueItem it;
+        const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (taken.size() < 2 * kPerWriter && std::chrono::steady_clock::now() < give_up) {
+            if (q.TakeFirst(it))
+                taken.push_back(NameOf(it));
+            else
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    });
+    std::thread w1(writer, "a");
+    std::thread w2(writer, "b");
+    w1.join();
+    w2.join();
+    taker.join();
+    ASSERT_EQ(taken.size(), 2u * kPerWriter);
+    int next[2] = {0, 0};
+    for (const std::string& name : taken) {
+        const int w = name[0] == 'a' ? 0 : 1;
+        EXPECT_EQ(name.substr(2), std::to_string(next[w])) << "order of writer " << name[0];
+        ++next[w];
+    }
+    EXPECT_FALSE(test::FileExists(q.path()));
+}
+
+// Runs fn in a child process; returns its pid.
+template <typename Fn>
+pid_t Spawn(Fn fn)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        fn();
+        ::_exit(0);
+    }
+    return pid;
+}
+
+TEST(WaitQueueProcesses, TwoProcessesTakeEachItemOnce)
+{
+    test::TempEnv env;
+    const std::string folder = env.makeFolder("q");
+    {
+        CWaitQueue q(folder);
+        for (int i = 0; i < 150; ++i)
+            ASSERT_EQ(q.Append(Order(std::to_string(i))), 0);
+    }
+    pid_t pids[2];
+    for (int c = 0; c < 2; ++c) {
+        const std::string out = folder + "/taken" + std::to_string(c);
+        pids[c] = Spawn([&] {
+            CWaitQueue q(folder);
+            CQueueItem it;
+            std::string names;
+            while (q.TakeFirst(it))
+                names += NameOf(it) + "\n";
+            test::WriteFile(out, names);
+        });
+        ASSERT_GT(pids[c], 0);
+    }
+    for (const pid_t pid : pids) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status));
+    }
+    std::multiset<int> all;
+    for (int c = 0; c < 2; ++c) {
+        const std::string text = test::ReadFile(folder + "/taken" + std::to_string(c));
+        StringLineSource lines(text);
+        std::string line;
+        int last = -1;
+        while (lines.NextLine(line)) {
+            const int n = std::stoi(line);
+            EXPECT_GT(n, last); // each process sees the queue's order
+            last = n;
+            all.insert(n);
+        }
+    }
+    ASSERT_EQ(all.size(), 150u);
+    EXPECT_EQ(std::set<int>(all.begin(), all.end()).size(), 150u);
+}
+
+// Kills a child at random moments of one queue operation and checks that the file is either the old queue or
+// the queue without its first item, never anything in between.
+void KillDuringOperation(void (*operation)(const std::string& folder))
+{
+    test::TempEnv env;
+    const std::string folder = env.makeFolder("q");
+    const std::string path = folder + "/Waiting.wlt";
+    std::string original;
+    std::vector<std::string> all;
+    for (int i = 0; i < 3000; ++i) {
+        original += Order(std::to_string(i)).ToText();
+        all.push_back(std::to_string(i));
+    }
+    const std::vector<std::string> shortened(all.begin() + 1, all.end());
+
+    // How long one undisturbed run takes, fork included.
+    ASSERT_TRUE(test::WriteFile(path, original));
+    const auto t0 = std::chrono::steady_clock::now();
+    const pid_t probe = Spawn([&] { operation(folder); });
+    int status = 0;
+    ASSERT_EQ(::waitpid(probe, &status, 0), probe);
+    const auto full = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0);
+    ASSERT_EQ(NamesInFile(path), shortened);
+
+    std::mt19937 rng(20261207);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(40);
+    int runs = 0;
+    for (; runs < 80 && std::chrono::steady_clock::now() < deadline; ++runs) {
+        ASSERT_TRUE(test::WriteFile(path, original));
+        const auto delay = std::chrono::microseconds(rng() % (full.count() * 5 / 4 + 1));
+        const pid_t pid = Spawn([&] { operation(folder); });
+        ASSERT_GT(pid, 0);
+        std::this_thread::sleep_for(delay);
+        ::kill(pid, SIGKILL);
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        const std::vector<std::string> names = NamesInFile(path);
+        ASSERT_TRUE(names == all || names == shortened)
+            << "after a kill at " << delay.count() << " us the queue holds " << names.size() << " items";
+    }
+    EXPECT_GE(runs, 20);
+}
+
+TEST(WaitQueueCrash, KilledTakeFirst)
+{
+    KillDuringOperation([](const std::string& folder) {
+        CWaitQueue q(folder);
+        CQueueItem it;
+        q.TakeFirst(it);
+    });
+}
+
+TEST(WaitQueueCrash, KilledSaveAll)
+{
+    KillDuringOperation([](const std::string& folder) {
+        CWaitQueue q(folder);
+        q.LoadAll();
+        q.RemoveAt(0);
+        q.SaveAll();
+    });
+}
+
+} // namespace
+} // namespace pelldra
