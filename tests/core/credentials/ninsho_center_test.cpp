@@ -288,45 +288,53 @@ TEST(NinshoCenterThreads, LookupsInsertsAndRemovalsAtOnce)
     CNinshoCenter store{CNinshoCenter::InMemory{}};
     constexpr int kWriters = 3;
     constexpr int kPerWriter = 300;
-    std::atomic<bool> stop{false};
-    std::atomic<int> found{0};
+    std::atomic<int> inserted{0};
+    std::atomic<int> removed{0};
+    std::atomic<int> writing{kWriters};
     std::vector<std::thread> threads;
     for (int w = 0; w < kWriters; ++w) {
-        threads.emplace_back([&store, w] {
+        threads.emplace_back([&, w] {
             for (int i = 0; i < kPerWriter; ++i) {
                 int index = -1;
-                store.Add(Record("http://h/" + std::to_string(w) + "/" + std::to_string(i) + "/", "u", "p"), index);
-                // Short-lived records come and go beside the lasting ones.
-                store.Add(Record("http://t/" + std::to_string(w) + "/", "u", "p"), index);
-                store.RemoveAt(index);
+                if (store.Add(Record("http://h/" + std::to_string(w) + "/" + std::to_string(i) + "/", "u", "p"),
+                              index) == 1)
+                    inserted.fetch_add(1);
             }
+            writing.fetch_sub(1);
         });
     }
+    threads.emplace_back([&] {
+        while (writing.load() > 0) {
+            if (store.GetCount() > 50 && store.RemoveAt(0) == 0)
+                removed.fetch_add(1);
+        }
+    });
     for (int r = 0; r < 2; ++r) {
         threads.emplace_back([&] {
-            while (!stop.load()) {
+            while (writing.load() > 0) {
                 CAuthRecord q;
                 q.SetPageUrl("http://h/1/5/x.jpg");
-                if (store.FindForUrl(q) == 0)
-                    found.fetch_add(1);
-                const int n = store.GetCount();
-                store.GetAt(n - 1);
+                if (store.FindForUrl(q) == 0) {
+                    EXPECT_TRUE(q.GetSiteUrl() == "http://h/" || q.GetSiteUrl() == "http://h/1/" ||
+                                q.GetSiteUrl() == "http://h/1/5/")
+                        << q.GetSiteUrl();
+                }
+                store.GetAt(store.GetCount() - 1);
             }
         });
     }
-    for (int w = 0; w < kWriters; ++w)
-        threads[static_cast<size_t>(w)].join();
-    stop = true;
-    for (size_t t = kWriters; t < threads.size(); ++t)
-        threads[t].join();
+    for (std::thread& t : threads)
+        t.join();
 
-    ASSERT_EQ(store.GetCount(), kWriters * kPerWriter);
+    EXPECT_EQ(inserted.load(), kWriters * kPerWriter);
+    ASSERT_EQ(store.GetCount(), inserted.load() - removed.load());
     for (int i = 1; i < store.GetCount(); ++i)
         EXPECT_LT(store.GetAt(i - 1).GetSiteUrl(), store.GetAt(i).GetSiteUrl());
+    // The greatest key never becomes the first record while more than 50 remain, so no removal took it.
     CAuthRecord q;
-    q.SetPageUrl("http://h/1/5/x.jpg");
+    q.SetPageUrl("http://h/2/99/x.jpg");
     ASSERT_EQ(store.FindForUrl(q), 0);
-    EXPECT_EQ(q.GetSiteUrl(), "http://h/1/5/");
+    EXPECT_EQ(q.GetSiteUrl(), "http://h/2/99/");
 }
 
 TEST(NinshoCenterThreads, SavesWhileOthersInsert)
