@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/platform/unique_fd.h"
 #include "support/temp_env.h"
 
 namespace pelldra {
@@ -191,34 +192,52 @@ TEST(LinkFileWriter, WaitsForAFreshLockHeldByAnotherWriter)
     EXPECT_EQ(w.Dropped(), 0u);
 }
 
-TEST(LinkFileWriter, TheLockFileNamesTheProgramAndTheTime)
+TEST(LinkFileWriter, HoldsALockFileNamingTheProgramAndTheTimeWhileItWrites)
 {
     TempEnv env;
     const std::string dir = env.makeFolder("save");
     const std::string lock = dir + "/append.lock";
-    // Hold the link file's name with a folder so the writer cannot finish and keeps its lock long enough to read.
-    ASSERT_EQ(::mkdir((dir + "/pdr.hlk").c_str(), 0755), 0);
+    // A pipe in place of the link file stops the writer inside its lock until this test reads the block.
+    ASSERT_EQ(::mkfifo((dir + "/pdr.hlk").c_str(), 0600), 0);
+    CLinkFileWriter w;
+    w.Queue(Job(dir + "/a.jpg"));
+
     std::string seen;
-    {
-        CLinkFileWriter w;
-        // Blocks for a folder are written while the lock exists; catch it by racing a reader against many blocks.
-        for (int i = 0; i < 200; ++i)
-            w.Queue(Job(dir + "/a.jpg"));
-        const auto end = Clock::now() + 5s;
-        while (seen.empty() && Clock::now() < end)
-            seen = ReadFile(lock);
-        WaitIdleOrAbort(w);
-        EXPECT_EQ(w.Dropped(), 200u) << "a link file that cannot be opened drops its block";
+    const auto end = Clock::now() + 10s;
+    while (seen.empty() && Clock::now() < end) {
+        seen = ReadFile(lock); // empty until the file exists and holds its content
+        std::this_thread::sleep_for(1ms);
     }
-    ASSERT_FALSE(seen.empty()) << "never saw the lock file";
     const long long now = std::time(nullptr);
+    UniqueFd pipe(::open((dir + "/pdr.hlk").c_str(), O_RDONLY | O_CLOEXEC));
+    ASSERT_TRUE(pipe.valid());
+    std::string block;
+    char buf[4096];
+    for (ssize_t n; (n = ::read(pipe.get(), buf, sizeof buf)) > 0;)
+        block.append(buf, static_cast<size_t>(n));
+    WaitIdleOrAbort(w);
+
     long long stamp = 0;
-    char tail = 0;
-    ASSERT_EQ(std::sscanf(seen.c_str(), "Pelldra[%lld%c", &stamp, &tail), 2) << seen;
-    EXPECT_EQ(tail, ']');
+    ASSERT_EQ(std::sscanf(seen.c_str(), "Pelldra[%lld]", &stamp), 1) << seen;
     EXPECT_EQ(seen, "Pelldra[" + std::to_string(stamp) + "]");
     EXPECT_LE(std::llabs(now - stamp), 10);
+    EXPECT_EQ(block, ExpectedBlock(dir + "/a.jpg"));
     EXPECT_FALSE(FileExists(lock));
+}
+
+TEST(LinkFileWriter, ALinkFileThatCannotBeOpenedDropsOnlyItsBlock)
+{
+    TempEnv env;
+    const std::string bad = env.makeFolder("bad");
+    const std::string good = env.makeFolder("good");
+    ASSERT_EQ(::mkdir((bad + "/pdr.hlk").c_str(), 0755), 0);
+    CLinkFileWriter w;
+    w.Queue(Job(bad + "/a.jpg"));
+    w.Queue(Job(good + "/b.jpg"));
+    WaitIdleOrAbort(w);
+    EXPECT_EQ(w.Dropped(), 1u);
+    EXPECT_FALSE(FileExists(bad + "/append.lock")) << "the lock must be released when the link file fails";
+    EXPECT_EQ(ReadFile(good + "/pdr.hlk"), ExpectedBlock(good + "/b.jpg"));
 }
 
 TEST(LinkFileWriter, GivesUpWhenTheLockCanNeverBeCreated)
