@@ -2,6 +2,7 @@
 // Traps: sqlite3_open_v2 hands back a connection even when it fails (it must still be closed), and sqlite3_errmsg
 // belongs to the connection, so read it before the next call. Text is bound with its length and copied, so zero
 // bytes and long values survive; a column's text pointer dies at the next step, so it is copied out at once.
+// Never open and close a database file beside SQLite: closing any descriptor drops all the process's locks on it.
 #pragma once
 
 #include <sqlite3.h>

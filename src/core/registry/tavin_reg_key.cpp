@@ -1,7 +1,6 @@
 // CTavinRegKey over one SQLite database per user.
 #include "core/registry/tavin_reg_key.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -58,14 +57,24 @@ bool FileExists(const std::string& path)
 }
 
 // SQLite creates its files with mode 0644; the store holds private paths and orders, so it is made 0600 before
-// SQLite first opens it (the WAL and index files take the database file's mode).
+// SQLite first opens it (the WAL and index files take the database file's mode). The database file itself is never
+// opened here: closing any descriptor of it would drop the locks that this process's connections hold on it. A new
+// store is made as a private temporary file and linked into place, which fails harmlessly when one already exists.
 void PrepareStoreFile(const std::string& file)
 {
-    UniqueFd fd(::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
     struct stat st{};
-    if (fd.valid() && ::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 077) != 0 &&
-        st.st_uid == ::geteuid())
-        ::fchmod(fd.get(), st.st_mode & 0600);
+    if (::stat(file.c_str(), &st) == 0) {
+        if (S_ISREG(st.st_mode) && (st.st_mode & 077) != 0 && st.st_uid == ::geteuid())
+            ::chmod(file.c_str(), st.st_mode & 0600);
+        return;
+    }
+    std::string temp = file + ".XXXXXX";
+    UniqueFd fd(::mkstemp(temp.data()));
+    if (!fd.valid())
+        return;
+    ::fchmod(fd.get(), 0600);
+    ::link(temp.c_str(), file.c_str());
+    ::unlink(temp.c_str());
 }
 
 // Opens the store and makes sure its tables exist. SQLITE_OK, or an error with the connection's text in error.
