@@ -1,0 +1,47 @@
+// The credentials store as the transfers see it: open or closed at any moment, looked up and added to by workers.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace pelldra {
+
+class CNinshoCenter;
+struct DownloadJob;
+
+// Holds the store while the credentials manager has it open. A transfer takes a reference for one lookup, so that a
+// store closed meanwhile stays alive until the lookup is over.
+class CredentialStoreRef
+{
+public:
+    // The store that is now open, or null when it was closed.
+    void Set(std::shared_ptr<CNinshoCenter> store);
+    std::shared_ptr<CNinshoCenter> Get() const;
+    // How many times a store has been opened; the engine forgets refused areas when this has grown.
+    uint64_t OpenCount() const;
+
+private:
+    mutable std::mutex mutex_; // guards both below
+    std::shared_ptr<CNinshoCenter> store_;
+    uint64_t opened_ = 0;
+};
+
+struct StoreAnswer
+{
+    std::string user;
+    std::string pass;
+    std::string key; // the matching key: the next lookup for the same request passes it to step one level up
+};
+
+// The stored credentials for page; previousKey is "" at first. False when the store is closed or has none.
+bool LookUpCredentials(CredentialStoreRef* store, const std::string& page, const std::string& previousKey,
+                       StoreAnswer& out);
+
+// After credentials were taken: one record for the area's prefix, and one for the page under the key that
+// answered (the prefix when the user typed them).
+void RememberCredentials(CredentialStoreRef* store, const DownloadJob& job, const std::string& prefix,
+                         const std::string& storeKey);
+
+} // namespace pelldra

@@ -1,0 +1,134 @@
+// How the download engine reaches whoever shows it: status lines, the run's end, messages, the credentials
+// question; a plain observer for tests and the command line; and a progress meter a window can poll.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdio>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace pelldra {
+
+class CDailyLog;
+
+struct CredentialsAnswer
+{
+    bool ok = false; // false: refused, cancelled or timed out
+    std::string user;
+    std::string pass;
+};
+
+// One open credentials question. The transfer that asked may cancel it from another thread (its own Cancel); the
+// observer registers how to close its prompt and the prompt then answers as cancelled.
+class CredentialsPrompt
+{
+public:
+    CredentialsPrompt() = default;
+    CredentialsPrompt(const CredentialsPrompt&) = delete;
+    CredentialsPrompt& operator=(const CredentialsPrompt&) = delete;
+
+    // Called by the observer while it shows the question. When the question is already cancelled, close runs at
+    // once on the calling thread. close may run on any thread.
+    void OnCancel(std::function<void()> close);
+    void Cancel();
+    bool Cancelled() const;
+    // For observers that wait themselves: true when cancelled within the time.
+    bool WaitCancelled(std::chrono::milliseconds limit) const;
+
+private:
+    mutable std::mutex mutex_; // guards both below
+    mutable std::condition_variable cv_;
+    bool cancelled_ = false;
+    std::function<void()> close_;
+};
+
+class EngineObserver
+{
+public:
+    virtual ~EngineObserver() = default;
+    // Returns only once the line has been shown and logged, so that lines appear in order.
+    virtual void ShowLine(const std::string& line) = 0;
+    // The run ended: 1 when it ended with every job finished, 0 otherwise (abort, start-up failure).
+    virtual void RunEnded(int result) = 0;
+    // A message box text (start-up failures).
+    virtual void ShowMessage(const std::string& text) = 0;
+    // Asks for the user name and password for url; called on a transfer's thread, blocks until answered, refused,
+    // cancelled through prompt, or limit has passed (which answers as refused).
+    virtual CredentialsAnswer AskCredentials(const std::string& url, std::chrono::milliseconds limit,
+                                             CredentialsPrompt& prompt) = 0;
+};
+
+// Prints and records what it is told. Lines go to out (when given) and to log (when given).
+class PlainEngineObserver : public EngineObserver
+{
+public:
+    using Answerer = std::function<CredentialsAnswer(const std::string& url, CredentialsPrompt& prompt)>;
+
+    explicit PlainEngineObserver(std::FILE* out = nullptr, CDailyLog* log = nullptr);
+
+    void ShowLine(const std::string& line) override;
+    void RunEnded(int result) override;
+    void ShowMessage(const std::string& text) override;
+    CredentialsAnswer AskCredentials(const std::string& url, std::chrono::milliseconds limit,
+                                     CredentialsPrompt& prompt) override;
+
+    // Who answers credentials questions; without one every question is refused.
+    void SetAnswerer(Answerer answerer);
+    // Called after each line was recorded, on the engine's thread (tests use it to act at a given moment).
+    void SetLineHook(std::function<void(const std::string&)> hook);
+
+    std::vector<std::string> Lines() const;
+    std::vector<std::string> Messages() const;
+    std::vector<int> RunResults() const;
+    std::vector<std::string> PromptedUrls() const;
+    // Blocks until `count` runs have ended; false on time-out.
+    bool WaitForRuns(size_t count, std::chrono::milliseconds limit) const;
+
+private:
+    std::FILE* const out_;
+    CDailyLog* const log_;
+    mutable std::mutex mutex_; // guards everything below
+    mutable std::condition_variable ended_;
+    Answerer answerer_;
+    std::function<void(const std::string&)> hook_;
+    std::vector<std::string> lines_;
+    std::vector<std::string> messages_;
+    std::vector<int> results_;
+    std::vector<std::string> prompted_;
+};
+
+struct ProgressSnapshot
+{
+    int done = 0;      // files saved
+    int failed = 0;    // jobs that failed
+    int requested = 0; // jobs handed to slots
+    int64_t bytes = 0; // body bytes written in this run
+    double rate = 0;   // bytes per second over the last few seconds
+};
+
+// Fast-changing figures of a run, updated by the workers and collected by a window or the command line on a timer.
+class ProgressMeter
+{
+public:
+    using Clock = std::chrono::steady_clock;
+
+    void Reset();
+    void AddRequested();
+    void AddDone();
+    void AddFailed();
+    void AddBytes(int64_t n);
+    // The rate is measured between this call and the earliest call of the last `window` (at least one earlier call).
+    ProgressSnapshot Snapshot(std::chrono::milliseconds window = std::chrono::milliseconds(3000));
+
+private:
+    std::mutex mutex_; // guards everything below
+    ProgressSnapshot now_;
+    std::deque<std::pair<Clock::time_point, int64_t>> samples_;
+};
+
+} // namespace pelldra

@@ -1,0 +1,754 @@
+// One transfer: request, authentication, redirects, the type check and the body written to a unique file.
+#include "core/engine/fetch_core.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <limits>
+
+#include "core/engine/auth_area_table.h"
+#include "core/engine/content_type_table.h"
+#include "core/engine/credential_access.h"
+#include "core/engine/engine_observer.h"
+#include "core/platform/files.h"
+#include "core/sequence/text_utils.h"
+
+namespace pelldra {
+
+namespace {
+
+constexpr const char* kCancelledBeforeSending = "ユーザーによって切断されました";
+constexpr const char* kCancelled = "ダウンロードがキャンセルされました";
+constexpr const char* kAuthRefused = "認証が否定されました";
+constexpr const char* kBadAreaUrl = "ＵＲＬが正しくありません";
+constexpr const char* kBadRedirect = "不正なＵＲＬへのリダイレクト";
+constexpr const char* kTooManyRedirects = "リロケーションの許容回数を越えました";
+constexpr const char* kWrongType = "異なるファイルタイプが返されました";
+constexpr const char* kCannotSave = "保存ファイルが作れません。";
+constexpr const char* kForciblyEnded = "強制終了しました";
+
+std::string Lower(std::string s)
+{
+    for (char& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string Trim(const std::string& s)
+{
+    const char* ws = " \t\r\n";
+    const size_t b = s.find_first_not_of(ws);
+    if (b == std::string::npos)
+        return {};
+    return s.substr(b, s.find_last_not_of(ws) - b + 1);
+}
+
+std::string TrimRight(const std::string& s)
+{
+    const size_t e = s.find_last_not_of(" \t\r\n\v\f");
+    return e == std::string::npos ? std::string() : s.substr(0, e + 1);
+}
+
+// A value going into one header line must not start another one.
+std::string OneLine(std::string s)
+{
+    std::replace_if(s.begin(), s.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    return s;
+}
+
+bool StartsWithNoCase(const std::string& s, const std::string& prefix)
+{
+    return s.size() >= prefix.size() && Lower(s.substr(0, prefix.size())) == prefix;
+}
+
+bool IsHttpUrl(const std::string& url)
+{
+    return StartsWithNoCase(url, "http://") || StartsWithNoCase(url, "https://");
+}
+
+// "<local>": loopback addresses and names without a dot do not go through the proxy.
+bool IsLocalHost(const std::string& host)
+{
+    if (host.empty())
+        return false;
+    const std::string h = Lower(host);
+    if (h == "localhost" || h == "::1" || h == "[::1]" || h.rfind("127.", 0) == 0)
+        return true;
+    return h.find('.') == std::string::npos && h.find(':') == std::string::npos;
+}
+
+std::string HostOf(const std::string& url)
+{
+    CURLU* u = curl_url();
+    std::string host;
+    if (u && curl_url_set(u, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK) {
+        char* h = nullptr;
+        if (curl_url_get(u, CURLUPART_HOST, &h, 0) == CURLUE_OK && h) {
+            host = h;
+            curl_free(h);
+        }
+    }
+    curl_url_cleanup(u);
+    return host;
+}
+
+bool Parses(const std::string& url)
+{
+    CURLU* u = curl_url();
+    const bool ok = u && curl_url_set(u, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK;
+    curl_url_cleanup(u);
+    return ok;
+}
+
+int32_t ClampSeconds(time_t t)
+{
+    if (t <= 0)
+        return 0;
+    return t > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max() : static_cast<int32_t>(t);
+}
+
+} // namespace
+
+struct CFetchCore::Response
+{
+    long status = 0;
+    bool headersDone = false;
+    std::string contentType;
+    std::string location;
+    std::string lastModified;
+    int64_t contentLength = -1;
+    std::vector<std::pair<std::string, std::string>> headers; // of the response being read
+    bool bodyMode = false; // the answer was taken and the body goes to the save file
+    bool ended = false;    // BeginBody refused; the outcome is set
+    bool writeFailed = false;
+    int64_t written = 0;
+};
+
+CFetchCore::CFetchCore(FetchContext context) : context_(context)
+{
+    InitNetwork();
+    easy_.reset(curl_easy_init());
+    if (!context_.areas) {
+        ownAreas_ = std::make_unique<CAuthAreaTable>(
+            CAuthAreaTable::Waits{context_.limits.areaStep, context_.limits.areaSteps});
+        context_.areas = ownAreas_.get();
+    }
+}
+
+CFetchCore::~CFetchCore()
+{
+    Cancel();
+    {
+        std::lock_guard lock(mutex_);
+        quit_ = true;
+    }
+    changed_.notify_all();
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void CFetchCore::Start(const DownloadJob& job)
+{
+    {
+        std::lock_guard lock(mutex_);
+        pendingJob_ = job;
+        outcome_ = FetchOutcome{};
+        outcome_.Job = job;
+        outcome_.Url = job.Targ;
+        answered_ = false;
+        finished_ = false;
+        startPending_ = true;
+        cancelled_ = false;
+        if (!thread_.joinable())
+            thread_ = std::thread([this] { WorkerLoop(); });
+    }
+    changed_.notify_all();
+}
+
+void CFetchCore::Cancel()
+{
+    cancelled_ = true;
+    std::shared_ptr<CredentialsPrompt> prompt;
+    {
+        std::lock_guard lock(mutex_);
+        prompt = prompt_;
+    }
+    if (prompt)
+        prompt->Cancel();
+}
+
+bool CFetchCore::WaitAnswer(std::chrono::milliseconds limit)
+{
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, limit, [&] { return answered_ || finished_; });
+}
+
+void CFetchCore::WaitFinished()
+{
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return finished_; });
+}
+
+bool CFetchCore::Finished() const
+{
+    std::lock_guard lock(mutex_);
+    return finished_;
+}
+
+FetchOutcome CFetchCore::Outcome() const
+{
+    std::lock_guard lock(mutex_);
+    return outcome_;
+}
+
+FetchOutcome CFetchCore::Run(const DownloadJob& job)
+{
+    {
+        std::lock_guard lock(mutex_);
+        outcome_ = FetchOutcome{};
+        answered_ = false;
+        finished_ = false;
+    }
+    job_ = job;
+    Transfer();
+    std::lock_guard lock(mutex_);
+    finished_ = true;
+    return outcome_;
+}
+
+void CFetchCore::WorkerLoop()
+{
+    for (;;) {
+        {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [&] { return startPending_ || quit_; });
+            if (quit_)
+                return;
+            startPending_ = false;
+            job_ = pendingJob_;
+        }
+        Transfer();
+        {
+            std::lock_guard lock(mutex_);
+            finished_ = true;
+        }
+        changed_.notify_all();
+    }
+}
+
+void CFetchCore::SetOutcome(int32_t code, const std::string& message)
+{
+    {
+        std::lock_guard lock(mutex_);
+        outcome_.Result = code;
+        outcome_.Message = message;
+        outcome_.Url = url_;
+        outcome_.Job = job_;
+        answered_ = true;
+    }
+    changed_.notify_all();
+}
+
+void CFetchCore::Fail(int32_t code, const std::string& message)
+{
+    DropFile();
+    SetOutcome(code, message);
+}
+
+void CFetchCore::DropFile()
+{
+    // Nothing half-written stays behind.
+    if (file_.valid())
+        file_.reset();
+    if (!filePath_.empty()) {
+        ::unlink(filePath_.c_str());
+        filePath_.clear();
+    }
+}
+
+void CFetchCore::Transfer()
+{
+    url_ = job_.Targ;
+    file_.reset();
+    filePath_.clear();
+    promptUsed_ = false;
+    if (!job_.Head.empty())
+        job_.Head = TrimRight(job_.Head) + "\r\n";
+
+    if (url_.find("://") == std::string::npos || url_.find(':') == 0) {
+        Fail(2, "Parse Error! " + url_ + "\n");
+        return;
+    }
+    if (!IsHttpUrl(url_)) {
+        Fail(2, "Not HTTP Service");
+        return;
+    }
+    if (!Parses(url_)) {
+        Fail(2, "Parse Error! " + url_ + "\n");
+        return;
+    }
+    if (!easy_) {
+        Fail(2, "curl_easy_init failed");
+        return;
+    }
+
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (IsCancelled()) {
+            Fail(-1, kCancelledBeforeSending);
+            return;
+        }
+        Response r;
+        if (!Perform(std::nullopt, r))
+            return;
+        if (!Authenticate(r))
+            return;
+        if (r.status == 301 || r.status == 302 || r.status == 303) {
+            const std::string target = ResolveLocation(r.location);
+            if (target.empty()) {
+                Fail(2, kBadRedirect);
+                return;
+            }
+            const bool otherName = AfterLast(url_, '/') != AfterLast(target, '/');
+            url_ = target;
+            if (attempt == 0 && (!otherName || job_.Relo != 0))
+                continue;
+            if (otherName)
+                Fail(3, target);
+            else
+                Fail(2, kTooManyRedirects);
+            return;
+        }
+        if (r.status == 200 || r.status == 206) {
+            FinishBody(r);
+            return;
+        }
+        Fail(static_cast<int32_t>(r.status), "");
+        return;
+    }
+}
+
+std::string CFetchCore::ResolveLocation(const std::string& value) const
+{
+    const std::string v = Trim(value);
+    if (v.empty())
+        return {};
+    std::string target;
+    if (v.rfind("http", 0) == 0) {
+        target = v;
+    } else if (v.rfind("//", 0) == 0) {
+        target = url_.substr(0, url_.find(':') + 1) + v;
+    } else if (v[0] == '/') {
+        target = ServerPart(url_) + v;
+    } else {
+        // A value with a scheme of its own that is not http(s) is not followed.
+        const size_t colon = v.find(':');
+        const size_t slash = v.find('/');
+        if (colon != std::string::npos && (slash == std::string::npos || colon < slash) && std::isalpha(v[0]))
+            return {};
+        target = UpToLast(url_, '/') + v;
+    }
+    if (!IsHttpUrl(target) || !Parses(target))
+        return {};
+    return target;
+}
+
+bool CFetchCore::Perform(const std::optional<std::pair<std::string, std::string>>& credentials, Response& response)
+{
+    CURL* h = easy_.get();
+    // Reset keeps the handle's open connections and DNS entries; every option is set afresh below.
+    curl_easy_reset(h);
+    current_ = &response;
+    errorBuffer_[0] = '\0';
+
+    CurlSlist headers;
+    headers.Append("Accept: */*");
+    if (!job_.Head.empty()) {
+        size_t start = 0;
+        while (start < job_.Head.size()) {
+            size_t end = job_.Head.find('\n', start);
+            if (end == std::string::npos)
+                end = job_.Head.size();
+            std::string line = Trim(job_.Head.substr(start, end - start));
+            if (!line.empty())
+                headers.Append(line);
+            start = end + 1;
+        }
+    }
+    if (!job_.Argu.empty())
+        headers.Append("Content-Length: " + std::to_string(job_.Argu.size()));
+    if (!job_.Agen.empty())
+        headers.Append("User-Agent: " + OneLine(job_.Agen));
+    if (!job_.Refe.empty())
+        headers.Append("Referer: " + OneLine(job_.Refe));
+    if (!job_.Cook.empty())
+        headers.Append("Cookie: " + OneLine(job_.Cook));
+    if (credentials) {
+        DownloadJob withCredentials;
+        withCredentials.User = credentials->first;
+        withCredentials.Pass = credentials->second;
+        headers.Append(TrimRight(withCredentials.BasicAuthorization()));
+    }
+    if (job_.Cash == 0) {
+        headers.Append("Cache-Control: no-cache");
+        headers.Append("Pragma: no-cache");
+    }
+    // The body goes at once; waiting for "100 Continue" only slows down servers that never send it.
+    headers.Append("Expect:");
+
+    curl_easy_setopt(h, CURLOPT_URL, url_.c_str());
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer_);
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
+    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &CFetchCore::OnHeader);
+    curl_easy_setopt(h, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &CFetchCore::OnBody);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &CFetchCore::OnProgress);
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, this);
+    if (context_.share)
+        curl_easy_setopt(h, CURLOPT_SHARE, context_.share->get());
+    if (job_.Agen.empty())
+        curl_easy_setopt(h, CURLOPT_USERAGENT, "Pelldra" PELLDRA_VERSION);
+    const bool direct = job_.Prox.empty() || (job_.ByPa != 0 && IsLocalHost(HostOf(url_)));
+    // An empty proxy also keeps proxy variables of the environment out: the job's setting decides.
+    curl_easy_setopt(h, CURLOPT_PROXY, direct ? "" : job_.Prox.c_str());
+    if (job_.Argu.empty()) {
+        curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
+    } else {
+        curl_easy_setopt(h, CURLOPT_POST, 1L);
+        curl_easy_setopt(h, CURLOPT_POSTFIELDS, job_.Argu.data());
+        curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(job_.Argu.size()));
+    }
+
+    lastActivity_ = std::chrono::steady_clock::now();
+    lastBytes_ = 0;
+    stalled_ = false;
+    const CURLcode rc = curl_easy_perform(h);
+    current_ = nullptr;
+    if (response.ended)
+        return false; // the answer was refused before its body: the outcome is set
+    if (rc != CURLE_OK) {
+        if (IsCancelled())
+            Fail(2, response.bodyMode ? kForciblyEnded : kCancelled);
+        else if (stalled_)
+            Fail(2, "受信が" + std::to_string((context_.limits.stall.count() + 999) / 1000) + "秒間止まりました");
+        else if (response.writeFailed)
+            Fail(2, kCannotSave + filePath_);
+        else
+            Fail(2, errorBuffer_[0] ? std::string(errorBuffer_) : std::string(curl_easy_strerror(rc)));
+        return false;
+    }
+    if (!response.headersDone) {
+        long code = 0;
+        curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &code);
+        response.status = code;
+    }
+    return true;
+}
+
+size_t CFetchCore::OnHeader(char* data, size_t size, size_t count, void* self)
+{
+    auto* me = static_cast<CFetchCore*>(self);
+    Response& r = *me->current_;
+    const size_t n = size * count;
+    const std::string line(data, n);
+    if (line.rfind("HTTP/", 0) == 0) {
+        // A new answer begins (after an interim 1xx one, the real one follows).
+        r.headers.clear();
+        r.headersDone = false;
+        return n;
+    }
+    if (line == "\r\n" || line == "\n") {
+        long code = 0;
+        curl_easy_getinfo(me->easy_.get(), CURLINFO_RESPONSE_CODE, &code);
+        if (code >= 100 && code < 200)
+            return n;
+        r.status = code;
+        r.headersDone = true;
+        for (const auto& [name, value] : r.headers) {
+            if (name == "content-type" && r.contentType.empty())
+                r.contentType = value;
+            else if (name == "location" && r.location.empty())
+                r.location = value;
+            else if (name == "last-modified" && r.lastModified.empty())
+                r.lastModified = value;
+            else if (name == "content-length" && r.contentLength < 0)
+                r.contentLength = std::strtoll(value.c_str(), nullptr, 10);
+        }
+        if (me->IsCancelled())
+            return 0;
+        if (code == 200 || code == 206)
+            return me->BeginBody(r) ? n : 0;
+        return n;
+    }
+    const size_t colon = line.find(':');
+    if (colon != std::string::npos)
+        r.headers.emplace_back(Lower(Trim(line.substr(0, colon))), Trim(line.substr(colon + 1)));
+    return n;
+}
+
+bool CFetchCore::BeginBody(Response& r)
+{
+    const TypeCheck check = CheckType(r.contentType, job_.Targ, job_.Dest, job_.Relo, context_.types);
+    if (check.refuse) {
+        r.ended = true;
+        Fail(2, kWrongType);
+        return false;
+    }
+    job_.Modi = r.lastModified.empty() ? 0 : ClampSeconds(curl_getdate(r.lastModified.c_str(), nullptr));
+    const std::string wanted = check.savePath.empty() ? job_.Dest : check.savePath;
+    ClaimedFile claimed = ClaimUniqueFile(wanted);
+    if (!claimed.fd.valid()) {
+        r.ended = true;
+        Fail(2, kCannotSave + wanted);
+        return false;
+    }
+    file_ = std::move(claimed.fd);
+    filePath_ = claimed.path;
+    r.bodyMode = true;
+    {
+        std::lock_guard lock(mutex_);
+        outcome_.TotalLength = r.contentLength;
+    }
+    SetOutcome(0, filePath_);
+    return true;
+}
+
+size_t CFetchCore::OnBody(char* data, size_t size, size_t count, void* self)
+{
+    auto* me = static_cast<CFetchCore*>(self);
+    Response& r = *me->current_;
+    const size_t n = size * count;
+    if (!r.bodyMode)
+        return n; // the body of a 401, a redirect or an error page is not kept
+    if (me->IsCancelled())
+        return 0;
+    size_t done = 0;
+    while (done < n) {
+        const ssize_t w = ::write(me->file_.get(), data + done, n - done);
+        if (w < 0) {
+            if (errno == EINTR)
+                continue;
+            r.writeFailed = true;
+            return 0;
+        }
+        done += static_cast<size_t>(w);
+    }
+    r.written += static_cast<int64_t>(n);
+    if (me->context_.progress)
+        me->context_.progress->AddBytes(static_cast<int64_t>(n));
+    return n;
+}
+
+int CFetchCore::OnProgress(void* self, curl_off_t, curl_off_t dlnow, curl_off_t, curl_off_t ulnow)
+{
+    auto* me = static_cast<CFetchCore*>(self);
+    if (me->IsCancelled())
+        return 1;
+    // libcurl calls this at least about once a second even when nothing arrives, which bounds the stall check.
+    const auto now = std::chrono::steady_clock::now();
+    if (dlnow + ulnow != me->lastBytes_) {
+        me->lastBytes_ = dlnow + ulnow;
+        me->lastActivity_ = now;
+    } else if (now - me->lastActivity_ >= me->context_.limits.stall) {
+        me->stalled_ = true;
+        return 1;
+    }
+    return 0;
+}
+
+void CFetchCore::FinishBody(Response& r)
+{
+    if (!r.bodyMode) {
+        Fail(2, kCancelled);
+        return;
+    }
+    if (job_.Modi > 0) {
+        const timespec times[2] = {{0, UTIME_NOW}, {static_cast<time_t>(job_.Modi), 0}};
+        ::futimens(file_.get(), times);
+    }
+    const int fd = file_.release();
+    if (::close(fd) != 0) {
+        Fail(2, kCannotSave + filePath_);
+        return;
+    }
+    const std::string saved = std::exchange(filePath_, std::string());
+    {
+        std::lock_guard lock(mutex_);
+        outcome_.Written = r.written;
+    }
+    SetOutcome(0, saved);
+}
+
+bool CFetchCore::Authenticate(Response& r)
+{
+    if (r.status != 401)
+        return true;
+    CAuthAreaTable& areas = *context_.areas;
+    const AreaAsker me{this, [this] { Cancel(); }, [this] { return IsCancelled(); }};
+    const Credentials given{job_.User, job_.Pass};
+    std::set<Credentials> rejected;
+    std::optional<Credentials> sent;
+    bool triedGiven = false;
+    int area = -1;
+    bool own = false;
+    bool settled = false;
+    std::string storeKey;
+
+    // An area this transfer asks for must not stay pending when it leaves without an answer.
+    struct Release
+    {
+        CAuthAreaTable& areas;
+        const int& area;
+        const bool& own;
+        const bool& settled;
+        const void* id;
+        ~Release()
+        {
+            if (own && !settled)
+                areas.Release(area, id);
+        }
+    } release{areas, area, own, settled, this};
+
+    auto send = [&](const Credentials& c) {
+        if (IsCancelled()) {
+            Fail(2, kCancelled);
+            return false;
+        }
+        job_.User = c.first;
+        job_.Pass = c.second;
+        sent = c;
+        Response next;
+        if (!Perform(c, next))
+            return false;
+        r = std::move(next);
+        return true;
+    };
+    auto refuse = [&] {
+        if (own) {
+            areas.Refuse(area, this);
+            settled = true;
+        }
+        Fail(2, IsCancelled() ? kCancelled : kAuthRefused);
+        return false;
+    };
+
+    while (r.status == 401) {
+        if (sent)
+            rejected.insert(*sent);
+        if (IsCancelled()) {
+            Fail(2, kCancelled);
+            return false;
+        }
+        // Credentials that came with the job go first, as a connection made with them would send them.
+        if (!triedGiven && !given.first.empty()) {
+            triedGiven = true;
+            if (!rejected.count(given)) {
+                if (!send(given))
+                    return false;
+                continue;
+            }
+        }
+        if (area < 0) {
+            const CAuthAreaTable::Found found = areas.FindArea(job_.Targ, me);
+            if (found.code == CAuthAreaTable::kCancelled) {
+                Fail(2, kCancelled);
+                return false;
+            }
+            if (found.code == CAuthAreaTable::kRefused)
+                return refuse();
+            if (found.code >= 0 && !found.mustAsk) {
+                area = found.code;
+                const Credentials known{found.user, found.pass};
+                if (rejected.count(known))
+                    return refuse();
+                if (!send(known))
+                    return false;
+                continue;
+            }
+            if (found.code >= 0) {
+                area = found.code;
+            } else {
+                area = areas.AddArea(job_.Targ, me);
+                if (area < 0) {
+                    Fail(2, kBadAreaUrl);
+                    return false;
+                }
+            }
+            own = true;
+        } else if (!own) {
+            // The area's credentials were rejected here; its user has been asked already.
+            return refuse();
+        }
+        Credentials typed;
+        const int source = AskCredentials(storeKey, rejected, typed);
+        if (source < 0) {
+            if (IsCancelled()) {
+                Fail(2, kCancelled);
+                return false; // released by the guard: the next transfer asks again
+            }
+            return refuse();
+        }
+        if (source == 1)
+            areas.SetPrefix(area, UpToLast(storeKey, '/'));
+        if (!send(typed))
+            return false;
+    }
+
+    if (own) {
+        areas.Settle(area, this, job_.User, job_.Pass);
+        settled = true;
+        const std::vector<AuthArea> list = areas.Areas();
+        const std::string prefix = static_cast<size_t>(area) < list.size() ? list[static_cast<size_t>(area)].Prefix : "";
+        RememberCredentials(context_.store, job_, prefix, storeKey);
+    }
+    return true;
+}
+
+int CFetchCore::AskCredentials(std::string& storeKey, const std::set<Credentials>& rejected, Credentials& out)
+{
+    // The store first; a repeated lookup steps one level up, past credentials the server has already refused.
+    for (;;) {
+        StoreAnswer found;
+        if (!LookUpCredentials(context_.store, job_.Targ, storeKey, found))
+            break;
+        const Credentials c{found.user, found.pass};
+        const bool noStep = found.key == storeKey;
+        storeKey = found.key;
+        if (!rejected.count(c)) {
+            out = c;
+            return 1;
+        }
+        if (noStep)
+            break;
+    }
+    if (promptUsed_ || !context_.observer)
+        return -1;
+    promptUsed_ = true;
+    auto prompt = std::make_shared<CredentialsPrompt>();
+    {
+        std::lock_guard lock(mutex_);
+        prompt_ = prompt;
+    }
+    if (IsCancelled())
+        prompt->Cancel();
+    const CredentialsAnswer answer = context_.observer->AskCredentials(job_.Targ, context_.limits.prompt, *prompt);
+    {
+        std::lock_guard lock(mutex_);
+        prompt_.reset();
+    }
+    if (!answer.ok || IsCancelled())
+        return -1;
+    out = {answer.user, answer.pass};
+    // What the server refused is not sent again unchanged.
+    return rejected.count(out) ? -1 : 0;
+}
+
+} // namespace pelldra

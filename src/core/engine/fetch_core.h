@@ -1,0 +1,144 @@
+// CFetchCore: one HTTP transfer of one DownloadJob on libcurl, run on a worker thread of its own.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <thread>
+
+#include "core/engine/curl_handles.h"
+#include "core/engine/download_job.h"
+#include "core/platform/unique_fd.h"
+
+namespace pelldra {
+
+class CAuthAreaTable;
+class CContentTypeTable;
+class CredentialStoreRef;
+class CredentialsPrompt;
+class EngineObserver;
+class ProgressMeter;
+
+// The limits of a transfer; the defaults are the program's, tests shorten them.
+struct FetchLimits
+{
+    std::chrono::milliseconds answer{600000}; // the slot's wait for the answer
+    std::chrono::milliseconds stall{120000};  // a body without a byte for this long fails
+    std::chrono::milliseconds prompt{60000};  // the credentials prompt closes itself after this
+    std::chrono::milliseconds areaStep{1000}; // one step of waiting for another transfer's prompt
+    int areaSteps = 60;                       // steps before a silent prompt is taken over
+};
+
+// What the transfers of one run share. Every pointer but areas may be null.
+struct FetchContext
+{
+    CAuthAreaTable* areas = nullptr;
+    const CContentTypeTable* types = nullptr;
+    EngineObserver* observer = nullptr; // asks for credentials; none: every question is refused
+    CredentialStoreRef* store = nullptr; // the credentials store while it is open
+    CurlShare* share = nullptr;         // the DNS cache
+    ProgressMeter* progress = nullptr;
+    FetchLimits limits;
+};
+
+// The result of a transfer.
+struct FetchOutcome
+{
+    int32_t Result = -1;   // 0 saved, 2 failed, 3 redirected elsewhere, -1 cancelled before sending, else HTTP status
+    std::string Message;   // error text, the new URL of a redirect, or the path the body was saved to
+    std::string Url;       // the URL last requested
+    DownloadJob Job;       // the job with what the transfer learnt: User, Pass, normalised Head, Modi
+    int64_t Written = 0;   // body bytes saved
+    int64_t TotalLength = -1;
+};
+
+class CFetchCore
+{
+public:
+    explicit CFetchCore(FetchContext context);
+    // Cancels a running transfer and waits for the worker to end.
+    ~CFetchCore();
+    CFetchCore(const CFetchCore&) = delete;
+    CFetchCore& operator=(const CFetchCore&) = delete;
+
+    // Starts a transfer of job on the worker thread. The previous transfer must have finished.
+    void Start(const DownloadJob& job);
+    // Any thread, any moment: the transfer stops at its next check and an open credentials prompt closes.
+    void Cancel();
+    // True once the answer is known (saving has begun, or the transfer ended); false on time-out.
+    bool WaitAnswer(std::chrono::milliseconds limit);
+    void WaitFinished();
+    bool Finished() const;
+    // The result so far: at the answer, Result 0 and the save path; at the end, the final result.
+    FetchOutcome Outcome() const;
+
+    // Runs one transfer on the calling thread.
+    FetchOutcome Run(const DownloadJob& job);
+
+private:
+    struct Response;
+
+    using Credentials = std::pair<std::string, std::string>;
+
+    void WorkerLoop();
+    void Transfer();
+    // One request of the transfer; sends the job's headers and, when given, an Authorization line. False when the
+    // transfer ends here (the outcome is set).
+    bool Perform(const std::optional<Credentials>& credentials, Response& response);
+    // Answers 401s until the server takes the request; false when the transfer ends here.
+    bool Authenticate(Response& response);
+    // 1 from the store, 0 typed, -1 refused. storeKey is the key of the last store record tried.
+    int AskCredentials(std::string& storeKey, const std::set<Credentials>& rejected, Credentials& out);
+    // The URL a Location value leads to; empty when it is not an http(s) URL.
+    std::string ResolveLocation(const std::string& value) const;
+    // Header end of a 200/206 answer: the type check, Last-Modified, the save file. False refuses the body.
+    bool BeginBody(Response& response);
+    void FinishBody(Response& response);
+    // Sets the result and makes the answer known.
+    void SetOutcome(int32_t code, const std::string& message);
+    // A failure: the file this transfer created goes, then the result is set.
+    void Fail(int32_t code, const std::string& message);
+    void DropFile();
+    bool IsCancelled() const { return cancelled_.load(std::memory_order_relaxed); }
+
+    static size_t OnHeader(char* data, size_t size, size_t count, void* self);
+    static size_t OnBody(char* data, size_t size, size_t count, void* self);
+    static int OnProgress(void* self, curl_off_t dltotal, curl_off_t dlnow, curl_off_t ultotal, curl_off_t ulnow);
+
+    FetchContext context_;
+    std::unique_ptr<CAuthAreaTable> ownAreas_; // when the context brings no table
+    CurlEasy easy_; // one for the worker's whole life, so that its connection stays open from job to job
+    char errorBuffer_[CURL_ERROR_SIZE] = {};
+    std::atomic<bool> cancelled_{false};
+
+    // The transfer's own state: only the thread running Transfer touches it.
+    DownloadJob job_;
+    std::string url_;
+    Response* current_ = nullptr;
+    UniqueFd file_;
+    std::string filePath_; // the file this transfer created, until it is complete
+    bool promptUsed_ = false;
+    std::chrono::steady_clock::time_point lastActivity_; // when the last byte went or came
+    curl_off_t lastBytes_ = 0;
+    bool stalled_ = false;
+
+    // Shared with the slot and with Cancel.
+    mutable std::mutex mutex_; // guards everything below
+    std::condition_variable changed_;
+    FetchOutcome outcome_;
+    DownloadJob pendingJob_;
+    bool answered_ = false;
+    bool finished_ = true;
+    bool startPending_ = false;
+    bool quit_ = false;
+    std::shared_ptr<CredentialsPrompt> prompt_;
+    std::thread thread_;
+};
+
+} // namespace pelldra
