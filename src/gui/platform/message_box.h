@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <deque>
 #include <optional>
@@ -9,8 +10,7 @@
 
 class QWidget;
 
-namespace pelldra
-{
+namespace pelldra {
 
 enum class MessageIcon
 {
@@ -47,10 +47,14 @@ inline constexpr const char* kDefaultMessageCaption = "Pelldra";
 MessageAnswer ShowMessage(QWidget* parent, const QString& text, const QString& caption = QString(),
                           MessageIcon icon = MessageIcon::None, MessageButtons buttons = MessageButtons::Ok);
 
-// File-open chooser. `filter` uses the written "Name(*.ext)|*.ext|...||" form; `defaultExtension` (".lst") is appended
-// to a chosen name that has none. Returns "" when the user cancels.
+// File-open chooser. `filter` uses the written "Name(*.ext)|*.ext|...||" form; `defaultExtension` (".lst") is added to
+// a typed name that has none. Returns "" when the user cancels.
 QString ChooseOpenFile(QWidget* parent, const QString& title, const QString& filter, const QString& defaultExtension,
                        const QString& startPath = QString());
+
+// The written filter form turned into Qt's: "URLリスト(*.lst)|*.lst|すべてのファイル(*.*)|*.*||" gives
+// "URLリスト (*.lst);;すべてのファイル (*)".
+QString ToQtFileFilter(const QString& filter);
 
 // Folder chooser (the program's own folder browser, with subfolder creation). Returns "" when the user cancels.
 QString ChooseFolder(QWidget* parent, const QString& startFolder);
