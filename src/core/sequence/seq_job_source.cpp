@@ -15,6 +15,7 @@ void CSeqJobSource::Load(const CQueueItem& queueItem)
     upperStart_ = upperCur_ = item_.St2;
     upperEnd_ = item_.Ed2;
     upperWidth_ = item_.Fx2;
+    over_ = false;
     std::lock_guard guard(listsLock_);
     issued_.clear();
     failures_.clear();
@@ -23,8 +24,12 @@ void CSeqJobSource::Load(const CQueueItem& queueItem)
 
 bool CSeqJobSource::NextJob(DownloadJob& job)
 {
-    if (!HasNext())
+    // Once over, a series stays over: the upper counter already stands past its end, and asking again must not
+    // start it anew from the lower start.
+    if (over_ || !HasNext()) {
+        over_ = true;
         return false;
+    }
     job = item_.job;
     const bool hasUpper = !upperStart_.empty();
     if (item_.Syn & 1)

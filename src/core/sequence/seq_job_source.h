@@ -73,6 +73,7 @@ private:
     std::string upperEnd_;
     std::string upperCur_;
     int upperWidth_ = 0;
+    bool over_ = false; // NextJob has said the series is over
 
     mutable std::mutex listsLock_; // guards the three lists below
     std::vector<IssuedJob> issued_;
