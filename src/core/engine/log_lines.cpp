@@ -1,0 +1,108 @@
+// URL lines of the log window and the image test page.
+#include "core/engine/log_lines.h"
+
+#include "core/platform/files.h"
+#include "core/platform/folders.h"
+
+namespace pelldra {
+
+namespace {
+
+bool IsSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+bool StartsWithNoCase(std::string_view s, std::string_view prefix)
+{
+    if (s.size() < prefix.size())
+        return false;
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        char c = s[i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        if (c != prefix[i])
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool IsUrlLine(std::string_view line)
+{
+    return !line.empty() && !IsSpace(line.front());
+}
+
+std::string UrlOfLine(std::string_view line)
+{
+    if (!IsUrlLine(line))
+        return {};
+    size_t n = line.size();
+    while (n > 0 && IsSpace(line[n - 1]))
+        --n;
+    return std::string(line.substr(0, n));
+}
+
+bool IsWebUrl(std::string_view url)
+{
+    for (std::string_view scheme : {std::string_view("http://"), std::string_view("https://")}) {
+        if (StartsWithNoCase(url, scheme)) {
+            const std::string_view rest = url.substr(scheme.size());
+            if (rest.empty() || rest.front() == '/')
+                return false; // no host
+            for (char c : url) {
+                // Control bytes and blanks have no place in a URL; a handler could read them as separate arguments.
+                if (static_cast<unsigned char>(c) < 0x21 || c == 0x7f)
+                    return false;
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string HtmlEscape(std::string_view text)
+{
+    std::string r;
+    r.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+        case '&':
+            r += "&amp;";
+            break;
+        case '<':
+            r += "&lt;";
+            break;
+        case '>':
+            r += "&gt;";
+            break;
+        case '"':
+            r += "&quot;";
+            break;
+        case '\'':
+            r += "&#39;";
+            break;
+        default:
+            r += c;
+        }
+    }
+    return r;
+}
+
+std::string MakeImageTestPage(std::string_view url)
+{
+    return "<html><body><img src=\"" + HtmlEscape(url) + "\"></body></html>";
+}
+
+Result WriteImageTestPage(std::string_view url, std::string& path, const std::string& folder)
+{
+    const std::string dir = folder.empty() ? GetProgramFolder() : folder;
+    path = dir + "/" + std::string(kImageTestPageName);
+    // Replaced whole, so a browser still reading the last page never sees half of the new one.
+    if (dir.empty() || ReplaceFileAtomically(path, MakeImageTestPage(url), 0644) != 0)
+        return Result::failure(1, std::string(kImageTestPageError));
+    return Result::success();
+}
+
+} // namespace pelldra

@@ -1,0 +1,95 @@
+// Tests of the log window's line kinds, the URL check before opening, and the image test page.
+#include "core/engine/log_lines.h"
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "support/temp_env.h"
+
+namespace pelldra {
+namespace {
+
+TEST(LogLinesTest, UrlLines)
+{
+    struct
+    {
+        std::string line;
+        std::string url; // "" when it is no URL line
+    } const cases[] = {
+        {"http://a.example/x/001.jpg", "http://a.example/x/001.jpg"},
+        {"http://a.example/x/001.jpg  \t\r", "http://a.example/x/001.jpg"},
+        {"  Logの開始", ""},
+        {"    全て終了", ""},
+        {"\thttp://a.example/", ""},
+        {"", ""},
+        {"\r", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsUrlLine(c.line), !c.url.empty()) << c.line;
+        EXPECT_EQ(UrlOfLine(c.line), c.url) << c.line;
+    }
+}
+
+TEST(LogLinesTest, OnlyWebUrlsAreOpened)
+{
+    struct
+    {
+        std::string url;
+        bool web;
+    } const cases[] = {
+        {"http://a.example/1.jpg", true},
+        {"HTTPS://a.example/1.jpg", true},
+        {"https://a.example", true},
+        {"file:///etc/passwd", false},
+        {"javascript:alert(1)", false},
+        {"/home/u/a.sh", false},
+        {"ftp://a.example/1.jpg", false},
+        {"http://", false},
+        {"http:///etc/passwd", false},
+        {"http://a.example/a b", false},
+        {"http://a.example/\x01", false},
+        {"xhttp://a.example/", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IsWebUrl(c.url), c.web) << c.url;
+}
+
+TEST(LogLinesTest, PageEscapesTheUrl)
+{
+    EXPECT_EQ(MakeImageTestPage("http://a.example/1.jpg"),
+              "<html><body><img src=\"http://a.example/1.jpg\"></body></html>");
+    EXPECT_EQ(MakeImageTestPage("http://a.example/\"><script>x('1')</script>&b"),
+              "<html><body><img src=\"http://a.example/&quot;&gt;&lt;script&gt;x(&#39;1&#39;)&lt;/script&gt;&amp;b\">"
+              "</body></html>");
+}
+
+TEST(LogLinesTest, PageIsWrittenIntoTheDataFolder)
+{
+    test::TempEnv env;
+    std::string path;
+    ASSERT_TRUE(WriteImageTestPage("http://a.example/<1>.jpg", path).ok());
+    EXPECT_EQ(path, env.dataFolder() + "/imagetest.htm");
+    EXPECT_EQ(test::ReadFile(path), "<html><body><img src=\"http://a.example/&lt;1&gt;.jpg\"></body></html>");
+
+    // A second page replaces the first entirely.
+    ASSERT_TRUE(WriteImageTestPage("http://b.example/2.png", path).ok());
+    EXPECT_EQ(test::ReadFile(path), "<html><body><img src=\"http://b.example/2.png\"></body></html>");
+}
+
+TEST(LogLinesTest, UnwritableFolderGivesTheMessage)
+{
+    test::TempEnv env;
+    const std::string notAFolder = env.makeFolder("f") + "/plain";
+    ASSERT_TRUE(test::WriteFile(notAFolder, "x"));
+    for (const std::string& folder : {notAFolder, env.root() + "/missing"}) {
+        std::string path;
+        const Result r = WriteImageTestPage("http://a.example/1.jpg", path, folder);
+        EXPECT_EQ(r.code, 1) << folder;
+        EXPECT_EQ(r.message, "一時ファイルが作れません。") << folder;
+    }
+    EXPECT_EQ(test::ReadFile(notAFolder), "x");
+}
+
+} // namespace
+} // namespace pelldra
