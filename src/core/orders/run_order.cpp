@@ -1,0 +1,58 @@
+// A run's first log lines, the list read at its start, and the queue run.
+#include "core/orders/run_order.h"
+
+#include "core/orders/list_order.h"
+#include "core/queue/queue_item.h"
+#include "core/queue/wait_queue.h"
+
+namespace pelldra {
+
+std::vector<std::string> RunStartLines(const CQueueItem& item)
+{
+    return {"  Target: " + item.job.Targ, "  保存用フォルダは: " + item.Fol};
+}
+
+RunPreparation PrepareRun(CQueueItem& running, const DetailSettings& settings, int jobMode,
+                          const std::string& folderEdit)
+{
+    RunPreparation prep;
+    prep.lines = RunStartLines(running);
+    if (running.Kind == CQueueItem::RENBAN)
+        return prep;
+    std::vector<std::string> lines;
+    const ListReadResult read = ReadJobList(running, lines, jobMode, folderEdit);
+    if (!read.ok()) {
+        prep.code = -1;
+        prep.lines.push_back(read.message);
+        prep.backToSequential = read.backToSequential;
+        return prep;
+    }
+    FillRequestOptions(settings, running);
+    running.ListLines = std::move(lines);
+    running.Kind = CQueueItem::LIST;
+    return prep;
+}
+
+QueueRunResult RunNextQueued(CWaitQueue& queue, const StartRunFunction& start, bool powerOffWhenQueueDone)
+{
+    QueueRunResult result;
+    CQueueItem item;
+    while (queue.TakeFirst(item)) {
+        const int r = start(item);
+        if (r == 0) {
+            result.outcome = QueueRunResult::Started;
+            return result;
+        }
+        if (r > 0) {
+            result.requeueFailed = queue.Append(item) != 0;
+            result.outcome = QueueRunResult::Requeued;
+            return result;
+        }
+        ++result.skipped; // taken out of the queue, so it is dropped
+    }
+    result.outcome = QueueRunResult::Empty;
+    result.powerOff = queue.emptied() != 0 && powerOffWhenQueueDone;
+    return result;
+}
+
+} // namespace pelldra

@@ -1,0 +1,50 @@
+// Starting a run of an order and working off the queue, as the main window (and the command line) do it.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/orders/detail_settings.h"
+
+namespace pelldra {
+
+class CQueueItem;
+class CWaitQueue;
+
+// The lines a run's log gets after its first line: the target and the save folder.
+std::vector<std::string> RunStartLines(const CQueueItem& item);
+
+struct RunPreparation
+{
+    int code = 0;                   // 0 ready to hand to the engine, -1 the list cannot be read
+    std::vector<std::string> lines; // log lines to show, in order
+    bool backToSequential = false;  // a LinkScout file failed: the window returns to the series mode
+};
+
+// Everything of a run's start that is not the window's: the log lines, and for a list item the job lines read into
+// running.ListLines, the request options refreshed and the kind set to a plain list. running is the window's copy
+// of the item.
+RunPreparation PrepareRun(CQueueItem& running, const DetailSettings& settings, int jobMode,
+                          const std::string& folderEdit);
+
+// Starts a run of an item: 0 started, > 0 busy (the caller queues the item), < 0 its list cannot be read.
+using StartRunFunction = std::function<int(const CQueueItem&)>;
+
+struct QueueRunResult
+{
+    enum Outcome {
+        Started,  // an item runs
+        Requeued, // the starter was busy: the item went back to the end of the queue (notice origin 2)
+        Empty,    // nothing left to run
+    };
+    Outcome outcome = Empty;
+    bool requeueFailed = false; // the busy item could not be written back: the caller must say it was lost
+    int skipped = 0;            // items dropped because their list could not be read
+    bool powerOff = false;      // the queue run emptied the queue and the user asked for power-off then
+};
+
+// Takes items off the front of the queue until one starts, one finds the starter busy, or none is left.
+QueueRunResult RunNextQueued(CWaitQueue& queue, const StartRunFunction& start, bool powerOffWhenQueueDone);
+
+} // namespace pelldra

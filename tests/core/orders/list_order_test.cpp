@@ -1,0 +1,286 @@
+// URL list files into job lines, the list start's checks, the run's start and the queue run.
+#include "core/orders/list_order.h"
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/orders/run_order.h"
+#include "core/orders/text_decoding.h"
+#include "core/queue/queue_item.h"
+#include "core/queue/wait_queue.h"
+#include "support/temp_env.h"
+
+namespace pelldra {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+TEST(MakeJobLinesTest, ListLinesBecomeJobLines)
+{
+    struct Case
+    {
+        const char* name;
+        std::string text;
+        Lines lines;
+    };
+    const Case cases[] = {
+        {"bare URLs in any case, each with its Dest",
+         "http://ex.com/a/1.jpg\r\nHTTP://ex.com/b/2.png\nHttp://ex.com/3.gif",
+         {"Targ: http://ex.com/a/1.jpg", "Dest: /dl/1.jpg", "Targ: HTTP://ex.com/b/2.png", "Dest: /dl/2.png",
+          "Targ: Http://ex.com/3.gif", "Dest: /dl/3.gif"}},
+        {"a URL ending in / is saved as the folder alone",
+         "http://ex.com/dir/\n",
+         {"Targ: http://ex.com/dir/", "Dest: /dl/"}},
+        {"https lines are not bare URLs",
+         "https://ex.com/a.jpg\nhttp://ex.com/b.jpg\n",
+         {"https://ex.com/a.jpg", "Targ: http://ex.com/b.jpg", "Dest: /dl/b.jpg"}},
+        {"a given Dest is kept with its ? replaced",
+         "Targ: http://ex.com/a.cgi?id=1\nDest: /keep/a.cgi?id=1\n",
+         {"Targ: http://ex.com/a.cgi?id=1", "Dest: /keep/a.cgi_id=1"}},
+        {"a made Dest has its ? replaced",
+         "http://ex.com/a.cgi?id=1&b=2\n",
+         {"Targ: http://ex.com/a.cgi?id=1&b=2", "Dest: /dl/a.cgi_id=1&b=2"}},
+        {"key lines pass through; the last Targ still gets its Dest",
+         "Refe: http://ex.com/\nAgen: X\nTarg: http://ex.com/z.jpg",
+         {"Refe: http://ex.com/", "Agen: X", "Targ: http://ex.com/z.jpg", "Dest: /dl/z.jpg"}},
+        {"a Targ followed by another line gets its Dest in between",
+         "http://ex.com/1.jpg\nCook: a=b\n\n",
+         {"Targ: http://ex.com/1.jpg", "Dest: /dl/1.jpg", "Cook: a=b", ""}},
+        {"short lines are not URLs", "http:/\nhttp\n", {"http:/", "http"}},
+        {"empty text", "", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Lines lines = {"stale"};
+        MakeJobLines(c.text, "/dl/", lines);
+        EXPECT_EQ(lines, c.lines);
+    }
+}
+
+TEST(TextDecodingTest, Utf8IsKeptAndOtherBytesAreReadAsCp932)
+{
+    struct Case
+    {
+        std::string bytes;
+        bool ok;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"plain ascii", true, "plain ascii"},
+        {"ダウンロード", true, "ダウンロード"},
+        {"\xEF\xBB\xBFhttp://a", true, "http://a"}, // byte-order mark dropped
+        {"\x83_\x83"
+         "E\x83\x93\x83\x8d\x81[\x83h",
+         true, "ダウンロード"},             // CP932
+        {"/dl/\x95\\/a", true, "/dl/表/a"}, // a trail byte that is '\'
+        {"a\x81 b", false, ""},             // a lead byte without its trail byte is neither UTF-8 nor CP932
+        {"abc\x83", false, ""},             // a CP932 character cut off at the end
+        {"\xED\xA0\x80", false, ""},        // a UTF-8 surrogate
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        std::string text;
+        EXPECT_EQ(DecodeLegacyText(c.bytes, text), c.ok);
+        if (c.ok) {
+            EXPECT_EQ(text, c.text);
+        }
+    }
+    EXPECT_FALSE(IsValidUtf8("\xE3\x83"));
+    EXPECT_TRUE(IsValidUtf8("\xF0\x9F\x98\x80"));
+    EXPECT_FALSE(IsValidUtf8("\xF4\x90\x80\x80")); // past U+10FFFF
+}
+
+class ListFileTest : public ::testing::Test
+{
+protected:
+    test::TempEnv env_;
+    std::string folder_ = env_.makeFolder("dl");
+};
+
+TEST_F(ListFileTest, Cp932ListIsReadIntoUtf8Lines)
+{
+    const std::string path = env_.root() + "/old.lst";
+    ASSERT_TRUE(test::WriteFile(path, "http://ex.com/1.jpg\r\nTarg: http://ex.com/2.jpg\r\n"
+                                      "Dest: /\x83_\x83"
+                                      "E\x83\x93\x83\x8d\x81[\x83h/\x95\\.jpg\r\n"));
+    CQueueItem item;
+    item.Lst = path;
+    item.Fol = folder_;
+    Lines lines;
+    const ListReadResult r = ReadJobList(item, lines, kJobModeList, "");
+    ASSERT_TRUE(r.ok()) << r.message;
+    EXPECT_EQ(item.Fol, folder_ + "/");
+    EXPECT_EQ(lines, (Lines{"Targ: http://ex.com/1.jpg", "Dest: " + folder_ + "/1.jpg", "Targ: http://ex.com/2.jpg",
+                            "Dest: /ダウンロード/表.jpg"}));
+}
+
+TEST_F(ListFileTest, FolderComesFromTheItemTheEditOrHome)
+{
+    const std::string path = env_.root() + "/a.lst";
+    ASSERT_TRUE(test::WriteFile(path, "http://ex.com/x.jpg\n"));
+    struct Case
+    {
+        std::string itemFolder;
+        std::string edit;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {folder_, "/nowhere", folder_ + "/"},
+        {"", folder_ + "/ ", folder_ + "/"},
+        {"", env_.root() + "/missing", env_.root() + "/home/"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.edit);
+        CQueueItem item;
+        item.Lst = path;
+        item.Fol = c.itemFolder;
+        Lines lines;
+        ASSERT_TRUE(ReadJobList(item, lines, kJobModeList, c.edit).ok());
+        EXPECT_EQ(item.Fol, c.expected);
+        EXPECT_EQ(lines, (Lines{"Targ: http://ex.com/x.jpg", "Dest: " + c.expected + "x.jpg"}));
+    }
+}
+
+TEST_F(ListFileTest, UnreadableListsGiveTheirMessage)
+{
+    const std::string broken = env_.root() + "/broken.lst";
+    ASSERT_TRUE(test::WriteFile(broken, "http://ex.com/\x81 \n"));
+    struct Case
+    {
+        std::string path;
+        int mode;
+        std::string message;
+        bool back;
+    };
+    const Case cases[] = {
+        {env_.root() + "/none.lst", kJobModeList, "ファイルが見つかりません", false},
+        {folder_, kJobModeList, "ファイルが見つかりません", false}, // a folder is no list
+        {broken, kJobModeList, "リストファイルが壊れています", false},
+        {env_.root() + "/none.lst", kJobModeLinkScoutList, "LinkScoutから渡されるはずの一時ファイルが見つかりません。",
+         true},
+        {broken, kJobModeLinkScoutList, "LinkScoutから渡された一時ファイルが壊れています。", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        CQueueItem item;
+        item.Lst = c.path;
+        item.Fol = folder_;
+        Lines lines = {"stale"};
+        const ListReadResult r = ReadJobList(item, lines, c.mode, "");
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.message, c.message);
+        EXPECT_EQ(item.StatusText, c.message);
+        EXPECT_EQ(r.backToSequential, c.back);
+        EXPECT_TRUE(lines.empty());
+    }
+}
+
+TEST_F(ListFileTest, ListStartChecksNameAndFolderAndRestoresTheLoadedKind)
+{
+    const std::string path = env_.root() + "/l.lst";
+    LoadedList loaded{path, CQueueItem::LINK, "http://ex.com/page.html", "LINK"};
+    CQueueItem item;
+
+    OrderResult r = BuildListItem({"", folder_, false, ""}, DetailSettings{}, loaded, item);
+    EXPECT_EQ(r.messages, (std::vector<std::string>{"リストファイル名が空白です"}));
+    r = BuildListItem({path, env_.root() + "/missing", false, ""}, DetailSettings{}, loaded, item);
+    EXPECT_EQ(r.messages, (std::vector<std::string>{"保存用のフォルダ名が不正です。"}));
+    EXPECT_EQ(loaded.Lst, path); // a refused start keeps what was loaded
+
+    r = BuildListItem({path, folder_ + "/", true, ""}, DetailSettings{}, loaded, item);
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(item.Lst, path);
+    EXPECT_EQ(item.Fol, folder_);
+    EXPECT_EQ(item.Del, 1);
+    EXPECT_EQ(item.Kind, CQueueItem::LINK);
+    EXPECT_EQ(item.Page, "http://ex.com/page.html");
+    EXPECT_EQ(loaded.Lst, "");
+
+    // The next start of the same path is a plain list again.
+    r = BuildListItem({path, folder_, false, ""}, DetailSettings{}, loaded, item);
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(item.Kind, CQueueItem::LIST);
+    EXPECT_EQ(item.KindName, "LIST");
+    EXPECT_EQ(item.Page, "");
+}
+
+TEST_F(ListFileTest, RunStartGivesItsLinesAndReadsTheList)
+{
+    const std::string path = env_.root() + "/l.lst";
+    ASSERT_TRUE(test::WriteFile(path, "http://ex.com/a.jpg\n"));
+    CQueueItem item;
+    item.Kind = CQueueItem::IMAGE;
+    item.KindName = "IMAGE";
+    item.Lst = path;
+    item.Fol = folder_;
+    DetailSettings settings;
+    settings.Speed = 3;
+    RunPreparation prep = PrepareRun(item, settings, kJobModeList, "");
+    EXPECT_EQ(prep.code, 0);
+    EXPECT_EQ(prep.lines, (Lines{"  Target: ", "  保存用フォルダは: " + folder_}));
+    EXPECT_EQ(item.Kind, CQueueItem::LIST);
+    EXPECT_EQ(item.KindName, "IMAGE"); // still tells the run's end to delete the list
+    EXPECT_EQ(item.job.Seri, 3);
+    EXPECT_EQ(item.ListLines, (Lines{"Targ: http://ex.com/a.jpg", "Dest: " + folder_ + "/a.jpg"}));
+
+    CQueueItem missing;
+    missing.Kind = CQueueItem::LIST;
+    missing.Lst = env_.root() + "/none.lst";
+    missing.Fol = folder_ + "/";
+    prep = PrepareRun(missing, settings, kJobModeList, "");
+    EXPECT_EQ(prep.code, -1);
+    EXPECT_EQ(prep.lines, (Lines{"  Target: ", "  保存用フォルダは: " + folder_ + "/", "ファイルが見つかりません"}));
+
+    CQueueItem series;
+    series.Kind = CQueueItem::RENBAN;
+    series.job.Targ = "http://ex.com/*.jpg";
+    series.Fol = folder_ + "/";
+    prep = PrepareRun(series, settings, kJobModeSequential, "");
+    EXPECT_EQ(prep.code, 0);
+    EXPECT_EQ(prep.lines, (Lines{"  Target: http://ex.com/*.jpg", "  保存用フォルダは: " + folder_ + "/"}));
+    EXPECT_TRUE(series.ListLines.empty());
+}
+
+TEST_F(ListFileTest, QueueRunStartsTheFirstSkipsUnreadableAndRequeuesWhenBusy)
+{
+    CWaitQueue queue(env_.makeFolder("queue"));
+    for (const char* name : {"bad", "one", "two"}) {
+        CQueueItem item;
+        item.Kind = CQueueItem::RENBAN;
+        item.job.Targ = std::string("http://ex.com/") + name + "*.jpg";
+        ASSERT_EQ(queue.Append(item), 0);
+    }
+    std::vector<std::string> tried;
+    int answer = 0;
+    const StartRunFunction start = [&](const CQueueItem& item) {
+        tried.push_back(item.job.Targ);
+        return item.job.Targ.find("bad") != std::string::npos ? -1 : answer;
+    };
+
+    QueueRunResult r = RunNextQueued(queue, start, true);
+    EXPECT_EQ(r.outcome, QueueRunResult::Started);
+    EXPECT_EQ(r.skipped, 1);
+    EXPECT_EQ(tried, (Lines{"http://ex.com/bad*.jpg", "http://ex.com/one*.jpg"}));
+
+    // Busy: the item goes to the back of the queue, nothing is lost.
+    answer = 1;
+    r = RunNextQueued(queue, start, true);
+    EXPECT_EQ(r.outcome, QueueRunResult::Requeued);
+    EXPECT_FALSE(r.requeueFailed);
+    ASSERT_EQ(queue.LoadAll(), 1);
+    EXPECT_EQ(queue.ItemAt(0).job.Targ, "http://ex.com/two*.jpg");
+
+    answer = 0;
+    r = RunNextQueued(queue, start, true);
+    EXPECT_EQ(r.outcome, QueueRunResult::Started);
+    r = RunNextQueued(queue, start, true);
+    EXPECT_EQ(r.outcome, QueueRunResult::Empty);
+    EXPECT_TRUE(r.powerOff);
+    r = RunNextQueued(queue, start, false);
+    EXPECT_FALSE(r.powerOff);
+}
+
+} // namespace
+} // namespace pelldra
