@@ -1,0 +1,119 @@
+// CDownloadEngine: runs one download order at a time on its own thread, up to ten slots at once, and reports every
+// finished job as status lines through its observer.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "core/engine/auth_area_table.h"
+#include "core/engine/credential_access.h"
+#include "core/engine/curl_handles.h"
+#include "core/engine/dev_fetch.h"
+#include "core/engine/engine_observer.h"
+#include "core/engine/fetch_core.h"
+#include "core/engine/link_file_writer.h"
+#include "core/queue/queue_item.h"
+#include "core/sequence/seq_job_source.h"
+
+namespace pelldra {
+
+class CContentTypeTable;
+class CNinshoCenter;
+
+class CDownloadEngine
+{
+public:
+    static constexpr int kMaxSlots = 10;
+    enum : int32_t
+    {
+        kRunning = 1000,
+        kIdle = 1001,
+    };
+
+    explicit CDownloadEngine(FetchLimits limits = {}, LinkLockTimes linkTimes = {});
+    // Aborts a run in progress, waits for the engine thread, then destroys the slots and the link writer (which
+    // writes what is still queued).
+    ~CDownloadEngine();
+    CDownloadEngine(const CDownloadEngine&) = delete;
+    CDownloadEngine& operator=(const CDownloadEngine&) = delete;
+
+    // Whom the engine tells what happens, and the content-type table for the transfers (may be null). Called once,
+    // before the first Start.
+    void Setup(EngineObserver* observer, const CContentTypeTable* types);
+
+    // Runs item on the engine thread; the item must stay alive until the observer's RunEnded. A start during a
+    // run is refused with the message "まだダウンロードがビジーです。" and returns false; that run goes on.
+    bool Start(CQueueItem& item);
+    // Asks the run to stop: no further job goes out and every slot's transfer is cancelled. Returns the run's
+    // slot count. Any thread.
+    int Abort();
+
+    // The main window's "keep no update links", copied by the caller before each Start.
+    void SetNoUpdateLinks(bool noLinks) { noUpdateLinks_ = noLinks; }
+    // The credentials store while the manager has it open; null when it was closed.
+    void SetCredentialStore(std::shared_ptr<CNinshoCenter> store) { store_.Set(std::move(store)); }
+
+    int32_t RunState() const { return runState_.load(); }
+    int SlotCount() const { return slotCount_.load(); }
+    ProgressSnapshot Progress() { return progress_.Snapshot(); }
+    CAuthAreaTable& Areas() { return areas_; }
+    CLinkFileWriter& LinkWriter() { return linkWriter_; }
+
+    // 1 slow, 2 middle, 3 fast; anything else is the middle speed.
+    static int SlotsForSpeed(int32_t seri);
+
+private:
+    void ThreadLoop();
+    int Run();
+    bool NextJob(DownloadJob& job);
+    void Hand(CDevFetch& slot, const DownloadJob& job);
+    void Report(CDevFetch& slot);
+    // Blocks until a slot among the first slotCount_ is done.
+    void WaitForDone();
+    bool AbortRequested() const { return item_->AbortRequested.load() != 0; }
+    void ShowLine(const std::string& line);
+    // After an abort: waits for every working slot (their transfers are cancelled) and reports it.
+    void ReportRemaining();
+    bool ReportDone();
+    bool AllReady() const;
+    bool AnyWorking() const;
+
+    const FetchLimits limits_;
+    CurlShare share_;
+    CAuthAreaTable areas_;
+    CredentialStoreRef store_;
+    ProgressMeter progress_;
+    CSeqJobSource source_;
+    std::array<std::unique_ptr<CDevFetch>, kMaxSlots> slots_;
+    EngineObserver* observer_ = nullptr;
+    std::atomic<bool> noUpdateLinks_{false};
+    std::atomic<int32_t> runState_{kIdle};
+    std::atomic<int> slotCount_{3};
+
+    // The run: only the engine thread touches these while a run goes on.
+    CQueueItem* item_ = nullptr;
+    DownloadJob current_;
+    bool sequenceMode_ = false;
+    int lineIndex_ = -1;
+    int successes_ = 0;
+    int failures_ = 0;
+    uint64_t storeOpenCount_ = 0;
+
+    mutable std::mutex mutex_; // guards the fields below
+    std::condition_variable wake_;
+    CQueueItem* pending_ = nullptr; // the item a Start hands to the thread
+    CQueueItem* running_ = nullptr; // the item of the run in progress, for Abort
+    bool quit_ = false;
+    unsigned doneMask_ = 0; // slots that reported done since the engine last looked
+    std::thread thread_;
+
+    CLinkFileWriter linkWriter_; // writes what is still queued when the engine goes
+};
+
+} // namespace pelldra
