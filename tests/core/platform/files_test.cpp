@@ -1,0 +1,208 @@
+// Tests of unique save names, atomic replacement and whole-file reading.
+#include "core/platform/files.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <filesystem>
+#include <random>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "support/child_process.h"
+#include "support/temp_env.h"
+
+namespace pelldra {
+namespace {
+
+using test::TempEnv;
+namespace fs = std::filesystem;
+
+std::vector<std::string> FolderEntries(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+mode_t ModeOf(const std::string& path)
+{
+    struct stat st{};
+    return ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
+}
+
+TEST(MakeUniqueFileName, CountsUpPastEveryExistingName)
+{
+    struct Case
+    {
+        std::vector<std::string> existing; // relative to the folder; a trailing '/' makes a folder
+        std::string path;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {{}, "a.jpg", "a.jpg"},
+        {{"a.jpg"}, "a.jpg", "a_1.jpg"},
+        {{"a.jpg", "a_1.jpg"}, "a.jpg", "a_2.jpg"},
+        {{"a.jpg", "a_2.jpg"}, "a.jpg", "a_1.jpg"},
+        {{"a_1.jpg"}, "a.jpg", "a.jpg"},
+        {{"a.jpg/"}, "a.jpg", "a_1.jpg"},
+        {{"a.tar.gz"}, "a.tar.gz", "a.tar_1.gz"},
+        {{"noext"}, "noext", "noext_1"},
+        {{"d.x/file"}, "d.x/file", "d.x/file_1"},
+        {{"d.x/file", "d.x/file_1"}, "d.x/file", "d.x/file_2"},
+    };
+    for (const auto& c : cases) {
+        TempEnv env;
+        const std::string folder = env.makeFolder("dl");
+        for (const auto& e : c.existing) {
+            if (e.back() == '/')
+                fs::create_directories(folder + "/" + e);
+            else
+                ASSERT_TRUE(test::WriteFile(folder + "/" + e, "x"));
+        }
+        EXPECT_EQ(MakeUniqueFileName(folder + "/" + c.path), folder + "/" + c.expected) << c.path;
+    }
+}
+
+TEST(ClaimUniqueFile, RacingClaimsOfOneNameEachGetTheirOwnFile)
+{
+    TempEnv env;
+    const std::string folder = env.makeFolder("dl");
+    const std::string path = folder + "/pic.jpg";
+    constexpr int kThreads = 8;
+    std::vector<std::string> claimed(kThreads);
+    std::atomic<int> ready{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            ready.fetch_add(1);
+            while (ready.load() < kThreads)
+                std::this_thread::yield();
+            ClaimedFile f = ClaimUniqueFile(path, 0600);
+            if (!f.fd.valid())
+                return;
+            const std::string id = std::to_string(t);
+            if (::write(f.fd.get(), id.data(), id.size()) == static_cast<ssize_t>(id.size()))
+                claimed[static_cast<size_t>(t)] = f.path;
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    std::set<std::string> distinct;
+    for (int t = 0; t < kThreads; ++t) {
+        const std::string& p = claimed[static_cast<size_t>(t)];
+        ASSERT_FALSE(p.empty()) << "thread " << t << " got no file";
+        distinct.insert(p);
+        // Nobody else wrote into this thread's file.
+        EXPECT_EQ(test::ReadFile(p), std::to_string(t)) << p;
+        EXPECT_EQ(ModeOf(p), 0600u) << p;
+    }
+    EXPECT_EQ(distinct.size(), static_cast<size_t>(kThreads));
+    EXPECT_EQ(FolderEntries(folder).size(), static_cast<size_t>(kThreads));
+    EXPECT_TRUE(distinct.count(path));
+    EXPECT_TRUE(distinct.count(folder + "/pic_7.jpg"));
+}
+
+TEST(ClaimUniqueFile, AMissingFolderFailsWithItsError)
+{
+    TempEnv env;
+    const ClaimedFile f = ClaimUniqueFile(env.root() + "/missing/a.jpg");
+    EXPECT_FALSE(f.fd.valid());
+    EXPECT_EQ(f.error, ENOENT);
+}
+
+TEST(ReplaceFileAtomically, ReplacesContentsAndModeAndLeavesNoTemporaryFile)
+{
+    struct Case
+    {
+        const char* label;
+        bool existed;
+        mode_t mode;
+        std::string contents;
+    };
+    const std::vector<Case> cases = {
+        {"new private file", false, 0600, "secret\r\n"},
+        {"over an existing file", true, 0644, "new contents"},
+        {"tightens a readable file", true, 0600, std::string("with\0zero", 9)},
+        {"empty contents", true, 0600, ""},
+    };
+    for (const auto& c : cases) {
+        TempEnv env;
+        const std::string folder = env.makeFolder("data");
+        const std::string path = folder + "/PELLDRA.INI";
+        if (c.existed) {
+            ASSERT_TRUE(test::WriteFile(path, std::string(5000, 'o')));
+            ASSERT_EQ(::chmod(path.c_str(), 0666), 0);
+        }
+        const mode_t oldMask = ::umask(0);
+        const int rc = ReplaceFileAtomically(path, c.contents, c.mode);
+        ::umask(oldMask);
+        EXPECT_EQ(rc, 0) << c.label;
+        EXPECT_EQ(test::ReadFile(path), c.contents) << c.label;
+        EXPECT_EQ(ModeOf(path), c.mode) << c.label;
+        EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"PELLDRA.INI"}) << c.label;
+    }
+}
+
+TEST(ReplaceFileAtomically, AMissingFolderFailsAndCreatesNothing)
+{
+    TempEnv env;
+    EXPECT_EQ(ReplaceFileAtomically(env.root() + "/missing/file", "x", 0600), ENOENT);
+    EXPECT_FALSE(test::FileExists(env.root() + "/missing"));
+}
+
+TEST(ReplaceFileAtomically, AWriterKilledAtAnyMomentLeavesOldOrNewContents)
+{
+    TempEnv env;
+    const std::string folder = env.makeFolder("data");
+    const std::string path = folder + "/Waiting.wlt";
+    // Different sizes, so a half-written file can be neither.
+    const std::string a(300000, 'A');
+    const std::string b(200000, 'B');
+    ASSERT_EQ(ReplaceFileAtomically(path, a, 0600), 0);
+    std::mt19937 random(12345);
+    std::uniform_int_distribution<int> delayUs(0, 8000);
+    for (int round = 0; round < 25; ++round) {
+        const pid_t writer = test::ForkChild([&] {
+            for (int i = 0;; ++i)
+                if (ReplaceFileAtomically(path, i % 2 ? a : b, 0600) != 0)
+                    return 1;
+        });
+        ASSERT_GT(writer, 0);
+        std::this_thread::sleep_for(std::chrono::microseconds(delayUs(random)));
+        ::kill(writer, SIGKILL);
+        ASSERT_EQ(test::WaitChild(writer), 128 + SIGKILL) << "the writer stopped by itself";
+        const std::string now = test::ReadFile(path);
+        ASSERT_TRUE(now == a || now == b) << "round " << round << ": " << now.size() << " bytes of a mix";
+    }
+}
+
+TEST(ReadWholeFile, ReadsEveryByteOrFails)
+{
+    TempEnv env;
+    std::string big;
+    for (int i = 0; i < 200000; ++i)
+        big += static_cast<char>(i % 251);
+    const std::vector<std::string> contents = {"", std::string("a\0b", 3), big};
+    for (const auto& c : contents) {
+        const std::string path = env.root() + "/f";
+        ASSERT_TRUE(test::WriteFile(path, c));
+        std::string out = "stale";
+        EXPECT_TRUE(ReadWholeFile(path, out));
+        EXPECT_EQ(out, c) << c.size() << " bytes";
+    }
+    std::string out;
+    EXPECT_FALSE(ReadWholeFile(env.root() + "/missing", out));
+    EXPECT_FALSE(ReadWholeFile(env.root(), out)) << "a folder is not a file";
+}
+
+} // namespace
+} // namespace pelldra

@@ -1,0 +1,161 @@
+// Tests of the per-user folders and the save-folder check.
+#include "core/platform/folders.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <functional>
+
+#include "core/platform/unique_fd.h"
+#include "support/temp_env.h"
+
+namespace pelldra {
+namespace {
+
+using test::TempEnv;
+
+bool IsFolder(const std::string& path)
+{
+    struct stat st{};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+TEST(CheckFolder, GivesTheCodeAndMessageOfTheFirstProblem)
+{
+    TempEnv env;
+    const std::string folder = env.makeFolder("save");
+    ASSERT_TRUE(test::WriteFile(env.root() + "/plain.txt", "x"));
+    struct Case
+    {
+        std::string path;
+        int code;
+        std::string message; // "" when s must stay unchanged
+    };
+    const std::vector<Case> cases = {
+        {"", 1, "保存用のフォルダが指定されていません。"},
+        {env.root() + "/missing", 2, "保存用のフォルダ名が不正です。"},
+        {env.root() + "/plain.txt/sub", 2, "保存用のフォルダ名が不正です。"},
+        {env.root() + "/plain.txt", 3, "保存用フォルダ名はフォルダを指していません。"},
+        {folder, 0, ""},
+        {folder + "/", 0, ""},
+    };
+    for (const auto& c : cases) {
+        std::string s = c.path;
+        EXPECT_EQ(CheckFolder(s), c.code) << c.path;
+        EXPECT_EQ(s, c.message.empty() ? c.path : c.message) << c.path;
+    }
+}
+
+// Clears the immutable flag again however the test ends, so the folder can be removed.
+struct ImmutableFolder
+{
+    std::string path;
+    bool set = false;
+    long flags = 0;
+    explicit ImmutableFolder(std::string p) : path(std::move(p))
+    {
+        UniqueFd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (fd.valid() && ::ioctl(fd.get(), FS_IOC_GETFLAGS, &flags) == 0) {
+            long on = flags | FS_IMMUTABLE_FL;
+            set = ::ioctl(fd.get(), FS_IOC_SETFLAGS, &on) == 0;
+        }
+    }
+    ~ImmutableFolder()
+    {
+        UniqueFd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (set && fd.valid())
+            ::ioctl(fd.get(), FS_IOC_SETFLAGS, &flags);
+    }
+};
+
+TEST(CheckFolder, AFolderThisUserCannotWriteIsReadOnly)
+{
+    TempEnv env;
+    const std::string folder = env.makeFolder("readonly");
+    std::string s = folder;
+    if (::geteuid() != 0) {
+        ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+        EXPECT_EQ(CheckFolder(s), 4);
+        EXPECT_EQ(s, "保存用のフォルダが読み取り専用です。");
+        return;
+    }
+    // Permission bits do not stop root; an immutable folder does.
+    ImmutableFolder immutable(folder);
+    if (!immutable.set)
+        GTEST_SKIP() << "running as root on a file system without the immutable flag: no folder is read-only to root";
+    EXPECT_EQ(CheckFolder(s), 4);
+    EXPECT_EQ(s, "保存用のフォルダが読み取り専用です。");
+}
+
+TEST(Folders, AreMadeUnderTheXdgFoldersWithoutTrailingSlash)
+{
+    struct Case
+    {
+        const char* label;
+        std::function<void(const TempEnv&)> setUp;
+        std::function<std::string(const TempEnv&)> expectedData;
+        std::function<std::string(const TempEnv&)> expectedConfig;
+    };
+    const std::vector<Case> cases = {
+        {"set", [](const TempEnv&) {}, [](const TempEnv& e) { return e.dataFolder(); },
+         [](const TempEnv& e) { return e.configFolder() + "/Tavin"; }},
+        {"trailing slashes",
+         [](const TempEnv& e) {
+             ::setenv("XDG_DATA_HOME", (e.root() + "/data//").c_str(), 1);
+             ::setenv("XDG_CONFIG_HOME", (e.root() + "/config/").c_str(), 1);
+         },
+         [](const TempEnv& e) { return e.dataFolder(); }, [](const TempEnv& e) { return e.configFolder() + "/Tavin"; }},
+        {"unset: under HOME",
+         [](const TempEnv&) {
+             ::unsetenv("XDG_DATA_HOME");
+             ::unsetenv("XDG_CONFIG_HOME");
+         },
+         [](const TempEnv& e) { return e.root() + "/home/.local/share/Pelldra"; },
+         [](const TempEnv& e) { return e.root() + "/home/.config/Tavin"; }},
+        {"relative values are ignored",
+         [](const TempEnv&) {
+             ::setenv("XDG_DATA_HOME", "relative/data", 1);
+             ::setenv("XDG_CONFIG_HOME", "relative/config", 1);
+         },
+         [](const TempEnv& e) { return e.root() + "/home/.local/share/Pelldra"; },
+         [](const TempEnv& e) { return e.root() + "/home/.config/Tavin"; }},
+    };
+    for (const auto& c : cases) {
+        TempEnv env;
+        c.setUp(env);
+        const std::string data = GetProgramFolder();
+        EXPECT_EQ(data, c.expectedData(env)) << c.label;
+        EXPECT_TRUE(IsFolder(data)) << c.label << ": the data folder is made on first use";
+        const std::string config = GetTavinConfigFolder();
+        EXPECT_EQ(config, c.expectedConfig(env)) << c.label;
+        EXPECT_TRUE(IsFolder(config)) << c.label;
+    }
+}
+
+TEST(MakeFolders, MakesMissingParentsAndFailsThroughAFile)
+{
+    TempEnv env;
+    ASSERT_TRUE(test::WriteFile(env.root() + "/file", "x"));
+    const std::vector<std::pair<std::string, bool>> cases = {
+        {env.root() + "/a/b/c", true},
+        {env.root() + "/a/b/c", true}, // already there
+        {env.root() + "/a//d/", true},
+        {env.root() + "/file", false},
+        {env.root() + "/file/sub", false},
+        {"", false},
+    };
+    for (const auto& [path, made] : cases) {
+        EXPECT_EQ(MakeFolders(path), made) << path;
+        if (made) {
+            EXPECT_TRUE(IsFolder(path)) << path;
+        }
+    }
+}
+
+} // namespace
+} // namespace pelldra
