@@ -1,0 +1,75 @@
+// Power-off through logind, and the steps that turn its answers into the program's messages.
+#include "gui/platform/power.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+
+namespace pelldra {
+
+namespace {
+
+QDBusMessage LogindCall(const QString& method)
+{
+    return QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.login1"),
+                                          QStringLiteral("/org/freedesktop/login1"),
+                                          QStringLiteral("org.freedesktop.login1.Manager"), method);
+}
+
+PowerBackend* g_backend = nullptr;
+
+} // namespace
+
+PowerBackend::Permission LogindPowerBackend::CanPowerOff()
+{
+    QDBusConnection bus = QDBusConnection::systemBus();
+    if (!bus.isConnected())
+        return Permission::Unknown;
+    const QDBusMessage reply = bus.call(LogindCall(QStringLiteral("CanPowerOff")), QDBus::Block, 10000);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1)
+        return Permission::Unknown;
+    const QString answer = reply.arguments().front().toString();
+    if (answer == QLatin1String("yes"))
+        return Permission::Yes;
+    if (answer == QLatin1String("challenge"))
+        return Permission::Challenge;
+    if (answer == QLatin1String("no"))
+        return Permission::No;
+    if (answer == QLatin1String("na"))
+        return Permission::NotAvailable;
+    return Permission::Unknown;
+}
+
+bool LogindPowerBackend::PowerOff()
+{
+    QDBusConnection bus = QDBusConnection::systemBus();
+    if (!bus.isConnected())
+        return false;
+    QDBusMessage call = LogindCall(QStringLiteral("PowerOff"));
+    call << true; // interactive: let the user authenticate when the policy asks for it
+    call.setInteractiveAuthorizationAllowed(true);
+    // Authentication can take the user a while; the answer itself comes at once after it.
+    const QDBusMessage reply = bus.call(call, QDBus::Block, 5 * 60 * 1000);
+    return reply.type() == QDBusMessage::ReplyMessage;
+}
+
+QString SwitchPowerOff(PowerBackend& backend)
+{
+    if (backend.CanPowerOff() == PowerBackend::Permission::No)
+        return QString::fromUtf8(kNoPowerOffPrivilege);
+    if (!backend.PowerOff())
+        return QString::fromUtf8(kCannotPowerOff);
+    return QString();
+}
+
+PowerBackend& ProgramPowerBackend()
+{
+    static LogindPowerBackend logind;
+    return g_backend ? *g_backend : logind;
+}
+
+void SetProgramPowerBackend(PowerBackend* backend)
+{
+    g_backend = backend;
+}
+
+} // namespace pelldra
