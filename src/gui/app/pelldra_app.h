@@ -1,0 +1,82 @@
+// CPelldraApp: the application object: one instance per user, the program's registry values, the broadcasts.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+#include "gui/platform/broadcasts.h"
+#include "gui/platform/single_instance.h"
+
+namespace pelldra {
+
+class AppRegistry;
+
+class CPelldraApp final : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Runs the main window for the program's whole life (modally) and returns the exit code.
+    using MainWindowRunner = std::function<int(CPelldraApp&)>;
+
+    enum class StartResult
+    {
+        Running,        // this is the one instance: the main window may run
+        AnotherRunning, // the running instance was asked to come up; end quietly
+        LockFailed,     // the instance lock could not be had; end
+    };
+
+    static constexpr const char* kNoMainWindow = "the main window is not built yet";
+
+    explicit CPelldraApp(QObject* parent = nullptr);
+    ~CPelldraApp() override;
+    CPelldraApp(const CPelldraApp&) = delete;
+    CPelldraApp& operator=(const CPelldraApp&) = delete;
+
+    // Start-up: the instance lock; a second instance broadcasts "SelfCall->Pelldra" and is done. The first opens
+    // its registry keys, records "Position" and "Version", sets up the network and starts listening.
+    StartResult Start();
+    // Start, then the main window through runner, then "State" = "closed". Without a runner it says so on standard
+    // error and ends with 0.
+    int Run(const MainWindowRunner& runner);
+
+    // The window that "SelfCall->Pelldra" brings up.
+    void SetMainWindow(QWidget* window);
+    // Shows the window in front, sets "State" to "opened" and broadcasts "Pelldra-PopUp".
+    void BringUp(QWidget* window);
+
+    void SetAppState(const QString& state);
+    QString GetAppState() const;
+    QString GetLinkScoutPosition() const;
+    QString GetLinkScoutState() const;
+    QString GetLinkScoutSaveFolder() const;
+    QString GetLinkScoutCommand() const;
+    int GetLinkScoutVersion() const;
+    bool HasLoginUser() const;
+
+    // The keys, once Start has opened them (null before).
+    AppRegistry* Registry() const { return m_registry.get(); }
+    Broadcasts& GetBroadcasts() { return m_broadcasts; }
+    const SingleInstanceLock& Lock() const { return m_lock; }
+
+signals:
+    // A second start brought the main window up (the window clears its hidden state).
+    void BroughtUp();
+    // Every broadcast received, "SelfCall->Pelldra" included (after it was handled here).
+    void BroadcastReceived(const QString& name, bool fromThisProcess);
+
+private:
+    void OnBroadcast(const QString& name, bool fromThisProcess);
+
+    SingleInstanceLock m_lock;
+    Broadcasts m_broadcasts;
+    std::unique_ptr<AppRegistry> m_registry;
+    QPointer<QWidget> m_mainWindow;
+};
+
+} // namespace pelldra
