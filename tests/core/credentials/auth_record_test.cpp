@@ -93,14 +93,5 @@ TEST(Scramble, RoundTripsAtManyClockValues)
     EXPECT_NE(ScramblePassword("same", 3), ScramblePassword("same", 4));
 }
 
-TEST(Scramble, DamagedTextDoesNotFail)
-{
-    // Whatever a damaged file holds, unscrambling gives some text and never reads past its input.
-    const char* damaged[] = {"", " ", "%", "%4", "%zz", "+", "%ff%00", "abc%"};
-    for (const char* d : damaged)
-        EXPECT_LE(UnscramblePassword(d).size(), std::string(d).size()) << d;
-    EXPECT_EQ(UnscramblePassword("+"), "");
-}
-
 } // namespace
 } // namespace pelldra

@@ -1,6 +1,5 @@
 // Tests of the credential lookup by URL: the descent along the URL's prefixes and repeated lookups.
 #include "core/credentials/credential_lookup.h"
-#include "core/credentials/ninsho_center.h"
 
 #include <gtest/gtest.h>
 
@@ -116,20 +115,6 @@ TEST(CredentialLookup, AnswerCarriesTheChosenRecord)
     CAuthRecord want = records[0];
     want.SetSiteUrl("http://h/a/");
     EXPECT_EQ(query, want); // every field is the record's, the key is the matching prefix
-}
-
-TEST(CredentialLookup, StoreFindsThroughItsSortedRecords)
-{
-    CNinshoCenter store{CNinshoCenter::InMemory{}};
-    int index = -1;
-    store.Add(Record("http://h/a/b/", "ub"), index);
-    store.Add(Record("http://h/a/", "ua"), index);
-    CAuthRecord query;
-    query.SetPageUrl("http://h/a/b/c.jpg");
-    ASSERT_EQ(store.FindForUrl(query), 0);
-    EXPECT_EQ(query.GetUserId(), "ub");
-    CAuthRecord none;
-    EXPECT_EQ(CNinshoCenter{CNinshoCenter::InMemory{}}.FindForUrl(none), -1);
 }
 
 } // namespace

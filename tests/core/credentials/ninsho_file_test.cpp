@@ -195,23 +195,5 @@ TEST(NinshoFile, HundredThousandRecordsInReverseOrderLoadQuickly)
     EXPECT_LT(tLarge, 40 * tSmall + 0.05) << tSmall << " s, then " << tLarge << " s";
 }
 
-TEST(NinshoFile, ArbitraryBytesDoNotFail)
-{
-    std::mt19937 rng(99);
-    for (int round = 0; round < 200; ++round) {
-        std::string bytes = "NCFile version 1\r\n";
-        const size_t n = rng() % 4000;
-        for (size_t i = 0; i < n; ++i)
-            bytes += static_cast<char>(rng() % 4 == 0 ? '\n' : rng());
-        const NinshoFileContents got = ParseNinshoFile(bytes);
-        for (size_t i = 0; i < got.records.size(); ++i) {
-            EXPECT_FALSE(got.records[i].GetSiteUrl().empty());
-            if (i > 0) {
-                EXPECT_LT(got.records[i - 1].GetSiteUrl(), got.records[i].GetSiteUrl());
-            }
-        }
-    }
-}
-
 } // namespace
 } // namespace pelldra
