@@ -9,25 +9,42 @@ namespace {
 
 constexpr size_t kChunk = 6;
 
-// Strings of up to six digits are counted as numbers; longer ones carry chunk by chunk.
+// Strings of up to six digits are counted as numbers.
+std::string StepShort(const std::string& d, bool keepWidth, bool up)
+{
+    long v = std::strtol(d.c_str(), nullptr, 10);
+    v += up ? 1 : -1;
+    if (v < 0)
+        v = 0; // callers never step below zero; keep the result a digit string all the same
+    std::string r = std::to_string(v);
+    return keepWidth ? PadZeros(r, static_cast<int>(d.size())) : r;
+}
+
+// Longer strings carry chunk by chunk: every trailing "999999" (down: "000000") chunk wraps, the chunk before the
+// wrapped ones steps, and what lies left of it is kept as it is. A head of at most six digits is stepped as a
+// number, with keepWidth deciding its zero fill. One pass, so any length is stepped in linear time.
 std::string StepDigits(const std::string& d, bool keepWidth, bool up)
 {
     if (d.empty())
         return "";
-    if (d.size() <= kChunk) {
-        long v = std::strtol(d.c_str(), nullptr, 10);
-        v += up ? 1 : -1;
-        if (v < 0)
-            v = 0; // callers never step below zero; keep the result a digit string all the same
-        std::string r = std::to_string(v);
-        return keepWidth ? PadZeros(r, static_cast<int>(d.size())) : r;
-    }
-    const std::string left = d.substr(0, d.size() - kChunk);
-    const std::string last = d.substr(d.size() - kChunk);
+    if (d.size() <= kChunk)
+        return StepShort(d, keepWidth, up);
     const char* wrap = up ? "999999" : "000000";
-    if (last != wrap)
-        return left + PadZeros(StepDigits(last, false, up), static_cast<int>(kChunk));
-    return StepDigits(left, keepWidth, up) + (up ? "000000" : "999999");
+    size_t pos = d.size(); // the wrapped chunks are d[pos, size)
+    while (pos > kChunk && d.compare(pos - kChunk, kChunk, wrap) == 0)
+        pos -= kChunk;
+    std::string r;
+    r.reserve(d.size() + 1);
+    if (pos > kChunk) {
+        r.append(d, 0, pos - kChunk);
+        r += PadZeros(StepShort(d.substr(pos - kChunk, kChunk), false, up), static_cast<int>(kChunk));
+    } else {
+        r += StepShort(d.substr(0, pos), keepWidth, up);
+    }
+    const char* wrapped = up ? "000000" : "999999";
+    for (size_t k = pos; k < d.size(); k += kChunk)
+        r += wrapped;
+    return r;
 }
 
 } // namespace
