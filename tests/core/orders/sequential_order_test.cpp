@@ -30,20 +30,21 @@ TEST(CheckFixedWidthTest, LeadingZerosMustAgreeWithTheUrlDigits)
         int width; // FixedWidth afterwards
     };
     const Case cases[] = {
-        {"007", "1", "20", 1, 3},                             // the URL asks for width 3; "1" is too short
-        {"007", "", "", 0, 3},                                // empty texts are always fine
-        {"007", "001", "020", 0, 3},                          // all agree
-        {"007", "005", "", 0, 3},    {"7", "01", "20", 1, 0}, // a hint of 2 against one URL digit
-        {"7", "1", "20", 0, 0},                               // no leading zero anywhere: no fixed width
-        {"12", "01", "20", 0, 2},                             // the from text asks for width 2 and all are 2 long
-        {"12", "01", "100", 1, 0},                            // to is longer than the width asked for
-        {"12", "01", "002", 1, 0},                            // two different hints
-        {"", "01", "5", 0, 2},                                // nothing marked: passes and leaves the width alone
-        {"0012", "", "0099", 0, 4},
+        {"007", "1", "20", 1, 3},    // the URL asks for width 3; "1" is too short
+        {"007", "", "", 0, 3},       // empty texts are always fine
+        {"007", "001", "020", 0, 3}, // all agree
+        {"007", "005", "", 0, 3},    // one text agreeing is enough
+        {"7", "01", "20", 1, 0},     // a hint of 2 against one URL digit
+        {"7", "1", "20", 0, 0},      // no leading zero anywhere: no fixed width
+        {"12", "01", "20", 0, 2},    // the from text asks for width 2 and all are 2 long
+        {"12", "01", "100", 1, 0},   // to is longer than the width asked for
+        {"12", "01", "002", 1, 0},   // two different hints
+        {"", "01", "5", 0, 7},       // nothing marked: passes and leaves the width alone
+        {"0012", "", "0099", 0, 4},  // URL and to agree on 4
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.digits) + " " + c.from + ".." + c.to);
-        int width = 2;
+        int width = 7;
         EXPECT_EQ(CheckFixedWidth(c.digits, c.from, c.to, width), c.result);
         if (c.result == 0) {
             EXPECT_EQ(width, c.width);

@@ -1,0 +1,113 @@
+// Status lines, messages, the terminal question and the progress line of pelldra-get.
+#include "cli/pelldra-get/cli_observer.h"
+
+#include "cli/pelldra-get/terminal.h"
+#include "core/engine/daily_log.h"
+
+namespace pelldra::cli {
+
+CliObserver::CliObserver(CDailyLog& log, bool progress, bool ask) : log_(log), progress_(progress), ask_(ask) {}
+
+void CliObserver::ClearProgressLocked()
+{
+    if (progressDrawn_) {
+        std::fputs("\r\x1b[K", stderr);
+        std::fflush(stderr);
+        progressDrawn_ = false;
+    }
+}
+
+void CliObserver::ShowLine(const std::string& line)
+{
+    {
+        std::lock_guard lock(mutex_);
+        ClearProgressLocked();
+        std::fputs(line.c_str(), stdout);
+        std::fputc('\n', stdout);
+        std::fflush(stdout);
+    }
+    log_.Append(line);
+}
+
+void CliObserver::RunEnded(int result)
+{
+    {
+        std::lock_guard lock(mutex_);
+        runEnded_ = true;
+        result_ = result;
+    }
+    ended_.notify_all();
+}
+
+void CliObserver::ShowMessage(const std::string& text)
+{
+    std::lock_guard lock(mutex_);
+    ClearProgressLocked();
+    messageShown_ = true;
+    std::fprintf(stderr, "%s\n", text.c_str());
+    std::fflush(stderr);
+}
+
+CredentialsAnswer CliObserver::AskCredentials(const std::string& url, std::chrono::milliseconds limit,
+                                              CredentialsPrompt& prompt)
+{
+    if (!ask_)
+        return {};
+    std::lock_guard one(askLock_);
+    if (prompt.Cancelled())
+        return {};
+    {
+        std::lock_guard lock(mutex_);
+        ClearProgressLocked();
+        asking_ = true;
+    }
+    CredentialsAnswer answer = AskOnTerminal(url, limit, prompt);
+    std::lock_guard lock(mutex_);
+    asking_ = false;
+    return answer;
+}
+
+void CliObserver::BeginRun()
+{
+    std::lock_guard lock(mutex_);
+    runEnded_ = false;
+    result_ = 0;
+    messageShown_ = false;
+}
+
+int CliObserver::WaitRunEnded(const std::function<ProgressSnapshot()>& poll)
+{
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        if (runEnded_)
+            break;
+        if (progress_ && !asking_) {
+            lock.unlock();
+            const std::string text = ProgressText(poll());
+            lock.lock();
+            if (!runEnded_ && !asking_) {
+                std::fprintf(stderr, "\r%s\x1b[K", text.c_str());
+                std::fflush(stderr);
+                progressDrawn_ = true;
+            }
+        }
+        ended_.wait_for(lock, std::chrono::milliseconds(250), [&] { return runEnded_; });
+    }
+    ClearProgressLocked();
+    if (progress_) {
+        lock.unlock();
+        const std::string text = ProgressText(poll());
+        lock.lock();
+        std::fprintf(stderr, "%s\n", text.c_str());
+        std::fflush(stderr);
+    }
+    return result_;
+}
+
+bool CliObserver::MessageShown() const
+{
+    std::lock_guard lock(mutex_);
+    return messageShown_;
+}
+
+} // namespace pelldra::cli

@@ -1,0 +1,56 @@
+// pelldra-get's side of the engine: status lines to standard output and the day's log, messages to standard
+// error, the credentials question on the terminal, and the progress line.
+#pragma once
+
+#include <condition_variable>
+#include <cstdio>
+#include <functional>
+#include <mutex>
+#include <string>
+
+#include "core/engine/engine_observer.h"
+
+namespace pelldra {
+class CDailyLog;
+}
+
+namespace pelldra::cli {
+
+class CliObserver final : public EngineObserver
+{
+public:
+    // progress: draw the progress line on standard error; ask: credentials questions go to the terminal (else
+    // every question is refused).
+    CliObserver(CDailyLog& log, bool progress, bool ask);
+
+    void ShowLine(const std::string& line) override;
+    void RunEnded(int result) override;
+    void ShowMessage(const std::string& text) override;
+    CredentialsAnswer AskCredentials(const std::string& url, std::chrono::milliseconds limit,
+                                     CredentialsPrompt& prompt) override;
+
+    // Before each run.
+    void BeginRun();
+    // Blocks until the run has ended, redrawing the progress line from poll; returns the run's result.
+    int WaitRunEnded(const std::function<ProgressSnapshot()>& poll);
+    // Whether the engine refused the run with a message since BeginRun.
+    bool MessageShown() const;
+
+private:
+    void ClearProgressLocked();
+
+    CDailyLog& log_;
+    const bool progress_;
+    const bool ask_;
+    std::mutex askLock_; // one credentials question on the terminal at a time
+
+    mutable std::mutex mutex_; // guards the output streams and everything below
+    std::condition_variable ended_;
+    bool runEnded_ = false;
+    int result_ = 0;
+    bool messageShown_ = false;
+    bool progressDrawn_ = false;
+    bool asking_ = false; // the terminal belongs to the question: no progress line now
+};
+
+} // namespace pelldra::cli

@@ -1,0 +1,263 @@
+// pelldra-get: the series and list downloads of the desktop program, and its queue, from a shell.
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "cli/pelldra-get/cli_observer.h"
+#include "cli/pelldra-get/options.h"
+#include "cli/pelldra-get/stop_signals.h"
+#include "core/credentials/ninsho_center.h"
+#include "core/engine/content_type_table.h"
+#include "core/engine/curl_handles.h"
+#include "core/engine/daily_log.h"
+#include "core/engine/download_engine.h"
+#include "core/orders/list_order.h"
+#include "core/orders/run_order.h"
+#include "core/orders/sequential_order.h"
+#include "core/queue/queue_item.h"
+#include "core/queue/wait_queue.h"
+#include "core/sequence/seq_url.h"
+
+namespace pelldra::cli {
+namespace {
+
+enum : int {
+    kExitDone = 0,
+    kExitFailures = 1,
+    kExitRefused = 2,
+    kExitStopped = 3,
+    kExitBadArguments = 4,
+};
+
+int Usage(const std::string& problem)
+{
+    std::fprintf(stderr, "pelldra-get: %s\n%s", problem.c_str(), kUsage);
+    return kExitBadArguments;
+}
+
+int Refused(const std::vector<std::string>& messages)
+{
+    for (const std::string& m : messages)
+        std::fprintf(stderr, "%s\n", m.c_str());
+    return kExitRefused;
+}
+
+// The detail settings a run starts from. The desktop program's settings file has no reader in core yet; once it
+// has, the user's saved detail settings are read here. Until then these are the settings of a first start.
+DetailSettings StartingSettings()
+{
+    return DetailSettings{};
+}
+
+std::string CurrentFolder()
+{
+    char buffer[PATH_MAX];
+    return ::getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string();
+}
+
+// Relative paths are taken from the current folder, so that a queued order still means the same files later.
+std::string Absolute(const std::string& path)
+{
+    if (path.empty() || path[0] == '/')
+        return path;
+    const std::string here = CurrentFolder();
+    return here.empty() ? path : here + "/" + path;
+}
+
+// Builds the series order as the window would from these control values. Returns 0 or an exit status.
+int BuildSeries(const Options& o, const DetailSettings& settings, CQueueItem& item)
+{
+    CSeqUrl url;
+    url.SetAssumeFixedDigits(settings.assumeFixedDigits != 0);
+    url.SetText(o.url);
+    url.SetSelectedField(0);
+    for (int i = 1; i < o.lowerRun; ++i) {
+        const SeqSpan before = url.GetFieldSpan(0);
+        url.SelectPrevRun();
+        if (url.IsFieldEmpty(0) || url.GetFieldSpan(0) == before)
+            return Usage("the URL has fewer than " + std::to_string(o.lowerRun) + " digit runs (--lower-run)");
+    }
+    if (url.IsFieldEmpty(0) && (o.lower.given || o.upper.given || o.whole))
+        return Usage("the URL has no digits to count");
+    if (o.upper.given) {
+        url.SetUpperEnabled(true);
+        url.SetSelectedField(1);
+        if (url.IsFieldEmpty(1))
+            return Usage("the URL has no digit run left of the lower string (--upper)");
+    }
+
+    CSeqUrl referer;
+    SequentialControls c;
+    c.url = &url;
+    if (o.referer) {
+        referer.SetMaster(&url);
+        url.SetSyncFlags(settings.syncFlags);
+        referer.SetText(*o.referer);
+        c.referer = &referer;
+    }
+    const FilledRanges filled = RefreshRangesFromUrl(url, settings.WholeSequence != 0);
+    c.lowerFrom = o.lower.given ? o.lower.from : filled.lower.from;
+    c.lowerTo = o.lower.given ? o.lower.to : filled.lower.to;
+    c.upperOn = o.upper.given;
+    c.upperFrom = o.upper.from;
+    c.upperTo = o.upper.to;
+    c.subfolderOn = !o.noSubfolder;
+    c.subfolder = o.subfolder.value_or("");
+    c.saveName = o.name.value_or("");
+    c.folder = Absolute(o.dir.value_or(CurrentFolder()));
+
+    SequentialState state;
+    const OrderResult r = BuildSequentialItem(c, settings, state, item);
+    if (!r.ok())
+        return Refused(r.messages);
+    if (o.cookie)
+        item.job.Cook = *o.cookie;
+    return kExitDone;
+}
+
+int BuildList(const Options& o, const DetailSettings& settings, CQueueItem& item)
+{
+    ListControls c;
+    c.listPath = Absolute(o.listPath);
+    c.folder = Absolute(o.dir.value_or(CurrentFolder()));
+    c.deleteList = o.deleteList;
+    LoadedList loaded;
+    const OrderResult r = BuildListItem(c, settings, loaded, item);
+    return r.ok() ? kExitDone : Refused(r.messages);
+}
+
+// Runs orders on one engine, as the log window does, with the stop signals wired to the engine.
+class Runner
+{
+public:
+    Runner(const DetailSettings& settings, bool useStore)
+        : settings_(settings), observer_(log_, ::isatty(STDERR_FILENO) == 1, ::isatty(STDIN_FILENO) == 1)
+    {
+        engine_.Setup(&observer_, &types_);
+        if (useStore)
+            engine_.SetCredentialStore(std::make_shared<CNinshoCenter>());
+        signals_ = std::make_unique<StopSignals>([this] { engine_.Abort(); });
+    }
+
+    bool Stopped() const { return signals_->Stopped(); }
+
+    // Runs one order; fromQueue: an unreadable list is logged as the window logs it, not refused. Returns an
+    // exit status; listUnreadable tells the queue run to drop the item and go on.
+    int Run(CQueueItem& item, bool fromQueue, bool& listUnreadable)
+    {
+        listUnreadable = false;
+        if (Stopped())
+            return kExitStopped;
+        const RunPreparation prep = PrepareRun(item, settings_, kJobModeList, CurrentFolder());
+        if (prep.code < 0 && !fromQueue)
+            return Refused({prep.lines.back()});
+        if (log_.Open()) {
+            std::fprintf(stdout, "%s\n", std::string(kLogStartLine).c_str());
+            std::fflush(stdout);
+        }
+        for (const std::string& line : prep.lines)
+            observer_.ShowLine(line);
+        if (prep.code < 0) {
+            log_.Close();
+            listUnreadable = true;
+            return kExitFailures;
+        }
+        engine_.SetNoUpdateLinks(settings_.NoUpdateLinks != 0);
+        observer_.BeginRun();
+        if (!engine_.Start(item)) {
+            log_.Close();
+            return kExitRefused;
+        }
+        // A stop that came just before the start would otherwise be lost: the start clears the flag.
+        if (Stopped())
+            engine_.Abort();
+        const int result = observer_.WaitRunEnded([this] { return engine_.Progress(); });
+        const ProgressSnapshot done = engine_.Progress();
+        log_.Close();
+        if (result != 0 && (item.Del != 0 || item.KindName == "LINK" || item.KindName == "IMAGE"))
+            ::unlink(item.Lst.c_str()); // a list that cannot be deleted is left, as the window leaves it
+        if (Stopped())
+            return kExitStopped;
+        if (observer_.MessageShown())
+            return kExitRefused;
+        return result == 0 || done.failed > 0 ? kExitFailures : kExitDone;
+    }
+
+    int RunQueue()
+    {
+        CWaitQueue queue;
+        int worst = kExitDone;
+        const StartRunFunction start = [&](const CQueueItem& taken) {
+            CQueueItem item = taken;
+            bool unreadable = false;
+            const int status = Run(item, true, unreadable);
+            if (status == kExitStopped)
+                worst = kExitStopped;
+            else if (status != kExitDone && worst == kExitDone)
+                worst = kExitFailures;
+            return unreadable ? -1 : 0;
+        };
+        while (!Stopped()) {
+            if (RunNextQueued(queue, start, false).outcome == QueueRunResult::Empty)
+                break;
+        }
+        return Stopped() ? kExitStopped : worst;
+    }
+
+private:
+    const DetailSettings settings_;
+    CContentTypeTable types_;
+    CDailyLog log_;
+    CliObserver observer_;
+    CDownloadEngine engine_;
+    std::unique_ptr<StopSignals> signals_; // declared last: gone before the engine it stops
+};
+
+int Main(int argc, char** argv)
+{
+    // Before any thread exists, so that every thread leaves the stop signals to the signal thread.
+    StopSignals::BlockInThisThread();
+    Options o;
+    const std::string problem = ParseOptions(argc, argv, o);
+    if (!problem.empty())
+        return Usage(problem);
+    if (o.help) {
+        std::fputs(kUsage, stdout);
+        return kExitDone;
+    }
+    DetailSettings settings = StartingSettings();
+    ApplyToSettings(o, settings);
+    InitNetwork();
+
+    if (o.mode == Mode::RunQueue)
+        return Runner(settings, o.store).RunQueue();
+
+    CQueueItem item;
+    const int built = o.mode == Mode::Series ? BuildSeries(o, settings, item) : BuildList(o, settings, item);
+    if (built != kExitDone)
+        return built;
+    if (o.queue) {
+        CWaitQueue queue;
+        if (queue.Append(item) != 0) {
+            std::fprintf(stderr, "待ち行列に書き込めません: %s\n", queue.path().c_str());
+            return kExitFailures;
+        }
+        std::puts("ただいまのダウンロード指令は待ち行列に取り込まれました");
+        return kExitDone;
+    }
+    Runner runner(settings, o.store);
+    bool unreadable = false;
+    return runner.Run(item, false, unreadable);
+}
+
+} // namespace
+} // namespace pelldra::cli
+
+int main(int argc, char** argv)
+{
+    return pelldra::cli::Main(argc, argv);
+}

@@ -1,0 +1,306 @@
+// pelldra-get end to end against loopback servers: files, status lines, exit statuses, refusals and the stop signal.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/engine/daily_log.h"
+#include "support/http_test_server.h"
+#include "support/raw_test_server.h"
+#include "support/temp_env.h"
+
+extern char** environ;
+
+namespace pelldra {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+struct ToolRun
+{
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// pelldra-get with args, started in folder, standard input from /dev/null; the output goes to files in root.
+class Tool
+{
+public:
+    Tool(const std::string& root, const std::string& folder, const std::vector<std::string>& args)
+        : outPath_(root + "/tool.out"), errPath_(root + "/tool.err")
+    {
+        std::vector<std::string> argv = {PELLDRA_GET_TOOL};
+        argv.insert(argv.end(), args.begin(), args.end());
+        std::vector<char*> raw;
+        for (std::string& a : argv)
+            raw.push_back(a.data());
+        raw.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, 2, errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+        if (posix_spawn(&pid_, raw[0], &actions, nullptr, raw.data(), environ) != 0)
+            pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~Tool()
+    {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+
+    std::string Out() const { return test::ReadFile(outPath_); }
+    void Signal(int sig) const { ::kill(pid_, sig); }
+
+    // Waits up to limit for the program to end; its exit status, or -1 when it had to be killed.
+    ToolRun Wait(std::chrono::milliseconds limit = 60s)
+    {
+        ToolRun r;
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        int status = 0;
+        while (::waitpid(pid_, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                ::kill(pid_, SIGKILL);
+                ::waitpid(pid_, &status, 0);
+                status = -1;
+                break;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        pid_ = -1;
+        r.status = status >= 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.out = test::ReadFile(outPath_);
+        r.err = test::ReadFile(errPath_);
+        return r;
+    }
+
+private:
+    std::string outPath_;
+    std::string errPath_;
+    pid_t pid_ = -1;
+};
+
+std::vector<std::string> FilesUnder(const std::string& folder)
+{
+    std::vector<std::string> files;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(folder, ec); it != fs::recursive_directory_iterator(); ++it)
+        if (it->is_regular_file())
+            files.push_back(it->path().string().substr(folder.size() + 1));
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::string Lines(const std::vector<std::string>& lines, const char* end = "\n")
+{
+    std::string text;
+    for (const std::string& l : lines)
+        text += l + end;
+    return text;
+}
+
+class PelldraGetTest : public ::testing::Test
+{
+protected:
+    ToolRun Run(const std::vector<std::string>& args) { return Tool(env_.root(), dl_, args).Wait(); }
+
+    std::vector<std::string> LogFiles() const { return FilesUnder(env_.dataFolder()); }
+
+    test::TempEnv env_;
+    std::string dl_ = env_.makeFolder("dl");
+    test::TestHttpServer server_;
+};
+
+TEST_F(PelldraGetTest, TwoLevelSeriesIntoSubfolders)
+{
+    for (const char* v : {"1", "2"})
+        for (const char* i : {"01", "02"})
+            server_.AddFile(std::string("/v") + v + "/img" + i + ".jpg", std::string("body ") + v + i, "image/jpeg");
+    const std::string u = server_.Url("");
+    const ToolRun r = Run({"--speed", "1", "--upper", "1:2", "--lower", "01:02", "--links", u + "/v1/img01.jpg"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    std::vector<std::string> expected = {"  Logの開始", "  Target: " + u + "/v*/img*.jpg",
+                                         "  保存用フォルダは: " + dl_ + "/"};
+    for (const char* v : {"1", "2"}) {
+        for (const char* i : {"01", "02"}) {
+            expected.push_back(u + "/v" + v + "/img" + i + ".jpg");
+            expected.push_back("    downloading....");
+            expected.push_back("    受信側：");
+            expected.push_back(dl_ + "/" + v + "/img" + i + ".jpg");
+            expected.push_back("    成功");
+        }
+    }
+    expected.push_back("    全て終了");
+    expected.push_back("    成功／要求数 = 4回／4回");
+    EXPECT_EQ(r.out, Lines(expected));
+    EXPECT_EQ(FilesUnder(dl_), (std::vector<std::string>{"1/img01.jpg", "1/img02.jpg", "1/pdr.hlk", "2/img01.jpg",
+                                                         "2/img02.jpg", "2/pdr.hlk"}));
+    EXPECT_EQ(test::ReadFile(dl_ + "/2/img01.jpg"), "body 201");
+
+    // The day's log holds the same lines with CR LF.
+    const std::vector<std::string> logs = LogFiles();
+    ASSERT_EQ(logs.size(), 1u);
+    EXPECT_EQ(test::ReadFile(env_.dataFolder() + "/" + logs[0]), Lines(expected, "\r\n"));
+}
+
+TEST_F(PelldraGetTest, OpenSeriesRunsUntilDownloadsFail)
+{
+    for (const char* i : {"1", "2", "3"})
+        server_.AddFile(std::string("/p") + i + ".png", "png", "image/png");
+    const ToolRun r = Run({"--speed", "1", "--lower", "1:", "--name", "x*.png", server_.Url("/p1.png")});
+    // The failed request that ends an open series counts as a failure.
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(FilesUnder(dl_), (std::vector<std::string>{"x1.png", "x2.png", "x3.png"}));
+    EXPECT_NE(r.out.find("   失敗［status=404］\n    全て終了\n    成功／要求数 = 3回／4回\n"), std::string::npos)
+        << r.out;
+    EXPECT_EQ(server_.RequestsFor("/p5.png").size(), 0u);
+}
+
+TEST_F(PelldraGetTest, RefusedOrdersWriteNothing)
+{
+    ASSERT_TRUE(test::WriteFile(env_.root() + "/plain", "x"));
+    struct Case
+    {
+        std::vector<std::string> args;
+        int status;
+        std::string err; // exactly, or for usage errors the start of the first line
+    };
+    // No order here may reach a server: the host is never looked up, and its name has no digits to count.
+    const std::string u = "http://example.invalid/a1.jpg";
+    const Case cases[] = {
+        {{"--dir", env_.root() + "/plain", u}, 2, "保存用フォルダ名はフォルダを指していません。\n"},
+        {{"--dir", env_.root() + "/none", u}, 2, "保存用のフォルダ名が不正です。\n"},
+        {{"--lower", "1:3", "http:/1"}, 2, "ターゲットのＵＲＬが不正です\n"},
+        {{"--lower", "1:20", "http://example.invalid/a007.jpg"},
+         2,
+         "数値の桁を固定する場合は、ＵＲＬで選択されている数字と\n開始と終了の数字の桁数を同じにして下さい\n"},
+        {{"--subfolder", "a*b*", "--upper", "1:2", "http://example.invalid/d1/a1.jpg"},
+         2,
+         "　サブフォルダに使える＊は１つまでです\n"},
+        {{"--name", "a*b*.jpg", "--lower", "1:2", u},
+         2,
+         "保存時ファイル名に使われている＊が多すぎます\n  保存ファイル名が不適当なため、中止\n"},
+        {{"--list", env_.root() + "/none.lst"}, 2, "ファイルが見つかりません\n"},
+        {{"--list", env_.root() + "/plain", "--dir", env_.root() + "/plain"},
+         2,
+         "保存用フォルダ名はフォルダを指していません。\n"},
+        {{"--lower", "1:3", "http://example.invalid/a.jpg"}, 4, "pelldra-get: the URL has no digits"},
+        {{"--upper", "1:3", u}, 4, "pelldra-get: the URL has no digit run left"},
+        {{"--lower-run", "3", "http://example.invalid/d1/a1.jpg"}, 4, "pelldra-get: the URL has fewer than 3"},
+        {{"--speed", "4", u}, 4, "pelldra-get: --speed"},
+        {{"--lower", "a:b", u}, 4, "pelldra-get: --lower"},
+        {{"--proxy", "h:80a", u}, 4, "pelldra-get: プロキシのポート番号に数字以外の文字があります"},
+        {{"--nonsense", u}, 4, "pelldra-get: unknown option"},
+        {{u, u}, 4, "pelldra-get: give one URL"},
+        {{}, 4, "pelldra-get: give one URL"},
+        {{"--list", "x.lst", "--lower", "1:2"}, 4, "pelldra-get: range"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        const ToolRun r = Run(c.args);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.out, "");
+        if (c.status == 4) {
+            EXPECT_EQ(r.err.rfind(c.err, 0), 0u) << r.err;
+            EXPECT_NE(r.err.find("usage: pelldra-get"), std::string::npos);
+        } else {
+            EXPECT_EQ(r.err, c.err);
+        }
+    }
+    EXPECT_TRUE(FilesUnder(dl_).empty());
+    EXPECT_TRUE(LogFiles().empty());
+}
+
+TEST_F(PelldraGetTest, StopSignalEndsTheRunAndLeavesNoPartialFile)
+{
+    test::RawTestServer stall(test::RawTestServer::StallMidBody(1 << 20, 4096));
+    Tool tool(env_.root(), dl_, {stall.Url("/big1.bin")});
+    // Stop once the transfer is under way.
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (tool.Out().find("downloading....") == std::string::npos && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(10ms);
+    std::this_thread::sleep_for(200ms);
+    tool.Signal(SIGINT);
+    const ToolRun r = tool.Wait(20s);
+    EXPECT_EQ(r.status, 3) << r.out << r.err;
+    EXPECT_NE(r.out.find("    ユーザーによる中断\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("    成功／要求数 = 0回／1回\n"), std::string::npos) << r.out;
+    EXPECT_TRUE(FilesUnder(dl_).empty());
+}
+
+TEST_F(PelldraGetTest, ListDownloadDeletesItsListWhenAsked)
+{
+    server_.AddFile("/a/one.gif", "1", "image/gif");
+    server_.AddFile("/b/two.gif", "22", "image/gif");
+    const std::string list = env_.root() + "/urls.lst";
+    ASSERT_TRUE(test::WriteFile(list, "HTTP://" + server_.Url("/a/one.gif").substr(7) + "\r\n" +
+                                          server_.Url("/b/two.gif") + "\r\nDest: " + dl_ + "/renamed?.gif\r\n"));
+    const ToolRun r = Run({"--speed", "1", "--list", list, "--delete-list"});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(FilesUnder(dl_), (std::vector<std::string>{"one.gif", "renamed_.gif"}));
+    EXPECT_EQ(test::ReadFile(dl_ + "/renamed_.gif"), "22");
+    EXPECT_FALSE(test::FileExists(list));
+    EXPECT_EQ(r.out.rfind("  Logの開始\n  Target: \n  保存用フォルダは: " + dl_ + "\n", 0), 0u) << r.out;
+}
+
+TEST_F(PelldraGetTest, QueuedOrdersRunFirstInFirstOut)
+{
+    server_.AddFile("/q1.jpg", "1", "image/jpeg");
+    server_.AddFile("/q2.jpg", "2", "image/jpeg");
+    ToolRun r = Run({"--queue", server_.Url("/q1.jpg")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "ただいまのダウンロード指令は待ち行列に取り込まれました\n");
+    ASSERT_EQ(Run({"--queue", "--name", "second.jpg", server_.Url("/q2.jpg")}).status, 0);
+    EXPECT_EQ(server_.RequestCount(), 0);
+
+    r = Run({"--run-queue"});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(FilesUnder(dl_),
+              (std::vector<std::string>{"q1.jpg", "second2.jpg"})); // a star goes where the number was missing
+    EXPECT_EQ(test::ReadFile(dl_ + "/second2.jpg"), "2");
+    const std::vector<test::TestRequest> requests = server_.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].path, "/q1.jpg");
+    EXPECT_EQ(requests[1].path, "/q2.jpg");
+    EXPECT_FALSE(test::FileExists(env_.dataFolder() + "/Waiting.wlt"));
+
+    // An empty queue is nothing to do.
+    r = Run({"--run-queue"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+}
+
+TEST_F(PelldraGetTest, AuthenticationWithoutATerminalIsRefused)
+{
+    server_.AddFile("/secret/s1.jpg", "s", "image/jpeg");
+    server_.RequireBasic("/secret/", "user", "pw");
+    ToolRun r = Run({server_.Url("/secret/s1.jpg")});
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    EXPECT_TRUE(FilesUnder(dl_).empty());
+
+    r = Run({"--user", "user", "--password", "pw", "--agent", "msie", server_.Url("/secret/s1.jpg")});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(FilesUnder(dl_), (std::vector<std::string>{"s1.jpg"}));
+    const std::vector<test::TestRequest> requests = server_.RequestsFor("/secret/s1.jpg");
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ(requests.back().Header("User-Agent"), "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0; Q312461)");
+}
+
+} // namespace
+} // namespace pelldra
