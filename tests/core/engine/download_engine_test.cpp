@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <set>
 #include <thread>
@@ -80,8 +81,10 @@ protected:
         return static_cast<size_t>(std::count(lines.begin(), lines.end(), line));
     }
 
-    std::set<std::string> SavedFiles() const
+    // The downloaded files, once the link writer is done with the folder.
+    std::set<std::string> SavedFiles()
     {
+        engine.LinkWriter().WaitIdle();
         std::set<std::string> names;
         for (const auto& e : std::filesystem::directory_iterator(folder))
             if (e.path().filename() != "pdr.hlk")
@@ -127,18 +130,20 @@ TEST_F(DownloadEngineTest, EachReportHasItsWrittenLines)
 TEST_F(DownloadEngineTest, SpeedClassSetsHowManyFilesGoAtOnce)
 {
     std::mutex m;
+    std::condition_variable cv;
     int inFlight = 0;
     int most = 0;
+    int target = 0;
+    // Each request waits (a while at most) until as many as the speed class allows are in flight together.
     server.AddHandler("/slow.bin", [&](const test::TestRequest&) {
-        {
-            std::lock_guard lock(m);
-            most = std::max(most, ++inFlight);
-        }
-        std::this_thread::sleep_for(150ms);
-        {
-            std::lock_guard lock(m);
-            --inFlight;
-        }
+        std::unique_lock lock(m);
+        most = std::max(most, ++inFlight);
+        cv.notify_all();
+        cv.wait_for(lock, 2s, [&] { return inFlight >= target; });
+        lock.unlock();
+        std::this_thread::sleep_for(20ms); // one more in flight would show now
+        lock.lock();
+        --inFlight;
         test::TestResponse r;
         r.body = "s";
         return r;
@@ -149,14 +154,19 @@ TEST_F(DownloadEngineTest, SpeedClassSetsHowManyFilesGoAtOnce)
         int jobs;
         int most;
     };
-    for (const Row& row : std::vector<Row>{{0, 6, 3}, {1, 3, 1}, {2, 6, 3}, {3, 12, 10}, {7, 6, 3}}) {
+    for (const Row& row : std::vector<Row>{{0, 6, 3}, {1, 3, 1}, {2, 6, 3}, {3, 20, 10}, {7, 6, 3}}) {
         SCOPED_TRACE("Seri " + std::to_string(row.seri));
-        most = 0;
+        {
+            std::lock_guard lock(m);
+            most = 0;
+            target = row.most;
+        }
         std::vector<std::pair<std::string, std::string>> jobs;
         for (int i = 0; i < row.jobs; ++i)
             jobs.emplace_back(server.Url("/slow.bin?n=" + std::to_string(i)), std::to_string(i) + ".bin");
         CQueueItem item = ListItem(jobs, row.seri);
         EXPECT_EQ(RunToEnd(item), 1);
+        std::lock_guard lock(m);
         EXPECT_EQ(most, row.most);
         EXPECT_EQ(engine.SlotCount(), row.most);
     }

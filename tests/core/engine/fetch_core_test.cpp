@@ -136,6 +136,18 @@ TEST_F(FetchCoreTest, FailureTableRows)
     }
 }
 
+TEST_F(FetchCoreTest, HttpsIsServedWithVerification)
+{
+    // A plain server on the other end fails the TLS handshake: the scheme itself is accepted.
+    CFetchCore fetch(rig.Context());
+    const std::string url = "https://127.0.0.1:" + std::to_string(server.port()) + "/a.jpg";
+    const FetchOutcome out = fetch.Run(rig.Job(url, "a.jpg"));
+    EXPECT_EQ(out.Result, 2);
+    EXPECT_NE(out.Message, "Not HTTP Service");
+    EXPECT_FALSE(out.Message.empty());
+    EXPECT_EQ(rig.FilesSaved(), 0u);
+}
+
 TEST_F(FetchCoreTest, CancelBeforeSendingIsMinusOne)
 {
     server.AddFile("/a.jpg", "data", "image/jpeg");
