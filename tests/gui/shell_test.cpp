@@ -1,0 +1,334 @@
+// Tests of the program's shell: the instance lock across processes, the broadcasts on the session bus, and the
+// application object's start-up, second start and registry values.
+#include "core/app/app_registry.h"
+#include "core/platform/folders.h"
+#include "gui/app/pelldra_app.h"
+#include "gui/platform/broadcasts.h"
+#include "gui/platform/message_box.h"
+#include "gui/platform/single_instance.h"
+
+#include "support/child_process.h"
+#include "support/temp_env.h"
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWidget>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace pelldra {
+
+namespace {
+
+constexpr const char* kRunAppArgument = "--run-pelldra-app";
+constexpr const char* kRunnerMarker = "main window ran";
+
+// The child's side of the second-start test: the program's own start-up with a runner that says it ran.
+int RunAppAsChild(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    CPelldraApp app;
+    return app.Run([](CPelldraApp&) {
+        std::puts(kRunnerMarker);
+        return 7;
+    });
+}
+
+QDBusConnection OtherConnection(const QString& name)
+{
+    return QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
+}
+
+} // namespace
+
+class ShellTest final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void lockPathUsesTheRuntimeFolderElseTheUserId();
+    void lockIsExclusiveBetweenProcessesAndFreedWithItsHolder();
+    void lockIsNotInheritedByStartedPrograms();
+    void lockThatCannotBeOpenedFails_data();
+    void lockThatCannotBeOpenedFails();
+    void broadcastsReachOtherProcessesAndTheSender();
+    void broadcastsIgnoreSignalsOfAnotherShape();
+    void withoutABusBroadcastsDoNothing();
+    void appRecordsStartValuesAndClosedState();
+    void appReportsARegistryItCannotMakeAndRunsOn();
+    void secondStartBringsTheFirstUpAndEndsQuietly();
+};
+
+void ShellTest::lockPathUsesTheRuntimeFolderElseTheUserId()
+{
+    test::TempEnv env;
+    QCOMPARE(QString::fromStdString(SingleInstanceLock::DefaultPath()),
+             QString::fromStdString(env.root()) + QStringLiteral("/runtime/Pelldra_Existing.lock"));
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    const QByteArray tmp = qgetenv("TMPDIR");
+    ::unsetenv("XDG_RUNTIME_DIR");
+    ::setenv("TMPDIR", (env.root() + "/tmp").c_str(), 1);
+    const QString fallback = QString::fromStdString(SingleInstanceLock::DefaultPath());
+    ::setenv("XDG_RUNTIME_DIR", runtime.constData(), 1);
+    if (tmp.isNull())
+        ::unsetenv("TMPDIR");
+    else
+        ::setenv("TMPDIR", tmp.constData(), 1);
+    QCOMPARE(fallback, QStringLiteral("%1/tmp/Pelldra_Existing-%2.lock")
+                           .arg(QString::fromStdString(env.root()))
+                           .arg(::getuid()));
+}
+
+void ShellTest::lockIsExclusiveBetweenProcessesAndFreedWithItsHolder()
+{
+    test::TempEnv env;
+    const auto tryInChild = [] {
+        return test::WaitChild(test::ForkChild([] {
+            SingleInstanceLock lock;
+            switch (lock.Acquire()) {
+            case SingleInstanceLock::State::Held:
+                return 10;
+            case SingleInstanceLock::State::AlreadyRunning:
+                return 20;
+            default:
+                return 30;
+            }
+        }));
+    };
+    {
+        SingleInstanceLock first;
+        QCOMPARE(first.Acquire(), SingleInstanceLock::State::Held);
+        QCOMPARE(first.Acquire(), SingleInstanceLock::State::Held); // asking again keeps it
+        QCOMPARE(tryInChild(), 20);
+        // A second lock object in the same process is a second instance too.
+        SingleInstanceLock second;
+        QCOMPARE(second.Acquire(), SingleInstanceLock::State::AlreadyRunning);
+    }
+    QCOMPARE(tryInChild(), 10);
+}
+
+void ShellTest::lockIsNotInheritedByStartedPrograms()
+{
+    test::TempEnv env;
+    QProcess sleeper;
+    {
+        SingleInstanceLock lock;
+        QCOMPARE(lock.Acquire(), SingleInstanceLock::State::Held);
+        sleeper.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+        QVERIFY(sleeper.waitForStarted());
+    }
+    // The program started while the lock was held lives on; the lock must not live on with it.
+    SingleInstanceLock next;
+    const SingleInstanceLock::State state = next.Acquire();
+    sleeper.kill();
+    sleeper.waitForFinished();
+    QCOMPARE(state, SingleInstanceLock::State::Held);
+}
+
+void ShellTest::lockThatCannotBeOpenedFails_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("folder missing") << QStringLiteral("missing");
+    QTest::newRow("name is a symbolic link") << QStringLiteral("symlink");
+}
+
+void ShellTest::lockThatCannotBeOpenedFails()
+{
+    QFETCH(QString, kind);
+    test::TempEnv env;
+    std::string path = env.root() + "/missing/Pelldra_Existing.lock";
+    if (kind == QLatin1String("symlink")) {
+        path = env.root() + "/link.lock";
+        QVERIFY(::symlink((env.root() + "/elsewhere").c_str(), path.c_str()) == 0);
+    }
+    SingleInstanceLock lock(path);
+    QCOMPARE(lock.Acquire(), SingleInstanceLock::State::Failed);
+    QVERIFY(lock.GetError() != 0);
+    QVERIFY(!test::FileExists(env.root() + "/elsewhere"));
+}
+
+void ShellTest::broadcastsReachOtherProcessesAndTheSender()
+{
+    if (!QDBusConnection::sessionBus().isConnected())
+        QSKIP("no session bus: run under dbus-run-session");
+    QDBusConnection other = OtherConnection(QStringLiteral("other-program"));
+    Broadcasts ours(QDBusConnection::sessionBus(), nullptr);
+    Broadcasts theirs(other, nullptr);
+    QVERIFY(ours.Listen());
+    QVERIFY(theirs.Listen());
+    QSignalSpy oursGot(&ours, &Broadcasts::Received);
+    QSignalSpy theirsGot(&theirs, &Broadcasts::Received);
+
+    const QStringList names = {QString::fromUtf8(broadcast::kSelfCall), QString::fromUtf8(broadcast::kToHelper),
+                               QString::fromUtf8(broadcast::kFromHelper), QString::fromUtf8(broadcast::kBossCome),
+                               QString::fromUtf8(broadcast::kPopUp)};
+    for (const QString& name : names)
+        QVERIFY(ours.Emit(name));
+    QTRY_COMPARE(theirsGot.size(), names.size());
+    QTRY_COMPARE(oursGot.size(), names.size());
+    for (int i = 0; i < names.size(); ++i) {
+        QCOMPARE(theirsGot.at(i).at(0).toString(), names[i]);
+        QCOMPARE(theirsGot.at(i).at(1).toBool(), false);
+        QCOMPARE(oursGot.at(i).at(0).toString(), names[i]);
+        QCOMPARE(oursGot.at(i).at(1).toBool(), true);
+    }
+
+    // The other way round, and through the shell-visible names.
+    QVERIFY(theirs.EmitAndFlush(QStringLiteral("Pelldra-BossCome")));
+    QTRY_COMPARE(oursGot.size(), names.size() + 1);
+    QCOMPARE(oursGot.last().at(0).toString(), QStringLiteral("Pelldra-BossCome"));
+    QCOMPARE(oursGot.last().at(1).toBool(), false);
+    QDBusConnection::disconnectFromBus(QStringLiteral("other-program"));
+}
+
+void ShellTest::broadcastsIgnoreSignalsOfAnotherShape()
+{
+    if (!QDBusConnection::sessionBus().isConnected())
+        QSKIP("no session bus: run under dbus-run-session");
+    Broadcasts ours(QDBusConnection::sessionBus(), nullptr);
+    QVERIFY(ours.Listen());
+    QSignalSpy got(&ours, &Broadcasts::Received);
+    QDBusConnection other = OtherConnection(QStringLiteral("odd-sender"));
+    const auto send = [&](const QVariantList& args) {
+        QDBusMessage m = QDBusMessage::createSignal(QString::fromUtf8(Broadcasts::kPath),
+                                                    QString::fromUtf8(Broadcasts::kInterface),
+                                                    QString::fromUtf8(Broadcasts::kSignal));
+        m.setArguments(args);
+        QVERIFY(other.send(m));
+    };
+    send({42});
+    send({QStringLiteral("a"), QStringLiteral("b")});
+    send({});
+    send({QStringLiteral("Pelldra-PopUp")}); // sent last: once it is here, the others have been dropped
+    QTRY_COMPARE(got.size(), 1);
+    QCOMPARE(got.at(0).at(0).toString(), QStringLiteral("Pelldra-PopUp"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("odd-sender"));
+}
+
+void ShellTest::withoutABusBroadcastsDoNothing()
+{
+    QDBusConnection none = QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"),
+                                                         QStringLiteral("no-bus"));
+    QVERIFY(!none.isConnected());
+    Broadcasts broadcasts(none, nullptr);
+    QVERIFY(!broadcasts.IsConnected());
+    QVERIFY(!broadcasts.Listen());
+    QVERIFY(!broadcasts.Emit(QStringLiteral("Pelldra-PopUp")));
+    QVERIFY(!broadcasts.EmitAndFlush(QStringLiteral("SelfCall->Pelldra")));
+    QDBusConnection::disconnectFromBus(QStringLiteral("no-bus"));
+}
+
+void ShellTest::appRecordsStartValuesAndClosedState()
+{
+    test::TempEnv env;
+    QString stateWhileRunning;
+    {
+        CPelldraApp app;
+        QCOMPARE(app.GetLinkScoutVersion(), 0); // before start-up: no keys, no values, no crash
+        CTavinRegKey(kLinkScoutKeyPath).SetString("Version", "2.0");
+        int versionWhileRunning = -1;
+        const int code = app.Run([&](CPelldraApp& running) {
+            running.SetAppState(QStringLiteral("opened"));
+            stateWhileRunning = running.GetAppState();
+            versionWhileRunning = running.GetLinkScoutVersion();
+            return 3;
+        });
+        QCOMPARE(versionWhileRunning, 20);
+        QCOMPARE(code, 3);
+    }
+    QCOMPARE(stateWhileRunning, QStringLiteral("opened"));
+    const CTavinRegKey key(kAppKeyPath, true);
+    QCOMPARE(key.GetString("State"), std::string("closed"));
+    QCOMPARE(key.GetString("Version"), std::string("1.79"));
+    QCOMPARE(key.GetString("Position"), GetExecutableFolder());
+
+    // No main window yet: said so, and the state is still left closed.
+    {
+        CPelldraApp app;
+        QCOMPARE(app.Run({}), 0);
+    }
+    QCOMPARE(CTavinRegKey(kAppKeyPath, true).GetString("State"), std::string("closed"));
+}
+
+void ShellTest::appReportsARegistryItCannotMakeAndRunsOn()
+{
+    test::TempEnv env;
+    QVERIFY(test::WriteFile(env.root() + "/not-a-folder", "x"));
+    ::setenv("XDG_CONFIG_HOME", (env.root() + "/not-a-folder").c_str(), 1);
+    MessageHook hook;
+    CPelldraApp app;
+    QCOMPARE(app.Start(), CPelldraApp::StartResult::Running);
+    QCOMPARE(hook.Messages().size(), size_t(3)); // one per key object, as each fails on its own
+    for (const RecordedMessage& m : hook.Messages()) {
+        QCOMPARE(m.caption, QStringLiteral("予期せぬエラーです。\nアプリケーションでは対処できません。"));
+        QCOMPARE(m.icon, MessageIcon::Information);
+        QVERIFY(!m.text.isEmpty());
+    }
+    app.SetAppState(QStringLiteral("opened"));
+    QCOMPARE(app.GetAppState(), QString());
+}
+
+void ShellTest::secondStartBringsTheFirstUpAndEndsQuietly()
+{
+    if (!QDBusConnection::sessionBus().isConnected())
+        QSKIP("no session bus: run under dbus-run-session");
+    test::TempEnv env;
+    Broadcasts companion(OtherConnection(QStringLiteral("companion")), nullptr);
+    QVERIFY(companion.Listen());
+    QSignalSpy companionGot(&companion, &Broadcasts::Received);
+
+    QWidget window;
+    QProcess second;
+    QString secondOutput;
+    int secondExit = -1;
+    QString stateAfterBringUp;
+    CPelldraApp app;
+    const int code = app.Run([&](CPelldraApp& running) {
+        running.SetMainWindow(&window);
+        running.SetAppState(QStringLiteral("hide")); // as if the boss key had hidden the window
+        QSignalSpy broughtUp(&running, &CPelldraApp::BroughtUp);
+        second.start(QCoreApplication::applicationFilePath(), {QString::fromUtf8(kRunAppArgument)});
+        if (!second.waitForFinished(20000))
+            return 1;
+        secondExit = second.exitCode();
+        secondOutput = QString::fromLocal8Bit(second.readAllStandardOutput());
+        if (!broughtUp.wait(10000) && broughtUp.isEmpty())
+            return 2;
+        stateAfterBringUp = running.GetAppState();
+        return 0;
+    });
+    QCOMPARE(code, 0);
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(secondExit, 0);
+    QVERIFY2(!secondOutput.contains(QString::fromUtf8(kRunnerMarker)), qPrintable(secondOutput));
+    QVERIFY(window.isVisible());
+    QCOMPARE(stateAfterBringUp, QStringLiteral("opened"));
+    QTRY_VERIFY(companionGot.size() >= 2);
+    QStringList heard;
+    for (const QList<QVariant>& args : companionGot)
+        heard << args.at(0).toString();
+    QCOMPARE(heard, (QStringList{QStringLiteral("SelfCall->Pelldra"), QStringLiteral("Pelldra-PopUp")}));
+    QCOMPARE(QString::fromStdString(CTavinRegKey(kAppKeyPath, true).GetString("State")), QStringLiteral("closed"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("companion"));
+}
+
+} // namespace pelldra
+
+int main(int argc, char* argv[])
+{
+    if (argc > 1 && std::strcmp(argv[1], pelldra::kRunAppArgument) == 0)
+        return pelldra::RunAppAsChild(argc, argv);
+    QApplication application(argc, argv);
+    pelldra::ShellTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "shell_test.moc"
