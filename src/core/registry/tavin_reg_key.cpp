@@ -38,8 +38,7 @@ bool IsBusy(int rc)
 
 // Switching to WAL and creating the tables can meet a lock that the busy handler does not wait for (another
 // process creating the same store at the same moment), so those steps are retried for a bounded time.
-template <typename F>
-int Retry(F step)
+template <typename F> int Retry(F step)
 {
     const auto deadline = Clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
     for (;;) {
@@ -93,8 +92,7 @@ int Connect(SqliteDb& db, const std::string& file, bool create, std::string& err
 
 // Runs body inside BEGIN IMMEDIATE ... COMMIT: taking the write lock first means a concurrent writer makes us
 // wait in the busy handler instead of failing our read-then-write halfway. Rolls back on any failure.
-template <typename F>
-int WriteTransaction(SqliteDb& db, F body)
+template <typename F> int WriteTransaction(SqliteDb& db, F body)
 {
     int rc = Retry([&] { return db.exec("BEGIN IMMEDIATE"); });
     if (rc != SQLITE_OK)

@@ -1,6 +1,6 @@
 // Tests of the tavin-reg program, run as a separate process.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <string>
