@@ -37,10 +37,22 @@ std::string CleanValue(const std::string& text)
 
 } // namespace
 
-void CAuthRecord::SetSiteName(const std::string& s) { siteName_ = CleanValue(s); }
-void CAuthRecord::SetSiteUrl(const std::string& s) { siteUrl_ = CleanValue(s); }
-void CAuthRecord::SetUserId(const std::string& s) { userId_ = CleanValue(s); }
-void CAuthRecord::SetPageUrl(const std::string& s) { pageUrl_ = CleanValue(s); }
+void CAuthRecord::SetSiteName(const std::string& s)
+{
+    siteName_ = CleanValue(s);
+}
+void CAuthRecord::SetSiteUrl(const std::string& s)
+{
+    siteUrl_ = CleanValue(s);
+}
+void CAuthRecord::SetUserId(const std::string& s)
+{
+    userId_ = CleanValue(s);
+}
+void CAuthRecord::SetPageUrl(const std::string& s)
+{
+    pageUrl_ = CleanValue(s);
+}
 
 void CAuthRecord::SetPassword(const std::string& s)
 {

@@ -60,9 +60,8 @@ int FindCredential(const std::vector<CAuthRecord>& records, CAuthRecord& query)
     std::string key = ServerPart(url) + "/";
     size_t start = 0;
     while (start < records.size()) {
-        const auto it = std::lower_bound(
-            records.begin() + static_cast<std::ptrdiff_t>(start), records.end(), key,
-            [](const CAuthRecord& r, const std::string& k) { return r.GetSiteUrl() < k; });
+        const auto it = std::lower_bound(records.begin() + static_cast<std::ptrdiff_t>(start), records.end(), key,
+                                         [](const CAuthRecord& r, const std::string& k) { return r.GetSiteUrl() < k; });
         if (it == records.end() || !it->GetSiteUrl().starts_with(key))
             break;
         const auto i = static_cast<size_t>(it - records.begin());

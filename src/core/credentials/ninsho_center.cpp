@@ -47,7 +47,7 @@ void CNinshoCenter::Load()
 {
     if (location_.empty())
         return;
-    struct stat st{};
+    struct stat st = {};
     if (::stat(location_.c_str(), &st) != 0) {
         // Missing is the ordinary first start; anything else is a file we must not overwrite blindly.
         keepBeforeWrite_ = errno != ENOENT;
@@ -66,7 +66,7 @@ void CNinshoCenter::Load()
 
 bool CNinshoCenter::KeepUnreadableFile(const std::string& path) const
 {
-    struct stat st{};
+    struct stat st = {};
     if (::stat(path.c_str(), &st) != 0)
         return errno == ENOENT; // gone meanwhile: nothing to keep
     std::string bytes;
@@ -99,9 +99,8 @@ int CNinshoCenter::Add(const CAuthRecord& rec, int& index)
     if (rec.GetSiteUrl().empty())
         return -1;
     std::lock_guard lock(mutex_);
-    const auto it =
-        std::lower_bound(records_.begin(), records_.end(), rec.GetSiteUrl(),
-                         [](const CAuthRecord& r, const std::string& key) { return r.GetSiteUrl() < key; });
+    const auto it = std::lower_bound(records_.begin(), records_.end(), rec.GetSiteUrl(),
+                                     [](const CAuthRecord& r, const std::string& key) { return r.GetSiteUrl() < key; });
     int result = 0;
     auto placed = it;
     if (it != records_.end() && TakesPlaceOf(rec, *it)) {

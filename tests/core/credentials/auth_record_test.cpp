@@ -78,8 +78,8 @@ TEST(Scramble, RoundTripsAtManyClockValues)
     std::string everyByte;
     for (int b = 0; b < 256; ++b)
         everyByte += static_cast<char>(b);
-    const std::string texts[] = {"p", " leading space", "trailing ", "パスワード", "\x80\xff\xfe\x81", everyByte,
-                                 std::string(100, '+')};
+    const std::string texts[] = {"p",       " leading space",     "trailing ", "パスワード", "\x80\xff\xfe\x81",
+                                 everyByte, std::string(100, '+')};
     const std::int64_t clocks[] = {0, 1, 25, 26, 27, 51, 1700000000, 1700000013, -1, -27, INT64_MAX};
     for (const std::int64_t now : clocks) {
         for (const std::string& t : texts) {

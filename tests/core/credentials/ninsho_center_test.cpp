@@ -67,7 +67,11 @@ TEST(NinshoCenter, SortedInsert)
          1,
          0,
          {h + "/", h + "/b/"}},
-        {"user compared with case", {Record(h + "/b/", "U", "P")}, Record(h + "/", "u", "P"), 1, 0,
+        {"user compared with case",
+         {Record(h + "/b/", "U", "P")},
+         Record(h + "/", "u", "P"),
+         1,
+         0,
          {h + "/", h + "/b/"}},
         {"only the next record is replaced",
          {Record(h + "/a/", "U", "P"), Record(h + "/a/b/", "U", "P")},
@@ -156,7 +160,7 @@ TEST_F(NinshoCenterFile, FirstSaveWritesAPrivateFileAndItsLocation)
         store.Add(Record("http://h/", " user", " pass", "サイト"), index);
     }
     EXPECT_EQ(Location(), DefaultPath());
-    struct stat st{};
+    struct stat st = {};
     ASSERT_EQ(::stat(DefaultPath().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     EXPECT_EQ(ReadFile(DefaultPath()), "NCFile version 1\r\nサイト\r\nuser\r\n+%40%91%83%96%97\r\nhttp://h/\r\n\r\n");
@@ -252,7 +256,7 @@ TEST_F(NinshoCenterFile, BadHeaderIsKeptAsACopyAndNeverFinds)
         EXPECT_EQ(store.FindForUrl(q), -1);
     }
     EXPECT_EQ(ReadFile(DefaultPath() + ".bad"), bad);
-    struct stat st{};
+    struct stat st = {};
     ASSERT_EQ(::stat((DefaultPath() + ".bad").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     CNinshoCenter store(SetupAt(0));
@@ -269,7 +273,7 @@ TEST_F(NinshoCenterFile, LocationThatIsNoFileIsNeverReplaced)
     int index = -1;
     store.Add(Record("http://h/", "u", "p"), index);
     EXPECT_EQ(store.Save(), 1);
-    struct stat st{};
+    struct stat st = {};
     ASSERT_EQ(::stat(folder.c_str(), &st), 0);
     EXPECT_TRUE(S_ISDIR(st.st_mode));
 }

@@ -1,6 +1,6 @@
 // Tests of reading and writing the credentials data file.
-#include "core/credentials/ninsho_file.h"
 #include "core/credentials/ninsho_center.h"
+#include "core/credentials/ninsho_file.h"
 #include "core/credentials/scramble.h"
 
 #include <gtest/gtest.h>
@@ -47,12 +47,13 @@ TEST(NinshoFile, HeaderAndGroups)
         {"blank first line", "\r\n" + g1, false, {}},
         {"header cut by NUL", std::string("NCFile\0version 1\r\n", 18) + g1, false, {}},
         {"seven lines", "NCFile version 1\r\n" + g1 + "x\r\ny\r\n", true, {"http://h/a/"}},
-        {"no final line end", "NCFile version 1\r\n" + g1 + g2.substr(0, g2.size() - 2), true,
+        {"no final line end",
+         "NCFile version 1\r\n" + g1 + g2.substr(0, g2.size() - 2),
+         true,
          {"http://h/a/", "http://h/b/"}},
         {"LF only", "NCFile version 1\n" + Group("one", "u", "p", "http://h/a/", "", "\n"), true, {"http://h/a/"}},
         {"file order does not matter", "NCFile version 1\r\n" + g2 + g1, true, {"http://h/a/", "http://h/b/"}},
-        {"empty site URL skipped", "NCFile version 1\r\n" + Group("n", "u", "p", "", "x") + g1, true,
-         {"http://h/a/"}},
+        {"empty site URL skipped", "NCFile version 1\r\n" + Group("n", "u", "p", "", "x") + g1, true, {"http://h/a/"}},
     };
     for (const Case& c : cases) {
         const NinshoFileContents got = ParseNinshoFile(c.bytes);
@@ -65,7 +66,8 @@ TEST(NinshoFile, SameKeyCollapsesToTheLastReadAndPrefixTakesOver)
 {
     const std::string bytes = "NCFile version 1\r\n" + Group("first", "u", "p", "http://h/a/", "") +
                               Group("second", "v", "q", "http://h/a/", "") +
-                              Group("deep", "w", "r", "http://h/x/y/", "") + Group("general", "w", "r", "http://h/x/", "");
+                              Group("deep", "w", "r", "http://h/x/y/", "") +
+                              Group("general", "w", "r", "http://h/x/", "");
     const NinshoFileContents got = ParseNinshoFile(bytes);
     ASSERT_EQ(got.records.size(), 2u);
     EXPECT_EQ(got.records[0].GetSiteName(), "second");

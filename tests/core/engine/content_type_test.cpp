@@ -38,7 +38,7 @@ TEST(ContentTypeTable, AddNormalisesOrRefuses)
         {"a/b\tx", "a/b\tx"},
         {"", nullptr},
         {" \t ", nullptr},
-        {"1mage/x\tx", nullptr},  // must start with a letter
+        {"1mage/x\tx", nullptr}, // must start with a letter
         {"/x\ty", nullptr},
         {"image/x y", nullptr},   // no TAB
         {"image/x\t  ", nullptr}, // the TAB is last once trimmed
