@@ -72,6 +72,7 @@ void PrepareStoreFile(const std::string& file)
     if (!fd.valid())
         return;
     ::fchmod(fd.get(), 0600);
+    fd.reset(); // closed before it becomes the store, for the reason above
     ::link(temp.c_str(), file.c_str());
     ::unlink(temp.c_str());
 }
