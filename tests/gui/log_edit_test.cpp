@@ -121,13 +121,20 @@ void LogEditTest::doubleClickOpensUrlLines_data()
 {
     QTest::addColumn<QString>("line");
     QTest::addColumn<QString>("opened"); // "" for nothing
-    QTest::newRow("url line") << "http://a.example/x/001.jpg" << "http://a.example/x/001.jpg";
-    QTest::newRow("trailing blanks") << "https://a.example/x/002.jpg   \t" << "https://a.example/x/002.jpg";
-    QTest::newRow("status line") << "  http://a.example/x/001.jpg 404" << "";
-    QTest::newRow("log start") << "  Logの開始" << "";
-    QTest::newRow("local file") << "file:///etc/passwd" << "";
-    QTest::newRow("script") << "javascript:alert(1)" << "";
-    QTest::newRow("program path") << "/usr/bin/xterm" << "";
+    QTest::newRow("url line") << "http://a.example/x/001.jpg"
+                              << "http://a.example/x/001.jpg";
+    QTest::newRow("trailing blanks") << "https://a.example/x/002.jpg   \t"
+                                     << "https://a.example/x/002.jpg";
+    QTest::newRow("status line") << "  http://a.example/x/001.jpg 404"
+                                 << "";
+    QTest::newRow("log start") << "  Logの開始"
+                               << "";
+    QTest::newRow("local file") << "file:///etc/passwd"
+                                << "";
+    QTest::newRow("script") << "javascript:alert(1)"
+                            << "";
+    QTest::newRow("program path") << "/usr/bin/xterm"
+                                  << "";
 }
 
 void LogEditTest::doubleClickOpensUrlLines()

@@ -164,7 +164,7 @@ void NumEditTest::holdingStepsInRealTime()
     QCOMPARE(m_edit->text(), QStringLiteral("9"));
     QTest::qWait(500);
     QCOMPARE(m_edit->text(), QStringLiteral("9")); // nothing more within the first second
-    QTest::qWait(750);                              // 1250 ms: steps at 1000, 1100 and 1200 ms at most
+    QTest::qWait(750);                             // 1250 ms: steps at 1000, 1100 and 1200 ms at most
     QTest::mouseRelease(m_spin, Qt::LeftButton, {}, LowerHalf(m_spin));
     const int value = m_edit->text().toInt();
     QVERIFY2(value >= 5 && value <= 8, qPrintable(m_edit->text()));

@@ -19,8 +19,7 @@
 
 using namespace pelldra;
 
-namespace
-{
+namespace {
 
 // One character per character of the box: R / r strong / light lower mark, B / b strong / light upper mark, '.' none,
 // '?' a coloured character that is not both bold and underlined.
@@ -176,10 +175,8 @@ void UrlEditTest::arrowsMoveTheMarks()
         const char* spans;
     } const steps[] = {
         // Moving the lower mark left pushes the upper one to the run left of it.
-        {&CSeqUrl::SelectPrevRun, 0, "5:b 67:R"},
-        {&CSeqUrl::SelectNextRun, 0, "5:b 890:R"},
-        {&CSeqUrl::SelectNextRun, 1, "67:B 890:r"},
-        {&CSeqUrl::SelectPrevRun, 1, "5:B 890:r"},
+        {&CSeqUrl::SelectPrevRun, 0, "5:b 67:R"},   {&CSeqUrl::SelectNextRun, 0, "5:b 890:R"},
+        {&CSeqUrl::SelectNextRun, 1, "67:B 890:r"}, {&CSeqUrl::SelectPrevRun, 1, "5:B 890:r"},
         {&CSeqUrl::SelectPrevRun, 1, "1:B 890:r"},
     };
     for (const auto& step : steps) {

@@ -12,11 +12,9 @@
 #include "core/engine/log_lines.h"
 #include "gui/platform/message_box.h"
 
-namespace pelldra
-{
+namespace pelldra {
 
-namespace
-{
+namespace {
 
 // The line's URL, or an empty URL unless it is http(s): the desktop would run a handler for any other scheme.
 QUrl WebUrlOfLine(const QString& line)
@@ -33,8 +31,7 @@ QUrl WebUrlOfLine(const QString& line)
 } // namespace
 
 CLogEdit::CLogEdit(QWidget* parent)
-    : QPlainTextEdit(parent)
-    , m_opener([](const QUrl& url) { QDesktopServices::openUrl(url); })
+    : QPlainTextEdit(parent), m_opener([](const QUrl& url) { QDesktopServices::openUrl(url); })
 {
     setReadOnly(true);
     // A log only grows; an undo history of it would grow with it for nothing.

@@ -9,8 +9,7 @@
 
 class QMenu;
 
-namespace pelldra
-{
+namespace pelldra {
 
 class CLogEdit final : public QPlainTextEdit
 {

@@ -18,11 +18,9 @@
 #include "core/sequence/seq_url.h"
 #include "gui/platform/message_box.h"
 
-namespace pelldra
-{
+namespace pelldra {
 
-namespace
-{
+namespace {
 
 constexpr char kStarRefused[] = "ＵＲＬに＊は使えません";
 
@@ -60,10 +58,7 @@ public:
         QColor colour;
     };
 
-    explicit Marks(QTextDocument* document)
-        : QSyntaxHighlighter(document)
-    {
-    }
+    explicit Marks(QTextDocument* document) : QSyntaxHighlighter(document) {}
 
     void SetMarks(std::array<Mark, 2> marks) { m_marks = marks; }
 
@@ -90,8 +85,7 @@ private:
     std::array<Mark, 2> m_marks;
 };
 
-CUrlEdit::CUrlEdit(QWidget* parent)
-    : QTextEdit(parent)
+CUrlEdit::CUrlEdit(QWidget* parent) : QTextEdit(parent)
 {
     setAcceptRichText(false);
     setLineWrapMode(QTextEdit::NoWrap);
@@ -196,8 +190,8 @@ void CUrlEdit::OnChange()
         all.select(QTextCursor::Document);
         all.insertText(m_lastText);
         QTextCursor caret(document());
-        caret.setPosition(std::clamp(static_cast<int>(m_lastText.size()) - tail, 0,
-                                     static_cast<int>(m_lastText.size())));
+        caret.setPosition(
+            std::clamp(static_cast<int>(m_lastText.size()) - tail, 0, static_cast<int>(m_lastText.size())));
         setTextCursor(caret);
         m_inChange = false;
     } else {

@@ -6,8 +6,7 @@
 
 class QMenu;
 
-namespace pelldra
-{
+namespace pelldra {
 
 class CSeqUrl;
 
@@ -58,8 +57,7 @@ protected:
 private:
     class Marks;
 
-    enum class Change
-    {
+    enum class Change {
         None,
         Accepted,
         Refused,
@@ -73,9 +71,9 @@ private:
     void ShowStarRefusal();
     int LineHeight() const;
 
-    CSeqUrl* m_seqUrl = nullptr; // not owned
-    Marks* m_marks = nullptr;    // owned by the document
-    QString m_lastText;          // the text the box showed after the last change it handled
+    CSeqUrl* m_seqUrl = nullptr;    // not owned
+    Marks* m_marks = nullptr;       // owned by the document
+    QString m_lastText;             // the text the box showed after the last change it handled
     Change m_change = Change::None; // what the current edit came to, between the two steps above
     bool m_inChange = false;
     bool m_messagePending = false;

@@ -3,13 +3,9 @@
 
 #include <QMouseEvent>
 
-namespace pelldra
-{
+namespace pelldra {
 
-CFieldSpin::CFieldSpin(QWidget* parent)
-    : CSpinArrows(parent)
-{
-}
+CFieldSpin::CFieldSpin(QWidget* parent) : CSpinArrows(parent) {}
 
 void CFieldSpin::mousePressEvent(QMouseEvent* event)
 {

@@ -3,8 +3,7 @@
 
 #include "gui/ui/spin_arrows.h"
 
-namespace pelldra
-{
+namespace pelldra {
 
 class CFieldSpin final : public CSpinArrows
 {

@@ -6,11 +6,9 @@
 
 #include "core/sequence/digits.h"
 
-namespace pelldra
-{
+namespace pelldra {
 
-CNumEdit::CNumEdit(QWidget* parent)
-    : QLineEdit(parent)
+CNumEdit::CNumEdit(QWidget* parent) : QLineEdit(parent)
 {
     // Only digits can be typed or pasted; the value is a digit string, never a machine integer.
     setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this));

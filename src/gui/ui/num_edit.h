@@ -8,8 +8,7 @@
 
 #include "core/sequence/spin_step.h"
 
-namespace pelldra
-{
+namespace pelldra {
 
 class CNumEdit final : public QLineEdit
 {

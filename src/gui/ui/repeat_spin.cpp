@@ -5,14 +5,12 @@
 
 #include "core/sequence/spin_step.h"
 
-namespace pelldra
-{
+namespace pelldra {
 
 int CRepeatSpin::s_stepPosition = 0;
 CRepeatSpin* CRepeatSpin::s_repeating = nullptr;
 
-CRepeatSpin::CRepeatSpin(QWidget* parent)
-    : CSpinArrows(parent)
+CRepeatSpin::CRepeatSpin(QWidget* parent) : CSpinArrows(parent)
 {
     // The fast phase asks for 1 ms; a coarse timer would stretch it.
     m_timer.setTimerType(Qt::PreciseTimer);

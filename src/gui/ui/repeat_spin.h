@@ -7,8 +7,7 @@
 #include "gui/ui/num_edit.h"
 #include "gui/ui/spin_arrows.h"
 
-namespace pelldra
-{
+namespace pelldra {
 
 class CRepeatSpin final : public CSpinArrows
 {

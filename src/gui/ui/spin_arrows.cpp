@@ -5,11 +5,9 @@
 #include <QStyle>
 #include <QStyleOption>
 
-namespace pelldra
-{
+namespace pelldra {
 
-CSpinArrows::CSpinArrows(QWidget* parent)
-    : QWidget(parent)
+CSpinArrows::CSpinArrows(QWidget* parent) : QWidget(parent)
 {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     setFocusPolicy(Qt::NoFocus);
@@ -50,8 +48,8 @@ void CSpinArrows::paintEvent(QPaintEvent*)
         QStyleOption arrow;
         arrow.initFrom(this);
         arrow.rect = halves[i].adjusted(2, 1, -2, -1);
-        style()->drawPrimitive(i == 0 ? QStyle::PE_IndicatorArrowUp : QStyle::PE_IndicatorArrowDown, &arrow,
-                               &painter, this);
+        style()->drawPrimitive(i == 0 ? QStyle::PE_IndicatorArrowUp : QStyle::PE_IndicatorArrowDown, &arrow, &painter,
+                               this);
     }
 }
 

@@ -3,8 +3,7 @@
 
 #include <QWidget>
 
-namespace pelldra
-{
+namespace pelldra {
 
 class CSpinArrows : public QWidget
 {
