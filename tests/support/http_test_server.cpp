@@ -11,6 +11,20 @@
 
 #include "core/sequence/encoding.h"
 
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define PELLDRA_TEST_TSAN 1
+#endif
+#endif
+#if defined(__SANITIZE_THREAD__) || defined(PELLDRA_TEST_TSAN)
+// cpp-httplib comes as a prebuilt library that ThreadSanitizer cannot see into, so the hand-offs inside it look like
+// races. Only frames of that library are excused; the program's own threads never run in it.
+extern "C" const char* __tsan_default_suppressions()
+{
+    return "race:libcpp-httplib.so\n";
+}
+#endif
+
 namespace pelldra::test {
 
 namespace {

@@ -279,7 +279,7 @@ void CFetchCore::Transfer()
     if (!job_.Head.empty())
         job_.Head = TrimRight(job_.Head) + "\r\n";
 
-    if (url_.find("://") == std::string::npos || url_.find(':') == 0) {
+    if (url_.find("://") == std::string::npos) {
         Fail(2, "Parse Error! " + url_ + "\n");
         return;
     }

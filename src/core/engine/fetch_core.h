@@ -67,7 +67,8 @@ public:
     CFetchCore(const CFetchCore&) = delete;
     CFetchCore& operator=(const CFetchCore&) = delete;
 
-    // Starts a transfer of job on the worker thread. The previous transfer must have finished.
+    // Starts a transfer of job on the worker thread and clears an earlier Cancel. The previous transfer must have
+    // finished.
     void Start(const DownloadJob& job);
     // Any thread, any moment: the transfer stops at its next check and an open credentials prompt closes.
     void Cancel();
@@ -78,7 +79,8 @@ public:
     // The result so far: at the answer, Result 0 and the save path; at the end, the final result.
     FetchOutcome Outcome() const;
 
-    // Runs one transfer on the calling thread.
+    // Runs one transfer on the calling thread (tools and tests). Unlike Start it keeps an earlier Cancel, which
+    // then ends the transfer before anything is sent.
     FetchOutcome Run(const DownloadJob& job);
 
 private:

@@ -244,6 +244,11 @@ TEST_F(FetchCoreTest, RequestHeadersGoInTheWrittenOrder)
         EXPECT_GT(p, at) << line << " out of order";
         at = p;
     }
+    for (const char* once : {"\r\nAccept:", "\r\nContent-Length:", "\r\nUser-Agent:"}) {
+        const size_t first = head.find(once);
+        EXPECT_EQ(head.find(once, first + 1), std::string::npos) << once << " sent twice";
+    }
+    EXPECT_EQ(head.find("Expect:"), std::string::npos);
     EXPECT_NE(head.find("Cache-Control: no-cache\r\n"), std::string::npos);
     EXPECT_NE(head.find("Pragma: no-cache\r\n"), std::string::npos);
 }
