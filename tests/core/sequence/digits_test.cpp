@@ -172,10 +172,10 @@ TEST(DigitsTest, ReplaceStar)
         std::string out;
     };
     const Case cases[] = {
-        {"a*b*c", "5", 3, "a*b005c"},   // the last star takes the number
-        {"abc", "5", 3, "abc"},         // no star: unchanged
-        {"*", "12", 0, "12"},           // width 0: no fill
-        {"x*", "1234", 2, "x1234"},     // never cut to the width
+        {"a*b*c", "5", 3, "a*b005c"}, // the last star takes the number
+        {"abc", "5", 3, "abc"},       // no star: unchanged
+        {"*", "12", 0, "12"},         // width 0: no fill
+        {"x*", "1234", 2, "x1234"},   // never cut to the width
         {"p*/*.jpg", "7", 2, "p*/07.jpg"},
         {"*a", "", 2, "00a"},
     };

@@ -42,7 +42,7 @@ TEST(DigitRunTest, Primitives)
     EXPECT_EQ(FirstDigitFrom("abc", 0), -1);
     EXPECT_EQ(RunStartOf(s, 7), 5);
     EXPECT_EQ(RunStartOf(s, 3), 2);
-    EXPECT_EQ(RunStartOf(s, 4), 5);  // a non-digit: the position after it
+    EXPECT_EQ(RunStartOf(s, 4), 5); // a non-digit: the position after it
     EXPECT_EQ(RunStartOf("ab1", 1), 2);
     EXPECT_EQ(RunStartOf("ab", 1), -1); // past the end
     EXPECT_EQ(RunStartOf("12", 1), 0);
@@ -171,7 +171,7 @@ TEST(SeqUrlTest, ArrowMovesOfTheLowerMark)
     };
     // Moving the lower mark onto the upper one pushes the upper mark one run further left, or clears it.
     const Step steps[] = {
-        {true, "333", "22"}, {true, "22", "1"}, {true, "1", ""}, {true, "1", ""},
+        {true, "333", "22"}, {true, "22", "1"},   {true, "1", ""},      {true, "1", ""},
         {false, "22", "1"},  {false, "333", "1"}, {false, "4444", "1"}, {false, "4444", "1"},
     };
     for (const Step& s : steps) {
@@ -508,14 +508,10 @@ TEST(SeqUrlTest, FieldInHost)
         int expected;
     };
     const Case cases[] = {
-        {"http://www3.example/a/b5.jpg", 0, 0},
-        {"http://www3.example/a/b5.jpg", 1, 2}, // "http:" lies left of it
-        {"https://www3.example/a/b.jpg", 0, 2},
-        {"http://www3.example", 0, 2},          // no path at all
-        {"http://example:8080/a.jpg", 0, 2},
-        {"www3.example/a.jpg", 0, 1},
-        {"http://example/12/a.jpg", 0, 0},
-        {"", 0, 0},
+        {"http://www3.example/a/b5.jpg", 0, 0}, {"http://www3.example/a/b5.jpg", 1, 2}, // "http:" lies left of it
+        {"https://www3.example/a/b.jpg", 0, 2}, {"http://www3.example", 0, 2},          // no path at all
+        {"http://example:8080/a.jpg", 0, 2},    {"www3.example/a.jpg", 0, 1},
+        {"http://example/12/a.jpg", 0, 0},      {"", 0, 0},
     };
     for (const Case& c : cases) {
         CSeqUrl u;
