@@ -12,8 +12,8 @@ namespace pelldra::test {
 struct TestRequest
 {
     std::string method;
-    std::string path;  // without the query
-    std::string query; // after "?", empty when none
+    std::string path;                                         // without the query
+    std::string query;                                        // after "?", empty when none
     std::vector<std::pair<std::string, std::string>> headers; // sorted by name (the raw server keeps the order)
     std::string body;
     int remote_port = 0; // tells connections apart: one client port per TCP connection

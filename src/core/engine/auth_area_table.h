@@ -19,9 +19,9 @@ struct AuthArea
     std::string PageUrl; // the URL that first met the challenge
     std::string User;
     std::string Pass;
-    bool Pending = false;       // a transfer is asking the user or the store for this area
+    bool Pending = false;        // a transfer is asking the user or the store for this area
     const void* Asker = nullptr; // that transfer
-    int32_t Outcome = 0;        // 0 open, 1 credentials known, -1 refused
+    int32_t Outcome = 0;         // 0 open, 1 credentials known, -1 refused
 };
 
 // Who asks: an identity and how to cancel it when another transfer takes the question over.
@@ -43,8 +43,7 @@ class CAuthAreaTable
 public:
     using Waits = AuthAreaWaits;
 
-    enum : int
-    {
+    enum : int {
         kNotFound = -1,
         kRefused = -3,
         kCancelled = -10,

@@ -17,8 +17,7 @@ namespace pelldra {
 class CDevFetch
 {
 public:
-    enum class SlotState
-    {
+    enum class SlotState {
         Ready,
         Working,
         Done,

@@ -30,8 +30,7 @@ class CDownloadEngine
 {
 public:
     static constexpr int kMaxSlots = 10;
-    enum : int32_t
-    {
+    enum : int32_t {
         kRunning = 1000,
         kIdle = 1001,
     };

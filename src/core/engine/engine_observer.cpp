@@ -93,10 +93,9 @@ CredentialsAnswer PlainEngineObserver::AskCredentials(const std::string& url, st
         prompted_.push_back(url);
         answerer = answerer_;
     }
-    (void)limit; // the answerer answers at once or waits on prompt itself
     if (!answerer || prompt.Cancelled())
         return {};
-    CredentialsAnswer a = answerer(url, prompt);
+    CredentialsAnswer a = answerer(url, limit, prompt);
     if (prompt.Cancelled())
         return {};
     return a;

@@ -47,6 +47,8 @@ private:
     std::function<void()> close_;
 };
 
+// Every call comes from a worker thread (the engine's, or a transfer's for credentials), never from the caller of
+// CDownloadEngine::Start.
 class EngineObserver
 {
 public:
@@ -67,7 +69,9 @@ public:
 class PlainEngineObserver : public EngineObserver
 {
 public:
-    using Answerer = std::function<CredentialsAnswer(const std::string& url, CredentialsPrompt& prompt)>;
+    // Answers within limit (or sooner when prompt is cancelled); a terminal front end, say, reads the user's input.
+    using Answerer = std::function<CredentialsAnswer(const std::string& url, std::chrono::milliseconds limit,
+                                                     CredentialsPrompt& prompt)>;
 
     explicit PlainEngineObserver(std::FILE* out = nullptr, CDailyLog* log = nullptr);
 

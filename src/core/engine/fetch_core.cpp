@@ -56,7 +56,8 @@ std::string TrimRight(const std::string& s)
 // A value going into one header line must not start another one.
 std::string OneLine(std::string s)
 {
-    std::replace_if(s.begin(), s.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    std::replace_if(
+        s.begin(), s.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
     return s;
 }
 
@@ -122,8 +123,8 @@ struct CFetchCore::Response
     std::string lastModified;
     int64_t contentLength = -1;
     std::vector<std::pair<std::string, std::string>> headers; // of the response being read
-    bool bodyMode = false; // the answer was taken and the body goes to the save file
-    bool ended = false;    // BeginBody refused; the outcome is set
+    bool bodyMode = false;                                    // the answer was taken and the body goes to the save file
+    bool ended = false;                                       // BeginBody refused; the outcome is set
     bool writeFailed = false;
     int64_t written = 0;
 };
@@ -706,7 +707,8 @@ bool CFetchCore::Authenticate(Response& r)
         areas.Settle(area, this, job_.User, job_.Pass);
         settled = true;
         const std::vector<AuthArea> list = areas.Areas();
-        const std::string prefix = static_cast<size_t>(area) < list.size() ? list[static_cast<size_t>(area)].Prefix : "";
+        const std::string prefix =
+            static_cast<size_t>(area) < list.size() ? list[static_cast<size_t>(area)].Prefix : "";
         RememberCredentials(context_.store, job_, prefix, storeKey);
     }
     return true;

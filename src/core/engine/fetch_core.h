@@ -40,9 +40,9 @@ struct FetchContext
 {
     CAuthAreaTable* areas = nullptr;
     const CContentTypeTable* types = nullptr;
-    EngineObserver* observer = nullptr; // asks for credentials; none: every question is refused
+    EngineObserver* observer = nullptr;  // asks for credentials; none: every question is refused
     CredentialStoreRef* store = nullptr; // the credentials store while it is open
-    CurlShare* share = nullptr;         // the DNS cache
+    CurlShare* share = nullptr;          // the DNS cache
     ProgressMeter* progress = nullptr;
     FetchLimits limits;
 };
@@ -50,11 +50,11 @@ struct FetchContext
 // The result of a transfer.
 struct FetchOutcome
 {
-    int32_t Result = -1;   // 0 saved, 2 failed, 3 redirected elsewhere, -1 cancelled before sending, else HTTP status
-    std::string Message;   // error text, the new URL of a redirect, or the path the body was saved to
-    std::string Url;       // the URL last requested
-    DownloadJob Job;       // the job with what the transfer learnt: User, Pass, normalised Head, Modi
-    int64_t Written = 0;   // body bytes saved
+    int32_t Result = -1; // 0 saved, 2 failed, 3 redirected elsewhere, -1 cancelled before sending, else HTTP status
+    std::string Message; // error text, the new URL of a redirect, or the path the body was saved to
+    std::string Url;     // the URL last requested
+    DownloadJob Job;     // the job with what the transfer learnt: User, Pass, normalised Head, Modi
+    int64_t Written = 0; // body bytes saved
     int64_t TotalLength = -1;
 };
 

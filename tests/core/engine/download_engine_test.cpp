@@ -111,13 +111,31 @@ TEST_F(DownloadEngineTest, EachReportHasItsWrittenLines)
                                1);
     EXPECT_EQ(RunToEnd(item), 1);
     const std::vector<std::string> expected = {
-        server.Url("/ok.jpg"),    "    downloading....", "    受信側：", folder + "/ok.jpg", "    成功",
-        server.Url("/gone.jpg"),  "    downloading....", "    受信側：", folder + "/gone.jpg",
+        server.Url("/ok.jpg"),
+        "    downloading....",
+        "    受信側：",
+        folder + "/ok.jpg",
+        "    成功",
+        server.Url("/gone.jpg"),
+        "    downloading....",
+        "    受信側：",
+        folder + "/gone.jpg",
         "   失敗［status=404］",
-        server.Url("/moved.jpg"), "    downloading....", "    受信側：", folder + "/moved.jpg",
-        "   失敗［status=3］",     "次のＵＲＬへのリダイレクト",        server.Url("/other.jpg"),
-        "ftp://127.0.0.1/x.jpg",  "    downloading....", "    受信側：", folder + "/x.jpg",
-        "   失敗［status=2］",     "Not HTTP Service",   "    全て終了",  "    成功／要求数 = 1回／4回",
+        server.Url("/moved.jpg"),
+        "    downloading....",
+        "    受信側：",
+        folder + "/moved.jpg",
+        "   失敗［status=3］",
+        "次のＵＲＬへのリダイレクト",
+        server.Url("/other.jpg"),
+        "ftp://127.0.0.1/x.jpg",
+        "    downloading....",
+        "    受信側：",
+        folder + "/x.jpg",
+        "   失敗［status=2］",
+        "Not HTTP Service",
+        "    全て終了",
+        "    成功／要求数 = 1回／4回",
     };
     EXPECT_EQ(observer.Lines(), expected);
     const ProgressSnapshot p = engine.Progress();
@@ -175,10 +193,8 @@ TEST_F(DownloadEngineTest, SpeedClassSetsHowManyFilesGoAtOnce)
 
 TEST_F(DownloadEngineTest, ThreeFailingJobsEndWithAllFinishedAndNoSuccess)
 {
-    CQueueItem item = ListItem({{server.Url("/a.jpg"), "a.jpg"},
-                                {server.Url("/b.jpg"), "b.jpg"},
-                                {server.Url("/c.jpg"), "c.jpg"}},
-                               3);
+    CQueueItem item = ListItem(
+        {{server.Url("/a.jpg"), "a.jpg"}, {server.Url("/b.jpg"), "b.jpg"}, {server.Url("/c.jpg"), "c.jpg"}}, 3);
     EXPECT_EQ(RunToEnd(item), 1);
     const auto lines = observer.Lines();
     ASSERT_GE(lines.size(), 2u);
@@ -276,8 +292,7 @@ TEST_F(DownloadEngineTest, OpenEndedSeriesStopsAtTheLastFileOfEachUpperNumber)
 {
     for (int upper = 1; upper <= 2; ++upper)
         for (int lower = 1; lower <= 5; ++lower)
-            server.AddFile("/v" + std::to_string(upper) + "/p" + std::to_string(lower) + ".jpg", "img",
-                           "image/jpeg");
+            server.AddFile("/v" + std::to_string(upper) + "/p" + std::to_string(lower) + ".jpg", "img", "image/jpeg");
     CQueueItem item;
     item.Kind = CQueueItem::RENBAN;
     item.job.Targ = server.Url("/v*/p*.jpg");

@@ -38,7 +38,7 @@ TEST(PlainEngineObserverTest, AQuestionCancelledBeforeItIsAskedIsRefusedUnasked)
 {
     PlainEngineObserver observer;
     int asked = 0;
-    observer.SetAnswerer([&](const std::string&, CredentialsPrompt&) {
+    observer.SetAnswerer([&](const std::string&, std::chrono::milliseconds, CredentialsPrompt&) {
         ++asked;
         return CredentialsAnswer{true, "u", "p"};
     });
@@ -46,6 +46,26 @@ TEST(PlainEngineObserverTest, AQuestionCancelledBeforeItIsAskedIsRefusedUnasked)
     prompt.Cancel();
     EXPECT_FALSE(observer.AskCredentials("http://h/a.jpg", std::chrono::milliseconds(10), prompt).ok);
     EXPECT_EQ(asked, 0);
+}
+
+TEST(ProgressMeterTest, RateCoversTheRecentWindowOnly)
+{
+    using namespace std::chrono_literals;
+    ProgressMeter meter;
+    meter.Snapshot(100ms);
+    meter.AddBytes(1000000); // a burst that is over by the last look
+    std::this_thread::sleep_for(150ms);
+    meter.Snapshot(100ms);
+    std::this_thread::sleep_for(150ms);
+    meter.AddBytes(100);
+    const ProgressSnapshot s = meter.Snapshot(100ms);
+    EXPECT_EQ(s.bytes, 1000100);
+    EXPECT_GT(s.rate, 0);
+    EXPECT_LT(s.rate, 100 / 0.1) << "the burst before the window does not count";
+
+    meter.Reset();
+    EXPECT_EQ(meter.Snapshot().bytes, 0);
+    EXPECT_EQ(meter.Snapshot().rate, 0);
 }
 
 } // namespace

@@ -73,8 +73,8 @@ struct Rig
 
     size_t FilesSaved() const
     {
-        return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(folder),
-                                                 std::filesystem::directory_iterator()));
+        return static_cast<size_t>(
+            std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()));
     }
 };
 
@@ -234,9 +234,9 @@ TEST_F(FetchCoreTest, RequestHeadersGoInTheWrittenOrder)
     EXPECT_EQ(out.Job.Head, "X-A: 1\r\nX-B: 2\r\n") << "the job's Head is normalised";
 
     const std::string head = raw.Heads().at(0);
-    const std::vector<std::string> order = {"Accept: */*",     "X-A: 1",          "X-B: 2",
-                                            "Content-Length: 3", "User-Agent: Agent/1", "Referer: http://ref/",
-                                            "Cookie: k=v"};
+    const std::vector<std::string> order = {
+        "Accept: */*",          "X-A: 1",     "X-B: 2", "Content-Length: 3", "User-Agent: Agent/1",
+        "Referer: http://ref/", "Cookie: k=v"};
     size_t at = 0;
     for (const std::string& line : order) {
         const size_t p = head.find("\r\n" + line + "\r\n");
@@ -272,7 +272,9 @@ TEST_F(FetchCoreTest, LastModifiedSetsModiAndTheFileTime)
     const FetchOutcome dated = fetch.Run(rig.Job(server.Url("/dated.jpg"), "dated.jpg"));
     ASSERT_EQ(dated.Result, 0) << dated.Message;
     EXPECT_EQ(dated.Job.Modi, 784111777);
-    struct stat st{};
+    struct stat st
+    {
+    };
     ASSERT_EQ(::stat((rig.folder + "/dated.jpg").c_str(), &st), 0);
     EXPECT_EQ(st.st_mtime, 784111777);
 
@@ -371,7 +373,7 @@ TEST_F(FetchCoreTest, TwoTransfersOfOneAreaGetOnePrompt)
     server.RequireBasic("/d/", "u", "p");
     server.AddFile("/d/1.jpg", "one", "image/jpeg");
     server.AddFile("/d/sub/2.jpg", "two", "image/jpeg");
-    rig.observer.SetAnswerer([](const std::string&, CredentialsPrompt&) {
+    rig.observer.SetAnswerer([](const std::string&, std::chrono::milliseconds, CredentialsPrompt&) {
         std::this_thread::sleep_for(100ms); // the second transfer meets the area while this one asks
         return Typed("u", "p");
     });
@@ -393,7 +395,8 @@ TEST_F(FetchCoreTest, ARefusedAreaStaysRefusedWithoutAnotherPrompt)
     server.RequireBasic("/d/", "u", "p");
     server.AddFile("/d/1.jpg", "one", "image/jpeg");
     server.AddFile("/d/2.jpg", "two", "image/jpeg");
-    rig.observer.SetAnswerer([](const std::string&, CredentialsPrompt&) { return CredentialsAnswer{}; });
+    rig.observer.SetAnswerer(
+        [](const std::string&, std::chrono::milliseconds, CredentialsPrompt&) { return CredentialsAnswer{}; });
     CFetchCore fetch(rig.Context());
     for (const char* name : {"1.jpg", "2.jpg"}) {
         const FetchOutcome out = fetch.Run(rig.Job(server.Url(std::string("/d/") + name), name));
@@ -407,7 +410,8 @@ TEST_F(FetchCoreTest, RejectedTypedCredentialsAreNotSentAgain)
 {
     server.RequireBasic("/d/", "u", "p");
     server.AddFile("/d/1.jpg", "one", "image/jpeg");
-    rig.observer.SetAnswerer([](const std::string&, CredentialsPrompt&) { return Typed("u", "wrong"); });
+    rig.observer.SetAnswerer(
+        [](const std::string&, std::chrono::milliseconds, CredentialsPrompt&) { return Typed("u", "wrong"); });
     CFetchCore fetch(rig.Context());
     const FetchOutcome out = fetch.Run(rig.Job(server.Url("/d/1.jpg"), "1.jpg"));
     EXPECT_EQ(out.Result, 2);
@@ -457,7 +461,8 @@ TEST_F(FetchCoreTest, StoreRejectedThenTypedCredentialsAreStored)
     stale.SetPassword("stale");
     ASSERT_GE(center->Add(stale, index), 0);
     rig.store.Set(center);
-    rig.observer.SetAnswerer([](const std::string&, CredentialsPrompt&) { return Typed("u", "p"); });
+    rig.observer.SetAnswerer(
+        [](const std::string&, std::chrono::milliseconds, CredentialsPrompt&) { return Typed("u", "p"); });
 
     CFetchCore fetch(rig.Context());
     const FetchOutcome out = fetch.Run(rig.Job(server.Url("/d/1.jpg"), "1.jpg"));
@@ -475,7 +480,7 @@ TEST_F(FetchCoreTest, ASilentPromptIsTakenOverAndItsTransferCancelled)
     server.AddFile("/d/1.jpg", "one", "image/jpeg");
     server.AddFile("/d/2.jpg", "two", "image/jpeg");
     std::atomic<int> asked{0};
-    rig.observer.SetAnswerer([&](const std::string&, CredentialsPrompt& prompt) {
+    rig.observer.SetAnswerer([&](const std::string&, std::chrono::milliseconds, CredentialsPrompt& prompt) {
         if (asked++ == 0) {
             prompt.WaitCancelled(10s); // nobody answers the first prompt
             return CredentialsAnswer{};
@@ -502,7 +507,7 @@ TEST_F(FetchCoreTest, CancelClosesAnOpenPrompt)
 {
     server.RequireBasic("/d/", "u", "p");
     server.AddFile("/d/1.jpg", "one", "image/jpeg");
-    rig.observer.SetAnswerer([](const std::string&, CredentialsPrompt& prompt) {
+    rig.observer.SetAnswerer([](const std::string&, std::chrono::milliseconds, CredentialsPrompt& prompt) {
         prompt.WaitCancelled(10s);
         return Typed("u", "p");
     });

@@ -64,7 +64,8 @@ public:
         const std::string conf = dir + "/tinyproxy.conf";
         test::WriteFile(conf, "Port " + std::to_string(port_) +
                                   "\nListen 127.0.0.1\nTimeout 30\nMaxClients 20\nAllow 127.0.0.1\n"
-                                  "LogLevel Info\nLogFile \"" + dir + "/tinyproxy.log\"\n");
+                                  "LogLevel Info\nLogFile \"" +
+                                  dir + "/tinyproxy.log\"\n");
         const char* argv[] = {"tinyproxy", "-d", "-c", conf.c_str(), nullptr};
         if (::posix_spawn(&pid_, kTinyproxy, nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
             pid_ = -1;
