@@ -1,13 +1,36 @@
 // The desktop program: one instance per user, running its main window for its whole life.
 #include "core/engine/curl_handles.h"
 #include "gui/app/pelldra_app.h"
+#include "gui/app/pelldra_dlg.h"
 
 #include <QApplication>
+#include <QFont>
+#include <QFontDatabase>
 
 namespace {
 
-// Runs the main window modally until it closes; empty until the main window exists.
-const pelldra::CPelldraApp::MainWindowRunner kMainWindow;
+// Runs the main window modally until it closes.
+int RunMainWindow(pelldra::CPelldraApp& app)
+{
+    pelldra::CPelldraDlg::Options options;
+    options.app = &app;
+    pelldra::CPelldraDlg window(nullptr, options);
+    app.SetMainWindow(&window);
+    const int result = window.exec();
+    app.SetMainWindow(nullptr);
+    return result == QDialog::Accepted || result == QDialog::Rejected ? 0 : result;
+}
+
+// The window's texts are Japanese: prefer a font that has every glyph of them.
+void UseJapaneseFont()
+{
+    const QString family = QStringLiteral("Noto Sans CJK JP");
+    if (QFontDatabase::families().contains(family)) {
+        QFont font = QApplication::font();
+        font.setFamily(family);
+        QApplication::setFont(font);
+    }
+}
 
 } // namespace
 
@@ -18,6 +41,7 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pelldra"));
     QApplication::setOrganizationName(QStringLiteral("Tavin"));
+    UseJapaneseFont();
     pelldra::CPelldraApp app;
-    return app.Run(kMainWindow);
+    return app.Run(RunMainWindow);
 }

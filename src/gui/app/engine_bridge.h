@@ -1,0 +1,61 @@
+// EngineBridge: the engine's observer in the desktop program: every report hops to the main window's thread.
+#pragma once
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include <QPointer>
+
+#include "core/engine/engine_observer.h"
+
+namespace pelldra {
+
+class CDailyLog;
+class CPelldraDlg;
+
+// Workers call in on their own threads. A status line and a credentials question block their worker until the
+// window has handled them; the window's thread never waits for a worker. After Shutdown nothing more reaches the
+// window: lines only go to the log file, questions are refused, and every worker still waiting is let go (a prompt
+// already on screen is cancelled and answers as such).
+class EngineBridge final : public EngineObserver
+{
+public:
+    EngineBridge(CPelldraDlg* window, CDailyLog& log);
+    ~EngineBridge() override;
+    EngineBridge(const EngineBridge&) = delete;
+    EngineBridge& operator=(const EngineBridge&) = delete;
+
+    void ShowLine(const std::string& line) override;
+    void RunEnded(int result) override;
+    void ShowMessage(const std::string& text) override;
+    CredentialsAnswer AskCredentials(const std::string& url, std::chrono::milliseconds limit,
+                                     CredentialsPrompt& prompt) override;
+
+    // On the window's thread, before the engine is stopped and joined.
+    void Shutdown();
+
+private:
+    struct Handoff
+    {
+        bool done = false;
+        bool started = false;   // the window began handling it (a prompt is on screen)
+        bool abandoned = false; // the worker was let go before the window began: the window must not touch it
+        CredentialsPrompt* prompt = nullptr;
+        CredentialsAnswer answer;
+    };
+
+    // Waits until the window handled h, or until Shutdown lets the worker go. True when handled.
+    bool Wait(const std::shared_ptr<Handoff>& h);
+    void Finish(const std::shared_ptr<Handoff>& h);
+
+    QPointer<CPelldraDlg> m_window;
+    CDailyLog& m_log;
+    std::mutex m_mutex; // guards everything below and every Handoff
+    std::condition_variable m_changed;
+    bool m_shutdown = false;
+    std::vector<std::shared_ptr<Handoff>> m_waiting;
+};
+
+} // namespace pelldra

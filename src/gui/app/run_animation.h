@@ -1,0 +1,64 @@
+// CRunAnimation: the small picture beside the start button that says idle, running or queue mode, and the window's
+// drawn icons.
+#pragma once
+
+#include <QIcon>
+#include <QTimer>
+#include <QWidget>
+
+namespace pelldra {
+
+class CRunAnimation final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    enum class Clip {
+        Still,   // idle
+        Running, // a run goes on (loops)
+        Queue,   // queue mode (loops)
+        Ready,   // the pointer rests on the start button: opened, not played
+    };
+    static constexpr int kFrameCount = 8;
+    static constexpr int kFrameMs = 120;
+
+    explicit CRunAnimation(QWidget* parent);
+    CRunAnimation(const CRunAnimation&) = delete;
+    CRunAnimation& operator=(const CRunAnimation&) = delete;
+
+    // Opens a clip at its first frame; play loops it.
+    void Open(Clip clip, bool play);
+    Clip CurrentClip() const { return m_clip; }
+    bool IsPlaying() const { return m_timer.isActive(); }
+
+    QSize sizeHint() const override { return {40, 40}; }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+signals:
+    // The notifying static laid over the picture was clicked.
+    void Clicked();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    QTimer m_timer;
+    Clip m_clip = Clip::Still;
+    int m_frame = 0;
+};
+
+// The icons of the main window, drawn at run time.
+namespace main_icons {
+
+QIcon StartIdle(); // the start button while idle
+QIcon StartBusy(); // the start button while running or in queue mode
+QIcon Stop();
+QIcon OpenList();
+// The arrow buttons beside the URL: red while the lower digit string is selected, blue for the upper one.
+QIcon Arrow(bool left, bool upperSelected);
+QIcon Window();
+
+} // namespace main_icons
+
+} // namespace pelldra
