@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <memory>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 
 #include "core/queue/text_lines.h"
 
@@ -74,41 +76,61 @@ void AddKey(std::string& out, const char* key, int value)
 
 } // namespace
 
-CQueueItem::CQueueItem(const CQueueItem& other)
-    : job(other.job), Reserved(other.Reserved), St1(other.St1), Ed1(other.Ed1), Or1(other.Or1), Fx1(other.Fx1),
-      St2(other.St2), Ed2(other.Ed2), Or2(other.Or2), Fx2(other.Fx2), Sub(other.Sub), Lst(other.Lst),
-      Page(other.Page), KindName(other.KindName), Del(other.Del), Fol(other.Fol), Kind(other.Kind), Syn(other.Syn),
-      ListLines(other.ListLines), AbortRequested(other.AbortRequested.load()), StatusText(other.StatusText),
-      RunStatus(other.RunStatus.load())
+// Copies or moves every member; the atomics take the other item's current values.
+template <typename Self, typename Other>
+static void AssignAll(Self& to, Other&& from)
 {
+    auto pass = [](auto& member) -> decltype(auto) {
+        if constexpr (std::is_rvalue_reference_v<Other&&>)
+            return std::move(member);
+        else
+            return static_cast<const std::remove_reference_t<decltype(member)>&>(member);
+    };
+    to.job = pass(from.job);
+    to.Reserved = from.Reserved;
+    to.St1 = pass(from.St1);
+    to.Ed1 = pass(from.Ed1);
+    to.Or1 = pass(from.Or1);
+    to.Fx1 = from.Fx1;
+    to.St2 = pass(from.St2);
+    to.Ed2 = pass(from.Ed2);
+    to.Or2 = pass(from.Or2);
+    to.Fx2 = from.Fx2;
+    to.Sub = pass(from.Sub);
+    to.Lst = pass(from.Lst);
+    to.Page = pass(from.Page);
+    to.KindName = pass(from.KindName);
+    to.Del = from.Del;
+    to.Fol = pass(from.Fol);
+    to.Kind = from.Kind;
+    to.Syn = from.Syn;
+    to.ListLines = pass(from.ListLines);
+    to.AbortRequested.store(from.AbortRequested.load());
+    to.StatusText = pass(from.StatusText);
+    to.RunStatus.store(from.RunStatus.load());
+}
+
+CQueueItem::CQueueItem(const CQueueItem& other)
+{
+    AssignAll(*this, other);
+}
+
+CQueueItem::CQueueItem(CQueueItem&& other) noexcept
+{
+    AssignAll(*this, std::move(other));
 }
 
 CQueueItem& CQueueItem::operator=(const CQueueItem& other)
 {
-    if (this == &other)
-        return *this;
-    job = other.job;
-    Reserved = other.Reserved;
-    St1 = other.St1;
-    Ed1 = other.Ed1;
-    Or1 = other.Or1;
-    Fx1 = other.Fx1;
-    St2 = other.St2;
-    Ed2 = other.Ed2;
-    Or2 = other.Or2;
-    Fx2 = other.Fx2;
-    Sub = other.Sub;
-    Lst = other.Lst;
-    Page = other.Page;
-    KindName = other.KindName;
-    Del = other.Del;
-    Fol = other.Fol;
-    Kind = other.Kind;
-    Syn = other.Syn;
-    ListLines = other.ListLines;
-    AbortRequested.store(other.AbortRequested.load());
-    StatusText = other.StatusText;
-    RunStatus.store(other.RunStatus.load());
+    if (this != &other)
+        AssignAll(*this, other);
+    return *this;
+}
+
+CQueueItem& CQueueItem::operator=(CQueueItem&& other) noexcept
+{
+    if (this != &other)
+        AssignAll(*this, std::move(other));
     return *this;
 }
 
@@ -161,31 +183,31 @@ bool CQueueItem::ReadItem(LineSource& lines)
             const size_t at = kKeys.find(std::string_view(line).substr(1, 3));
             if (at == std::string_view::npos || at % 4 != 0)
                 continue;
-            const std::string value = line.size() > 5 ? line.substr(5) : std::string();
+            std::string value = line.size() > 5 ? line.substr(5) : std::string();
             switch (at / 4) {
-            case 0: Lst = value; break;
-            case 1: Fol = value; break;
-            case 2: job.Refe = value; break;
-            case 3: job.Dest = value; break;
-            case 4: St1 = value; break;
-            case 5: Ed1 = value; break;
+            case 0: Lst = std::move(value); break;
+            case 1: Fol = std::move(value); break;
+            case 2: job.Refe = std::move(value); break;
+            case 3: job.Dest = std::move(value); break;
+            case 4: St1 = std::move(value); break;
+            case 5: Ed1 = std::move(value); break;
             case 6: Fx1 = ToInt(value); break;
-            case 7: St2 = value; break;
-            case 8: Ed2 = value; break;
+            case 7: St2 = std::move(value); break;
+            case 8: Ed2 = std::move(value); break;
             case 9: Fx2 = ToInt(value); break;
-            case 10: job.Cook = value; break;
-            case 11: job.Agen = value; break;
-            case 12: job.User = value; break;
-            case 13: job.Pass = value; break;
-            case 14: job.Prox = value; break;
+            case 10: job.Cook = std::move(value); break;
+            case 11: job.Agen = std::move(value); break;
+            case 12: job.User = std::move(value); break;
+            case 13: job.Pass = std::move(value); break;
+            case 14: job.Prox = std::move(value); break;
             case 15: job.Cash = ToInt(value); break;
             case 16: job.ByPa = ToInt(value); break;
             case 17: job.Relo = ToInt(value); break;
             case 18: job.Seri = ToInt(value); break;
-            case 19: Sub = value; break;
+            case 19: Sub = std::move(value); break;
             case 20: Syn = ToInt(value); break;
-            case 21: Or1 = value; break;
-            case 22: Or2 = value; break;
+            case 21: Or1 = std::move(value); break;
+            case 22: Or2 = std::move(value); break;
             case 23: Del = ToInt(value); break;
             default: break;
             }

@@ -52,6 +52,8 @@ public:
     CQueueItem() = default;
     CQueueItem(const CQueueItem& other);
     CQueueItem& operator=(const CQueueItem& other);
+    CQueueItem(CQueueItem&& other) noexcept;
+    CQueueItem& operator=(CQueueItem&& other) noexcept;
 
     // Back to the values of an empty order; the run-time members are emptied too.
     void Clear();

@@ -163,7 +163,7 @@ int CWaitQueue::LoadAll()
     StringLineSource lines(text);
     CQueueItem work;
     while (work.ReadItem(lines))
-        items_.push_back(work);
+        items_.push_back(std::move(work)); // ReadItem clears it again
     hasItems_ = items_.empty() ? 0 : 1;
     return static_cast<int>(items_.size());
 }
