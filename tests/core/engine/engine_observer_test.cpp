@@ -4,7 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
+#include <ctime>
+#include <memory>
 #include <thread>
+
+#include "core/engine/daily_log.h"
+#include "support/temp_env.h"
 
 namespace pelldra {
 namespace {
@@ -46,6 +52,29 @@ TEST(PlainEngineObserverTest, AQuestionCancelledBeforeItIsAskedIsRefusedUnasked)
     prompt.Cancel();
     EXPECT_FALSE(observer.AskCredentials("http://h/a.jpg", std::chrono::milliseconds(10), prompt).ok);
     EXPECT_EQ(asked, 0);
+}
+
+TEST(PlainEngineObserverTest, LinesGoToTheStreamAndTheDailyLogInOrder)
+{
+    test::TempEnv env;
+    const std::string folder = env.makeFolder("logs");
+    CDailyLog log(folder, [] { return std::time_t{1167609600}; }); // 2007-01-01
+    ASSERT_TRUE(log.Open());
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> out(std::tmpfile(), &std::fclose);
+    ASSERT_NE(out, nullptr);
+    {
+        PlainEngineObserver observer(out.get(), &log);
+        observer.ShowLine("http://h/a.jpg");
+        observer.ShowLine("    成功");
+    }
+    const std::string path = log.Path();
+    log.Close();
+    const std::string logged = test::ReadFile(path);
+    EXPECT_NE(logged.find("http://h/a.jpg\r\n    成功\r\n"), std::string::npos) << logged;
+    std::rewind(out.get());
+    char buf[256] = {};
+    const size_t n = std::fread(buf, 1, sizeof buf - 1, out.get());
+    EXPECT_EQ(std::string(buf, n), "http://h/a.jpg\n    成功\n");
 }
 
 TEST(ProgressMeterTest, RateCoversTheRecentWindowOnly)
