@@ -170,6 +170,7 @@ int CDownloadEngine::Run()
         return 0;
     }
     current_ = item_->job;
+    runNoLinks_ = noUpdateLinks_.load(); // the setting at the start holds for the whole run
     runState_ = kRunning;
     successes_ = failures_ = 0;
     lineIndex_ = -1;
@@ -291,7 +292,7 @@ void CDownloadEngine::Report(CDevFetch& slot)
     } else {
         ShowLine(kSuccess);
     }
-    if (!noUpdateLinks_)
+    if (!runNoLinks_)
         linkWriter_.Queue(job);
     if (sequenceMode_)
         source_.ReportSuccess(job);

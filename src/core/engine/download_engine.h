@@ -53,7 +53,7 @@ public:
     // slot count. Any thread.
     int Abort();
 
-    // The main window's "keep no update links", copied by the caller before each Start.
+    // The main window's "keep no update links"; a run keeps the value it had when it started.
     void SetNoUpdateLinks(bool noLinks) { noUpdateLinks_ = noLinks; }
     // The credentials store while the manager has it open; null when it was closed.
     void SetCredentialStore(std::shared_ptr<CNinshoCenter> store) { store_.Set(std::move(store)); }
@@ -99,6 +99,7 @@ private:
     CQueueItem* item_ = nullptr;
     DownloadJob current_;
     bool sequenceMode_ = false;
+    bool runNoLinks_ = false;
     int lineIndex_ = -1;
     int successes_ = 0;
     int failures_ = 0;
