@@ -148,6 +148,40 @@ TEST_F(FetchCoreTest, HttpsIsServedWithVerification)
     EXPECT_EQ(rig.FilesSaved(), 0u);
 }
 
+TEST_F(FetchCoreTest, TheTypeCheckDecidesTheSavedName)
+{
+    struct Row
+    {
+        const char* contentType;
+        const char* path; // on the server, with its query
+        const char* dest;
+        int32_t relo;
+        int32_t code;
+        const char* saved; // empty: nothing saved
+    };
+    const std::vector<Row> rows = {
+        {"image/jpeg", "/t1/a.jpg", "a.jpg", 0, 0, "a.jpg"},
+        {"text/html", "/t2/b.jpg", "b.jpg", 1, 0, "b.html"},
+        {"image/jpeg", "/t3/show?id=3", "003", 0, 0, "003.jpeg"},
+        {"text/html; charset=utf-8", "/t4/c.jpg", "c.jpg", 0, 2, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.path);
+        const std::string path = std::string(row.path).substr(0, std::string(row.path).find('?'));
+        server.AddFile(path, "body", row.contentType);
+        CFetchCore fetch(rig.Context());
+        DownloadJob job = rig.Job(server.Url(row.path), row.dest);
+        job.Relo = row.relo;
+        const FetchOutcome out = fetch.Run(job);
+        EXPECT_EQ(out.Result, row.code) << out.Message;
+        if (*row.saved) {
+            EXPECT_EQ(out.Message, rig.folder + "/" + row.saved);
+            EXPECT_EQ(ReadFile(rig.folder + "/" + row.saved), "body");
+        }
+    }
+    EXPECT_EQ(rig.FilesSaved(), 3u);
+}
+
 TEST_F(FetchCoreTest, CancelBeforeSendingIsMinusOne)
 {
     server.AddFile("/a.jpg", "data", "image/jpeg");
