@@ -26,7 +26,20 @@ bool Broadcasts::Listen()
         return false;
     m_listening = m_connection.connect(QString(), QString::fromUtf8(kPath), QString::fromUtf8(kInterface),
                                        QString::fromUtf8(kSignal), this, SLOT(OnMessage(QDBusMessage)));
+    // The match rule goes to the bus without waiting for it; a round trip makes sure it is in force, so that a
+    // message emitted once Listen has returned is not missed.
+    if (m_listening)
+        RoundTrip();
     return m_listening;
+}
+
+bool Broadcasts::RoundTrip()
+{
+    // Messages leave a connection in order: once the bus has answered a call sent after them, it has them all.
+    const QDBusMessage ping = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping"));
+    return m_connection.call(ping, QDBus::Block, 5000).type() == QDBusMessage::ReplyMessage;
 }
 
 bool Broadcasts::Emit(const QString& name)
@@ -41,14 +54,7 @@ bool Broadcasts::Emit(const QString& name)
 
 bool Broadcasts::EmitAndFlush(const QString& name)
 {
-    if (!Emit(name))
-        return false;
-    // Messages leave a connection in order: once the bus has answered a call sent after the signal, the signal has
-    // been written too and the process may end.
-    const QDBusMessage ping = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-        QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping"));
-    return m_connection.call(ping, QDBus::Block, 5000).type() == QDBusMessage::ReplyMessage;
+    return Emit(name) && RoundTrip();
 }
 
 void Broadcasts::OnMessage(const QDBusMessage& message)

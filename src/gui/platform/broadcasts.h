@@ -42,7 +42,7 @@ public:
 
     bool IsConnected() const { return m_connection.isConnected(); }
 
-    // Starts delivering received messages through Received. False without a bus.
+    // Starts delivering received messages through Received; returns once the bus delivers to us. False without a bus.
     bool Listen();
     // Posts the message. False without a bus or when it could not be queued.
     bool Emit(const QString& name);
@@ -58,6 +58,8 @@ private slots:
     void OnMessage(const QDBusMessage& message);
 
 private:
+    bool RoundTrip();
+
     QDBusConnection m_connection;
     bool m_listening = false;
 };
