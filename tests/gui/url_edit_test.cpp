@@ -88,6 +88,7 @@ private slots:
     void starIsRefused();
     void programTextWithStarCanBeCleaned();
     void showSeqUrlTextKeepsLoadedMarks();
+    void refererBoxFollowsTheMainUrl();
     void editMenu();
     void enterIsLeftToTheDialog();
     void longUrlStaysFast();
@@ -320,6 +321,24 @@ void UrlEditTest::showSeqUrlTextKeepsLoadedMarks()
     QCOMPARE(Spans(*m_edit), QStringLiteral("3:b 05:R"));
     QCOMPARE(m_url->GetFieldText(0), std::string("05"));
     QCOMPARE(changed.count(), 1);
+}
+
+void UrlEditTest::refererBoxFollowsTheMainUrl()
+{
+    // The detail dialog's box: its object marks where the main URL's digits occur and shares its settings.
+    Type(QStringLiteral("http://a.example/g12/p003.jpg"));
+    CSeqUrl referer;
+    QVERIFY(referer.SetMaster(m_url));
+    m_url->SetSyncFlags(3);
+    m_url->SetUpperEnabled(true);
+    m_url->SetSelectedField(1);
+    auto* box = new CUrlEdit(m_window);
+    m_window->layout()->addWidget(box);
+    box->Attach(&referer);
+    box->setFocus();
+    QTest::keyClicks(box, QStringLiteral("http://a.example/list12.html?from=003"));
+    QCOMPARE(Spans(*box), QStringLiteral("12:B 003:r"));
+    box->Attach(nullptr); // the object goes before the box
 }
 
 void UrlEditTest::editMenu()
