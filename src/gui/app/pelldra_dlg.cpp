@@ -214,6 +214,10 @@ void CPelldraDlg::BuildControls()
     auto* nameLabel = new QLabel(QStringLiteral("保存時ファイル名"), m_sequentialPanel);
     m_saveNameEdit = new QLineEdit(m_sequentialPanel);
     m_saveNameEdit->setObjectName(QStringLiteral("saveNameEdit"));
+    // Templates are read whole: room for a name like "pic*-*.jpg" or a subfolder like "vol*".
+    const int templateWidth = QFontMetrics(font()).horizontalAdvance(QStringLiteral("picture*-*.jpeg")) + 16;
+    m_saveNameEdit->setMinimumWidth(templateWidth);
+    m_subfolderEdit->setMinimumWidth(templateWidth);
     for (QLabel* label : {m_upperLabel, m_lowerLabel}) {
         label->setAutoFillBackground(true);
         label->setMargin(2);

@@ -1,0 +1,235 @@
+// Renders the main window (series and list mode, idle and running) and the small dialogs, checks that no control
+// overlaps another or is cut off, and writes PNG files into $PELLDRA_SCREENSHOTS when it is set.
+#include "gui/app/pelldra_dlg.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTest>
+#include <QToolButton>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "gui/engine/log_edit.h"
+#include "gui/platform/message_box.h"
+#include "gui/queue/url_edit.h"
+#include "gui/ui/about_dialog.h"
+#include "gui/ui/auth_prompt.h"
+#include "gui/ui/folder_browser.h"
+#include "gui/ui/folder_edit.h"
+#include "gui/ui/notice_popup.h"
+#include "gui/ui/num_edit.h"
+#include "gui/ui/power_off_dialog.h"
+#include "support/http_test_server.h"
+#include "support/temp_env.h"
+
+using namespace std::chrono_literals;
+
+namespace pelldra {
+
+namespace {
+
+// Visible controls of a window that a user reads or presses (containers and layouts' helpers left out).
+QList<QWidget*> Controls(QWidget* window)
+{
+    QList<QWidget*> out;
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        if (!w->isVisible() || w->isWindow() || w->inherits("QScrollBar") || w->inherits("QAbstractScrollArea") ||
+            w->inherits("QSizeGrip") || w->inherits("QTabBar") || w->parentWidget()->inherits("QAbstractScrollArea") ||
+            w->parentWidget()->inherits("QTabBar") || w->parentWidget()->inherits("QAbstractSpinBox") ||
+            w->objectName().startsWith(QLatin1String("qt_")))
+            continue;
+        if (qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w) || w->inherits("QLineEdit") ||
+            w->inherits("QTextEdit") || w->inherits("QPlainTextEdit") || w->inherits("QProgressBar") ||
+            w->inherits("pelldra::CSpinArrows") || w->inherits("pelldra::CRunAnimation"))
+            out << w;
+    }
+    return out;
+}
+
+QRect InWindow(QWidget* w)
+{
+    return QRect(w->mapTo(w->window(), QPoint(0, 0)), w->size());
+}
+
+// Fails on two controls that overlap, a control outside its window, or a text that does not fit its control.
+void CheckLayout(QWidget* window)
+{
+    QApplication::processEvents();
+    const QList<QWidget*> controls = Controls(window);
+    QVERIFY(!controls.isEmpty());
+    for (QWidget* a : controls) {
+        const QRect ra = InWindow(a);
+        QVERIFY2(window->rect().contains(ra), qPrintable(a->objectName() + QStringLiteral(" leaves the window")));
+        if (auto* label = qobject_cast<QLabel*>(a); label && !label->wordWrap() && !label->text().isEmpty())
+            QVERIFY2(label->width() >= label->minimumSizeHint().width(),
+                     qPrintable(QStringLiteral("cut off: ") + label->text()));
+        if (auto* button = qobject_cast<QAbstractButton*>(a); button && !button->text().isEmpty())
+            QVERIFY2(button->width() >= button->minimumSizeHint().width(),
+                     qPrintable(QStringLiteral("cut off: ") + button->text()));
+        for (QWidget* b : controls) {
+            if (a == b || a->isAncestorOf(b) || b->isAncestorOf(a))
+                continue;
+            QVERIFY2(!ra.intersects(InWindow(b)),
+                     qPrintable(QStringLiteral("%1 overlaps %2")
+                                    .arg(a->objectName().isEmpty() ? QLatin1String(a->metaObject()->className())
+                                                                   : a->objectName(),
+                                         b->objectName().isEmpty() ? QLatin1String(b->metaObject()->className())
+                                                                   : b->objectName())));
+        }
+    }
+}
+
+void Save(QWidget* w, const char* name)
+{
+    QApplication::processEvents();
+    const QPixmap shot = w->grab();
+    QVERIFY(!shot.isNull());
+    QVERIFY(shot.width() > 50 && shot.height() > 30);
+    const QString folder = qEnvironmentVariable("PELLDRA_SCREENSHOTS");
+    if (folder.isEmpty())
+        return;
+    QDir().mkpath(folder);
+    const QString path = QDir(folder).filePath(QLatin1String(name) + QStringLiteral(".png"));
+    QVERIFY2(shot.save(path), qPrintable(path));
+}
+
+} // namespace
+
+class ScreenshotsTest final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void mainWindowIdle();
+    void mainWindowRunning();
+    void dialogs();
+
+private:
+    std::unique_ptr<test::TempEnv> m_env;
+};
+
+void ScreenshotsTest::initTestCase()
+{
+    m_env = std::make_unique<test::TempEnv>();
+    const QString family = QStringLiteral("Noto Sans CJK JP");
+    if (QFontDatabase::families().contains(family)) {
+        QFont font = QApplication::font();
+        font.setFamily(family);
+        QApplication::setFont(font);
+    }
+}
+
+void ScreenshotsTest::mainWindowIdle()
+{
+    CPelldraDlg dlg;
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    QTest::keyClicks(dlg.UrlEdit(), QStringLiteral("http://www.example.com/gallery/vol03/pic015.jpg"));
+    QTest::mouseClick(dlg.UpperCheck(), Qt::LeftButton);
+    dlg.FolderEdit()->setText(QString::fromStdString(m_env->makeFolder("downloads")));
+    CheckLayout(&dlg);
+    Save(&dlg, "main-series-idle");
+
+    dlg.Tabs()->setCurrentIndex(1);
+    dlg.ListPathEdit()->setText(QStringLiteral("/home/user/urls.lst"));
+    QApplication::processEvents();
+    CheckLayout(&dlg);
+    Save(&dlg, "main-list-idle");
+
+    // Wider than its first size: the log and the edits take the room, the buttons stay by the right edge.
+    dlg.Tabs()->setCurrentIndex(0);
+    const QRect exitBefore = InWindow(dlg.ExitButton());
+    const int rightGap = dlg.width() - exitBefore.right();
+    dlg.resize(dlg.width() + 200, dlg.height() + 100);
+    QApplication::processEvents();
+    QCOMPARE(dlg.width() - InWindow(dlg.ExitButton()).right(), rightGap);
+    CheckLayout(&dlg);
+    // Never smaller than its first size.
+    dlg.resize(100, 100);
+    QApplication::processEvents();
+    QVERIFY(dlg.width() >= exitBefore.right());
+    CheckLayout(&dlg);
+}
+
+void ScreenshotsTest::mainWindowRunning()
+{
+    test::TestHttpServer server;
+    auto open = std::make_shared<std::atomic<bool>>(false);
+    server.AddFile("/vol1/p01.jpg", "picture", "image/jpeg");
+    server.AddFile("/vol1/p03.jpg", "picture", "image/jpeg");
+    server.AddHandler("/vol1/p02.jpg", [open](const test::TestRequest&) {
+        for (int i = 0; i < 500 && !*open; ++i)
+            std::this_thread::sleep_for(10ms);
+        return test::TestResponse{200, {}, "picture", "image/jpeg"};
+    });
+    MessageHook hook;
+    {
+        CPelldraDlg dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QTest::keyClicks(dlg.UrlEdit(), QString::fromStdString(server.Url("/vol1/p01.jpg")));
+        dlg.LowerTo()->setText(QStringLiteral("03"));
+        dlg.FolderEdit()->setText(QString::fromStdString(m_env->makeFolder("running")));
+        dlg.StartButton()->click();
+        QCOMPARE(dlg.RunState(), int(CPelldraDlg::kRunning));
+        QTRY_VERIFY(dlg.LogView()->LineCount() >= 6);
+        QTest::qWait(400); // a progress line and a few animation frames
+        CheckLayout(&dlg);
+        Save(&dlg, "main-series-running");
+        dlg.OnStop();
+        QTRY_COMPARE(dlg.RunState(), int(CPelldraDlg::kIdle));
+    }
+    *open = true;
+}
+
+void ScreenshotsTest::dialogs()
+{
+    QWidget owner;
+    owner.resize(500, 360);
+    owner.show();
+
+    CNoticePopup notice(&owner);
+    notice.ShowNotice(0);
+    CheckLayout(&notice);
+    Save(&notice, "notice-popup");
+    notice.hide();
+
+    CAuthPromptDlg prompt(&owner, QStringLiteral("http://www.example.com/members/pic001.jpg"), 0ms);
+    prompt.show();
+    CheckLayout(&prompt);
+    Save(&prompt, "auth-prompt");
+    prompt.hide();
+
+    CPowerOffDlg power(&owner, 1h);
+    power.show();
+    CheckLayout(&power);
+    Save(&power, "power-off-countdown");
+    power.hide();
+
+    CAboutDlg about(&owner);
+    about.show();
+    CheckLayout(&about);
+    Save(&about, "about-box");
+    about.hide();
+
+    CFolderBrowser browser(&owner, QString::fromStdString(m_env->makeFolder("chooser")));
+    browser.show();
+    QTest::qWait(800); // the file system model fills in
+    Save(&browser, "folder-chooser");
+    browser.hide();
+}
+
+} // namespace pelldra
+
+QTEST_MAIN(pelldra::ScreenshotsTest)
+#include "screenshots_test.moc"
