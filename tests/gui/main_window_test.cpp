@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <thread>
+#include <unistd.h>
 
 #include "core/engine/daily_log.h"
 #include "core/engine/download_engine.h"
@@ -123,6 +124,9 @@ private slots:
     void listModeStartsFromTheListFile();
     void serverAskingForCredentialsGetsThemFromThePrompt();
     void destroyingTheWindowDuringARunStopsAndJoinsTheEngine();
+    void subfolderEditFollowsTheUpperAndSubfolderChecks();
+    void aQueuedOrderLoadsBackIntoTheWindow();
+    void theQueueRunSkipsAnOrderWhoseListIsGone();
 
 private:
     std::unique_ptr<test::TempEnv> m_env;
@@ -542,6 +546,110 @@ void MainWindowTest::destroyingTheWindowDuringARunStopsAndJoinsTheEngine()
     // The lines of the cancelled run still reached the day's log.
     QVERIFY(TodaysLog(*m_env).find("    ユーザーによる中断") != std::string::npos);
     QVERIFY(!test::FileExists(folder + "/f1.jpg"));
+}
+
+void MainWindowTest::subfolderEditFollowsTheUpperAndSubfolderChecks()
+{
+    CPelldraDlg dlg;
+    dlg.show();
+    PasteUrl(dlg, "http://h.example/s1/p1.jpg");
+    QVERIFY(dlg.SubfolderOn());
+    QVERIFY(!dlg.SubfolderEdit()->isEnabled()); // no upper string yet
+    QTest::mouseClick(dlg.UpperCheck(), Qt::LeftButton);
+    QVERIFY(dlg.SubfolderEdit()->isEnabled());
+    QTest::mouseClick(dlg.SubfolderCheck(), Qt::LeftButton);
+    QVERIFY(!dlg.SubfolderOn());
+    QVERIFY(!dlg.SubfolderEdit()->isEnabled());
+    QTest::mouseClick(dlg.SubfolderCheck(), Qt::LeftButton);
+    QVERIFY(dlg.SubfolderEdit()->isEnabled());
+    // Taking the upper string off closes the subfolder too, and the lower string is selected again.
+    QTest::mouseClick(dlg.UpperCheck(), Qt::LeftButton);
+    QVERIFY(!dlg.SubfolderEdit()->isEnabled());
+    QCOMPARE(dlg.Url().GetSelectedField(), 0);
+    // A URL without a run left of the lower one cannot have an upper string at all.
+    QTest::mouseClick(dlg.UpperCheck(), Qt::LeftButton);
+    PasteUrl(dlg, "http://h.example/p1.jpg");
+    QVERIFY(!dlg.UpperCheck()->isEnabled());
+    QVERIFY(!dlg.UpperFrom()->isEnabled());
+    QVERIFY(!dlg.SubfolderEdit()->isEnabled());
+}
+
+void MainWindowTest::aQueuedOrderLoadsBackIntoTheWindow()
+{
+    const std::string folder = m_env->makeFolder("save");
+    MessageHook hook;
+    CQueueItem queued;
+    {
+        CPelldraDlg dlg;
+        dlg.show();
+        dlg.ToggleQueueMode();
+        PasteUrl(dlg, "http://h.example/vol2/p05.jpg");
+        QTest::mouseClick(dlg.UpperCheck(), Qt::LeftButton);
+        dlg.UpperTo()->setText(QStringLiteral("4"));
+        dlg.LowerTo()->setText(QStringLiteral("09"));
+        dlg.SubfolderEdit()->setText(QStringLiteral("v*"));
+        dlg.SaveNameEdit()->setText(QStringLiteral("x*.jpg"));
+        dlg.FolderEdit()->setText(QString::fromStdString(folder));
+        dlg.StartButton()->click();
+        QVERIFY(hook.Texts().isEmpty());
+        QVERIFY(dlg.Queue().TakeFirst(queued));
+    }
+    CPelldraDlg dlg;
+    dlg.show();
+    dlg.LoadItemIntoWindow(queued);
+    QCOMPARE(dlg.JobMode(), 3000);
+    QCOMPARE(dlg.UrlEdit()->Text(), QStringLiteral("http://h.example/vol2/p05.jpg"));
+    QVERIFY(dlg.UpperCheck()->isChecked());
+    QVERIFY(dlg.SubfolderOn());
+    QCOMPARE(dlg.SubfolderEdit()->text(), QStringLiteral("v*"));
+    QCOMPARE(dlg.SaveNameEdit()->text(), QStringLiteral("x*.jpg")); // the subfolder takes the upper number
+    QCOMPARE(dlg.FolderEdit()->text().toStdString(), folder + "/");
+    QCOMPARE(dlg.Url().GetFieldText(1), std::string("2"));
+    QCOMPARE(dlg.Url().GetFieldText(0), std::string("05"));
+
+    // A list order switches the window to the list layout with its path, folder and delete flag.
+    CQueueItem list;
+    list.Kind = CQueueItem::LIST;
+    list.KindName = "LIST";
+    list.Lst = "/somewhere/urls.lst";
+    list.Fol = folder;
+    list.Del = 1;
+    dlg.LoadItemIntoWindow(list);
+    QCOMPARE(dlg.JobMode(), 3003);
+    QCOMPARE(dlg.Tabs()->currentIndex(), 1);
+    QVERIFY(dlg.ListPathEdit()->isVisible());
+    QCOMPARE(dlg.ListPathEdit()->text(), QStringLiteral("/somewhere/urls.lst"));
+    QVERIFY(dlg.DeleteListCheck()->isChecked());
+}
+
+void MainWindowTest::theQueueRunSkipsAnOrderWhoseListIsGone()
+{
+    test::TestHttpServer server;
+    server.AddFile("/ok/f1.bin", "one", "application/octet-stream");
+    const std::string folder = m_env->makeFolder("save");
+    const std::string list = m_env->root() + "/gone.lst";
+    QVERIFY(test::WriteFile(list, server.Url("/ok/f1.bin") + "\r\n"));
+    MessageHook hook;
+    CPelldraDlg dlg(nullptr, FastOptions());
+    dlg.show();
+    dlg.ToggleQueueMode();
+    dlg.FolderEdit()->setText(QString::fromStdString(folder));
+    dlg.Tabs()->setCurrentIndex(1);
+    dlg.ListPathEdit()->setText(QString::fromStdString(list));
+    dlg.StartButton()->click();
+    dlg.Tabs()->setCurrentIndex(0);
+    PasteUrl(dlg, server.Url("/ok/f1.bin"));
+    dlg.StartButton()->click();
+    QCOMPARE(dlg.Queue().LoadAll(), 2);
+    QVERIFY(::unlink(list.c_str()) == 0);
+
+    dlg.ToggleQueueMode();
+    QTRY_VERIFY_WITH_TIMEOUT(dlg.RunState() == CPelldraDlg::kIdle && dlg.Queue().LoadAll() == 0, kRunMs);
+    // The unreadable order was dropped without a box, and the next one ran.
+    QVERIFY(hook.Texts().isEmpty());
+    QCOMPARE(server.RequestsFor("/ok/f1.bin").size(), size_t(1));
+    QVERIFY(test::FileExists(folder + "/f1.bin"));
+    QVERIFY(TodaysLog(*m_env).find("ファイルが見つかりません") != std::string::npos);
 }
 
 } // namespace pelldra
