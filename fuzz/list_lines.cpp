@@ -27,9 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
             line.remove_suffix(1);
         const std::string key(line.substr(0, 6));
-        const bool isKey = line.size() >= 6 && (key == "Refe: " || key == "Agen: " || key == "User: " ||
-                                                key == "Pass: " || key == "Targ: " || key == "Dest: " ||
-                                                key == "Cook: ");
+        const bool isKey =
+            line.size() >= 6 && (key == "Refe: " || key == "Agen: " || key == "User: " || key == "Pass: " ||
+                                 key == "Targ: " || key == "Dest: " || key == "Cook: ");
         if (isKey)
             model[key] = std::string(line.substr(6));
         if (done != (isKey && key == "Dest: "))

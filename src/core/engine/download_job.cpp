@@ -47,7 +47,7 @@ bool DownloadJob::ReadListLine(std::string_view line)
     struct KeyField
     {
         std::string_view key;
-        std::string DownloadJob::* field;
+        std::string DownloadJob::*field;
     };
     static const std::array<KeyField, 7> keys = {{
         {"Refe: ", &DownloadJob::Refe},

@@ -24,12 +24,12 @@ struct DownloadJob
     int32_t Modi = -1; // Last-Modified of the answer, seconds since 1970 UTC; 0 when the answer had none
     int32_t Load = 0;
     std::string Name;
-    std::string Prox;  // proxy "host:port"; empty: direct
-    int32_t ByPa = 1;  // local addresses bypass the proxy
-    int32_t Cash = 1;  // 0: ask every cache for a fresh copy
-    int32_t Seri = 0;  // speed class 1 slow, 2 middle, 3 fast
-    int32_t Relo = 0;  // accept a redirect to another file name or an answer of another type
-    std::string Head;  // extra request header line(s)
+    std::string Prox; // proxy "host:port"; empty: direct
+    int32_t ByPa = 1; // local addresses bypass the proxy
+    int32_t Cash = 1; // 0: ask every cache for a fresh copy
+    int32_t Seri = 0; // speed class 1 slow, 2 middle, 3 fast
+    int32_t Relo = 0; // accept a redirect to another file name or an answer of another type
+    std::string Head; // extra request header line(s)
 
     void Reset() { *this = DownloadJob(); }
     bool operator==(const DownloadJob&) const = default;

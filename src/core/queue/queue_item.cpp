@@ -9,6 +9,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "core/orders/text_decoding.h"
 #include "core/queue/text_lines.h"
 
 namespace pelldra {
@@ -18,7 +19,8 @@ namespace {
 constexpr std::string_view kBegin = "//Item Gegin//";
 constexpr std::string_view kEnd = "//Item End//";
 constexpr std::string_view kKindTags = "[num] [lst] [lnk] [img]";
-constexpr std::string_view kKeys = "Lst Fol Ref Des St1 Ed1 Fx1 St2 Ed2 Fx2 Coo Age Use Pas Pro Cas Loc Rel Thr Sub Syn Or1 Or2 Del";
+constexpr std::string_view kKeys =
+    "Lst Fol Ref Des St1 Ed1 Fx1 St2 Ed2 Fx2 Coo Age Use Pas Pro Cas Loc Rel Thr Sub Syn Or1 Or2 Del";
 const char* const kKindNames[] = {"RENBAN", "LIST", "LINK", "IMAGE"};
 
 struct FileCloser
@@ -74,11 +76,26 @@ void AddKey(std::string& out, const char* key, int value)
     out += "\r\n";
 }
 
+// Files written on the older system are CP932; a line that is not UTF-8 is taken as such. Line by line, so
+// that items appended here in UTF-8 to such a file read back as well.
+bool NextTextLine(LineSource& lines, std::string& line)
+{
+    if (!lines.NextLine(line))
+        return false;
+    if (line.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        line.erase(0, 3);
+    if (!IsValidUtf8(line)) {
+        std::string converted;
+        if (Cp932ToUtf8(line, converted))
+            line = std::move(converted);
+    }
+    return true;
+}
+
 } // namespace
 
 // Copies or moves every member; the atomics take the other item's current values.
-template <typename Self, typename Other>
-static void AssignAll(Self& to, Other&& from)
+template <typename Self, typename Other> static void AssignAll(Self& to, Other&& from)
 {
     auto pass = [](auto& member) -> decltype(auto) {
         if constexpr (std::is_rvalue_reference_v<Other&&>)
@@ -164,13 +181,13 @@ bool CQueueItem::ReadItem(LineSource& lines)
 {
     std::string line;
     for (;;) {
-        if (!lines.NextLine(line))
+        if (!NextTextLine(lines, line))
             return false;
         if (line == kBegin)
             break;
     }
     Clear();
-    while (lines.NextLine(line)) {
+    while (NextTextLine(lines, line)) {
         if (line == kEnd)
             return true;
         if (line == kBegin) {
@@ -185,31 +202,80 @@ bool CQueueItem::ReadItem(LineSource& lines)
                 continue;
             std::string value = line.size() > 5 ? line.substr(5) : std::string();
             switch (at / 4) {
-            case 0: Lst = std::move(value); break;
-            case 1: Fol = std::move(value); break;
-            case 2: job.Refe = std::move(value); break;
-            case 3: job.Dest = std::move(value); break;
-            case 4: St1 = std::move(value); break;
-            case 5: Ed1 = std::move(value); break;
-            case 6: Fx1 = ToInt(value); break;
-            case 7: St2 = std::move(value); break;
-            case 8: Ed2 = std::move(value); break;
-            case 9: Fx2 = ToInt(value); break;
-            case 10: job.Cook = std::move(value); break;
-            case 11: job.Agen = std::move(value); break;
-            case 12: job.User = std::move(value); break;
-            case 13: job.Pass = std::move(value); break;
-            case 14: job.Prox = std::move(value); break;
-            case 15: job.Cash = ToInt(value); break;
-            case 16: job.ByPa = ToInt(value); break;
-            case 17: job.Relo = ToInt(value); break;
-            case 18: job.Seri = ToInt(value); break;
-            case 19: Sub = std::move(value); break;
-            case 20: Syn = ToInt(value); break;
-            case 21: Or1 = std::move(value); break;
-            case 22: Or2 = std::move(value); break;
-            case 23: Del = ToInt(value); break;
-            default: break;
+            case 0:
+                Lst = std::move(value);
+                break;
+            case 1:
+                Fol = std::move(value);
+                break;
+            case 2:
+                job.Refe = std::move(value);
+                break;
+            case 3:
+                job.Dest = std::move(value);
+                break;
+            case 4:
+                St1 = std::move(value);
+                break;
+            case 5:
+                Ed1 = std::move(value);
+                break;
+            case 6:
+                Fx1 = ToInt(value);
+                break;
+            case 7:
+                St2 = std::move(value);
+                break;
+            case 8:
+                Ed2 = std::move(value);
+                break;
+            case 9:
+                Fx2 = ToInt(value);
+                break;
+            case 10:
+                job.Cook = std::move(value);
+                break;
+            case 11:
+                job.Agen = std::move(value);
+                break;
+            case 12:
+                job.User = std::move(value);
+                break;
+            case 13:
+                job.Pass = std::move(value);
+                break;
+            case 14:
+                job.Prox = std::move(value);
+                break;
+            case 15:
+                job.Cash = ToInt(value);
+                break;
+            case 16:
+                job.ByPa = ToInt(value);
+                break;
+            case 17:
+                job.Relo = ToInt(value);
+                break;
+            case 18:
+                job.Seri = ToInt(value);
+                break;
+            case 19:
+                Sub = std::move(value);
+                break;
+            case 20:
+                Syn = ToInt(value);
+                break;
+            case 21:
+                Or1 = std::move(value);
+                break;
+            case 22:
+                Or2 = std::move(value);
+                break;
+            case 23:
+                Del = ToInt(value);
+                break;
+            default:
+                break;
             }
             continue;
         }
@@ -254,10 +320,22 @@ void CQueueItem::WriteTo(std::string& out) const
     out += kBegin;
     out += "\r\n";
     switch (kind) {
-    case RENBAN: out += "[num] "; AddValue(out, job.Targ); break;
-    case LIST: out += "[lst] "; AddValue(out, Lst); break;
-    case LINK: out += "[lnk] "; AddValue(out, Page); break;
-    default: out += "[img] "; AddValue(out, Page); break;
+    case RENBAN:
+        out += "[num] ";
+        AddValue(out, job.Targ);
+        break;
+    case LIST:
+        out += "[lst] ";
+        AddValue(out, Lst);
+        break;
+    case LINK:
+        out += "[lnk] ";
+        AddValue(out, Page);
+        break;
+    default:
+        out += "[img] ";
+        AddValue(out, Page);
+        break;
     }
     out += "\r\n";
     if (kind == RENBAN) {

@@ -15,8 +15,7 @@ class LineSource;
 class CQueueItem
 {
 public:
-    enum : int
-    {
+    enum : int {
         RENBAN = 0,
         LIST = 1,
         LINK = 2,
@@ -24,13 +23,13 @@ public:
     };
 
     // Stored members, in the order of the record.
-    DownloadJob job;    // request options and the templates Targ, Refe, Dest
-    int Reserved = -1;  // never stored
-    std::string St1;    // lower field: start,
-    std::string Ed1;    // end ("" open),
-    std::string Or1;    // and the digits the URL had at the '*'
-    int Fx1 = 0;        // lower width; 0: no zero fill
-    std::string St2;    // upper field; St2 "" means there is none
+    DownloadJob job;   // request options and the templates Targ, Refe, Dest
+    int Reserved = -1; // never stored
+    std::string St1;   // lower field: start,
+    std::string Ed1;   // end ("" open),
+    std::string Or1;   // and the digits the URL had at the '*'
+    int Fx1 = 0;       // lower width; 0: no zero fill
+    std::string St2;   // upper field; St2 "" means there is none
     std::string Ed2;
     std::string Or2;
     int Fx2 = 0;
@@ -61,7 +60,7 @@ public:
     // Reads the next complete item from the lines: skips to "//Item Gegin//", clears this item and takes key and
     // kind lines up to "//Item End//". False when no complete item follows (a cut-off item is not taken). A second
     // begin marker before the end marker starts the item afresh, so an item cut off by a crash cannot bleed into
-    // the next one.
+    // the next one. A line that is not UTF-8 is read as CP932, as files of the older system are.
     bool ReadItem(LineSource& lines);
     bool ReadItem(std::FILE* file);
     // Clears and reads the first item of the file; false when it cannot be opened or holds no complete item.

@@ -25,8 +25,7 @@ constexpr mode_t kFileMode = 0600;
 class FolderLock
 {
 public:
-    explicit FolderLock(const std::string& folder)
-        : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    explicit FolderLock(const std::string& folder) : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
     {
         if (!fd_.valid())
             return; // without the folder every file operation fails on its own
@@ -72,7 +71,9 @@ bool HoldsItem(std::string_view text)
 CWaitQueue::CWaitQueue(std::string folder)
     : folder_(std::move(folder)), path_(folder_ + "/Waiting.wlt"), tempPath_(folder_ + "/temp.tmp")
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     hasItems_ = ::stat(path_.c_str(), &st) == 0 ? 1 : 0;
 }
 
@@ -83,7 +84,9 @@ int CWaitQueue::Append(const CQueueItem& item)
     UniqueFd fd(::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, kFileMode));
     if (!fd.valid())
         return 1;
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::fstat(fd.get(), &st) != 0)
         return 1;
     std::string text;

@@ -52,8 +52,8 @@ public:
 
 private:
     std::string folder_;
-    std::string path_;     // folder_ + "/Waiting.wlt"
-    std::string tempPath_; // folder_ + "/temp.tmp"
+    std::string path_;        // folder_ + "/Waiting.wlt"
+    std::string tempPath_;    // folder_ + "/temp.tmp"
     mutable std::mutex lock_; // guards items_ and every access to the files
     std::vector<CQueueItem> items_;
     std::atomic<int> hasItems_{0};

@@ -24,8 +24,7 @@ struct IssuedJob
 class CSeqJobSource
 {
 public:
-    enum class ResultList
-    {
+    enum class ResultList {
         Failures,
         Successes,
     };

@@ -66,7 +66,9 @@ std::vector<std::string> NamesInFile(const std::string& path)
 
 mode_t ModeOf(const std::string& path)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     return ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 0777) : 0;
 }
 
@@ -141,7 +143,8 @@ TEST(WaitQueue, AppendAfterAFileCutInsideALine)
 {
     test::TempEnv env;
     CWaitQueue q;
-    ASSERT_TRUE(test::WriteFile(q.path(), Order("a").ToText() + "//Item Gegin//\r\n[num] http://cut/\r\n\tFol\t/dl/cu"));
+    ASSERT_TRUE(
+        test::WriteFile(q.path(), Order("a").ToText() + "//Item Gegin//\r\n[num] http://cut/\r\n\tFol\t/dl/cu"));
     ASSERT_EQ(q.Append(Order("b")), 0);
     EXPECT_EQ(NamesInFile(q.path()), (std::vector<std::string>{"a", "b"}));
     CQueueItem it;
@@ -298,8 +301,7 @@ TEST(WaitQueueThreads, TwoWritersAndATaker)
 }
 
 // Runs fn in a child process; returns its pid.
-template <typename Fn>
-pid_t Spawn(Fn fn)
+template <typename Fn> pid_t Spawn(Fn fn)
 {
     const pid_t pid = ::fork();
     if (pid == 0) {
@@ -362,7 +364,7 @@ void KillDuringOperation(void (*operation)(const std::string& folder))
     const std::string path = folder + "/Waiting.wlt";
     std::string original;
     std::vector<std::string> all;
-    for (int i = 0; i < 3000 / kScale; ++i) {
+    for (int i = 0; i < 1500 / kScale; ++i) {
         original += Order(std::to_string(i)).ToText();
         all.push_back(std::to_string(i));
     }

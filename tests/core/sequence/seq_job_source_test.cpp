@@ -48,18 +48,23 @@ TEST(SeqJobSource, JobOrder)
         std::vector<std::string> targets;
     };
     const Case cases[] = {
-        {"lower only", Series("8", "11", 0), {"http://h/*/a8.jpg", "http://h/*/a9.jpg", "http://h/*/a10.jpg",
-                                              "http://h/*/a11.jpg"}},
-        {"fixed width", Series("08", "11", 2), {"http://h/*/a08.jpg", "http://h/*/a09.jpg", "http://h/*/a10.jpg",
-                                                "http://h/*/a11.jpg"}},
-        {"upper outer, lower fastest", Series("1", "3", 0, "1", "2"),
+        {"lower only",
+         Series("8", "11", 0),
+         {"http://h/*/a8.jpg", "http://h/*/a9.jpg", "http://h/*/a10.jpg", "http://h/*/a11.jpg"}},
+        {"fixed width",
+         Series("08", "11", 2),
+         {"http://h/*/a08.jpg", "http://h/*/a09.jpg", "http://h/*/a10.jpg", "http://h/*/a11.jpg"}},
+        {"upper outer, lower fastest",
+         Series("1", "3", 0, "1", "2"),
          {"http://h/1/a1.jpg", "http://h/1/a2.jpg", "http://h/1/a3.jpg", "http://h/2/a1.jpg", "http://h/2/a2.jpg",
           "http://h/2/a3.jpg"}},
-        {"widths of both", Series("9", "10", 3, "099", "100", 3),
+        {"widths of both",
+         Series("9", "10", 3, "099", "100", 3),
          {"http://h/099/a009.jpg", "http://h/099/a010.jpg", "http://h/100/a009.jpg", "http://h/100/a010.jpg"}},
         {"no lower field: one job, the star takes nothing", Series("", "", 0), {"http://h/*/a.jpg"}},
         {"start equals end", Series("5", "5", 0), {"http://h/*/a5.jpg"}},
-        {"numbers beyond a machine word", Series("99999999999999999999", "100000000000000000001", 0),
+        {"numbers beyond a machine word",
+         Series("99999999999999999999", "100000000000000000001", 0),
          {"http://h/*/a99999999999999999999.jpg", "http://h/*/a100000000000000000000.jpg",
           "http://h/*/a100000000000000000001.jpg"}},
     };
@@ -261,7 +266,7 @@ TEST(SeqJobSourceSubfolder, Cases)
     struct Case
     {
         const char* name;
-        const char* fol;    // relative to the test root; "" leaves the save folder empty
+        const char* fol; // relative to the test root; "" leaves the save folder empty
         const char* sub;
         const char* made;   // relative to the test root; "" when nothing is to be checked
         const char* absent; // must not exist afterwards
