@@ -1,5 +1,7 @@
 // pelldra-get end to end against loopback servers: files, status lines, exit statuses, refusals and the stop signal.
 #include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -300,6 +302,61 @@ TEST_F(PelldraGetTest, AuthenticationWithoutATerminalIsRefused)
     const std::vector<test::TestRequest> requests = server_.RequestsFor("/secret/s1.jpg");
     ASSERT_FALSE(requests.empty());
     EXPECT_EQ(requests.back().Header("User-Agent"), "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0; Q312461)");
+}
+
+// Reads the terminal's output into transcript until it holds text; false at end of output or on time-out.
+bool ReadUntil(int master, const std::string& text, std::string& transcript, std::chrono::milliseconds limit)
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (transcript.find(text) == std::string::npos) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd p{master, POLLIN, 0};
+        if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0)
+            return false;
+        char buffer[4096];
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n <= 0)
+            return false; // the program has gone and closed the terminal
+        transcript.append(buffer, static_cast<size_t>(n));
+    }
+    return true;
+}
+
+TEST_F(PelldraGetTest, CredentialsAreAskedOnTheTerminalWithoutEchoingThePassword)
+{
+    server_.AddFile("/secret/s1.jpg", "s", "image/jpeg");
+    server_.RequireBasic("/secret/", "user", "hidden-pw");
+    const std::string url = server_.Url("/secret/s1.jpg");
+    int master = -1;
+    const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        // Only calls that are safe after fork in a threaded program.
+        if (::chdir(dl_.c_str()) == 0)
+            ::execl(PELLDRA_GET_TOOL, PELLDRA_GET_TOOL, url.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    std::string transcript;
+    const bool asked = ReadUntil(master, "ユーザー名: ", transcript, 20s);
+    EXPECT_TRUE(asked) << transcript;
+    if (asked) {
+        ASSERT_EQ(::write(master, "user\n", 5), 5);
+        EXPECT_TRUE(ReadUntil(master, "パスワード: ", transcript, 20s)) << transcript;
+        ASSERT_EQ(::write(master, "hidden-pw\n", 10), 10);
+    }
+    ReadUntil(master, "\x01never", transcript, 20s); // everything up to the program's end
+    ::close(master);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << transcript;
+    EXPECT_NE(transcript.find("認証が必要です: " + url), std::string::npos) << transcript;
+    // The terminal echoes what is typed (the user name shows), but not the password.
+    EXPECT_NE(transcript.find("ユーザー名: user\r\n"), std::string::npos) << transcript;
+    EXPECT_EQ(transcript.find("hidden-pw"), std::string::npos) << transcript;
+    // The progress line's last state stays on the terminal.
+    EXPECT_NE(transcript.find("完了 1  失敗 0  要求 1"), std::string::npos) << transcript;
+    EXPECT_EQ(test::ReadFile(dl_ + "/s1.jpg"), "s");
 }
 
 } // namespace
