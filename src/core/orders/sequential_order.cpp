@@ -209,7 +209,7 @@ OrderResult BuildSequentialItem(const SequentialControls& c, const DetailSetting
     if (c.upperOn && c.subfolderOn) {
         std::string sub = TrimSlashes(c.subfolder);
         if (sub.empty())
-            sub = "*";
+            sub.push_back('*');
         subfolderStars = CountOccurrences(sub, "*");
         if (subfolderStars == 0) {
             sub += "*";
