@@ -104,8 +104,10 @@ CPelldraDlg::CPelldraDlg(QWidget* parent, Options options) : QDialog(parent), m_
     setSizeGripEnabled(true);
     BuildControls();
 
-    if (m_options.app)
+    if (m_options.app) {
         m_options.app->SetAppState(QStringLiteral("opened"));
+        connect(m_options.app, &CPelldraApp::BroughtUp, this, [this] { m_hidden = false; });
+    }
     ResetControls();
 
     m_animation->Open(CRunAnimation::Clip::Still, false);

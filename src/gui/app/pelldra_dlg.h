@@ -101,6 +101,7 @@ public:
     bool UserStopped() const { return m_userStopped; }
     bool ExitRequested() const { return m_exitRequested; }
     bool SubfolderOn() const { return m_subfolderOn; }
+    bool Hidden() const { return m_hidden; }
     const CQueueItem& CurrentItem() const { return m_currentItem; }
     const CQueueItem& RunningItem() const { return m_runningItem; }
     DetailSettings& Settings() { return m_settings; }
