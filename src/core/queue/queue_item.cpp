@@ -76,20 +76,27 @@ void AddKey(std::string& out, const char* key, int value)
     out += "\r\n";
 }
 
-// Files written on the older system are CP932; a line that is not UTF-8 is taken as such. Line by line, so
-// that items appended here in UTF-8 to such a file read back as well.
 bool NextTextLine(LineSource& lines, std::string& line)
 {
     if (!lines.NextLine(line))
         return false;
     if (line.compare(0, 3, "\xEF\xBB\xBF") == 0)
         line.erase(0, 3);
-    if (!IsValidUtf8(line)) {
-        std::string converted;
-        if (Cp932ToUtf8(line, converted))
-            line = std::move(converted);
-    }
     return true;
+}
+
+// Files written on the older system are CP932: a value that is not UTF-8 is taken as such. Value by value, so
+// that items appended here in UTF-8 to such a file read back as well, and so that the line's own structure
+// (the tag, the key and the tabs) is found in its bytes as written.
+std::string TextValue(const std::string& line, size_t from)
+{
+    std::string value = line.size() > from ? line.substr(from) : std::string();
+    if (!IsValidUtf8(value)) {
+        std::string converted;
+        if (Cp932ToUtf8(value, converted))
+            return converted;
+    }
+    return value;
 }
 
 } // namespace
@@ -200,7 +207,7 @@ bool CQueueItem::ReadItem(LineSource& lines)
             const size_t at = kKeys.find(std::string_view(line).substr(1, 3));
             if (at == std::string_view::npos || at % 4 != 0)
                 continue;
-            std::string value = line.size() > 5 ? line.substr(5) : std::string();
+            std::string value = TextValue(line, 5);
             switch (at / 4) {
             case 0:
                 Lst = std::move(value);
@@ -286,7 +293,7 @@ bool CQueueItem::ReadItem(LineSource& lines)
         if (at == std::string_view::npos || at % 6 != 0)
             continue;
         const int kind = static_cast<int>(at / 6);
-        std::string value = line.size() > 6 ? line.substr(6) : std::string();
+        std::string value = TextValue(line, 6);
         if (kind == RENBAN)
             job.Targ = std::move(value);
         else if (kind == LIST)
