@@ -175,22 +175,20 @@ void FolderTest::browserHandlesTheTypedName_data()
 
     const QString ask = QStringLiteral("現在位置：%1 に\nサブフォルダ%2を作りますか？");
     const QString failed = QStringLiteral("フォルダ作成に失敗しました");
-    QTest::newRow("nothing typed chooses the selection") << QString() << 1 << true << QStringLiteral("start")
-                                                         << QStringList();
-    QTest::newRow("existing name inside") << QStringLiteral("inner") << 1 << true << QStringLiteral("start/inner")
-                                          << QStringList();
-    QTest::newRow("unknown name without slash stays") << QStringLiteral("nosuch") << 1 << false << QString()
-                                                      << QStringList();
+    QTest::newRow("nothing typed chooses the selection")
+        << QString() << 1 << true << QStringLiteral("start") << QStringList();
+    QTest::newRow("existing name inside")
+        << QStringLiteral("inner") << 1 << true << QStringLiteral("start/inner") << QStringList();
+    QTest::newRow("unknown name without slash stays")
+        << QStringLiteral("nosuch") << 1 << false << QString() << QStringList();
     QTest::newRow("declined") << QStringLiteral("/made") << 0 << false << QString()
                               << QStringList{ask.arg(QStringLiteral("@/start"), QStringLiteral("made"))};
-    QTest::newRow("missing parent fails") << QStringLiteral("/no/deeper") << 1 << false << QString()
-                                          << QStringList{ask.arg(QStringLiteral("@/start"),
-                                                                 QStringLiteral("no/deeper")),
-                                                         failed};
-    QTest::newRow("a file of that name fails") << QStringLiteral("\\file.txt") << 1 << false << QString()
-                                               << QStringList{ask.arg(QStringLiteral("@/start"),
-                                                                      QStringLiteral("file.txt")),
-                                                              failed};
+    QTest::newRow("missing parent fails")
+        << QStringLiteral("/no/deeper") << 1 << false << QString()
+        << QStringList{ask.arg(QStringLiteral("@/start"), QStringLiteral("no/deeper")), failed};
+    QTest::newRow("a file of that name fails")
+        << QStringLiteral("\\file.txt") << 1 << false << QString()
+        << QStringList{ask.arg(QStringLiteral("@/start"), QStringLiteral("file.txt")), failed};
 }
 
 void FolderTest::browserHandlesTheTypedName()
@@ -210,7 +208,8 @@ void FolderTest::browserHandlesTheTypedName()
     hook.QueueAnswer(answer ? MessageAnswer::Yes : MessageAnswer::No);
     CFolderBrowser browser(nullptr, start);
     QCOMPARE(browser.windowTitle(), QStringLiteral("どのフォルダを選びますか？"));
-    QCOMPARE(browser.StatusLabel()->text(), QStringLiteral("サブフォルダを作る時は\\で始まる文字列を下の欄に書いて下さい"));
+    QCOMPARE(browser.StatusLabel()->text(),
+             QStringLiteral("サブフォルダを作る時は\\で始まる文字列を下の欄に書いて下さい"));
     QCOMPARE(browser.CurrentFolder(), start);
     browser.show();
     browser.NameEdit()->setText(typed);
@@ -252,7 +251,8 @@ void FolderTest::browserMakesASubfolderAndStaysOpenOnIt()
     ok->click();
     QVERIFY(QFileInfo(start + QStringLiteral("/写真/2026")).isDir());
     QCOMPARE(hook.Texts().size(), 2);
-    QCOMPARE(hook.Texts()[1], QStringLiteral("現在位置：%1 に\nサブフォルダ2026を作りますか？").arg(start + QStringLiteral("/写真")));
+    QCOMPARE(hook.Texts()[1],
+             QStringLiteral("現在位置：%1 に\nサブフォルダ2026を作りますか？").arg(start + QStringLiteral("/写真")));
 
     ok->click(); // nothing typed: the new folder is the choice
     QVERIFY(!browser.isVisible());

@@ -33,9 +33,9 @@ void MessageBoxTest::hookRecordsEveryMessageAndAnswersInOrder()
 
     QCOMPARE(ShowMessage(nullptr, QStringLiteral("一つ目"), QString(), MessageIcon::Question, MessageButtons::YesNo),
              MessageAnswer::No);
-    QCOMPARE(ShowMessage(nullptr, QStringLiteral("二つ目"), QStringLiteral("題"), MessageIcon::Stop,
-                         MessageButtons::YesNo),
-             MessageAnswer::Yes);
+    QCOMPARE(
+        ShowMessage(nullptr, QStringLiteral("二つ目"), QStringLiteral("題"), MessageIcon::Stop, MessageButtons::YesNo),
+        MessageAnswer::Yes);
     QCOMPARE(ShowMessage(nullptr, QStringLiteral("三つ目")), MessageAnswer::Ok);
 
     QCOMPARE(hook.Texts(), (QStringList{QStringLiteral("一つ目"), QStringLiteral("二つ目"), QStringLiteral("三つ目")}));

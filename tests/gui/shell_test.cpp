@@ -97,9 +97,8 @@ void ShellTest::lockPathUsesTheRuntimeFolderElseTheUserId()
         ::unsetenv("TMPDIR");
     else
         ::setenv("TMPDIR", tmp.constData(), 1);
-    QCOMPARE(fallback, QStringLiteral("%1/tmp/Pelldra_Existing-%2.lock")
-                           .arg(QString::fromStdString(env.root()))
-                           .arg(::getuid()));
+    QCOMPARE(fallback,
+             QStringLiteral("%1/tmp/Pelldra_Existing-%2.lock").arg(QString::fromStdString(env.root())).arg(::getuid()));
 }
 
 void ShellTest::lockIsExclusiveBetweenProcessesAndFreedWithItsHolder()
@@ -207,9 +206,9 @@ void ShellTest::broadcastsIgnoreSignalsOfAnotherShape()
     QSignalSpy got(&ours, &Broadcasts::Received);
     QDBusConnection other = OtherConnection(QStringLiteral("odd-sender"));
     const auto send = [&](const QVariantList& args) {
-        QDBusMessage m = QDBusMessage::createSignal(QString::fromUtf8(Broadcasts::kPath),
-                                                    QString::fromUtf8(Broadcasts::kInterface),
-                                                    QString::fromUtf8(Broadcasts::kSignal));
+        QDBusMessage m =
+            QDBusMessage::createSignal(QString::fromUtf8(Broadcasts::kPath), QString::fromUtf8(Broadcasts::kInterface),
+                                       QString::fromUtf8(Broadcasts::kSignal));
         m.setArguments(args);
         QVERIFY(other.send(m));
     };
@@ -228,8 +227,8 @@ void ShellTest::broadcastsIgnoreSignalsOfAnotherShape()
 
 void ShellTest::withoutABusBroadcastsDoNothing()
 {
-    QDBusConnection none = QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"),
-                                                         QStringLiteral("no-bus"));
+    QDBusConnection none =
+        QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"), QStringLiteral("no-bus"));
     QVERIFY(!none.isConnected());
     Broadcasts broadcasts(none, nullptr);
     QVERIFY(!broadcasts.IsConnected());
@@ -324,8 +323,8 @@ void ShellTest::secondStartBringsTheFirstUpAndEndsQuietly()
     QVERIFY2(!secondOutput.contains(QString::fromUtf8(kRunnerMarker)), qPrintable(secondOutput));
     QVERIFY(window.isVisible());
     QCOMPARE(stateAfterBringUp, QStringLiteral("opened"));
-    QTRY_VERIFY(HeardInOrder(companionGot, {QStringLiteral("SelfCall->Pelldra"), QStringLiteral("Pelldra-PopUp")},
-                             false));
+    QTRY_VERIFY(
+        HeardInOrder(companionGot, {QStringLiteral("SelfCall->Pelldra"), QStringLiteral("Pelldra-PopUp")}, false));
     QCOMPARE(QString::fromStdString(CTavinRegKey(kAppKeyPath, true).GetString("State")), QStringLiteral("closed"));
     QDBusConnection::disconnectFromBus(QStringLiteral("companion"));
 }

@@ -29,9 +29,9 @@ int ParseLinkScoutVersion(const std::string& text)
 }
 
 AppRegistry::AppRegistry(const CTavinRegKey::ErrorReporter& report)
-    : m_appKey(std::make_unique<CTavinRegKey>(kAppKeyPath, false, report))
-    , m_linkScoutKey(std::make_unique<CTavinRegKey>(kLinkScoutKeyPath, false, report))
-    , m_locationKey(std::make_unique<CTavinRegKey>(kLocationKeyPath, false, report))
+    : m_appKey(std::make_unique<CTavinRegKey>(kAppKeyPath, false, report)),
+      m_linkScoutKey(std::make_unique<CTavinRegKey>(kLinkScoutKeyPath, false, report)),
+      m_locationKey(std::make_unique<CTavinRegKey>(kLocationKeyPath, false, report))
 {
 }
 

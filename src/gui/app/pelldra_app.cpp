@@ -15,9 +15,7 @@
 
 namespace pelldra {
 
-CPelldraApp::CPelldraApp(QObject* parent)
-    : QObject(parent)
-    , m_broadcasts(this)
+CPelldraApp::CPelldraApp(QObject* parent) : QObject(parent), m_broadcasts(this)
 {
     connect(&m_broadcasts, &Broadcasts::Received, this, &CPelldraApp::OnBroadcast);
 }

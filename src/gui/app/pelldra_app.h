@@ -24,8 +24,7 @@ public:
     // Runs the main window for the program's whole life (modally) and returns the exit code.
     using MainWindowRunner = std::function<int(CPelldraApp&)>;
 
-    enum class StartResult
-    {
+    enum class StartResult {
         Running,        // this is the one instance: the main window may run
         AnotherRunning, // the running instance was asked to come up; end quietly
         LockFailed,     // the instance lock could not be had; end

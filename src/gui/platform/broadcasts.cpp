@@ -7,14 +7,9 @@
 
 namespace pelldra {
 
-Broadcasts::Broadcasts(QObject* parent)
-    : Broadcasts(QDBusConnection::sessionBus(), parent)
-{
-}
+Broadcasts::Broadcasts(QObject* parent) : Broadcasts(QDBusConnection::sessionBus(), parent) {}
 
-Broadcasts::Broadcasts(const QDBusConnection& connection, QObject* parent)
-    : QObject(parent)
-    , m_connection(connection)
+Broadcasts::Broadcasts(const QDBusConnection& connection, QObject* parent) : QObject(parent), m_connection(connection)
 {
 }
 
@@ -36,9 +31,9 @@ bool Broadcasts::Listen()
 bool Broadcasts::RoundTrip()
 {
     // Messages leave a connection in order: once the bus has answered a call sent after them, it has them all.
-    const QDBusMessage ping = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-        QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping"));
+    const QDBusMessage ping =
+        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                                       QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping"));
     return m_connection.call(ping, QDBus::Block, 5000).type() == QDBusMessage::ReplyMessage;
 }
 
@@ -46,8 +41,8 @@ bool Broadcasts::Emit(const QString& name)
 {
     if (!m_connection.isConnected())
         return false;
-    QDBusMessage message = QDBusMessage::createSignal(QString::fromUtf8(kPath), QString::fromUtf8(kInterface),
-                                                      QString::fromUtf8(kSignal));
+    QDBusMessage message =
+        QDBusMessage::createSignal(QString::fromUtf8(kPath), QString::fromUtf8(kInterface), QString::fromUtf8(kSignal));
     message << name;
     return m_connection.send(message);
 }

@@ -11,11 +11,11 @@ namespace pelldra {
 
 // The message names that every participant knows.
 namespace broadcast {
-inline constexpr const char* kSelfCall = "SelfCall->Pelldra";      // a second start asks the running one to come up
-inline constexpr const char* kToHelper = "Pelldra->pdrHelper";     // LinkScout: show the URL handed over
-inline constexpr const char* kFromHelper = "pdrHelper->Pelldra";   // LinkScout has an order
-inline constexpr const char* kBossCome = "Pelldra-BossCome";       // boss key: everyone hides
-inline constexpr const char* kPopUp = "Pelldra-PopUp";             // the main window was brought up
+inline constexpr const char* kSelfCall = "SelfCall->Pelldra";    // a second start asks the running one to come up
+inline constexpr const char* kToHelper = "Pelldra->pdrHelper";   // LinkScout: show the URL handed over
+inline constexpr const char* kFromHelper = "pdrHelper->Pelldra"; // LinkScout has an order
+inline constexpr const char* kBossCome = "Pelldra-BossCome";     // boss key: everyone hides
+inline constexpr const char* kPopUp = "Pelldra-PopUp";           // the main window was brought up
 } // namespace broadcast
 
 // Every participant emits and listens to one signal on the session bus:

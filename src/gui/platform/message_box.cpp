@@ -158,8 +158,7 @@ QString ChooseFolder(QWidget* parent, const QString& startFolder)
     return browser.Run();
 }
 
-MessageHook::MessageHook()
-    : m_previous(g_hook)
+MessageHook::MessageHook() : m_previous(g_hook)
 {
     g_hook = this;
 }

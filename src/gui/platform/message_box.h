@@ -12,8 +12,7 @@ class QWidget;
 
 namespace pelldra {
 
-enum class MessageIcon
-{
+enum class MessageIcon {
     None,
     Information,
     Warning,
@@ -21,8 +20,7 @@ enum class MessageIcon
     Question,
 };
 
-enum class MessageButtons
-{
+enum class MessageButtons {
     Ok,
     OkCancel,
     YesNo,
@@ -30,8 +28,7 @@ enum class MessageButtons
     RetryCancel,
 };
 
-enum class MessageAnswer
-{
+enum class MessageAnswer {
     Ok,
     Cancel,
     Yes,
@@ -69,15 +66,14 @@ struct RecordedMessage
 
 struct RecordedChooser
 {
-    enum class Kind
-    {
+    enum class Kind {
         OpenFile,
         Folder,
     };
     Kind kind = Kind::OpenFile;
-    QString title;   // the file chooser's title; empty for the folder chooser
-    QString filter;  // the file chooser's filter as passed
-    QString start;   // the start path or folder
+    QString title;  // the file chooser's title; empty for the folder chooser
+    QString filter; // the file chooser's filter as passed
+    QString start;  // the start path or folder
 };
 
 // While one of these lives (tests only; on the GUI thread), nothing is shown: every message and chooser call is

@@ -10,8 +10,7 @@ namespace pelldra {
 class PowerBackend
 {
 public:
-    enum class Permission
-    {
+    enum class Permission {
         Yes,       // allowed
         Challenge, // allowed after the user authenticates (the call is interactive)
         No,        // not allowed for this user

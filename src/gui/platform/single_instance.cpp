@@ -21,10 +21,7 @@ std::string SingleInstanceLock::DefaultPath()
     return folder + "/Pelldra_Existing-" + std::to_string(::getuid()) + ".lock";
 }
 
-SingleInstanceLock::SingleInstanceLock(std::string path)
-    : m_path(std::move(path))
-{
-}
+SingleInstanceLock::SingleInstanceLock(std::string path) : m_path(std::move(path)) {}
 
 SingleInstanceLock::State SingleInstanceLock::Acquire()
 {

@@ -10,8 +10,7 @@ namespace pelldra {
 class SingleInstanceLock final
 {
 public:
-    enum class State
-    {
+    enum class State {
         NotTried,
         Held,           // this process is the running instance
         AlreadyRunning, // another process holds the lock

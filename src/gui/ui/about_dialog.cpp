@@ -14,15 +14,13 @@
 
 namespace pelldra {
 
-CAboutDlg::CAboutDlg(QWidget* parent)
-    : QDialog(parent)
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QString::fromUtf8(kTitle));
 
     auto* icon = new QLabel(this);
-    const QIcon appIcon = QApplication::windowIcon().isNull()
-                              ? style()->standardIcon(QStyle::SP_MessageBoxInformation)
-                              : QApplication::windowIcon();
+    const QIcon appIcon = QApplication::windowIcon().isNull() ? style()->standardIcon(QStyle::SP_MessageBoxInformation)
+                                                              : QApplication::windowIcon();
     icon->setPixmap(appIcon.pixmap(32, 32));
     auto* line = new QLabel(VersionLine(), this);
     line->setObjectName(QStringLiteral("versionLine"));

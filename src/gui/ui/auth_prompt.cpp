@@ -15,8 +15,7 @@
 namespace pelldra {
 
 CAuthPromptDlg::CAuthPromptDlg(QWidget* parent, const QString& url, std::chrono::milliseconds limit)
-    : QDialog(parent)
-    , m_limit(limit)
+    : QDialog(parent), m_limit(limit)
 {
     setWindowTitle(QString::fromUtf8(kTitle));
 

@@ -28,8 +28,7 @@ bool IsFolder(const QString& path)
 
 } // namespace
 
-CFolderBrowser::CFolderBrowser(QWidget* parent, const QString& initialFolder)
-    : QDialog(parent)
+CFolderBrowser::CFolderBrowser(QWidget* parent, const QString& initialFolder) : QDialog(parent)
 {
     setWindowTitle(QString::fromUtf8(kTitle));
 
@@ -46,10 +45,9 @@ CFolderBrowser::CFolderBrowser(QWidget* parent, const QString& initialFolder)
     for (int column = 1; column < m_model->columnCount(); ++column)
         m_tree->hideColumn(column);
     m_tree->setMinimumSize(320, 300);
-    connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& current) {
-                m_currentFolder = current.isValid() ? m_model->filePath(current) : QString();
-            });
+    connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
+        m_currentFolder = current.isValid() ? m_model->filePath(current) : QString();
+    });
 
     m_name = new QLineEdit(this);
 

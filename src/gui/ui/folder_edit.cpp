@@ -6,10 +6,7 @@
 
 namespace pelldra {
 
-CFolder::CFolder(QWidget* parent)
-    : QLineEdit(parent)
-{
-}
+CFolder::CFolder(QWidget* parent) : QLineEdit(parent) {}
 
 QString CFolder::TrimFolderText(const QString& text)
 {

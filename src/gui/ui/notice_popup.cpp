@@ -14,8 +14,7 @@ const QColor kBackground(240, 240, 160);
 
 } // namespace
 
-CNoticePopup::CNoticePopup(QWidget* mainWindow)
-    : QFrame(mainWindow, Qt::Dialog | Qt::FramelessWindowHint)
+CNoticePopup::CNoticePopup(QWidget* mainWindow) : QFrame(mainWindow, Qt::Dialog | Qt::FramelessWindowHint)
 {
     setFrameStyle(QFrame::Box | QFrame::Plain);
     setLineWidth(1);

@@ -12,8 +12,7 @@
 
 namespace pelldra {
 
-CPowerOffDlg::CPowerOffDlg(QWidget* parent, std::chrono::milliseconds tick)
-    : QDialog(parent)
+CPowerOffDlg::CPowerOffDlg(QWidget* parent, std::chrono::milliseconds tick) : QDialog(parent)
 {
     setWindowTitle(QString::fromUtf8(kTitle));
 

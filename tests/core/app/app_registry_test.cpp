@@ -17,8 +17,16 @@ using test::TempEnv;
 TEST(AppRegistry, LinkScoutVersionDropsTheFirstDotOnly)
 {
     const std::vector<std::pair<std::string, int>> cases = {
-        {"1.54", 154}, {"2.0", 20},     {"154", 154}, {"", 0},          {"1.53", 153},
-        {"1.5.4", 15}, {"abc", 0},      {" 1.6", 16}, {"1.60beta", 160}, {".9", 9},
+        {"1.54", 154},
+        {"2.0", 20},
+        {"154", 154},
+        {"", 0},
+        {"1.53", 153},
+        {"1.5.4", 15},
+        {"abc", 0},
+        {" 1.6", 16},
+        {"1.60beta", 160},
+        {".9", 9},
         {"99999999999", 2147483647},
     };
     for (const auto& [text, expected] : cases)
