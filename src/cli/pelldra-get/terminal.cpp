@@ -117,11 +117,10 @@ CredentialsAnswer AskOnTerminal(const std::string& url, std::chrono::millisecond
     CredentialsAnswer answer;
     WriteAll(tty.get(), "認証が必要です: " + url + "\nユーザー名: ");
     if (ReadLine(tty.get(), wake->read.get(), deadline, answer.user)) {
+        // Echo goes off before the question shows: a password typed the moment it appears is not echoed.
+        EchoOff quiet(tty.get());
         WriteAll(tty.get(), "パスワード: ");
-        {
-            EchoOff quiet(tty.get());
-            answer.ok = ReadLine(tty.get(), wake->read.get(), deadline, answer.pass);
-        }
+        answer.ok = ReadLine(tty.get(), wake->read.get(), deadline, answer.pass);
     }
     WriteAll(tty.get(), "\n");
     prompt.OnCancel(nullptr);
