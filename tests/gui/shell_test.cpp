@@ -14,11 +14,14 @@
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDialog>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -78,6 +81,8 @@ private slots:
     void appRecordsStartValuesAndClosedState();
     void appReportsARegistryItCannotMakeAndRunsOn();
     void secondStartBringsTheFirstUpAndEndsQuietly();
+    void terminationSignalsCloseTheMainWindow_data();
+    void terminationSignalsCloseTheMainWindow();
     void bringToFrontShowsAndRestoresTheWindow_data();
     void bringToFrontShowsAndRestoresTheWindow();
 };
@@ -327,6 +332,45 @@ void ShellTest::secondStartBringsTheFirstUpAndEndsQuietly()
         HeardInOrder(companionGot, {QStringLiteral("SelfCall->Pelldra"), QStringLiteral("Pelldra-PopUp")}, false));
     QCOMPARE(QString::fromStdString(CTavinRegKey(kAppKeyPath, true).GetString("State")), QStringLiteral("closed"));
     QDBusConnection::disconnectFromBus(QStringLiteral("companion"));
+}
+
+void ShellTest::terminationSignalsCloseTheMainWindow_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGTERM") << SIGTERM;
+    QTest::newRow("SIGINT") << SIGINT;
+    QTest::newRow("SIGHUP") << SIGHUP;
+}
+
+void ShellTest::terminationSignalsCloseTheMainWindow()
+{
+    QFETCH(int, signal);
+    test::TempEnv env;
+    struct sigaction before
+    {
+    };
+    QCOMPARE(::sigaction(signal, nullptr, &before), 0);
+    bool closedByRequest = false;
+    CPelldraApp app;
+    const int code = app.Run([&](CPelldraApp& running) {
+        QDialog window;
+        running.SetMainWindow(&window);
+        QTimer::singleShot(50, &window, [signal] { ::kill(::getpid(), signal); });
+        // A signal that ended the process instead would end the test here.
+        QTimer::singleShot(10000, &window, [&window] { window.done(42); });
+        const int result = window.exec();
+        closedByRequest = result == QDialog::Rejected;
+        return result;
+    });
+    QVERIFY(closedByRequest);
+    QCOMPARE(code, int(QDialog::Rejected));
+    QCOMPARE(QString::fromStdString(CTavinRegKey(kAppKeyPath, true).GetString("State")), QStringLiteral("closed"));
+    // The test program's own handler is back.
+    struct sigaction after
+    {
+    };
+    QCOMPARE(::sigaction(signal, nullptr, &after), 0);
+    QVERIFY(after.sa_handler == before.sa_handler);
 }
 
 void ShellTest::bringToFrontShowsAndRestoresTheWindow_data()

@@ -15,6 +15,7 @@
 namespace pelldra {
 
 class AppRegistry;
+class TerminationWatcher;
 
 class CPelldraApp final : public QObject
 {
@@ -41,7 +42,8 @@ public:
     // its registry keys, records "Position" and "Version", sets up the network and starts listening.
     StartResult Start();
     // Start, then the main window through runner, then "State" = "closed". Without a runner it says so on standard
-    // error and ends with 0.
+    // error and ends with 0. While the runner runs, SIGTERM, SIGINT and SIGHUP close the main window (or leave the
+    // event loop when there is none), so that a logout still saves what the window saves on closing.
     int Run(const MainWindowRunner& runner);
 
     // The window that "SelfCall->Pelldra" brings up.
@@ -76,6 +78,7 @@ private:
     Broadcasts m_broadcasts;
     std::unique_ptr<AppRegistry> m_registry;
     QPointer<QWidget> m_mainWindow;
+    std::unique_ptr<TerminationWatcher> m_termination;
 };
 
 } // namespace pelldra
