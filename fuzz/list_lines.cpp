@@ -1,60 +1,75 @@
-// Fuzzes the key-line reader of download lists against a plain model of its rules.
+// Fuzz target: list file bytes through the text decoding into job lines; the UTF-8 check against iconv's.
+#include <iconv.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <map>
+#include <cstdlib>
 #include <string>
-#include <string_view>
+#include <vector>
 
-#include "core/engine/download_job.h"
+#include "core/orders/list_order.h"
+#include "core/orders/text_decoding.h"
 
 using namespace pelldra;
 
+namespace {
+
+void Require(bool ok, const char* what)
+{
+    if (!ok) {
+        std::fprintf(stderr, "broken: %s\n", what);
+        std::abort();
+    }
+}
+
+// glibc's own strict UTF-8 decoder as the reference for IsValidUtf8.
+bool IconvAcceptsUtf8(const std::string& s)
+{
+    IconvHandle cd("UTF-32LE", "UTF-8");
+    Require(cd.valid(), "iconv UTF-8 available");
+    char* in = const_cast<char*>(s.data());
+    size_t left = s.size();
+    std::vector<char> out(s.size() * 4 + 4);
+    char* dst = out.data();
+    size_t room = out.size();
+    return iconv(cd.get(), &in, &left, &dst, &room) != static_cast<size_t>(-1) && left == 0;
+}
+
+bool StartsWith(const std::string& s, const char* prefix)
+{
+    return s.rfind(prefix, 0) == 0;
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const std::string_view text(reinterpret_cast<const char*>(data), size);
-    DownloadJob record;
-    std::map<std::string, std::string> model; // key -> value last set
-    long jobs = 0;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        const size_t lf = text.find('\n', pos);
-        const size_t end = lf == std::string_view::npos ? text.size() : lf;
-        std::string_view line = text.substr(pos, end - pos);
-        pos = end + 1;
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    Require(IsValidUtf8(bytes) == IconvAcceptsUtf8(bytes), "UTF-8 check agrees with iconv");
 
-        const bool done = record.ReadListLine(line);
-        while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
-            line.remove_suffix(1);
-        const std::string key(line.substr(0, 6));
-        const bool isKey =
-            line.size() >= 6 && (key == "Refe: " || key == "Agen: " || key == "User: " || key == "Pass: " ||
-                                 key == "Targ: " || key == "Dest: " || key == "Cook: ");
-        if (isKey)
-            model[key] = std::string(line.substr(6));
-        if (done != (isKey && key == "Dest: "))
-            __builtin_trap();
-        jobs += done ? 1 : 0;
-        if (record.Refe != model["Refe: "] || record.Agen != model["Agen: "] || record.User != model["User: "] ||
-            record.Pass != model["Pass: "] || record.Targ != model["Targ: "] || record.Dest != model["Dest: "] ||
-            record.Cook != model["Cook: "])
-            __builtin_trap();
-        // Fields without a key never change.
-        if (record.Modi != -1 || record.ByPa != 1 || record.Cash != 1 || !record.Head.empty())
-            __builtin_trap();
-    }
-
-    // The streaming reader hands out the same number of jobs.
-    std::string copy(text);
-    std::FILE* f = fmemopen(copy.data(), copy.size(), "rb");
-    if (!f)
+    std::string text;
+    if (!DecodeLegacyText(bytes, text))
         return 0;
-    DownloadJob streamed;
-    const long streamedJobs = ReadListJobs(f, streamed, [](const DownloadJob&) { return true; });
-    std::fclose(f);
-    if (streamedJobs != jobs)
-        __builtin_trap();
-    if (streamed.Targ != record.Targ || streamed.Dest != record.Dest)
-        __builtin_trap();
+    Require(IsValidUtf8(text), "decoded text is UTF-8");
+
+    std::vector<std::string> lines;
+    MakeJobLines(text, "/dl/", lines);
+    size_t targs = 0;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        Require(lines[i].find('\n') == std::string::npos, "no line break inside a line");
+        if (StartsWith(lines[i], "Targ:")) {
+            ++targs;
+            Require(i + 1 < lines.size() && StartsWith(lines[i + 1], "Dest:"), "every Targ is followed by its Dest");
+            Require(lines[i + 1].find('?') == std::string::npos, "no ? in a Targ's Dest line");
+        }
+    }
+    // Each input line gives at least one line, and a Targ line at most one more.
+    size_t inputLines = 0;
+    for (size_t p = 0; p < text.size(); ++inputLines) {
+        const size_t nl = text.find('\n', p);
+        p = nl == std::string::npos ? text.size() : nl + 1;
+    }
+    Require(lines.size() >= inputLines && lines.size() <= inputLines + targs, "line count");
     return 0;
 }
