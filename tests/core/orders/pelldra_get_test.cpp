@@ -174,6 +174,55 @@ TEST_F(PelldraGetTest, OpenSeriesRunsUntilDownloadsFail)
     EXPECT_EQ(server_.RequestsFor("/p5.png").size(), 0u);
 }
 
+TEST_F(PelldraGetTest, DigitRunsAndRangesChosenOnTheCommandLine)
+{
+    for (const char* path : {"/a1/b2.jpg", "/a2/b2.jpg", "/w1.jpg", "/w2.jpg", "/w3.jpg", "/z01.jpg", "/z02.jpg"})
+        server_.AddFile(path, path, "image/jpeg");
+    struct Case
+    {
+        const char* name;
+        std::vector<std::string> args;
+        std::vector<std::string> files;
+        int status;
+    };
+    const Case cases[] = {
+        // The second run from the end counts; the file name gets the number it lacks.
+        {"lower run 2", {"--lower-run", "2", "--lower", "1:2", server_.Url("/a1/b2.jpg")}, {"b21.jpg", "b22.jpg"}, 0},
+        // The whole sequence counts from 1 with no end, whatever digits the URL shows.
+        {"whole", {"--whole", server_.Url("/w2.jpg")}, {"w1.jpg", "w2.jpg", "w3.jpg"}, 1},
+        {"whole with fixed digits", {"--whole", "--fixed", server_.Url("/z02.jpg")}, {"z01.jpg", "z02.jpg"}, 1},
+        // By default both ends are the URL's own digits: one file.
+        {"default range", {server_.Url("/w3.jpg")}, {"w3.jpg"}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(dl_);
+        fs::create_directories(dl_);
+        const ToolRun r = Run([&] {
+            std::vector<std::string> args = {"--speed", "1"};
+            args.insert(args.end(), c.args.begin(), c.args.end());
+            return args;
+        }());
+        EXPECT_EQ(r.status, c.status) << r.out << r.err;
+        EXPECT_EQ(FilesUnder(dl_), c.files);
+    }
+}
+
+TEST_F(PelldraGetTest, RefererFollowsTheLowerNumber)
+{
+    server_.AddFile("/r1.jpg", "1", "image/jpeg");
+    server_.AddFile("/r2.jpg", "2", "image/jpeg");
+    const ToolRun r = Run({"--speed", "1", "--lower", "1:2", "--referer", "http://ref.example/page1.html", "--sync",
+                           "lower", "--cookie", "k=v", server_.Url("/r1.jpg")});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    const std::vector<test::TestRequest> requests = server_.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].Header("Referer"), "http://ref.example/page1.html");
+    EXPECT_EQ(requests[1].Header("Referer"), "http://ref.example/page2.html");
+    EXPECT_EQ(requests[1].Header("Cookie"), "k=v");
+    EXPECT_EQ(requests[1].Header("User-Agent"), std::string("Pelldra") + PELLDRA_VERSION);
+}
+
 TEST_F(PelldraGetTest, RefusedOrdersWriteNothing)
 {
     ASSERT_TRUE(test::WriteFile(env_.root() + "/plain", "x"));
