@@ -1,12 +1,17 @@
 // Status lines, messages, the terminal question and the progress line of pelldra-get.
 #include "cli/pelldra-get/cli_observer.h"
 
+#include <unistd.h>
+
 #include "cli/pelldra-get/terminal.h"
 #include "core/engine/daily_log.h"
 
 namespace pelldra::cli {
 
-CliObserver::CliObserver(CDailyLog& log, bool progress, bool ask) : log_(log), progress_(progress), ask_(ask) {}
+CliObserver::CliObserver(CDailyLog& log, bool progress, bool ask)
+    : log_(log), progress_(progress), ask_(ask), flushEachLine_(::isatty(STDOUT_FILENO) == 1)
+{
+}
 
 void CliObserver::ClearProgressLocked()
 {
@@ -24,7 +29,8 @@ void CliObserver::ShowLine(const std::string& line)
         ClearProgressLocked();
         std::fputs(line.c_str(), stdout);
         std::fputc('\n', stdout);
-        std::fflush(stdout);
+        if (flushEachLine_)
+            std::fflush(stdout);
     }
     log_.Append(line);
 }
@@ -43,6 +49,7 @@ void CliObserver::ShowMessage(const std::string& text)
 {
     std::lock_guard lock(mutex_);
     ClearProgressLocked();
+    std::fflush(stdout); // the lines before the message come first
     messageShown_ = true;
     std::fprintf(stderr, "%s\n", text.c_str());
     std::fflush(stderr);
@@ -81,6 +88,8 @@ int CliObserver::WaitRunEnded(const std::function<ProgressSnapshot()>& poll)
     for (;;) {
         if (runEnded_)
             break;
+        if (!flushEachLine_)
+            std::fflush(stdout);
         if (progress_ && !asking_) {
             lock.unlock();
             const std::string text = ProgressText(poll());
@@ -94,6 +103,7 @@ int CliObserver::WaitRunEnded(const std::function<ProgressSnapshot()>& poll)
         ended_.wait_for(lock, std::chrono::milliseconds(250), [&] { return runEnded_; });
     }
     ClearProgressLocked();
+    std::fflush(stdout);
     if (progress_) {
         lock.unlock();
         const std::string text = ProgressText(poll());

@@ -42,6 +42,9 @@ private:
     CDailyLog& log_;
     const bool progress_;
     const bool ask_;
+    // A terminal shows each line at once; into a file or pipe they go in blocks, at the latest every 250 ms, as
+    // one write per line would cost more than the downloads of small files themselves.
+    const bool flushEachLine_;
     std::mutex askLock_; // one credentials question on the terminal at a time
 
     mutable std::mutex mutex_; // guards the output streams and everything below
