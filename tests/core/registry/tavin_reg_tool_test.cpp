@@ -49,40 +49,22 @@ ToolRun RunTool(const TempEnv& env, const std::vector<std::string>& args)
 
 TEST(TavinRegTool, ArgumentsDecideTheExitCode)
 {
-    struct Case
-    {
-        std::vector<std::string> args;
-        int exit;
-    };
-    const std::vector<Case> cases = {
-        {{}, 2},
-        {{"frob"}, 2},
-        {{"get"}, 2},
-        {{"get", kKey}, 2},
-        {{"get", kKey, "State", "extra"}, 2},
-        {{"set", kKey, "State"}, 2},
-        {{"take", kKey}, 2},
-        {{"list", kKey, "extra"}, 2},
-        {{"--help"}, 0},
-        {{"set", kKey, "State", "opened"}, 0},
-        {{"get", kKey, "State"}, 0},
-        {{"list"}, 0},
-        {{"list", kKey}, 0},
-        {{"take", kKey, "State"}, 0},
+    const std::pair<std::vector<std::string>, int> cases[] = {
+        {{}, 2},          {{"frob"}, 2},        {{"get"}, 2},        {{"get", kKey}, 2}, {{"get", kKey, "State", "x"}, 2},
+        {{"set", kKey, "State"}, 2},            {{"take", kKey}, 2}, {{"list", kKey, "x"}, 2},
+        {{"--help"}, 0},  {{"set", kKey, "State", "opened"}, 0}, {{"get", kKey, "State"}, 0},
+        {{"list"}, 0},    {{"list", kKey}, 0},  {{"take", kKey, "State"}, 0},
     };
     TempEnv env;
-    for (const auto& c : cases) {
+    for (const auto& [args, exit] : cases) {
         std::string label = "tavin-reg";
-        for (const auto& a : c.args)
+        for (const auto& a : args)
             label += " " + a;
-        const ToolRun run = RunTool(env, c.args);
-        EXPECT_EQ(run.exit, c.exit) << label;
-        if (c.exit == 2) {
-            EXPECT_NE(run.err.find("usage:"), std::string::npos) << label;
-            EXPECT_EQ(run.out, "") << label;
-        } else {
-            EXPECT_EQ(run.err, "") << label;
-        }
+        SCOPED_TRACE(label);
+        const ToolRun run = RunTool(env, args);
+        EXPECT_EQ(run.exit, exit);
+        EXPECT_EQ(run.err.find("usage:") != std::string::npos, exit == 2) << run.err;
+        EXPECT_EQ(exit == 2 ? run.out : run.err, "");
     }
 }
 
@@ -94,9 +76,7 @@ TEST(TavinRegTool, SetGetAndTakeShareTheStoreWithTheProgram)
     EXPECT_EQ(CTavinRegKey(kKey, true).GetString("TransferInfo"), value);
 
     EXPECT_EQ(RunTool(env, {"get", "software\\tavin\\pelldra", "transferinfo"}).out, value + "\n");
-    ToolRun taken = RunTool(env, {"take", kKey, "TransferInfo"});
-    EXPECT_EQ(taken.exit, 0);
-    EXPECT_EQ(taken.out, value + "\n");
+    EXPECT_EQ(RunTool(env, {"take", kKey, "TransferInfo"}).out, value + "\n");
     EXPECT_EQ(RunTool(env, {"take", kKey, "TransferInfo"}).out, "\n");
     EXPECT_EQ(CTavinRegKey(kKey, true).GetString("TransferInfo"), "");
 
@@ -109,16 +89,17 @@ TEST(TavinRegTool, ReadingNeverCreatesAKeyOrTheStore)
     TempEnv env;
     const std::string store = env.configFolder() + "/Tavin/registry.sqlite";
     const std::string missing = "Software\\Tavin\\Missing";
-    for (const char* command : {"get", "take"}) {
-        const ToolRun run = RunTool(env, {command, missing, "Name"});
-        EXPECT_EQ(run.exit, 0) << command;
-        EXPECT_EQ(run.out, "\n") << command;
-        EXPECT_FALSE(test::FileExists(store)) << command;
-    }
-    ASSERT_EQ(RunTool(env, {"set", kKey, "State", "opened"}).exit, 0);
-    for (const char* command : {"get", "take"}) {
-        EXPECT_EQ(RunTool(env, {command, missing, "Name"}).out, "\n") << command;
-        EXPECT_FALSE(CTavinRegKey(missing, true).IsOpen()) << command;
+    for (const bool storeExists : {false, true}) {
+        if (storeExists) {
+            ASSERT_EQ(RunTool(env, {"set", kKey, "State", "opened"}).exit, 0);
+        }
+        for (const char* command : {"get", "take"}) {
+            const ToolRun run = RunTool(env, {command, missing, "Name"});
+            EXPECT_EQ(run.exit, 0) << command;
+            EXPECT_EQ(run.out, "\n") << command;
+            EXPECT_EQ(test::FileExists(store), storeExists) << command;
+            EXPECT_FALSE(CTavinRegKey(missing, true).IsOpen()) << command;
+        }
     }
 }
 
@@ -143,12 +124,8 @@ TEST(TavinRegTool, AnUnopenableStoreIsReportedWithTheCaption)
 {
     TempEnv env;
     ASSERT_TRUE(test::WriteFile(env.configFolder() + "/Tavin/registry.sqlite", std::string(2048, 'G')));
-    const std::vector<std::vector<std::string>> commands = {
-        {"get", kKey, "State"},
-        {"set", kKey, "State", "opened"},
-        {"take", kKey, "State"},
-        {"list"},
-    };
+    const std::vector<std::string> commands[] = {
+        {"get", kKey, "State"}, {"set", kKey, "State", "opened"}, {"take", kKey, "State"}, {"list"}};
     for (const auto& args : commands) {
         const ToolRun run = RunTool(env, args);
         EXPECT_EQ(run.exit, 1) << args[0];
