@@ -23,7 +23,6 @@ TEST(AuthRecord, PlainSettersTrimAndKeepOneLine)
         longUtf8 += "\xe3\x81\x82"; // あ
     const Case cases[] = {
         {" \t user \r\n", "user"},
-        {"", ""},
         {" \r\n\t ", ""},
         {"first\r\nsecond", "first"},
         {"first \nsecond", "first"}, // a blank left before the cut goes too
@@ -61,27 +60,20 @@ TEST(AuthRecord, PasswordIsKeptAsGivenUpToItsBound)
     EXPECT_LE(ScramblePassword(r.GetPassword(), 0).size(), CAuthRecord::kMaxValueBytes);
 }
 
-TEST(Scramble, KnownOutputAndKeyWrap)
+TEST(Scramble, KnownOutputAndRoundTripsAtManyClockValues)
 {
-    // Start key 32 (a blank, encoded "+"), then 'a' + 32.
+    // Start key 32 (a blank, encoded "+"), then 'a' + 32; start key 57 ('9') wraps to 32 for the second byte.
     EXPECT_EQ(ScramblePassword("a", 0), "+%81");
     EXPECT_EQ(ScramblePassword("a", 26), "+%81");
-    // Start key 57 ('9'); the key wraps to 32 for the second byte.
     EXPECT_EQ(ScramblePassword("ab", 25), "9%9a%82");
-    EXPECT_EQ(ScramblePassword("", 7), "");
-    EXPECT_EQ(UnscramblePassword("9%9a%82"), "ab");
     EXPECT_EQ(UnscramblePassword("  9%9a%82 \r\n"), "ab");
-}
+    EXPECT_NE(ScramblePassword("same", 3), ScramblePassword("same", 4));
 
-TEST(Scramble, RoundTripsAtManyClockValues)
-{
     std::string everyByte;
     for (int b = 0; b < 256; ++b)
         everyByte += static_cast<char>(b);
-    const std::string texts[] = {"p",       " leading space",     "trailing ", "パスワード", "\x80\xff\xfe\x81",
-                                 everyByte, std::string(100, '+')};
-    const std::int64_t clocks[] = {0, 1, 25, 26, 27, 51, 1700000000, 1700000013, -1, -27, INT64_MAX};
-    for (const std::int64_t now : clocks) {
+    const std::string texts[] = {"", " leading space", "trailing ", "パスワード", "\x80\xff\xfe\x81", everyByte};
+    for (const std::int64_t now : {0L, 1L, 25L, 26L, 27L, 51L, 1700000013L, -1L, -27L, INT64_MAX}) {
         for (const std::string& t : texts) {
             const std::string s = ScramblePassword(t, now);
             EXPECT_EQ(s.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_+%"),
@@ -90,7 +82,6 @@ TEST(Scramble, RoundTripsAtManyClockValues)
             EXPECT_EQ(UnscramblePassword(s), t) << "at " << now;
         }
     }
-    EXPECT_NE(ScramblePassword("same", 3), ScramblePassword("same", 4));
 }
 
 } // namespace

@@ -1,12 +1,13 @@
 // Tests of the credential store: sorted insert, removal, loading and saving its file, sharing between threads.
 #include "core/credentials/ninsho_center.h"
-#include "core/credentials/scramble.h"
 #include "core/registry/tavin_reg_key.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <atomic>
+#include <filesystem>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,7 +17,6 @@
 namespace pelldra {
 namespace {
 
-using test::FileExists;
 using test::ReadFile;
 using test::TempEnv;
 using test::WriteFile;
@@ -32,12 +32,43 @@ CAuthRecord Record(const std::string& key, const std::string& user, const std::s
     return r;
 }
 
+// "path user password" below http://h
+CAuthRecord Spec(const std::string& spec)
+{
+    std::istringstream in(spec);
+    std::string path, user, pass;
+    in >> path >> user >> pass;
+    return Record("http://h" + path, user, pass);
+}
+
+int Add(CNinshoCenter& store, const CAuthRecord& r)
+{
+    int index = -1;
+    return store.Add(r, index);
+}
+
+int Find(const CNinshoCenter& store, const std::string& url, CAuthRecord* answer = nullptr)
+{
+    CAuthRecord q;
+    q.SetPageUrl(url);
+    const int r = store.FindForUrl(q);
+    if (answer)
+        *answer = q;
+    return r;
+}
+
 std::vector<std::string> Keys(const CNinshoCenter& store)
 {
     std::vector<std::string> keys;
     for (int i = 0; i < store.GetCount(); ++i)
-        keys.push_back(store.GetAt(i).GetSiteUrl());
+        keys.push_back(store.GetAt(i).GetSiteUrl().substr(8)); // without "http://h"
     return keys;
+}
+
+unsigned ModeOf(const std::string& path)
+{
+    struct stat st = {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 0777 : 0;
 }
 
 TEST(NinshoCenter, SortedInsert)
@@ -45,76 +76,34 @@ TEST(NinshoCenter, SortedInsert)
     struct Case
     {
         const char* what;
-        std::vector<CAuthRecord> before;
-        CAuthRecord added;
-        int result;
-        int index;
+        std::vector<std::string> before;
+        std::string added;
+        int result, index;
         std::vector<std::string> after;
     };
-    const std::string h = "http://h";
     const Case cases[] = {
-        {"into an empty store", {}, Record(h + "/", "u", "p"), 1, 0, {h + "/"}},
-        {"same key replaces", {Record(h + "/", "u", "p", "old")}, Record(h + "/", "v", "q", "new"), 0, 0, {h + "/"}},
-        {"general key for the same login replaces the specific one",
-         {Record(h + "/b/", "U", "P")},
-         Record(h + "/", "U", "P"),
-         0,
-         0,
-         {h + "/"}},
-        {"another password keeps both, general first",
-         {Record(h + "/b/", "U", "P")},
-         Record(h + "/", "U", "Q"),
-         1,
-         0,
-         {h + "/", h + "/b/"}},
-        {"user compared with case",
-         {Record(h + "/b/", "U", "P")},
-         Record(h + "/", "u", "P"),
-         1,
-         0,
-         {h + "/", h + "/b/"}},
-        {"only the next record is replaced",
-         {Record(h + "/a/", "U", "P"), Record(h + "/a/b/", "U", "P")},
-         Record(h + "/", "U", "P"),
-         0,
-         0,
-         {h + "/", h + "/a/b/"}},
-        {"a record in between blocks the replacement",
-         {Record(h + "/a/", "X", "P"), Record(h + "/b/", "U", "P")},
-         Record(h + "/", "U", "P"),
-         1,
-         0,
-         {h + "/", h + "/a/", h + "/b/"}},
-        {"appended after the last",
-         {Record(h + "/a/", "U", "P")},
-         Record(h + "/z/", "U", "P"),
-         1,
-         1,
-         {h + "/a/", h + "/z/"}},
-        {"a longer key never replaces a shorter one",
-         {Record(h + "/", "U", "P")},
-         Record(h + "/b/", "U", "P"),
-         1,
-         1,
-         {h + "/", h + "/b/"}},
-        {"byte order: upper case before lower, high bytes last",
-         {Record("http://h/a", "U", "P"), Record("http://h/\xe3", "U", "P")},
-         Record("http://h/B", "U", "P"),
-         1,
-         0,
-         {"http://h/B", "http://h/a", "http://h/\xe3"}},
+        {"into an empty store", {}, "/ u p", 1, 0, {"/"}},
+        {"same key replaces", {"/ u p"}, "/ v q", 0, 0, {"/"}},
+        {"general key for the same login replaces the specific one", {"/b/ U P"}, "/ U P", 0, 0, {"/"}},
+        {"another password keeps both, general first", {"/b/ U P"}, "/ U Q", 1, 0, {"/", "/b/"}},
+        {"user compared with case", {"/b/ U P"}, "/ u P", 1, 0, {"/", "/b/"}},
+        {"only the next record is replaced", {"/a/ U P", "/a/b/ U P"}, "/ U P", 0, 0, {"/", "/a/b/"}},
+        {"a record in between blocks the replacement", {"/a/ X P", "/b/ U P"}, "/ U P", 1, 0, {"/", "/a/", "/b/"}},
+        {"appended after the last", {"/a/ U P"}, "/z/ U P", 1, 1, {"/a/", "/z/"}},
+        {"a longer key never replaces a shorter one", {"/ U P"}, "/b/ U P", 1, 1, {"/", "/b/"}},
+        {"byte order: capitals first, high bytes last", {"/a U P", "/\xe3 U P"}, "/B U P", 1, 0, {"/B", "/a", "/\xe3"}},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         CNinshoCenter store{CNinshoCenter::InMemory{}};
+        for (const std::string& r : c.before)
+            Add(store, Spec(r));
         int index = -1;
-        for (const CAuthRecord& r : c.before)
-            store.Add(r, index);
-        index = -1;
-        EXPECT_EQ(store.Add(c.added, index), c.result) << c.what;
-        EXPECT_EQ(index, c.index) << c.what;
-        EXPECT_EQ(Keys(store), c.after) << c.what;
-        EXPECT_EQ(store.GetAt(index), c.added) << c.what;
-        EXPECT_TRUE(store.IsModified()) << c.what;
+        EXPECT_EQ(store.Add(Spec(c.added), index), c.result);
+        EXPECT_EQ(index, c.index);
+        EXPECT_EQ(Keys(store), c.after);
+        EXPECT_EQ(store.GetAt(index), Spec(c.added));
+        EXPECT_TRUE(store.IsModified());
     }
 }
 
@@ -129,7 +118,7 @@ TEST(NinshoCenter, RefusalsChangeNothing)
     EXPECT_FALSE(store.IsModified());
     EXPECT_EQ(store.GetAt(0), CAuthRecord());
 
-    store.Add(Record("http://h/", "u", "p"), index);
+    Add(store, Spec("/ u p"));
     EXPECT_EQ(store.RemoveAt(1), 1);
     EXPECT_EQ(store.RemoveAt(0), 0);
     EXPECT_EQ(store.GetCount(), 0);
@@ -145,82 +134,48 @@ protected:
         return s;
     }
     std::string DefaultPath() const { return env_.dataFolder() + "/NinshoCenter.dat"; }
-    static std::string Location() { return CTavinRegKey(CNinshoCenter::kRegistryKey).GetString("Location"); }
+    static CTavinRegKey Key() { return CTavinRegKey(CNinshoCenter::kRegistryKey); }
 
     TempEnv env_;
 };
 
-TEST_F(NinshoCenterFile, FirstSaveWritesAPrivateFileAndItsLocation)
+TEST_F(NinshoCenterFile, FirstSaveWritesAPrivateFileAndItsLocationAndAnUnchangedStoreWritesNothing)
 {
+    const std::string text = "NCFile version 1\r\nサイト\r\nuser\r\n+%40%91%83%96%97\r\nhttp://h/\r\n\r\n";
     {
         CNinshoCenter store(SetupAt(0));
         EXPECT_TRUE(store.IsUsable());
         EXPECT_EQ(store.GetDataFilePath(), "");
-        int index = -1;
-        store.Add(Record("http://h/", " user", " pass", "サイト"), index);
+        Add(store, Record("http://h/", " user", " pass", "サイト"));
     }
-    EXPECT_EQ(Location(), DefaultPath());
-    struct stat st = {};
-    ASSERT_EQ(::stat(DefaultPath().c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
-    EXPECT_EQ(ReadFile(DefaultPath()), "NCFile version 1\r\nサイト\r\nuser\r\n+%40%91%83%96%97\r\nhttp://h/\r\n\r\n");
-
-    CNinshoCenter again(SetupAt(0));
-    ASSERT_EQ(again.GetCount(), 1);
-    EXPECT_EQ(again.GetAt(0).GetPassword(), " pass"); // the leading space survives
-    EXPECT_EQ(again.GetAt(0).GetUserId(), "user");
-    EXPECT_FALSE(again.IsModified());
+    EXPECT_EQ(Key().GetString("Location"), DefaultPath());
+    EXPECT_EQ(ModeOf(DefaultPath()), 0600u);
+    EXPECT_EQ(ReadFile(DefaultPath()), text);
+    {
+        CNinshoCenter again(SetupAt(1)); // another clock: a needless save would change the bytes
+        EXPECT_EQ(again.GetAt(0), Record("http://h/", "user", " pass", "サイト")); // the leading space survives
+        EXPECT_EQ(again.GetCount(), 1);
+        EXPECT_EQ(Find(again, "http://h/x"), 0);
+        EXPECT_FALSE(again.IsModified());
+    }
+    EXPECT_EQ(ReadFile(DefaultPath()), text);
 }
 
-TEST_F(NinshoCenterFile, UnchangedStoreWritesNothing)
-{
-    WriteFile(DefaultPath(), "NCFile version 1\nn\nu\n\nhttp://h/\n\n");
-    CTavinRegKey(CNinshoCenter::kRegistryKey).SetString("Location", DefaultPath());
-    {
-        CNinshoCenter store(SetupAt(0));
-        EXPECT_EQ(store.GetCount(), 1);
-        CAuthRecord q;
-        q.SetPageUrl("http://h/x");
-        EXPECT_EQ(store.FindForUrl(q), 0);
-    }
-    EXPECT_EQ(ReadFile(DefaultPath()), "NCFile version 1\nn\nu\n\nhttp://h/\n\n");
-}
-
-TEST_F(NinshoCenterFile, RemovalIsSaved)
+TEST_F(NinshoCenterFile, RemovalIsSavedAndPasswordsSurviveAnyClock)
 {
     {
-        CNinshoCenter store(SetupAt(0));
-        int index = -1;
-        store.Add(Record("http://h/a/", "u", "p"), index);
-        store.Add(Record("http://h/b/", "u", "q"), index);
+        CNinshoCenter store(SetupAt(100));
+        Add(store, Record("http://h/a/", "u", "p"));
+        Add(store, Record("http://h/b/", "u", "\xe3\x83\x91 x"));
     }
     {
-        CNinshoCenter store(SetupAt(0));
+        CNinshoCenter store(SetupAt(101));
         ASSERT_EQ(store.GetCount(), 2);
         EXPECT_EQ(store.RemoveAt(0), 0);
     }
     CNinshoCenter store(SetupAt(0));
-    EXPECT_EQ(Keys(store), std::vector<std::string>{"http://h/b/"});
-}
-
-TEST_F(NinshoCenterFile, SavesAtDifferentSecondsReadTheSame)
-{
-    std::string first;
-    for (const std::int64_t now : {100, 101}) {
-        {
-            CNinshoCenter store(SetupAt(now));
-            int index = -1;
-            store.Add(Record("http://h/", "u", "\xe3\x83\x91 x"), index);
-        }
-        const std::string text = ReadFile(DefaultPath());
-        if (first.empty())
-            first = text;
-        else
-            EXPECT_NE(text, first);
-        CNinshoCenter loaded(SetupAt(0));
-        ASSERT_EQ(loaded.GetCount(), 1);
-        EXPECT_EQ(loaded.GetAt(0).GetPassword(), "\xe3\x83\x91 x");
-    }
+    ASSERT_EQ(Keys(store), std::vector<std::string>{"/b/"});
+    EXPECT_EQ(store.GetAt(0).GetPassword(), "\xe3\x83\x91 x");
 }
 
 TEST_F(NinshoCenterFile, FileIsWrittenWhenTheRegistryKeyDidNotOpen)
@@ -231,56 +186,46 @@ TEST_F(NinshoCenterFile, FileIsWrittenWhenTheRegistryKeyDidNotOpen)
         ASSERT_FALSE(s.registry->IsOpen());
         s.dataFolder = env_.makeFolder("elsewhere");
         CNinshoCenter store(std::move(s));
-        int index = -1;
-        store.Add(Record("http://h/", "u", "p"), index);
+        Add(store, Spec("/ u p"));
         EXPECT_EQ(store.Save(), 0);
         EXPECT_FALSE(store.IsModified());
     }
-    EXPECT_TRUE(FileExists(env_.root() + "/elsewhere/NinshoCenter.dat"));
-    EXPECT_EQ(Location(), "");
+    EXPECT_TRUE(test::FileExists(env_.root() + "/elsewhere/NinshoCenter.dat"));
+    EXPECT_EQ(Key().GetString("Location"), "");
 }
 
 TEST_F(NinshoCenterFile, BadHeaderIsKeptAsACopyAndNeverFinds)
 {
     const std::string bad = "NCFile\r\nnot ours\r\n";
     WriteFile(DefaultPath(), bad);
-    CTavinRegKey(CNinshoCenter::kRegistryKey).SetString("Location", DefaultPath());
+    Key().SetString("Location", DefaultPath());
     {
         CNinshoCenter store(SetupAt(0));
         EXPECT_FALSE(store.IsUsable());
         EXPECT_EQ(store.GetCount(), 0);
-        int index = -1;
-        EXPECT_EQ(store.Add(Record("http://h/", "u", "p"), index), 1);
-        CAuthRecord q;
-        q.SetPageUrl("http://h/a.jpg");
-        EXPECT_EQ(store.FindForUrl(q), -1);
+        EXPECT_EQ(Add(store, Spec("/ u p")), 1);
+        EXPECT_EQ(Find(store, "http://h/a.jpg"), -1);
     }
     EXPECT_EQ(ReadFile(DefaultPath() + ".bad"), bad);
-    struct stat st = {};
-    ASSERT_EQ(::stat((DefaultPath() + ".bad").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(ModeOf(DefaultPath() + ".bad"), 0600u);
     CNinshoCenter store(SetupAt(0));
     EXPECT_TRUE(store.IsUsable());
     EXPECT_EQ(store.GetCount(), 1);
 }
 
-TEST_F(NinshoCenterFile, LocationThatIsNoFileIsNeverReplaced)
+TEST_F(NinshoCenterFile, LocationThatIsNoFileIsNeverReplacedAndAMissingOneIsEmpty)
 {
     const std::string folder = env_.makeFolder("a-folder");
-    CTavinRegKey(CNinshoCenter::kRegistryKey).SetString("Location", folder);
-    CNinshoCenter store(SetupAt(0));
-    EXPECT_TRUE(store.IsUsable());
-    int index = -1;
-    store.Add(Record("http://h/", "u", "p"), index);
-    EXPECT_EQ(store.Save(), 1);
-    struct stat st = {};
-    ASSERT_EQ(::stat(folder.c_str(), &st), 0);
-    EXPECT_TRUE(S_ISDIR(st.st_mode));
-}
+    Key().SetString("Location", folder);
+    {
+        CNinshoCenter store(SetupAt(0));
+        EXPECT_TRUE(store.IsUsable());
+        Add(store, Spec("/ u p"));
+        EXPECT_EQ(store.Save(), 1);
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
 
-TEST_F(NinshoCenterFile, MissingFileAtLocationGivesAnEmptyUsableStore)
-{
-    CTavinRegKey(CNinshoCenter::kRegistryKey).SetString("Location", env_.root() + "/gone/NinshoCenter.dat");
+    Key().SetString("Location", env_.root() + "/gone/NinshoCenter.dat");
     CNinshoCenter store(SetupAt(0));
     EXPECT_TRUE(store.IsUsable());
     EXPECT_EQ(store.GetCount(), 0);
@@ -290,38 +235,29 @@ TEST_F(NinshoCenterFile, MissingFileAtLocationGivesAnEmptyUsableStore)
 TEST(NinshoCenterThreads, LookupsInsertsAndRemovalsAtOnce)
 {
     CNinshoCenter store{CNinshoCenter::InMemory{}};
-    constexpr int kWriters = 3;
-    constexpr int kPerWriter = 300;
-    std::atomic<int> inserted{0};
-    std::atomic<int> removed{0};
-    std::atomic<int> writing{kWriters};
+    constexpr int kWriters = 3, kPerWriter = 300;
+    std::atomic<int> inserted{0}, removed{0}, writing{kWriters};
     std::vector<std::thread> threads;
     for (int w = 0; w < kWriters; ++w) {
         threads.emplace_back([&, w] {
-            for (int i = 0; i < kPerWriter; ++i) {
-                int index = -1;
-                if (store.Add(Record("http://h/" + std::to_string(w) + "/" + std::to_string(i) + "/", "u", "p"),
-                              index) == 1)
+            for (int i = 0; i < kPerWriter; ++i)
+                if (Add(store, Spec("/" + std::to_string(w) + "/" + std::to_string(i) + "/ u p")) == 1)
                     inserted.fetch_add(1);
-            }
             writing.fetch_sub(1);
         });
     }
     threads.emplace_back([&] {
-        while (writing.load() > 0) {
+        while (writing.load() > 0)
             if (store.GetCount() > 50 && store.RemoveAt(0) == 0)
                 removed.fetch_add(1);
-        }
     });
     for (int r = 0; r < 2; ++r) {
         threads.emplace_back([&] {
             while (writing.load() > 0) {
                 CAuthRecord q;
-                q.SetPageUrl("http://h/1/5/x.jpg");
-                if (store.FindForUrl(q) == 0) {
-                    EXPECT_TRUE(q.GetSiteUrl() == "http://h/" || q.GetSiteUrl() == "http://h/1/" ||
-                                q.GetSiteUrl() == "http://h/1/5/")
-                        << q.GetSiteUrl();
+                if (Find(store, "http://h/1/5/x.jpg", &q) == 0) {
+                    const std::string key = q.GetSiteUrl();
+                    EXPECT_TRUE(key == "http://h/" || key == "http://h/1/" || key == "http://h/1/5/") << key;
                 }
                 store.GetAt(store.GetCount() - 1);
             }
@@ -336,8 +272,7 @@ TEST(NinshoCenterThreads, LookupsInsertsAndRemovalsAtOnce)
         EXPECT_LT(store.GetAt(i - 1).GetSiteUrl(), store.GetAt(i).GetSiteUrl());
     // The greatest key never becomes the first record while more than 50 remain, so no removal took it.
     CAuthRecord q;
-    q.SetPageUrl("http://h/2/99/x.jpg");
-    ASSERT_EQ(store.FindForUrl(q), 0);
+    ASSERT_EQ(Find(store, "http://h/2/99/x.jpg", &q), 0);
     EXPECT_EQ(q.GetSiteUrl(), "http://h/2/99/");
 }
 
@@ -346,17 +281,14 @@ TEST(NinshoCenterThreads, SavesWhileOthersInsert)
     TempEnv env;
     CNinshoCenter store;
     std::thread writer([&store] {
-        for (int i = 0; i < 200; ++i) {
-            int index = -1;
-            store.Add(Record("http://h/" + std::to_string(i) + "/", "u", "p"), index);
-        }
+        for (int i = 0; i < 200; ++i)
+            Add(store, Spec("/" + std::to_string(i) + "/ u p"));
     });
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(store.Save(), 0);
     writer.join();
     EXPECT_EQ(store.Save(), 0);
-    CNinshoCenter loaded;
-    EXPECT_EQ(loaded.GetCount(), 200);
+    EXPECT_EQ(CNinshoCenter().GetCount(), 200);
 }
 
 } // namespace
