@@ -42,7 +42,7 @@ TEST(DailyLog, FileNameIsTwoDigitYearMonthDayOfLocalDate)
         const char* name;
     };
     const Case cases[] = {
-        {2007, 1, 1, 0, "070101.log"},   {2007, 1, 1, 23, "070101.log"}, {1999, 12, 31, 12, "991231.log"},
+        {2007, 1, 1, 0, "070101.log"},   {2007, 1, 1, 23, "070101.log"},  {1999, 12, 31, 12, "991231.log"},
         {2000, 2, 29, 12, "000229.log"}, {2026, 10, 5, 12, "261005.log"}, {2110, 7, 9, 12, "100709.log"},
     };
     for (const Case& c : cases) {
@@ -51,38 +51,28 @@ TEST(DailyLog, FileNameIsTwoDigitYearMonthDayOfLocalDate)
     }
 }
 
-TEST(DailyLog, OpenWritesTheStartLineAndEveryLineEndsInCrLf)
+TEST(DailyLog, OpenAppendsTheStartLineToTheDataFolderAndEveryLineEndsInCrLf)
 {
     TempEnv env;
-    const std::string folder = env.makeFolder("logs");
-    CDailyLog log(folder, [] { return LocalTime(2007, 1, 1); });
+    const std::string path = env.dataFolder() + "/070101.log";
+    ASSERT_TRUE(test::WriteFile(path, "earlier\r\n"));
+    CDailyLog log({}, [] { return LocalTime(2007, 1, 1); });
     ASSERT_TRUE(log.Open());
-    EXPECT_EQ(log.Path(), folder + "/070101.log");
+    EXPECT_EQ(log.Path(), path);
     log.Append("http://example.com/a001.jpg");
     log.Append("    成功");
     log.Append("");
+    ASSERT_TRUE(log.Open()); // a second run the same day
+    log.Append("two");
     log.Close();
     log.Append("after close");
-    EXPECT_EQ(ReadFile(folder + "/070101.log"), kStart + "http://example.com/a001.jpg\r\n    成功\r\n\r\n");
+    EXPECT_EQ(ReadFile(path),
+              "earlier\r\n" + kStart + "http://example.com/a001.jpg\r\n    成功\r\n\r\n" + kStart + "two\r\n");
     EXPECT_FALSE(log.IsOpen());
     EXPECT_EQ(log.Path(), "");
 }
 
-TEST(DailyLog, ReopeningTheSameDayAppends)
-{
-    TempEnv env;
-    const std::string folder = env.makeFolder("logs");
-    ASSERT_TRUE(test::WriteFile(folder + "/070101.log", "earlier\r\n"));
-    CDailyLog log(folder, [] { return LocalTime(2007, 1, 1); });
-    ASSERT_TRUE(log.Open());
-    log.Append("one");
-    ASSERT_TRUE(log.Open()); // a second run the same day
-    log.Append("two");
-    log.Close();
-    EXPECT_EQ(ReadFile(folder + "/070101.log"), "earlier\r\n" + kStart + "one\r\n" + kStart + "two\r\n");
-}
-
-TEST(DailyLog, ARunPastMidnightKeepsTheFileOfItsFirstDay)
+TEST(DailyLog, ARunPastMidnightKeepsTheFileOfItsFirstDayAndAFailedOpeningLeavesNoLog)
 {
     TempEnv env;
     const std::string folder = env.makeFolder("logs");
@@ -97,37 +87,19 @@ TEST(DailyLog, ARunPastMidnightKeepsTheFileOfItsFirstDay)
     ASSERT_TRUE(log.Open()); // the next run starts the new day's file
     EXPECT_EQ(log.Path(), folder + "/070102.log");
     EXPECT_EQ(ReadFile(folder + "/070102.log"), kStart);
-}
-
-TEST(DailyLog, DefaultsToTheDataFolder)
-{
-    TempEnv env;
-    CDailyLog log({}, [] { return LocalTime(2007, 1, 1); });
-    ASSERT_TRUE(log.Open());
-    EXPECT_EQ(log.Path(), env.dataFolder() + "/070101.log");
-    EXPECT_EQ(ReadFile(env.dataFolder() + "/070101.log"), kStart);
-}
-
-TEST(DailyLog, AFileThatCannotBeOpenedLeavesTheRunWithoutALog)
-{
-    TempEnv env;
-    const std::string missing = env.root() + "/no/such/folder";
-    CDailyLog log(missing, [] { return LocalTime(2007, 1, 1); });
-    EXPECT_FALSE(log.Open());
-    EXPECT_FALSE(log.IsOpen());
-    log.Append("goes nowhere");
-    EXPECT_FALSE(FileExists(missing + "/070101.log"));
 
     // An open log whose next opening fails must not keep writing to the old file.
-    const std::string folder = env.makeFolder("logs");
-    int day = 1;
-    CDailyLog log2(folder, [&] { return LocalTime(2007, 1, day); });
-    ASSERT_TRUE(log2.Open());
-    ASSERT_EQ(::mkdir((folder + "/070102.log").c_str(), 0755), 0); // a folder where the file should be
-    day = 2;
-    EXPECT_FALSE(log2.Open());
-    log2.Append("lost");
-    EXPECT_EQ(ReadFile(folder + "/070101.log"), kStart);
+    ASSERT_EQ(::mkdir((folder + "/070103.log").c_str(), 0755), 0);
+    now = LocalTime(2007, 1, 3);
+    EXPECT_FALSE(log.Open());
+    EXPECT_FALSE(log.IsOpen());
+    log.Append("lost");
+    EXPECT_EQ(ReadFile(folder + "/070102.log"), kStart);
+
+    CDailyLog nowhere(env.root() + "/no/such/folder", [] { return LocalTime(2007, 1, 1); });
+    EXPECT_FALSE(nowhere.Open());
+    nowhere.Append("goes nowhere");
+    EXPECT_FALSE(FileExists(env.root() + "/no/such/folder/070101.log"));
 }
 
 TEST(DailyLog, LinesFromSeveralThreadsStayWhole)
