@@ -9,7 +9,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <functional>
+#include <optional>
+#include <utility>
 
 #include "core/platform/unique_fd.h"
 #include "support/temp_env.h"
@@ -21,7 +22,7 @@ using test::TempEnv;
 
 bool IsFolder(const std::string& path)
 {
-    struct stat st{};
+    struct stat st = {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
@@ -77,17 +78,13 @@ TEST(CheckFolder, AFolderThisUserCannotWriteIsReadOnly)
 {
     TempEnv env;
     const std::string folder = env.makeFolder("readonly");
-    std::string s = folder;
-    if (::geteuid() != 0) {
-        ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
-        EXPECT_EQ(CheckFolder(s), 4);
-        EXPECT_EQ(s, "保存用のフォルダが読み取り専用です。");
-        return;
-    }
     // Permission bits do not stop root; an immutable folder does.
-    ImmutableFolder immutable(folder);
-    if (!immutable.set)
+    std::optional<ImmutableFolder> immutable;
+    if (::geteuid() != 0)
+        ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+    else if (!immutable.emplace(folder).set)
         GTEST_SKIP() << "running as root on a file system without the immutable flag: no folder is read-only to root";
+    std::string s = folder;
     EXPECT_EQ(CheckFolder(s), 4);
     EXPECT_EQ(s, "保存用のフォルダが読み取り専用です。");
 }
@@ -97,43 +94,32 @@ TEST(Folders, AreMadeUnderTheXdgFoldersWithoutTrailingSlash)
     struct Case
     {
         const char* label;
-        std::function<void(const TempEnv&)> setUp;
-        std::function<std::string(const TempEnv&)> expectedData;
-        std::function<std::string(const TempEnv&)> expectedConfig;
+        const char* data;   // XDG_DATA_HOME below the test's root when it starts with '/'; nullptr: unset
+        const char* config; // XDG_CONFIG_HOME likewise
+        std::string expectedData, expectedConfig; // below the test's root
     };
-    const std::vector<Case> cases = {
-        {"set", [](const TempEnv&) {}, [](const TempEnv& e) { return e.dataFolder(); },
-         [](const TempEnv& e) { return e.configFolder() + "/Tavin"; }},
-        {"trailing slashes",
-         [](const TempEnv& e) {
-             ::setenv("XDG_DATA_HOME", (e.root() + "/data//").c_str(), 1);
-             ::setenv("XDG_CONFIG_HOME", (e.root() + "/config/").c_str(), 1);
-         },
-         [](const TempEnv& e) { return e.dataFolder(); }, [](const TempEnv& e) { return e.configFolder() + "/Tavin"; }},
-        {"unset: under HOME",
-         [](const TempEnv&) {
-             ::unsetenv("XDG_DATA_HOME");
-             ::unsetenv("XDG_CONFIG_HOME");
-         },
-         [](const TempEnv& e) { return e.root() + "/home/.local/share/Pelldra"; },
-         [](const TempEnv& e) { return e.root() + "/home/.config/Tavin"; }},
-        {"relative values are ignored",
-         [](const TempEnv&) {
-             ::setenv("XDG_DATA_HOME", "relative/data", 1);
-             ::setenv("XDG_CONFIG_HOME", "relative/config", 1);
-         },
-         [](const TempEnv& e) { return e.root() + "/home/.local/share/Pelldra"; },
-         [](const TempEnv& e) { return e.root() + "/home/.config/Tavin"; }},
+    const Case cases[] = {
+        {"set", "/data", "/config", "/data/Pelldra", "/config/Tavin"},
+        {"trailing slashes", "/data//", "/config/", "/data/Pelldra", "/config/Tavin"},
+        {"unset: under HOME", nullptr, nullptr, "/home/.local/share/Pelldra", "/home/.config/Tavin"},
+        {"relative values are ignored", "relative/data", "relative/config", "/home/.local/share/Pelldra",
+         "/home/.config/Tavin"},
     };
-    for (const auto& c : cases) {
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
         TempEnv env;
-        c.setUp(env);
+        for (const auto& [name, value] : {std::pair{"XDG_DATA_HOME", c.data}, std::pair{"XDG_CONFIG_HOME", c.config}}) {
+            if (!value)
+                ::unsetenv(name);
+            else
+                ::setenv(name, (value[0] == '/' ? env.root() + value : std::string(value)).c_str(), 1);
+        }
         const std::string data = GetProgramFolder();
-        EXPECT_EQ(data, c.expectedData(env)) << c.label;
-        EXPECT_TRUE(IsFolder(data)) << c.label << ": the data folder is made on first use";
+        EXPECT_EQ(data, env.root() + c.expectedData);
+        EXPECT_TRUE(IsFolder(data)) << "the data folder is made on first use";
         const std::string config = GetTavinConfigFolder();
-        EXPECT_EQ(config, c.expectedConfig(env)) << c.label;
-        EXPECT_TRUE(IsFolder(config)) << c.label;
+        EXPECT_EQ(config, env.root() + c.expectedConfig);
+        EXPECT_TRUE(IsFolder(config));
     }
 }
 
@@ -142,12 +128,8 @@ TEST(MakeFolders, MakesMissingParentsAndFailsThroughAFile)
     TempEnv env;
     ASSERT_TRUE(test::WriteFile(env.root() + "/file", "x"));
     const std::vector<std::pair<std::string, bool>> cases = {
-        {env.root() + "/a/b/c", true},
-        {env.root() + "/a/b/c", true}, // already there
-        {env.root() + "/a//d/", true},
-        {env.root() + "/file", false},
-        {env.root() + "/file/sub", false},
-        {"", false},
+        {env.root() + "/a/b/c", true}, {env.root() + "/a/b/c", true}, // already there
+        {env.root() + "/a//d/", true}, {env.root() + "/file", false}, {env.root() + "/file/sub", false}, {"", false},
     };
     for (const auto& [path, made] : cases) {
         EXPECT_EQ(MakeFolders(path), made) << path;
