@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <array>
 #include <chrono>
 #include <filesystem>
-#include <functional>
 #include <thread>
 
 #include "core/credentials/ninsho_center.h"
@@ -27,20 +27,54 @@ using test::RawTestServer;
 using test::ReadFile;
 using test::TestHttpServer;
 
-FetchLimits ShortLimits()
-{
-    FetchLimits l;
-    l.answer = 5000ms;
-    l.stall = 1000ms;
-    l.prompt = 2000ms;
-    l.areaStep = 50ms;
-    l.areaSteps = 3;
-    return l;
-}
+const CredentialsAnswer kRight{true, "u", "p"};
 
 // Everything a run gives its transfers, with short limits.
-struct Rig
+class FetchCoreTest : public ::testing::Test
 {
+protected:
+    FetchContext Context()
+    {
+        return {&areas, &types, &observer, &store, &share, &progress, FetchLimits{5000ms, 1000ms, 2000ms, 50ms, 3}};
+    }
+    DownloadJob Job(const std::string& url, const std::string& name) const
+    {
+        DownloadJob j;
+        j.Targ = url;
+        j.Dest = folder + "/" + name;
+        return j;
+    }
+    size_t FilesSaved() const
+    {
+        namespace fs = std::filesystem;
+        return static_cast<size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+    }
+    void AnswerAlways(const CredentialsAnswer& answer)
+    {
+        observer.SetAnswerer([answer](const auto&, auto, auto&) { return answer; });
+    }
+    void WaitForPrompt() const
+    {
+        while (observer.PromptedUrls().empty())
+            std::this_thread::sleep_for(5ms);
+    }
+    // Opens a store holding these (site, user, password) records.
+    std::shared_ptr<CNinshoCenter> OpenStore(const std::vector<std::array<std::string, 3>>& records)
+    {
+        auto center = std::make_shared<CNinshoCenter>(CNinshoCenter::InMemory{});
+        for (const auto& [site, user, pass] : records) {
+            CAuthRecord r;
+            r.SetSiteUrl(site);
+            r.SetUserId(user);
+            r.SetPassword(pass);
+            int index = 0;
+            EXPECT_GE(center->Add(r, index), 0);
+        }
+        store.Set(center);
+        return center;
+    }
+
+    TestHttpServer server; // declared first: outlives the transfers' connections
     test::TempEnv env;
     std::string folder = env.makeFolder("dl");
     CContentTypeTable types;
@@ -49,214 +83,124 @@ struct Rig
     CredentialStoreRef store;
     CurlShare share;
     ProgressMeter progress;
-
-    FetchContext Context()
-    {
-        FetchContext c;
-        c.areas = &areas;
-        c.types = &types;
-        c.observer = &observer;
-        c.store = &store;
-        c.share = &share;
-        c.progress = &progress;
-        c.limits = ShortLimits();
-        return c;
-    }
-
-    DownloadJob Job(const std::string& url, const std::string& name)
-    {
-        DownloadJob j;
-        j.Targ = url;
-        j.Dest = folder + "/" + name;
-        return j;
-    }
-
-    size_t FilesSaved() const
-    {
-        return static_cast<size_t>(
-            std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()));
-    }
-};
-
-class FetchCoreTest : public ::testing::Test
-{
-protected:
-    TestHttpServer server; // declared first: outlives the transfers' connections
-    Rig rig;
 };
 
 TEST_F(FetchCoreTest, FailureTableRows)
 {
     server.AddFile("/page.jpg", "<html></html>", "text/html");
+    server.AddFile("/page.htm", "x", "text/html");
     server.AddRedirect("/noloc/a.jpg", 302, "");
     server.AddRedirect("/ftp/a.jpg", 301, "ftp://127.0.0.1/a.jpg");
     server.AddRedirect("/loop/a.jpg", 302, "x/a.jpg");
     server.AddRedirect("/loop/x/a.jpg", 302, "y/a.jpg");
     server.AddRedirect("/other/a.jpg", 303, "/elsewhere/b.jpg");
-    int closedPort = 0;
-    {
-        TestHttpServer gone;
-        closedPort = gone.port();
-    }
-
+    const int closedPort = TestHttpServer().port(); // free again once the temporary is gone
+    const std::string badRedirect = "不正なＵＲＬへのリダイレクト";
     struct Row
     {
         const char* name;
         std::string url;
         std::string dest; // relative to the download folder
         int32_t code;
-        std::string message; // empty: any non-empty text
+        std::string message; // empty: any text but the scheme refusal; "-": none
     };
     const std::vector<Row> rows = {
         {"not parseable", "no scheme here", "a.jpg", 2, "Parse Error! no scheme here\n"},
         {"not http", "ftp://127.0.0.1/a.jpg", "a.jpg", 2, "Not HTTP Service"},
+        {"https is tried (a plain server fails the handshake)",
+         "https://127.0.0.1:" + std::to_string(server.port()) + "/a.jpg", "a.jpg", 2, ""},
         {"server not reachable", "http://127.0.0.1:" + std::to_string(closedPort) + "/a.jpg", "a.jpg", 2, ""},
-        {"redirect without Location", server.Url("/noloc/a.jpg"), "a.jpg", 2, "不正なＵＲＬへのリダイレクト"},
-        {"redirect to another scheme", server.Url("/ftp/a.jpg"), "a.jpg", 2, "不正なＵＲＬへのリダイレクト"},
+        {"redirect without Location", server.Url("/noloc/a.jpg"), "a.jpg", 2, badRedirect},
+        {"redirect to another scheme", server.Url("/ftp/a.jpg"), "a.jpg", 2, badRedirect},
         {"two same-name redirects", server.Url("/loop/a.jpg"), "a.jpg", 2, "リロケーションの許容回数を越えました"},
         {"redirect to another name", server.Url("/other/a.jpg"), "a.jpg", 3, server.Url("/elsewhere/b.jpg")},
         {"type mismatch", server.Url("/page.jpg"), "page.jpg", 2, "異なるファイルタイプが返されました"},
         {"other status", server.Url("/missing.jpg"), "a.jpg", 404, "-"},
         {"save file cannot be made", server.Url("/page.htm"), "no/such/folder/a.htm", 2,
-         "保存ファイルが作れません。" + rig.folder + "/no/such/folder/a.htm"},
+         "保存ファイルが作れません。" + folder + "/no/such/folder/a.htm"},
     };
-    server.AddFile("/page.htm", "x", "text/html");
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        CFetchCore fetch(rig.Context());
-        const FetchOutcome out = fetch.Run(rig.Job(row.url, row.dest));
+        const FetchOutcome out = CFetchCore(Context()).Run(Job(row.url, row.dest));
         EXPECT_EQ(out.Result, row.code);
-        if (row.message == "-")
-            EXPECT_EQ(out.Message, "");
-        else if (row.message.empty())
+        if (row.message.empty()) {
             EXPECT_FALSE(out.Message.empty());
-        else
-            EXPECT_EQ(out.Message, row.message);
-        EXPECT_EQ(rig.FilesSaved(), 0u) << "a failed transfer leaves no file";
+            EXPECT_NE(out.Message, "Not HTTP Service");
+        } else {
+            EXPECT_EQ(out.Message, row.message == "-" ? "" : row.message);
+        }
+        EXPECT_EQ(FilesSaved(), 0u) << "a failed transfer leaves no file";
     }
 }
 
-TEST_F(FetchCoreTest, HttpsIsServedWithVerification)
+TEST_F(FetchCoreTest, TypeRedirectsAndExistingFilesDecideTheSavedName)
 {
-    // A plain server on the other end fails the TLS handshake: the scheme itself is accepted.
-    CFetchCore fetch(rig.Context());
-    const std::string url = "https://127.0.0.1:" + std::to_string(server.port()) + "/a.jpg";
-    const FetchOutcome out = fetch.Run(rig.Job(url, "a.jpg"));
-    EXPECT_EQ(out.Result, 2);
-    EXPECT_NE(out.Message, "Not HTTP Service");
-    EXPECT_FALSE(out.Message.empty());
-    EXPECT_EQ(rig.FilesSaved(), 0u);
-}
-
-TEST_F(FetchCoreTest, TheTypeCheckDecidesTheSavedName)
-{
-    struct Row
-    {
-        const char* contentType;
-        const char* path; // on the server, with its query
-        const char* dest;
-        int32_t relo;
-        int32_t code;
-        const char* saved; // empty: nothing saved
-    };
-    const std::vector<Row> rows = {
-        {"image/jpeg", "/t1/a.jpg", "a.jpg", 0, 0, "a.jpg"},
-        {"text/html", "/t2/b.jpg", "b.jpg", 1, 0, "b.html"},
-        {"image/jpeg", "/t3/show?id=3", "003", 0, 0, "003.jpeg"},
-        {"text/html; charset=utf-8", "/t4/c.jpg", "c.jpg", 0, 2, ""},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.path);
-        const std::string path = std::string(row.path).substr(0, std::string(row.path).find('?'));
-        server.AddFile(path, "body", row.contentType);
-        CFetchCore fetch(rig.Context());
-        DownloadJob job = rig.Job(server.Url(row.path), row.dest);
-        job.Relo = row.relo;
-        const FetchOutcome out = fetch.Run(job);
-        EXPECT_EQ(out.Result, row.code) << out.Message;
-        if (*row.saved) {
-            EXPECT_EQ(out.Message, rig.folder + "/" + row.saved);
-            EXPECT_EQ(ReadFile(rig.folder + "/" + row.saved), "body");
+    for (const char* jpeg : {"/t3/show", "/x/y.jpg", "/r/c/e.jpg", "/t5/f.jpg"})
+        server.AddFile(jpeg, jpeg, "image/jpeg");
+    server.AddFile("/t1/a.jpg", "/t1/a.jpg", "image/jpeg", "Sun, 06 Nov 1994 08:49:37 GMT");
+    server.AddFile("/t2/b.jpg", "/t2/b.jpg", "text/html");
+    server.AddFile("/t4/c.jpg", "/t4/c.jpg", "text/html; charset=utf-8");
+    server.AddRedirect("/a/d.jpg", 302, "/x/y.jpg");
+    server.AddRedirect("/r/e.jpg", 302, "c/e.jpg");
+    ASSERT_TRUE(test::WriteFile(folder + "/f.jpg", "old"));
+    // (path with its query, dest, Relo, result, saved name or "" for none, the path whose body it holds, Modi)
+    for (const auto& [path, dest, relo, code, saved, from, modi] :
+         std::vector<std::tuple<std::string, std::string, int, int, std::string, std::string, int64_t>>{
+             {"/t1/a.jpg", "a.jpg", 0, 0, "a.jpg", "/t1/a.jpg", 784111777},
+             {"/t2/b.jpg", "b.jpg", 1, 0, "b.html", "/t2/b.jpg", 0},
+             {"/t3/show?id=3", "003", 0, 0, "003.jpeg", "/t3/show", 0},
+             {"/t4/c.jpg", "c.jpg", 0, 2, "", "", 0},
+             {"/a/d.jpg", "d.jpg", 1, 0, "d.jpg", "/x/y.jpg", 0},   // another name, followed under Relo
+             {"/r/e.jpg", "e.jpg", 0, 0, "e.jpg", "/r/c/e.jpg", 0}, // the same name is always followed
+             {"/t5/f.jpg", "f.jpg", 0, 0, "f_1.jpg", "/t5/f.jpg", 0},
+         }) {
+        SCOPED_TRACE(path);
+        DownloadJob job = Job(server.Url(path), dest);
+        job.Relo = relo;
+        const FetchOutcome out = CFetchCore(Context()).Run(job);
+        EXPECT_EQ(out.Result, code) << out.Message;
+        if (saved.empty())
+            continue;
+        EXPECT_EQ(out.Message, folder + "/" + saved);
+        EXPECT_EQ(ReadFile(folder + "/" + saved), from);
+        EXPECT_EQ(out.Job.Modi, modi);
+        struct stat st = {};
+        ASSERT_EQ(::stat((folder + "/" + saved).c_str(), &st), 0);
+        if (modi != 0) {
+            EXPECT_EQ(st.st_mtime, modi) << "the file keeps the server's date";
         }
     }
-    EXPECT_EQ(rig.FilesSaved(), 3u);
+    EXPECT_EQ(ReadFile(folder + "/f.jpg"), "old");
+    EXPECT_EQ(FilesSaved(), 7u);
+    EXPECT_EQ(server.RequestCount(), 9) << "one request each, and one more for each redirect";
 }
 
 TEST_F(FetchCoreTest, CancelBeforeSendingIsMinusOne)
 {
     server.AddFile("/a.jpg", "data", "image/jpeg");
-    CFetchCore fetch(rig.Context());
+    CFetchCore fetch(Context());
     fetch.Cancel();
-    const FetchOutcome out = fetch.Run(rig.Job(server.Url("/a.jpg"), "a.jpg"));
+    const FetchOutcome out = fetch.Run(Job(server.Url("/a.jpg"), "a.jpg"));
     EXPECT_EQ(out.Result, -1);
     EXPECT_EQ(out.Message, "ユーザーによって切断されました");
     EXPECT_EQ(server.RequestCount(), 0);
 }
 
-TEST_F(FetchCoreTest, RedirectsFollowTheWrittenRules)
-{
-    server.AddRedirect("/a/b.jpg", 302, "/x/y.jpg");
-    server.AddFile("/x/y.jpg", "yyy", "image/jpeg");
-    server.AddRedirect("/r/b.jpg", 302, "c/b.jpg");
-    server.AddFile("/r/c/b.jpg", "bbb", "image/jpeg");
-
-    struct Row
-    {
-        const char* path;
-        int32_t relo;
-        int32_t code;
-        std::string message;
-        const char* secondRequest; // nullptr: none
-    };
-    const std::vector<Row> rows = {
-        {"/a/b.jpg", 0, 3, server.Url("/x/y.jpg"), nullptr},
-        {"/a/b.jpg", 1, 0, rig.folder + "/b.jpg", "/x/y.jpg"},
-        {"/r/b.jpg", 0, 0, rig.folder + "/b.jpg", "/r/c/b.jpg"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(std::string(row.path) + " relo " + std::to_string(row.relo));
-        std::filesystem::remove(rig.folder + "/b.jpg");
-        const int before = server.RequestCount();
-        CFetchCore fetch(rig.Context());
-        DownloadJob job = rig.Job(server.Url(row.path), "b.jpg");
-        job.Relo = row.relo;
-        const FetchOutcome out = fetch.Run(job);
-        EXPECT_EQ(out.Result, row.code);
-        EXPECT_EQ(out.Message, row.message);
-        const auto requests = server.Requests();
-        ASSERT_EQ(static_cast<int>(requests.size()), before + (row.secondRequest ? 2 : 1));
-        if (row.secondRequest) {
-            EXPECT_EQ(requests.back().path, row.secondRequest);
-        }
-    }
-}
-
-TEST_F(FetchCoreTest, PostSendsArguWithItsLength)
+TEST_F(FetchCoreTest, PostSendsArgu)
 {
     server.AddEcho("/form.txt");
-    CFetchCore fetch(rig.Context());
-    DownloadJob job = rig.Job(server.Url("/form.txt"), "form.txt");
+    DownloadJob job = Job(server.Url("/form.txt"), "form.txt");
     job.Argu = "a=1";
-    const FetchOutcome out = fetch.Run(job);
-    ASSERT_EQ(out.Result, 0) << out.Message;
-    const auto req = server.RequestsFor("/form.txt").at(0);
-    EXPECT_EQ(req.method, "POST");
-    EXPECT_EQ(req.Header("Content-Length"), "3");
-    EXPECT_EQ(req.body, "a=1");
-    EXPECT_EQ(ReadFile(rig.folder + "/form.txt"), "a=1");
-
-    job.Argu.clear();
-    std::filesystem::remove(rig.folder + "/form.txt");
-    ASSERT_EQ(fetch.Run(job).Result, 0);
-    EXPECT_EQ(server.RequestsFor("/form.txt").at(1).method, "GET");
-    EXPECT_FALSE(server.RequestsFor("/form.txt").at(1).HasHeader("Content-Length"));
+    ASSERT_EQ(CFetchCore(Context()).Run(job).Result, 0);
+    EXPECT_EQ(server.RequestsFor("/form.txt").at(0).method, "POST");
+    EXPECT_EQ(ReadFile(folder + "/form.txt"), "a=1") << "the echoed body";
 }
 
-TEST_F(FetchCoreTest, RequestHeadersGoInTheWrittenOrder)
+TEST_F(FetchCoreTest, RequestHeadersGoInTheWrittenOrderAndCannotBeInjected)
 {
     RawTestServer raw(RawTestServer::Answer("ok", "text/plain"));
-    CFetchCore fetch(rig.Context());
-    DownloadJob job = rig.Job(raw.Url("/h.txt"), "h.txt");
+    CFetchCore fetch(Context());
+    DownloadJob job = Job(raw.Url("/h.txt"), "h.txt");
     job.Head = "X-A: 1\r\nX-B: 2 \t\r\n";
     job.Argu = "q=2";
     job.Agen = "Agent/1";
@@ -268,109 +212,57 @@ TEST_F(FetchCoreTest, RequestHeadersGoInTheWrittenOrder)
     EXPECT_EQ(out.Job.Head, "X-A: 1\r\nX-B: 2\r\n") << "the job's Head is normalised";
 
     const std::string head = raw.Heads().at(0);
-    const std::vector<std::string> order = {
-        "Accept: */*",          "X-A: 1",     "X-B: 2", "Content-Length: 3", "User-Agent: Agent/1",
-        "Referer: http://ref/", "Cookie: k=v"};
+    EXPECT_EQ(head.rfind("POST ", 0), 0u);
     size_t at = 0;
-    for (const std::string& line : order) {
-        const size_t p = head.find("\r\n" + line + "\r\n");
+    for (const char* line : {"Accept: */*", "X-A: 1", "X-B: 2", "Content-Length: 3", "User-Agent: Agent/1",
+                             "Referer: http://ref/", "Cookie: k=v"}) {
+        const size_t p = head.find(std::string("\r\n") + line + "\r\n");
         ASSERT_NE(p, std::string::npos) << line << " missing in\n" << head;
         EXPECT_GT(p, at) << line << " out of order";
         at = p;
     }
-    for (const char* once : {"\r\nAccept:", "\r\nContent-Length:", "\r\nUser-Agent:"}) {
-        const size_t first = head.find(once);
-        EXPECT_EQ(head.find(once, first + 1), std::string::npos) << once << " sent twice";
-    }
+    for (const char* once : {"\r\nAccept:", "\r\nContent-Length:", "\r\nUser-Agent:"})
+        EXPECT_EQ(head.find(once, head.find(once) + 1), std::string::npos) << once << " sent twice";
     EXPECT_EQ(head.find("Expect:"), std::string::npos);
     EXPECT_NE(head.find("Cache-Control: no-cache\r\n"), std::string::npos);
     EXPECT_NE(head.find("Pragma: no-cache\r\n"), std::string::npos);
-}
 
-TEST_F(FetchCoreTest, HeaderValuesCannotStartNewHeaderLines)
-{
-    RawTestServer raw(RawTestServer::Answer("ok", "text/plain"));
-    CFetchCore fetch(rig.Context());
-    DownloadJob job = rig.Job(raw.Url("/h.txt"), "h.txt");
     job.Refe = "http://ref/\r\nX-Injected: 1";
+    job.Argu.clear();
     ASSERT_EQ(fetch.Run(job).Result, 0);
-    EXPECT_EQ(raw.Heads().at(0).find("\r\nX-Injected"), std::string::npos);
+    const std::string get = raw.Heads().at(1);
+    EXPECT_EQ(get.find("\r\nX-Injected"), std::string::npos);
+    EXPECT_EQ(get.rfind("GET ", 0), 0u);
+    EXPECT_EQ(get.find("Content-Length:"), std::string::npos);
 }
 
-TEST_F(FetchCoreTest, LastModifiedSetsModiAndTheFileTime)
+TEST_F(FetchCoreTest, BrokenBodiesFailInTimeAndLeaveNoFile)
 {
-    server.AddFile("/dated.jpg", "d", "image/jpeg", "Sun, 06 Nov 1994 08:49:37 GMT");
-    server.AddFile("/plain.jpg", "p", "image/jpeg");
-    CFetchCore fetch(rig.Context());
-
-    const FetchOutcome dated = fetch.Run(rig.Job(server.Url("/dated.jpg"), "dated.jpg"));
-    ASSERT_EQ(dated.Result, 0) << dated.Message;
-    EXPECT_EQ(dated.Job.Modi, 784111777);
-    struct stat st
-    {
-    };
-    ASSERT_EQ(::stat((rig.folder + "/dated.jpg").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mtime, 784111777);
-
-    const FetchOutcome plain = fetch.Run(rig.Job(server.Url("/plain.jpg"), "plain.jpg"));
-    ASSERT_EQ(plain.Result, 0);
-    EXPECT_EQ(plain.Job.Modi, 0);
-}
-
-TEST_F(FetchCoreTest, ExistingSavePathGivesTheUniqueName)
-{
-    server.AddFile("/a.jpg", "new", "image/jpeg");
-    ASSERT_TRUE(test::WriteFile(rig.folder + "/a.jpg", "old"));
-    CFetchCore fetch(rig.Context());
-    const FetchOutcome out = fetch.Run(rig.Job(server.Url("/a.jpg"), "a.jpg"));
-    ASSERT_EQ(out.Result, 0);
-    EXPECT_EQ(out.Message, rig.folder + "/a_1.jpg");
-    EXPECT_EQ(ReadFile(rig.folder + "/a.jpg"), "old");
-    EXPECT_EQ(ReadFile(rig.folder + "/a_1.jpg"), "new");
-}
-
-TEST_F(FetchCoreTest, BrokenBodiesLeaveNoFile)
-{
-    struct Row
-    {
-        const char* name;
-        test::RawScript script;
-    };
-    const std::vector<Row> rows = {
-        {"reset mid-body", RawTestServer::ResetMidBody(100000, 5000)},
-        {"body shorter than Content-Length", RawTestServer::ShortBody(1000, 10)},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        RawTestServer raw(row.script);
-        CFetchCore fetch(rig.Context());
-        const FetchOutcome out = fetch.Run(rig.Job(raw.Url("/f.bin"), "f.bin"));
+    for (const auto& [fault, script, message] : std::vector<std::tuple<std::string, test::RawScript, std::string>>{
+             {"reset mid-body", RawTestServer::ResetMidBody(100000, 5000), ""},
+             {"short body", RawTestServer::ShortBody(1000, 10), ""},
+             {"stall", RawTestServer::StallMidBody(100000, 100), "受信が1秒間止まりました"}}) {
+        SCOPED_TRACE(fault);
+        RawTestServer raw(script);
+        const auto t0 = std::chrono::steady_clock::now();
+        const FetchOutcome out = CFetchCore(Context()).Run(Job(raw.Url("/f.bin"), "f.bin"));
+        EXPECT_LT(std::chrono::steady_clock::now() - t0, 5s);
         EXPECT_EQ(out.Result, 2);
         EXPECT_FALSE(out.Message.empty());
-        EXPECT_FALSE(FileExists(rig.folder + "/f.bin"));
+        if (!message.empty()) {
+            EXPECT_EQ(out.Message, message);
+        }
+        EXPECT_FALSE(FileExists(folder + "/f.bin"));
     }
-}
-
-TEST_F(FetchCoreTest, StalledBodyFailsWithinTheStallLimit)
-{
-    RawTestServer raw(RawTestServer::StallMidBody(100000, 100));
-    CFetchCore fetch(rig.Context());
-    const auto t0 = std::chrono::steady_clock::now();
-    const FetchOutcome out = fetch.Run(rig.Job(raw.Url("/f.bin"), "f.bin"));
-    const auto took = std::chrono::steady_clock::now() - t0;
-    EXPECT_EQ(out.Result, 2);
-    EXPECT_EQ(out.Message, "受信が1秒間止まりました");
-    EXPECT_LT(took, 5s);
-    EXPECT_FALSE(FileExists(rig.folder + "/f.bin"));
 }
 
 TEST_F(FetchCoreTest, CancelWhileWritingRemovesTheFile)
 {
     RawTestServer raw(RawTestServer::StallMidBody(100000, 100));
-    FetchContext c = rig.Context();
+    FetchContext c = Context();
     c.limits.stall = 30s;
     CFetchCore fetch(c);
-    fetch.Start(rig.Job(raw.Url("/f.bin"), "f.bin"));
+    fetch.Start(Job(raw.Url("/f.bin"), "f.bin"));
     ASSERT_TRUE(fetch.WaitAnswer(5s));
     EXPECT_EQ(fetch.Outcome().Result, 0) << "the answer came and saving began";
     const auto t0 = std::chrono::steady_clock::now();
@@ -379,155 +271,102 @@ TEST_F(FetchCoreTest, CancelWhileWritingRemovesTheFile)
     EXPECT_LT(std::chrono::steady_clock::now() - t0, 3s);
     EXPECT_EQ(fetch.Outcome().Result, 2);
     EXPECT_EQ(fetch.Outcome().Message, "強制終了しました");
-    EXPECT_FALSE(FileExists(rig.folder + "/f.bin"));
+    EXPECT_FALSE(FileExists(folder + "/f.bin"));
 }
 
-TEST_F(FetchCoreTest, OneHandleKeepsItsConnectionFromJobToJob)
+// /d/ needs u:p.
+class FetchCredentialsTest : public FetchCoreTest
 {
-    for (int i = 0; i < 5; ++i)
-        server.AddFile("/s/" + std::to_string(i) + ".jpg", "img", "image/jpeg");
-    CFetchCore fetch(rig.Context());
-    for (int i = 0; i < 5; ++i) {
-        fetch.Start(rig.Job(server.Url("/s/" + std::to_string(i) + ".jpg"), std::to_string(i) + ".jpg"));
-        fetch.WaitFinished();
-        ASSERT_EQ(fetch.Outcome().Result, 0) << fetch.Outcome().Message;
+protected:
+    FetchCredentialsTest()
+    {
+        server.RequireBasic("/d/", "u", "p");
+        for (const char* path : {"/d/1.jpg", "/d/2.jpg", "/d/sub/x.jpg"})
+            server.AddFile(path, path, "image/jpeg");
     }
-    EXPECT_EQ(server.ConnectionCount(), 1);
-}
+};
 
-// --- credentials ---
-
-CredentialsAnswer Typed(const char* user, const char* pass)
+TEST_F(FetchCredentialsTest, TwoTransfersOfOneAreaGetOnePrompt)
 {
-    return {true, user, pass};
-}
-
-TEST_F(FetchCoreTest, TwoTransfersOfOneAreaGetOnePrompt)
-{
-    server.RequireBasic("/d/", "u", "p");
-    server.AddFile("/d/1.jpg", "one", "image/jpeg");
-    server.AddFile("/d/sub/2.jpg", "two", "image/jpeg");
-    rig.observer.SetAnswerer([](const std::string&, std::chrono::milliseconds, CredentialsPrompt&) {
+    observer.SetAnswerer([](const auto&, auto, auto&) {
         std::this_thread::sleep_for(100ms); // the second transfer meets the area while this one asks
-        return Typed("u", "p");
+        return kRight;
     });
-    CFetchCore first(rig.Context());
-    CFetchCore second(rig.Context());
-    first.Start(rig.Job(server.Url("/d/1.jpg"), "1.jpg"));
+    CFetchCore first(Context());
+    CFetchCore second(Context());
+    first.Start(Job(server.Url("/d/1.jpg"), "1.jpg"));
     std::this_thread::sleep_for(30ms);
-    second.Start(rig.Job(server.Url("/d/sub/2.jpg"), "2.jpg"));
+    second.Start(Job(server.Url("/d/sub/x.jpg"), "x.jpg"));
     first.WaitFinished();
     second.WaitFinished();
     EXPECT_EQ(first.Outcome().Result, 0) << first.Outcome().Message;
     EXPECT_EQ(second.Outcome().Result, 0) << second.Outcome().Message;
-    EXPECT_EQ(rig.observer.PromptedUrls().size(), 1u);
+    EXPECT_EQ(observer.PromptedUrls().size(), 1u);
     EXPECT_EQ(second.Outcome().Job.User, "u");
 }
 
-TEST_F(FetchCoreTest, ARefusedAreaStaysRefusedWithoutAnotherPrompt)
+TEST_F(FetchCredentialsTest, ARefusedOrRejectedAnswerIsNeitherAskedNorSentAgain)
 {
-    server.RequireBasic("/d/", "u", "p");
-    server.AddFile("/d/1.jpg", "one", "image/jpeg");
-    server.AddFile("/d/2.jpg", "two", "image/jpeg");
-    rig.observer.SetAnswerer(
-        [](const std::string&, std::chrono::milliseconds, CredentialsPrompt&) { return CredentialsAnswer{}; });
-    CFetchCore fetch(rig.Context());
-    for (const char* name : {"1.jpg", "2.jpg"}) {
-        const FetchOutcome out = fetch.Run(rig.Job(server.Url(std::string("/d/") + name), name));
-        EXPECT_EQ(out.Result, 2);
-        EXPECT_EQ(out.Message, "認証が否定されました");
+    // (area, the answer, requests for its first file: the bare one, and one more with typed credentials)
+    for (const auto& [area, answer, requests] : std::vector<std::tuple<std::string, CredentialsAnswer, int>>{
+             {"/refused/", {}, 1}, {"/rejected/", {true, "u", "wrong"}, 2}}) {
+        SCOPED_TRACE(area);
+        server.RequireBasic(area, "u", "p");
+        AnswerAlways(answer);
+        const size_t promptsBefore = observer.PromptedUrls().size();
+        CFetchCore fetch(Context());
+        for (const char* name : {"1.jpg", "2.jpg"}) {
+            server.AddFile(area + name, name, "image/jpeg");
+            const FetchOutcome out = fetch.Run(Job(server.Url(area + name), name));
+            EXPECT_EQ(out.Result, 2);
+            EXPECT_EQ(out.Message, "認証が否定されました");
+        }
+        EXPECT_EQ(static_cast<int>(server.RequestsFor(area + "1.jpg").size()), requests);
+        EXPECT_EQ(observer.PromptedUrls().size(), promptsBefore + 1);
     }
-    EXPECT_EQ(rig.observer.PromptedUrls().size(), 1u);
 }
 
-TEST_F(FetchCoreTest, RejectedTypedCredentialsAreNotSentAgain)
+TEST_F(FetchCredentialsTest, TheStoreAnswersAndARepeatedLookupStepsUp)
 {
-    server.RequireBasic("/d/", "u", "p");
-    server.AddFile("/d/1.jpg", "one", "image/jpeg");
-    rig.observer.SetAnswerer(
-        [](const std::string&, std::chrono::milliseconds, CredentialsPrompt&) { return Typed("u", "wrong"); });
-    CFetchCore fetch(rig.Context());
-    const FetchOutcome out = fetch.Run(rig.Job(server.Url("/d/1.jpg"), "1.jpg"));
-    EXPECT_EQ(out.Result, 2);
-    EXPECT_EQ(out.Message, "認証が否定されました");
-    EXPECT_EQ(server.RequestCount(), 2) << "the bare request and one with the typed credentials";
-    EXPECT_EQ(rig.observer.PromptedUrls().size(), 1u);
-}
-
-TEST_F(FetchCoreTest, TheStoreAnswersAndARepeatedLookupStepsUp)
-{
-    server.RequireBasic("/d/", "u", "p");
-    server.AddFile("/d/sub/x.jpg", "x", "image/jpeg");
-    auto center = std::make_shared<CNinshoCenter>(CNinshoCenter::InMemory{});
-    int index = 0;
-    CAuthRecord wrong;
-    wrong.SetSiteUrl(server.Url("/d/sub/"));
-    wrong.SetUserId("u");
-    wrong.SetPassword("old");
-    ASSERT_GE(center->Add(wrong, index), 0);
-    CAuthRecord right;
-    right.SetSiteUrl(server.Url("/d/"));
-    right.SetUserId("u");
-    right.SetPassword("p");
-    ASSERT_GE(center->Add(right, index), 0);
-    rig.store.Set(center);
-
-    CFetchCore fetch(rig.Context());
-    const FetchOutcome out = fetch.Run(rig.Job(server.Url("/d/sub/x.jpg"), "x.jpg"));
+    OpenStore({{server.Url("/d/sub/"), "u", "old"}, {server.Url("/d/"), "u", "p"}});
+    const FetchOutcome out = CFetchCore(Context()).Run(Job(server.Url("/d/sub/x.jpg"), "x.jpg"));
     ASSERT_EQ(out.Result, 0) << out.Message;
-    EXPECT_TRUE(rig.observer.PromptedUrls().empty());
+    EXPECT_TRUE(observer.PromptedUrls().empty());
     const auto requests = server.Requests();
     ASSERT_EQ(requests.size(), 3u);
     EXPECT_FALSE(requests[0].HasHeader("Authorization"));
     EXPECT_NE(requests[1].Header("Authorization"), requests[2].Header("Authorization"));
-    EXPECT_EQ(rig.areas.Areas().at(0).Prefix, server.Url("/d/")) << "the area takes the store's key";
+    EXPECT_EQ(areas.Areas().at(0).Prefix, server.Url("/d/")) << "the area takes the store's key";
 }
 
-TEST_F(FetchCoreTest, StoreRejectedThenTypedCredentialsAreStored)
+TEST_F(FetchCredentialsTest, StoreRejectedThenTypedCredentialsAreStored)
 {
-    server.RequireBasic("/d/", "u", "p");
-    server.AddFile("/d/1.jpg", "one", "image/jpeg");
-    auto center = std::make_shared<CNinshoCenter>(CNinshoCenter::InMemory{});
-    int index = 0;
-    CAuthRecord stale;
-    stale.SetSiteUrl(server.Url("/d/"));
-    stale.SetUserId("u");
-    stale.SetPassword("stale");
-    ASSERT_GE(center->Add(stale, index), 0);
-    rig.store.Set(center);
-    rig.observer.SetAnswerer(
-        [](const std::string&, std::chrono::milliseconds, CredentialsPrompt&) { return Typed("u", "p"); });
-
-    CFetchCore fetch(rig.Context());
-    const FetchOutcome out = fetch.Run(rig.Job(server.Url("/d/1.jpg"), "1.jpg"));
+    const auto center = OpenStore({{server.Url("/d/"), "u", "stale"}});
+    AnswerAlways(kRight);
+    const FetchOutcome out = CFetchCore(Context()).Run(Job(server.Url("/d/1.jpg"), "1.jpg"));
     ASSERT_EQ(out.Result, 0) << out.Message;
-    EXPECT_EQ(rig.observer.PromptedUrls().size(), 1u);
+    EXPECT_EQ(observer.PromptedUrls().size(), 1u);
     CAuthRecord query;
     query.SetPageUrl(server.Url("/d/1.jpg"));
     ASSERT_EQ(center->FindForUrl(query), 0);
     EXPECT_EQ(query.GetPassword(), "p") << "the typed password replaced the stale one";
 }
 
-TEST_F(FetchCoreTest, ASilentPromptIsTakenOverAndItsTransferCancelled)
+TEST_F(FetchCredentialsTest, ASilentPromptIsTakenOverAndItsTransferCancelled)
 {
-    server.RequireBasic("/d/", "u", "p");
-    server.AddFile("/d/1.jpg", "one", "image/jpeg");
-    server.AddFile("/d/2.jpg", "two", "image/jpeg");
     std::atomic<int> asked{0};
-    rig.observer.SetAnswerer([&](const std::string&, std::chrono::milliseconds, CredentialsPrompt& prompt) {
-        if (asked++ == 0) {
-            prompt.WaitCancelled(10s); // nobody answers the first prompt
-            return CredentialsAnswer{};
-        }
-        return Typed("u", "p");
+    observer.SetAnswerer([&](const auto&, auto, CredentialsPrompt& prompt) {
+        if (asked++ > 0)
+            return kRight;
+        prompt.WaitCancelled(10s); // nobody answers the first prompt
+        return CredentialsAnswer{};
     });
-    CFetchCore first(rig.Context());
-    CFetchCore second(rig.Context());
-    first.Start(rig.Job(server.Url("/d/1.jpg"), "1.jpg"));
-    while (rig.observer.PromptedUrls().empty())
-        std::this_thread::sleep_for(5ms);
+    CFetchCore first(Context());
+    CFetchCore second(Context());
+    first.Start(Job(server.Url("/d/1.jpg"), "1.jpg"));
+    WaitForPrompt();
     const auto t0 = std::chrono::steady_clock::now();
-    second.Start(rig.Job(server.Url("/d/2.jpg"), "2.jpg"));
+    second.Start(Job(server.Url("/d/2.jpg"), "2.jpg"));
     second.WaitFinished();
     first.WaitFinished();
     EXPECT_LT(std::chrono::steady_clock::now() - t0, 3s);
@@ -537,24 +376,21 @@ TEST_F(FetchCoreTest, ASilentPromptIsTakenOverAndItsTransferCancelled)
     EXPECT_EQ(asked.load(), 2);
 }
 
-TEST_F(FetchCoreTest, CancelClosesAnOpenPrompt)
+TEST_F(FetchCredentialsTest, CancelClosesAnOpenPrompt)
 {
-    server.RequireBasic("/d/", "u", "p");
-    server.AddFile("/d/1.jpg", "one", "image/jpeg");
-    rig.observer.SetAnswerer([](const std::string&, std::chrono::milliseconds, CredentialsPrompt& prompt) {
+    observer.SetAnswerer([](const auto&, auto, CredentialsPrompt& prompt) {
         prompt.WaitCancelled(10s);
-        return Typed("u", "p");
+        return kRight;
     });
-    CFetchCore fetch(rig.Context());
-    fetch.Start(rig.Job(server.Url("/d/1.jpg"), "1.jpg"));
-    while (rig.observer.PromptedUrls().empty())
-        std::this_thread::sleep_for(5ms);
+    CFetchCore fetch(Context());
+    fetch.Start(Job(server.Url("/d/1.jpg"), "1.jpg"));
+    WaitForPrompt();
     fetch.Cancel();
     fetch.WaitFinished();
     EXPECT_EQ(fetch.Outcome().Result, 2);
     EXPECT_EQ(fetch.Outcome().Message, "ダウンロードがキャンセルされました");
-    EXPECT_FALSE(rig.areas.Areas().at(0).Pending) << "the area is free for the next transfer";
-    EXPECT_EQ(rig.areas.Areas().at(0).Outcome, 0) << "a cancelled question is not a refusal";
+    EXPECT_FALSE(areas.Areas().at(0).Pending) << "the area is free for the next transfer";
+    EXPECT_EQ(areas.Areas().at(0).Outcome, 0) << "a cancelled question is not a refusal";
 }
 
 } // namespace
