@@ -31,234 +31,199 @@ class FolderTest final : public QObject
     Q_OBJECT
 
 private slots:
-    void trimmingRemovesTrailingBlanksThenSlashes_data();
-    void trimmingRemovesTrailingBlanksThenSlashes();
-    void getFolderChecksOnlyChangedTextAndKeepsTheLastGoodFolder();
-    void getFolderReportsTheCheckMessages_data();
-    void getFolderReportsTheCheckMessages();
-    void emptyAndVanishedFoldersFallBackToHome();
-    void browseShowsTheChoiceOrKeepsTheTextOnCancel();
-    void browserHandlesTheTypedName_data();
-    void browserHandlesTheTypedName();
-    void browserMakesASubfolderAndStaysOpenOnIt();
+    void trimmingRemovesTrailingBlanksThenSlashes()
+    {
+        // Blanks first, then slashes: a blank before the slash stays.
+        const std::pair<const char*, const char*> cases[] = {{"/home/u/dl/ ", "/home/u/dl"},
+                                                             {"/home/u/dl\\ \t", "/home/u/dl"},
+                                                             {"/dl//\\/", "/dl"},
+                                                             {"/dl /", "/dl "},
+                                                             {"/my dl", "/my dl"},
+                                                             {"/ ", "/"},
+                                                             {"///", "/"},
+                                                             {"  ", ""},
+                                                             {"\\\\", ""}};
+        for (const auto& [text, trimmed] : cases)
+            QCOMPARE(CFolder::TrimFolderText(QString::fromUtf8(text)), QString::fromUtf8(trimmed));
+    }
+
+    void getFolderChecksOnlyChangedTextAndKeepsTheLastGoodFolder()
+    {
+        test::TempEnv env;
+        const QString a = QString::fromStdString(env.makeFolder("a"));
+        const QString b = QString::fromStdString(env.makeFolder("b"));
+        CFolder edit(nullptr);
+        edit.SetFolder(a);
+        // A bad text leaves the last good folder in place, and the next good text is checked again.
+        const struct
+        {
+            QString text;
+            int code;
+            bool changed;
+            QString folder;
+        } steps[] = {{a + QStringLiteral("/ "), 0, false, a},
+                     {b + QStringLiteral("\\"), 0, true, b},
+                     {b + QStringLiteral("/missing"), 2, true, b},
+                     {b, 0, false, b}};
+        for (const auto& step : steps) {
+            QString out;
+            bool changed = !step.changed;
+            edit.setText(step.text);
+            QCOMPARE(edit.GetFolder(out, changed), step.code);
+            QCOMPARE(changed, step.changed);
+            QCOMPARE(edit.Folder(), step.folder);
+            if (step.code == 0)
+                QCOMPARE(out, step.folder);
+        }
+    }
+
+    void getFolderReportsTheCheckMessages()
+    {
+        test::TempEnv env;
+        const QString root = QString::fromStdString(env.root());
+        QVERIFY(test::WriteFile(env.root() + "/file.txt", "x"));
+        const struct
+        {
+            QString text;
+            int code;
+            const char* message;
+        } cases[] = {{QString(), 1, "保存用のフォルダが指定されていません。"},
+                     {root + QStringLiteral("/missing"), 2, "保存用のフォルダ名が不正です。"},
+                     {root + QStringLiteral("/file.txt"), 3, "保存用フォルダ名はフォルダを指していません。"}};
+        for (const auto& c : cases) {
+            // A fresh control has no folder yet: even an empty text must be checked, not passed as unchanged.
+            CFolder edit(nullptr);
+            edit.setText(c.text);
+            QString out;
+            bool changed = false;
+            QCOMPARE(edit.GetFolder(out, changed), c.code);
+            QVERIFY(changed);
+            QCOMPARE(out, QString::fromUtf8(c.message));
+            QCOMPARE(edit.Folder(), QString());
+        }
+    }
+
+    void emptyAndVanishedFoldersFallBackToHome()
+    {
+        test::TempEnv env;
+        const QString home = QDir::homePath();
+        QCOMPARE(home, QString::fromStdString(env.root()) + QStringLiteral("/home"));
+        const QString kept = QString::fromStdString(env.makeFolder("kept"));
+
+        CFolder edit(nullptr);
+        edit.SetFolder(QString());
+        QCOMPARE(edit.text(), home);
+        QCOMPARE(edit.Folder(), home);
+
+        edit.LoadStored(kept);
+        QCOMPARE(edit.text(), kept);
+        edit.LoadStored(kept + QStringLiteral("/gone"));
+        QCOMPARE(edit.text(), home);
+        QCOMPARE(edit.Folder(), home);
+
+        edit.setText(QStringLiteral("/typed"));
+        QCOMPARE(edit.TakeForStore(), QStringLiteral("/typed"));
+    }
+
+    void browseShowsTheChoiceOrKeepsTheTextOnCancel()
+    {
+        QWidget window;
+        CFolder edit(&window);
+        edit.setText(QStringLiteral("/start/here"));
+        MessageHook hook;
+        hook.QueueChosenPath(QStringLiteral("/chosen"));
+
+        QCOMPARE(edit.Browse(), 0);
+        QCOMPARE(edit.text(), QStringLiteral("/chosen"));
+        QCOMPARE(edit.Browse(), -1); // nothing queued: the chooser was cancelled
+        QCOMPARE(edit.text(), QStringLiteral("/chosen"));
+
+        QCOMPARE(hook.Choosers().size(), size_t(2));
+        QCOMPARE(hook.Choosers()[0].start, QStringLiteral("/start/here"));
+        QCOMPARE(hook.Choosers()[1].start, QStringLiteral("/chosen"));
+    }
+
+    void browserHandlesTheTypedName()
+    {
+        test::TempEnv env;
+        const QString start = QString::fromStdString(env.makeFolder("start"));
+        env.makeFolder("start/inner");
+        QVERIFY(test::WriteFile(env.root() + "/start/file.txt", "x"));
+        const struct
+        {
+            const char* typed;
+            bool yes;           // the answer to the subfolder question
+            const char* chosen; // under the start folder; nullptr: the browser stays open
+            const char* asked;  // the subfolder name in the question, nullptr for none
+            bool failed;
+        } cases[] = {{"", true, "", nullptr, false}, // nothing typed chooses the selection
+                     {"inner", true, "/inner", nullptr, false},
+                     {"nosuch", true, nullptr, nullptr, false}, // an unknown name without a slash
+                     {"/made", false, nullptr, "made", false},
+                     {"/no/deeper", true, nullptr, "no/deeper", true}, // the parent is missing
+                     {"\\file.txt", true, nullptr, "file.txt", true}};
+        for (const auto& c : cases) {
+            MessageHook hook;
+            hook.QueueAnswer(c.yes ? MessageAnswer::Yes : MessageAnswer::No);
+            CFolderBrowser browser(nullptr, start);
+            QCOMPARE(browser.windowTitle(), QStringLiteral("どのフォルダを選びますか？"));
+            QCOMPARE(browser.StatusLabel()->text(),
+                     QStringLiteral("サブフォルダを作る時は\\で始まる文字列を下の欄に書いて下さい"));
+            QCOMPARE(browser.CurrentFolder(), start);
+            browser.show();
+            browser.NameEdit()->setText(QString::fromUtf8(c.typed));
+            QPushButton* ok = ButtonWithText(&browser, QStringLiteral("OK"));
+            QVERIFY(ok);
+            ok->click();
+
+            QCOMPARE(browser.isVisible(), !c.chosen);
+            QCOMPARE(browser.result() == QDialog::Accepted, c.chosen != nullptr);
+            if (c.chosen)
+                QCOMPARE(browser.ChosenFolder(), start + QString::fromUtf8(c.chosen));
+            QStringList expected;
+            if (c.asked)
+                expected << QStringLiteral("現在位置：%1 に\nサブフォルダ%2を作りますか？")
+                                .arg(start, QString::fromUtf8(c.asked));
+            if (c.failed)
+                expected << QStringLiteral("フォルダ作成に失敗しました");
+            QCOMPARE(hook.Texts(), expected);
+            QVERIFY(!QFileInfo::exists(start + QStringLiteral("/made")));
+        }
+    }
+
+    void browserMakesASubfolderAndStaysOpenOnIt()
+    {
+        test::TempEnv env;
+        const QString start = QString::fromStdString(env.makeFolder("start"));
+        MessageHook hook;
+        hook.QueueAnswer(MessageAnswer::Yes);
+        hook.QueueAnswer(MessageAnswer::Yes);
+        CFolderBrowser browser(nullptr, start);
+        browser.show();
+        QPushButton* ok = ButtonWithText(&browser, QStringLiteral("OK"));
+
+        // "/" and "\" both begin a subfolder name.
+        browser.NameEdit()->setText(QStringLiteral("/写真"));
+        ok->click();
+        QVERIFY(browser.isVisible());
+        QVERIFY(QFileInfo(start + QStringLiteral("/写真")).isDir());
+        QCOMPARE(browser.CurrentFolder(), start + QStringLiteral("/写真"));
+        QCOMPARE(browser.NameEdit()->text(), QString());
+
+        browser.NameEdit()->setText(QStringLiteral("\\2026"));
+        ok->click();
+        QVERIFY(QFileInfo(start + QStringLiteral("/写真/2026")).isDir());
+        QCOMPARE(hook.Texts().size(), 2);
+        QCOMPARE(
+            hook.Texts()[1],
+            QStringLiteral("現在位置：%1 に\nサブフォルダ2026を作りますか？").arg(start + QStringLiteral("/写真")));
+
+        ok->click(); // nothing typed: the new folder is the choice
+        QVERIFY(!browser.isVisible());
+        QCOMPARE(browser.result(), int(QDialog::Accepted));
+        QCOMPARE(browser.ChosenFolder(), start + QStringLiteral("/写真/2026"));
+    }
 };
-
-void FolderTest::trimmingRemovesTrailingBlanksThenSlashes_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("trimmed");
-    QTest::newRow("slash and space") << QStringLiteral("/home/u/dl/ ") << QStringLiteral("/home/u/dl");
-    QTest::newRow("back slash and tab") << QStringLiteral("/home/u/dl\\ \t") << QStringLiteral("/home/u/dl");
-    QTest::newRow("several slashes") << QStringLiteral("/dl//\\/") << QStringLiteral("/dl");
-    // Blanks first, then slashes: a blank before the slash stays.
-    QTest::newRow("blank before slash") << QStringLiteral("/dl /") << QStringLiteral("/dl ");
-    QTest::newRow("inner blanks kept") << QStringLiteral("/my dl") << QStringLiteral("/my dl");
-    QTest::newRow("root stays root") << QStringLiteral("/ ") << QStringLiteral("/");
-    QTest::newRow("only slashes") << QStringLiteral("///") << QStringLiteral("/");
-    QTest::newRow("only blanks") << QStringLiteral("  ") << QString();
-    QTest::newRow("only back slashes") << QStringLiteral("\\\\") << QString();
-}
-
-void FolderTest::trimmingRemovesTrailingBlanksThenSlashes()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, trimmed);
-    QCOMPARE(CFolder::TrimFolderText(text), trimmed);
-}
-
-void FolderTest::getFolderChecksOnlyChangedTextAndKeepsTheLastGoodFolder()
-{
-    test::TempEnv env;
-    const QString a = QString::fromStdString(env.makeFolder("a"));
-    const QString b = QString::fromStdString(env.makeFolder("b"));
-    CFolder edit(nullptr);
-    edit.SetFolder(a);
-
-    QString out;
-    bool changed = true;
-    edit.setText(a + QStringLiteral("/ "));
-    QCOMPARE(edit.GetFolder(out, changed), 0);
-    QVERIFY(!changed);
-    QCOMPARE(out, a);
-
-    edit.setText(b + QStringLiteral("\\"));
-    QCOMPARE(edit.GetFolder(out, changed), 0);
-    QVERIFY(changed);
-    QCOMPARE(out, b);
-    QCOMPARE(edit.Folder(), b);
-
-    // A bad text leaves the last good folder in place, and the next good text is checked again.
-    edit.setText(b + QStringLiteral("/missing"));
-    QCOMPARE(edit.GetFolder(out, changed), 2);
-    QCOMPARE(edit.Folder(), b);
-    edit.setText(b);
-    QCOMPARE(edit.GetFolder(out, changed), 0);
-    QVERIFY(!changed);
-}
-
-void FolderTest::getFolderReportsTheCheckMessages_data()
-{
-    QTest::addColumn<QString>("name"); // under the test root; "" for an empty text
-    QTest::addColumn<int>("code");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("empty") << QString() << 1 << QStringLiteral("保存用のフォルダが指定されていません。");
-    QTest::newRow("missing") << QStringLiteral("missing") << 2 << QStringLiteral("保存用のフォルダ名が不正です。");
-    QTest::newRow("a file") << QStringLiteral("file.txt") << 3
-                            << QStringLiteral("保存用フォルダ名はフォルダを指していません。");
-}
-
-void FolderTest::getFolderReportsTheCheckMessages()
-{
-    QFETCH(QString, name);
-    QFETCH(int, code);
-    QFETCH(QString, message);
-    test::TempEnv env;
-    QVERIFY(test::WriteFile(env.root() + "/file.txt", "x"));
-    // A fresh control has no folder yet: even an empty text must be checked, not passed as unchanged.
-    CFolder edit(nullptr);
-    edit.setText(name.isEmpty() ? QString() : QString::fromStdString(env.root()) + QLatin1Char('/') + name);
-    QString out;
-    bool changed = false;
-    QCOMPARE(edit.GetFolder(out, changed), code);
-    QVERIFY(changed);
-    QCOMPARE(out, message);
-    QCOMPARE(edit.Folder(), QString());
-}
-
-void FolderTest::emptyAndVanishedFoldersFallBackToHome()
-{
-    test::TempEnv env;
-    const QString home = QDir::homePath();
-    QCOMPARE(home, QString::fromStdString(env.root()) + QStringLiteral("/home"));
-    const QString kept = QString::fromStdString(env.makeFolder("kept"));
-
-    CFolder edit(nullptr);
-    edit.SetFolder(QString());
-    QCOMPARE(edit.text(), home);
-    QCOMPARE(edit.Folder(), home);
-
-    edit.LoadStored(kept);
-    QCOMPARE(edit.text(), kept);
-    edit.LoadStored(kept + QStringLiteral("/gone"));
-    QCOMPARE(edit.text(), home);
-    QCOMPARE(edit.Folder(), home);
-
-    edit.setText(QStringLiteral("/typed"));
-    QCOMPARE(edit.TakeForStore(), QStringLiteral("/typed"));
-}
-
-void FolderTest::browseShowsTheChoiceOrKeepsTheTextOnCancel()
-{
-    QWidget window;
-    CFolder edit(&window);
-    edit.setText(QStringLiteral("/start/here"));
-    MessageHook hook;
-    hook.QueueChosenPath(QStringLiteral("/chosen"));
-
-    QCOMPARE(edit.Browse(), 0);
-    QCOMPARE(edit.text(), QStringLiteral("/chosen"));
-    QCOMPARE(edit.Browse(), -1); // nothing queued: the chooser was cancelled
-    QCOMPARE(edit.text(), QStringLiteral("/chosen"));
-
-    QCOMPARE(hook.Choosers().size(), size_t(2));
-    QCOMPARE(hook.Choosers()[0].start, QStringLiteral("/start/here"));
-    QCOMPARE(hook.Choosers()[1].start, QStringLiteral("/chosen"));
-}
-
-void FolderTest::browserHandlesTheTypedName_data()
-{
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<int>("answer"); // the answer to the subfolder question: 1 yes, 0 no
-    QTest::addColumn<bool>("closes");
-    QTest::addColumn<QString>("chosen"); // relative to the test root
-    QTest::addColumn<QStringList>("messages");
-
-    const QString ask = QStringLiteral("現在位置：%1 に\nサブフォルダ%2を作りますか？");
-    const QString failed = QStringLiteral("フォルダ作成に失敗しました");
-    QTest::newRow("nothing typed chooses the selection")
-        << QString() << 1 << true << QStringLiteral("start") << QStringList();
-    QTest::newRow("existing name inside")
-        << QStringLiteral("inner") << 1 << true << QStringLiteral("start/inner") << QStringList();
-    QTest::newRow("unknown name without slash stays")
-        << QStringLiteral("nosuch") << 1 << false << QString() << QStringList();
-    QTest::newRow("declined") << QStringLiteral("/made") << 0 << false << QString()
-                              << QStringList{ask.arg(QStringLiteral("@/start"), QStringLiteral("made"))};
-    QTest::newRow("missing parent fails")
-        << QStringLiteral("/no/deeper") << 1 << false << QString()
-        << QStringList{ask.arg(QStringLiteral("@/start"), QStringLiteral("no/deeper")), failed};
-    QTest::newRow("a file of that name fails")
-        << QStringLiteral("\\file.txt") << 1 << false << QString()
-        << QStringList{ask.arg(QStringLiteral("@/start"), QStringLiteral("file.txt")), failed};
-}
-
-void FolderTest::browserHandlesTheTypedName()
-{
-    QFETCH(QString, typed);
-    QFETCH(int, answer);
-    QFETCH(bool, closes);
-    QFETCH(QString, chosen);
-    QFETCH(QStringList, messages);
-    test::TempEnv env;
-    const QString root = QString::fromStdString(env.root());
-    const QString start = QString::fromStdString(env.makeFolder("start"));
-    env.makeFolder("start/inner");
-    QVERIFY(test::WriteFile(env.root() + "/start/file.txt", "x"));
-
-    MessageHook hook;
-    hook.QueueAnswer(answer ? MessageAnswer::Yes : MessageAnswer::No);
-    CFolderBrowser browser(nullptr, start);
-    QCOMPARE(browser.windowTitle(), QStringLiteral("どのフォルダを選びますか？"));
-    QCOMPARE(browser.StatusLabel()->text(),
-             QStringLiteral("サブフォルダを作る時は\\で始まる文字列を下の欄に書いて下さい"));
-    QCOMPARE(browser.CurrentFolder(), start);
-    browser.show();
-    browser.NameEdit()->setText(typed);
-    QPushButton* ok = ButtonWithText(&browser, QStringLiteral("OK"));
-    QVERIFY(ok);
-    ok->click();
-
-    QCOMPARE(browser.isVisible(), !closes);
-    QCOMPARE(browser.result() == QDialog::Accepted, closes);
-    if (closes)
-        QCOMPARE(browser.ChosenFolder(), root + QLatin1Char('/') + chosen);
-    QStringList expected;
-    for (const QString& m : messages)
-        expected << QString(m).replace(QLatin1Char('@'), root);
-    QCOMPARE(hook.Texts(), expected);
-    QVERIFY(!QFileInfo::exists(start + QStringLiteral("/made")));
-}
-
-void FolderTest::browserMakesASubfolderAndStaysOpenOnIt()
-{
-    test::TempEnv env;
-    const QString start = QString::fromStdString(env.makeFolder("start"));
-    MessageHook hook;
-    hook.QueueAnswer(MessageAnswer::Yes);
-    hook.QueueAnswer(MessageAnswer::Yes);
-    CFolderBrowser browser(nullptr, start);
-    browser.show();
-    QPushButton* ok = ButtonWithText(&browser, QStringLiteral("OK"));
-
-    // "/" and "\" both begin a subfolder name.
-    browser.NameEdit()->setText(QStringLiteral("/写真"));
-    ok->click();
-    QVERIFY(browser.isVisible());
-    QVERIFY(QFileInfo(start + QStringLiteral("/写真")).isDir());
-    QCOMPARE(browser.CurrentFolder(), start + QStringLiteral("/写真"));
-    QCOMPARE(browser.NameEdit()->text(), QString());
-
-    browser.NameEdit()->setText(QStringLiteral("\\2026"));
-    ok->click();
-    QVERIFY(QFileInfo(start + QStringLiteral("/写真/2026")).isDir());
-    QCOMPARE(hook.Texts().size(), 2);
-    QCOMPARE(hook.Texts()[1],
-             QStringLiteral("現在位置：%1 に\nサブフォルダ2026を作りますか？").arg(start + QStringLiteral("/写真")));
-
-    ok->click(); // nothing typed: the new folder is the choice
-    QVERIFY(!browser.isVisible());
-    QCOMPARE(browser.result(), int(QDialog::Accepted));
-    QCOMPARE(browser.ChosenFolder(), start + QStringLiteral("/写真/2026"));
-}
 
 } // namespace pelldra
 
