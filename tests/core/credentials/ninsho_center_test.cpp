@@ -139,7 +139,7 @@ protected:
     TempEnv env_;
 };
 
-TEST_F(NinshoCenterFile, FirstSaveWritesAPrivateFileAndItsLocationAndAnUnchangedStoreWritesNothing)
+TEST_F(NinshoCenterFile, SavesOnlyChangesToAPrivateFileAndItsLocation)
 {
     const std::string text = "NCFile version 1\r\nサイト\r\nuser\r\n+%40%91%83%96%97\r\nhttp://h/\r\n\r\n";
     {
@@ -159,18 +159,9 @@ TEST_F(NinshoCenterFile, FirstSaveWritesAPrivateFileAndItsLocationAndAnUnchanged
         EXPECT_FALSE(again.IsModified());
     }
     EXPECT_EQ(ReadFile(DefaultPath()), text);
-}
-
-TEST_F(NinshoCenterFile, RemovalIsSavedAndPasswordsSurviveAnyClock)
-{
-    {
-        CNinshoCenter store(SetupAt(100));
-        Add(store, Record("http://h/a/", "u", "p"));
-        Add(store, Record("http://h/b/", "u", "\xe3\x83\x91 x"));
-    }
     {
         CNinshoCenter store(SetupAt(101));
-        ASSERT_EQ(store.GetCount(), 2);
+        Add(store, Record("http://h/b/", "u", "\xe3\x83\x91 x"));
         EXPECT_EQ(store.RemoveAt(0), 0);
     }
     CNinshoCenter store(SetupAt(0));
