@@ -16,7 +16,6 @@
 #include <tuple>
 #include <vector>
 
-#include "core/platform/unique_fd.h"
 #include "support/temp_env.h"
 
 namespace pelldra {
@@ -161,12 +160,7 @@ TEST(LinkFileWriter, HoldsALockFileNamingTheProgramAndTheTimeWhileItWrites)
         std::this_thread::sleep_for(1ms);
     }
     const long long now = std::time(nullptr);
-    UniqueFd pipe(::open((dir + "/pdr.hlk").c_str(), O_RDONLY | O_CLOEXEC));
-    ASSERT_TRUE(pipe.valid());
-    std::string block;
-    char buf[4096];
-    for (ssize_t n; (n = ::read(pipe.get(), buf, sizeof buf)) > 0;)
-        block.append(buf, static_cast<size_t>(n));
+    const std::string block = ReadFile(dir + "/pdr.hlk"); // the writer blocks in its lock until this reads the pipe
     WaitIdleOrAbort(w);
 
     long long stamp = 0;
@@ -239,25 +233,10 @@ TEST(LinkFileWriter, GivesUpWhenTheLockCanNeverBeCreated)
     EXPECT_EQ(ReadFile(victim), "keep me");
 }
 
-TEST(LinkFileWriter, DrainsItsQueueWhenDestroyed)
+TEST(LinkFileWriter, QueueIsSafeFromSeveralThreadsAndWritersAndDrainsWhenDestroyed)
 {
-    TempEnv env;
-    const std::string dir = env.makeFolder("save");
-    std::string expected;
-    {
-        CLinkFileWriter w;
-        for (int i = 0; i < 100; ++i) {
-            const std::string dest = dir + "/" + std::to_string(i) + ".jpg";
-            w.Queue(Job(dest));
-            expected += Block(dest);
-        }
-    }
-    EXPECT_EQ(ReadFile(dir + "/pdr.hlk"), expected);
-}
-
-TEST(LinkFileWriter, QueueIsSafeFromSeveralThreadsAndWriters)
-{
-    // Two writers stand for two programs sharing a folder; each has producers queueing at the same time.
+    // Two writers stand for two programs sharing a folder; each has producers queueing at the same time. They are
+    // destroyed with their queues still full: every block must still be written.
     TempEnv env;
     const std::string dir = env.makeFolder("save");
     constexpr int kThreads = 4, kJobs = 25;
@@ -272,9 +251,6 @@ TEST(LinkFileWriter, QueueIsSafeFromSeveralThreadsAndWriters)
             });
         for (auto& th : threads)
             th.join();
-        WaitIdleOrAbort(first);
-        WaitIdleOrAbort(second);
-        EXPECT_EQ(first.Dropped() + second.Dropped(), 0u);
     }
     const std::string text = ReadFile(dir + "/pdr.hlk");
     size_t total = 0;
