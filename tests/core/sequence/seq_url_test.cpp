@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <string>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -11,23 +12,10 @@
 namespace pelldra {
 namespace {
 
-// Every field is empty or inside the text, and the upper field ends at or before the lower one.
-void ExpectSound(const CSeqUrl& u)
+// The marked digits in text order: "upper|lower".
+std::string Marks(const CSeqUrl& u)
 {
-    const int n = static_cast<int>(u.GetText().size());
-    for (int i = 0; i < 2; ++i) {
-        if (u.IsFieldEmpty(i)) {
-            EXPECT_EQ(u.GetFieldSpan(i), (SeqSpan{0, 0}));
-            continue;
-        }
-        const SeqSpan s = u.GetFieldSpan(i);
-        EXPECT_GE(s.start, 0);
-        EXPECT_LT(s.start, s.end);
-        EXPECT_LE(s.end, n);
-    }
-    if (!u.IsFieldEmpty(0) && !u.IsFieldEmpty(1)) {
-        EXPECT_LE(u.GetFieldSpan(1).end, u.GetFieldSpan(0).start);
-    }
+    return u.GetFieldText(1) + "|" + u.GetFieldText(0);
 }
 
 TEST(DigitRunTest, Primitives)
@@ -41,13 +29,10 @@ TEST(DigitRunTest, Primitives)
     EXPECT_EQ(FirstDigitFrom(s, 99), 2); // outside: from the start
     EXPECT_EQ(FirstDigitFrom("abc", 0), -1);
     EXPECT_EQ(RunStartOf(s, 7), 5);
-    EXPECT_EQ(RunStartOf(s, 3), 2);
-    EXPECT_EQ(RunStartOf(s, 4), 5); // a non-digit: the position after it
-    EXPECT_EQ(RunStartOf("ab1", 1), 2);
+    EXPECT_EQ(RunStartOf(s, 4), 5);     // a non-digit: the position after it
     EXPECT_EQ(RunStartOf("ab", 1), -1); // past the end
     EXPECT_EQ(RunStartOf("12", 1), 0);
     EXPECT_EQ(RunLastOf(s, 5), 7);
-    EXPECT_EQ(RunLastOf(s, 2), 3);
     EXPECT_EQ(RunLastOf(s, 4), 3); // a non-digit: the position before it
     EXPECT_EQ(FindLast("a12b12", "12"), (SeqSpan{4, 6}));
     EXPECT_EQ(FindLast("111", "11"), (SeqSpan{1, 3}));
@@ -57,206 +42,94 @@ TEST(DigitRunTest, Primitives)
 
 TEST(SeqUrlTest, FreshTextMarksLastRunAndTheRunBeforeIt)
 {
-    struct Case
-    {
-        std::string url;
-        std::string lower;
-        std::string upper;
-    };
-    const Case cases[] = {
-        {"http://a.example/dir12/img003.jpg", "003", "12"},
-        {"http://a.example/x12/y003.jpg", "003", "12"},
-        {"http://a.example/a01.mp3", "3", "01"}, // digits of the extension count too
-        {"http://www3.example/img/7.png", "7", "3"},
-        {"http://a.example/page", "", ""},
-        {"12345", "12345", ""},
-        {"", "", ""},
-    };
-    for (const Case& c : cases) {
+    // Digits of the extension and of the host count too.
+    const std::pair<std::string, std::string> cases[] = {{"http://a.example/dir12/img003.jpg", "12|003"},
+                                                         {"http://a.example/a01.mp3", "01|3"},
+                                                         {"http://www3.example/img/7.png", "3|7"},
+                                                         {"http://a.example/page", "|"},
+                                                         {"12345", "|12345"},
+                                                         {"", "|"}};
+    for (const auto& [url, marks] : cases) {
         CSeqUrl u;
-        EXPECT_TRUE(u.SetText(c.url));
-        EXPECT_EQ(u.GetFieldText(0), c.lower) << c.url;
-        EXPECT_EQ(u.GetFieldText(1), c.upper) << c.url;
-        // Re-deriving the marks from an unchanged text keeps them.
-        u.Refresh();
-        EXPECT_EQ(u.GetFieldText(0), c.lower) << c.url;
-        EXPECT_EQ(u.GetFieldText(1), c.upper) << c.url;
-        ExpectSound(u);
+        EXPECT_TRUE(u.SetText(url));
+        EXPECT_EQ(Marks(u), marks) << url;
+        u.Refresh(); // re-deriving the marks from an unchanged text keeps them
+        EXPECT_EQ(Marks(u), marks) << url;
     }
 }
 
 TEST(SeqUrlTest, MarksFollowEdits)
 {
-    struct Case
-    {
-        const char* what;
-        std::string before;
-        std::string after;
-        std::string lower;
-        std::string upper;
-    };
-    const Case cases[] = {
-        {"digit typed after field 0", "http://h/x1/y003.jpg", "http://h/x1/y0034.jpg", "0034", "1"},
-        {"digit typed before field 0", "http://h/x1/y003.jpg", "http://h/x1/y5003.jpg", "5003", "1"},
-        {"field 0 deleted", "http://h/x1/y003.jpg", "http://h/x1/y.jpg", "1", ""},
-        {"every digit deleted", "http://h/y003.jpg", "http://h/y.jpg", "", ""},
-        {"new URL pasted", "http://h/a1/b2.jpg", "http://k/c33/d44.png", "44", "33"},
-        {"digits appended", "http://h/y003.jpg", "http://h/y003.jpg?v=2", "2", "003"},
-        {"letters typed after", "http://h/y003.jpg", "http://h/y003.jpeg", "003", ""},
-        {"digit typed in the host", "http://h/x1/y003.jpg", "http://h2/x1/y003.jpg", "003", "1"},
-        {"letter typed inside field 0", "http://h/y003.jpg", "http://h/y00x3.jpg", "00", ""},
-    };
-    for (const Case& c : cases) {
+    // Before, after, the marks after.
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"http://h/x1/y003.jpg", "http://h/x1/y0034.jpg", "1|0034"}, // digit typed after field 0
+        {"http://h/x1/y003.jpg", "http://h/x1/y5003.jpg", "1|5003"}, // digit typed before field 0
+        {"http://h/x1/y003.jpg", "http://h/x1/y.jpg", "|1"},         // field 0 deleted
+        {"http://h/y003.jpg", "http://h/y.jpg", "|"},                // every digit deleted
+        {"http://h/a1/b2.jpg", "http://k/c33/d44.png", "33|44"},     // a new URL pasted
+        {"http://h/y003.jpg", "http://h/y003.jpg?v=2", "003|2"},     // digits appended
+        {"http://h/y003.jpg", "http://h/y003.jpeg", "|003"},         // letters typed after
+        {"http://h/x1/y003.jpg", "http://h2/x1/y003.jpg", "1|003"},  // digit typed in the host
+        {"http://h/y003.jpg", "http://h/y00x3.jpg", "|00"}};         // letter typed inside field 0
+    for (const auto& [before, after, marks] : cases) {
         CSeqUrl u;
-        u.SetText(c.before);
-        u.SetText(c.after);
-        EXPECT_EQ(u.GetPrevText(), c.before);
-        EXPECT_EQ(u.GetFieldText(0), c.lower) << c.what;
-        EXPECT_EQ(u.GetFieldText(1), c.upper) << c.what;
-        ExpectSound(u);
+        u.SetText(before);
+        u.SetText(after);
+        EXPECT_EQ(Marks(u), marks) << before << " -> " << after;
     }
 }
 
-TEST(SeqUrlTest, Templates)
+TEST(SeqUrlTest, TemplatesAndFieldQueries)
 {
     CSeqUrl u;
     u.SetText("http://h/x12/y003.jpg");
     EXPECT_EQ(u.MakeUrlTemplate(true), "http://h/x*/y*.jpg");
     EXPECT_EQ(u.MakeUrlTemplate(false), "http://h/x12/y*.jpg");
     EXPECT_EQ(u.MakeTemplate(2), "http://h/x*/y003.jpg");
-    EXPECT_EQ(u.MakeTemplate(0), "http://h/x12/y003.jpg");
-    CSeqUrl none;
-    none.SetText("http://h/page.html");
-    EXPECT_EQ(none.MakeUrlTemplate(true), "http://h/page.html");
-}
-
-TEST(SeqUrlTest, FieldQueries)
-{
-    CSeqUrl u;
-    u.SetText("http://h/a17/b007.jpg");
     EXPECT_EQ(u.GetFieldSpan(0), (SeqSpan{14, 17}));
-    EXPECT_EQ(u.GetFieldLength(0), 3);
     EXPECT_TRUE(u.HasLeadingZero(0));
-    EXPECT_FALSE(u.HasLeadingZero(1));
     EXPECT_EQ(u.FieldWidth(0), 3); // a leading zero fixes the width
     EXPECT_EQ(u.FieldWidth(1), 0);
     u.SetAssumeFixedDigits(true);
     EXPECT_EQ(u.FieldWidth(1), 2);
     u.ClearField(0);
-    EXPECT_TRUE(u.IsFieldEmpty(0));
-    EXPECT_EQ(u.GetFieldText(0), "");
     EXPECT_EQ(u.GetFieldSpan(0), (SeqSpan{0, 0}));
     EXPECT_EQ(u.FieldWidth(0), 0);
-    EXPECT_FALSE(u.HasLeadingZero(0));
+    EXPECT_FALSE(u.CanMoveLeft(0) || u.CanMoveRight(0));
+    EXPECT_EQ(u.MakeUrlTemplate(false), "http://h/x12/y003.jpg");
     // Out-of-range indexes address nothing rather than memory beside the fields.
     EXPECT_TRUE(u.IsFieldEmpty(2));
     EXPECT_EQ(u.GetFieldText(-1), "");
     EXPECT_FALSE(u.CanMoveLeft(7));
 }
 
-TEST(SeqUrlTest, ArrowMovesOfTheLowerMark)
+TEST(SeqUrlTest, ArrowMoves)
 {
+    // Digits at both ends of the text: a move there must not wrap round to the other end.
     CSeqUrl u;
-    u.SetText("http://h/a1/b22/c333/d4444.jpg");
-    ASSERT_EQ(u.GetFieldText(0), "4444");
-    ASSERT_EQ(u.GetFieldText(1), "333");
-    EXPECT_TRUE(u.CanMoveLeft(0));
-    EXPECT_FALSE(u.CanMoveRight(0));
-
-    struct Step
-    {
-        bool left;
-        std::string lower;
-        std::string upper;
-    };
-    // Moving the lower mark onto the upper one pushes the upper mark one run further left, or clears it.
-    const Step steps[] = {
-        {true, "333", "22"}, {true, "22", "1"},   {true, "1", ""},      {true, "1", ""},
-        {false, "22", "1"},  {false, "333", "1"}, {false, "4444", "1"}, {false, "4444", "1"},
-    };
-    for (const Step& s : steps) {
-        if (s.left)
+    u.SetText("1/b22/c333/d4444");
+    u.SetUpperEnabled(true);
+    // Field, left or right, the marks after the move, and whether the field can move further left and right.
+    // Moving the lower mark onto the upper one pushes the upper mark one run further left, or clears it; the upper
+    // mark never passes the lower one.
+    const std::tuple<int, bool, std::string, bool, bool> steps[] = {
+        {0, true, "22|333", true, true},     {0, true, "1|22", true, true},       {0, true, "|1", false, true},
+        {0, true, "|1", false, true},        {0, false, "1|22", true, true},      {0, false, "1|333", true, true},
+        {0, false, "1|4444", true, false},   {0, false, "1|4444", true, false},   {1, false, "22|4444", true, true},
+        {1, false, "333|4444", true, false}, {1, false, "333|4444", true, false}, {1, true, "22|4444", true, true},
+        {1, true, "1|4444", false, true},    {1, true, "1|4444", false, true}};
+    int n = 0;
+    for (const auto& [field, left, marks, canLeft, canRight] : steps) {
+        SCOPED_TRACE("step " + std::to_string(n++));
+        u.SetSelectedField(field);
+        if (left)
             u.SelectPrevRun();
         else
             u.SelectNextRun();
-        EXPECT_EQ(u.GetFieldText(0), s.lower);
-        EXPECT_EQ(u.GetFieldText(1), s.upper);
-        ExpectSound(u);
+        EXPECT_EQ(Marks(u), marks);
+        EXPECT_EQ(u.CanMoveLeft(field), canLeft);
+        EXPECT_EQ(u.CanMoveRight(field), canRight);
     }
-}
-
-TEST(SeqUrlTest, ArrowMovesOfTheUpperMark)
-{
-    CSeqUrl u;
-    u.SetText("http://h/a1/b22/c333/d4444.jpg");
-    u.SetUpperEnabled(true);
-    u.SetSelectedField(1);
-    // The upper mark never passes the lower one.
-    EXPECT_FALSE(u.CanMoveRight(1));
-    u.SelectNextRun();
-    EXPECT_EQ(u.GetFieldText(1), "333");
-    EXPECT_EQ(u.GetFieldText(0), "4444");
-
-    u.SelectPrevRun();
-    EXPECT_EQ(u.GetFieldText(1), "22");
-    EXPECT_TRUE(u.CanMoveRight(1));
-    u.SelectPrevRun();
-    u.SelectPrevRun();
-    EXPECT_EQ(u.GetFieldText(1), "1");
-    EXPECT_FALSE(u.CanMoveLeft(1));
-    u.SelectNextRun();
-    EXPECT_EQ(u.GetFieldText(1), "22");
-    EXPECT_EQ(u.GetFieldText(0), "4444");
-}
-
-TEST(SeqUrlTest, MovesAtTheEndsOfTheTextDoNotWrapRound)
-{
-    // Lower mark at the very end: no run to the right, and the search must not start over at the beginning.
-    CSeqUrl u;
-    u.SetText("http://h/a1/b2");
-    EXPECT_FALSE(u.CanMoveRight(0));
-    u.SelectNextRun();
-    EXPECT_EQ(u.GetFieldText(0), "2");
-    EXPECT_EQ(u.GetFieldText(1), "1");
-
-    // Upper mark at position 0: no run to the left, and the search must not start over at the end.
-    CSeqUrl v;
-    v.SetText("1a2");
-    v.SetSelectedField(1);
-    EXPECT_FALSE(v.CanMoveLeft(1));
-    v.SelectPrevRun();
-    EXPECT_EQ(v.GetFieldSpan(1), (SeqSpan{0, 1}));
-    EXPECT_EQ(v.GetFieldSpan(0), (SeqSpan{2, 3}));
-}
-
-TEST(SeqUrlTest, CanMoveRules)
-{
-    struct Case
-    {
-        std::string url;
-        int field;
-        bool left;
-        bool right;
-    };
-    const Case cases[] = {
-        {"http://h/a1/b22/c333.jpg", 0, true, false},
-        {"http://h/a1/b22/c333.jpg", 1, true, false}, // 22 is next to the lower mark
-        {"http://h/x/y5.jpg", 0, false, false},
-        {"http://h/x/y5.jpg", 1, false, false}, // empty field
-        {"http://h/page.html", 0, false, false},
-        {"http://h/7/y5", 0, true, false}, // ends the text
-    };
-    for (const Case& c : cases) {
-        CSeqUrl u;
-        u.SetText(c.url);
-        EXPECT_EQ(u.CanMoveLeft(c.field), c.left) << c.url << " field " << c.field;
-        EXPECT_EQ(u.CanMoveRight(c.field), c.right) << c.url << " field " << c.field;
-    }
-    CSeqUrl u;
-    u.SetText("http://h/a1/b22/c333.jpg");
-    u.SetSelectedField(0);
-    u.SelectPrevRun();
-    EXPECT_TRUE(u.CanMoveRight(0));
 }
 
 TEST(SeqUrlTest, SettingsLiveAtTheRootOfTheChain)
@@ -264,28 +137,18 @@ TEST(SeqUrlTest, SettingsLiveAtTheRootOfTheChain)
     CSeqUrl master;
     CSeqUrl referer;
     ASSERT_TRUE(referer.SetMaster(&master));
-    referer.SetUpperEnabled(true);
     referer.SetSyncFlags(2);
-    referer.SetAssumeFixedDigits(true);
     referer.SetSelectedField(1);
-    EXPECT_TRUE(master.GetUpperEnabled());
     EXPECT_EQ(master.GetSyncFlags(), 2);
-    EXPECT_TRUE(master.GetAssumeFixedDigits());
     EXPECT_EQ(master.GetSelectedField(), 1);
-    master.SetSyncFlags(1);
-    EXPECT_EQ(referer.GetSyncFlags(), 1);
     master.SetSelectedField(5); // only 0 and 1 exist
     EXPECT_EQ(referer.GetSelectedField(), 0);
-
     // A loop would make every getter walk for ever.
     EXPECT_FALSE(master.SetMaster(&referer));
     EXPECT_FALSE(referer.SetMaster(&referer));
-    EXPECT_EQ(master.GetMaster(), nullptr);
-
     referer.Reset();
     EXPECT_EQ(referer.GetMaster(), nullptr);
-    EXPECT_EQ(referer.GetSyncFlags(), 0);
-    EXPECT_EQ(master.GetSyncFlags(), 1);
+    EXPECT_EQ(master.GetSyncFlags(), 2);
 }
 
 TEST(SeqUrlTest, SetByNumWithoutMasterFailsAndChangesNothing)
@@ -295,12 +158,9 @@ TEST(SeqUrlTest, SetByNumWithoutMasterFailsAndChangesNothing)
     const Result r = u.SetByNum(0);
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.message, "予期しないエラーです。[SetByNum()]\n作者に連絡して下さい。");
-    EXPECT_EQ(u.GetText(), "http://h/x12/y003.jpg");
-    EXPECT_EQ(u.GetFieldText(0), "003");
-    EXPECT_EQ(u.GetFieldText(1), "12");
+    EXPECT_EQ(Marks(u), "12|003");
     EXPECT_EQ(u.MasterFieldsFound(false), -1);
     EXPECT_FALSE(u.HasPrevMatch());
-    EXPECT_FALSE(u.HasNextMatch());
 }
 
 // The main URL and the Referer chained to it, as the main window holds them.
@@ -320,19 +180,14 @@ struct Pair
 TEST(SeqUrlTest, RefererFollowsTheMastersDigits)
 {
     Pair p("http://h/img003.jpg", 1, "http://h/page003.html");
-    EXPECT_EQ(p.ref.GetFieldText(0), "003");
-    EXPECT_TRUE(p.ref.IsFieldEmpty(1));
-
+    EXPECT_EQ(Marks(p.ref), "|003");
     // The master's number changes: the Referer is searched afresh, and 004 does not occur.
     p.url.SetText("http://h/img004.jpg");
     p.ref.SyncFields();
-    EXPECT_TRUE(p.ref.IsFieldEmpty(0));
+    EXPECT_EQ(Marks(p.ref), "|");
     EXPECT_EQ(p.ref.MakeTemplate(1), "http://h/page003.html");
-
     p.ref.SetText("http://h/page004.html");
-    EXPECT_EQ(p.ref.GetFieldText(0), "004");
     EXPECT_EQ(p.ref.MakeTemplate(1), "http://h/page*.html");
-
     // Without the sync flag the field is not looked for.
     p.url.SetSyncFlags(2);
     p.ref.Refresh();
@@ -347,12 +202,10 @@ TEST(SeqUrlTest, RefererMarkShiftsOnceWhenTheTextBeforeItChanges)
     ASSERT_EQ(p.ref.GetFieldSpan(0), (SeqSpan{15, 18})); // the last occurrence
     p.ref.SelectPrevMatch();
     ASSERT_EQ(p.ref.GetFieldSpan(0), (SeqSpan{10, 13}));
-
     p.ref.SetText("http://h/xa003/b003.html");
     EXPECT_EQ(p.ref.GetFieldSpan(0), (SeqSpan{11, 14}));
     // The start command syncs once more before it builds the template; that must not apply the edit again.
     p.ref.SyncFields();
-    EXPECT_EQ(p.ref.GetFieldSpan(0), (SeqSpan{11, 14}));
     EXPECT_EQ(p.ref.MakeTemplate(1), "http://h/xa*/b003.html");
 }
 
@@ -362,41 +215,27 @@ TEST(SeqUrlTest, MatchMovesWithMaster)
     CSeqUrl& r = p.ref;
     ASSERT_EQ(r.GetFieldSpan(0), (SeqSpan{21, 24}));
     ASSERT_EQ(r.GetFieldSpan(1), (SeqSpan{17, 19}));
-    EXPECT_EQ(r.MasterFieldsFound(false), 3);
     EXPECT_EQ(r.MasterFieldsFound(true), 3);
     EXPECT_TRUE(r.HasPrevMatch());
     EXPECT_FALSE(r.HasNextMatch());
-
-    struct Step
-    {
-        int field;
-        bool prev;
-        SeqSpan lower;
-        SeqSpan upper;
-    };
-    const Step steps[] = {
-        // Lower mark left past the upper one: the upper mark goes to the last 12 left of it.
-        {0, true, {13, 16}, {9, 11}},
-        {0, true, {13, 16}, {9, 11}}, // no 003 further left: unchanged
-        {0, false, {21, 24}, {9, 11}},
-        {1, false, {21, 24}, {17, 19}},
-        {1, false, {21, 24}, {17, 19}}, // no 12 further right
-        {1, true, {21, 24}, {9, 11}},
-        {0, true, {13, 16}, {9, 11}},
-        // Upper mark right past the lower one: the lower mark goes to the next 003 after it.
-        {1, false, {21, 24}, {17, 19}},
-    };
-    for (const Step& s : steps) {
-        r.SetSelectedField(s.field);
-        if (s.prev)
+    // Field, previous or next, the lower and upper spans after the move. The lower mark moved left past the upper
+    // one sends the upper mark to the last 12 left of it; the upper mark moved right past the lower one sends the
+    // lower mark to the next 003 after it. Where no match lies further, nothing changes.
+    const std::tuple<int, bool, SeqSpan, SeqSpan> steps[] = {
+        {0, true, {13, 16}, {9, 11}},   {0, true, {13, 16}, {9, 11}},   {0, false, {21, 24}, {9, 11}},
+        {1, false, {21, 24}, {17, 19}}, {1, false, {21, 24}, {17, 19}}, {1, true, {21, 24}, {9, 11}},
+        {0, true, {13, 16}, {9, 11}},   {1, false, {21, 24}, {17, 19}}};
+    int n = 0;
+    for (const auto& [field, prev, lower, upper] : steps) {
+        SCOPED_TRACE("step " + std::to_string(n++));
+        r.SetSelectedField(field);
+        if (prev)
             r.SelectPrevMatch();
         else
             r.SelectNextMatch();
-        EXPECT_EQ(r.GetFieldSpan(0), s.lower);
-        EXPECT_EQ(r.GetFieldSpan(1), s.upper);
-        ExpectSound(r);
+        EXPECT_EQ(r.GetFieldSpan(0), lower);
+        EXPECT_EQ(r.GetFieldSpan(1), upper);
     }
-    r.SetSelectedField(1);
     EXPECT_TRUE(r.HasPrevMatch());
     EXPECT_FALSE(r.HasNextMatch());
 }
@@ -404,69 +243,51 @@ TEST(SeqUrlTest, MatchMovesWithMaster)
 TEST(SeqUrlTest, UpperMatchMoveFillsAnEmptyLowerMark)
 {
     Pair p("http://h/x12/y003.jpg", 2, "http://r/12/p003/12/q003.html");
-    CSeqUrl& r = p.ref;
-    ASSERT_TRUE(r.IsFieldEmpty(0));
-    ASSERT_EQ(r.GetFieldSpan(1), (SeqSpan{17, 19}));
-    r.SetSelectedField(1);
-    r.SelectPrevMatch();
-    EXPECT_EQ(r.GetFieldSpan(1), (SeqSpan{9, 11}));
-    EXPECT_EQ(r.GetFieldSpan(0), (SeqSpan{13, 16}));
-    EXPECT_EQ(r.MasterFieldsFound(true), 3);
+    ASSERT_EQ(Marks(p.ref), "12|");
+    p.ref.SetSelectedField(1);
+    p.ref.SelectPrevMatch();
+    EXPECT_EQ(p.ref.GetFieldSpan(1), (SeqSpan{9, 11}));
+    EXPECT_EQ(p.ref.GetFieldSpan(0), (SeqSpan{13, 16}));
 }
 
 TEST(SeqUrlTest, MasterFieldsFound)
 {
-    struct Case
-    {
-        std::string master;
-        std::string referer;
-        int found;
+    const std::pair<std::string, int> cases[] = {
+        {"http://r/003.html", 1},
+        {"http://r/12.html", 2},
+        {"http://r/index.html", 0},
     };
-    const Case cases[] = {
-        {"http://h/x12/y003.jpg", "http://r/003.html", 1},
-        {"http://h/x12/y003.jpg", "http://r/12.html", 2},
-        {"http://h/x12/y003.jpg", "http://r/index.html", 0},
-        {"http://h/y003.jpg", "http://r/003.html", 3}, // no upper digits count as found
-    };
-    for (const Case& c : cases) {
-        Pair p(c.master, 0, c.referer);
-        EXPECT_EQ(p.ref.MasterFieldsFound(false), c.found) << c.master << " " << c.referer;
+    for (const auto& [referer, found] : cases) {
+        Pair p("http://h/x12/y003.jpg", 0, referer);
+        EXPECT_EQ(p.ref.MasterFieldsFound(false), found) << referer;
         EXPECT_EQ(p.ref.MasterFieldsFound(true), 0); // sync off: nothing marked
     }
+    Pair p("http://h/y003.jpg", 0, "http://r/003.html");
+    EXPECT_EQ(p.ref.MasterFieldsFound(false), 3); // no upper digits count as found
 }
 
 TEST(SeqUrlTest, LoadFromItemGivesTheTextBackWithTheSameMarks)
 {
-    struct Case
-    {
-        std::string targ; // a template as the start command builds it
-        std::string or1;
-        std::string or2;
-        std::string text;
-        SeqSpan lower;
-        SeqSpan upper;
-    };
-    const Case cases[] = {
+    // A template as the start command builds it, the stored lower and upper digits, the text and marks rebuilt.
+    const std::tuple<std::string, std::string, std::string, std::string, SeqSpan, SeqSpan> cases[] = {
         {"http://h/x*/y*.jpg", "003", "12", "http://h/x12/y003.jpg", {14, 17}, {10, 12}},
-        {"http://h/x12/y*.jpg", "003", "", "http://h/x12/y003.jpg", {14, 17}, {-1, -1}},
+        {"http://h/x12/y*.jpg", "003", "", "http://h/x12/y003.jpg", {14, 17}, {0, 0}},
         {"http://h/a**.jpg", "03", "12", "http://h/a1203.jpg", {12, 14}, {10, 12}}, // runs that touch
-        {"http://h/page.html", "5", "6", "http://h/page.html", {-1, -1}, {-1, -1}},
-        {"http://h/a*.jpg", "", "7", "http://h/a7.jpg", {-1, -1}, {10, 11}},
+        {"http://h/page.html", "5", "6", "http://h/page.html", {0, 0}, {0, 0}},
+        {"http://h/a*.jpg", "", "7", "http://h/a7.jpg", {0, 0}, {10, 11}},
         // A '*' among stored digits must not pull the upper mark into the lower one.
-        {"a*b*c", "1*", "2", "a2b1*c", {3, 5}, {1, 2}},
-    };
-    for (const Case& c : cases) {
+        {"a*b*c", "1*", "2", "a2b1*c", {3, 5}, {1, 2}}};
+    for (const auto& [targ, or1, or2, text, lower, upper] : cases) {
+        SCOPED_TRACE(targ);
         CSeqUrl u;
         u.SetText("http://old/1/2");
-        u.LoadFromItem(c.targ, "ignored", c.or1, c.or2, 0);
-        EXPECT_EQ(u.GetText(), c.text) << c.targ;
-        EXPECT_EQ(u.GetPrevText(), "http://old/1/2");
-        EXPECT_EQ(u.IsFieldEmpty(0) ? SeqSpan{} : u.GetFieldSpan(0), c.lower) << c.targ;
-        EXPECT_EQ(u.IsFieldEmpty(1) ? SeqSpan{} : u.GetFieldSpan(1), c.upper) << c.targ;
-        if (!u.IsFieldEmpty(0) && c.text.find('*') == std::string::npos) {
-            EXPECT_EQ(u.MakeTemplate(u.IsFieldEmpty(1) ? 1 : 3), c.targ);
+        u.LoadFromItem(targ, "ignored", or1, or2, 0);
+        EXPECT_EQ(u.GetText(), text);
+        EXPECT_EQ(u.GetFieldSpan(0), lower);
+        EXPECT_EQ(u.GetFieldSpan(1), upper);
+        if (!u.IsFieldEmpty(0) && text.find('*') == std::string::npos) {
+            EXPECT_EQ(u.MakeTemplate(u.IsFieldEmpty(1) ? 1 : 3), targ);
         }
-        ExpectSound(u);
     }
 }
 
@@ -474,12 +295,10 @@ TEST(SeqUrlTest, RefererReloadKeepsTheChosenOccurrence)
 {
     Pair p("http://h/x12/y003.jpg", 1, "http://h/a003/b003.html");
     p.ref.SelectPrevMatch();
-    const std::string refe = p.ref.MakeTemplate(1);
-    ASSERT_EQ(refe, "http://h/a*/b003.html");
-
     CQueueItem item;
     item.job.Targ = p.url.MakeUrlTemplate(false);
-    item.job.Refe = refe;
+    item.job.Refe = p.ref.MakeTemplate(1);
+    ASSERT_EQ(item.job.Refe, "http://h/a*/b003.html");
     item.Or1 = "003";
     item.Syn = 1;
     Pair q("http://h/x12/y003.jpg", 1, "");
@@ -487,36 +306,29 @@ TEST(SeqUrlTest, RefererReloadKeepsTheChosenOccurrence)
     q.ref.LoadFromItem(item);
     EXPECT_EQ(q.url.GetText(), "http://h/x12/y003.jpg");
     EXPECT_EQ(q.ref.GetText(), "http://h/a003/b003.html");
-    EXPECT_EQ(q.ref.GetFieldSpan(0), (SeqSpan{10, 13}));
     // Starting the download syncs the Referer again; the user's choice of occurrence must survive that.
     q.ref.SyncFields();
-    EXPECT_EQ(q.ref.MakeTemplate(1), refe);
+    EXPECT_EQ(q.ref.GetFieldSpan(0), (SeqSpan{10, 13}));
 
     // Without the sync bit the Referer template stays as it is, star and all.
     item.Syn = 0;
     q.ref.LoadFromItem(item);
-    EXPECT_EQ(q.ref.GetText(), refe);
+    EXPECT_EQ(q.ref.GetText(), item.job.Refe);
     EXPECT_TRUE(q.ref.IsFieldEmpty(0));
 }
 
 TEST(SeqUrlTest, FieldInHost)
 {
-    struct Case
-    {
-        std::string url;
-        int field;
-        int expected;
-    };
-    const Case cases[] = {
-        {"http://www3.example/a/b5.jpg", 0, 0}, {"http://www3.example/a/b5.jpg", 1, 2}, // "http:" lies left of it
-        {"https://www3.example/a/b.jpg", 0, 2}, {"http://www3.example", 0, 2},          // no path at all
+    // 2 when a ':' lies left of the field ("http:" does), 1 without one, 0 outside the host.
+    const std::tuple<std::string, int, int> cases[] = {
+        {"http://www3.example/a/b5.jpg", 0, 0}, {"http://www3.example/a/b5.jpg", 1, 2},
+        {"https://www3.example/a/b.jpg", 0, 2}, {"http://www3.example", 0, 2}, // no path at all
         {"http://example:8080/a.jpg", 0, 2},    {"www3.example/a.jpg", 0, 1},
-        {"http://example/12/a.jpg", 0, 0},      {"", 0, 0},
-    };
-    for (const Case& c : cases) {
+        {"http://example/12/a.jpg", 0, 0},      {"", 0, 0}};
+    for (const auto& [url, field, expected] : cases) {
         CSeqUrl u;
-        u.SetText(c.url);
-        EXPECT_EQ(u.FieldInHost(c.field), c.expected) << c.url << " field " << c.field;
+        u.SetText(url);
+        EXPECT_EQ(u.FieldInHost(field), expected) << url << " field " << field;
     }
 }
 
@@ -537,10 +349,8 @@ TEST(SeqUrlTest, EditingAHugeUrlStaysFast)
         url.SelectPrevRun();
         ref.SelectPrevMatch();
     }
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    ExpectSound(url);
-    ExpectSound(ref);
-    EXPECT_LT(seconds, 10.0);
+    EXPECT_FALSE(url.IsFieldEmpty(0));
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), 10.0);
 }
 
 } // namespace
