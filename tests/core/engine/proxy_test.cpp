@@ -23,22 +23,14 @@ namespace pelldra {
 namespace {
 
 using namespace std::chrono_literals;
+using test::TestHttpServer;
 
 constexpr const char* kTinyproxy = "/usr/bin/tinyproxy";
 
-int FreeLoopbackPort()
+// A loopback port nobody listens on any more.
+int FreePort()
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
-        port = ntohs(addr.sin_port);
-    ::close(fd);
-    return port;
+    return TestHttpServer().port();
 }
 
 bool Accepts(int port)
@@ -59,13 +51,11 @@ class Tinyproxy
 public:
     explicit Tinyproxy(const test::TempEnv& env)
     {
-        port_ = FreeLoopbackPort();
         const std::string dir = env.makeFolder("proxy");
         const std::string conf = dir + "/tinyproxy.conf";
         test::WriteFile(conf, "Port " + std::to_string(port_) +
-                                  "\nListen 127.0.0.1\nTimeout 30\nMaxClients 20\nAllow 127.0.0.1\n"
-                                  "LogLevel Info\nLogFile \"" +
-                                  dir + "/tinyproxy.log\"\n");
+                                  "\nListen 127.0.0.1\nTimeout 30\nMaxClients 20\nAllow 127.0.0.1\n" +
+                                  "LogLevel Info\nLogFile \"" + dir + "/tinyproxy.log\"\n");
         const char* argv[] = {"tinyproxy", "-d", "-c", conf.c_str(), nullptr};
         if (::posix_spawn(&pid_, kTinyproxy, nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
             pid_ = -1;
@@ -84,62 +74,54 @@ public:
 
 private:
     pid_t pid_ = -1;
-    int port_ = 0;
+    const int port_ = FreePort();
 };
 
-TEST(ProxyTest, RequestsGoThroughTheProxyUnlessLocalAddressesBypassIt)
+class ProxyTest : public ::testing::Test
+{
+protected:
+    ProxyTest() { server.AddFile("/p.jpg", "through", "image/jpeg"); }
+    FetchOutcome Fetch(const std::string& proxy, int32_t bypass, const std::string& name)
+    {
+        DownloadJob job;
+        job.Targ = server.Url("/p.jpg");
+        job.Dest = folder + "/" + name;
+        job.Prox = proxy;
+        job.ByPa = bypass;
+        FetchContext context;
+        context.limits.stall = 5s;
+        return CFetchCore(context).Run(job);
+    }
+
+    TestHttpServer server;
+    test::TempEnv env;
+    const std::string folder = env.makeFolder("dl");
+};
+
+TEST_F(ProxyTest, RequestsGoThroughTheProxyUnlessLocalAddressesBypassIt)
 {
     if (::access(kTinyproxy, X_OK) != 0)
         GTEST_SKIP() << "tinyproxy is not installed at " << kTinyproxy << "; the proxy test cannot run";
-    test::TestHttpServer server;
-    test::TempEnv env;
     Tinyproxy proxy(env);
     ASSERT_TRUE(proxy.Running()) << "tinyproxy did not start";
-    server.AddFile("/p.jpg", "through", "image/jpeg");
-    const std::string folder = env.makeFolder("dl");
-
-    struct Row
-    {
-        const char* name;
-        int32_t bypass;
-        bool viaProxy;
-    };
-    for (const Row& row : std::vector<Row>{{"through the proxy", 0, true}, {"loopback bypasses it", 1, false}}) {
-        SCOPED_TRACE(row.name);
-        FetchLimits limits;
-        limits.stall = 5s;
-        FetchContext context;
-        context.limits = limits;
-        CFetchCore fetch(context);
-        DownloadJob job;
-        job.Targ = server.Url("/p.jpg");
-        job.Dest = folder + "/" + std::to_string(row.bypass) + ".jpg";
-        job.Prox = proxy.Address();
-        job.ByPa = row.bypass;
-        const FetchOutcome out = fetch.Run(job);
+    for (const auto& [bypass, viaProxy] : {std::pair{0, true}, std::pair{1, false}}) {
+        SCOPED_TRACE("ByPa " + std::to_string(bypass));
+        const std::string name = std::to_string(bypass) + ".jpg";
+        const FetchOutcome out = Fetch(proxy.Address(), bypass, name);
         ASSERT_EQ(out.Result, 0) << out.Message;
-        EXPECT_EQ(test::ReadFile(job.Dest), "through");
+        EXPECT_EQ(test::ReadFile(folder + "/" + name), "through");
         const std::string via = server.Requests().back().Header("Via");
-        EXPECT_EQ(via.find("tinyproxy") != std::string::npos, row.viaProxy) << "Via: " << via;
+        EXPECT_EQ(via.find("tinyproxy") != std::string::npos, viaProxy) << "Via: " << via;
     }
 }
 
-TEST(ProxyTest, AProxyThatCannotBeReachedIsAFailureWithItsText)
+TEST_F(ProxyTest, AProxyThatCannotBeReachedIsAFailureWithItsText)
 {
-    test::TestHttpServer server;
-    test::TempEnv env;
-    server.AddFile("/p.jpg", "x", "image/jpeg");
-    CFetchCore fetch(FetchContext{});
-    DownloadJob job;
-    job.Targ = server.Url("/p.jpg");
-    job.Dest = env.makeFolder("dl") + "/p.jpg";
-    job.Prox = "127.0.0.1:" + std::to_string(FreeLoopbackPort());
-    job.ByPa = 0;
-    const FetchOutcome out = fetch.Run(job);
+    const FetchOutcome out = Fetch("127.0.0.1:" + std::to_string(FreePort()), 0, "p.jpg");
     EXPECT_EQ(out.Result, 2);
     EXPECT_FALSE(out.Message.empty());
     EXPECT_EQ(server.RequestCount(), 0);
-    EXPECT_FALSE(test::FileExists(job.Dest));
+    EXPECT_FALSE(test::FileExists(folder + "/p.jpg"));
 }
 
 } // namespace
