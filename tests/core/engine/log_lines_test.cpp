@@ -12,11 +12,8 @@ namespace {
 
 TEST(LogLinesTest, UrlLines)
 {
-    struct
-    {
-        std::string line;
-        std::string url; // "" when it is no URL line
-    } const cases[] = {
+    // (line, its URL or "" when it is no URL line)
+    const std::pair<std::string, std::string> cases[] = {
         {"http://a.example/x/001.jpg", "http://a.example/x/001.jpg"},
         {"http://a.example/x/001.jpg  \t\r", "http://a.example/x/001.jpg"},
         {"  Logの開始", ""},
@@ -25,54 +22,35 @@ TEST(LogLinesTest, UrlLines)
         {"", ""},
         {"\r", ""},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(IsUrlLine(c.line), !c.url.empty()) << c.line;
-        EXPECT_EQ(UrlOfLine(c.line), c.url) << c.line;
+    for (const auto& [line, url] : cases) {
+        EXPECT_EQ(IsUrlLine(line), !url.empty()) << line;
+        EXPECT_EQ(UrlOfLine(line), url) << line;
     }
 }
 
 TEST(LogLinesTest, OnlyWebUrlsAreOpened)
 {
-    struct
-    {
-        std::string url;
-        bool web;
-    } const cases[] = {
-        {"http://a.example/1.jpg", true},
-        {"HTTPS://a.example/1.jpg", true},
-        {"https://a.example", true},
-        {"file:///etc/passwd", false},
-        {"javascript:alert(1)", false},
-        {"/home/u/a.sh", false},
-        {"ftp://a.example/1.jpg", false},
-        {"http://", false},
-        {"http:///etc/passwd", false},
-        {"http://a.example/a b", false},
-        {"http://a.example/\x01", false},
-        {"xhttp://a.example/", false},
+    const std::pair<std::string, bool> cases[] = {
+        {"http://a.example/1.jpg", true}, {"HTTPS://a.example/1.jpg", true},
+        {"https://a.example", true},      {"file:///etc/passwd", false},
+        {"javascript:alert(1)", false},   {"/home/u/a.sh", false},
+        {"ftp://a.example/1.jpg", false}, {"http://", false},
+        {"http:///etc/passwd", false},    {"http://a.example/a b", false},
+        {"http://a.example/\x01", false}, {"xhttp://a.example/", false},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(IsWebUrl(c.url), c.web) << c.url;
+    for (const auto& [url, web] : cases)
+        EXPECT_EQ(IsWebUrl(url), web) << url;
 }
 
-TEST(LogLinesTest, PageEscapesTheUrl)
-{
-    EXPECT_EQ(MakeImageTestPage("http://a.example/1.jpg"),
-              "<html><body><img src=\"http://a.example/1.jpg\"></body></html>");
-    EXPECT_EQ(MakeImageTestPage("http://a.example/\"><script>x('1')</script>&b"),
-              "<html><body><img src=\"http://a.example/&quot;&gt;&lt;script&gt;x(&#39;1&#39;)&lt;/script&gt;&amp;b\">"
-              "</body></html>");
-}
-
-TEST(LogLinesTest, PageIsWrittenIntoTheDataFolder)
+TEST(LogLinesTest, PageEscapesTheUrlAndReplacesTheLastOneInTheDataFolder)
 {
     test::TempEnv env;
     std::string path;
-    ASSERT_TRUE(WriteImageTestPage("http://a.example/<1>.jpg", path).ok());
+    ASSERT_TRUE(WriteImageTestPage("http://a.example/\"><script>x('1')</script>&b", path).ok());
     EXPECT_EQ(path, env.dataFolder() + "/imagetest.htm");
-    EXPECT_EQ(test::ReadFile(path), "<html><body><img src=\"http://a.example/&lt;1&gt;.jpg\"></body></html>");
-
-    // A second page replaces the first entirely.
+    EXPECT_EQ(test::ReadFile(path),
+              "<html><body><img src=\"http://a.example/&quot;&gt;&lt;script&gt;x(&#39;1&#39;)&lt;/script&gt;&amp;b\">"
+              "</body></html>");
     ASSERT_TRUE(WriteImageTestPage("http://b.example/2.png", path).ok());
     EXPECT_EQ(test::ReadFile(path), "<html><body><img src=\"http://b.example/2.png\"></body></html>");
 }
