@@ -8,26 +8,13 @@
 #include <cerrno>
 #include <ctime>
 
+#include "core/platform/files.h"
 #include "core/platform/unique_fd.h"
 #include "core/sequence/text_utils.h"
 
 namespace pelldra {
 
 namespace {
-
-bool WriteAll(int fd, const std::string& data)
-{
-    size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
 
 std::string LockContent()
 {

@@ -43,21 +43,6 @@ bool Exists(const std::string& path)
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-bool WriteAll(int fd, const std::string& data)
-{
-    size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 } // namespace
 
 std::string MakeUniqueFileName(const std::string& path)
@@ -114,6 +99,20 @@ int ReplaceFileAtomically(const std::string& path, const std::string& contents, 
     if (dir.valid())
         ::fsync(dir.get());
     return 0;
+}
+
+bool WriteAll(int fd, std::string_view data)
+{
+    size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
 }
 
 bool ReadWholeFile(const std::string& path, std::string& out)

@@ -4,6 +4,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <string_view>
 
 #include "core/platform/unique_fd.h"
 
@@ -26,6 +27,9 @@ ClaimedFile ClaimUniqueFile(const std::string& path, mode_t mode = 0666);
 // Replaces path with contents so that a reader (or a crash) sees either the old or the new file, never a half one:
 // a temporary file in the same folder is written, flushed to disk and renamed over path. Returns 0 or an errno.
 int ReplaceFileAtomically(const std::string& path, const std::string& contents, mode_t mode);
+
+// Writes all of data to fd, going on after short writes and interruptions; false on an error.
+bool WriteAll(int fd, std::string_view data);
 
 // Reads a whole file; false when it cannot be opened or read.
 bool ReadWholeFile(const std::string& path, std::string& out);

@@ -37,21 +37,6 @@ private:
     UniqueFd fd_;
 };
 
-bool WriteAll(int fd, const std::string& data)
-{
-    size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 void SyncFolder(const std::string& folder)
 {
     UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
