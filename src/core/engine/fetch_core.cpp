@@ -402,6 +402,9 @@ bool CFetchCore::Perform(const std::optional<std::pair<std::string, std::string>
 
     curl_easy_setopt(h, CURLOPT_URL, url_.c_str());
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    // libcurl's 16 KiB default makes a large file cost six times curl's own reads and polls; 256 KiB per transfer
+    // keeps memory small (ten slots: 2.5 MiB) and the single-file speed at curl's.
+    curl_easy_setopt(h, CURLOPT_BUFFERSIZE, 262144L);
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer_);
