@@ -96,15 +96,8 @@ TEST_F(FetchCoreTest, FailureTableRows)
     server.AddRedirect("/other/a.jpg", 303, "/elsewhere/b.jpg");
     const int closedPort = TestHttpServer().port(); // free again once the temporary is gone
     const std::string badRedirect = "不正なＵＲＬへのリダイレクト";
-    struct Row
-    {
-        const char* name;
-        std::string url;
-        std::string dest; // relative to the download folder
-        int32_t code;
-        std::string message; // empty: any text but the scheme refusal; "-": none
-    };
-    const std::vector<Row> rows = {
+    // (case, url, dest in the download folder, result, message: "" any but the scheme refusal, "-" none)
+    const std::vector<std::tuple<std::string, std::string, std::string, int, std::string>> rows = {
         {"not parseable", "no scheme here", "a.jpg", 2, "Parse Error! no scheme here\n"},
         {"not http", "ftp://127.0.0.1/a.jpg", "a.jpg", 2, "Not HTTP Service"},
         {"https is tried (a plain server fails the handshake)",
@@ -119,15 +112,15 @@ TEST_F(FetchCoreTest, FailureTableRows)
         {"save file cannot be made", server.Url("/page.htm"), "no/such/folder/a.htm", 2,
          "保存ファイルが作れません。" + folder + "/no/such/folder/a.htm"},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        const FetchOutcome out = CFetchCore(Context()).Run(Job(row.url, row.dest));
-        EXPECT_EQ(out.Result, row.code);
-        if (row.message.empty()) {
+    for (const auto& [name, url, dest, code, message] : rows) {
+        SCOPED_TRACE(name);
+        const FetchOutcome out = CFetchCore(Context()).Run(Job(url, dest));
+        EXPECT_EQ(out.Result, code);
+        if (message.empty()) {
             EXPECT_FALSE(out.Message.empty());
             EXPECT_NE(out.Message, "Not HTTP Service");
         } else {
-            EXPECT_EQ(out.Message, row.message == "-" ? "" : row.message);
+            EXPECT_EQ(out.Message, message == "-" ? "" : message);
         }
         EXPECT_EQ(FilesSaved(), 0u) << "a failed transfer leaves no file";
     }
@@ -173,17 +166,6 @@ TEST_F(FetchCoreTest, TypeRedirectsAndExistingFilesDecideTheSavedName)
     EXPECT_EQ(ReadFile(folder + "/f.jpg"), "old");
     EXPECT_EQ(FilesSaved(), 7u);
     EXPECT_EQ(server.RequestCount(), 9) << "one request each, and one more for each redirect";
-}
-
-TEST_F(FetchCoreTest, CancelBeforeSendingIsMinusOne)
-{
-    server.AddFile("/a.jpg", "data", "image/jpeg");
-    CFetchCore fetch(Context());
-    fetch.Cancel();
-    const FetchOutcome out = fetch.Run(Job(server.Url("/a.jpg"), "a.jpg"));
-    EXPECT_EQ(out.Result, -1);
-    EXPECT_EQ(out.Message, "ユーザーによって切断されました");
-    EXPECT_EQ(server.RequestCount(), 0);
 }
 
 TEST_F(FetchCoreTest, PostSendsArgu)
@@ -256,12 +238,18 @@ TEST_F(FetchCoreTest, BrokenBodiesFailInTimeAndLeaveNoFile)
     }
 }
 
-TEST_F(FetchCoreTest, CancelWhileWritingRemovesTheFile)
+TEST_F(FetchCoreTest, CancelBeforeSendingSendsNothingAndWhileWritingRemovesTheFile)
 {
     RawTestServer raw(RawTestServer::StallMidBody(100000, 100));
     FetchContext c = Context();
     c.limits.stall = 30s;
     CFetchCore fetch(c);
+    fetch.Cancel();
+    const FetchOutcome before = fetch.Run(Job(raw.Url("/f.bin"), "f.bin"));
+    EXPECT_EQ(before.Result, -1);
+    EXPECT_EQ(before.Message, "ユーザーによって切断されました");
+    EXPECT_TRUE(raw.Heads().empty());
+
     fetch.Start(Job(raw.Url("/f.bin"), "f.bin"));
     ASSERT_TRUE(fetch.WaitAnswer(5s));
     EXPECT_EQ(fetch.Outcome().Result, 0) << "the answer came and saving began";
