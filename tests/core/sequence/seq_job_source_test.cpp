@@ -6,7 +6,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
-#include <vector>
+#include <tuple>
 
 #include "core/sequence/seq_job_source.h"
 #include "support/temp_env.h"
@@ -19,7 +19,7 @@ CQueueItem Series(const std::string& st1, const std::string& ed1, int fx1, const
 {
     CQueueItem it;
     it.Kind = CQueueItem::RENBAN;
-    it.job.Targ = "http://h/*/a*.jpg";
+    it.job.Targ = "http://h/*/a*";
     it.job.Dest = "/dl/*-*.jpg";
     it.St1 = st1;
     it.Ed1 = ed1;
@@ -30,216 +30,125 @@ CQueueItem Series(const std::string& st1, const std::string& ed1, int fx1, const
     return it;
 }
 
-std::vector<std::string> AllTargets(CSeqJobSource& source, size_t limit = 100)
+// Plays a script on a fresh source: 'n' asks for the next job, 'S' and 'F' report the oldest unreported job as a
+// success or a failure, 'X' reports a failure of a job never issued. Gives what each 'n' issued ("upper/lower", the
+// part after "http://h/") or "end".
+std::string Play(const CQueueItem& item, const std::string& script)
 {
-    std::vector<std::string> targets;
-    DownloadJob job;
-    while (targets.size() < limit && source.NextJob(job))
-        targets.push_back(job.Targ);
-    return targets;
-}
-
-TEST(SeqJobSource, JobOrder)
-{
-    struct Case
-    {
-        const char* name;
-        CQueueItem item;
-        std::vector<std::string> targets;
-    };
-    const Case cases[] = {
-        {"lower only",
-         Series("8", "11", 0),
-         {"http://h/*/a8.jpg", "http://h/*/a9.jpg", "http://h/*/a10.jpg", "http://h/*/a11.jpg"}},
-        {"fixed width",
-         Series("08", "11", 2),
-         {"http://h/*/a08.jpg", "http://h/*/a09.jpg", "http://h/*/a10.jpg", "http://h/*/a11.jpg"}},
-        {"upper outer, lower fastest",
-         Series("1", "3", 0, "1", "2"),
-         {"http://h/1/a1.jpg", "http://h/1/a2.jpg", "http://h/1/a3.jpg", "http://h/2/a1.jpg", "http://h/2/a2.jpg",
-          "http://h/2/a3.jpg"}},
-        {"widths of both",
-         Series("9", "10", 3, "099", "100", 3),
-         {"http://h/099/a009.jpg", "http://h/099/a010.jpg", "http://h/100/a009.jpg", "http://h/100/a010.jpg"}},
-        {"no lower field: one job, the star takes nothing", Series("", "", 0), {"http://h/*/a.jpg"}},
-        {"start equals end", Series("5", "5", 0), {"http://h/*/a5.jpg"}},
-        {"numbers beyond a machine word",
-         Series("99999999999999999999", "100000000000000000001", 0),
-         {"http://h/*/a99999999999999999999.jpg", "http://h/*/a100000000000000000000.jpg",
-          "http://h/*/a100000000000000000001.jpg"}},
-    };
-    for (const Case& c : cases) {
-        CSeqJobSource source;
-        source.Load(c.item);
-        EXPECT_EQ(AllTargets(source), c.targets) << c.name;
+    CSeqJobSource source;
+    source.Load(item);
+    std::deque<DownloadJob> outstanding;
+    std::string log;
+    for (const char step : script) {
         DownloadJob job;
-        EXPECT_FALSE(source.NextJob(job)) << c.name;
-        EXPECT_FALSE(source.NextJob(job)) << c.name << ": asked again after the end";
+        if (step == 'n') {
+            const bool issued = source.NextJob(job);
+            log += (log.empty() ? "" : " ") + (issued ? job.Targ.substr(9) : "end");
+            if (issued)
+                outstanding.push_back(job);
+        } else if (step == 'X') {
+            job.Targ = "http://elsewhere/";
+            source.ReportFailure(job);
+        } else {
+            job = outstanding.front();
+            outstanding.pop_front();
+            step == 'S' ? source.ReportSuccess(job) : source.ReportFailure(job);
+        }
     }
+    return log;
 }
 
-TEST(SeqJobSource, TemplatesAndRefererSync)
+TEST(SeqJobSource, OrderAndEndOfTheSeries)
 {
-    struct Case
-    {
-        int syn;
-        const char* templ;
-        const char* referer;
-    };
-    // The upper number fills the last '*' that the lower number left, as in every template.
-    const Case cases[] = {{0, "http://r/*/p*.html", "http://r/*/p*.html"},
-                          {1, "http://r/*/p*.html", "http://r/*/p05.html"},
-                          {2, "http://r/p*.html", "http://r/p7.html"},
-                          {2, "http://r/*/p*.html", "http://r/*/p7.html"},
-                          {3, "http://r/*/p*.html", "http://r/7/p05.html"}};
-    for (const Case& c : cases) {
-        CQueueItem it = Series("05", "05", 2, "7", "7");
-        it.Syn = c.syn;
-        it.job.Refe = c.templ;
+    // With an open lower end the series of an upper number ends when a failure lies beyond its last success.
+    const std::tuple<const char*, CQueueItem, const char*, const char*> cases[] = {
+        {"lower only", Series("8", "11", 0), "nnnnnn", "*/a8 */a9 */a10 */a11 end end"},
+        {"fixed width", Series("08", "11", 2), "nnnnn", "*/a08 */a09 */a10 */a11 end"},
+        {"upper outer, lower fastest", Series("1", "3", 0, "1", "2"), "nnnnnnnn",
+         "1/a1 1/a2 1/a3 2/a1 2/a2 2/a3 end end"},
+        {"widths of both", Series("9", "10", 3, "099", "100", 3), "nnnnn", "099/a009 099/a010 100/a009 100/a010 end"},
+        {"no lower field: one job, the star takes nothing", Series("", "", 0), "nnn", "*/a end end"},
+        {"start equals end", Series("5", "5", 0), "nn", "*/a5 end"},
+        {"numbers beyond a machine word", Series("99999999999999999999", "100000000000000000001", 0), "nnnn",
+         "*/a99999999999999999999 */a100000000000000000000 */a100000000000000000001 end"},
+        {"failure beyond the last success steps the upper number", Series("1", "", 0, "1", "", 0), "nnnnnnSSSSSFnFn",
+         "1/a1 1/a2 1/a3 1/a4 1/a5 1/a6 2/a1 end"},
+        {"a gap inside the series goes on", Series("1", "", 0), "nnnnSSFSnFn", "*/a1 */a2 */a3 */a4 */a5 end"},
+        {"failure with no success ends the series", Series("1", "", 0, "1", "5", 0), "nFn", "1/a1 end"},
+        {"upper end stops the stepping", Series("1", "", 0, "1", "2", 0), "nnSFnnSFn", "1/a1 1/a2 2/a1 2/a2 end"},
+        {"a failure report of an unknown URL changes nothing", Series("1", "", 0), "nXn", "*/a1 */a2"}};
+    for (const auto& [name, item, script, issued] : cases)
+        EXPECT_EQ(Play(item, script), issued) << name;
+}
+
+TEST(SeqJobSource, RefererFollowsTheSyncedNumbers)
+{
+    // Sync flags, upper number, Referer template and the Referer sent. The upper number fills the last '*' that the
+    // lower number left, as in every template; without an upper field the upper sync changes nothing.
+    const std::tuple<int, const char*, const char*, const char*> cases[] = {
+        {0, "7", "r/*/p*", "r/*/p*"}, {1, "7", "r/*/p*", "r/*/p05"}, {2, "7", "r/p*", "r/p7"},
+        {2, "7", "r/*/p*", "r/*/p7"}, {3, "7", "r/*/p*", "r/7/p05"}, {2, "", "r/p*", "r/p*"}};
+    for (const auto& [syn, upper, templ, referer] : cases) {
+        CQueueItem it = Series("05", "05", 2, upper, upper);
+        it.Syn = syn;
+        it.job.Refe = templ;
         it.job.Agen = "agent";
         CSeqJobSource source;
         source.Load(it);
         DownloadJob job;
         ASSERT_TRUE(source.NextJob(job));
-        EXPECT_EQ(job.Refe, c.referer) << c.syn;
-        EXPECT_EQ(job.Targ, "http://h/7/a05.jpg");
-        EXPECT_EQ(job.Dest, "/dl/7-05.jpg");
+        EXPECT_EQ(job.Refe, referer) << syn << " " << templ;
         EXPECT_EQ(job.Agen, "agent");
     }
-    // Without an upper field the upper sync changes nothing.
-    CQueueItem it = Series("1", "1", 0);
-    it.Syn = 2;
-    it.job.Refe = "r*";
-    CSeqJobSource source;
-    source.Load(it);
-    DownloadJob job;
-    ASSERT_TRUE(source.NextJob(job));
-    EXPECT_EQ(job.Refe, "r*");
 }
 
-// Issues n jobs and returns them.
-std::vector<DownloadJob> Issue(CSeqJobSource& source, int n)
+TEST(SeqJobSource, UnboundedSeriesRunsUntilTheCallerStops)
 {
-    std::vector<DownloadJob> jobs;
     DownloadJob job;
-    for (int i = 0; i < n && source.NextJob(job); ++i)
-        jobs.push_back(job);
-    return jobs;
-}
-
-TEST(SeqJobSourceOpenEnd, FailureBeyondLastSuccessStepsUpper)
-{
-    CSeqJobSource source;
-    source.Load(Series("1", "", 0, "1", "", 0));
-    std::vector<DownloadJob> jobs = Issue(source, 6);
-    ASSERT_EQ(jobs.size(), 6u);
-    for (int i = 0; i < 5; ++i)
-        source.ReportSuccess(jobs[static_cast<size_t>(i)]);
-    source.ReportFailure(jobs[5]);
-    DownloadJob job;
-    ASSERT_TRUE(source.NextJob(job));
-    EXPECT_EQ(job.Targ, "http://h/2/a1.jpg");
-    // Late results of the first upper number do not touch the second.
-    source.ReportFailure(job);
-    EXPECT_FALSE(source.NextJob(job)); // the second upper number made not one file
-}
-
-TEST(SeqJobSourceOpenEnd, GapInsideTheSeriesGoesOn)
-{
-    CSeqJobSource source;
-    source.Load(Series("1", "", 0));
-    std::vector<DownloadJob> jobs = Issue(source, 4);
-    source.ReportSuccess(jobs[0]);
-    source.ReportSuccess(jobs[1]);
-    source.ReportFailure(jobs[2]);
-    source.ReportSuccess(jobs[3]);
-    DownloadJob job;
-    ASSERT_TRUE(source.NextJob(job));
-    EXPECT_EQ(job.Targ, "http://h/*/a5.jpg");
-    source.ReportFailure(job);
-    EXPECT_FALSE(source.NextJob(job)); // no upper field to step
-}
-
-TEST(SeqJobSourceOpenEnd, FailureWithoutSuccessEndsTheSeries)
-{
-    CSeqJobSource source;
-    source.Load(Series("1", "", 0, "1", "5", 0));
-    DownloadJob job;
-    ASSERT_TRUE(source.NextJob(job));
-    source.ReportFailure(job);
-    EXPECT_FALSE(source.NextJob(job));
-}
-
-TEST(SeqJobSourceOpenEnd, UpperEndStopsTheStepping)
-{
-    CSeqJobSource source;
-    source.Load(Series("1", "", 0, "1", "2", 0));
-    for (const char* upper : {"1", "2"}) {
-        std::vector<DownloadJob> jobs = Issue(source, 2);
-        ASSERT_EQ(jobs.size(), 2u) << upper;
-        EXPECT_EQ(jobs[0].Targ, std::string("http://h/") + upper + "/a1.jpg");
-        source.ReportSuccess(jobs[0]);
-        source.ReportFailure(jobs[1]);
-    }
-    DownloadJob job;
-    EXPECT_FALSE(source.NextJob(job));
-}
-
-TEST(SeqJobSourceOpenEnd, UnboundedSeriesRunsUntilTheCallerStops)
-{
-    // Upper end open with a lower end: only the caller ends it.
-    CSeqJobSource upperOpen;
+    CSeqJobSource upperOpen; // upper end open with a lower end: only the caller ends it
     upperOpen.Load(Series("1", "2", 0, "1", "", 0));
-    const std::vector<std::string> targets = AllTargets(upperOpen, 2000);
-    ASSERT_EQ(targets.size(), 2000u);
-    EXPECT_EQ(targets.back(), "http://h/1000/a2.jpg");
+    for (int i = 0; i < 2000; ++i)
+        ASSERT_TRUE(upperOpen.NextJob(job)) << i;
+    EXPECT_EQ(job.Targ, "http://h/1000/a2");
+    EXPECT_EQ(job.Dest, "/dl/1000-2.jpg");
 
-    // Both ends open and every download succeeds.
-    CSeqJobSource allGood;
+    CSeqJobSource allGood; // both ends open and every download succeeds
     allGood.Load(Series("1", "", 0, "1", "", 0));
-    DownloadJob job;
     for (int i = 0; i < 2000; ++i) {
         ASSERT_TRUE(allGood.NextJob(job)) << i;
         allGood.ReportSuccess(job);
     }
-    EXPECT_EQ(job.Targ, "http://h/1/a2000.jpg");
+    EXPECT_EQ(job.Targ, "http://h/1/a2000");
     EXPECT_EQ(allGood.IssuedCount(), 0u);
 }
 
 TEST(SeqJobSource, ReportsMatchByUrlAndKeepTheHighestLower)
 {
+    using List = CSeqJobSource::ResultList;
     CSeqJobSource source;
     source.Load(Series("1", "", 0, "1", "", 0));
-    std::vector<DownloadJob> jobs = Issue(source, 3);
-    DownloadJob stranger;
-    stranger.Targ = "http://elsewhere/";
-    source.ReportFailure(stranger);
-    EXPECT_EQ(source.IssuedCount(), 3u);
-    EXPECT_FALSE(source.FindByUpper(CSeqJobSource::ResultList::Failures, "1"));
-
-    source.ReportSuccess(jobs[2]);
-    source.ReportSuccess(jobs[0]); // lower than the recorded one: ignored
-    source.ReportSuccess(jobs[0]); // no longer issued: ignored
+    DownloadJob first;
+    DownloadJob job;
+    source.NextJob(first);
+    source.NextJob(job);
+    source.NextJob(job);
+    source.ReportSuccess(job);
+    source.ReportSuccess(first); // lower than the recorded one: ignored
+    source.ReportSuccess(first); // no longer issued: ignored
     EXPECT_EQ(source.IssuedCount(), 1u);
-    const auto s = source.FindByUpper(CSeqJobSource::ResultList::Successes, "1");
+    const auto s = source.FindByUpper(List::Successes, "1");
     ASSERT_TRUE(s);
     EXPECT_EQ(s->lower, "3");
-    EXPECT_EQ(s->job.Targ, "http://h/1/a3.jpg");
+    EXPECT_EQ(s->job.Targ, "http://h/1/a3");
 
-    struct Case
-    {
-        const char* lower;
-        const char* kept;
-    };
-    for (const Case& c : {Case{"7", "7"}, Case{"10", "10"}, Case{"9", "10"}, Case{"010", "010"}}) {
-        source.RecordResult(CSeqJobSource::ResultList::Failures, {DownloadJob(), c.lower, "4"});
-        EXPECT_EQ(source.FindByUpper(CSeqJobSource::ResultList::Failures, "4")->lower, c.kept) << c.lower;
+    for (const auto& [lower, kept] : {std::pair{"7", "7"}, {"10", "10"}, {"9", "10"}, {"010", "010"}}) {
+        source.RecordResult(List::Failures, {DownloadJob(), lower, "4"});
+        EXPECT_EQ(source.FindByUpper(List::Failures, "4")->lower, kept) << lower;
     }
-    EXPECT_FALSE(source.FindByUpper(CSeqJobSource::ResultList::Failures, "04"));
-
+    EXPECT_FALSE(source.FindByUpper(List::Failures, "04"));
     source.Load(Series("1", "", 0));
     EXPECT_EQ(source.IssuedCount(), 0u);
-    EXPECT_FALSE(source.FindByUpper(CSeqJobSource::ResultList::Failures, "4"));
+    EXPECT_FALSE(source.FindByUpper(List::Failures, "4"));
 }
 
 TEST(SeqJobSourceSubfolder, MadeBeforeTheFirstJobOfEachUpper)
@@ -252,60 +161,38 @@ TEST(SeqJobSourceSubfolder, MadeBeforeTheFirstJobOfEachUpper)
     CSeqJobSource source;
     source.Load(it);
     DownloadJob job;
-    ASSERT_TRUE(source.NextJob(job));
-    EXPECT_TRUE(test::FileExists(dl + "/vol1"));
-    EXPECT_FALSE(test::FileExists(dl + "/vol2"));
-    ASSERT_TRUE(source.NextJob(job));
-    EXPECT_FALSE(test::FileExists(dl + "/vol2"));
-    ASSERT_TRUE(source.NextJob(job));
-    EXPECT_TRUE(test::FileExists(dl + "/vol2"));
+    for (const bool vol2 : {false, false, true}) {
+        ASSERT_TRUE(source.NextJob(job));
+        EXPECT_TRUE(test::FileExists(dl + "/vol1"));
+        EXPECT_EQ(test::FileExists(dl + "/vol2"), vol2) << job.Targ;
+    }
 }
 
 TEST(SeqJobSourceSubfolder, Cases)
 {
-    struct Case
-    {
-        const char* name;
-        const char* fol; // relative to the test root; "" leaves the save folder empty
-        const char* sub;
-        const char* made;   // relative to the test root; "" when nothing is to be checked
-        const char* absent; // must not exist afterwards
-    };
-    const Case cases[] = {
-        {"nested parents", "dl", "a/b*/c", "dl/a/b3/c", ""},
-        {"save folder missing too", "new/dl", "v*", "new/dl/v3", ""},
-        {"trailing slash of the save folder", "dl2/", "v*", "dl2/v3", ""},
-        {"width of the upper number", "dl3", "v*", "dl3/v3", "dl3/v*"},
-        {"no subfolder template", "dl4", "", "", "dl4/v3"},
-    };
-    for (const Case& c : cases) {
+    // Save folder, subfolder template, a folder that must exist afterwards and one that must not (relative to the
+    // test root). A folder that cannot be made is left to the transfers, which then fail with their own message.
+    const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
+        {"dl", "a/b*/c", "dl/a/b3/c", ""}, // nested parents
+        {"new/dl", "v*", "new/dl/v3", ""}, // the save folder is missing too
+        {"dl2/", "v*", "dl2/v3", ""},      // a trailing slash
+        {"dl4", "", "", "dl4/v3"},         // no subfolder template
+        {"file", "v*", "", ""}};           // the save folder is a file
+    for (const auto& [fol, sub, made, absent] : cases) {
+        SCOPED_TRACE(std::string(fol) + " " + sub);
         test::TempEnv env;
-        CQueueItem it = Series("1", "1", 0, "3", "3", 0);
-        it.Fol = env.root() + "/" + c.fol;
-        it.Sub = c.sub;
-        CSeqJobSource source;
-        source.Load(it);
-        DownloadJob job;
-        ASSERT_TRUE(source.NextJob(job)) << c.name;
-        if (*c.made) {
-            EXPECT_TRUE(test::FileExists(env.root() + "/" + c.made)) << c.name;
+        ASSERT_TRUE(test::WriteFile(env.root() + "/file", "not a folder"));
+        CQueueItem it = Series("1", "2", 0, "3", "3", 0);
+        it.Fol = env.root() + "/" + fol;
+        it.Sub = sub;
+        EXPECT_EQ(Play(it, "nnn"), "3/a1 3/a2 end");
+        if (*made) {
+            EXPECT_TRUE(test::FileExists(env.root() + "/" + made));
         }
-        if (*c.absent) {
-            EXPECT_FALSE(test::FileExists(env.root() + "/" + c.absent)) << c.name;
+        if (*absent) {
+            EXPECT_FALSE(test::FileExists(env.root() + "/" + absent));
         }
     }
-}
-
-TEST(SeqJobSourceSubfolder, FailureToMakeItIsIgnored)
-{
-    test::TempEnv env;
-    ASSERT_TRUE(test::WriteFile(env.root() + "/file", "not a folder"));
-    CQueueItem it = Series("1", "2", 0);
-    it.Fol = env.root() + "/file";
-    it.Sub = "sub";
-    CSeqJobSource source;
-    source.Load(it);
-    EXPECT_EQ(AllTargets(source).size(), 2u);
 }
 
 TEST(SeqJobSourceThreads, ReportsFromOtherThreads)
@@ -315,21 +202,19 @@ TEST(SeqJobSourceThreads, ReportsFromOtherThreads)
     source.Load(Series("1", "", 0, "1", "3", 0));
     std::mutex m;
     std::condition_variable cv;
-    std::deque<DownloadJob> pending;
-    bool done = false;
+    std::deque<DownloadJob> pending; // a job without a URL tells a slot to stop
     auto slot = [&] {
         for (;;) {
             std::unique_lock lock(m);
-            cv.wait(lock, [&] { return done || !pending.empty(); });
-            if (pending.empty())
-                return;
-            DownloadJob job = pending.front();
+            cv.wait(lock, [&] { return !pending.empty(); });
+            const DownloadJob job = pending.front();
             pending.pop_front();
             lock.unlock();
             cv.notify_all();
+            if (job.Targ.empty())
+                return;
             // Lower numbers above 50 are missing on the server.
-            const std::string lower = job.Targ.substr(job.Targ.rfind("/a") + 2);
-            if (std::stoi(lower) > 50)
+            if (std::stoi(job.Targ.substr(job.Targ.rfind("/a") + 2)) > 50)
                 source.ReportFailure(job);
             else
                 source.ReportSuccess(job);
@@ -339,24 +224,16 @@ TEST(SeqJobSourceThreads, ReportsFromOtherThreads)
     std::thread s2(slot);
     DownloadJob job;
     int issued = 0;
-    while (issued < 100000) {
-        {
-            std::unique_lock lock(m);
-            // At most ten jobs outstanding, as with the fastest speed.
-            cv.wait(lock, [&] { return pending.size() < 10; });
-        }
-        if (!source.NextJob(job))
-            break;
-        ++issued;
-        {
-            std::lock_guard lock(m);
-            pending.push_back(job);
-        }
+    for (; issued < 100000 && source.NextJob(job); ++issued) {
+        std::unique_lock lock(m);
+        pending.push_back(job);
         cv.notify_all();
+        // At most ten jobs outstanding, as with the fastest speed.
+        cv.wait(lock, [&] { return pending.size() < 10; });
     }
     {
         std::lock_guard lock(m);
-        done = true;
+        pending.resize(pending.size() + 2);
     }
     cv.notify_all();
     s1.join();
