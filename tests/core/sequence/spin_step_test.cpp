@@ -3,66 +3,46 @@
 
 #include <optional>
 #include <string>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
 namespace pelldra {
 namespace {
 
-struct StepCase
+TEST(SpinStepTest, Steps)
 {
-    const char* what;
-    std::string in;
-    bool tens;
-    int width;
-    std::optional<std::string> out; // nullopt: the box is left alone
-};
-
-TEST(SpinStepTest, StepUp)
-{
-    const StepCase cases[] = {
-        {"empty box shows zero filled", "", false, 3, "000"},
-        {"carry keeps the width", "0099", false, 4, "0100"},
-        {"carry without width drops zeros", "0099", false, 0, "100"},
-        {"ten step keeps the units digit", "095", true, 3, "105"},
-        {"ten step without width", "095", true, 0, "105"},
-        {"ten step on one digit is a one step", "7", true, 0, "8"},
-        {"ten step on an empty box", "", true, 2, "00"},
-        {"ten step on a long number carries far", "99999999995", true, 0, "100000000005"},
-    };
-    for (const StepCase& c : cases)
-        EXPECT_EQ(StepUpText(c.in, c.tens, c.width), c.out) << c.what;
-}
-
-TEST(SpinStepTest, StepDown)
-{
-    const StepCase cases[] = {
-        {"zero empties the box", "0", false, 0, ""},
-        {"ten step from zero empties too", "00", true, 2, ""},
-        {"empty box stays", "", false, 3, std::nullopt},
-        {"borrow keeps the width", "0100", false, 4, "0099"},
-        {"ten step keeps the units digit", "105", true, 3, "095"},
-        {"ten step without width", "105", true, 0, "95"},
-        {"ten step with zero tens is a one step", "05", true, 2, "04"},
-        {"borrow zero beyond the width is dropped", "1005", true, 2, "995"},
-        {"borrow zero within the width stays", "1005", true, 4, "0995"},
-        {"one step to zero keeps the zero", "1", false, 0, "0"},
-        {"one step to zero from a padded one", "01", false, 0, "0"},
-        {"ten step to zero keeps the zero", "10", true, 0, "0"},
-        {"long borrow drops the zero beyond the width", "1000000", false, 0, "999999"},
-        {"long borrow keeps the zero within the width", "1000000", false, 7, "0999999"},
-    };
-    for (const StepCase& c : cases)
-        EXPECT_EQ(StepDownText(c.in, c.tens, c.width), c.out) << c.what;
-}
-
-TEST(SpinStepTest, BoundsStopTheStep)
-{
+    // Up, the box's text, ten step, width, the text after (nullopt: the box is left alone), the box's bounds.
+    const DigitBounds none;
     const DigitBounds b{"050", "10"};
-    EXPECT_EQ(StepUpText("50", false, 0, b), std::nullopt);
-    EXPECT_EQ(StepUpText("49", false, 0, b), "50");
-    EXPECT_EQ(StepDownText("010", false, 3, b), std::nullopt); // at the lower bound: stays, is not emptied
-    EXPECT_EQ(StepDownText("11", false, 0, b), "10");
+    const std::tuple<bool, std::string, bool, int, std::optional<std::string>, DigitBounds> cases[] = {
+        {true, "", false, 3, "000", none}, // an empty box shows zero filled
+        {true, "0099", false, 4, "0100", none},
+        {true, "0099", false, 0, "100", none},
+        {true, "095", true, 3, "105", none}, // a ten step keeps the units digit
+        {true, "7", true, 0, "8", none},     // a ten step on one digit is a one step
+        {true, "", true, 2, "00", none},
+        {true, "99999999995", true, 0, "100000000005", none},
+        {true, "50", false, 0, std::nullopt, b},
+        {true, "49", false, 0, "50", b},
+        {false, "0", false, 0, "", none}, // zero empties the box
+        {false, "00", true, 2, "", none},
+        {false, "", false, 3, std::nullopt, none},
+        {false, "0100", false, 4, "0099", none},
+        {false, "105", true, 3, "095", none},
+        {false, "105", true, 0, "95", none},
+        {false, "05", true, 2, "04", none}, // zero tens: a one step
+        // A zero that the borrow leaves beyond the width is dropped, but a lone zero is the value zero.
+        {false, "1005", true, 2, "995", none},
+        {false, "1005", true, 4, "0995", none},
+        {false, "01", false, 0, "0", none},
+        {false, "10", true, 0, "0", none},
+        {false, "1000000", false, 0, "999999", none},
+        {false, "1000000", false, 7, "0999999", none},
+        {false, "010", false, 3, std::nullopt, b}, // at the lower bound: stays, is not emptied
+        {false, "11", false, 0, "10", b}};
+    for (const auto& [up, in, tens, width, out, bounds] : cases)
+        EXPECT_EQ((up ? StepUpText : StepDownText)(in, tens, width, bounds), out) << in << (up ? " up" : " down");
 }
 
 TEST(SpinStepTest, HeldButtonTimeline)
