@@ -108,66 +108,51 @@ TEST(LinkFileWriter, EachBlockIsAppendedInQueueOrderToTheFolderOfItsSavePath)
         EXPECT_FALSE(FileExists(dir + "/append.lock")) << "the lock must be released after each block, also on failure";
 }
 
-TEST(LinkFileWriter, TakesOverALockLeftBehindAtTheFirstStaleCheck)
+TEST(LinkFileWriter, WaitsForAFreshLockTakesOverAStaleOneAndHoldsItsOwnNamingProgramAndTime)
 {
     TempEnv env;
-    const std::string dir = env.makeFolder("save");
-    ASSERT_TRUE(WriteFile(dir + "/append.lock", "Pelldra[1]"));
-    AgeFile(dir + "/append.lock", 3s);
+    const std::string dir = env.makeFolder("save"), lock = dir + "/append.lock", link = dir + "/pdr.hlk";
+    ASSERT_TRUE(WriteFile(lock, "Other[1]"));
+    {
+        CLinkFileWriter w(LinkLockTimes{20ms, 3, 10s, 10s});
+        w.Queue(Job(dir + "/1.jpg"));
+        std::this_thread::sleep_for(300ms);
+        EXPECT_EQ(ReadFile(lock), "Other[1]") << "a lock held by another writer was overwritten";
+        EXPECT_FALSE(FileExists(link)) << "written while another writer held the lock";
+        ASSERT_EQ(::unlink(lock.c_str()), 0);
+        WaitIdleOrAbort(w);
+        EXPECT_EQ(ReadFile(link), Block(dir + "/1.jpg"));
+        EXPECT_EQ(w.Dropped(), 0u);
+    }
 
+    ASSERT_TRUE(WriteFile(lock, "Pelldra[1]"));
+    AgeFile(lock, 3s);
     CLinkFileWriter w; // the program's own times: three retries 100 ms apart, then the age check
     const auto start = Clock::now();
-    w.Queue(Job(dir + "/a001.jpg"));
+    w.Queue(Job(dir + "/2.jpg"));
     WaitIdleOrAbort(w);
     const auto elapsed = Clock::now() - start;
-    EXPECT_EQ(ReadFile(dir + "/pdr.hlk"), Block(dir + "/a001.jpg"));
-    EXPECT_FALSE(FileExists(dir + "/append.lock"));
+    EXPECT_EQ(ReadFile(link), Block(dir + "/1.jpg") + Block(dir + "/2.jpg"));
+    EXPECT_FALSE(FileExists(lock));
     EXPECT_GE(elapsed, 250ms);
     EXPECT_LT(elapsed, 1500ms) << "the stale lock was not taken over at the first check";
-}
 
-TEST(LinkFileWriter, WaitsForAFreshLockHeldByAnotherWriter)
-{
-    TempEnv env;
-    const std::string dir = env.makeFolder("save");
-    const std::string lock = dir + "/append.lock";
-    ASSERT_TRUE(WriteFile(lock, "Other[1]"));
-
-    CLinkFileWriter w(LinkLockTimes{20ms, 3, 10s, 10s});
-    w.Queue(Job(dir + "/a001.jpg"));
-    std::this_thread::sleep_for(300ms);
-    EXPECT_EQ(ReadFile(lock), "Other[1]") << "a lock held by another writer was overwritten";
-    EXPECT_FALSE(FileExists(dir + "/pdr.hlk")) << "written while another writer held the lock";
-    ASSERT_EQ(::unlink(lock.c_str()), 0);
-    WaitIdleOrAbort(w);
-    EXPECT_EQ(ReadFile(dir + "/pdr.hlk"), Block(dir + "/a001.jpg"));
-    EXPECT_EQ(w.Dropped(), 0u);
-}
-
-TEST(LinkFileWriter, HoldsALockFileNamingTheProgramAndTheTimeWhileItWrites)
-{
-    TempEnv env;
-    const std::string dir = env.makeFolder("save");
-    const std::string lock = dir + "/append.lock";
     // A pipe in place of the link file stops the writer inside its lock until this test reads the block.
-    ASSERT_EQ(::mkfifo((dir + "/pdr.hlk").c_str(), 0600), 0);
-    CLinkFileWriter w;
-    w.Queue(Job(dir + "/a.jpg"));
-
+    ASSERT_EQ(::unlink(link.c_str()), 0);
+    ASSERT_EQ(::mkfifo(link.c_str(), 0600), 0);
+    w.Queue(Job(dir + "/3.jpg"));
     std::string seen;
     for (const auto end = Clock::now() + 10s; seen.empty() && Clock::now() < end;) {
         seen = ReadFile(lock); // empty until the file exists and holds its content
         std::this_thread::sleep_for(1ms);
     }
     const long long now = std::time(nullptr);
-    const std::string block = ReadFile(dir + "/pdr.hlk"); // the writer blocks in its lock until this reads the pipe
+    EXPECT_EQ(ReadFile(link), Block(dir + "/3.jpg"));
     WaitIdleOrAbort(w);
-
     long long stamp = 0;
     ASSERT_EQ(std::sscanf(seen.c_str(), "Pelldra[%lld]", &stamp), 1) << seen;
     EXPECT_EQ(seen, "Pelldra[" + std::to_string(stamp) + "]");
     EXPECT_LE(std::llabs(now - stamp), 10);
-    EXPECT_EQ(block, Block(dir + "/a.jpg"));
     EXPECT_FALSE(FileExists(lock));
 }
 
