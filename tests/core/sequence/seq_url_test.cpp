@@ -158,7 +158,6 @@ TEST(SeqUrlTest, SetByNumWithoutMasterFailsAndChangesNothing)
     EXPECT_EQ(r.message, "予期しないエラーです。[SetByNum()]\n作者に連絡して下さい。");
     EXPECT_EQ(Marks(u), "12|003");
     EXPECT_EQ(u.MasterFieldsFound(false), -1);
-    EXPECT_FALSE(u.HasPrevMatch());
 }
 
 // The main URL and the Referer chained to it, as the main window holds them.
@@ -234,8 +233,6 @@ TEST(SeqUrlTest, MatchMovesWithMaster)
         EXPECT_EQ(r.GetFieldSpan(0), lower);
         EXPECT_EQ(r.GetFieldSpan(1), upper);
     }
-    EXPECT_TRUE(r.HasPrevMatch());
-    EXPECT_FALSE(r.HasNextMatch());
 }
 
 TEST(SeqUrlTest, UpperMatchMoveFillsAnEmptyLowerMark)
@@ -300,7 +297,6 @@ TEST(SeqUrlTest, RefererReloadKeepsTheChosenOccurrence)
     Pair q("http://h/x12/y003.jpg", 1, "");
     q.url.LoadFromItem(item);
     q.ref.LoadFromItem(item);
-    EXPECT_EQ(q.url.GetText(), "http://h/x12/y003.jpg");
     EXPECT_EQ(q.ref.GetText(), "http://h/a003/b003.html");
     // Starting the download syncs the Referer again; the user's choice of occurrence must survive that.
     q.ref.SyncFields();
@@ -333,19 +329,16 @@ TEST(SeqUrlTest, EditingAHugeUrlStaysFast)
     std::string text = "http://h/";
     while (text.size() < 100000)
         text += "a12b";
-    CSeqUrl url;
-    CSeqUrl ref;
-    ref.SetMaster(&url);
-    url.SetSyncFlags(3);
+    Pair p(text, 3, text);
     const auto t0 = std::chrono::steady_clock::now();
     for (int k = 0; k < 200; ++k) {
         text.insert(text.size() / 2 + static_cast<size_t>(k), 1, static_cast<char>('0' + k % 10));
-        url.SetText(text);
-        ref.SetText(text);
-        url.SelectPrevRun();
-        ref.SelectPrevMatch();
+        p.url.SetText(text);
+        p.ref.SetText(text);
+        p.url.SelectPrevRun();
+        p.ref.SelectPrevMatch();
     }
-    EXPECT_FALSE(url.IsFieldEmpty(0));
+    EXPECT_FALSE(p.url.IsFieldEmpty(0));
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), 10.0);
 }
 
