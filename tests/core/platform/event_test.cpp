@@ -14,18 +14,6 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-// Polls until pred holds or a generous limit passes; keeps a broken event from hanging the test program.
-template <class Pred> bool Eventually(Pred pred, std::chrono::milliseconds limit = 5s)
-{
-    const auto end = Clock::now() + limit;
-    while (!pred()) {
-        if (Clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
-
 TEST(Event, AutoResetLetsOneWaiterThroughPerSetManualLetsAllThroughAndStaysSet)
 {
     for (const Event::Mode mode : {Event::Mode::Auto, Event::Mode::Manual}) {
@@ -40,7 +28,8 @@ TEST(Event, AutoResetLetsOneWaiterThroughPerSetManualLetsAllThroughAndStaysSet)
         for (int round = 1; round <= (manual ? 1 : kWaiters); ++round) {
             e.Set();
             const int want = manual ? kWaiters : round;
-            ASSERT_TRUE(Eventually([&] { return through.load() == want; }));
+            for (const auto end = Clock::now() + 5s; through.load() < want && Clock::now() < end;)
+                std::this_thread::sleep_for(1ms);
             std::this_thread::sleep_for(30ms); // room for a second, wrong wake-up
             EXPECT_EQ(through.load(), want);
             EXPECT_EQ(e.IsSet(), manual) << "only an auto-reset signal is consumed by the waiter that went through";
@@ -56,8 +45,7 @@ TEST(Event, WaitOnOneEvent)
     {
         const char* name;
         Event::Mode mode;
-        bool initially;
-        bool reset_first;
+        bool initially, reset_first;
         std::chrono::milliseconds timeout;
         bool first, second; // results of two waits in a row
     };
