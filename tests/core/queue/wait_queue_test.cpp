@@ -22,10 +22,13 @@ namespace pelldra {
 namespace {
 
 // ThreadSanitizer makes string work some twenty times slower: the file-size tests use smaller queues under it.
-#if defined(__SANITIZE_THREAD__)
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define PELLDRA_UNDER_TSAN
+#endif
+#endif
+#if defined(__SANITIZE_THREAD__) || defined(PELLDRA_UNDER_TSAN)
 constexpr int kScale = 10;
-#elif defined(__has_feature)
-constexpr int kScale = __has_feature(thread_sanitizer) ? 10 : 1;
 #else
 constexpr int kScale = 1;
 #endif
