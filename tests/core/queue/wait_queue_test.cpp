@@ -9,6 +9,7 @@
 #include <map>
 #include <random>
 #include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -267,12 +268,10 @@ TEST(WaitQueueProcesses, TwoProcessesTakeEachItemOnce)
     std::multiset<int> all;
     for (int c = 0; c < 2; ++c) {
         ASSERT_EQ(test::WaitChild(pids[c]), 0);
-        const std::string text = test::ReadFile(folder + "/taken" + std::to_string(c));
-        StringLineSource lines(text);
-        std::string line;
-        for (int last = -1; lines.NextLine(line); last = std::stoi(line)) {
-            EXPECT_GT(std::stoi(line), last); // each process sees the queue's order
-            all.insert(std::stoi(line));
+        std::istringstream taken(test::ReadFile(folder + "/taken" + std::to_string(c)));
+        for (int n, last = -1; taken >> n; last = n) {
+            EXPECT_GT(n, last); // each process sees the queue's order
+            all.insert(n);
         }
     }
     ASSERT_EQ(all.size(), 150u);
