@@ -97,9 +97,13 @@ protected:
 
 TEST_F(DownloadEngineTest, EachReportHasItsWrittenLines)
 {
+    Remake(FetchLimits{300ms, 30s, 2000ms, 50ms, 3});
+    RawTestServer silent(RawTestServer::NeverAnswer());
     server.AddFile("/ok.jpg", "fine", "image/jpeg");
     server.AddRedirect("/moved.jpg", 302, "/other.jpg");
     const std::vector<std::tuple<std::string, std::string, Lines>> reports = {
+        // A late answer times out and leaves the next job alone.
+        {silent.Url("/late.jpg"), "late.jpg", {"   失敗［status=2］", "    サーバー応答がタイムアウトです"}},
         {server.Url("/ok.jpg"), "ok.jpg", {"    成功"}},
         {server.Url("/gone.jpg"), "gone.jpg", {"   失敗［status=404］"}},
         {server.Url("/moved.jpg"),
@@ -114,12 +118,13 @@ TEST_F(DownloadEngineTest, EachReportHasItsWrittenLines)
         expected.insert(expected.end(), {url, "    downloading....", "    受信側：", folder + "/" + name});
         expected.insert(expected.end(), report.begin(), report.end());
     }
-    expected.insert(expected.end(), {"    全て終了", "    成功／要求数 = 1回／4回"});
+    expected.insert(expected.end(), {"    全て終了", "    成功／要求数 = 1回／5回"});
     CQueueItem item = ListItem(jobs, 1);
     EXPECT_EQ(RunToEnd(item), 1);
     EXPECT_EQ(observer.Lines(), expected);
+    EXPECT_EQ(SavedFiles(), std::set<std::string>{"ok.jpg"});
     const ProgressSnapshot p = engine->Progress();
-    EXPECT_EQ((std::vector<int64_t>{p.done, p.failed, p.requested, p.bytes}), (std::vector<int64_t>{1, 3, 4, 4}));
+    EXPECT_EQ((std::vector<int64_t>{p.done, p.failed, p.requested, p.bytes}), (std::vector<int64_t>{1, 4, 5, 4}));
 }
 
 TEST_F(DownloadEngineTest, SpeedClassSetsHowManyFilesGoAtOnce)
@@ -289,19 +294,6 @@ TEST_F(DownloadEngineTest, AStoreOpenedSinceARefusalAnswersForTheArea)
     EXPECT_EQ(RunToEnd(item), 1);
     EXPECT_EQ(Count("    成功"), 1u);
     EXPECT_EQ(observer.PromptedUrls().size(), 1u);
-}
-
-TEST_F(DownloadEngineTest, ALateAnswerTimesOutAndLeavesTheNextJobAlone)
-{
-    Remake(FetchLimits{300ms, 30s, 2000ms, 50ms, 3});
-    RawTestServer silent(RawTestServer::NeverAnswer());
-    server.AddFile("/next.jpg", "next", "image/jpeg");
-    CQueueItem item = ListItem({{silent.Url("/late.jpg"), "late.jpg"}, {server.Url("/next.jpg"), "next.jpg"}}, 1);
-    EXPECT_EQ(RunToEnd(item), 1);
-    EXPECT_EQ(Count("    サーバー応答がタイムアウトです"), 1u);
-    EXPECT_EQ(Count("    成功"), 1u);
-    EXPECT_EQ(ReadFile(folder + "/next.jpg"), "next");
-    EXPECT_EQ(SavedFiles(), std::set<std::string>{"next.jpg"});
 }
 
 TEST_F(DownloadEngineTest, TwoThousandFilesKeepOneConnectionPerSlotAndNoLinkFileWhenAsked)
