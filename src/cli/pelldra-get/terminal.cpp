@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "core/platform/files.h"
 #include "core/platform/unique_fd.h"
 
 namespace pelldra::cli {
@@ -51,19 +52,6 @@ private:
     termios saved_{};
     bool active_ = false;
 };
-
-void WriteAll(int fd, const std::string& text)
-{
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return;
-        done += static_cast<size_t>(n);
-    }
-}
 
 // One line typed at the terminal; false on time-out, cancel, end of input or error.
 bool ReadLine(int tty, int wake, Clock::time_point deadline, std::string& line)
