@@ -33,9 +33,9 @@ CAuthRecord Record(const std::string& key, const std::string& user, const std::s
 }
 
 // "path user password" below http://h
-CAuthRecord Spec(const std::string& spec)
+CAuthRecord RecordOf(const std::string& text)
 {
-    std::istringstream in(spec);
+    std::istringstream in(text);
     std::string path, user, pass;
     in >> path >> user >> pass;
     return Record("http://h" + path, user, pass);
@@ -97,12 +97,12 @@ TEST(NinshoCenter, SortedInsert)
         SCOPED_TRACE(c.what);
         CNinshoCenter store{CNinshoCenter::InMemory{}};
         for (const std::string& r : c.before)
-            Add(store, Spec(r));
+            Add(store, RecordOf(r));
         int index = -1;
-        EXPECT_EQ(store.Add(Spec(c.added), index), c.result);
+        EXPECT_EQ(store.Add(RecordOf(c.added), index), c.result);
         EXPECT_EQ(index, c.index);
         EXPECT_EQ(Keys(store), c.after);
-        EXPECT_EQ(store.GetAt(index), Spec(c.added));
+        EXPECT_EQ(store.GetAt(index), RecordOf(c.added));
         EXPECT_TRUE(store.IsModified());
     }
 }
@@ -118,7 +118,7 @@ TEST(NinshoCenter, RefusalsChangeNothing)
     EXPECT_FALSE(store.IsModified());
     EXPECT_EQ(store.GetAt(0), CAuthRecord());
 
-    Add(store, Spec("/ u p"));
+    Add(store, RecordOf("/ u p"));
     EXPECT_EQ(store.RemoveAt(1), 1);
     EXPECT_EQ(store.RemoveAt(0), 0);
     EXPECT_EQ(store.GetCount(), 0);
@@ -177,7 +177,7 @@ TEST_F(NinshoCenterFile, FileIsWrittenWhenTheRegistryKeyDidNotOpen)
         ASSERT_FALSE(s.registry->IsOpen());
         s.dataFolder = env_.makeFolder("elsewhere");
         CNinshoCenter store(std::move(s));
-        Add(store, Spec("/ u p"));
+        Add(store, RecordOf("/ u p"));
         EXPECT_EQ(store.Save(), 0);
         EXPECT_FALSE(store.IsModified());
     }
@@ -194,7 +194,7 @@ TEST_F(NinshoCenterFile, BadHeaderIsKeptAsACopyAndNeverFinds)
         CNinshoCenter store(SetupAt(0));
         EXPECT_FALSE(store.IsUsable());
         EXPECT_EQ(store.GetCount(), 0);
-        EXPECT_EQ(Add(store, Spec("/ u p")), 1);
+        EXPECT_EQ(Add(store, RecordOf("/ u p")), 1);
         EXPECT_EQ(Find(store, "http://h/a.jpg"), -1);
     }
     EXPECT_EQ(ReadFile(DefaultPath() + ".bad"), bad);
@@ -211,7 +211,7 @@ TEST_F(NinshoCenterFile, LocationThatIsNoFileIsNeverReplacedAndAMissingOneIsEmpt
     {
         CNinshoCenter store(SetupAt(0));
         EXPECT_TRUE(store.IsUsable());
-        Add(store, Spec("/ u p"));
+        Add(store, RecordOf("/ u p"));
         EXPECT_EQ(store.Save(), 1);
     }
     EXPECT_TRUE(std::filesystem::is_directory(folder));
@@ -233,7 +233,7 @@ TEST(NinshoCenterThreads, LookupsInsertsRemovalsAndSavesAtOnce)
     for (int w = 0; w < kWriters; ++w) {
         threads.emplace_back([&, w] {
             for (int i = 0; i < kPerWriter; ++i)
-                if (Add(store, Spec("/" + std::to_string(w) + "/" + std::to_string(i) + "/ u p")) == 1)
+                if (Add(store, RecordOf("/" + std::to_string(w) + "/" + std::to_string(i) + "/ u p")) == 1)
                     inserted.fetch_add(1);
             writing.fetch_sub(1);
         });
