@@ -7,20 +7,13 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include "require.h"
 #include "core/sequence/digits.h"
 #include "core/sequence/encoding.h"
 
 using namespace pelldra;
 
 namespace {
-
-void Require(bool ok, const char* what)
-{
-    if (!ok) {
-        std::fprintf(stderr, "broken: %s\n", what);
-        std::abort();
-    }
-}
 
 bool AllDigits(const std::string& s)
 {

@@ -8,20 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "require.h"
 #include "core/orders/list_order.h"
 #include "core/orders/text_decoding.h"
 
 using namespace pelldra;
 
 namespace {
-
-void Require(bool ok, const char* what)
-{
-    if (!ok) {
-        std::fprintf(stderr, "broken: %s\n", what);
-        std::abort();
-    }
-}
 
 // glibc's own strict UTF-8 decoder as the reference for IsValidUtf8.
 bool IconvAcceptsUtf8(const std::string& s)

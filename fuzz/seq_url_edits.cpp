@@ -8,19 +8,12 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include "require.h"
 #include "core/sequence/seq_url.h"
 
 using namespace pelldra;
 
 namespace {
-
-void Require(bool ok, const char* what)
-{
-    if (!ok) {
-        std::fprintf(stderr, "broken: %s\n", what);
-        std::abort();
-    }
-}
 
 void CheckMarks(const CSeqUrl& u)
 {
