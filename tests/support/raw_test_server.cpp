@@ -69,17 +69,10 @@ void RawConnection::HoldOpen()
     server_.cv_.wait(lock, [&] { return server_.stopping_.load(); });
 }
 
-bool RawConnection::ReadNextHead()
+// Waits for more bytes in short steps so that stopping the server is noticed; false when the peer or server ended.
+bool RawConnection::ReceiveMore()
 {
     for (;;) {
-        const size_t end = pending_.find("\r\n\r\n");
-        if (end != std::string::npos) {
-            head_ = pending_.substr(0, end + 4);
-            pending_.erase(0, end + 4);
-            std::lock_guard lock(server_.mutex_);
-            server_.heads_.push_back(head_);
-            return true;
-        }
         pollfd p{fd_, POLLIN, 0};
         const int r = ::poll(&p, 1, 50);
         if (server_.stopping_)
@@ -91,23 +84,31 @@ bool RawConnection::ReadNextHead()
         if (n <= 0)
             return false;
         pending_.append(buf, static_cast<size_t>(n));
+        return true;
+    }
+}
+
+bool RawConnection::ReadNextHead()
+{
+    for (;;) {
+        const size_t end = pending_.find("\r\n\r\n");
+        if (end != std::string::npos) {
+            head_ = pending_.substr(0, end + 4);
+            pending_.erase(0, end + 4);
+            std::lock_guard lock(server_.mutex_);
+            server_.heads_.push_back(head_);
+            return true;
+        }
+        if (!ReceiveMore())
+            return false;
     }
 }
 
 bool RawConnection::ReadBody(size_t n, std::string& out)
 {
     while (pending_.size() < n) {
-        pollfd p{fd_, POLLIN, 0};
-        const int r = ::poll(&p, 1, 50);
-        if (server_.stopping_)
+        if (!ReceiveMore())
             return false;
-        if (r <= 0)
-            continue;
-        char buf[4096];
-        const ssize_t got = ::recv(fd_, buf, sizeof buf, 0);
-        if (got <= 0)
-            return false;
-        pending_.append(buf, static_cast<size_t>(got));
     }
     out = pending_.substr(0, n);
     pending_.erase(0, n);

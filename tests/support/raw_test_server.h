@@ -41,6 +41,8 @@ public:
     bool ReadBody(size_t n, std::string& out);
 
 private:
+    bool ReceiveMore();
+
     int fd_;
     RawTestServer& server_;
     std::string head_;
