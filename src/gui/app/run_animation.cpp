@@ -120,28 +120,31 @@ void CRunAnimation::paintEvent(QPaintEvent*)
 
 namespace main_icons {
 
-QIcon StartIdle()
+namespace {
+
+// The start button: a down arrow on a round tint, green while idle, orange while busy.
+QIcon StartIcon(const QColor& tint, const QColor& arrow)
 {
     QPixmap pixmap = Canvas(32);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
-    p.setBrush(QColor(230, 245, 230));
+    p.setBrush(tint);
     p.drawEllipse(QRectF(1, 1, 30, 30));
-    DrawDownArrow(p, 16, 27, 30, QColor(40, 170, 60));
+    DrawDownArrow(p, 16, 27, 30, arrow);
     return QIcon(pixmap);
+}
+
+} // namespace
+
+QIcon StartIdle()
+{
+    return StartIcon(QColor(230, 245, 230), QColor(40, 170, 60));
 }
 
 QIcon StartBusy()
 {
-    QPixmap pixmap = Canvas(32);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(250, 235, 200));
-    p.drawEllipse(QRectF(1, 1, 30, 30));
-    DrawDownArrow(p, 16, 27, 30, QColor(230, 150, 30));
-    return QIcon(pixmap);
+    return StartIcon(QColor(250, 235, 200), QColor(230, 150, 30));
 }
 
 QIcon Stop()
