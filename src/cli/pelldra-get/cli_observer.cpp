@@ -24,15 +24,22 @@ void CliObserver::ClearProgressLocked()
 
 void CliObserver::ShowLine(const std::string& line)
 {
+    ShowLines({line});
+}
+
+void CliObserver::ShowLines(const std::vector<std::string>& lines)
+{
     {
         std::lock_guard lock(mutex_);
         ClearProgressLocked();
-        std::fputs(line.c_str(), stdout);
-        std::fputc('\n', stdout);
+        for (const std::string& line : lines) {
+            std::fputs(line.c_str(), stdout);
+            std::fputc('\n', stdout);
+        }
         if (flushEachLine_)
             std::fflush(stdout);
     }
-    log_.Append(line);
+    log_.AppendLines(lines);
 }
 
 void CliObserver::RunEnded(int result)

@@ -7,6 +7,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "core/engine/engine_observer.h"
 
@@ -24,6 +25,7 @@ public:
     CliObserver(CDailyLog& log, bool progress, bool ask);
 
     void ShowLine(const std::string& line) override;
+    void ShowLines(const std::vector<std::string>& lines) override;
     void RunEnded(int result) override;
     void ShowMessage(const std::string& text) override;
     CredentialsAnswer AskCredentials(const std::string& url, std::chrono::milliseconds limit,

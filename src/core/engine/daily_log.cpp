@@ -4,9 +4,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 
+#include "core/platform/files.h"
 #include "core/platform/folders.h"
 
 namespace pelldra {
@@ -42,35 +42,32 @@ bool CDailyLog::Open()
         return false;
     file_ = std::move(fd);
     path_ = path;
-    WriteLocked(kLogStartLine);
+    WriteLocked(std::string(kLogStartLine) + "\r\n");
     return true;
 }
 
 void CDailyLog::Append(std::string_view text)
 {
-    std::lock_guard lock(mutex_);
-    WriteLocked(text);
+    AppendLines({std::string(text)});
 }
 
-void CDailyLog::WriteLocked(std::string_view text)
+void CDailyLog::AppendLines(const std::vector<std::string>& lines)
 {
-    if (!file_.valid())
-        return;
-    // One write per line, unbuffered: with O_APPEND another program reading or appending never sees half a line,
-    // and a crash loses nothing already shown.
-    std::string line;
-    line.reserve(text.size() + 2);
-    line.append(text);
-    line.append("\r\n");
-    size_t done = 0;
-    while (done < line.size()) {
-        const ssize_t n = ::write(file_.get(), line.data() + done, line.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return; // a full disk must not stop the run; the window still shows the line
-        done += static_cast<size_t>(n);
+    std::string block;
+    for (const std::string& line : lines) {
+        block.append(line);
+        block.append("\r\n");
     }
+    std::lock_guard lock(mutex_);
+    WriteLocked(block);
+}
+
+void CDailyLog::WriteLocked(std::string_view bytes)
+{
+    // Whole lines in one write, unbuffered: with O_APPEND another program reading or appending never sees half a
+    // line, and a crash loses nothing already shown. A full disk must not stop the run; the window still shows it.
+    if (file_.valid())
+        (void)WriteAll(file_.get(), bytes);
 }
 
 void CDailyLog::Close()

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/platform/unique_fd.h"
 
@@ -31,6 +32,8 @@ public:
     bool Open();
     // Appends text and CR LF when a file is open. A run past midnight stays in the file of the day it started.
     void Append(std::string_view text);
+    // Appends every line with one write.
+    void AppendLines(const std::vector<std::string>& lines);
     // At a run's end.
     void Close();
 
@@ -42,7 +45,8 @@ public:
     static std::string FileNameFor(std::time_t t);
 
 private:
-    void WriteLocked(std::string_view text);
+    // Whole lines, CR LF included.
+    void WriteLocked(std::string_view lines);
 
     const std::string folder_;
     const Clock clock_;

@@ -1,4 +1,4 @@
-// A download slot: its thread waits for the transfer's answer within the answer limit and collects the result.
+// A download slot: starts its transfer, keeps the answer's deadline for the engine, and collects the result.
 #include "core/engine/dev_fetch.h"
 
 namespace pelldra {
@@ -10,44 +10,32 @@ constexpr const char* kAnswerTimedOut = "    サーバー応答がタイムア�
 } // namespace
 
 CDevFetch::CDevFetch(int index, FetchContext context, std::function<void(int)> onDone)
-    : index_(index), answerLimit_(context.limits.answer), onDone_(std::move(onDone)), transfer_(context)
+    : index_(index),
+      answerLimit_(context.limits.answer),
+      onDone_(std::move(onDone)),
+      transfer_(context, [this] { CollectResult(); })
 {
 }
 
 CDevFetch::~CDevFetch()
 {
     Stop();
-    {
-        std::lock_guard lock(mutex_);
-        quit_ = true;
-    }
-    wake_.notify_all();
-    if (thread_.joinable())
-        thread_.join();
 }
 
 void CDevFetch::Start(const DownloadJob& job)
 {
-    {
-        std::lock_guard lock(mutex_);
-        job_ = job;
-        state_ = SlotState::Working;
-        result_ = -1;
-        message_.clear();
-        startPending_ = true;
-        stopRequested_ = false;
-        if (!thread_.joinable())
-            thread_ = std::thread([this] { Loop(); });
-    }
-    wake_.notify_all();
+    std::lock_guard lock(mutex_);
+    job_ = job;
+    state_ = SlotState::Working;
+    result_ = -1;
+    message_.clear();
+    timedOut_ = false;
+    deadline_ = Clock::now() + answerLimit_;
+    transfer_.Start(job);
 }
 
 void CDevFetch::Stop()
 {
-    {
-        std::lock_guard lock(mutex_);
-        stopRequested_ = true;
-    }
     transfer_.Cancel();
 }
 
@@ -56,6 +44,24 @@ void CDevFetch::MarkReady()
     std::lock_guard lock(mutex_);
     if (state_ == SlotState::Done)
         state_ = SlotState::Ready;
+}
+
+std::optional<CDevFetch::Clock::time_point> CDevFetch::AnswerDeadline() const
+{
+    std::lock_guard lock(mutex_);
+    if (state_ != SlotState::Working || timedOut_ || transfer_.Answered())
+        return std::nullopt;
+    return deadline_;
+}
+
+void CDevFetch::CheckAnswerTime(Clock::time_point now)
+{
+    std::lock_guard lock(mutex_);
+    if (state_ != SlotState::Working || timedOut_ || now < deadline_ || transfer_.Answered())
+        return;
+    // The transfer must not outlive its job: the slot is Done only once the cancelled transfer has ended.
+    timedOut_ = true;
+    transfer_.Cancel();
 }
 
 CDevFetch::SlotState CDevFetch::State() const
@@ -95,73 +101,29 @@ const char* CDevFetch::StateName(SlotState s)
     return "";
 }
 
-void CDevFetch::Loop()
+void CDevFetch::CollectResult()
 {
-    for (;;) {
-        {
-            std::unique_lock lock(mutex_);
-            wake_.wait(lock, [&] { return startPending_ || quit_; });
-            if (quit_)
-                return;
-            startPending_ = false;
-        }
-        FetchFile();
-        if (onDone_)
-            onDone_(index_);
-    }
-}
-
-void CDevFetch::FetchFile()
-{
-    DownloadJob job;
+    const FetchOutcome end = transfer_.Outcome();
     {
         std::lock_guard lock(mutex_);
-        job = job_;
-    }
-    transfer_.Start(job);
-    {
-        std::lock_guard lock(mutex_);
-        if (stopRequested_)
-            transfer_.Cancel(); // the Stop that came before the transfer began
-    }
-
-    int32_t result = 0;
-    std::string text;
-    if (!transfer_.WaitAnswer(answerLimit_)) {
-        // The transfer must not outlive its job: it is cancelled and waited for before the slot takes another.
-        transfer_.Cancel();
-        transfer_.WaitFinished();
-        result = 2;
-        text = kAnswerTimedOut;
-    } else {
-        const FetchOutcome answer = transfer_.Outcome();
-        if (answer.Result == -1) {
-            transfer_.WaitFinished();
-            result = 2;
-            text = kAnswerTimedOut;
-        } else if (answer.Result != 0) {
-            transfer_.WaitFinished();
-            result = transfer_.Outcome().Result;
-            text = transfer_.Outcome().Message;
+        if (timedOut_ || end.Result == -1) {
+            // Cancelled before anything was sent counts as no answer too.
+            result_ = 2;
+            message_ = kAnswerTimedOut;
+        } else if (end.Result != 0) {
+            // A failure, before or after the answer, reports its own text.
+            result_ = end.Result;
+            message_ = end.Message;
         } else {
-            transfer_.WaitFinished();
-            const FetchOutcome end = transfer_.Outcome();
-            result = end.Result;
-            // A failure after the answer (a broken body, a cancel) reports its own text.
-            if (result != 0)
-                text = end.Message;
-            else if (end.Message != job.Dest)
-                text = end.Message;
+            result_ = 0;
+            message_ = end.Message != job_.Dest ? end.Message : std::string();
         }
-    }
-    const DownloadJob learnt = transfer_.Outcome().Job;
-    {
-        std::lock_guard lock(mutex_);
-        job_ = learnt.Targ == job.Targ ? learnt : job;
-        result_ = result;
-        message_ = text;
+        if (end.Job.Targ == job_.Targ)
+            job_ = end.Job;
         state_ = SlotState::Done;
     }
+    if (onDone_)
+        onDone_(index_);
 }
 
 } // namespace pelldra

@@ -1,13 +1,12 @@
 // CDevFetch: one download slot of the engine, fetching one file at a time through its own CFetchCore.
 #pragma once
 
-#include <condition_variable>
+#include <chrono>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
-#include <thread>
 
 #include "core/engine/download_job.h"
 #include "core/engine/fetch_core.h"
@@ -17,15 +16,17 @@ namespace pelldra {
 class CDevFetch
 {
 public:
+    using Clock = std::chrono::steady_clock;
+
     enum class SlotState {
         Ready,
         Working,
         Done,
     };
 
-    // onDone(index) runs on the slot's thread each time a job is done; the engine uses it to wake up.
+    // onDone(index) runs on the transfer's thread each time a job is done; the engine uses it to wake up.
     CDevFetch(int index, FetchContext context, std::function<void(int)> onDone);
-    // Cancels the job in hand and ends the slot's thread.
+    // Cancels the job in hand and waits for its transfer to end.
     ~CDevFetch();
     CDevFetch(const CDevFetch&) = delete;
     CDevFetch& operator=(const CDevFetch&) = delete;
@@ -37,6 +38,12 @@ public:
     // Done back to Ready, after the engine has reported the job.
     void MarkReady();
 
+    // When the job in hand runs out of time for its answer; none once it has answered or is not working. The
+    // engine watches the time so that a slot needs no thread of its own beside its transfer's.
+    std::optional<Clock::time_point> AnswerDeadline() const;
+    // Cancels the job in hand when its answer has not come by its deadline; it then ends as timed out.
+    void CheckAnswerTime(Clock::time_point now);
+
     SlotState State() const;
     int Index() const { return index_; }
     // Valid once the slot is Done: the result code, the text to report, and the job with what the transfer learnt.
@@ -47,24 +54,24 @@ public:
     static const char* StateName(SlotState s);
 
 private:
-    void Loop();
-    void FetchFile();
+    // On the transfer's thread, once it has ended: the result the engine reports.
+    void CollectResult();
 
     const int index_;
     const std::chrono::milliseconds answerLimit_;
     const std::function<void(int)> onDone_;
-    CFetchCore transfer_; // the slot's only transfer: one easy handle, one connection kept open from job to job
 
-    mutable std::mutex mutex_; // guards everything below
-    std::condition_variable wake_;
+    mutable std::mutex mutex_; // guards everything below but transfer_
     SlotState state_ = SlotState::Ready;
-    bool startPending_ = false;
-    bool stopRequested_ = false; // Stop came for the job in hand, perhaps before its transfer began
-    bool quit_ = false;
+    Clock::time_point deadline_;
+    bool timedOut_ = false;
     DownloadJob job_;
     int32_t result_ = -1;
     std::string message_;
-    std::thread thread_;
+
+    // Last, so that it goes first: its thread reports into the members above until it has been joined. The
+    // slot's only transfer: one easy handle, one connection kept open from job to job.
+    CFetchCore transfer_;
 };
 
 } // namespace pelldra

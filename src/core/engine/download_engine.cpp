@@ -69,13 +69,8 @@ void CDownloadEngine::Setup(EngineObserver* observer, const CContentTypeTable* t
     context.progress = &progress_;
     context.limits = limits_;
     for (int i = 0; i < kMaxSlots; ++i) {
-        slots_[static_cast<size_t>(i)] = std::make_unique<CDevFetch>(i, context, [this](int index) {
-            {
-                std::lock_guard lock(mutex_);
-                doneMask_ |= 1u << index;
-            }
-            wake_.notify_all();
-        });
+        slots_[static_cast<size_t>(i)] =
+            std::make_unique<CDevFetch>(i, context, [this](int index) { OnSlotDone(index); });
     }
 }
 
@@ -114,13 +109,16 @@ bool CDownloadEngine::Start(CQueueItem& item)
 
 int CDownloadEngine::Abort()
 {
-    std::lock_guard lock(mutex_);
-    if (!running_)
-        return slotCount_;
-    running_->AbortRequested = 1;
-    for (int i = 0; i < slotCount_; ++i)
-        if (slots_[static_cast<size_t>(i)])
-            slots_[static_cast<size_t>(i)]->Stop();
+    {
+        std::lock_guard lock(mutex_);
+        if (!running_)
+            return slotCount_;
+        running_->AbortRequested = 1;
+        for (int i = 0; i < slotCount_; ++i)
+            if (slots_[static_cast<size_t>(i)])
+                slots_[static_cast<size_t>(i)]->Stop();
+    }
+    runChanged_.notify_all();
     return slotCount_;
 }
 
@@ -147,7 +145,27 @@ void CDownloadEngine::ThreadLoop()
 void CDownloadEngine::ShowLine(const std::string& line)
 {
     if (observer_)
-        observer_->ShowLine(line);
+        lines_.push_back(line);
+}
+
+void CDownloadEngine::FlushLines(std::unique_lock<std::mutex>& lock)
+{
+    // One thread at a time shows lines, so they keep their order; it shows them without the run lock, so the
+    // other slots go on reporting meanwhile, and takes along whatever they add.
+    if (flushing_)
+        return;
+    flushing_ = true;
+    while (!lines_.empty()) {
+        std::vector<std::string> batch;
+        batch.swap(lines_);
+        lock.unlock();
+        observer_->ShowLines(batch);
+        lock.lock();
+    }
+    flushing_ = false;
+    // The engine's thread ends the run only once the last lines are out.
+    if (noMoreJobs_)
+        runChanged_.notify_all();
 }
 
 int CDownloadEngine::Run()
@@ -159,6 +177,7 @@ int CDownloadEngine::Run()
         areas_.DropRefused();
         storeOpenCount_ = opened;
     }
+    std::unique_lock lock(runMutex_);
     sequenceMode_ = item_->Kind == CQueueItem::RENBAN;
     if (sequenceMode_) {
         source_.Load(*item_);
@@ -174,62 +193,66 @@ int CDownloadEngine::Run()
     runState_ = kRunning;
     successes_ = failures_ = 0;
     lineIndex_ = -1;
+    noMoreJobs_ = false;
     slotCount_ = SlotsForSpeed(current_.Seri);
     progress_.Reset();
-    {
-        std::lock_guard lock(mutex_);
-        doneMask_ = 0;
-    }
 
-    int result = 0;
-    size_t free = 0;
-    bool ended = false;
-    DownloadJob job;
-    while (!ended && NextJob(job)) {
-        Hand(*slots_[free], job);
-        ShowLine(job.Targ);
-        ShowLine(kDownloading);
-        bool found = false;
-        for (int i = 0; i < slotCount_ && !found; ++i) {
-            if (slots_[static_cast<size_t>(i)]->State() == CDevFetch::SlotState::Ready) {
-                free = static_cast<size_t>(i);
-                found = true;
-            }
-        }
-        if (found)
-            continue;
-        WaitForDone();
-        for (int i = 0; i < slotCount_; ++i) {
-            CDevFetch& slot = *slots_[static_cast<size_t>(i)];
-            if (slot.State() == CDevFetch::SlotState::Done) {
-                Report(slot);
-                slot.MarkReady();
-                free = static_cast<size_t>(i);
-            }
-        }
-        if (AbortRequested()) {
-            ReportRemaining();
-            ShowLine(kInterrupted);
-            ended = true;
-        }
+    for (int i = 0; i < slotCount_ && !noMoreJobs_; ++i)
+        HandNextJob(*slots_[static_cast<size_t>(i)]);
+    FlushLines(lock);
+    // From here on each slot reports its job and takes the next one on its transfer's thread (OnSlotDone); this
+    // thread keeps the answer deadlines and sees the run to its end.
+    for (;;) {
+        if (AllReady() && (noMoreJobs_ || AbortRequested()) && !flushing_)
+            break;
+        // A job handed out while this thread waits has its deadline no sooner than one answer limit from now.
+        CDevFetch::Clock::time_point until = CDevFetch::Clock::now() + limits_.answer;
+        if (const auto deadline = NextAnswerDeadline(); deadline && *deadline < until)
+            until = *deadline;
+        runChanged_.wait_until(lock, until);
+        const auto now = CDevFetch::Clock::now();
+        for (int i = 0; i < slotCount_; ++i)
+            slots_[static_cast<size_t>(i)]->CheckAnswerTime(now);
     }
-    while (!ended) {
-        if (AbortRequested()) {
-            ReportRemaining();
-            ShowLine(kInterrupted);
-            break;
-        }
-        if (AllReady()) {
-            ShowLine(kAllFinished);
-            result = 1;
-            break;
-        }
-        if (!ReportDone() && AnyWorking())
-            WaitForDone();
+    int result = 0;
+    if (AbortRequested()) {
+        ShowLine(kInterrupted);
+    } else {
+        ShowLine(kAllFinished);
+        result = 1;
     }
     ShowLine(Summary(successes_, successes_ + failures_));
+    FlushLines(lock);
     runState_ = kIdle;
     return result;
+}
+
+void CDownloadEngine::OnSlotDone(int index)
+{
+    std::unique_lock lock(runMutex_);
+    CDevFetch& slot = *slots_[static_cast<size_t>(index)];
+    if (slot.State() != CDevFetch::SlotState::Done)
+        return;
+    Report(slot);
+    slot.MarkReady();
+    HandNextJob(slot);
+    const bool idle = slot.State() == CDevFetch::SlotState::Ready;
+    FlushLines(lock);
+    // The engine's thread only needs waking when a slot falls idle: the run may be over.
+    if (idle)
+        runChanged_.notify_all();
+}
+
+void CDownloadEngine::HandNextJob(CDevFetch& slot)
+{
+    DownloadJob job;
+    if (noMoreJobs_ || !NextJob(job)) {
+        noMoreJobs_ = true; // "over" and an abort are both for good: the source is not asked again
+        return;
+    }
+    Hand(slot, job);
+    ShowLine(job.Targ);
+    ShowLine(kDownloading);
 }
 
 bool CDownloadEngine::NextJob(DownloadJob& job)
@@ -298,43 +321,15 @@ void CDownloadEngine::Report(CDevFetch& slot)
         source_.ReportSuccess(job);
 }
 
-void CDownloadEngine::WaitForDone()
+std::optional<CDevFetch::Clock::time_point> CDownloadEngine::NextAnswerDeadline() const
 {
-    const unsigned mask = (1u << slotCount_) - 1;
-    for (;;) {
-        {
-            std::unique_lock lock(mutex_);
-            wake_.wait(lock, [&] { return (doneMask_ & mask) != 0; });
-            doneMask_ &= ~mask;
-        }
-        // A slot reported in an earlier visit may still have left its wake-up behind.
-        for (int i = 0; i < slotCount_; ++i)
-            if (slots_[static_cast<size_t>(i)]->State() == CDevFetch::SlotState::Done)
-                return;
-    }
-}
-
-bool CDownloadEngine::ReportDone()
-{
-    bool any = false;
+    std::optional<CDevFetch::Clock::time_point> first;
     for (int i = 0; i < slotCount_; ++i) {
-        CDevFetch& slot = *slots_[static_cast<size_t>(i)];
-        if (slot.State() == CDevFetch::SlotState::Done) {
-            Report(slot);
-            slot.MarkReady();
-            any = true;
-        }
+        const auto deadline = slots_[static_cast<size_t>(i)]->AnswerDeadline();
+        if (deadline && (!first || *deadline < *first))
+            first = deadline;
     }
-    return any;
-}
-
-void CDownloadEngine::ReportRemaining()
-{
-    ReportDone();
-    while (AnyWorking()) {
-        WaitForDone();
-        ReportDone();
-    }
+    return first;
 }
 
 bool CDownloadEngine::AllReady() const
@@ -343,14 +338,6 @@ bool CDownloadEngine::AllReady() const
         if (slots_[static_cast<size_t>(i)]->State() != CDevFetch::SlotState::Ready)
             return false;
     return true;
-}
-
-bool CDownloadEngine::AnyWorking() const
-{
-    for (int i = 0; i < slotCount_; ++i)
-        if (slots_[static_cast<size_t>(i)]->State() == CDevFetch::SlotState::Working)
-            return true;
-    return false;
 }
 
 } // namespace pelldra

@@ -8,8 +8,10 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "core/engine/auth_area_table.h"
 #include "core/engine/credential_access.h"
@@ -70,18 +72,20 @@ public:
 private:
     void ThreadLoop();
     int Run();
+    // On a slot's transfer thread when its job is done: reports it and hands the slot the next job.
+    void OnSlotDone(int index);
+    void HandNextJob(CDevFetch& slot);
     bool NextJob(DownloadJob& job);
     void Hand(CDevFetch& slot, const DownloadJob& job);
     void Report(CDevFetch& slot);
-    // Blocks until a slot among the first slotCount_ is done.
-    void WaitForDone();
     bool AbortRequested() const { return item_->AbortRequested.load() != 0; }
+    // Lines gather under the run lock and go to the observer in batches, so that a report costs the window or the
+    // log one hand-over instead of one per line. FlushLines lets go of lock while the observer shows them.
     void ShowLine(const std::string& line);
-    // After an abort: waits for every working slot (their transfers are cancelled) and reports it.
-    void ReportRemaining();
-    bool ReportDone();
+    void FlushLines(std::unique_lock<std::mutex>& lock);
+    // The earliest answer deadline among the run's slots.
+    std::optional<CDevFetch::Clock::time_point> NextAnswerDeadline() const;
     bool AllReady() const;
-    bool AnyWorking() const;
 
     const FetchLimits limits_;
     CurlShare share_;
@@ -95,14 +99,19 @@ private:
     std::atomic<int32_t> runState_{kIdle};
     std::atomic<int> slotCount_{3};
 
-    // The run: only the engine thread touches these while a run goes on.
+    // The run: the engine thread and the slots' transfer threads take turns on it.
+    std::mutex runMutex_; // guards the fields below and the handing out and reporting of jobs
+    std::condition_variable runChanged_;
     CQueueItem* item_ = nullptr;
     DownloadJob current_;
     bool sequenceMode_ = false;
     bool runNoLinks_ = false;
+    bool noMoreJobs_ = false;
     int lineIndex_ = -1;
     int successes_ = 0;
     int failures_ = 0;
+    std::vector<std::string> lines_; // shown, not yet handed to the observer
+    bool flushing_ = false;          // a thread is handing lines to the observer
     uint64_t storeOpenCount_ = 0;
 
     mutable std::mutex mutex_; // guards the fields below
@@ -110,7 +119,6 @@ private:
     CQueueItem* pending_ = nullptr; // the item a Start hands to the thread
     CQueueItem* running_ = nullptr; // the item of the run in progress, for Abort
     bool quit_ = false;
-    unsigned doneMask_ = 0; // slots that reported done since the engine last looked
     std::thread thread_;
 
     CLinkFileWriter linkWriter_; // writes what is still queued when the engine goes

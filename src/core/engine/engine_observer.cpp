@@ -49,20 +49,22 @@ PlainEngineObserver::PlainEngineObserver(std::FILE* out, CDailyLog* log) : out_(
 
 void PlainEngineObserver::ShowLine(const std::string& line)
 {
-    std::function<void(const std::string&)> hook;
+    ShowLines({line});
+}
+
+void PlainEngineObserver::ShowLines(const std::vector<std::string>& lines)
+{
     {
         std::lock_guard lock(mutex_);
-        lines_.push_back(line);
-        hook = hook_;
+        lines_.insert(lines_.end(), lines.begin(), lines.end());
         if (out_) {
-            std::fprintf(out_, "%s\n", line.c_str());
+            for (const std::string& line : lines)
+                std::fprintf(out_, "%s\n", line.c_str());
             std::fflush(out_);
         }
     }
     if (log_)
-        log_->Append(line);
-    if (hook)
-        hook(line);
+        log_->AppendLines(lines);
 }
 
 void PlainEngineObserver::RunEnded(int result)
@@ -105,12 +107,6 @@ void PlainEngineObserver::SetAnswerer(Answerer answerer)
 {
     std::lock_guard lock(mutex_);
     answerer_ = std::move(answerer);
-}
-
-void PlainEngineObserver::SetLineHook(std::function<void(const std::string&)> hook)
-{
-    std::lock_guard lock(mutex_);
-    hook_ = std::move(hook);
 }
 
 std::vector<std::string> PlainEngineObserver::Lines() const

@@ -55,6 +55,13 @@ public:
     virtual ~EngineObserver() = default;
     // Returns only once the line has been shown and logged, so that lines appear in order.
     virtual void ShowLine(const std::string& line) = 0;
+    // Several lines in their order; the engine hands over what gathered while it worked. An observer overrides it
+    // when one hand-over for all of them is cheaper.
+    virtual void ShowLines(const std::vector<std::string>& lines)
+    {
+        for (const std::string& line : lines)
+            ShowLine(line);
+    }
     // The run ended: 1 when it ended with every job finished, 0 otherwise (abort, start-up failure).
     virtual void RunEnded(int result) = 0;
     // A message box text (start-up failures).
@@ -76,6 +83,7 @@ public:
     explicit PlainEngineObserver(std::FILE* out = nullptr, CDailyLog* log = nullptr);
 
     void ShowLine(const std::string& line) override;
+    void ShowLines(const std::vector<std::string>& lines) override;
     void RunEnded(int result) override;
     void ShowMessage(const std::string& text) override;
     CredentialsAnswer AskCredentials(const std::string& url, std::chrono::milliseconds limit,
@@ -83,8 +91,6 @@ public:
 
     // Who answers credentials questions; without one every question is refused.
     void SetAnswerer(Answerer answerer);
-    // Called after each line was recorded, on the engine's thread (tests use it to act at a given moment).
-    void SetLineHook(std::function<void(const std::string&)> hook);
 
     std::vector<std::string> Lines() const;
     std::vector<std::string> Messages() const;
@@ -99,7 +105,6 @@ private:
     mutable std::mutex mutex_; // guards everything below
     mutable std::condition_variable ended_;
     Answerer answerer_;
-    std::function<void(const std::string&)> hook_;
     std::vector<std::string> lines_;
     std::vector<std::string> messages_;
     std::vector<int> results_;

@@ -129,7 +129,8 @@ struct CFetchCore::Response
     int64_t written = 0;
 };
 
-CFetchCore::CFetchCore(FetchContext context) : context_(context)
+CFetchCore::CFetchCore(FetchContext context, std::function<void()> onFinished)
+    : context_(context), onFinished_(std::move(onFinished))
 {
     InitNetwork();
     easy_.reset(curl_easy_init());
@@ -200,6 +201,12 @@ bool CFetchCore::Finished() const
     return finished_;
 }
 
+bool CFetchCore::Answered() const
+{
+    std::lock_guard lock(mutex_);
+    return answered_ || finished_;
+}
+
 FetchOutcome CFetchCore::Outcome() const
 {
     std::lock_guard lock(mutex_);
@@ -238,6 +245,8 @@ void CFetchCore::WorkerLoop()
             finished_ = true;
         }
         changed_.notify_all();
+        if (onFinished_)
+            onFinished_();
     }
 }
 

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -61,7 +62,8 @@ struct FetchOutcome
 class CFetchCore
 {
 public:
-    explicit CFetchCore(FetchContext context);
+    // onFinished, when given, runs on the worker thread each time a transfer begun by Start has finished.
+    explicit CFetchCore(FetchContext context, std::function<void()> onFinished = {});
     // Cancels a running transfer and waits for the worker to end.
     ~CFetchCore();
     CFetchCore(const CFetchCore&) = delete;
@@ -76,6 +78,8 @@ public:
     bool WaitAnswer(std::chrono::milliseconds limit);
     void WaitFinished();
     bool Finished() const;
+    // True once the answer is known or the transfer has ended.
+    bool Answered() const;
     // The result so far: at the answer, Result 0 and the save path; at the end, the final result.
     FetchOutcome Outcome() const;
 
@@ -114,6 +118,7 @@ private:
     static int OnProgress(void* self, curl_off_t dltotal, curl_off_t dlnow, curl_off_t ultotal, curl_off_t ulnow);
 
     FetchContext context_;
+    const std::function<void()> onFinished_;
     std::unique_ptr<CAuthAreaTable> ownAreas_; // when the context brings no table
     CurlEasy easy_; // one for the worker's whole life, so that its connection stays open from job to job
     char errorBuffer_[CURL_ERROR_SIZE] = {};

@@ -19,8 +19,8 @@ struct IssuedJob
     std::string upper;
 };
 
-// Load, NextJob, HasNext and AdvanceUpper belong to the one thread that runs the series; ReportFailure and
-// ReportSuccess may come from any thread. The three result lists are guarded by one mutex.
+// Load, NextJob, HasNext and AdvanceUpper must not run at the same time (the engine calls them under its run lock);
+// ReportFailure and ReportSuccess may come from any thread. The three result lists are guarded by one mutex.
 class CSeqJobSource
 {
 public:

@@ -41,12 +41,17 @@ void EngineBridge::Finish(const std::shared_ptr<Handoff>& h)
 
 void EngineBridge::ShowLine(const std::string& line)
 {
+    ShowLines({line});
+}
+
+void EngineBridge::ShowLines(const std::vector<std::string>& lines)
+{
     auto h = std::make_shared<Handoff>();
     {
         std::lock_guard lock(m_mutex);
         if (m_shutdown) {
-            // The window is going; the line still belongs in the day's log.
-            m_log.Append(line);
+            // The window is going; the lines still belong in the day's log.
+            m_log.AppendLines(lines);
             return;
         }
         m_waiting.push_back(h);
@@ -54,7 +59,7 @@ void EngineBridge::ShowLine(const std::string& line)
     QPointer<CPelldraDlg> window = m_window;
     QMetaObject::invokeMethod(
         window.data(),
-        [this, window, h, line] {
+        [this, window, h, lines] {
             {
                 std::lock_guard lock(m_mutex);
                 if (h->abandoned)
@@ -62,12 +67,12 @@ void EngineBridge::ShowLine(const std::string& line)
                 h->started = true;
             }
             if (window)
-                window->ShowStatusLine(line);
+                window->ShowStatusLines(lines);
             Finish(h);
         },
         Qt::QueuedConnection);
     if (!Wait(h))
-        m_log.Append(line);
+        m_log.AppendLines(lines);
 }
 
 void EngineBridge::RunEnded(int result)

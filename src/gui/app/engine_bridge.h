@@ -28,6 +28,7 @@ public:
     EngineBridge& operator=(const EngineBridge&) = delete;
 
     void ShowLine(const std::string& line) override;
+    void ShowLines(const std::vector<std::string>& lines) override;
     void RunEnded(int result) override;
     void ShowMessage(const std::string& text) override;
     CredentialsAnswer AskCredentials(const std::string& url, std::chrono::milliseconds limit,

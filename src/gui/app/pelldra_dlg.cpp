@@ -612,8 +612,7 @@ int CPelldraDlg::StartRun(CQueueItem& item)
     if (m_dailyLog.Open())
         m_log->AppendLine(kLogStartLine);
     const RunPreparation prep = PrepareRun(m_runningItem, m_settings, m_jobMode, m_folderEdit->text().toStdString());
-    for (const std::string& line : prep.lines)
-        ShowStatusLine(line);
+    ShowStatusLines(prep.lines);
     if (prep.backToSequential)
         SetJobMode(kJobModeSequential);
     if (prep.code < 0) {
@@ -669,10 +668,11 @@ void CPelldraDlg::SetIdleLook()
 
 // --- the engine's reports ---
 
-void CPelldraDlg::ShowStatusLine(const std::string& line)
+void CPelldraDlg::ShowStatusLines(const std::vector<std::string>& lines)
 {
-    m_dailyLog.Append(line);
-    m_log->AppendLine(line);
+    m_dailyLog.AppendLines(lines);
+    for (const std::string& line : lines)
+        m_log->AppendLine(line);
 }
 
 void CPelldraDlg::OnRunEnded(int result)

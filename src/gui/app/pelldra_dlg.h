@@ -91,7 +91,7 @@ public:
     int LoadItemIntoWindow(const CQueueItem& item);
 
     // The engine's side, called on this window's thread by the bridge.
-    void ShowStatusLine(const std::string& line);
+    void ShowStatusLines(const std::vector<std::string>& lines);
     void OnRunEnded(int result);
 
     // State.

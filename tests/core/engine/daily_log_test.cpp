@@ -1,4 +1,4 @@
-// The daily log file: its name, its opening line, CR LF, the day it keeps, appends from several threads.
+// The daily log file: its name, its opening line, CR LF, the day it keeps, appends and blocks from several threads.
 #include "core/engine/daily_log.h"
 
 #include <gtest/gtest.h>
@@ -102,18 +102,24 @@ TEST(DailyLog, ARunPastMidnightKeepsTheFileOfItsFirstDayAndAFailedOpeningLeavesN
     EXPECT_FALSE(FileExists(env.root() + "/no/such/folder/070101.log"));
 }
 
-TEST(DailyLog, LinesFromSeveralThreadsStayWhole)
+TEST(DailyLog, LinesAndBlocksFromSeveralThreadsStayWhole)
 {
     TempEnv env;
     const std::string folder = env.makeFolder("logs");
     CDailyLog log(folder, [] { return LocalTime(2007, 1, 1); });
     ASSERT_TRUE(log.Open());
-    constexpr int kThreads = 4, kLines = 200;
+    // Even threads append blocks of kBlock lines at once, odd ones single lines.
+    constexpr int kThreads = 4, kLines = 201, kBlock = 3;
+    const auto lineOf = [](int t, int i) { return "    thread " + std::to_string(t) + " line " + std::to_string(i); };
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t)
-        threads.emplace_back([&log, t] {
-            for (int i = 0; i < kLines; ++i)
-                log.Append("    thread " + std::to_string(t) + " line " + std::to_string(i));
+        threads.emplace_back([&log, &lineOf, t] {
+            for (int i = 0; i < kLines; i += t % 2 == 0 ? kBlock : 1) {
+                if (t % 2 != 0)
+                    log.Append(lineOf(t, i));
+                else
+                    log.AppendLines({lineOf(t, i), lineOf(t, i + 1), lineOf(t, i + 2)});
+            }
         });
     std::thread reader([&log] {
         for (int i = 0; i < 100; ++i)
@@ -130,6 +136,7 @@ TEST(DailyLog, LinesFromSeveralThreadsStayWhole)
     std::istringstream in(text.substr(kStart.size()));
     std::string line;
     int count = 0;
+    int previous = -1;
     while (std::getline(in, line)) {
         ASSERT_FALSE(line.empty());
         ASSERT_EQ(line.back(), '\r') << line;
@@ -137,6 +144,10 @@ TEST(DailyLog, LinesFromSeveralThreadsStayWhole)
         ASSERT_EQ(std::sscanf(line.c_str(), "    thread %d line %d\r", &t, &i), 2) << line;
         ASSERT_TRUE(t >= 0 && t < kThreads);
         EXPECT_EQ(i, next[t]++) << "lines of one thread out of order";
+        if (t % 2 == 0 && i % kBlock != 0) {
+            EXPECT_EQ(previous, t) << "a block was split: " << line;
+        }
+        previous = t;
         ++count;
     }
     EXPECT_EQ(count, kThreads * kLines);

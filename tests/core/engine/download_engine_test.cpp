@@ -127,6 +127,31 @@ TEST_F(DownloadEngineTest, EachReportHasItsWrittenLines)
     EXPECT_EQ((std::vector<int64_t>{p.done, p.failed, p.requested, p.bytes}), (std::vector<int64_t>{1, 4, 5, 4}));
 }
 
+TEST_F(DownloadEngineTest, AnAnswerTimesOutWhileTheOtherSlotsGoOnWorking)
+{
+    Remake(FetchLimits{400ms, 30s, 2000ms, 50ms, 3});
+    RawTestServer silent(RawTestServer::NeverAnswer());
+    server.AddFile("/ok.bin", "fine", "application/octet-stream");
+    // Two silent jobs among ordinary ones: each times out on its own deadline while the other slots take job
+    // after job, and no job that answered is cut short.
+    Jobs jobs = Numbered(server.Url("/ok.bin?n="), 30);
+    jobs.insert(jobs.begin() + 1, {silent.Url("/late1.jpg"), "late1.jpg"});
+    jobs.insert(jobs.begin() + 20, {silent.Url("/late2.jpg"), "late2.jpg"});
+    CQueueItem item = ListItem(jobs, 2);
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(RunToEnd(item), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, 5s);
+    EXPECT_EQ(Count("    サーバー応答がタイムアウトです"), 2u);
+    EXPECT_EQ(Count("    成功"), 30u);
+    EXPECT_EQ(LastTwoLines(), (Lines{"    全て終了", "    成功／要求数 = 30回／32回"}));
+    // Every job's report stays together: its Dest line comes right after the receiver line.
+    const Lines lines = observer.Lines();
+    for (size_t i = 0; i + 1 < lines.size(); ++i)
+        if (lines[i] == "    受信側：") {
+            EXPECT_EQ(lines[i + 1].rfind(folder + "/", 0), 0u) << lines[i + 1];
+        }
+}
+
 TEST_F(DownloadEngineTest, SpeedClassSetsHowManyFilesGoAtOnce)
 {
     std::mutex m;
