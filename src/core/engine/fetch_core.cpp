@@ -134,6 +134,7 @@ CFetchCore::CFetchCore(FetchContext context, std::function<void()> onFinished)
 {
     InitNetwork();
     easy_.reset(curl_easy_init());
+    SetFixedOptions();
     if (!context_.areas) {
         ownAreas_ = std::make_unique<CAuthAreaTable>(
             CAuthAreaTable::Waits{context_.limits.areaStep, context_.limits.areaSteps});
@@ -297,10 +298,6 @@ void CFetchCore::Transfer()
         Fail(2, "Not HTTP Service");
         return;
     }
-    if (!Parses(url_)) {
-        Fail(2, "Parse Error! " + url_ + "\n");
-        return;
-    }
     if (!easy_) {
         Fail(2, "curl_easy_init failed");
         return;
@@ -366,11 +363,32 @@ std::string CFetchCore::ResolveLocation(const std::string& value) const
     return target;
 }
 
+void CFetchCore::SetFixedOptions()
+{
+    CURL* h = easy_.get();
+    if (!h)
+        return;
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    // libcurl's 16 KiB default makes a large file cost six times curl's own reads and polls; 256 KiB per transfer
+    // keeps memory small (ten slots: 2.5 MiB) and the single-file speed at curl's.
+    curl_easy_setopt(h, CURLOPT_BUFFERSIZE, 262144L);
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer_);
+    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &CFetchCore::OnHeader);
+    curl_easy_setopt(h, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &CFetchCore::OnBody);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &CFetchCore::OnProgress);
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, this);
+    if (context_.share)
+        curl_easy_setopt(h, CURLOPT_SHARE, context_.share->get());
+}
+
 bool CFetchCore::Perform(const std::optional<std::pair<std::string, std::string>>& credentials, Response& response)
 {
     CURL* h = easy_.get();
-    // Reset keeps the handle's open connections and DNS entries; every option is set afresh below.
-    curl_easy_reset(h);
     current_ = &response;
     errorBuffer_[0] = '\0';
 
@@ -409,26 +427,11 @@ bool CFetchCore::Perform(const std::optional<std::pair<std::string, std::string>
     // The body goes at once; waiting for "100 Continue" only slows down servers that never send it.
     headers.Append("Expect:");
 
+    // The handle keeps its options from request to request (and with them its connection): every option a job
+    // may change is set here each time.
     curl_easy_setopt(h, CURLOPT_URL, url_.c_str());
-    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-    // libcurl's 16 KiB default makes a large file cost six times curl's own reads and polls; 256 KiB per transfer
-    // keeps memory small (ten slots: 2.5 MiB) and the single-file speed at curl's.
-    curl_easy_setopt(h, CURLOPT_BUFFERSIZE, 262144L);
-    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer_);
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
-    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &CFetchCore::OnHeader);
-    curl_easy_setopt(h, CURLOPT_HEADERDATA, this);
-    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &CFetchCore::OnBody);
-    curl_easy_setopt(h, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &CFetchCore::OnProgress);
-    curl_easy_setopt(h, CURLOPT_XFERINFODATA, this);
-    if (context_.share)
-        curl_easy_setopt(h, CURLOPT_SHARE, context_.share->get());
-    if (job_.Agen.empty())
-        curl_easy_setopt(h, CURLOPT_USERAGENT, "Pelldra" PELLDRA_VERSION);
+    curl_easy_setopt(h, CURLOPT_USERAGENT, job_.Agen.empty() ? "Pelldra" PELLDRA_VERSION : nullptr);
     const bool direct = job_.Prox.empty() || (job_.ByPa != 0 && IsLocalHost(HostOf(url_)));
     // An empty proxy also keeps proxy variables of the environment out: the job's setting decides.
     curl_easy_setopt(h, CURLOPT_PROXY, direct ? "" : job_.Prox.c_str());
@@ -444,6 +447,7 @@ bool CFetchCore::Perform(const std::optional<std::pair<std::string, std::string>
     lastBytes_ = 0;
     stalled_ = false;
     const CURLcode rc = curl_easy_perform(h);
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, nullptr); // the list goes with this call
     current_ = nullptr;
     if (response.ended)
         return false; // the answer was refused before its body: the outcome is set
@@ -454,6 +458,8 @@ bool CFetchCore::Perform(const std::optional<std::pair<std::string, std::string>
             Fail(2, "受信が" + std::to_string((context_.limits.stall.count() + 999) / 1000) + "秒間止まりました");
         else if (response.writeFailed)
             Fail(2, kCannotSave + filePath_);
+        else if (rc == CURLE_URL_MALFORMAT)
+            Fail(2, "Parse Error! " + url_ + "\n");
         else
             Fail(2, errorBuffer_[0] ? std::string(errorBuffer_) : std::string(curl_easy_strerror(rc)));
         return false;

@@ -92,6 +92,8 @@ private:
 
     using Credentials = std::pair<std::string, std::string>;
 
+    // The options that stay the same for every request of the handle.
+    void SetFixedOptions();
     void WorkerLoop();
     void Transfer();
     // One request of the transfer; sends the job's headers and, when given, an Authorization line. False when the
