@@ -46,25 +46,6 @@ constexpr const char* kBuiltIn[] = {
     "video/x-sgi-movie\tmovie",
 };
 
-constexpr std::string_view kWhite = " \t\r\n\v\f";
-
-std::string Trim(std::string_view s)
-{
-    const size_t first = s.find_first_not_of(kWhite);
-    if (first == std::string_view::npos)
-        return "";
-    const size_t last = s.find_last_not_of(kWhite);
-    return std::string(s.substr(first, last - first + 1));
-}
-
-std::string Lower(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
 std::string_view TypeOf(const std::string& entry)
 {
     return std::string_view(entry).substr(0, entry.find('\t'));
@@ -86,17 +67,17 @@ CContentTypeTable::CContentTypeTable()
 
 bool CContentTypeTable::Add(const std::string& text)
 {
-    const std::string s = Lower(Trim(text));
+    const std::string s = AsciiLower(std::string(TrimBlanks(text)));
     if (s.empty() || s[0] < 'a' || s[0] > 'z')
         return false;
     const size_t tab = s.find('\t');
     if (tab == std::string::npos || tab + 1 == s.size())
         return false;
     const std::string type = s.substr(0, tab);
-    const size_t extStart = s.find_first_not_of(kWhite, tab + 1);
-    if (extStart == std::string::npos)
+    const std::string_view ext = TrimBlanks(std::string_view(s).substr(tab + 1));
+    if (ext.empty())
         return false;
-    std::string entry = type + "\t" + s.substr(extStart);
+    std::string entry = type + "\t" + std::string(ext);
 
     const auto pos = std::lower_bound(entries_.begin(), entries_.end(), type,
                                       [](const std::string& e, const std::string& t) { return TypeOf(e) < t; });
@@ -109,11 +90,11 @@ bool CContentTypeTable::Add(const std::string& text)
 
 int CContentTypeTable::Lookup(const std::string& contentType, std::string& ext) const
 {
-    std::string type = Lower(Trim(contentType));
+    std::string type = AsciiLower(std::string(TrimBlanks(contentType)));
     // "text/html; charset=utf-8" must still be caught as HTML when an image was asked for.
     if (const size_t semi = type.find(';'); semi != std::string::npos)
-        type = Trim(std::string_view(type).substr(0, semi));
-    const std::string wanted = Lower(ext);
+        type = std::string(TrimBlanks(std::string_view(type).substr(0, semi)));
+    const std::string wanted = AsciiLower(ext);
 
     for (const std::string& entry : entries_) {
         const std::string_view t = TypeOf(entry);
@@ -144,9 +125,9 @@ TypeCheck CheckType(const std::string& contentType, const std::string& targ, con
                     const CContentTypeTable* table)
 {
     TypeCheck out;
-    std::string urlExt = Lower(UrlExtension(targ));
+    std::string urlExt = AsciiLower(UrlExtension(targ));
     const std::string savedExt = UrlExtension(dest);
-    std::string saveExt = Lower(savedExt);
+    std::string saveExt = AsciiLower(savedExt);
 
     if (table && table->Lookup(contentType, urlExt) == -1 && relo == 0) {
         out.refuse = true;

@@ -31,22 +31,6 @@ constexpr const char* kWrongType = "異なるファイルタイプが返され�
 constexpr const char* kCannotSave = "保存ファイルが作れません。";
 constexpr const char* kForciblyEnded = "強制終了しました";
 
-std::string Lower(std::string s)
-{
-    for (char& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-std::string Trim(const std::string& s)
-{
-    const char* ws = " \t\r\n";
-    const size_t b = s.find_first_not_of(ws);
-    if (b == std::string::npos)
-        return {};
-    return s.substr(b, s.find_last_not_of(ws) - b + 1);
-}
-
 std::string TrimRight(const std::string& s)
 {
     const size_t e = s.find_last_not_of(" \t\r\n\v\f");
@@ -61,9 +45,9 @@ std::string OneLine(std::string s)
     return s;
 }
 
-bool StartsWithNoCase(const std::string& s, const std::string& prefix)
+bool StartsWithNoCase(std::string_view s, std::string_view prefix)
 {
-    return s.size() >= prefix.size() && Lower(s.substr(0, prefix.size())) == prefix;
+    return s.size() >= prefix.size() && EqualsNoCase(s.substr(0, prefix.size()), prefix);
 }
 
 bool IsHttpUrl(const std::string& url)
@@ -76,7 +60,7 @@ bool IsLocalHost(const std::string& host)
 {
     if (host.empty())
         return false;
-    const std::string h = Lower(host);
+    const std::string h = AsciiLower(host);
     if (h == "localhost" || h == "::1" || h == "[::1]" || h.rfind("127.", 0) == 0)
         return true;
     return h.find('.') == std::string::npos && h.find(':') == std::string::npos;
@@ -122,7 +106,6 @@ struct CFetchCore::Response
     std::string location;
     std::string lastModified;
     int64_t contentLength = -1;
-    std::vector<std::pair<std::string, std::string>> headers; // of the response being read
     bool bodyMode = false;                                    // the answer was taken and the body goes to the save file
     bool ended = false;                                       // BeginBody refused; the outcome is set
     bool writeFailed = false;
@@ -340,7 +323,7 @@ void CFetchCore::Transfer()
 
 std::string CFetchCore::ResolveLocation(const std::string& value) const
 {
-    const std::string v = Trim(value);
+    const std::string v(TrimBlanks(value));
     if (v.empty())
         return {};
     std::string target;
@@ -400,7 +383,7 @@ bool CFetchCore::Perform(const std::optional<std::pair<std::string, std::string>
             size_t end = job_.Head.find('\n', start);
             if (end == std::string::npos)
                 end = job_.Head.size();
-            std::string line = Trim(job_.Head.substr(start, end - start));
+            const std::string line(TrimBlanks(std::string_view(job_.Head).substr(start, end - start)));
             if (!line.empty())
                 headers.Append(line);
             start = end + 1;
@@ -477,10 +460,13 @@ size_t CFetchCore::OnHeader(char* data, size_t size, size_t count, void* self)
     auto* me = static_cast<CFetchCore*>(self);
     Response& r = *me->current_;
     const size_t n = size * count;
-    const std::string line(data, n);
-    if (line.rfind("HTTP/", 0) == 0) {
+    const std::string_view line(data, n);
+    if (line.starts_with("HTTP/")) {
         // A new answer begins (after an interim 1xx one, the real one follows).
-        r.headers.clear();
+        r.contentType.clear();
+        r.location.clear();
+        r.lastModified.clear();
+        r.contentLength = -1;
         r.headersDone = false;
         return n;
     }
@@ -491,25 +477,31 @@ size_t CFetchCore::OnHeader(char* data, size_t size, size_t count, void* self)
             return n;
         r.status = code;
         r.headersDone = true;
-        for (const auto& [name, value] : r.headers) {
-            if (name == "content-type" && r.contentType.empty())
-                r.contentType = value;
-            else if (name == "location" && r.location.empty())
-                r.location = value;
-            else if (name == "last-modified" && r.lastModified.empty())
-                r.lastModified = value;
-            else if (name == "content-length" && r.contentLength < 0)
-                r.contentLength = std::strtoll(value.c_str(), nullptr, 10);
-        }
         if (me->IsCancelled())
             return 0;
         if (code == 200 || code == 206)
             return me->BeginBody(r) ? n : 0;
         return n;
     }
+    // Only the first of each header the transfer reads counts.
     const size_t colon = line.find(':');
-    if (colon != std::string::npos)
-        r.headers.emplace_back(Lower(Trim(line.substr(0, colon))), Trim(line.substr(colon + 1)));
+    if (colon == std::string_view::npos)
+        return n;
+    const std::string_view name = TrimBlanks(line.substr(0, colon));
+    const std::string_view value = TrimBlanks(line.substr(colon + 1));
+    if (EqualsNoCase(name, "content-type")) {
+        if (r.contentType.empty())
+            r.contentType = value;
+    } else if (EqualsNoCase(name, "location")) {
+        if (r.location.empty())
+            r.location = value;
+    } else if (EqualsNoCase(name, "last-modified")) {
+        if (r.lastModified.empty())
+            r.lastModified = value;
+    } else if (EqualsNoCase(name, "content-length")) {
+        if (r.contentLength < 0)
+            r.contentLength = std::strtoll(std::string(value).c_str(), nullptr, 10);
+    }
     return n;
 }
 

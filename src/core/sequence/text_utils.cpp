@@ -1,6 +1,8 @@
 // Path and URL string helpers.
 #include "core/sequence/text_utils.h"
 
+#include <algorithm>
+
 namespace pelldra {
 
 std::string AfterLast(const std::string& s, char ch)
@@ -53,6 +55,30 @@ int CountOccurrences(const std::string& s, const std::string& sub)
     for (size_t p = s.find(sub); p != std::string::npos; p = s.find(sub, p + 1))
         ++n;
     return n;
+}
+
+std::string AsciiLower(std::string s)
+{
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b)
+{
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+std::string_view TrimBlanks(std::string_view s)
+{
+    constexpr std::string_view kBlanks = " \t\r\n\v\f";
+    const size_t first = s.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos)
+        return {};
+    return s.substr(first, s.find_last_not_of(kBlanks) - first + 1);
 }
 
 } // namespace pelldra

@@ -63,5 +63,20 @@ TEST(TextUtils, CountOccurrencesCountsOverlaps)
         EXPECT_EQ(CountOccurrences(s, sub), count) << s << " / " << sub;
 }
 
+TEST(TextUtils, CaseAndBlanksOfAsciiHeaderText)
+{
+    // Only ASCII letters fold; UTF-8 bytes and the rest stay as they are.
+    EXPECT_EQ(AsciiLower("Content-Type: IMAGE/JPEG 連番"), "content-type: image/jpeg 連番");
+    const std::tuple<std::string, std::string, bool> names[] = {
+        {"Content-Length", "content-length", true}, {"LOCATION", "Location", true}, {"location", "locations", false},
+        {"", "", true}, {"連番", "連番", true}, {"[", "{", false}, {"@", "`", false}};
+    for (const auto& [a, b, equal] : names)
+        EXPECT_EQ(EqualsNoCase(a, b), equal) << a << " / " << b;
+    const std::pair<std::string, std::string> trims[] = {
+        {"  image/jpeg \r\n", "image/jpeg"}, {"\t\v\f", ""}, {"", ""}, {"a b", "a b"}, {" 連番\n", "連番"}};
+    for (const auto& [in, out] : trims)
+        EXPECT_EQ(TrimBlanks(in), out) << in;
+}
+
 } // namespace
 } // namespace pelldra
