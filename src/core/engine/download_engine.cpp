@@ -1,6 +1,8 @@
-// The engine thread: start-up checks, handing jobs to slots, reporting finished slots, the drain and the summary.
+// A run: start-up checks, the first jobs, each slot reporting its job and taking the next, the answer deadlines,
+// the summary.
 #include "core/engine/download_engine.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -206,7 +208,8 @@ int CDownloadEngine::Run()
         if (AllReady() && (noMoreJobs_ || AbortRequested()) && !flushing_)
             break;
         // A job handed out while this thread waits has its deadline no sooner than one answer limit from now.
-        CDevFetch::Clock::time_point until = CDevFetch::Clock::now() + limits_.answer;
+        CDevFetch::Clock::time_point until =
+            CDevFetch::Clock::now() + std::max(limits_.answer, std::chrono::milliseconds(10));
         if (const auto deadline = NextAnswerDeadline(); deadline && *deadline < until)
             until = *deadline;
         runChanged_.wait_until(lock, until);
