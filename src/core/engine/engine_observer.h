@@ -47,8 +47,9 @@ private:
     std::function<void()> close_;
 };
 
-// Every call comes from a worker thread (the engine's, or a transfer's for credentials), never from the caller of
-// CDownloadEngine::Start.
+// Lines come from the engine's threads (its own or a transfer's), one call at a time; credentials questions from a
+// transfer's thread; the run's end from the engine's thread. Only the message of a refused start comes from the
+// caller of CDownloadEngine::Start.
 class EngineObserver
 {
 public:
