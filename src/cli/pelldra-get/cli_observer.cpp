@@ -22,11 +22,6 @@ void CliObserver::ClearProgressLocked()
     }
 }
 
-void CliObserver::ShowLine(const std::string& line)
-{
-    ShowLines({line});
-}
-
 void CliObserver::ShowLines(const std::vector<std::string>& lines)
 {
     {

@@ -24,7 +24,6 @@ public:
     // every question is refused).
     CliObserver(CDailyLog& log, bool progress, bool ask);
 
-    void ShowLine(const std::string& line) override;
     void ShowLines(const std::vector<std::string>& lines) override;
     void RunEnded(int result) override;
     void ShowMessage(const std::string& text) override;

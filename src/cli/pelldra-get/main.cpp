@@ -159,8 +159,7 @@ public:
             std::fprintf(stdout, "%s\n", std::string(kLogStartLine).c_str());
             std::fflush(stdout);
         }
-        for (const std::string& line : prep.lines)
-            observer_.ShowLine(line);
+        observer_.ShowLines(prep.lines);
         if (prep.code < 0) {
             log_.Close();
             listUnreadable = true;

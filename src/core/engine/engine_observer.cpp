@@ -47,11 +47,6 @@ bool CredentialsPrompt::WaitCancelled(std::chrono::milliseconds limit) const
 
 PlainEngineObserver::PlainEngineObserver(std::FILE* out, CDailyLog* log) : out_(out), log_(log) {}
 
-void PlainEngineObserver::ShowLine(const std::string& line)
-{
-    ShowLines({line});
-}
-
 void PlainEngineObserver::ShowLines(const std::vector<std::string>& lines)
 {
     {

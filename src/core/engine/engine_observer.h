@@ -54,15 +54,9 @@ class EngineObserver
 {
 public:
     virtual ~EngineObserver() = default;
-    // Returns only once the line has been shown and logged, so that lines appear in order.
-    virtual void ShowLine(const std::string& line) = 0;
-    // Several lines in their order; the engine hands over what gathered while it worked. An observer overrides it
-    // when one hand-over for all of them is cheaper.
-    virtual void ShowLines(const std::vector<std::string>& lines)
-    {
-        for (const std::string& line : lines)
-            ShowLine(line);
-    }
+    // Status lines in their order: the engine hands over what gathered while it worked. Returns only once they have
+    // been shown and logged, so that lines appear in order.
+    virtual void ShowLines(const std::vector<std::string>& lines) = 0;
     // The run ended: 1 when it ended with every job finished, 0 otherwise (abort, start-up failure).
     virtual void RunEnded(int result) = 0;
     // A message box text (start-up failures).
@@ -83,7 +77,6 @@ public:
 
     explicit PlainEngineObserver(std::FILE* out = nullptr, CDailyLog* log = nullptr);
 
-    void ShowLine(const std::string& line) override;
     void ShowLines(const std::vector<std::string>& lines) override;
     void RunEnded(int result) override;
     void ShowMessage(const std::string& text) override;

@@ -39,11 +39,6 @@ void EngineBridge::Finish(const std::shared_ptr<Handoff>& h)
     m_changed.notify_all();
 }
 
-void EngineBridge::ShowLine(const std::string& line)
-{
-    ShowLines({line});
-}
-
 void EngineBridge::ShowLines(const std::vector<std::string>& lines)
 {
     auto h = std::make_shared<Handoff>();

@@ -27,7 +27,6 @@ public:
     EngineBridge(const EngineBridge&) = delete;
     EngineBridge& operator=(const EngineBridge&) = delete;
 
-    void ShowLine(const std::string& line) override;
     void ShowLines(const std::vector<std::string>& lines) override;
     void RunEnded(int result) override;
     void ShowMessage(const std::string& text) override;

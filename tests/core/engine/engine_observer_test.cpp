@@ -56,15 +56,15 @@ TEST(PlainEngineObserverTest, LinesGoToTheStreamAndTheDailyLogInOrder)
     ASSERT_NE(out, nullptr);
     {
         PlainEngineObserver observer(out.get(), &log);
-        observer.ShowLine("http://h/a.jpg");
-        observer.ShowLine("    成功");
+        observer.ShowLines({"http://h/a.jpg"});
+        observer.ShowLines({"    成功", "    全て終了"});
     }
     const std::string path = log.Path();
     log.Close();
     const std::string logged = test::ReadFile(path);
-    EXPECT_NE(logged.find("http://h/a.jpg\r\n    成功\r\n"), std::string::npos) << logged;
+    EXPECT_NE(logged.find("http://h/a.jpg\r\n    成功\r\n    全て終了\r\n"), std::string::npos) << logged;
     std::fflush(out.get());
-    EXPECT_EQ(test::ReadFile(outPath), "http://h/a.jpg\n    成功\n");
+    EXPECT_EQ(test::ReadFile(outPath), "http://h/a.jpg\n    成功\n    全て終了\n");
 }
 
 TEST(ProgressMeterTest, RateCoversTheRecentWindowOnly)
