@@ -280,10 +280,14 @@ TEST_F(FetchCredentialsTest, TwoTransfersOfOneAreaGetOnePrompt)
         std::this_thread::sleep_for(100ms); // the second transfer meets the area while this one asks
         return kRight;
     });
-    CFetchCore first(Context());
-    CFetchCore second(Context());
+    // Waits long enough that a busy machine never makes the second transfer take the question over.
+    CAuthAreaTable patient{AuthAreaWaits{50ms, 200}};
+    FetchContext context = Context();
+    context.areas = &patient;
+    CFetchCore first(context);
+    CFetchCore second(context);
     first.Start(Job(server.Url("/d/1.jpg"), "1.jpg"));
-    std::this_thread::sleep_for(30ms);
+    WaitForPrompt(); // the first holds the area of /d/ before the second meets it
     second.Start(Job(server.Url("/d/sub/x.jpg"), "x.jpg"));
     first.WaitFinished();
     second.WaitFinished();
