@@ -99,6 +99,7 @@ TEST_F(FetchCoreTest, FailureTableRows)
     // (case, url, dest in the download folder, result, message: "" any but the scheme refusal, "-" none)
     const std::vector<std::tuple<std::string, std::string, std::string, int, std::string>> rows = {
         {"not parseable", "no scheme here", "a.jpg", 2, "Parse Error! no scheme here\n"},
+        {"not parseable past the scheme", "http://[zz/b.jpg", "b.jpg", 2, "Parse Error! http://[zz/b.jpg\n"},
         {"not http", "ftp://127.0.0.1/a.jpg", "a.jpg", 2, "Not HTTP Service"},
         {"https is tried (a plain server fails the handshake)",
          "https://127.0.0.1:" + std::to_string(server.port()) + "/a.jpg", "a.jpg", 2, ""},
