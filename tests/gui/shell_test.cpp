@@ -58,6 +58,16 @@ bool HeardInOrder(const QSignalSpy& spy, const QStringList& expected, bool fromT
     return next == expected.size();
 }
 
+// A connection's own broadcasts come back to it complete, but Qt does not keep their order.
+bool HeardAll(const QSignalSpy& spy, const QStringList& expected, bool fromThisProcess)
+{
+    return std::all_of(expected.begin(), expected.end(), [&](const QString& name) {
+        return std::any_of(spy.begin(), spy.end(), [&](const QList<QVariant>& args) {
+            return args.at(0).toString() == name && args.at(1).toBool() == fromThisProcess;
+        });
+    });
+}
+
 QDBusConnection OtherConnection(const QString& name)
 {
     return QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
@@ -154,7 +164,7 @@ private slots:
         for (const QString& name : names)
             QVERIFY(ours.Emit(name));
         QTRY_VERIFY(HeardInOrder(theirsGot, names, false));
-        QTRY_VERIFY(HeardInOrder(oursGot, names, true));
+        QTRY_VERIFY(HeardAll(oursGot, names, true));
         QCOMPARE(names.size(), std::count_if(oursGot.begin(), oursGot.end(),
                                              [](const QList<QVariant>& args) { return args.at(1).toBool(); }));
 
