@@ -3,6 +3,7 @@
 
 #include <cctype>
 
+#include "core/orders/save_path.h"
 #include "core/platform/folders.h"
 #include "core/queue/queue_item.h"
 #include "core/sequence/digits.h"
@@ -137,6 +138,8 @@ OrderResult CheckSaveName(const std::string& saveName, const std::string& urlTem
                 c = '_';
     }
     state.NameTemplate = name;
+    if (std::string refusal = TemplateRefusal(name, "保存時ファイル名"); !refusal.empty())
+        return OrderResult::Refused(std::move(refusal));
 
     const int k = CountOccurrences(name, "*");
     const int u = upperOn ? 1 : 0;
@@ -217,6 +220,8 @@ OrderResult BuildSequentialItem(const SequentialControls& c, const DetailSetting
         } else if (subfolderStars > 1) {
             return OrderResult::Refused(kSubfolderStarsMessage);
         }
+        if (std::string refusal = TemplateRefusal(sub, "　サブフォルダ"); !refusal.empty())
+            return OrderResult::Refused(std::move(refusal));
         item.Sub = sub;
     }
 
@@ -233,6 +238,9 @@ OrderResult BuildSequentialItem(const SequentialControls& c, const DetailSetting
         folder += '/';
     item.Fol = folder;
     item.job.Dest = folder + (item.Sub.empty() ? "" : item.Sub + "/") + state.NameTemplate;
+    // A name the checks above let through may still name no file ("x/" when no number is missing).
+    if (std::string refusal = DestRefusal(item.job.Dest, folder); !refusal.empty())
+        return OrderResult::Refused(std::move(refusal));
 
     if (!state.LastCookie.empty()) {
         if (UpToLast(urlTemplate, '/') != state.LastCookieScope) {

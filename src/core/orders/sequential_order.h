@@ -66,11 +66,13 @@ int CheckFolderText(std::string& text);
 int CheckFixedWidth(const std::string& urlDigits, const std::string& from, const std::string& to, int& fixedWidth);
 
 // The save-name template check of the URL template urlTemplate with subfolderStars stars in the subfolder.
-// Sets state.NameTemplate (with the stars still missing put in) and state.NameGiven.
+// Sets state.NameTemplate (with the stars still missing put in) and state.NameGiven. A name that climbs out of the
+// folder or holds a control character is refused (TemplateRefusal).
 OrderResult CheckSaveName(const std::string& saveName, const std::string& urlTemplate, int subfolderStars, bool upperOn,
                           const std::string& st1, const std::string& ed1, SequentialState& state);
 
-// Builds the series item from the controls into item (cleared first; partly filled when refused).
+// Builds the series item from the controls into item (cleared first; partly filled when refused). The subfolder
+// and the save name are refused as CheckSaveName refuses a name, and so is a save path that names no file.
 OrderResult BuildSequentialItem(const SequentialControls& controls, const DetailSettings& settings,
                                 SequentialState& state, CQueueItem& item);
 

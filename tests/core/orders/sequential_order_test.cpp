@@ -258,6 +258,35 @@ TEST_F(SequentialOrderTest, WrittenEdgeCases)
     }
 }
 
+TEST_F(SequentialOrderTest, TypedTemplatesMayNotClimbOutOfTheFolder)
+{
+    struct Case
+    {
+        std::string saveName;
+        std::string subfolder;
+        Messages messages;
+    };
+    const Case cases[] = {
+        {"a/../../x*.jpg", "", {"保存時ファイル名に「..」や制御文字は使えません", kUnsuitable}},
+        {"", "../../s*", {"　サブフォルダに「..」や制御文字は使えません"}},
+        {"n*/", "v*", {"保存先のファイル名がありません"}}, // no number missing, so no star goes after the '/'
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.saveName + c.subfolder);
+        CQueueItem item;
+        const Press press{.url = "http://ex.com/a1/b2.jpg",
+                          .upper = true,
+                          .lowerFrom = "2",
+                          .lowerTo = "2",
+                          .upperFrom = "1",
+                          .upperTo = "2",
+                          .subfolderOn = true,
+                          .subfolder = c.subfolder,
+                          .saveName = c.saveName};
+        EXPECT_EQ(Build(press, item).messages, c.messages);
+    }
+}
+
 TEST_F(SequentialOrderTest, UrlDigitsAreKeptForReloading)
 {
     CQueueItem item;
