@@ -47,10 +47,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Require(IsValidUtf8(text), "decoded text is UTF-8");
 
     std::vector<std::string> lines;
-    MakeJobLines(text, "/dl/", lines);
+    if (!MakeJobLines(text, "/dl/", lines).empty()) {
+        Require(lines.empty(), "a refused list gives no lines");
+        return 0;
+    }
     size_t targs = 0;
     for (size_t i = 0; i < lines.size(); ++i) {
         Require(lines[i].find('\n') == std::string::npos, "no line break inside a line");
+        if (StartsWith(lines[i], "Dest: "))
+            Require(lines[i].size() > 7 && lines[i][6] == '/' && lines[i].find("/../") == std::string::npos &&
+                        lines[i].back() != '/',
+                    "every Dest names a file by a path without a step up");
         if (StartsWith(lines[i], "Targ:")) {
             ++targs;
             Require(i + 1 < lines.size() && StartsWith(lines[i + 1], "Dest:"), "every Targ is followed by its Dest");

@@ -153,7 +153,8 @@ public:
         if (Stopped())
             return kExitStopped;
         const RunPreparation prep = PrepareRun(item, settings_, kJobModeList, CurrentFolder());
-        if (prep.code < 0 && !fromQueue)
+        // A list that cannot be read refuses the order; one read but refused is a failed run, with its log.
+        if (prep.code == -1 && !fromQueue)
             return Refused({prep.lines.back()});
         if (log_.Open()) {
             std::fprintf(stdout, "%s\n", std::string(kLogStartLine).c_str());

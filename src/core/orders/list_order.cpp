@@ -5,8 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <string_view>
 
+#include "core/orders/save_path.h"
 #include "core/orders/sequential_order.h"
 #include "core/orders/text_decoding.h"
 #include "core/platform/folders.h"
@@ -23,6 +27,8 @@ constexpr const char* kNotFoundMessage = "ファイルが見つかりません";
 constexpr const char* kBrokenMessage = "リストファイルが壊れています";
 constexpr const char* kLinkScoutNotFoundMessage = "LinkScoutから渡されるはずの一時ファイルが見つかりません。";
 constexpr const char* kLinkScoutBrokenMessage = "LinkScoutから渡された一時ファイルが壊れています。";
+constexpr const char* kNoJobMessage = "リストは空です。";
+constexpr std::string_view kDestKey = "Dest: ";
 
 enum class ReadStatus {
     Ok,
@@ -30,9 +36,15 @@ enum class ReadStatus {
     Broken,
 };
 
+// Far beyond any real list (a page's links make a few thousand lines, well under 1 MiB), and small enough that the
+// file, its decoded text and the job lines made from it (about five times the file) fit in memory at once.
+constexpr off_t kListSizeLimit = 16 << 20;
+
+// Reads a regular file of at most kListSizeLimit bytes. Opened without blocking, so that a FIFO cannot hold the
+// run's start; a device, a FIFO or a file too large is a broken list.
 ReadStatus ReadListFile(const std::string& path, std::string& bytes)
 {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!fd.valid())
         return ReadStatus::NotFound;
     struct stat st
@@ -42,7 +54,10 @@ ReadStatus ReadListFile(const std::string& path, std::string& bytes)
         return ReadStatus::Broken;
     if (S_ISDIR(st.st_mode))
         return ReadStatus::NotFound;
+    if (!S_ISREG(st.st_mode) || st.st_size > kListSizeLimit)
+        return ReadStatus::Broken;
     bytes.clear();
+    bytes.reserve(static_cast<size_t>(st.st_size));
     char buffer[65536];
     for (;;) {
         const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
@@ -53,28 +68,31 @@ ReadStatus ReadListFile(const std::string& path, std::string& bytes)
                 continue;
             return ReadStatus::Broken;
         }
+        // The file may grow while it is read.
+        if (bytes.size() + static_cast<size_t>(n) > static_cast<size_t>(kListSizeLimit))
+            return ReadStatus::Broken;
         bytes.append(buffer, static_cast<size_t>(n));
     }
 }
 
-bool StartsWith(const std::string& s, const char* prefix)
+bool StartsWith(std::string_view s, std::string_view prefix)
 {
-    return s.rfind(prefix, 0) == 0;
+    return s.substr(0, prefix.size()) == prefix;
 }
 
-bool IsBareHttpUrl(const std::string& line)
+bool StartsWithNoCase(const std::string& s, std::string_view prefix)
 {
-    static constexpr char kScheme[] = "HTTP://";
-    if (line.size() < 7)
+    if (s.size() < prefix.size())
         return false;
-    for (size_t i = 0; i < 7; ++i) {
-        char c = line[i];
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-        if (c != kScheme[i])
+    for (size_t i = 0; i < prefix.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(s[i])) != prefix[i])
             return false;
-    }
     return true;
+}
+
+bool IsBareUrl(const std::string& line)
+{
+    return StartsWithNoCase(line, "HTTP://") || StartsWithNoCase(line, "HTTPS://");
 }
 
 void ReplaceQuestionMarks(std::string& s)
@@ -92,6 +110,9 @@ std::string MadeDestLine(const std::string& folder, const std::string& targLine)
         url.erase(0, 1);
     std::string name = AfterLast(url, '/');
     ReplaceQuestionMarks(name);
+    // A URL of a folder names no file; the series start calls such a file index.html too.
+    if (name.empty())
+        name = "index.html";
     return "Dest: " + folder + name;
 }
 
@@ -121,11 +142,26 @@ OrderResult BuildListItem(const ListControls& c, const DetailSettings& settings,
     return OrderResult::Ready();
 }
 
-void MakeJobLines(const std::string& text, const std::string& folder, std::vector<std::string>& lines)
+std::string MakeJobLines(const std::string& text, const std::string& folder, std::vector<std::string>& lines)
 {
     lines.clear();
     bool waiting = false;
     std::string waitingTarg;
+    int waitingNumber = 0;
+    int number = 0;
+    // Adds a line; a Dest line is first resolved against the folder and checked. Returns the refusal, if any.
+    const auto add = [&](std::string line, int from) -> std::string {
+        if (StartsWith(line, kDestKey)) {
+            const std::string dest = ResolveDest(line.substr(kDestKey.size()), folder);
+            if (std::string refusal = DestRefusal(dest, folder); !refusal.empty()) {
+                lines.clear();
+                return "リストの" + std::to_string(from) + "行目：" + refusal;
+            }
+            line = std::string(kDestKey) + dest;
+        }
+        lines.push_back(std::move(line));
+        return {};
+    };
     size_t pos = 0;
     while (pos < text.size()) {
         size_t end = text.find('\n', pos);
@@ -133,26 +169,32 @@ void MakeJobLines(const std::string& text, const std::string& folder, std::vecto
             end = text.size();
         std::string line = text.substr(pos, end - pos);
         pos = end + 1;
+        ++number;
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
 
-        if (IsBareHttpUrl(line))
+        if (IsBareUrl(line))
             line.insert(0, "Targ: ");
         if (waiting) {
-            if (!StartsWith(line, "Dest:"))
-                lines.push_back(MadeDestLine(folder, waitingTarg));
-            else
+            if (!StartsWith(line, "Dest:")) {
+                if (std::string refusal = add(MadeDestLine(folder, waitingTarg), waitingNumber); !refusal.empty())
+                    return refusal;
+            } else {
                 ReplaceQuestionMarks(line);
+            }
             waiting = false;
         }
-        lines.push_back(line);
         if (StartsWith(line, "Targ:")) {
             waitingTarg = line;
+            waitingNumber = number;
             waiting = true;
         }
+        if (std::string refusal = add(std::move(line), number); !refusal.empty())
+            return refusal;
     }
     if (waiting)
-        lines.push_back(MadeDestLine(folder, waitingTarg));
+        return add(MadeDestLine(folder, waitingTarg), waitingNumber);
+    return {};
 }
 
 ListReadResult ReadJobList(CQueueItem& item, std::vector<std::string>& lines, int jobMode,
@@ -179,8 +221,15 @@ ListReadResult ReadJobList(CQueueItem& item, std::vector<std::string>& lines, in
     } else if (status == ReadStatus::Broken || !DecodeLegacyText(bytes, text)) {
         result.message = fromLinkScout ? kLinkScoutBrokenMessage : kBrokenMessage;
     } else {
-        MakeJobLines(text, folder, lines);
-        return result;
+        result.message = MakeJobLines(text, folder, lines);
+        const bool anyJob =
+            std::any_of(lines.begin(), lines.end(), [](const std::string& l) { return StartsWith(l, kDestKey); });
+        if (result.message.empty() && !anyJob)
+            result.message = kNoJobMessage;
+        if (result.message.empty())
+            return result;
+        result.refused = true;
+        lines.clear();
     }
     result.code = 1;
     result.backToSequential = fromLinkScout;

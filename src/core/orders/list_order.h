@@ -45,19 +45,23 @@ struct ListReadResult
 {
     int code = 0;                  // 0 read, 1 failed
     std::string message;           // the failure text, also left in the item's StatusText
+    bool refused = false;          // the file was read, but yields no job or a save path that may not be used
     bool backToSequential = false; // the window returns to the series mode (a LinkScout file failed)
 
     bool ok() const { return code == 0; }
 };
 
-// Reads item.Lst into job lines. Bare "http://" lines become "Targ: " lines; a Targ line without its own Dest line
-// gets one made of the folder and the URL's file name; '?' becomes '_' in every Dest. The folder is item.Fol, else
-// folderEdit when it passes the folder check, else the home folder; item.Fol takes it, ending in '/'. A file that
-// is not UTF-8 is read as CP932.
+// Reads item.Lst into job lines (MakeJobLines). The folder is item.Fol, else folderEdit when it passes the folder
+// check, else the home folder; item.Fol takes it, ending in '/'. A file that is not UTF-8 is read as CP932. Only a
+// regular file of sane size is read, and a list that yields no job fails too: a run of it would do nothing and
+// look like a success.
 ListReadResult ReadJobList(CQueueItem& item, std::vector<std::string>& lines, int jobMode,
                            const std::string& folderEdit);
 
-// The same over text already read; never fails.
-void MakeJobLines(const std::string& text, const std::string& folder, std::vector<std::string>& lines);
+// Turns a list's text into job lines. Bare "http://" and "https://" lines become "Targ: " lines; a Targ line
+// without its own Dest line gets one made of the folder and the URL's file name (index.html for a folder's URL);
+// '?' becomes '_' in those Dests; a relative Dest is resolved against the folder. Returns "" or the line that
+// refuses the whole list for a Dest that may not be used (DestRefusal), lines then empty.
+std::string MakeJobLines(const std::string& text, const std::string& folder, std::vector<std::string>& lines);
 
 } // namespace pelldra

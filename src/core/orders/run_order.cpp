@@ -2,6 +2,7 @@
 #include "core/orders/run_order.h"
 
 #include "core/orders/list_order.h"
+#include "core/orders/save_path.h"
 #include "core/queue/queue_item.h"
 #include "core/queue/wait_queue.h"
 
@@ -17,12 +18,22 @@ RunPreparation PrepareRun(CQueueItem& running, const DetailSettings& settings, i
 {
     RunPreparation prep;
     prep.lines = RunStartLines(running);
-    if (running.Kind == CQueueItem::RENBAN)
+    if (running.Kind == CQueueItem::RENBAN) {
+        // A stored order is checked again: the queue file may have been written by hand or by another program.
+        running.job.Dest = ResolveDest(running.job.Dest, running.Fol);
+        std::string refusal = TemplateRefusal(running.Sub, "　サブフォルダ");
+        if (refusal.empty())
+            refusal = DestRefusal(running.job.Dest, running.Fol);
+        if (!refusal.empty()) {
+            prep.code = -2;
+            prep.lines.push_back(std::move(refusal));
+        }
         return prep;
+    }
     std::vector<std::string> lines;
     const ListReadResult read = ReadJobList(running, lines, jobMode, folderEdit);
     if (!read.ok()) {
-        prep.code = -1;
+        prep.code = read.refused ? -2 : -1;
         prep.lines.push_back(read.message);
         prep.backToSequential = read.backToSequential;
         return prep;

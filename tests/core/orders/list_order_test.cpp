@@ -1,6 +1,13 @@
 // URL list files into job lines, the list start's checks, the run's start and the queue run.
 #include "core/orders/list_order.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -16,6 +23,7 @@ namespace pelldra {
 namespace {
 
 using Lines = std::vector<std::string>;
+using namespace std::chrono_literals;
 
 TEST(MakeJobLinesTest, ListLinesBecomeJobLines)
 {
@@ -30,12 +38,15 @@ TEST(MakeJobLinesTest, ListLinesBecomeJobLines)
          "http://ex.com/a/1.jpg\r\nHTTP://ex.com/b/2.png\nHttp://ex.com/3.gif",
          {"Targ: http://ex.com/a/1.jpg", "Dest: /dl/1.jpg", "Targ: HTTP://ex.com/b/2.png", "Dest: /dl/2.png",
           "Targ: Http://ex.com/3.gif", "Dest: /dl/3.gif"}},
-        {"a URL ending in / is saved as the folder alone",
+        {"a URL ending in / is saved as index.html",
          "http://ex.com/dir/\n",
-         {"Targ: http://ex.com/dir/", "Dest: /dl/"}},
-        {"https lines are not bare URLs",
-         "https://ex.com/a.jpg\nhttp://ex.com/b.jpg\n",
-         {"https://ex.com/a.jpg", "Targ: http://ex.com/b.jpg", "Dest: /dl/b.jpg"}},
+         {"Targ: http://ex.com/dir/", "Dest: /dl/index.html"}},
+        {"https lines are bare URLs too, other schemes are not",
+         "HTTPS://ex.com/a.jpg\nftp://ex.com/b.jpg\n",
+         {"Targ: HTTPS://ex.com/a.jpg", "Dest: /dl/a.jpg", "ftp://ex.com/b.jpg"}},
+        {"a relative Dest is in the folder",
+         "Targ: http://ex.com/a.jpg\nDest: sub/b.jpg\nDest: /abs/c.jpg\n",
+         {"Targ: http://ex.com/a.jpg", "Dest: /dl/sub/b.jpg", "Dest: /abs/c.jpg"}},
         {"a given Dest is kept with its ? replaced",
          "Targ: http://ex.com/a.cgi?id=1\nDest: /keep/a.cgi?id=1\n",
          {"Targ: http://ex.com/a.cgi?id=1", "Dest: /keep/a.cgi_id=1"}},
@@ -54,7 +65,7 @@ TEST(MakeJobLinesTest, ListLinesBecomeJobLines)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Lines lines = {"stale"};
-        MakeJobLines(c.text, "/dl/", lines);
+        EXPECT_EQ(MakeJobLines(c.text, "/dl/", lines), "");
         EXPECT_EQ(lines, c.lines);
     }
 }
@@ -143,24 +154,34 @@ TEST_F(ListFileTest, FolderComesFromTheItemTheEditOrHome)
     }
 }
 
-TEST_F(ListFileTest, UnreadableListsGiveTheirMessage)
+TEST_F(ListFileTest, UnreadableAndHostileListsGiveTheirMessage)
 {
     const std::string broken = env_.root() + "/broken.lst";
     ASSERT_TRUE(test::WriteFile(broken, "http://ex.com/\x81 \n"));
+    const std::string fifo = env_.root() + "/fifo.lst";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string huge = env_.root() + "/huge.lst"; // sparse: no disk used
+    ASSERT_TRUE(test::WriteFile(huge, "http://ex.com/a.jpg\n"));
+    ASSERT_EQ(::truncate(huge.c_str(), (16 << 20) + 1), 0);
+    const std::string noJob = env_.root() + "/nojob.lst";
+    ASSERT_TRUE(test::WriteFile(noJob, "Refe: http://ex.com/\r\nftp://ex.com/a.jpg\r\nDest:x\r\n"));
+    const std::string kBroken = "リストファイルが壊れています";
     struct Case
     {
         std::string path;
         int mode;
         std::string message;
-        bool back;
     };
     const Case cases[] = {
-        {env_.root() + "/none.lst", kJobModeList, "ファイルが見つかりません", false},
-        {folder_, kJobModeList, "ファイルが見つかりません", false}, // a folder is no list
-        {broken, kJobModeList, "リストファイルが壊れています", false},
-        {env_.root() + "/none.lst", kJobModeLinkScoutList, "LinkScoutから渡されるはずの一時ファイルが見つかりません。",
-         true},
-        {broken, kJobModeLinkScoutList, "LinkScoutから渡された一時ファイルが壊れています。", true},
+        {env_.root() + "/none.lst", kJobModeList, "ファイルが見つかりません"},
+        {folder_, kJobModeList, "ファイルが見つかりません"}, // a folder is no list
+        {broken, kJobModeList, kBroken},
+        {"/dev/zero", kJobModeList, kBroken},
+        {fifo, kJobModeList, kBroken}, // and no wait for a writer
+        {huge, kJobModeList, kBroken},
+        {noJob, kJobModeList, "リストは空です。"},
+        {env_.root() + "/none.lst", kJobModeLinkScoutList, "LinkScoutから渡されるはずの一時ファイルが見つかりません。"},
+        {broken, kJobModeLinkScoutList, "LinkScoutから渡された一時ファイルが壊れています。"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
@@ -168,11 +189,14 @@ TEST_F(ListFileTest, UnreadableListsGiveTheirMessage)
         item.Lst = c.path;
         item.Fol = folder_;
         Lines lines = {"stale"};
-        const ListReadResult r = ReadJobList(item, lines, c.mode, "");
+        auto reading = std::async(std::launch::async, [&] { return ReadJobList(item, lines, c.mode, ""); });
+        if (reading.wait_for(10s) != std::future_status::ready)
+            ::close(::open(fifo.c_str(), O_WRONLY | O_NONBLOCK)); // frees a reader stuck on the FIFO, to fail below
+        const ListReadResult r = reading.get();
         EXPECT_EQ(r.code, 1);
         EXPECT_EQ(r.message, c.message);
         EXPECT_EQ(item.StatusText, c.message);
-        EXPECT_EQ(r.backToSequential, c.back);
+        EXPECT_EQ(r.backToSequential, c.mode == kJobModeLinkScoutList);
         EXPECT_TRUE(lines.empty());
     }
 }
@@ -217,30 +241,53 @@ TEST_F(ListFileTest, RunStartGivesItsLinesAndReadsTheList)
     item.Fol = folder_;
     DetailSettings settings;
     settings.Speed = 3;
-    RunPreparation prep = PrepareRun(item, settings, kJobModeList, "");
+    const RunPreparation prep = PrepareRun(item, settings, kJobModeList, "");
     EXPECT_EQ(prep.code, 0);
     EXPECT_EQ(prep.lines, (Lines{"  Target: ", "  保存用フォルダは: " + folder_}));
     EXPECT_EQ(item.Kind, CQueueItem::LIST);
     EXPECT_EQ(item.KindName, "IMAGE"); // still tells the run's end to delete the list
     EXPECT_EQ(item.job.Seri, 3);
     EXPECT_EQ(item.ListLines, (Lines{"Targ: http://ex.com/a.jpg", "Dest: " + folder_ + "/a.jpg"}));
+}
 
-    CQueueItem missing;
-    missing.Kind = CQueueItem::LIST;
-    missing.Lst = env_.root() + "/none.lst";
-    missing.Fol = folder_ + "/";
-    prep = PrepareRun(missing, settings, kJobModeList, "");
-    EXPECT_EQ(prep.code, -1);
-    EXPECT_EQ(prep.lines, (Lines{"  Target: ", "  保存用フォルダは: " + folder_ + "/", "ファイルが見つかりません"}));
-
-    CQueueItem series;
-    series.Kind = CQueueItem::RENBAN;
-    series.job.Targ = "http://ex.com/*.jpg";
-    series.Fol = folder_ + "/";
-    prep = PrepareRun(series, settings, kJobModeSequential, "");
-    EXPECT_EQ(prep.code, 0);
-    EXPECT_EQ(prep.lines, (Lines{"  Target: http://ex.com/*.jpg", "  保存用フォルダは: " + folder_ + "/"}));
-    EXPECT_TRUE(series.ListLines.empty());
+TEST_F(ListFileTest, OrdersThatCannotRunAreRefusedAtTheStartWithTheirLine)
+{
+    const std::string fol = folder_ + "/";
+    struct Case
+    {
+        int kind;
+        const char* list; // the list file's text; null: no file
+        std::string sub;
+        std::string dest; // a series item's; after the start when it may run
+        int code;
+        std::string line; // the last log line
+    };
+    const Case cases[] = {
+        {CQueueItem::RENBAN, "", "s*", "x*.jpg", 0, "  保存用フォルダは: " + fol}, // stored relative
+        {CQueueItem::RENBAN, "", "", fol + "../x*.jpg", -2, "保存先に「..」や制御文字は使えません"},
+        {CQueueItem::RENBAN, "", "../../s*", fol + "x*.jpg", -2, "　サブフォルダに「..」や制御文字は使えません"},
+        {CQueueItem::LIST, "http://ex.com/a.jpg\r\nDest: a/../../b.jpg", "", "", -2,
+         "リストの2行目：保存先に「..」や制御文字は使えません"},
+        {CQueueItem::LIST, "Refe: r\nhttp://ex.com/a/..", "", "", -2, "リストの2行目：保存先のファイル名がありません"},
+        {CQueueItem::LIST, nullptr, "", "", -1, "ファイルが見つかりません"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        CQueueItem item;
+        item.Kind = c.kind;
+        item.Lst = env_.root() + "/run.lst";
+        std::remove(item.Lst.c_str());
+        ASSERT_TRUE(!c.list || test::WriteFile(item.Lst, c.list));
+        item.Fol = fol;
+        item.Sub = c.sub;
+        item.job.Dest = c.dest;
+        const RunPreparation prep = PrepareRun(item, DetailSettings{}, kJobModeList, "");
+        EXPECT_EQ(prep.code, c.code);
+        EXPECT_EQ(prep.lines.back(), c.line);
+        if (c.code == 0) {
+            EXPECT_EQ(item.job.Dest, fol + c.dest);
+        }
+    }
 }
 
 TEST_F(ListFileTest, QueueRunStartsTheFirstSkipsUnreadableAndRequeuesWhenBusy)

@@ -310,6 +310,16 @@ TEST_F(PelldraGetTest, ListDownloadDeletesItsListWhenAsked)
     EXPECT_EQ(r.out.rfind("  Logの開始\n  Target: \n  保存用フォルダは: " + dl_ + "\n", 0), 0u) << r.out;
 }
 
+TEST_F(PelldraGetTest, ListThatYieldsNoJobIsAFailedRunWithItsLine)
+{
+    const std::string list = env_.root() + "/nothing.lst";
+    ASSERT_TRUE(test::WriteFile(list, "ftp://ex.com/a.jpg\r\n"));
+    const ToolRun r = Run({"--list", list});
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    EXPECT_EQ(r.out, "  Logの開始\n  Target: \n  保存用フォルダは: " + dl_ + "\nリストは空です。\n");
+    EXPECT_EQ(LogFiles().size(), 1u);
+}
+
 TEST_F(PelldraGetTest, QueuedOrdersRunFirstInFirstOut)
 {
     server_.AddFile("/q1.jpg", "1", "image/jpeg");
