@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "core/engine/log_lines.h"
+
 namespace pelldra {
 
 namespace {
@@ -25,13 +27,6 @@ std::string Summary(int successes, int requests)
 {
     char buf[128];
     std::snprintf(buf, sizeof buf, "    成功／要求数 = %d回／%d回", successes, requests);
-    return buf;
-}
-
-std::string FailedLine(int32_t status)
-{
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "   失敗［status=%d］", static_cast<int>(status));
     return buf;
 }
 
@@ -298,7 +293,7 @@ void CDownloadEngine::Report(CDevFetch& slot)
     if (result != 0) {
         ++failures_;
         progress_.AddFailed();
-        ShowLine(FailedLine(result));
+        ShowLine(FailureLine(result));
         if (result == 3) {
             ShowLine(kRedirected);
             ShowLine(message);

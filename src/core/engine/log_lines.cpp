@@ -1,6 +1,9 @@
 // URL lines of the log window and the image test page.
 #include "core/engine/log_lines.h"
 
+#include <charconv>
+#include <cstdio>
+
 #include "core/platform/files.h"
 #include "core/platform/folders.h"
 
@@ -60,6 +63,41 @@ bool IsWebUrl(std::string_view url)
         }
     }
     return false;
+}
+
+std::string FailureLine(int32_t status)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "   失敗［status=%d］", static_cast<int>(status));
+    return buf;
+}
+
+std::optional<int32_t> FailureStatusOf(std::string_view line)
+{
+    constexpr std::string_view head = "   失敗［status=";
+    constexpr std::string_view close = "］";
+    if (!line.starts_with(head) || !line.ends_with(close))
+        return std::nullopt;
+    const std::string_view number = line.substr(head.size(), line.size() - head.size() - close.size());
+    int32_t status = 0;
+    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), status);
+    if (error != std::errc() || end != number.data() + number.size() || number.empty())
+        return std::nullopt;
+    return status;
+}
+
+LogLineKind FailureMarker::Next(std::string_view line)
+{
+    if (const std::optional<int32_t> status = FailureStatusOf(line)) {
+        // The engine follows a status 2 with its message and a status 3 with the notice and the new URL.
+        detailsLeft_ = *status == 2 ? 1 : *status == 3 ? 2 : 0;
+        return LogLineKind::Failure;
+    }
+    if (detailsLeft_ > 0) {
+        --detailsLeft_;
+        return LogLineKind::FailureDetail;
+    }
+    return LogLineKind::Plain;
 }
 
 std::string HtmlEscape(std::string_view text)

@@ -1,6 +1,8 @@
 // Telling the log window's URL lines from its status lines, and the image test page built from a URL line.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,6 +21,29 @@ std::string UrlOfLine(std::string_view line);
 // True for an absolute http:// or https:// URL (scheme in any case) with something after the "//": the only URLs the
 // program hands to the desktop, so a log line can never make it run a file or another scheme's handler.
 bool IsWebUrl(std::string_view url);
+
+// The line that reports a failed job, with its three leading blanks: "   失敗［status=404］".
+std::string FailureLine(int32_t status);
+// The status a failure line reports; nothing for any other line.
+std::optional<int32_t> FailureStatusOf(std::string_view line);
+
+// What a line of a daily log is to a reader looking for failures.
+enum class LogLineKind {
+    Plain,
+    Failure,       // a failure line
+    FailureDetail, // a line that says why: the message of a status 2, the redirect notice and URL of a status 3
+};
+
+// Sorts a log's lines in their order into kinds; the lines after a failure line depend on its status, so one marker
+// reads one file from its first line on.
+class FailureMarker
+{
+public:
+    LogLineKind Next(std::string_view line);
+
+private:
+    int detailsLeft_ = 0;
+};
 
 // Escapes the five HTML special characters, so a text can sit inside a double-quoted attribute.
 std::string HtmlEscape(std::string_view text);

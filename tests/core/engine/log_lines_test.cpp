@@ -42,6 +42,33 @@ TEST(LogLinesTest, OnlyWebUrlsAreOpened)
         EXPECT_EQ(IsWebUrl(url), web) << url;
 }
 
+TEST(LogLinesTest, FailureLinesAndTheMessagesThatFollowThem)
+{
+    EXPECT_EQ(FailureLine(404), "   失敗［status=404］");
+    using K = LogLineKind;
+    const std::pair<std::string, K> lines[] = {
+        {"    受信側：", K::Plain},
+        {"/home/u/p/001.jpg", K::Plain},
+        {FailureLine(2), K::Failure},
+        {"    サーバー応答がタイムアウトです", K::FailureDetail},
+        {"http://a.example/002.jpg", K::Plain},
+        {FailureLine(3), K::Failure},
+        {"次のＵＲＬへのリダイレクト", K::FailureDetail},
+        {"http://a.example/moved/003.jpg", K::FailureDetail},
+        {"    downloading....", K::Plain},
+        {FailureLine(404), K::Failure},
+        {"http://a.example/004.jpg", K::Plain},
+        {FailureLine(-1), K::Failure},
+        {"    失敗［status=404］", K::Plain}, // four blanks: not the engine's line
+        {"   失敗［status=4x4］", K::Plain},
+        {"   失敗［status=］", K::Plain},
+        {"   失敗［status=404", K::Plain},
+    };
+    FailureMarker marker;
+    for (const auto& [line, kind] : lines)
+        EXPECT_EQ(marker.Next(line), kind) << line;
+}
+
 TEST(LogLinesTest, PageEscapesTheUrlAndReplacesTheLastOneInTheDataFolder)
 {
     test::TempEnv env;
