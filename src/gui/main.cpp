@@ -2,10 +2,9 @@
 #include "core/engine/curl_handles.h"
 #include "gui/app/pelldra_app.h"
 #include "gui/app/pelldra_dlg.h"
+#include "gui/platform/japanese_font.h"
 
 #include <QApplication>
-#include <QFont>
-#include <QFontDatabase>
 
 namespace {
 
@@ -21,17 +20,6 @@ int RunMainWindow(pelldra::CPelldraApp& app)
     return result == QDialog::Accepted || result == QDialog::Rejected ? 0 : result;
 }
 
-// The window's texts are Japanese: prefer a font that has every glyph of them.
-void UseJapaneseFont()
-{
-    const QString family = QStringLiteral("Noto Sans CJK JP");
-    if (QFontDatabase::families().contains(family)) {
-        QFont font = QApplication::font();
-        font.setFamily(family);
-        QApplication::setFont(font);
-    }
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
@@ -41,7 +29,7 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pelldra"));
     QApplication::setOrganizationName(QStringLiteral("Tavin"));
-    UseJapaneseFont();
+    pelldra::UseJapaneseFont();
     pelldra::CPelldraApp app;
     return app.Run(RunMainWindow);
 }

@@ -11,24 +11,9 @@
 
 #include "core/engine/log_lines.h"
 #include "gui/platform/message_box.h"
+#include "gui/platform/web_url.h"
 
 namespace pelldra {
-
-namespace {
-
-// The line's URL, or an empty URL unless it is http(s): the desktop would run a handler for any other scheme.
-QUrl WebUrlOfLine(const QString& line)
-{
-    const std::string text = UrlOfLine(line.toStdString());
-    if (!IsWebUrl(text))
-        return {};
-    const QUrl url(QString::fromStdString(text), QUrl::TolerantMode);
-    if (!url.isValid() || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")))
-        return {};
-    return url;
-}
-
-} // namespace
 
 CLogEdit::CLogEdit(QWidget* parent)
     : QPlainTextEdit(parent), m_opener([](const QUrl& url) { QDesktopServices::openUrl(url); })
