@@ -1,0 +1,54 @@
+// LogFollower: reads a log file that another program may still be appending to, a little more at each call.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace pelldra {
+
+enum class LogEncoding {
+    Unknown, // not read yet, or neither UTF-8 nor CP932: shown as UTF-8 with its bad bytes marked
+    Utf8,
+    Cp932, // the older program's logs
+};
+
+struct LogUpdate
+{
+    bool changed = false;           // anything below differs from the last update
+    bool restarted = false;         // the lines shown so far are void: the file was replaced, cut, removed or re-read
+    std::vector<std::string> lines; // new complete lines, UTF-8 where the file's text could be decoded
+    std::string tail;               // the unfinished last line so far ("" for none); it may still grow
+};
+
+class LogFollower
+{
+public:
+    explicit LogFollower(std::string path);
+
+    // What is new since the last call. The encoding is decided for the whole file: UTF-8 when every byte so far
+    // is, otherwise CP932; a UTF-8 file that turns out not to be one is read again from its start.
+    LogUpdate Read();
+
+    const std::string& Path() const { return path_; }
+    bool Exists() const { return open_; }
+    LogEncoding Encoding() const { return encoding_; }
+
+private:
+    void Forget();
+    LogUpdate ReadFrom(int fd);
+    std::string Decode(const std::string& bytes) const;
+
+    std::string path_;
+    bool open_ = false;
+    dev_t device_ = 0;
+    ino_t inode_ = 0;
+    off_t offset_ = 0;      // bytes read so far
+    std::string pending_;   // bytes after the last line end
+    std::string shownTail_; // the tail given with the last update
+    LogEncoding encoding_ = LogEncoding::Unknown;
+    bool decided_ = false;
+};
+
+} // namespace pelldra
