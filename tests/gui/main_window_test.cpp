@@ -543,6 +543,29 @@ private slots:
         QVERIFY(TodaysLog(*m_env).find("ファイルが見つかりません") != std::string::npos);
     }
 
+    void logButtonStartsTheViewerOnTheDaysLogOrSaysItIsMissing()
+    {
+        std::vector<ProgramStart> starts;
+        bool startable = true;
+        CPelldraDlg::Options options = FastOptions();
+        options.startProgram = [&](const ProgramStart& start) {
+            starts.push_back(start);
+            return startable;
+        };
+        MessageHook hook;
+        CPelldraDlg dlg(nullptr, options);
+        const QString dayBefore = Q(CDailyLog::FileNameFor(std::time(nullptr)));
+        dlg.LogButton()->click();
+        startable = false;
+        dlg.LogButton()->click();
+        const QString dayAfter = Q(CDailyLog::FileNameFor(std::time(nullptr)));
+        QCOMPARE(starts.size(), size_t(2));
+        QCOMPARE(starts[0].name, QStringLiteral("LogViewer"));
+        QVERIFY(starts[0].arguments == QStringList{dayBefore} || starts[0].arguments == QStringList{dayAfter});
+        QCOMPARE(starts[0].workingFolder, Q(m_env->dataFolder()));
+        QCOMPARE(hook.Texts(), QStringList{QStringLiteral("LogViewerが正しくインストールされていません。")});
+    }
+
 private:
     std::unique_ptr<test::TempEnv> m_env;
 };

@@ -20,9 +20,11 @@
 #include <QVBoxLayout>
 
 #include <cstdio>
+#include <ctime>
 
 #include "core/engine/download_engine.h"
 #include "core/orders/run_order.h"
+#include "core/platform/folders.h"
 #include "core/sequence/text_utils.h"
 #include "gui/app/engine_bridge.h"
 #include "gui/app/pelldra_app.h"
@@ -31,6 +33,7 @@
 #include "gui/platform/broadcasts.h"
 #include "gui/platform/message_box.h"
 #include "gui/platform/power.h"
+#include "gui/platform/program_start.h"
 #include "gui/queue/url_edit.h"
 #include "gui/ui/about_dialog.h"
 #include "gui/ui/field_spin.h"
@@ -307,7 +310,7 @@ void CPelldraDlg::BuildControls()
     m_detailButton = Button(this, "detailButton", "詳細設定");
     MarkNotYet(m_detailButton);
     m_logButton = Button(this, "logButton", "ログ");
-    MarkNotYet(m_logButton);
+    connect(m_logButton, &QPushButton::clicked, this, &CPelldraDlg::OpenLogViewer);
     m_helpButton = Button(this, "helpButton", "HELP");
     MarkNotYet(m_helpButton);
     m_exitButton = Button(this, "exitButton", "終了");
@@ -773,6 +776,17 @@ void CPelldraDlg::OnStop()
         return;
     m_userStopped = true;
     m_engine->Abort();
+}
+
+void CPelldraDlg::OpenLogViewer()
+{
+    ProgramStart start;
+    start.name = QString::fromUtf8(kLogViewerProgram);
+    start.arguments = {QString::fromStdString(CDailyLog::FileNameFor(std::time(nullptr)))};
+    start.workingFolder = QString::fromStdString(GetProgramFolder());
+    const bool started = m_options.startProgram ? m_options.startProgram(start) : StartCompanionProgram(start);
+    if (!started)
+        ShowMessage(this, QString::fromUtf8(kLogViewerMissing));
 }
 
 void CPelldraDlg::OnExit()

@@ -18,6 +18,7 @@
 #include "core/queue/queue_item.h"
 #include "core/queue/wait_queue.h"
 #include "core/sequence/seq_url.h"
+#include "gui/platform/program_start.h"
 
 class QCheckBox;
 class QLabel;
@@ -59,12 +60,15 @@ public:
     static constexpr const char* kQueueWriteFailed =
         "待ち行列に書き込めません。ダウンロード指令は取り込まれませんでした：\n";
     static constexpr int kProgressIntervalMs = 300;
+    static constexpr const char* kLogViewerProgram = "LogViewer";
+    static constexpr const char* kLogViewerMissing = "LogViewerが正しくインストールされていません。";
 
     struct Options
     {
         CPelldraApp* app = nullptr;    // registry values and broadcasts; none in tests
         FetchLimits limits;            // the engine's time limits (tests shorten them)
         PowerBackend* power = nullptr; // none: the program's own
+        ProgramStarter startProgram;   // none: StartCompanionProgram
     };
 
     explicit CPelldraDlg(QWidget* parent, Options options);
@@ -78,6 +82,8 @@ public:
     void OnStart();
     void OnStop();
     void OnExit();
+    // Starts the log viewer on the day's log in the data folder.
+    void OpenLogViewer();
     void ToggleQueueMode();
     void OpenListFile();
     void SelectField(int field); // 1 upper, 0 lower
@@ -132,6 +138,7 @@ public:
     QToolButton* StopButton() const { return m_stopButton; }
     QPushButton* QueueButton() const { return m_queueButton; }
     QPushButton* ExitButton() const { return m_exitButton; }
+    QPushButton* LogButton() const { return m_logButton; }
     CRunAnimation* Animation() const { return m_animation; }
     CLogEdit* LogView() const { return m_log; }
     QLabel* ProgressLine() const { return m_progress; }
