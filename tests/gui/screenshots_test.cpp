@@ -1,11 +1,10 @@
-// Renders the main window (series and list mode, idle and running) and the small dialogs, checks that no control
-// overlaps another or is cut off, and writes PNG files into $PELLDRA_SCREENSHOTS when it is set.
+// Renders the main window (series and list mode, idle and running), the small dialogs and LogViewer, checks that no
+// control overlaps another or is cut off, and writes PNG files into $PELLDRA_SCREENSHOTS when it is set.
 #include "gui/app/pelldra_dlg.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
-#include <QFontDatabase>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
@@ -15,10 +14,12 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <thread>
 
 #include "gui/engine/log_edit.h"
+#include "gui/platform/japanese_font.h"
 #include "gui/platform/message_box.h"
 #include "gui/queue/url_edit.h"
 #include "gui/ui/about_dialog.h"
@@ -28,6 +29,8 @@
 #include "gui/ui/notice_popup.h"
 #include "gui/ui/num_edit.h"
 #include "gui/ui/power_off_dialog.h"
+#include "logviewer/log_text_view.h"
+#include "logviewer/log_viewer_window.h"
 #include "support/http_test_server.h"
 #include "support/temp_env.h"
 
@@ -113,6 +116,7 @@ private slots:
     void mainWindowIdle();
     void mainWindowRunning();
     void dialogs();
+    void logViewerWithFailures();
 
 private:
     std::unique_ptr<test::TempEnv> m_env;
@@ -121,12 +125,7 @@ private:
 void ScreenshotsTest::initTestCase()
 {
     m_env = std::make_unique<test::TempEnv>();
-    const QString family = QStringLiteral("Noto Sans CJK JP");
-    if (QFontDatabase::families().contains(family)) {
-        QFont font = QApplication::font();
-        font.setFamily(family);
-        QApplication::setFont(font);
-    }
+    UseJapaneseFont();
 }
 
 void ScreenshotsTest::mainWindowIdle()
@@ -227,6 +226,37 @@ void ScreenshotsTest::dialogs()
     QTest::qWait(800); // the file system model fills in
     Save(&browser, "folder-chooser");
     browser.hide();
+}
+
+void ScreenshotsTest::logViewerWithFailures()
+{
+    const std::string folder = m_env->makeFolder("viewer");
+    std::string log = "  Logの開始\r\n  Target: http://www.example.com/gallery/vol03/pic***.jpg\r\n"
+                      "  保存用フォルダは: /home/user/ダウンロード/gallery\r\n";
+    for (int n = 1; n <= 9; ++n) {
+        char name[64];
+        std::snprintf(name, sizeof name, "pic%03d.jpg", n);
+        log += "http://www.example.com/gallery/vol03/" + std::string(name) +
+               "\r\n    downloading....\r\n"
+               "    受信側：\r\n/home/user/ダウンロード/gallery/" +
+               name + "\r\n";
+        if (n == 4)
+            log += "   失敗［status=404］\r\n";
+        else if (n == 7)
+            log += "   失敗［status=2］\r\n    サーバー応答がタイムアウトです\r\n";
+        else
+            log += "    成功\r\n";
+    }
+    log += "    全て終了\r\n    成功／要求数 = 7回／9回\r\n";
+    QVERIFY(test::WriteFile(folder + "/260304.log", "  Logの開始\r\n"));
+    QVERIFY(test::WriteFile(folder + "/260305.log", log));
+    LogViewerWindow viewer(QString::fromStdString(folder + "/260305.log"));
+    viewer.resize(760, 680); // the newest lines, both failures among them
+    viewer.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+    QCOMPARE(viewer.View()->FailureCount(), 2);
+    CheckLayout(&viewer);
+    Save(&viewer, "logviewer-failures");
 }
 
 } // namespace pelldra
