@@ -57,6 +57,19 @@ std::string_view ExtensionsOf(const std::string& entry)
     return tab == std::string::npos ? std::string_view() : std::string_view(entry).substr(tab + 1);
 }
 
+// The file name of a URL's path: a query or a fragment names nothing.
+std::string UrlFileName(const std::string& url)
+{
+    return AfterLast(AfterLast(url.substr(0, url.find_first_of("?#")), '\\'), '/');
+}
+
+bool IsUnknownType(const std::string& contentType)
+{
+    std::string type = AsciiLower(std::string(TrimBlanks(contentType)));
+    type = std::string(TrimBlanks(std::string_view(type).substr(0, type.find(';'))));
+    return type.empty() || type == "application/octet-stream";
+}
+
 } // namespace
 
 CContentTypeTable::CContentTypeTable()
@@ -125,9 +138,19 @@ TypeCheck CheckType(const std::string& contentType, const std::string& targ, con
                     const CContentTypeTable* table)
 {
     TypeCheck out;
-    std::string urlExt = AsciiLower(UrlExtension(targ));
-    const std::string savedExt = UrlExtension(dest);
+    const std::string urlName = UrlFileName(targ);
+    std::string urlExt = AsciiLower(UrlExtension(urlName));
+    std::string savedExt = UrlExtension(dest);
+    // A list names a file after its URL with the query joined on ("pic.jpg?x=1" saved as "pic.jpg_x=1"): such a
+    // name has the URL's extension.
+    const std::string saveName = AfterLast(dest, '/');
+    if (!urlExt.empty() && saveName.size() > urlName.size() && saveName.compare(0, urlName.size(), urlName) == 0 &&
+        std::string_view("_?#").find(saveName[urlName.size()]) != std::string_view::npos)
+        savedExt = urlName.substr(urlName.size() - urlExt.size());
     std::string saveExt = AsciiLower(savedExt);
+    // Bytes of no particular kind: the name asked for says what they are.
+    if (IsUnknownType(contentType))
+        table = nullptr;
 
     if (table && table->Lookup(contentType, urlExt) == -1 && relo == 0) {
         out.refuse = true;

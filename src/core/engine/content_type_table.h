@@ -42,9 +42,9 @@ struct TypeCheck
     std::string savePath; // non-empty: save under this path (changed extension) instead of dest; not yet unique
 };
 
-// Compares the answer's Content-Type with the extensions of the requested URL (targ) and of the save path (dest).
-// relo non-zero accepts a file of another type under the extension of that type. table may be null: then only the
-// extensions decide.
+// Compares the answer's Content-Type with the extensions of the requested URL's path (targ, without its query) and
+// of the save path (dest). relo non-zero accepts a file of another type under the extension of that type. table may
+// be null: then only the extensions decide, as they do for application/octet-stream and an answer without a type.
 TypeCheck CheckType(const std::string& contentType, const std::string& targ, const std::string& dest, int32_t relo,
                     const CContentTypeTable* table);
 

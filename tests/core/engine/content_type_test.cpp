@@ -119,6 +119,15 @@ TEST(CheckType, Cases)
         {"image/png", "http://h/a.png", "/d/a.jpg", 0, true, ""},
         {"image/png", "http://h/a.png", "/d/a.jpg", 1, false, "/d/a.png"},
         {"image/jpeg", "http://h/a.jpg?x=1", "/d/a.jpg", 0, false, ""},
+        // The name asked for is the URL's path: a query or a fragment is no part of it, also where a list made the
+        // save name from the whole URL.
+        {"image/jpeg", "http://h/pic3.jpg?x=1", "/d/pic3.jpg_x=1", 0, false, ""},
+        {"image/jpeg", "http://h/pic.jpg?x=1.5", "/d/pic.jpg", 0, false, ""},
+        {"image/jpeg", "http://h/a.jpg#top", "/d/a.jpg", 0, false, ""},
+        // Bytes of no particular kind are what the name says.
+        {"application/octet-stream", "http://h/a.zip", "/d/a.zip", 0, false, ""},
+        {"Application/Octet-Stream; x=1", "http://h/a.mp4", "/d/a.mp4", 1, false, ""},
+        {"", "http://h/a.rar", "/d/a.rar", 0, false, ""},
         // Without a table only the extensions decide.
         {"text/html", "http://h/a.jpg", "/d/a.jpg", 0, false, "", false},
         {"text/html", "http://h/a.jpg", "/d/b.png", 0, false, "", false},
