@@ -12,12 +12,14 @@
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <ctime>
 #include <memory>
 #include <thread>
 #include <unistd.h>
 
 #include "core/engine/daily_log.h"
+#include "gui/app/pelldra_app.h"
 #include "gui/app/run_animation.h"
 #include "gui/engine/log_edit.h"
 #include "gui/platform/message_box.h"
@@ -406,6 +408,38 @@ private slots:
         WAIT_IDLE(w.dlg);
         QCOMPARE(title, QStringLiteral("インターネット認証"));
         QCOMPARE(Q(test::ReadFile(folder + "/p1.jpg")), QStringLiteral("members only"));
+    }
+
+    void aTerminationSignalClosesAnOpenPromptAndTheWindowAtOnce()
+    {
+        test::TestHttpServer server;
+        server.RequireBasic("/club/", "aki", "secret");
+        std::chrono::steady_clock::time_point signalled;
+        CPelldraApp app;
+        app.Run([&](CPelldraApp& running) {
+            CPelldraDlg::Options options = FastOptions();
+            options.app = &running;
+            options.limits.prompt = 60s; // as in the program: the signal must not wait for it
+            CPelldraDlg dlg(nullptr, options);
+            running.SetMainWindow(&dlg);
+            dlg.FolderEdit()->setText(Q(m_env->makeFolder("save")));
+            EnterUrl(dlg, server.Url("/club/p1.jpg"), true);
+            QTimer watcher;
+            connect(&watcher, &QTimer::timeout, &dlg, [&] {
+                CAuthPromptDlg* prompt = dlg.findChild<CAuthPromptDlg*>();
+                if (prompt && prompt->isVisible() && signalled == std::chrono::steady_clock::time_point{}) {
+                    signalled = std::chrono::steady_clock::now();
+                    ::kill(::getpid(), SIGTERM);
+                }
+            });
+            watcher.start(20);
+            QTimer::singleShot(0, &dlg, [&dlg] { dlg.StartButton()->click(); });
+            const int result = dlg.exec();
+            running.SetMainWindow(nullptr);
+            return result;
+        });
+        QVERIFY(signalled != std::chrono::steady_clock::time_point{});
+        QVERIFY(std::chrono::steady_clock::now() - signalled < 10s);
     }
 
     void destroyingTheWindowDuringARunStopsAndJoinsTheEngine()

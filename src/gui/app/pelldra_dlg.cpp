@@ -834,6 +834,9 @@ void CPelldraDlg::keyPressEvent(QKeyEvent* event)
 void CPelldraDlg::closeEvent(QCloseEvent* event)
 {
     m_closeRequested = true;
+    // The window goes for good (a termination signal closes it too): an open credentials prompt would hold the
+    // program until it timed out, so the workers' questions end here.
+    m_bridge->Shutdown();
     QDialog::closeEvent(event);
 }
 
