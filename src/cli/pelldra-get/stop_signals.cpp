@@ -8,14 +8,15 @@ namespace pelldra::cli {
 
 namespace {
 
-// SIGUSR1 only ends the waiting thread.
+// Every signal that would end the program stops the run instead, so that no part file stays behind: a closed
+// terminal or a lost ssh session (HUP) and Ctrl-\ (QUIT) as much as Ctrl-C and kill. SIGUSR1 only ends the
+// waiting thread.
 sigset_t WaitedSignals()
 {
     sigset_t set;
     sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    sigaddset(&set, SIGUSR1);
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1})
+        sigaddset(&set, sig);
     return set;
 }
 

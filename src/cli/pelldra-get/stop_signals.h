@@ -1,4 +1,5 @@
-// SIGINT and SIGTERM as the stop command: taken by a thread of their own with sigwait, never in a handler.
+// SIGINT, SIGTERM, SIGHUP and SIGQUIT as the stop command: taken by a thread of their own with sigwait, never in a
+// handler.
 #pragma once
 
 #include <atomic>
@@ -13,7 +14,7 @@ public:
     // Blocks the signals in the calling thread and so in every thread started after it: call first in main.
     static void BlockInThisThread();
 
-    // onStop runs on the signal thread at each SIGINT or SIGTERM.
+    // onStop runs on the signal thread at each of the stop signals.
     explicit StopSignals(std::function<void()> onStop);
     ~StopSignals();
     StopSignals(const StopSignals&) = delete;

@@ -1,4 +1,4 @@
-// A download slot: starts its transfer, keeps the answer's deadline for the engine, and collects the result.
+// A download slot: starts its transfer and collects the result.
 #include "core/engine/dev_fetch.h"
 
 namespace pelldra {
@@ -10,10 +10,7 @@ constexpr const char* kAnswerTimedOut = "    サーバー応答がタイムア�
 } // namespace
 
 CDevFetch::CDevFetch(int index, FetchContext context, std::function<void(int)> onDone)
-    : index_(index),
-      answerLimit_(context.limits.answer),
-      onDone_(std::move(onDone)),
-      transfer_(context, [this] { CollectResult(); })
+    : index_(index), onDone_(std::move(onDone)), transfer_(context, [this] { CollectResult(); })
 {
 }
 
@@ -22,16 +19,14 @@ CDevFetch::~CDevFetch()
     Stop();
 }
 
-void CDevFetch::Start(const DownloadJob& job)
+void CDevFetch::Start(const DownloadJob& job, const std::string& folder)
 {
     std::lock_guard lock(mutex_);
     job_ = job;
     state_ = SlotState::Working;
     result_ = -1;
     message_.clear();
-    timedOut_ = false;
-    deadline_ = Clock::now() + answerLimit_;
-    transfer_.Start(job);
+    transfer_.Start(job, folder);
 }
 
 void CDevFetch::Stop()
@@ -44,24 +39,6 @@ void CDevFetch::MarkReady()
     std::lock_guard lock(mutex_);
     if (state_ == SlotState::Done)
         state_ = SlotState::Ready;
-}
-
-std::optional<CDevFetch::Clock::time_point> CDevFetch::AnswerDeadline() const
-{
-    std::lock_guard lock(mutex_);
-    if (state_ != SlotState::Working || timedOut_ || transfer_.Answered())
-        return std::nullopt;
-    return deadline_;
-}
-
-void CDevFetch::CheckAnswerTime(Clock::time_point now)
-{
-    std::lock_guard lock(mutex_);
-    if (state_ != SlotState::Working || timedOut_ || now < deadline_ || transfer_.Answered())
-        return;
-    // The transfer must not outlive its job: the slot is Done only once the cancelled transfer has ended.
-    timedOut_ = true;
-    transfer_.Cancel();
 }
 
 CDevFetch::SlotState CDevFetch::State() const
@@ -106,8 +83,8 @@ void CDevFetch::CollectResult()
     const FetchOutcome end = transfer_.Outcome();
     {
         std::lock_guard lock(mutex_);
-        if (timedOut_ || end.Result == -1) {
-            // Cancelled before anything was sent counts as no answer too.
+        if (end.Result == -1) {
+            // Cancelled before anything was sent counts as no answer.
             result_ = 2;
             message_ = kAnswerTimedOut;
         } else if (end.Result != 0) {

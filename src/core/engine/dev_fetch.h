@@ -1,11 +1,9 @@
 // CDevFetch: one download slot of the engine, fetching one file at a time through its own CFetchCore.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <mutex>
-#include <optional>
 #include <string>
 
 #include "core/engine/download_job.h"
@@ -16,8 +14,6 @@ namespace pelldra {
 class CDevFetch
 {
 public:
-    using Clock = std::chrono::steady_clock;
-
     enum class SlotState {
         Ready,
         Working,
@@ -31,18 +27,13 @@ public:
     CDevFetch(const CDevFetch&) = delete;
     CDevFetch& operator=(const CDevFetch&) = delete;
 
-    // Hands the slot a job (it must be Ready); the slot is Working until the job is done.
-    void Start(const DownloadJob& job);
+    // Hands the slot a job (it must be Ready); the slot is Working until the job is done. folder: a folder to make
+    // (with its parents) when the file arrives, or "".
+    void Start(const DownloadJob& job, const std::string& folder = {});
     // Cancels the transfer in hand; safe from any thread at any moment.
     void Stop();
     // Done back to Ready, after the engine has reported the job.
     void MarkReady();
-
-    // When the job in hand runs out of time for its answer; none once it has answered or is not working. The
-    // engine watches the time so that a slot needs no thread of its own beside its transfer's.
-    std::optional<Clock::time_point> AnswerDeadline() const;
-    // Cancels the job in hand when its answer has not come by its deadline; it then ends as timed out.
-    void CheckAnswerTime(Clock::time_point now);
 
     SlotState State() const;
     int Index() const { return index_; }
@@ -58,13 +49,10 @@ private:
     void CollectResult();
 
     const int index_;
-    const std::chrono::milliseconds answerLimit_;
     const std::function<void(int)> onDone_;
 
     mutable std::mutex mutex_; // guards everything below but transfer_
     SlotState state_ = SlotState::Ready;
-    Clock::time_point deadline_;
-    bool timedOut_ = false;
     DownloadJob job_;
     int32_t result_ = -1;
     std::string message_;

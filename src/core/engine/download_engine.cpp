@@ -1,10 +1,10 @@
-// A run: start-up checks, the first jobs, each slot reporting its job and taking the next, the answer deadlines,
-// the summary.
+// A run: start-up checks, the first jobs, each slot reporting its job and the free slots taking the next, the
+// summary.
 #include "core/engine/download_engine.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <utility>
 
 #include "core/engine/log_lines.h"
 
@@ -194,24 +194,11 @@ int CDownloadEngine::Run()
     slotCount_ = SlotsForSpeed(current_.Seri);
     progress_.Reset();
 
-    for (int i = 0; i < slotCount_ && !noMoreJobs_; ++i)
-        HandNextJob(*slots_[static_cast<size_t>(i)]);
+    FillReadySlots();
     FlushLines(lock);
-    // From here on each slot reports its job and takes the next one on its transfer's thread (OnSlotDone); this
-    // thread keeps the answer deadlines and sees the run to its end.
-    for (;;) {
-        if (AllReady() && (noMoreJobs_ || AbortRequested()) && !flushing_)
-            break;
-        // A job handed out while this thread waits has its deadline no sooner than one answer limit from now.
-        CDevFetch::Clock::time_point until =
-            CDevFetch::Clock::now() + std::max(limits_.answer, std::chrono::milliseconds(10));
-        if (const auto deadline = NextAnswerDeadline(); deadline && *deadline < until)
-            until = *deadline;
-        runChanged_.wait_until(lock, until);
-        const auto now = CDevFetch::Clock::now();
-        for (int i = 0; i < slotCount_; ++i)
-            slots_[static_cast<size_t>(i)]->CheckAnswerTime(now);
-    }
+    // From here on each slot reports its job and the free slots take the next ones on the reporting transfer's
+    // thread (OnSlotDone); this thread sees the run to its end. Each transfer keeps its own time limits.
+    runChanged_.wait(lock, [&] { return AllReady() && (noMoreJobs_ || AbortRequested()) && !flushing_; });
     int result = 0;
     if (AbortRequested()) {
         ShowLine(kInterrupted);
@@ -233,7 +220,8 @@ void CDownloadEngine::OnSlotDone(int index)
         return;
     Report(slot);
     slot.MarkReady();
-    HandNextJob(slot);
+    // The report may be what the series waited for: every free slot asks again, not only this one.
+    FillReadySlots();
     const bool idle = slot.State() == CDevFetch::SlotState::Ready;
     FlushLines(lock);
     // The engine's thread only needs waking when a slot falls idle: the run may be over.
@@ -241,42 +229,53 @@ void CDownloadEngine::OnSlotDone(int index)
         runChanged_.notify_all();
 }
 
-void CDownloadEngine::HandNextJob(CDevFetch& slot)
+void CDownloadEngine::FillReadySlots()
 {
-    DownloadJob job;
-    if (noMoreJobs_ || !NextJob(job)) {
-        noMoreJobs_ = true; // "over" and an abort are both for good: the source is not asked again
+    for (int i = 0; i < slotCount_ && !noMoreJobs_; ++i) {
+        CDevFetch& slot = *slots_[static_cast<size_t>(i)];
+        if (slot.State() != CDevFetch::SlotState::Ready)
+            continue;
+        DownloadJob job;
+        std::string folder;
+        const CSeqJobSource::Next next = NextJob(job, folder);
+        if (next == CSeqJobSource::Next::Job) {
+            Hand(slot, job, folder);
+            ShowLine(job.Targ);
+            ShowLine(kDownloading);
+            continue;
+        }
+        // "Over" and an abort are both for good: the source is not asked again. "Nothing now" waits for the next
+        // report, which only a working slot can bring.
+        if (next == CSeqJobSource::Next::Over || AllReady())
+            noMoreJobs_ = true;
         return;
     }
-    Hand(slot, job);
-    ShowLine(job.Targ);
-    ShowLine(kDownloading);
 }
 
-bool CDownloadEngine::NextJob(DownloadJob& job)
+CSeqJobSource::Next CDownloadEngine::NextJob(DownloadJob& job, std::string& folder)
 {
     if (AbortRequested())
-        return false;
+        return CSeqJobSource::Next::Over;
     if (sequenceMode_) {
-        if (!source_.NextJob(current_))
-            return false;
-        job = current_;
-        return true;
+        const CSeqJobSource::Next next = source_.NextJob(current_, &folder);
+        if (next == CSeqJobSource::Next::Job)
+            job = current_;
+        return next;
     }
     const auto& lines = item_->ListLines;
     while (lineIndex_ + 1 < static_cast<int>(lines.size())) {
         ++lineIndex_;
         if (current_.ReadListLine(lines[static_cast<size_t>(lineIndex_)])) {
             job = current_;
-            return true;
+            return CSeqJobSource::Next::Job;
         }
     }
-    return false;
+    return CSeqJobSource::Next::Over;
 }
 
-void CDownloadEngine::Hand(CDevFetch& slot, const DownloadJob& job)
+void CDownloadEngine::Hand(CDevFetch& slot, const DownloadJob& job, const std::string& folder)
 {
-    slot.Start(job);
+    slot.Start(job, folder);
     progress_.AddRequested();
     // An abort that came while this job was being made must reach its transfer too.
     if (AbortRequested())
@@ -317,17 +316,6 @@ void CDownloadEngine::Report(CDevFetch& slot)
         linkWriter_.Queue(job);
     if (sequenceMode_)
         source_.ReportSuccess(job);
-}
-
-std::optional<CDevFetch::Clock::time_point> CDownloadEngine::NextAnswerDeadline() const
-{
-    std::optional<CDevFetch::Clock::time_point> first;
-    for (int i = 0; i < slotCount_; ++i) {
-        const auto deadline = slots_[static_cast<size_t>(i)]->AnswerDeadline();
-        if (deadline && (!first || *deadline < *first))
-            first = deadline;
-    }
-    return first;
 }
 
 bool CDownloadEngine::AllReady() const

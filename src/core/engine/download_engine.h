@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -72,19 +71,19 @@ public:
 private:
     void ThreadLoop();
     int Run();
-    // On a slot's transfer thread when its job is done: reports it and hands the slot the next job.
+    // On a slot's transfer thread when its job is done: reports it and hands the free slots the next jobs.
     void OnSlotDone(int index);
-    void HandNextJob(CDevFetch& slot);
-    bool NextJob(DownloadJob& job);
-    void Hand(CDevFetch& slot, const DownloadJob& job);
+    // Hands jobs to the ready slots, in slot order, until the source has none now or none at all.
+    void FillReadySlots();
+    // folder: the subfolder the job's file goes to, made when the file arrives.
+    CSeqJobSource::Next NextJob(DownloadJob& job, std::string& folder);
+    void Hand(CDevFetch& slot, const DownloadJob& job, const std::string& folder);
     void Report(CDevFetch& slot);
     bool AbortRequested() const { return item_->AbortRequested.load() != 0; }
     // Lines gather under the run lock and go to the observer in batches, so that a report costs the window or the
     // log one hand-over instead of one per line. FlushLines lets go of lock while the observer shows them.
     void ShowLine(const std::string& line);
     void FlushLines(std::unique_lock<std::mutex>& lock);
-    // The earliest answer deadline among the run's slots.
-    std::optional<CDevFetch::Clock::time_point> NextAnswerDeadline() const;
     bool AllReady() const;
 
     const FetchLimits limits_;

@@ -1,4 +1,5 @@
-// One transfer: request, authentication, redirects, the type check and the body written to a unique file.
+// One transfer: request, authentication, redirects, the type check and the body written to a part file that takes a
+// unique name when complete.
 #include "core/engine/fetch_core.h"
 
 #include <fcntl.h>
@@ -15,6 +16,7 @@
 #include "core/engine/credential_access.h"
 #include "core/engine/engine_observer.h"
 #include "core/platform/files.h"
+#include "core/platform/folders.h"
 #include "core/sequence/text_utils.h"
 
 namespace pelldra {
@@ -30,6 +32,7 @@ constexpr const char* kTooManyRedirects = "リロケーションの許容回数�
 constexpr const char* kWrongType = "異なるファイルタイプが返されました";
 constexpr const char* kCannotSave = "保存ファイルが作れません。";
 constexpr const char* kForciblyEnded = "強制終了しました";
+constexpr const char* kAnswerTimedOut = "    サーバー応答がタイムアウトです";
 
 std::string TrimRight(const std::string& s)
 {
@@ -50,9 +53,24 @@ bool StartsWithNoCase(std::string_view s, std::string_view prefix)
     return s.size() >= prefix.size() && EqualsNoCase(s.substr(0, prefix.size()), prefix);
 }
 
-bool IsHttpUrl(const std::string& url)
+bool IsHttpUrl(std::string_view url)
 {
     return StartsWithNoCase(url, "http://") || StartsWithNoCase(url, "https://");
+}
+
+// Whether header lines the user gave ask for a part of the file, so that a 206 is the answer asked for.
+bool AsksForRange(const std::string& head)
+{
+    size_t start = 0;
+    while (start < head.size()) {
+        size_t end = head.find('\n', start);
+        if (end == std::string::npos)
+            end = head.size();
+        if (StartsWithNoCase(TrimBlanks(std::string_view(head).substr(start, end - start)), "range:"))
+            return true;
+        start = end + 1;
+    }
+    return false;
 }
 
 // "<local>": loopback addresses and names without a dot do not go through the proxy.
@@ -106,8 +124,9 @@ struct CFetchCore::Response
     std::string location;
     std::string lastModified;
     int64_t contentLength = -1;
-    bool bodyMode = false;                                    // the answer was taken and the body goes to the save file
-    bool ended = false;                                       // BeginBody refused; the outcome is set
+    bool bodyMode = false;      // the answer was taken and the body goes to the part file
+    bool ended = false;         // BeginBody refused; the outcome is set
+    bool stoppedAtHead = false; // a body that is not saved is not read either
     bool writeFailed = false;
     int64_t written = 0;
 };
@@ -137,11 +156,12 @@ CFetchCore::~CFetchCore()
         thread_.join();
 }
 
-void CFetchCore::Start(const DownloadJob& job)
+void CFetchCore::Start(const DownloadJob& job, const std::string& folder)
 {
     {
         std::lock_guard lock(mutex_);
         pendingJob_ = job;
+        pendingFolder_ = folder;
         outcome_ = FetchOutcome{};
         outcome_.Job = job;
         outcome_.Url = job.Targ;
@@ -179,25 +199,13 @@ void CFetchCore::WaitFinished()
     changed_.wait(lock, [&] { return finished_; });
 }
 
-bool CFetchCore::Finished() const
-{
-    std::lock_guard lock(mutex_);
-    return finished_;
-}
-
-bool CFetchCore::Answered() const
-{
-    std::lock_guard lock(mutex_);
-    return answered_ || finished_;
-}
-
 FetchOutcome CFetchCore::Outcome() const
 {
     std::lock_guard lock(mutex_);
     return outcome_;
 }
 
-FetchOutcome CFetchCore::Run(const DownloadJob& job)
+FetchOutcome CFetchCore::Run(const DownloadJob& job, const std::string& folder)
 {
     {
         std::lock_guard lock(mutex_);
@@ -206,6 +214,7 @@ FetchOutcome CFetchCore::Run(const DownloadJob& job)
         finished_ = false;
     }
     job_ = job;
+    folder_ = folder;
     Transfer();
     std::lock_guard lock(mutex_);
     finished_ = true;
@@ -222,6 +231,7 @@ void CFetchCore::WorkerLoop()
                 return;
             startPending_ = false;
             job_ = pendingJob_;
+            folder_ = pendingFolder_;
         }
         Transfer();
         {
@@ -258,9 +268,9 @@ void CFetchCore::DropFile()
     // Nothing half-written stays behind.
     if (file_.valid())
         file_.reset();
-    if (!filePath_.empty()) {
-        ::unlink(filePath_.c_str());
-        filePath_.clear();
+    if (!partPath_.empty()) {
+        ::unlink(partPath_.c_str());
+        partPath_.clear();
     }
 }
 
@@ -268,10 +278,12 @@ void CFetchCore::Transfer()
 {
     url_ = job_.Targ;
     file_.reset();
-    filePath_.clear();
+    partPath_.clear();
     promptUsed_ = false;
+    answerDeadline_ = std::chrono::steady_clock::now() + context_.limits.answer;
     if (!job_.Head.empty())
         job_.Head = TrimRight(job_.Head) + "\r\n";
+    rangeAsked_ = AsksForRange(job_.Head);
 
     if (url_.find("://") == std::string::npos) {
         Fail(2, "Parse Error! " + url_ + "\n");
@@ -312,10 +324,11 @@ void CFetchCore::Transfer()
                 Fail(2, kTooManyRedirects);
             return;
         }
-        if (r.status == 200 || r.status == 206) {
+        if (r.status == 200 || r.bodyMode) {
             FinishBody(r);
             return;
         }
+        // Any other answer, a 206 that no range was asked for among them, is reported with its status.
         Fail(static_cast<int32_t>(r.status), "");
         return;
     }
@@ -327,8 +340,8 @@ std::string CFetchCore::ResolveLocation(const std::string& value) const
     if (v.empty())
         return {};
     std::string target;
-    if (v.rfind("http", 0) == 0) {
-        target = v;
+    if (IsHttpUrl(v)) {
+        target = v; // whatever the case of its scheme
     } else if (v.rfind("//", 0) == 0) {
         target = url_.substr(0, url_.find(':') + 1) + v;
     } else if (v[0] == '/') {
@@ -429,18 +442,23 @@ bool CFetchCore::Perform(const std::optional<std::pair<std::string, std::string>
     lastActivity_ = std::chrono::steady_clock::now();
     lastBytes_ = 0;
     stalled_ = false;
+    answerTimedOut_ = false;
     const CURLcode rc = curl_easy_perform(h);
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, nullptr); // the list goes with this call
     current_ = nullptr;
     if (response.ended)
         return false; // the answer was refused before its body: the outcome is set
+    if (response.stoppedAtHead)
+        return true;
     if (rc != CURLE_OK) {
         if (IsCancelled())
             Fail(2, response.bodyMode ? kForciblyEnded : kCancelled);
+        else if (answerTimedOut_)
+            Fail(2, kAnswerTimedOut);
         else if (stalled_)
             Fail(2, "受信が" + std::to_string((context_.limits.stall.count() + 999) / 1000) + "秒間止まりました");
         else if (response.writeFailed)
-            Fail(2, kCannotSave + filePath_);
+            Fail(2, kCannotSave + savePath_);
         else if (rc == CURLE_URL_MALFORMAT)
             Fail(2, "Parse Error! " + url_ + "\n");
         else
@@ -477,11 +495,14 @@ size_t CFetchCore::OnHeader(char* data, size_t size, size_t count, void* self)
             return n;
         r.status = code;
         r.headersDone = true;
+        me->lastActivity_ = std::chrono::steady_clock::now(); // the stall clock starts with the head
         if (me->IsCancelled())
             return 0;
-        if (code == 200 || code == 206)
+        if (me->TakesBody(code))
             return me->BeginBody(r) ? n : 0;
-        return n;
+        // A body that is not saved is not read: an error page may never end.
+        r.stoppedAtHead = true;
+        return 0;
     }
     // Only the first of each header the transfer reads counts.
     const size_t colon = line.find(':');
@@ -505,6 +526,11 @@ size_t CFetchCore::OnHeader(char* data, size_t size, size_t count, void* self)
     return n;
 }
 
+bool CFetchCore::TakesBody(long status) const
+{
+    return status == 200 || (status == 206 && rangeAsked_);
+}
+
 bool CFetchCore::BeginBody(Response& r)
 {
     const TypeCheck check = CheckType(r.contentType, job_.Targ, job_.Dest, job_.Relo, context_.types);
@@ -514,21 +540,26 @@ bool CFetchCore::BeginBody(Response& r)
         return false;
     }
     job_.Modi = r.lastModified.empty() ? 0 : ClampSeconds(curl_getdate(r.lastModified.c_str(), nullptr));
-    const std::string wanted = check.savePath.empty() ? job_.Dest : check.savePath;
-    ClaimedFile claimed = ClaimUniqueFile(wanted);
-    if (!claimed.fd.valid()) {
+    savePath_ = check.savePath.empty() ? job_.Dest : check.savePath;
+    // The series' subfolder comes with its first file, so that numbers without files leave no folder behind. One
+    // that cannot be made shows as the save file's failure.
+    if (!folder_.empty())
+        MakeFolders(folder_);
+    ClaimedFile part = CreatePartFile(savePath_);
+    if (!part.fd.valid()) {
         r.ended = true;
-        Fail(2, kCannotSave + wanted);
+        Fail(2, kCannotSave + savePath_);
         return false;
     }
-    file_ = std::move(claimed.fd);
-    filePath_ = claimed.path;
+    file_ = std::move(part.fd);
+    partPath_ = part.path;
     r.bodyMode = true;
     {
         std::lock_guard lock(mutex_);
         outcome_.TotalLength = r.contentLength;
     }
-    SetOutcome(0, filePath_);
+    // The unique name is claimed once the body is complete; until then the answer names the one wanted.
+    SetOutcome(0, savePath_);
     return true;
 }
 
@@ -563,8 +594,16 @@ int CFetchCore::OnProgress(void* self, curl_off_t, curl_off_t dlnow, curl_off_t,
     auto* me = static_cast<CFetchCore*>(self);
     if (me->IsCancelled())
         return 1;
-    // libcurl calls this at least about once a second even when nothing arrives, which bounds the stall check.
+    // libcurl calls this at least about once a second even when nothing arrives, which bounds both clocks.
     const auto now = std::chrono::steady_clock::now();
+    if (me->current_ && !me->current_->headersDone) {
+        // Until the head of the answer arrives only the answer's deadline counts: a server may think long.
+        if (now >= me->answerDeadline_) {
+            me->answerTimedOut_ = true;
+            return 1;
+        }
+        return 0;
+    }
     if (dlnow + ulnow != me->lastBytes_) {
         me->lastBytes_ = dlnow + ulnow;
         me->lastActivity_ = now;
@@ -586,11 +625,12 @@ void CFetchCore::FinishBody(Response& r)
         ::futimens(file_.get(), times);
     }
     const int fd = file_.release();
-    if (::close(fd) != 0) {
-        Fail(2, kCannotSave + filePath_);
+    std::string saved;
+    if (::close(fd) != 0 || ClaimFinalName(partPath_, savePath_, saved) != 0) {
+        Fail(2, kCannotSave + savePath_);
         return;
     }
-    const std::string saved = std::exchange(filePath_, std::string());
+    partPath_.clear();
     {
         std::lock_guard lock(mutex_);
         outcome_.Written = r.written;

@@ -29,8 +29,8 @@ class ProgressMeter;
 // The limits of a transfer; the defaults are the program's, tests shorten them.
 struct FetchLimits
 {
-    std::chrono::milliseconds answer{600000}; // the slot's wait for the answer
-    std::chrono::milliseconds stall{120000};  // a body without a byte for this long fails
+    std::chrono::milliseconds answer{600000}; // from the start until the head of the answer
+    std::chrono::milliseconds stall{120000};  // from the head on, no byte for this long fails
     std::chrono::milliseconds prompt{60000};  // the credentials prompt closes itself after this
     std::chrono::milliseconds areaStep{1000}; // one step of waiting for another transfer's prompt
     int areaSteps = 60;                       // steps before a silent prompt is taken over
@@ -70,22 +70,19 @@ public:
     CFetchCore& operator=(const CFetchCore&) = delete;
 
     // Starts a transfer of job on the worker thread and clears an earlier Cancel. The previous transfer must have
-    // finished.
-    void Start(const DownloadJob& job);
+    // finished. folder: a folder to make (with its parents) when the body arrives, or "".
+    void Start(const DownloadJob& job, const std::string& folder = {});
     // Any thread, any moment: the transfer stops at its next check and an open credentials prompt closes.
     void Cancel();
     // True once the answer is known (saving has begun, or the transfer ended); false on time-out.
     bool WaitAnswer(std::chrono::milliseconds limit);
     void WaitFinished();
-    bool Finished() const;
-    // True once the answer is known or the transfer has ended.
-    bool Answered() const;
     // The result so far: at the answer, Result 0 and the save path; at the end, the final result.
     FetchOutcome Outcome() const;
 
     // Runs one transfer on the calling thread (tools and tests). Unlike Start it keeps an earlier Cancel, which
     // then ends the transfer before anything is sent.
-    FetchOutcome Run(const DownloadJob& job);
+    FetchOutcome Run(const DownloadJob& job, const std::string& folder = {});
 
 private:
     struct Response;
@@ -105,12 +102,15 @@ private:
     int AskCredentials(std::string& storeKey, const std::set<Credentials>& rejected, Credentials& out);
     // The URL a Location value leads to; empty when it is not an http(s) URL.
     std::string ResolveLocation(const std::string& value) const;
-    // Header end of a 200/206 answer: the type check, Last-Modified, the save file. False refuses the body.
+    // The head of an answer has ended: whether its body is read (a 200, or a 206 to an asked range).
+    bool TakesBody(long status) const;
+    // Header end of an answer whose body is saved: the type check, Last-Modified, the part file. False refuses
+    // the body.
     bool BeginBody(Response& response);
     void FinishBody(Response& response);
     // Sets the result and makes the answer known.
     void SetOutcome(int32_t code, const std::string& message);
-    // A failure: the file this transfer created goes, then the result is set.
+    // A failure: the part file this transfer created goes, then the result is set.
     void Fail(int32_t code, const std::string& message);
     void DropFile();
     bool IsCancelled() const { return cancelled_.load(std::memory_order_relaxed); }
@@ -128,20 +128,26 @@ private:
 
     // The transfer's own state: only the thread running Transfer touches it.
     DownloadJob job_;
+    std::string folder_; // made when the body arrives
     std::string url_;
+    bool rangeAsked_ = false; // the job's own header lines ask for a part of the file
     Response* current_ = nullptr;
     UniqueFd file_;
-    std::string filePath_; // the file this transfer created, until it is complete
+    std::string partPath_; // the part file this transfer created, until it has its final name
+    std::string savePath_; // the name the body is saved under, before it is made unique
     bool promptUsed_ = false;
-    std::chrono::steady_clock::time_point lastActivity_; // when the last byte went or came
+    std::chrono::steady_clock::time_point answerDeadline_; // until the head of the answer
+    std::chrono::steady_clock::time_point lastActivity_;   // when the last byte went or came
     curl_off_t lastBytes_ = 0;
     bool stalled_ = false;
+    bool answerTimedOut_ = false;
 
     // Shared with the slot and with Cancel.
     mutable std::mutex mutex_; // guards everything below
     std::condition_variable changed_;
     FetchOutcome outcome_;
     DownloadJob pendingJob_;
+    std::string pendingFolder_;
     bool answered_ = false;
     bool finished_ = true;
     bool startPending_ = false;

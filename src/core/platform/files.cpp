@@ -1,11 +1,13 @@
-// Unique save names and atomic file replacement.
+// Unique save names, part files and atomic file replacement.
 #include "core/platform/files.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 
 namespace pelldra {
@@ -39,7 +41,9 @@ std::string Candidate(const NameParts& n, int number)
 
 bool Exists(const std::string& path)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     return ::lstat(path.c_str(), &st) == 0;
 }
 
@@ -55,23 +59,80 @@ std::string MakeUniqueFileName(const std::string& path)
     }
 }
 
-ClaimedFile ClaimUniqueFile(const std::string& path, mode_t mode)
+ClaimedFile CreatePartFile(const std::string& path, mode_t mode)
 {
-    const NameParts n = SplitName(path);
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    // Room for the marks within a file name's 255 bytes; the cut never splits a UTF-8 character.
+    constexpr size_t kMaxStem = 200;
+    if (name.size() > kMaxStem) {
+        size_t n = kMaxStem;
+        while (n > 0 && (static_cast<unsigned char>(name[n]) & 0xC0) == 0x80)
+            --n;
+        name.resize(n);
+    }
     ClaimedFile out;
-    for (int i = 0;; ++i) {
-        std::string c = Candidate(n, i);
-        const int fd = ::open(c.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        uint32_t random = 0;
+        if (::getrandom(&random, sizeof random, 0) != sizeof random)
+            random = static_cast<uint32_t>(attempt) ^ static_cast<uint32_t>(::getpid());
+        char tag[16];
+        std::snprintf(tag, sizeof tag, "%08x", random);
+        std::string candidate = folder + "." + name + "." + tag + std::string(kPartFileSuffix);
+        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        out.path = std::move(candidate);
         if (fd >= 0) {
             out.fd.reset(fd);
-            out.path = std::move(c);
             return out;
         }
         if (errno != EEXIST) {
             out.error = errno;
-            out.path = std::move(c);
             return out;
         }
+    }
+    out.error = EEXIST;
+    return out;
+}
+
+int ClaimFinalName(const std::string& partPath, const std::string& path, std::string& finalPath)
+{
+    const NameParts n = SplitName(path);
+    // A hard link claims the name with the whole file behind it. Without hard links (FAT, some network and FUSE
+    // file systems) the name is claimed as an empty file and the part file renamed over it.
+    bool linkable = true;
+    for (int i = 0;;) {
+        const std::string c = Candidate(n, i);
+        if (linkable) {
+            if (::link(partPath.c_str(), c.c_str()) == 0) {
+                ::unlink(partPath.c_str());
+                finalPath = c;
+                return 0;
+            }
+            if (errno == EEXIST) {
+                ++i;
+                continue;
+            }
+            if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS && errno != EMLINK)
+                return errno;
+            linkable = false;
+            continue; // the same name, claimed the other way
+        }
+        const int fd = ::open(c.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            if (errno != EEXIST)
+                return errno;
+            ++i;
+            continue;
+        }
+        ::close(fd);
+        if (::rename(partPath.c_str(), c.c_str()) != 0) {
+            const int error = errno;
+            ::unlink(c.c_str());
+            return error;
+        }
+        finalPath = c;
+        return 0;
     }
 }
 

@@ -1,4 +1,4 @@
-// File helpers: unique save names and whole-file atomic replacement.
+// File helpers: unique save names, part files and whole-file atomic replacement.
 #pragma once
 
 #include <sys/types.h>
@@ -20,9 +20,17 @@ struct ClaimedFile
     int error = 0;    // errno of the failure when fd is invalid
 };
 
-// Like MakeUniqueFileName, but creates the file with O_CREAT|O_EXCL so that two writers racing for the same
-// name never share a file: whoever loses moves on to the next "_%d" name.
-ClaimedFile ClaimUniqueFile(const std::string& path, mode_t mode = 0666);
+// What a part file's name ends with.
+inline constexpr std::string_view kPartFileSuffix = ".pelldra-part";
+
+// A hidden file beside path for a body in progress, ".<name>.<random>.pelldra-part", created with O_EXCL, so that a
+// process killed while writing leaves a file nobody takes for the real one.
+ClaimedFile CreatePartFile(const std::string& path, mode_t mode = 0666);
+
+// Gives a complete part file its final name: the first of path, base_1.ext, ... that is free, claimed atomically
+// (O_CREAT|O_EXCL semantics: two writers never get the same name, and no name ever shows a partial file). The part
+// file's own name goes. 0 and finalPath, or an errno; the part file then stays where it was.
+int ClaimFinalName(const std::string& partPath, const std::string& path, std::string& finalPath);
 
 // Replaces path with contents so that a reader (or a crash) sees either the old or the new file, never a half one:
 // a temporary file in the same folder is written, flushed to disk and renamed over path. Returns 0 or an errno.

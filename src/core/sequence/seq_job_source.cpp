@@ -1,7 +1,6 @@
 // The series job source: odometer order over the lower and upper numbers, and the end of an open series.
 #include "core/sequence/seq_job_source.h"
 
-#include "core/platform/folders.h"
 #include "core/sequence/digits.h"
 
 namespace pelldra {
@@ -16,19 +15,23 @@ void CSeqJobSource::Load(const CQueueItem& queueItem)
     upperEnd_ = item_.Ed2;
     upperWidth_ = item_.Fx2;
     over_ = false;
+    awaitingFile_.clear();
     std::lock_guard guard(listsLock_);
     issued_.clear();
     failures_.clear();
     successes_.clear();
 }
 
-bool CSeqJobSource::NextJob(DownloadJob& job)
+CSeqJobSource::Next CSeqJobSource::NextJob(DownloadJob& job, std::string* folder)
 {
     // Once over, a series stays over: the upper counter already stands past its end, and asking again must not
     // start it anew from the lower start.
-    if (over_ || !HasNext()) {
-        over_ = true;
-        return false;
+    if (over_)
+        return Next::Over;
+    const Next next = HasNext();
+    if (next != Next::Job) {
+        over_ = next == Next::Over;
+        return next;
     }
     job = item_.job;
     const bool hasUpper = !upperStart_.empty();
@@ -42,15 +45,14 @@ bool CSeqJobSource::NextJob(DownloadJob& job)
         job.Targ = ReplaceStar(job.Targ, upperCur_, upperWidth_);
         job.Dest = ReplaceStar(job.Dest, upperCur_, upperWidth_);
     }
-    if (lowerCur_ == lowerStart_ && !item_.Sub.empty()) {
-        std::string path = item_.Fol;
-        if (path.empty() || path.back() != '/')
-            path += '/';
-        path += ReplaceStar(item_.Sub, upperCur_, upperWidth_);
-        std::string check = path;
-        // A folder that cannot be made is left to the transfers, which then fail with their own message.
-        if (CheckFolder(check) != 0)
-            MakeFolders(path);
+    if (folder) {
+        folder->clear();
+        if (!item_.Sub.empty()) {
+            *folder = item_.Fol;
+            if (folder->empty() || folder->back() != '/')
+                *folder += '/';
+            *folder += ReplaceStar(item_.Sub, upperCur_, upperWidth_);
+        }
     }
     {
         std::lock_guard guard(listsLock_);
@@ -59,34 +61,68 @@ bool CSeqJobSource::NextJob(DownloadJob& job)
     lowerCur_ = IncDigits(lowerCur_, lowerWidth_ != 0);
     if (lowerStart_.empty())
         lowerCur_ = "0";
-    return true;
+    return Next::Job;
 }
 
-bool CSeqJobSource::HasNext()
+CSeqJobSource::Next CSeqJobSource::HasNext()
 {
     if (lowerStart_.empty() && !lowerCur_.empty())
-        return false;
-    if (!lowerEnd_.empty())
-        return CompareDigits(lowerEnd_, lowerCur_) < 0 ? AdvanceUpper() : true;
+        return Next::Over;
+    if (AnUpperYieldedNothing())
+        return Next::Over;
+    if (!lowerEnd_.empty()) {
+        if (CompareDigits(lowerEnd_, lowerCur_) >= 0)
+            return Next::Job;
+        // Every job of this upper number is out; with no upper end, its files decide whether the series goes on.
+        if (upperEnd_.empty() && !upperStart_.empty())
+            awaitingFile_.push_back(upperCur_);
+        return AdvanceUpper();
+    }
     // Open end: go on until this upper number fails beyond its last success.
     const std::optional<IssuedJob> failure = FindByUpper(ResultList::Failures, upperCur_);
     if (!failure)
-        return true;
+        return Next::Job;
     const std::optional<IssuedJob> success = FindByUpper(ResultList::Successes, upperCur_);
+    if (success && CompareDigits(failure->lower, success->lower) <= 0)
+        return Next::Job; // a gap inside the series
+    // This upper number ends here, unless a job in front of the failure, still out, brings a file.
+    if (InFlight(upperCur_, failure->lower))
+        return Next::NothingNow;
     if (!success)
-        return false; // not one file for this upper number: the series is over
-    if (CompareDigits(failure->lower, success->lower) > 0)
-        return AdvanceUpper();
-    return true; // a gap inside the series
+        return Next::Over; // not one file for this upper number: the series is over
+    return AdvanceUpper();
 }
 
-bool CSeqJobSource::AdvanceUpper()
+CSeqJobSource::Next CSeqJobSource::AdvanceUpper()
 {
     if (upperStart_.empty())
-        return false;
+        return Next::Over;
     upperCur_ = IncDigits(upperCur_, upperWidth_ != 0);
     lowerCur_ = lowerStart_;
-    return upperEnd_.empty() || CompareDigits(upperEnd_, upperCur_) >= 0;
+    return upperEnd_.empty() || CompareDigits(upperEnd_, upperCur_) >= 0 ? Next::Job : Next::Over;
+}
+
+bool CSeqJobSource::AnUpperYieldedNothing()
+{
+    for (auto it = awaitingFile_.begin(); it != awaitingFile_.end();) {
+        if (FindByUpper(ResultList::Successes, *it)) {
+            it = awaitingFile_.erase(it);
+        } else if (!InFlight(*it)) {
+            return true;
+        } else {
+            ++it;
+        }
+    }
+    return false;
+}
+
+bool CSeqJobSource::InFlight(const std::string& upper, const std::string& lower) const
+{
+    std::lock_guard guard(listsLock_);
+    for (const IssuedJob& out : issued_)
+        if (out.upper == upper && (lower.empty() || CompareDigits(out.lower, lower) < 0))
+            return true;
+    return false;
 }
 
 void CSeqJobSource::ReportFailure(const DownloadJob& job)

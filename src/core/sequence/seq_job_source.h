@@ -21,12 +21,22 @@ struct IssuedJob
 
 // Load, NextJob, HasNext and AdvanceUpper must not run at the same time (the engine calls them under its run lock);
 // ReportFailure and ReportSuccess may come from any thread. The three result lists are guarded by one mutex.
+//
+// A series ends on evidence only: with several jobs out at once a missing file often comes back before the files
+// in front of it, so the source answers "nothing now" (only ever while a job is still out) until those have
+// reported, and the caller asks again after the next report. An upper number that yields not one file ends the
+// series, whether the open end is the lower or the upper one.
 class CSeqJobSource
 {
 public:
     enum class ResultList {
         Failures,
         Successes,
+    };
+    enum class Next {
+        Job,        // job is filled
+        NothingNow, // ask again after the next report: jobs still out decide what follows
+        Over,       // the series is over, for good
     };
 
     CSeqJobSource() = default;
@@ -35,17 +45,18 @@ public:
 
     // Starts a new series from a RENBAN item.
     void Load(const CQueueItem& queueItem);
-    // Fills job with the next job of the series; false when the series is over. Makes the subfolder before the
-    // first job of each upper number.
-    bool NextJob(DownloadJob& job);
+    // Fills job with the next job of the series. folder, when given, receives the subfolder the job's file goes
+    // to ("" without a subfolder template): the caller makes it when the file arrives, so that no folder of a
+    // number without files stays behind.
+    Next NextJob(DownloadJob& job, std::string* folder = nullptr);
     // Results of finished jobs, matched to the issued job by Targ; an unknown URL changes nothing.
     void ReportFailure(const DownloadJob& job);
     void ReportSuccess(const DownloadJob& job);
 
     // Whether another job follows; may step the upper number.
-    bool HasNext();
-    // Steps the upper number and restarts the lower; false when there is no upper field or it ran past its end.
-    bool AdvanceUpper();
+    Next HasNext();
+    // Steps the upper number and restarts the lower; Over when there is no upper field or it ran past its end.
+    Next AdvanceUpper();
     // Keeps, per upper number, the record with the highest lower number.
     void RecordResult(ResultList list, const IssuedJob& record);
     std::optional<IssuedJob> FindByUpper(ResultList list, const std::string& upper) const;
@@ -57,6 +68,10 @@ public:
 private:
     void Report(const DownloadJob& job, ResultList list);
     void RecordLocked(ResultList list, IssuedJob record); // listsLock_ held
+    // A job of upper number upper with a lower number below lower (any, when lower is empty) is still out.
+    bool InFlight(const std::string& upper, const std::string& lower = {}) const;
+    // An upper number all of whose jobs have reported without a single file.
+    bool AnUpperYieldedNothing();
     std::vector<IssuedJob>& ListOf(ResultList list) { return list == ResultList::Failures ? failures_ : successes_; }
     const std::vector<IssuedJob>& ListOf(ResultList list) const
     {
@@ -73,6 +88,8 @@ private:
     std::string upperCur_;
     int upperWidth_ = 0;
     bool over_ = false; // NextJob has said the series is over
+    // Upper numbers whose jobs are all out and that have not yet brought a file (open upper end, closed lower).
+    std::vector<std::string> awaitingFile_;
 
     mutable std::mutex listsLock_; // guards the three lists below
     std::vector<IssuedJob> issued_;

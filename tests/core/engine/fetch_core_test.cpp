@@ -94,6 +94,13 @@ TEST_F(FetchCoreTest, FailureTableRows)
     server.AddRedirect("/loop/a.jpg", 302, "x/a.jpg");
     server.AddRedirect("/loop/x/a.jpg", 302, "y/a.jpg");
     server.AddRedirect("/other/a.jpg", 303, "/elsewhere/b.jpg");
+    server.AddHandler("/part.jpg", [](const test::TestRequest&) {
+        test::TestResponse r;
+        r.status = 206;
+        r.body = "a piece";
+        r.content_type = "image/jpeg";
+        return r;
+    });
     const int closedPort = TestHttpServer().port(); // free again once the temporary is gone
     const std::string badRedirect = "不正なＵＲＬへのリダイレクト";
     // (case, url, dest in the download folder, result, message: "" any but the scheme refusal, "-" none)
@@ -110,6 +117,7 @@ TEST_F(FetchCoreTest, FailureTableRows)
         {"redirect to another name", server.Url("/other/a.jpg"), "a.jpg", 3, server.Url("/elsewhere/b.jpg")},
         {"type mismatch", server.Url("/page.jpg"), "page.jpg", 2, "異なるファイルタイプが返されました"},
         {"other status", server.Url("/missing.jpg"), "a.jpg", 404, "-"},
+        {"a piece that nobody asked for", server.Url("/part.jpg"), "part.jpg", 206, "-"},
         {"save file cannot be made", server.Url("/page.htm"), "no/such/folder/a.htm", 2,
          "保存ファイルが作れません。" + folder + "/no/such/folder/a.htm"},
     };
@@ -136,6 +144,7 @@ TEST_F(FetchCoreTest, TypeRedirectsAndExistingFilesDecideTheSavedName)
     server.AddFile("/t4/c.jpg", "/t4/c.jpg", "text/html; charset=utf-8");
     server.AddRedirect("/a/d.jpg", 302, "/x/y.jpg");
     server.AddRedirect("/r/e.jpg", 302, "c/e.jpg");
+    server.AddRedirect("/u/e.jpg", 302, "HTTP://127.0.0.1:" + std::to_string(server.port()) + "/r/c/e.jpg");
     ASSERT_TRUE(test::WriteFile(folder + "/f.jpg", "old"));
     // (path with its query, dest, Relo, result, saved name or "" for none, the path whose body it holds, Modi)
     for (const auto& [path, dest, relo, code, saved, from, modi] :
@@ -146,6 +155,7 @@ TEST_F(FetchCoreTest, TypeRedirectsAndExistingFilesDecideTheSavedName)
              {"/t4/c.jpg", "c.jpg", 0, 2, "", "", 0},
              {"/a/d.jpg", "d.jpg", 1, 0, "d.jpg", "/x/y.jpg", 0},   // another name, followed under Relo
              {"/r/e.jpg", "e.jpg", 0, 0, "e.jpg", "/r/c/e.jpg", 0}, // the same name is always followed
+             {"/u/e.jpg", "E.jpg", 0, 0, "E.jpg", "/r/c/e.jpg", 0}, // whatever the case of the scheme
              {"/t5/f.jpg", "f.jpg", 0, 0, "f_1.jpg", "/t5/f.jpg", 0},
          }) {
         SCOPED_TRACE(path);
@@ -165,8 +175,8 @@ TEST_F(FetchCoreTest, TypeRedirectsAndExistingFilesDecideTheSavedName)
         }
     }
     EXPECT_EQ(ReadFile(folder + "/f.jpg"), "old");
-    EXPECT_EQ(FilesSaved(), 7u);
-    EXPECT_EQ(server.RequestCount(), 9) << "one request each, and one more for each redirect";
+    EXPECT_EQ(FilesSaved(), 8u);
+    EXPECT_EQ(server.RequestCount(), 11) << "one request each, and one more for each redirect";
 }
 
 TEST_F(FetchCoreTest, PostSendsArgu)
@@ -219,24 +229,64 @@ TEST_F(FetchCoreTest, RequestHeadersGoInTheWrittenOrderAndCannotBeInjected)
     EXPECT_EQ(get.find("Content-Length:"), std::string::npos);
 }
 
-TEST_F(FetchCoreTest, BrokenBodiesFailInTimeAndLeaveNoFile)
+TEST_F(FetchCoreTest, SlowAndBrokenAnswersEndInTimeAndLeaveNoFile)
 {
-    for (const auto& [fault, script, message] : std::vector<std::tuple<std::string, test::RawScript, std::string>>{
-             {"reset mid-body", RawTestServer::ResetMidBody(100000, 5000), ""},
-             {"short body", RawTestServer::ShortBody(1000, 10), ""},
-             {"stall", RawTestServer::StallMidBody(100000, 100), "受信が1秒間止まりました"}}) {
-        SCOPED_TRACE(fault);
+    // As in the program, an answer may take longer than a body may stall.
+    FetchContext c = Context();
+    c.limits.answer = 2500ms;
+    c.limits.stall = 300ms;
+    const test::RawScript thinksLong = [](test::RawConnection& conn) {
+        std::this_thread::sleep_for(1500ms); // five times the stall limit, within the answer's
+        conn.Send("HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\nContent-Length: 4\r\n\r\nlate");
+        std::this_thread::sleep_for(20ms);
+    };
+    // A body that is not saved is not read: these never end.
+    const auto endless = [](const std::string& answer) -> test::RawScript {
+        return [head = "HTTP/1.1 " + answer + "\r\nContent-Length: 100000000\r\n\r\n"](test::RawConnection& conn) {
+            if (conn.Send(head + std::string(1000, 'x')))
+                conn.HoldOpen();
+        };
+    };
+    // (behaviour, script, result, message: "" any, "-" none, one starting with '/' a path of the server)
+    for (const auto& [behaviour, script, code, message] :
+         std::vector<std::tuple<std::string, test::RawScript, int, std::string>>{
+             {"reset mid-body", RawTestServer::ResetMidBody(100000, 5000), 2, ""},
+             {"short body", RawTestServer::ShortBody(1000, 10), 2, ""},
+             {"thinks long, then answers", thinksLong, 0, "-"},
+             {"never answers", RawTestServer::NeverAnswer(), 2, "    サーバー応答がタイムアウトです"},
+             {"stalls in the body", RawTestServer::StallMidBody(100000, 100), 2, "受信が1秒間止まりました"},
+             {"endless 404", endless("404 Not Found"), 404, "-"},
+             {"endless 302", endless("302 Found\r\nLocation: /b.jpg"), 3, "/b.jpg"},
+             {"endless 401", endless("401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"r\""), 2,
+              "認証が否定されました"}}) {
+        SCOPED_TRACE(behaviour);
         RawTestServer raw(script);
         const auto t0 = std::chrono::steady_clock::now();
-        const FetchOutcome out = CFetchCore(Context()).Run(Job(raw.Url("/f.bin"), "f.bin"));
-        EXPECT_LT(std::chrono::steady_clock::now() - t0, 5s);
-        EXPECT_EQ(out.Result, 2);
-        EXPECT_FALSE(out.Message.empty());
-        if (!message.empty()) {
-            EXPECT_EQ(out.Message, message);
+        const FetchOutcome out = CFetchCore(c).Run(Job(raw.Url("/f.jpg"), "f.jpg"));
+        EXPECT_LT(std::chrono::steady_clock::now() - t0, 10s);
+        EXPECT_EQ(out.Result, code);
+        if (message.empty()) {
+            EXPECT_FALSE(out.Message.empty());
+        } else if (code != 0) {
+            EXPECT_EQ(out.Message, message == "-" ? "" : message[0] == '/' ? raw.Url(message) : message);
+        } else {
+            EXPECT_TRUE(std::filesystem::remove(folder + "/f.jpg"));
         }
-        EXPECT_FALSE(FileExists(folder + "/f.bin"));
+        EXPECT_EQ(FilesSaved(), 0u);
     }
+}
+
+TEST_F(FetchCoreTest, TheSubfolderComesWithItsFirstFile)
+{
+    server.AddFile("/v1/a.jpg", "a", "image/jpeg");
+    for (const auto& [upper, there] : {std::pair<std::string, bool>{"v2", false}, {"v1", true}}) {
+        const std::string sub = "new/" + upper; // its parent is missing too
+        const FetchOutcome out =
+            CFetchCore(Context()).Run(Job(server.Url("/" + upper + "/a.jpg"), sub + "/a.jpg"), folder + "/" + sub);
+        EXPECT_EQ(out.Result, there ? 0 : 404);
+        EXPECT_EQ(FileExists(folder + "/" + sub), there) << sub;
+    }
+    EXPECT_EQ(ReadFile(folder + "/new/v1/a.jpg"), "a");
 }
 
 TEST_F(FetchCoreTest, CancelBeforeSendingSendsNothingAndWhileWritingRemovesTheFile)
@@ -254,6 +304,11 @@ TEST_F(FetchCoreTest, CancelBeforeSendingSendsNothingAndWhileWritingRemovesTheFi
     fetch.Start(Job(raw.Url("/f.bin"), "f.bin"));
     ASSERT_TRUE(fetch.WaitAnswer(5s));
     EXPECT_EQ(fetch.Outcome().Result, 0) << "the answer came and saving began";
+    // Meanwhile only a hidden part file shows the body.
+    const auto entry = *std::filesystem::directory_iterator(folder);
+    EXPECT_TRUE(entry.path().filename().string().starts_with(".f.bin."));
+    EXPECT_TRUE(entry.path().filename().string().ends_with(".pelldra-part"));
+    EXPECT_EQ(FilesSaved(), 1u);
     const auto t0 = std::chrono::steady_clock::now();
     fetch.Cancel();
     fetch.WaitFinished();

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -278,21 +279,32 @@ TEST_F(PelldraGetTest, RefusedOrdersWriteNothing)
     EXPECT_TRUE(LogFiles().empty());
 }
 
-TEST_F(PelldraGetTest, StopSignalEndsTheRunAndLeavesNoPartialFile)
+TEST_F(PelldraGetTest, SignalsMidFileLeaveNoFileUnderItsName)
 {
     test::RawTestServer stall(test::RawTestServer::StallMidBody(1 << 20, 4096));
-    Tool tool(env_.root(), dl_, {stall.Url("/big1.bin")});
-    // Stop once the transfer is under way.
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (tool.Out().find("downloading....") == std::string::npos && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(10ms);
-    std::this_thread::sleep_for(200ms);
-    tool.Signal(SIGINT);
-    const ToolRun r = tool.Wait(20s);
-    EXPECT_EQ(r.status, 3) << r.out << r.err;
-    EXPECT_NE(r.out.find("    ユーザーによる中断\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("    成功／要求数 = 0回／1回\n"), std::string::npos) << r.out;
-    EXPECT_TRUE(FilesUnder(dl_).empty());
+    // Every signal that ends the program stops the run; a kill leaves at most the hidden part file.
+    for (const int sig : {SIGINT, SIGHUP, SIGQUIT, SIGKILL}) {
+        SCOPED_TRACE(strsignal(sig));
+        Tool tool(env_.root(), dl_, {stall.Url("/big1.bin")});
+        // Once the body is under way.
+        const auto deadline = std::chrono::steady_clock::now() + 20s;
+        std::vector<std::string> files;
+        while ((files = FilesUnder(dl_)).empty() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(10ms);
+        ASSERT_EQ(files.size(), 1u);
+        EXPECT_TRUE(files[0].starts_with(".big1.bin.") && files[0].ends_with(".pelldra-part")) << files[0];
+        tool.Signal(sig);
+        const ToolRun r = tool.Wait(20s);
+        if (sig == SIGKILL) {
+            EXPECT_EQ(FilesUnder(dl_), files);
+            fs::remove(dl_ + "/" + files[0]);
+            continue;
+        }
+        EXPECT_EQ(r.status, 3) << r.out << r.err;
+        EXPECT_NE(r.out.find("    ユーザーによる中断\n"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("    成功／要求数 = 0回／1回\n"), std::string::npos) << r.out;
+        EXPECT_TRUE(FilesUnder(dl_).empty());
+    }
 }
 
 TEST_F(PelldraGetTest, ListDownloadDeletesItsListWhenAsked)

@@ -71,7 +71,7 @@ TEST(MakeUniqueFileName, CountsUpPastEveryExistingName)
     }
 }
 
-TEST(ClaimUniqueFile, RacingClaimsOfOneNameEachGetTheirOwnFile)
+TEST(PartFiles, RacingWritersOfOneNameEachGetTheirOwnFileAndNoPartStays)
 {
     TempEnv env;
     const std::string folder = env.makeFolder("dl");
@@ -82,15 +82,15 @@ TEST(ClaimUniqueFile, RacingClaimsOfOneNameEachGetTheirOwnFile)
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&, t] {
+            ClaimedFile part = CreatePartFile(path, 0600);
+            const std::string id = std::to_string(t);
+            if (!part.fd.valid() || ::write(part.fd.get(), id.data(), id.size()) != static_cast<ssize_t>(id.size()))
+                return;
+            part.fd.reset();
             ready.fetch_add(1);
             while (ready.load() < kThreads)
                 std::this_thread::yield();
-            ClaimedFile f = ClaimUniqueFile(path, 0600);
-            if (!f.fd.valid())
-                return;
-            const std::string id = std::to_string(t);
-            if (::write(f.fd.get(), id.data(), id.size()) == static_cast<ssize_t>(id.size()))
-                claimed[static_cast<size_t>(t)] = f.path;
+            ClaimFinalName(part.path, path, claimed[static_cast<size_t>(t)]);
         });
     }
     for (auto& thread : threads)
@@ -149,7 +149,7 @@ TEST(ReplaceFileAtomically, ReplacesContentsAndModeAndLeavesNoTemporaryFileAndEv
 TEST(Files, AMissingFolderFailsWithItsErrorAndCreatesNothing)
 {
     TempEnv env;
-    const ClaimedFile f = ClaimUniqueFile(env.root() + "/missing/a.jpg");
+    const ClaimedFile f = CreatePartFile(env.root() + "/missing/a.jpg");
     EXPECT_FALSE(f.fd.valid());
     EXPECT_EQ(f.error, ENOENT);
     EXPECT_EQ(ReplaceFileAtomically(env.root() + "/missing/file", "x", 0600), ENOENT);

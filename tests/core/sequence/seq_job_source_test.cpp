@@ -1,11 +1,8 @@
-// The series job source: job order, templates, the end of open series, subfolders and reports from other threads.
+// The series job source: job order, templates, the end of open series and subfolders.
 #include <gtest/gtest.h>
 
-#include <condition_variable>
 #include <deque>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <tuple>
 
 #include "core/sequence/seq_job_source.h"
@@ -31,8 +28,8 @@ CQueueItem Series(const std::string& st1, const std::string& ed1, int fx1, const
 }
 
 // Plays a script on a fresh source: 'n' asks for the next job, 'S' and 'F' report the oldest unreported job as a
-// success or a failure, 'X' reports a failure of a job never issued. Gives what each 'n' issued ("upper/lower", the
-// part after "http://h/") or "end".
+// success or a failure, 's' and 'f' the newest, 'X' reports a failure of a job never issued. Gives what each 'n'
+// issued ("upper/lower", the part after "http://h/"), "wait" for nothing now, or "end".
 std::string Play(const CQueueItem& item, const std::string& script)
 {
     CSeqJobSource source;
@@ -42,17 +39,22 @@ std::string Play(const CQueueItem& item, const std::string& script)
     for (const char step : script) {
         DownloadJob job;
         if (step == 'n') {
-            const bool issued = source.NextJob(job);
-            log += (log.empty() ? "" : " ") + (issued ? job.Targ.substr(9) : "end");
-            if (issued)
+            const CSeqJobSource::Next next = source.NextJob(job);
+            log += log.empty() ? "" : " ";
+            if (next == CSeqJobSource::Next::Job) {
+                log += job.Targ.substr(9);
                 outstanding.push_back(job);
+            } else {
+                log += next == CSeqJobSource::Next::Over ? "end" : "wait";
+            }
         } else if (step == 'X') {
             job.Targ = "http://elsewhere/";
             source.ReportFailure(job);
         } else {
-            job = outstanding.front();
-            outstanding.pop_front();
-            step == 'S' ? source.ReportSuccess(job) : source.ReportFailure(job);
+            const bool oldest = step == 'S' || step == 'F';
+            job = oldest ? outstanding.front() : outstanding.back();
+            oldest ? outstanding.pop_front() : outstanding.pop_back();
+            step == 'S' || step == 's' ? source.ReportSuccess(job) : source.ReportFailure(job);
         }
     }
     return log;
@@ -76,7 +78,17 @@ TEST(SeqJobSource, OrderAndEndOfTheSeries)
         {"a gap inside the series goes on", Series("1", "", 0), "nnnnSSFSnFn", "*/a1 */a2 */a3 */a4 */a5 end"},
         {"failure with no success ends the series", Series("1", "", 0, "1", "5", 0), "nFn", "1/a1 end"},
         {"upper end stops the stepping", Series("1", "", 0, "1", "2", 0), "nnSFnnSFn", "1/a1 1/a2 2/a1 2/a2 end"},
-        {"a failure report of an unknown URL changes nothing", Series("1", "", 0), "nXn", "*/a1 */a2"}};
+        {"a failure report of an unknown URL changes nothing", Series("1", "", 0), "nXn", "*/a1 */a2"},
+        // With several jobs out a missing file comes back before the files in front of it: they decide.
+        {"a failure waits for the files in front of it", Series("1", "", 0, "1", "", 0), "nnnnfnSSnSn",
+         "1/a1 1/a2 1/a3 1/a4 wait wait 2/a1"},
+        {"nothing in front of the failure arrives", Series("1", "", 0, "1", "", 0), "nnnfnFnFn",
+         "1/a1 1/a2 1/a3 wait wait end"},
+        {"a file beyond the failure makes it a gap", Series("1", "", 0), "nnnnFsn", "*/a1 */a2 */a3 */a4 */a5"},
+        // An open upper range with a closed lower one ends at the first upper number without a file.
+        {"open upper: a number without files ends it", Series("1", "2", 0, "3", "", 0), "nnnFFn", "3/a1 3/a2 4/a1 end"},
+        {"open upper: a number with a file goes on", Series("1", "2", 0, "3", "", 0), "nnnSFnFnFn",
+         "3/a1 3/a2 4/a1 4/a2 5/a1 end"}};
     for (const auto& [name, item, script, issued] : cases)
         EXPECT_EQ(Play(item, script), issued) << name;
 }
@@ -96,26 +108,19 @@ TEST(SeqJobSource, RefererFollowsTheSyncedNumbers)
         CSeqJobSource source;
         source.Load(it);
         DownloadJob job;
-        ASSERT_TRUE(source.NextJob(job));
+        ASSERT_EQ(source.NextJob(job), CSeqJobSource::Next::Job);
         EXPECT_EQ(job.Refe, referer) << syn << " " << templ;
         EXPECT_EQ(job.Agen, "agent");
     }
 }
 
-TEST(SeqJobSource, UnboundedSeriesRunsUntilTheCallerStops)
+TEST(SeqJobSource, BothEndsOpenAndEverythingThereRunsUntilTheCallerStops)
 {
     DownloadJob job;
-    CSeqJobSource upperOpen; // upper end open with a lower end: only the caller ends it
-    upperOpen.Load(Series("1", "2", 0, "1", "", 0));
-    for (int i = 0; i < 2000; ++i)
-        ASSERT_TRUE(upperOpen.NextJob(job)) << i;
-    EXPECT_EQ(job.Targ, "http://h/1000/a2");
-    EXPECT_EQ(job.Dest, "/dl/1000-2.jpg");
-
-    CSeqJobSource allGood; // both ends open and every download succeeds
+    CSeqJobSource allGood;
     allGood.Load(Series("1", "", 0, "1", "", 0));
     for (int i = 0; i < 2000; ++i) {
-        ASSERT_TRUE(allGood.NextJob(job)) << i;
+        ASSERT_EQ(allGood.NextJob(job), CSeqJobSource::Next::Job) << i;
         allGood.ReportSuccess(job);
     }
     EXPECT_EQ(job.Targ, "http://h/1/a2000");
@@ -151,101 +156,28 @@ TEST(SeqJobSource, ReportsMatchByUrlAndKeepTheHighestLower)
     EXPECT_FALSE(source.FindByUpper(List::Failures, "4"));
 }
 
-TEST(SeqJobSourceSubfolder, MadeBeforeTheFirstJobOfEachUpper)
+TEST(SeqJobSource, EachJobNamesItsSubfolderAndNoneIsMadeInAdvance)
 {
     test::TempEnv env;
-    const std::string dl = env.makeFolder("dl");
-    CQueueItem it = Series("1", "2", 0, "1", "2", 0);
-    it.Fol = dl;
-    it.Sub = "vol*";
-    CSeqJobSource source;
-    source.Load(it);
-    DownloadJob job;
-    for (const bool vol2 : {false, false, true}) {
-        ASSERT_TRUE(source.NextJob(job));
-        EXPECT_TRUE(test::FileExists(dl + "/vol1"));
-        EXPECT_EQ(test::FileExists(dl + "/vol2"), vol2) << job.Targ;
-    }
-}
-
-TEST(SeqJobSourceSubfolder, Cases)
-{
-    // Save folder, subfolder template, a folder that must exist afterwards and one that must not (relative to the
-    // test root). A folder that cannot be made is left to the transfers, which then fail with their own message.
-    const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
-        {"dl", "a/b*/c", "dl/a/b3/c", ""}, // nested parents
-        {"new/dl", "v*", "new/dl/v3", ""}, // the save folder is missing too
-        {"dl2/", "v*", "dl2/v3", ""},      // a trailing slash
-        {"dl4", "", "", "dl4/v3"},         // no subfolder template
-        {"file", "v*", "", ""}};           // the save folder is a file
-    for (const auto& [fol, sub, made, absent] : cases) {
-        SCOPED_TRACE(std::string(fol) + " " + sub);
-        test::TempEnv env;
-        ASSERT_TRUE(test::WriteFile(env.root() + "/file", "not a folder"));
+    // Save folder, subfolder template, the folder each job of upper number 3 names.
+    const std::tuple<std::string, const char*, std::string> cases[] = {
+        {env.root() + "/dl", "a/b*/c", env.root() + "/dl/a/b3/c"},
+        {env.root() + "/dl/", "v*", env.root() + "/dl/v3"},
+        {env.root() + "/dl", "", ""}};
+    for (const auto& [fol, sub, folder] : cases) {
         CQueueItem it = Series("1", "2", 0, "3", "3", 0);
-        it.Fol = env.root() + "/" + fol;
+        it.Fol = fol;
         it.Sub = sub;
-        EXPECT_EQ(Play(it, "nnn"), "3/a1 3/a2 end");
-        if (*made) {
-            EXPECT_TRUE(test::FileExists(env.root() + "/" + made));
+        CSeqJobSource source;
+        source.Load(it);
+        DownloadJob job;
+        for (int i = 0; i < 2; ++i) {
+            std::string named = "?";
+            ASSERT_EQ(source.NextJob(job, &named), CSeqJobSource::Next::Job);
+            EXPECT_EQ(named, folder) << sub;
         }
-        if (*absent) {
-            EXPECT_FALSE(test::FileExists(env.root() + "/" + absent));
-        }
     }
-}
-
-TEST(SeqJobSourceThreads, ReportsFromOtherThreads)
-{
-    // The running thread issues jobs while two slot threads report them, as the engine does.
-    CSeqJobSource source;
-    source.Load(Series("1", "", 0, "1", "3", 0));
-    std::mutex m;
-    std::condition_variable cv;
-    std::deque<DownloadJob> pending; // a job without a URL tells a slot to stop
-    auto slot = [&] {
-        for (;;) {
-            std::unique_lock lock(m);
-            cv.wait(lock, [&] { return !pending.empty(); });
-            const DownloadJob job = pending.front();
-            pending.pop_front();
-            lock.unlock();
-            cv.notify_all();
-            if (job.Targ.empty())
-                return;
-            // Lower numbers above 50 are missing on the server.
-            if (std::stoi(job.Targ.substr(job.Targ.rfind("/a") + 2)) > 50)
-                source.ReportFailure(job);
-            else
-                source.ReportSuccess(job);
-        }
-    };
-    std::thread s1(slot);
-    std::thread s2(slot);
-    DownloadJob job;
-    int issued = 0;
-    for (; issued < 100000 && source.NextJob(job); ++issued) {
-        std::unique_lock lock(m);
-        pending.push_back(job);
-        cv.notify_all();
-        // At most ten jobs outstanding, as with the fastest speed.
-        cv.wait(lock, [&] { return pending.size() < 10; });
-    }
-    {
-        std::lock_guard lock(m);
-        pending.resize(pending.size() + 2);
-    }
-    cv.notify_all();
-    s1.join();
-    s2.join();
-    EXPECT_LT(issued, 100000); // the series ended by itself
-    EXPECT_GE(issued, 153);    // three upper numbers, fifty files and one failure each at least
-    EXPECT_EQ(source.upperCur(), "4");
-    for (const char* upper : {"1", "2", "3"}) {
-        const auto s = source.FindByUpper(CSeqJobSource::ResultList::Successes, upper);
-        ASSERT_TRUE(s) << upper;
-        EXPECT_EQ(s->lower, "50") << upper;
-    }
+    EXPECT_FALSE(test::FileExists(env.root() + "/dl"));
 }
 
 } // namespace
