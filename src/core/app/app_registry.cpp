@@ -4,6 +4,8 @@
 #include <cctype>
 #include <climits>
 
+#include "core/credentials/login.h"
+
 namespace pelldra {
 
 int ParseLinkScoutVersion(const std::string& text)
@@ -78,9 +80,7 @@ int AppRegistry::GetLinkScoutVersion() const
 
 bool AppRegistry::HasLoginUser() const
 {
-    // Open-only: asking whether a login exists must not create the credentials manager's key.
-    const CTavinRegKey key(kNinshoCenterKeyPath, true);
-    return !key.GetString("UserID").empty();
+    return pelldra::HasLoginUser();
 }
 
 } // namespace pelldra

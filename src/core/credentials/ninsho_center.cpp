@@ -146,6 +146,18 @@ int CNinshoCenter::RemoveAt(int index)
     return 0;
 }
 
+int CNinshoCenter::RemoveSiteUrl(const std::string& siteUrl)
+{
+    std::lock_guard lock(mutex_);
+    const auto it = std::find_if(records_.begin(), records_.end(),
+                                 [&siteUrl](const CAuthRecord& r) { return r.GetSiteUrl() == siteUrl; });
+    if (it == records_.end())
+        return 1;
+    records_.erase(it);
+    modified_ = true;
+    return 0;
+}
+
 bool CNinshoCenter::IsUsable() const
 {
     std::lock_guard lock(mutex_);

@@ -58,6 +58,9 @@ public:
     CAuthRecord GetAt(int index) const;
     // 0 removed, 1 index out of range (nothing changes).
     int RemoveAt(int index);
+    // The same for the record filed under siteUrl: a window that shows the records finds the one it showed even
+    // when a download has added another meanwhile.
+    int RemoveSiteUrl(const std::string& siteUrl);
     // False when the data file's first line was not a valid header: such a store finds nothing.
     bool IsUsable() const;
     bool IsModified() const;

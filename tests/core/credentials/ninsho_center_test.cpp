@@ -115,11 +115,15 @@ TEST(NinshoCenter, RefusalsChangeNothing)
     EXPECT_EQ(index, 7);
     EXPECT_EQ(store.RemoveAt(0), 1);
     EXPECT_EQ(store.RemoveAt(-1), 1);
+    EXPECT_EQ(store.RemoveSiteUrl(""), 1);
     EXPECT_FALSE(store.IsModified());
     EXPECT_EQ(store.GetAt(0), CAuthRecord());
 
     Add(store, RecordOf("/ u p"));
-    EXPECT_EQ(store.RemoveAt(1), 1);
+    Add(store, RecordOf("/a/ u q"));
+    EXPECT_EQ(store.RemoveAt(2), 1);
+    EXPECT_EQ(store.RemoveSiteUrl("http://h/a"), 1);
+    EXPECT_EQ(store.RemoveSiteUrl("http://h/a/"), 0);
     EXPECT_EQ(store.RemoveAt(0), 0);
     EXPECT_EQ(store.GetCount(), 0);
 }
