@@ -58,6 +58,7 @@ public:
     void SetNoUpdateLinks(bool noLinks) { noUpdateLinks_ = noLinks; }
     // The credentials store while the manager has it open; null when it was closed.
     void SetCredentialStore(std::shared_ptr<CNinshoCenter> store) { store_.Set(std::move(store)); }
+    std::shared_ptr<CNinshoCenter> CredentialStore() const { return store_.Get(); }
 
     int32_t RunState() const { return runState_.load(); }
     int SlotCount() const { return slotCount_.load(); }

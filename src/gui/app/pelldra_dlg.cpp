@@ -29,6 +29,7 @@
 #include "gui/app/engine_bridge.h"
 #include "gui/app/pelldra_app.h"
 #include "gui/app/run_animation.h"
+#include "gui/credentials/credential_manager.h"
 #include "gui/engine/log_edit.h"
 #include "gui/platform/broadcasts.h"
 #include "gui/platform/message_box.h"
@@ -99,6 +100,8 @@ CPelldraDlg::CPelldraDlg(QWidget* parent, Options options) : QDialog(parent), m_
     m_bridge = std::make_unique<EngineBridge>(this, m_dailyLog);
     m_engine = std::make_unique<CDownloadEngine>(m_options.limits);
     m_engine->Setup(m_bridge.get(), &m_types);
+    m_credentials = std::make_unique<CCredentialManager>(
+        this, [this](const std::shared_ptr<CNinshoCenter>& store) { m_engine->SetCredentialStore(store); });
 
     setObjectName(QStringLiteral("pelldraMain"));
     setWindowTitle(QString::fromUtf8(kCaption));
@@ -112,6 +115,7 @@ CPelldraDlg::CPelldraDlg(QWidget* parent, Options options) : QDialog(parent), m_
         connect(m_options.app, &CPelldraApp::BroughtUp, this, [this] { m_hidden = false; });
     }
     ResetControls();
+    m_credentials->OpenAtStart(m_settings);
 
     m_animation->Open(CRunAnimation::Clip::Still, false);
     m_log->Init();

@@ -30,6 +30,7 @@ class QWidget;
 
 namespace pelldra {
 
+class CCredentialManager;
 class CDownloadEngine;
 class CFieldSpin;
 class CFolder;
@@ -114,6 +115,8 @@ public:
     CWaitQueue& Queue() { return m_queue; }
     CSeqUrl& Url() { return m_url; }
     CDownloadEngine& Engine() { return *m_engine; }
+    // The credentials manager; the store it opens is the one the downloads use.
+    CCredentialManager& Credentials() { return *m_credentials; }
     QString ProgressText() const;
 
     // Controls, for the tests and the screenshots.
@@ -207,6 +210,7 @@ private:
     CDailyLog m_dailyLog;
     std::unique_ptr<EngineBridge> m_bridge;
     std::unique_ptr<CDownloadEngine> m_engine;
+    std::unique_ptr<CCredentialManager> m_credentials;
     QTimer m_progressTimer;
 
     // Controls (owned by the window).
