@@ -1,5 +1,6 @@
-// Renders the main window (series and list mode, idle and running), the small dialogs and LogViewer, checks that no
-// control overlaps another or is cut off, and writes PNG files into $PELLDRA_SCREENSHOTS when it is set.
+// Renders the main window (series and list mode, idle and running), the small dialogs, the credentials dialogs and
+// LogViewer, checks that no control overlaps another or is cut off, and writes PNG files into $PELLDRA_SCREENSHOTS
+// when it is set.
 #include "gui/app/pelldra_dlg.h"
 
 #include <QApplication>
@@ -18,6 +19,11 @@
 #include <memory>
 #include <thread>
 
+#include "core/credentials/ninsho_center.h"
+#include "gui/credentials/credential_edit_dialog.h"
+#include "gui/credentials/credential_list_dialog.h"
+#include "gui/credentials/login_dialog.h"
+#include "gui/credentials/password_change_dialog.h"
 #include "gui/engine/log_edit.h"
 #include "gui/platform/japanese_font.h"
 #include "gui/platform/message_box.h"
@@ -117,6 +123,7 @@ private slots:
     void mainWindowRunning();
     void dialogs();
     void logViewerWithFailures();
+    void credentialDialogs();
 
 private:
     std::unique_ptr<test::TempEnv> m_env;
@@ -257,6 +264,51 @@ void ScreenshotsTest::logViewerWithFailures()
     QCOMPARE(viewer.View()->FailureCount(), 2);
     CheckLayout(&viewer);
     Save(&viewer, "logviewer-failures");
+}
+
+void ScreenshotsTest::credentialDialogs()
+{
+    QWidget owner;
+    owner.resize(500, 360);
+    owner.show();
+
+    for (const bool setup : {true, false}) {
+        CLoginDlg login(&owner, {setup ? "" : "taro", "pw"});
+        login.show();
+        CheckLayout(&login);
+        Save(&login, setup ? "credentials-login-setup" : "credentials-login");
+    }
+
+    CPasswordChangeDlg change(&owner, "pw");
+    change.show();
+    CheckLayout(&change);
+    Save(&change, "credentials-password-change");
+    change.hide();
+
+    CNinshoCenter store{CNinshoCenter::InMemory{}};
+    const char* const rows[][4] = {{"写真館", "taro", "pass1", "http://www.example.com/members/"},
+                                   {"", "guest", "guest", "http://photos.example.net/"},
+                                   {"資料室", "hanako", "s3cret", "https://archive.example.org/library/vol1/"}};
+    for (const auto& row : rows) {
+        CAuthRecord r;
+        r.SetSiteName(row[0]);
+        r.SetUserId(row[1]);
+        r.SetPassword(row[2]);
+        r.SetSiteUrl(row[3]);
+        int index = 0;
+        store.Add(r, index);
+    }
+    CAuthRecord current = store.GetAt(0);
+    CCredentialListDlg list(&owner, store, current);
+    list.show();
+    CheckLayout(&list);
+    Save(&list, "credentials-list");
+    list.hide();
+
+    CCredentialEditDlg edit(&owner, current);
+    edit.show();
+    CheckLayout(&edit);
+    Save(&edit, "credentials-edit");
 }
 
 } // namespace pelldra
