@@ -1,0 +1,200 @@
+// The settings file: its byte items, the written file, every older version and block, and the files on disk.
+#include "core/settings/settings_file.h"
+
+#include <sys/stat.h>
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "core/platform/folders.h"
+#include "core/queue/queue_item.h"
+#include "core/settings/archive.h"
+#include "support/temp_env.h"
+
+namespace pelldra {
+namespace {
+
+// The values of the written seed file: every one differs from its default.
+StoredSettings Written()
+{
+    StoredSettings s;
+    s.url = "http://example.jp/写真/img07.jpg";
+    s.folder = "/tmp/ダウンロード";
+    s.appText = "app";
+    s.detail = {1,
+                1,
+                "http://example.jp/index07.html",
+                1,
+                "proxy.example",
+                "8080",
+                1,
+                1,
+                kBrowserFireFox,
+                1,
+                3,
+                1,
+                1,
+                9,
+                3,
+                0,
+                1,
+                1,
+                "ユーザー",
+                1,
+                "秘密"};
+    s.FixedWidth = 4;
+    s.JobMode = kJobModeList;
+    return s;
+}
+
+TEST(Archive, TextLengthPrefixesChangeAt255And65535)
+{
+    const std::pair<size_t, std::string> cases[] = {{254, "\xFE"},
+                                                    {255, std::string("\xFF\xFF\x00", 3)},
+                                                    {65534, "\xFF\xFE\xFF"},
+                                                    {65535, std::string("\xFF\xFF\xFF\xFF\xFF\x00\x00", 7)}};
+    for (const auto& [length, prefix] : cases) {
+        ArchiveWriter w;
+        w.Text(std::string(length, 'a'));
+        EXPECT_EQ(w.bytes(), prefix + std::string(length, 'a')) << length;
+        std::string text;
+        EXPECT_TRUE(ArchiveReader(w.bytes()).Text(text) && text.size() == length) << length;
+    }
+}
+
+TEST(SettingsFile, WritesVersion5WithBlock7)
+{
+    const std::string golden = test::ReadFile(std::string(SETTINGS_SEEDS) + "/written_v5");
+    EXPECT_EQ(FormatSettings(Written()), golden);
+    EXPECT_EQ(ParseSettings(golden), Written());
+
+    // Without 記録 only the password is lost; a damaged width or mode comes back as the default.
+    StoredSettings s = Written();
+    s.detail.RecordPassword = 0, s.FixedWidth = kMaxStoredWidth + 1, s.JobMode = 5;
+    const StoredSettings back = ParseSettings(FormatSettings(s));
+    s.detail.AuthPassword = "", s.FixedWidth = 2, s.JobMode = kJobModeSequential;
+    EXPECT_EQ(back, s);
+}
+
+// A file of a version (9: one not known) whose detail block begins with blockFirst, its other values fixed.
+std::string FileOfVersion(int version, int blockFirst, int item16)
+{
+    ArchiveWriter w;
+    const auto credentials = [&] { w.Int(1), w.Text("user"), w.Text("pw"); };
+    w.Text("http://h/1.jpg"), w.Text("/f");
+    if (version == 1) {
+        w.Text("first"), w.Int(0), credentials(), w.Int(0), w.Text("a*.jpg"), w.Int(3), w.Int(1), w.Int(1);
+        w.Text("old"), w.Text("ref"), w.Int(kBrowserNetscape), w.Text("01"), w.Text("2x");
+        return w.bytes();
+    }
+    w.Text("File version " + std::to_string(version) + ".00"), w.Text("app");
+    if (version > 5)
+        return w.bytes();
+    w.Int(blockFirst);
+    if (blockFirst >= 2)
+        w.Int(1);
+    w.Int(1), w.Text("ref"), w.Int(1), w.Text("px"), w.Text("80"), w.Int(1), w.Int(1);
+    if (blockFirst >= 3)
+        w.Int(kBrowserFireFox), w.Int(0);
+    if (blockFirst >= 4)
+        w.Int(3), w.Int(1), w.Int(1), w.Int(9), w.Int(item16);
+    if (blockFirst >= 5)
+        w.Int(0);
+    if (blockFirst >= 7)
+        w.Int(1), w.Int(1), w.Text("u"), w.Int(1), w.Text("p"), w.Int(kBrowserFireFox);
+    if (version == 5) {
+        w.Int(1), w.Int(3), w.Int(kJobModeList);
+    } else if (version == 4) {
+        w.Int(0), credentials(), w.Int(kBrowserNetscape), w.Int(3), w.Int(kJobModeList);
+    } else {
+        w.Text("01"), w.Text("2x"), w.Int(0), credentials(), w.Text("a*.jpg"), w.Int(3), w.Text("old");
+        w.Int(kBrowserNetscape);
+        if (version == 3)
+            w.Int(kJobModeList);
+    }
+    return w.bytes();
+}
+
+TEST(SettingsFile, ReadsEveryOlderVersionAndBlock)
+{
+    const struct
+    {
+        int file, blockFirst, item16, bossKey, browser, whole, speed, sync, noUpdateLinks, jobMode;
+        const char* user; // from the file up to version 4, from the block since its version 7
+        const char* pass;
+    } cases[] = {
+        {5, 0, 0, 0, kBrowserMsie, 1, 0, 3, 1, kJobModeList, "",
+         ""}, // the oldest block: its first integer is the boss key
+        {5, 1, 0, 1, kBrowserMsie, 1, 0, 3, 1, kJobModeList, "", ""},
+        {5, 2, 0, 1, kBrowserMsie, 1, 0, 3, 1, kJobModeList, "", ""},
+        {5, 3, 0, 1, kBrowserFireFox, 0, 0, 3, 1, kJobModeList, "", ""},
+        {5, 4, 1, 1, kBrowserFireFox, 0, 3, 0, 1, kJobModeList, "", ""},
+        {5, 5, 0, 1, kBrowserFireFox, 0, 3, 3, 0, kJobModeList, "", ""}, // item 16 was a "no sync" flag
+        {5, 5, 1, 1, kBrowserFireFox, 0, 3, 0, 0, kJobModeList, "", ""},
+        {5, 6, 2, 1, kBrowserFireFox, 0, 3, 2, 0, kJobModeList, "", ""}, // from here it is the sync flags
+        {5, 7, 1, 1, kBrowserFireFox, 0, 3, 1, 0, kJobModeList, "u", "p"},
+        {4, 5, 1, 1, kBrowserNetscape, 0, 3, 0, 0, kJobModeList, "user", "pw"},
+        {3, 4, 1, 1, kBrowserNetscape, 0, 3, 0, 1, kJobModeList, "user", "pw"},
+        {2, 2, 0, 1, kBrowserNetscape, 1, 0, 3, 1, kJobModeSequential, "user", "pw"},
+        {1, 0, 0, 1, kBrowserNetscape, 0, 2, 0, 1, kJobModeSequential, "user", "pw"},
+        {9, 0, 0, 0, kBrowserPelldra, 0, 2, 0, 1, kJobModeSequential, "", ""}, // stops after the version line
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.file << " " << c.blockFirst << "/" << c.item16);
+        StoredSettings e;
+        e.url = "http://h/1.jpg", e.folder = "/f";
+        DetailSettings& d = e.detail;
+        if (c.file > 1 && c.file <= 5) {
+            const int later = c.blockFirst >= 4;
+            d = {c.bossKey, 1, "ref", 1, "px", "80", 1, 1, 0, 0, 0, later, later, 9 * later, 0, 0, 0, 0, "", 0, ""};
+            e.appText = "app";
+        } else if (c.file == 1) {
+            d.BossKey = d.SameFolderAsLinkScout = 1, d.Referer = "ref";
+        }
+        if (c.file <= 5)
+            e.FixedWidth = 3, d.RecordPassword = 1;
+        if (c.file <= 3)
+            e.lowerFrom = "01", e.saveName = "a*.jpg";
+        d.Browser = c.browser, d.WholeSequence = c.whole, d.Speed = c.speed, d.syncFlags = c.sync;
+        d.NoUpdateLinks = c.noUpdateLinks, e.JobMode = c.jobMode;
+        d.AuthUser = c.user, d.AuthPassword = c.pass;
+        d.UseCredentialManager = d.ConfirmUserAtStart = c.blockFirst == 7;
+        EXPECT_EQ(ParseSettings(FileOfVersion(c.file, c.blockFirst, c.item16)), e);
+    }
+}
+
+TEST(SettingsFile, OlderFileInCodePage932IsConvertedWhole)
+{
+    const StoredSettings s = ParseSettings(test::ReadFile(std::string(SETTINGS_SEEDS) + "/older_v3_cp932"));
+    EXPECT_EQ(s.detail.AuthUser, "ユーザー");
+    EXPECT_EQ(s.saveName, "写真*.jpg");
+}
+
+TEST(SettingsFile, FilesArePrivateAndAStoredFolderThatIsGoneComesBackAsHome)
+{
+    test::TempEnv env;
+    // Missing, or a FIFO that would block the start: the defaults.
+    EXPECT_EQ(LoadSettingsFile(SettingsFilePath()), StoredSettings{});
+    ASSERT_EQ(::mkfifo(SettingsFilePath().c_str(), 0600), 0);
+    EXPECT_EQ(LoadSettingsFile(SettingsFilePath()), StoredSettings{});
+    StoredSettings s = Written();
+    s.folder = env.makeFolder("kept");
+    ASSERT_EQ(SaveSettingsFile(SettingsFilePath(), s), 0);
+    ASSERT_EQ(SaveKeptOrder(KeptOrderFilePath(), CQueueItem()), 0);
+    for (const std::string& path : {SettingsFilePath(), KeptOrderFilePath()}) {
+        struct stat st
+        {
+        };
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u) << path;
+    }
+    EXPECT_EQ(LoadSettingsFile(SettingsFilePath()), s);
+
+    s.folder = *s.folder + "/gone";
+    ASSERT_EQ(SaveSettingsFile(SettingsFilePath(), s), 0);
+    EXPECT_EQ(LoadSettingsFile(SettingsFilePath()).folder, GetHomeFolder());
+}
+
+} // namespace
+} // namespace pelldra
