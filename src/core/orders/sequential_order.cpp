@@ -57,6 +57,52 @@ std::string TrimSlashes(const std::string& s)
     return s.substr(b, e - b);
 }
 
+std::string TrimFolder(std::string text)
+{
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
+        text.pop_back();
+    while (text.size() > 1 && text.back() == '/')
+        text.pop_back();
+    return text;
+}
+
+void TakeRanges(const SequentialControls& c, CQueueItem& item)
+{
+    ReadRange(c.lowerFrom, c.lowerTo, item.St1, item.Ed1);
+    item.Or1 = c.url->GetFieldText(0);
+    if (c.upperOn) {
+        ReadRange(c.upperFrom, c.upperTo, item.St2, item.Ed2);
+        item.Or2 = c.url->GetFieldText(1);
+    }
+}
+
+void TakeReferer(CSeqUrl* referer, CQueueItem& item)
+{
+    if (!referer)
+        return;
+    const int sync = referer->GetSyncFlags();
+    if (sync != 0) {
+        referer->SyncFields();
+        item.job.Refe = referer->MakeTemplate(sync);
+    } else {
+        item.job.Refe = referer->GetText();
+    }
+    item.Syn = sync;
+}
+
+// The cookie of the last loaded order goes with orders from the same URL folder only.
+void TakeCookie(const std::string& urlTemplate, SequentialState& state, CQueueItem& item)
+{
+    if (state.LastCookie.empty())
+        return;
+    if (UpToLast(urlTemplate, '/') != state.LastCookieScope) {
+        state.LastCookie.clear();
+        state.LastCookieScope.clear();
+    } else {
+        item.job.Cook = state.LastCookie;
+    }
+}
+
 } // namespace
 
 namespace {
@@ -88,10 +134,7 @@ FilledRanges RefreshRangesFromUrl(const CSeqUrl& url, bool wholeSequence)
 
 int CheckFolderText(std::string& text)
 {
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
-        text.pop_back();
-    while (text.size() > 1 && text.back() == '/')
-        text.pop_back();
+    text = TrimFolder(text);
     return CheckFolder(text);
 }
 
@@ -178,12 +221,7 @@ OrderResult BuildSequentialItem(const SequentialControls& c, const DetailSetting
     item.Kind = CQueueItem::RENBAN;
     item.KindName = "RENBAN";
 
-    ReadRange(c.lowerFrom, c.lowerTo, item.St1, item.Ed1);
-    item.Or1 = url.GetFieldText(0);
-    if (c.upperOn) {
-        ReadRange(c.upperFrom, c.upperTo, item.St2, item.Ed2);
-        item.Or2 = url.GetFieldText(1);
-    }
+    TakeRanges(c, item);
 
     if (CheckFixedWidth(url.GetFieldText(0), c.lowerFrom, c.lowerTo, state.FixedWidth) != 0)
         return OrderResult::Refused(kFixedWidthMessage);
@@ -197,16 +235,7 @@ OrderResult BuildSequentialItem(const SequentialControls& c, const DetailSetting
         return OrderResult::Refused(kBadTargetMessage);
     item.job.Targ = urlTemplate;
 
-    if (c.referer) {
-        const int sync = c.referer->GetSyncFlags();
-        if (sync != 0) {
-            c.referer->SyncFields();
-            item.job.Refe = c.referer->MakeTemplate(sync);
-        } else {
-            item.job.Refe = c.referer->GetText();
-        }
-        item.Syn = sync;
-    }
+    TakeReferer(c.referer, item);
 
     int subfolderStars = 0;
     if (c.upperOn && c.subfolderOn) {
@@ -242,15 +271,39 @@ OrderResult BuildSequentialItem(const SequentialControls& c, const DetailSetting
     if (std::string refusal = DestRefusal(item.job.Dest, folder); !refusal.empty())
         return OrderResult::Refused(std::move(refusal));
 
-    if (!state.LastCookie.empty()) {
-        if (UpToLast(urlTemplate, '/') != state.LastCookieScope) {
-            state.LastCookie.clear();
-            state.LastCookieScope.clear();
-        } else {
-            item.job.Cook = state.LastCookie;
-        }
-    }
+    TakeCookie(urlTemplate, state, item);
     return OrderResult::Ready();
+}
+
+void BuildKeptSequentialItem(const SequentialControls& c, const DetailSettings& settings, SequentialState& state,
+                             CQueueItem& item)
+{
+    const CSeqUrl& url = *c.url;
+    item.Clear();
+    FillRequestOptions(settings, item);
+    item.Kind = CQueueItem::RENBAN;
+    item.KindName = "RENBAN";
+    TakeRanges(c, item);
+    // A width the boxes do not agree with leaves the width unset and keeps the rest of the order.
+    if (CheckFixedWidth(url.GetFieldText(0), c.lowerFrom, c.lowerTo, state.FixedWidth) == 0)
+        item.Fx1 = state.FixedWidth;
+    if (!c.upperOn || CheckFixedWidth(url.GetFieldText(1), c.upperFrom, c.upperTo, state.FixedWidth) == 0)
+        item.Fx2 = state.FixedWidth;
+
+    std::string urlTemplate = item.St1.empty() ? url.GetText() : url.MakeUrlTemplate(c.upperOn);
+    if (urlTemplate.size() < 8)
+        urlTemplate = "http://";
+    item.job.Targ = urlTemplate;
+    TakeReferer(c.referer, item);
+    if (c.subfolderOn)
+        item.Sub = c.subfolder;
+    const std::string folder = TrimFolder(c.folder);
+    item.Fol = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+    item.job.Dest = item.Fol + c.saveName;
+    TakeCookie(urlTemplate, state, item);
+    // Without 記録 the password stays in memory only.
+    if (!settings.RecordPassword)
+        item.job.Pass.clear();
 }
 
 } // namespace pelldra

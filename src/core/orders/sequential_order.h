@@ -76,4 +76,11 @@ OrderResult CheckSaveName(const std::string& saveName, const std::string& urlTem
 OrderResult BuildSequentialItem(const SequentialControls& controls, const DetailSettings& settings,
                                 SequentialState& state, CQueueItem& item);
 
+// The order the window keeps for its next start: built like the start command's, but nothing refuses it, since
+// closing must keep what was typed. A URL shorter than 8 characters becomes "http://"; the subfolder is kept as
+// typed whenever its box is ticked; the save name is kept as typed; the folder goes in unchecked. The password is
+// left out unless the settings record it.
+void BuildKeptSequentialItem(const SequentialControls& controls, const DetailSettings& settings,
+                             SequentialState& state, CQueueItem& item);
+
 } // namespace pelldra

@@ -84,6 +84,11 @@ class SequentialOrderTest : public ::testing::Test
 protected:
     OrderResult Build(const Press& p, CQueueItem& item)
     {
+        return BuildSequentialItem(Controls(p), DetailSettings{}, state_, item);
+    }
+
+    SequentialControls Controls(const Press& p)
+    {
         url_.SetText(p.url);
         url_.SetUpperEnabled(p.upper);
         SequentialControls c;
@@ -97,7 +102,7 @@ protected:
         c.subfolder = p.subfolder;
         c.saveName = p.saveName;
         c.folder = folder_;
-        return BuildSequentialItem(c, DetailSettings{}, state_, item);
+        return c;
     }
 
     test::TempEnv env_;
@@ -376,6 +381,36 @@ TEST_F(SequentialOrderTest, RefererFollowsTheSyncedDigits)
     ASSERT_TRUE(BuildSequentialItem(c, DetailSettings{}, state_, item).ok());
     EXPECT_EQ(item.job.Refe, "http://ex.com/page005.html");
     EXPECT_EQ(item.Syn, 0);
+}
+
+TEST_F(SequentialOrderTest, KeptOrderKeepsWhatTheStartCommandRefuses)
+{
+    const struct
+    {
+        Press press;
+        int record; // 記録: the password is kept only with it
+        int Fx1;
+        const char* Targ;
+        const char* Sub;
+    } cases[] = {
+        {{.url = "http://e.jp/i007.jpg", .lowerFrom = "1", .lowerTo = "20"}, 0, 0, "http://e.jp/i*.jpg", ""},
+        {{.url = "ab", .saveName = "x**.jpg"}, 1, 2, "http://", ""}, // nothing marked: the width stays
+        {{.url = "http://e.jp/i7", .subfolderOn = true, .subfolder = "/a*b*/"}, 0, 0, "http://e.jp/i7", "/a*b*/"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.press.url);
+        DetailSettings settings;
+        settings.AuthUser = "u", settings.AuthPassword = "pw", settings.RecordPassword = c.record;
+        CQueueItem item;
+        SequentialState state;
+        BuildKeptSequentialItem(Controls(c.press), settings, state, item);
+        EXPECT_EQ(item.St1, c.press.lowerFrom);
+        EXPECT_EQ(item.Fx1, c.Fx1);
+        EXPECT_EQ(item.job.Targ, c.Targ);
+        EXPECT_EQ(item.Sub, c.Sub);
+        EXPECT_EQ(item.job.Dest, folder_ + "/" + c.press.saveName);
+        EXPECT_EQ(item.job.User + item.job.Pass, c.record ? "upw" : "u");
+    }
 }
 
 TEST(RefreshRangesTest, EditsTakeTheUrlDigitsOrTheWholeSequence)
