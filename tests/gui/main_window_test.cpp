@@ -2,6 +2,7 @@
 #include "gui/app/pelldra_dlg.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -19,6 +20,7 @@
 #include <unistd.h>
 
 #include "core/engine/daily_log.h"
+#include "core/settings/settings_file.h"
 #include "gui/app/pelldra_app.h"
 #include "gui/app/run_animation.h"
 #include "gui/engine/log_edit.h"
@@ -99,6 +101,12 @@ std::string TodaysLog(const test::TempEnv& env)
     return test::ReadFile(env.dataFolder() + "/" + CDailyLog::FileNameFor(std::time(nullptr)));
 }
 
+// Takes away what an earlier window of the test kept, so that the next one starts as on a first start.
+struct FirstStart
+{
+    FirstStart() { std::remove(SettingsFilePath().c_str()), std::remove(KeptOrderFilePath().c_str()); }
+};
+
 // A shown window with quick time limits, its messages recorded, saving into `folder` when one is given.
 struct Window
 {
@@ -108,6 +116,7 @@ struct Window
         if (!folder.empty())
             dlg.FolderEdit()->setText(Q(folder));
     }
+    FirstStart firstStart;
     MessageHook hook;
     CPelldraDlg dlg{nullptr, FastOptions()};
 };
@@ -536,6 +545,42 @@ private slots:
         QVERIFY(dlg.ListPathEdit()->isVisible());
         QCOMPARE(dlg.ListPathEdit()->text(), QStringLiteral("/somewhere/urls.lst"));
         QVERIFY(dlg.DeleteListCheck()->isChecked());
+    }
+
+    void settingsAndTheSeriesSurviveTheWindowMadeAgain()
+    {
+        const std::string folder = m_env->makeFolder("kept");
+        DetailSettings settings;
+        settings.UseProxy = 1, settings.ProxyHost = "px", settings.ProxyPort = "8080";
+        settings.AuthUser = "u", settings.AuthPassword = "pw", settings.RecordPassword = 1;
+        QSize smallest;
+        {
+            Window w(folder);
+            smallest = w.dlg.minimumSize();
+            EnterUrl(w.dlg, "http://h.example/vol2/p05.jpg", true);
+            QTest::mouseClick(w.dlg.UpperCheck(), Qt::LeftButton);
+            w.dlg.SaveNameEdit()->setText(QStringLiteral("x*-*.jpg"));
+            w.dlg.Settings() = settings;
+            w.dlg.Tabs()->setCurrentIndex(1); // closed in the list mode
+        }
+        MessageHook hook;
+        {
+            CPelldraDlg dlg{nullptr, FastOptions()};
+            dlg.show();
+            QVERIFY(dlg.Settings() == settings);
+            QCOMPARE(dlg.JobMode(), 3003);
+            QCOMPARE(dlg.Tabs()->currentIndex(), 1);
+            QCOMPARE(dlg.minimumSize(), smallest); // room for the series layout, though it opens on the list
+            QCOMPARE(dlg.UrlEdit()->Text(), QStringLiteral("http://h.example/vol2/p05.jpg"));
+            QVERIFY(dlg.UpperCheck()->isChecked());
+            QCOMPARE(dlg.SaveNameEdit()->text(), QStringLiteral("x*-*.jpg"));
+            QCOMPARE(dlg.FolderEdit()->text(), Q(folder));
+        }
+        // A folder that has gone since comes back as the home folder.
+        QVERIFY(QDir(Q(folder)).removeRecursively());
+        CPelldraDlg dlg{nullptr, FastOptions()};
+        QCOMPARE(dlg.FolderEdit()->text(), QDir::homePath());
+        QVERIFY(hook.Texts().isEmpty());
     }
 
     void listOrdersRunFromTheQueueSkippingOneWhoseListIsGone()

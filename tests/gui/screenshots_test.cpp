@@ -119,6 +119,9 @@ class ScreenshotsTest final : public QObject
 
 private slots:
     void initTestCase();
+    // Each picture starts from a first start: nothing kept by the window before.
+    void init() { m_env = std::make_unique<test::TempEnv>(); }
+    void cleanup() { m_env.reset(); }
     void mainWindowIdle();
     void mainWindowRunning();
     void dialogs();
@@ -131,7 +134,6 @@ private:
 
 void ScreenshotsTest::initTestCase()
 {
-    m_env = std::make_unique<test::TempEnv>();
     UseJapaneseFont();
 }
 

@@ -115,6 +115,7 @@ CPelldraDlg::CPelldraDlg(QWidget* parent, Options options) : QDialog(parent), m_
         connect(m_options.app, &CPelldraApp::BroughtUp, this, [this] { m_hidden = false; });
     }
     ResetControls();
+    LoadSettings();
     m_credentials->OpenAtStart(m_settings);
 
     m_animation->Open(CRunAnimation::Clip::Still, false);
@@ -142,6 +143,7 @@ CPelldraDlg::~CPelldraDlg()
     m_engine->Abort();
     m_engine.reset();
     m_dailyLog.Close();
+    SaveSettings();
 }
 
 void CPelldraDlg::BuildControls()
@@ -360,13 +362,16 @@ void CPelldraDlg::ResetControls()
 void CPelldraDlg::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    ShowLayoutOf(m_jobMode);
     if (!m_minimumTaken) {
-        // The first size is the smallest: the controls never squeeze below their first layout.
+        // The first size is the smallest: the controls never squeeze below their first layout. It is taken on the
+        // series layout, the larger one, even when the window opens in the list mode it was closed in.
         m_minimumTaken = true;
+        ShowLayoutOf(kJobModeSequential);
+        layout()->activate();
         adjustSize();
         setMinimumSize(size());
     }
+    ShowLayoutOf(m_jobMode);
 }
 
 // --- modes and layouts ---
@@ -559,7 +564,7 @@ void CPelldraDlg::ShowRefusal(const OrderResult& result)
                     result.stopIcon ? MessageIcon::Stop : MessageIcon::None);
 }
 
-int CPelldraDlg::BuildSequentialItem()
+SequentialControls CPelldraDlg::SequentialControlsNow()
 {
     if (m_referer.GetText() != m_settings.Referer)
         m_referer.SetText(m_settings.Referer);
@@ -576,7 +581,12 @@ int CPelldraDlg::BuildSequentialItem()
     c.subfolder = m_subfolderEdit->text().toStdString();
     c.saveName = m_saveNameEdit->text().toStdString();
     c.folder = m_folderEdit->text().toStdString();
-    const OrderResult r = pelldra::BuildSequentialItem(c, m_settings, m_seqState, m_currentItem);
+    return c;
+}
+
+int CPelldraDlg::BuildSequentialItem()
+{
+    const OrderResult r = pelldra::BuildSequentialItem(SequentialControlsNow(), m_settings, m_seqState, m_currentItem);
     if (!r.ok()) {
         ShowRefusal(r);
         return 1;

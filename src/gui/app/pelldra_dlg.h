@@ -162,6 +162,10 @@ protected:
 private:
     void BuildControls();
     void ResetControls();
+    // The settings file and the kept order: read once at start, written once when the window goes.
+    void LoadSettings();
+    void SaveSettings();
+    SequentialControls SequentialControlsNow();
     void ShowLayoutOf(int mode);
 
     int BuildSequentialItem();
@@ -201,6 +205,7 @@ private:
     CQueueItem m_currentItem;
     CQueueItem m_runningItem; // the engine reads it while a run goes on
     DetailSettings m_settings;
+    std::string m_appText; // carried through the settings file
     CSeqUrl m_url;
     CSeqUrl m_referer;
 

@@ -61,10 +61,4 @@ QString CFolder::TakeForStore()
     return m_folder;
 }
 
-void CFolder::LoadStored(const QString& stored)
-{
-    std::string checked = stored.toStdString();
-    SetFolder(CheckFolder(checked) == 0 ? stored : QString());
-}
-
 } // namespace pelldra

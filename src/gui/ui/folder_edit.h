@@ -27,10 +27,9 @@ public:
     // The browse button: opens the folder chooser on the shown text; 0 and the choice shown, or -1 when cancelled.
     int Browse();
 
-    // The settings file's form: storing takes the shown text as the folder; loading falls back to the home folder
-    // when the stored one fails the check.
+    // The settings file's form: storing takes the shown text as the folder. (Loading checks the stored folder in
+    // core and shows it with SetFolder.)
     QString TakeForStore();
-    void LoadStored(const QString& stored);
 
     // The trimming of GetFolder on its own.
     static QString TrimFolderText(const QString& text);
