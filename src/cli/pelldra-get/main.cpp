@@ -21,6 +21,7 @@
 #include "core/queue/queue_item.h"
 #include "core/queue/wait_queue.h"
 #include "core/sequence/seq_url.h"
+#include "core/settings/settings_file.h"
 
 namespace pelldra::cli {
 namespace {
@@ -46,11 +47,17 @@ int Refused(const std::vector<std::string>& messages)
     return kExitRefused;
 }
 
-// The detail settings a run starts from. The desktop program's settings file has no reader in core yet; once it
-// has, the user's saved detail settings are read here. Until then these are the settings of a first start.
-DetailSettings StartingSettings()
+// The detail settings a run starts from: the desktop program's saved ones unless told otherwise.
+DetailSettings StartingSettings(const Options& o)
 {
-    return DetailSettings{};
+    return o.noSettings ? DetailSettings{} : LoadSettingsFile(SettingsFilePath()).detail;
+}
+
+// The store answers authentication when asked for, or when the saved settings use it without a login at start:
+// a login cannot be asked here, so a store that wants one is opened only on request.
+bool UsesStore(const Options& o, const DetailSettings& settings)
+{
+    return o.store || (settings.UseCredentialManager != 0 && settings.ConfirmUserAtStart == 0);
 }
 
 std::string CurrentFolder()
@@ -93,10 +100,10 @@ int BuildSeries(const Options& o, const DetailSettings& settings, CQueueItem& it
     CSeqUrl referer;
     SequentialControls c;
     c.url = &url;
-    if (o.referer) {
+    if (!settings.Referer.empty()) {
         referer.SetMaster(&url);
         url.SetSyncFlags(settings.syncFlags);
-        referer.SetText(*o.referer);
+        referer.SetText(settings.Referer);
         c.referer = &referer;
     }
     const FilledRanges filled = RefreshRangesFromUrl(url, settings.WholeSequence != 0);
@@ -229,12 +236,12 @@ int Main(int argc, char** argv)
         std::fputs(kUsage, stdout);
         return kExitDone;
     }
-    DetailSettings settings = StartingSettings();
+    DetailSettings settings = StartingSettings(o);
     ApplyToSettings(o, settings);
     InitNetwork();
 
     if (o.mode == Mode::RunQueue)
-        return Runner(settings, o.store).RunQueue();
+        return Runner(settings, UsesStore(o, settings)).RunQueue();
 
     CQueueItem item;
     const int built = o.mode == Mode::Series ? BuildSeries(o, settings, item) : BuildList(o, settings, item);
@@ -249,7 +256,7 @@ int Main(int argc, char** argv)
         std::puts("ただいまのダウンロード指令は待ち行列に取り込まれました");
         return kExitDone;
     }
-    Runner runner(settings, o.store);
+    Runner runner(settings, UsesStore(o, settings));
     bool unreadable = false;
     return runner.Run(item, false, unreadable);
 }

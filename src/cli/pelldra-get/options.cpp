@@ -32,8 +32,12 @@ const char kUsage[] =
     "  --proxy HOST:PORT   --proxy-local-direct   --cache   --accept-other\n"
     "  --links             keep update links (pdr.hlk) in the download folders\n"
     "  --queue             append the order to the queue instead of running it\n"
+    "  --no-settings       ignore the detail settings saved by the desktop program\n"
     "  --help              show this text\n"
     "\n"
+    "The detail settings saved by the desktop program (詳細設定 in PELLDRA.INI: proxy, browser, Referer and its\n"
+    "sync, speed, cache, accept-other, whole sequence, fixed digits, update links, user name, recorded password and\n"
+    "the credential store unless it asks for a login) are the defaults; each option given overrides its setting.\n"
     "Status lines go to standard output; a progress line to standard error when it is a terminal.\n"
     "Exit status: 0 every download succeeded, 1 the run ended with failures (an open range always ends on its\n"
     "first failures), 2 the order was refused, 3 stopped by the user, 4 bad arguments.\n";
@@ -67,6 +71,7 @@ enum : int {
     kList,
     kDeleteList,
     kRunQueue,
+    kNoSettings,
     kHelp,
 };
 
@@ -97,6 +102,7 @@ const option kLongOptions[] = {
     {"list", required_argument, nullptr, kList},
     {"delete-list", no_argument, nullptr, kDeleteList},
     {"run-queue", no_argument, nullptr, kRunQueue},
+    {"no-settings", no_argument, nullptr, kNoSettings},
     {"help", no_argument, nullptr, kHelp},
     {nullptr, 0, nullptr, 0},
 };
@@ -244,6 +250,9 @@ std::string ParseOptions(int argc, char** argv, Options& out)
             break;
         case kRunQueue:
             runQueue = true;
+            break;
+        case kNoSettings:
+            out.noSettings = true;
             break;
         case kHelp:
             out.help = true;

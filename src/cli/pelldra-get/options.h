@@ -52,6 +52,7 @@ struct Options
     bool acceptOther = false;
     bool links = false;
     bool queue = false;
+    bool noSettings = false; // start from the first-run settings, not from the desktop program's saved ones
 };
 
 extern const char kUsage[];

@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "core/engine/daily_log.h"
+#include "core/settings/settings_file.h"
 #include "support/http_test_server.h"
 #include "support/raw_test_server.h"
 #include "support/temp_env.h"
@@ -222,6 +223,35 @@ TEST_F(PelldraGetTest, RefererFollowsTheLowerNumber)
     EXPECT_EQ(requests[1].Header("Referer"), "http://ref.example/page2.html");
     EXPECT_EQ(requests[1].Header("Cookie"), "k=v");
     EXPECT_EQ(requests[1].Header("User-Agent"), std::string("Pelldra") + PELLDRA_VERSION);
+}
+
+TEST_F(PelldraGetTest, SavedDetailSettingsAreTheDefaultsUnlessToldOtherwise)
+{
+    // Nothing listens at the URL's port: only through the saved proxy can the file arrive.
+    test::RawTestServer proxy(test::RawTestServer::Answer("picture", "image/jpeg"));
+    StoredSettings saved;
+    saved.detail.UseProxy = 1;
+    saved.detail.ProxyHost = "127.0.0.1";
+    saved.detail.ProxyPort = std::to_string(proxy.port());
+    saved.detail.Browser = kBrowserMsie;
+    ASSERT_TRUE(test::WriteFile(SettingsFilePath(), FormatSettings(saved)));
+    const std::string url = "http://127.0.0.1:1/p1.jpg";
+
+    ToolRun r = Run({url});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(FilesUnder(dl_), std::vector<std::string>{"p1.jpg"});
+    r = Run({"--agent", "Pelldra", url});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    const std::vector<std::string> heads = proxy.Heads();
+    ASSERT_EQ(heads.size(), 2u);
+    EXPECT_EQ(heads[0].rfind("GET " + url + " HTTP/1.1\r\n", 0), 0u) << heads[0];
+    EXPECT_NE(heads[0].find("\r\nUser-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0; Q312461)\r\n"),
+              std::string::npos);
+    EXPECT_NE(heads[1].find(std::string("\r\nUser-Agent: Pelldra") + PELLDRA_VERSION + "\r\n"), std::string::npos);
+
+    r = Run({"--no-settings", url});
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    EXPECT_EQ(proxy.Heads().size(), 2u);
 }
 
 TEST_F(PelldraGetTest, RefusedOrdersWriteNothing)
