@@ -1,20 +1,17 @@
 // List items: the list start's checks and the job lines made from a URL list file.
 #include "core/orders/list_order.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <sys/types.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <string_view>
 
 #include "core/orders/save_path.h"
 #include "core/orders/sequential_order.h"
 #include "core/orders/text_decoding.h"
 #include "core/platform/folders.h"
-#include "core/platform/unique_fd.h"
+#include "core/platform/regular_file.h"
 #include "core/queue/queue_item.h"
 #include "core/sequence/text_utils.h"
 
@@ -30,50 +27,9 @@ constexpr const char* kLinkScoutBrokenMessage = "LinkScoutから渡された一�
 constexpr const char* kNoJobMessage = "リストは空です。";
 constexpr std::string_view kDestKey = "Dest: ";
 
-enum class ReadStatus {
-    Ok,
-    NotFound,
-    Broken,
-};
-
 // Far beyond any real list (a page's links make a few thousand lines, well under 1 MiB), and small enough that the
 // file, its decoded text and the job lines made from it (about five times the file) fit in memory at once.
 constexpr off_t kListSizeLimit = 16 << 20;
-
-// Reads a regular file of at most kListSizeLimit bytes. Opened without blocking, so that a FIFO cannot hold the
-// run's start; a device, a FIFO or a file too large is a broken list.
-ReadStatus ReadListFile(const std::string& path, std::string& bytes)
-{
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    if (!fd.valid())
-        return ReadStatus::NotFound;
-    struct stat st
-    {
-    };
-    if (::fstat(fd.get(), &st) != 0)
-        return ReadStatus::Broken;
-    if (S_ISDIR(st.st_mode))
-        return ReadStatus::NotFound;
-    if (!S_ISREG(st.st_mode) || st.st_size > kListSizeLimit)
-        return ReadStatus::Broken;
-    bytes.clear();
-    bytes.reserve(static_cast<size_t>(st.st_size));
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-        if (n == 0)
-            return ReadStatus::Ok;
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return ReadStatus::Broken;
-        }
-        // The file may grow while it is read.
-        if (bytes.size() + static_cast<size_t>(n) > static_cast<size_t>(kListSizeLimit))
-            return ReadStatus::Broken;
-        bytes.append(buffer, static_cast<size_t>(n));
-    }
-}
 
 bool StartsWith(std::string_view s, std::string_view prefix)
 {
@@ -215,10 +171,10 @@ ListReadResult ReadJobList(CQueueItem& item, std::vector<std::string>& lines, in
     ListReadResult result;
     std::string bytes;
     std::string text;
-    const ReadStatus status = ReadListFile(item.Lst, bytes);
-    if (status == ReadStatus::NotFound) {
+    const RegularFileRead status = ReadRegularFile(item.Lst, kListSizeLimit, bytes);
+    if (status == RegularFileRead::NotFound) {
         result.message = fromLinkScout ? kLinkScoutNotFoundMessage : kNotFoundMessage;
-    } else if (status == ReadStatus::Broken || !DecodeLegacyText(bytes, text)) {
+    } else if (status == RegularFileRead::Broken || !DecodeLegacyText(bytes, text)) {
         result.message = fromLinkScout ? kLinkScoutBrokenMessage : kBrokenMessage;
     } else {
         result.message = MakeJobLines(text, folder, lines);
