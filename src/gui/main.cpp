@@ -13,6 +13,7 @@ int RunMainWindow(pelldra::CPelldraApp& app)
 {
     pelldra::CPelldraDlg::Options options;
     options.app = &app;
+    options.announce.listUrl = pelldra::kDefaultAnnounceUrl;
     pelldra::CPelldraDlg window(nullptr, options);
     app.SetMainWindow(&window);
     const int result = window.exec();

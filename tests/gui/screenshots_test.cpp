@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "core/credentials/ninsho_center.h"
+#include "gui/announce/announce_dialog.h"
 #include "gui/credentials/credential_edit_dialog.h"
 #include "gui/credentials/credential_list_dialog.h"
 #include "gui/credentials/login_dialog.h"
@@ -229,6 +230,12 @@ void ScreenshotsTest::dialogs()
     CheckLayout(&about);
     Save(&about, "about-box");
     about.hide();
+
+    CAnnounceDlg announce(&owner);
+    announce.show();
+    CheckLayout(&announce);
+    Save(&announce, "announce-question");
+    announce.hide();
 
     CFolderBrowser browser(&owner, QString::fromStdString(m_env->makeFolder("chooser")));
     browser.show();

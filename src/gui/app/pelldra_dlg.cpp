@@ -31,6 +31,7 @@
 #include "gui/app/run_animation.h"
 #include "gui/credentials/credential_manager.h"
 #include "gui/engine/log_edit.h"
+#include "gui/linkscout/open_in_linkscout.h"
 #include "gui/platform/broadcasts.h"
 #include "gui/platform/message_box.h"
 #include "gui/platform/power.h"
@@ -133,6 +134,14 @@ CPelldraDlg::CPelldraDlg(QWidget* parent, Options options) : QDialog(parent), m_
 
     m_progressTimer.setInterval(kProgressIntervalMs);
     connect(&m_progressTimer, &QTimer::timeout, this, &CPelldraDlg::UpdateProgress);
+
+    AnnounceSettings announce = m_options.announce;
+    if (!announce.openPage)
+        announce.openPage = [this](const QString& url) {
+            if (m_options.app)
+                OpenInLinkScout(*m_options.app, url);
+        };
+    m_announce = std::make_unique<AnnouncementCheck>(this, std::move(announce));
 }
 
 CPelldraDlg::~CPelldraDlg()
@@ -372,6 +381,7 @@ void CPelldraDlg::showEvent(QShowEvent* event)
         setMinimumSize(size());
     }
     ShowLayoutOf(m_jobMode);
+    m_announce->OnShown();
 }
 
 // --- modes and layouts ---

@@ -18,6 +18,7 @@
 #include "core/queue/queue_item.h"
 #include "core/queue/wait_queue.h"
 #include "core/sequence/seq_url.h"
+#include "gui/announce/announce_check.h"
 #include "gui/platform/program_start.h"
 
 class QCheckBox;
@@ -70,6 +71,7 @@ public:
         FetchLimits limits;            // the engine's time limits (tests shorten them)
         PowerBackend* power = nullptr; // none: the program's own
         ProgramStarter startProgram;   // none: StartCompanionProgram
+        AnnounceSettings announce;     // no list address: no announcement check; no openPage: OpenInLinkScout
     };
 
     explicit CPelldraDlg(QWidget* parent, Options options);
@@ -217,6 +219,7 @@ private:
     std::unique_ptr<CDownloadEngine> m_engine;
     std::unique_ptr<CCredentialManager> m_credentials;
     QTimer m_progressTimer;
+    std::unique_ptr<AnnouncementCheck> m_announce;
 
     // Controls (owned by the window).
     QTabBar* m_tabs = nullptr;

@@ -1,0 +1,77 @@
+// The announcement question.
+#include "gui/announce/announce_dialog.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include "gui/platform/message_box.h"
+
+namespace pelldra {
+
+CAnnounceDlg::CAnnounceDlg(QWidget* parent) : QDialog(parent)
+{
+    setWindowTitle(QString::fromUtf8(kDefaultMessageCaption));
+
+    auto* icon = new QLabel(this);
+    const QIcon appIcon = QApplication::windowIcon().isNull() ? style()->standardIcon(QStyle::SP_MessageBoxInformation)
+                                                              : QApplication::windowIcon();
+    icon->setPixmap(appIcon.pixmap(32, 32));
+    auto* line1 = new QLabel(QString::fromUtf8(kLine1), this);
+    auto* line2 = new QLabel(QString::fromUtf8(kLine2), this);
+    line1->setObjectName(QStringLiteral("announceLine1"));
+    line2->setObjectName(QStringLiteral("announceLine2"));
+
+    m_yes = new QPushButton(QStringLiteral("はい"), this);
+    m_later = new QPushButton(QStringLiteral("次の機会にします"), this);
+    m_refuse = new QPushButton(QStringLiteral("拒否します"), this);
+    m_yes->setObjectName(QStringLiteral("announceYes"));
+    m_later->setObjectName(QStringLiteral("announceLater"));
+    m_refuse->setObjectName(QStringLiteral("announceRefuse"));
+    m_yes->setDefault(true);
+    const auto answer = [this](AnnounceAnswer a) { return [this, a] { done(static_cast<int>(a)); }; };
+    connect(m_yes, &QPushButton::clicked, this, answer(AnnounceAnswer::Yes));
+    connect(m_later, &QPushButton::clicked, this, answer(AnnounceAnswer::Later));
+    connect(m_refuse, &QPushButton::clicked, this, answer(AnnounceAnswer::Refuse));
+
+    auto* lines = new QVBoxLayout;
+    lines->addWidget(line1);
+    lines->addWidget(line2);
+    auto* top = new QHBoxLayout;
+    top->addWidget(icon, 0, Qt::AlignTop);
+    top->addLayout(lines, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(m_yes);
+    buttons->addWidget(m_later);
+    buttons->addWidget(m_refuse);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addSpacing(8);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void CAnnounceDlg::reject()
+{
+    // Closing the question answers nothing: storing a refusal the user never gave would hide the news for good.
+    done(static_cast<int>(AnnounceAnswer::Later));
+}
+
+AnnounceAnswer AskAboutAnnouncement(QWidget* parent)
+{
+    CAnnounceDlg dialog(parent);
+    switch (dialog.exec()) {
+    case static_cast<int>(AnnounceAnswer::Yes):
+        return AnnounceAnswer::Yes;
+    case static_cast<int>(AnnounceAnswer::Refuse):
+        return AnnounceAnswer::Refuse;
+    default:
+        return AnnounceAnswer::Later;
+    }
+}
+
+} // namespace pelldra
