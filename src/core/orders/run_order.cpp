@@ -8,6 +8,13 @@
 
 namespace pelldra {
 
+namespace {
+
+// The failure line of an order whose stored counters or widths are unsound; the key follows.
+constexpr const char* kBadStoredValueMessage = "指令の値が不正なため、中止: ";
+
+} // namespace
+
 std::vector<std::string> RunStartLines(const CQueueItem& item)
 {
     return {"  Target: " + item.job.Targ, "  保存用フォルダは: " + item.Fol};
@@ -21,7 +28,11 @@ RunPreparation PrepareRun(CQueueItem& running, const DetailSettings& settings, i
     if (running.Kind == CQueueItem::RENBAN) {
         // A stored order is checked again: the queue file may have been written by hand or by another program.
         running.job.Dest = ResolveDest(running.job.Dest, running.Fol);
-        std::string refusal = TemplateRefusal(running.Sub, "　サブフォルダ");
+        std::string refusal;
+        if (const std::string bad = FirstBadStoredValue(running); !bad.empty())
+            refusal = kBadStoredValueMessage + bad;
+        if (refusal.empty())
+            refusal = TemplateRefusal(running.Sub, "　サブフォルダ");
         if (refusal.empty())
             refusal = DestRefusal(running.job.Dest, running.Fol);
         if (!refusal.empty()) {

@@ -18,18 +18,21 @@ std::vector<std::string> RunStartLines(const CQueueItem& item);
 struct RunPreparation
 {
     int code = 0;                   // 0 ready to hand to the engine, -1 the list cannot be read, -2 the order was
-                                    // read but is refused (a list without a job, a save path that may not be used)
+                                    // read but is refused (a list without a job, a save path that may not be used,
+                                    // a bad stored counter or width)
     std::vector<std::string> lines; // log lines to show, in order
     bool backToSequential = false;  // a LinkScout file failed: the window returns to the series mode
 };
 
 // Everything of a run's start that is not the window's: the log lines, and for a list item the job lines read into
-// running.ListLines, the request options refreshed and the kind set to a plain list. A series item's save path and
-// subfolder are checked as the start command checks them. running is the window's copy of the item.
+// running.ListLines, the request options refreshed and the kind set to a plain list. A series item's stored
+// counters and widths are checked, and its save path and subfolder as the start command checks them. running is
+// the window's copy of the item.
 RunPreparation PrepareRun(CQueueItem& running, const DetailSettings& settings, int jobMode,
                           const std::string& folderEdit);
 
-// Starts a run of an item: 0 started, > 0 busy (the caller queues the item), < 0 its list cannot be read.
+// Starts a run of an item: 0 started, > 0 busy (the caller queues the item), < 0 it cannot run (its list cannot
+// be read, or PrepareRun refused it).
 using StartRunFunction = std::function<int(const CQueueItem&)>;
 
 struct QueueRunResult

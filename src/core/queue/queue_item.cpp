@@ -11,6 +11,7 @@
 
 #include "core/orders/text_decoding.h"
 #include "core/queue/text_lines.h"
+#include "core/sequence/digits.h"
 
 namespace pelldra {
 
@@ -97,6 +98,14 @@ std::string TextValue(const std::string& line, size_t from)
             return converted;
     }
     return value;
+}
+
+bool AllAsciiDigits(const std::string& s)
+{
+    for (const char c : s)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
 }
 
 } // namespace
@@ -399,6 +408,30 @@ bool CQueueItem::SameStoredValues(const CQueueItem& o) const
     return job == o.job && Reserved == o.Reserved && St1 == o.St1 && Ed1 == o.Ed1 && Or1 == o.Or1 && Fx1 == o.Fx1 &&
            St2 == o.St2 && Ed2 == o.Ed2 && Or2 == o.Or2 && Fx2 == o.Fx2 && Sub == o.Sub && Lst == o.Lst &&
            Page == o.Page && KindName == o.KindName && Del == o.Del && Fol == o.Fol && Kind == o.Kind && Syn == o.Syn;
+}
+
+std::string FirstBadStoredValue(const CQueueItem& item)
+{
+    if (item.Kind != CQueueItem::RENBAN)
+        return "";
+    const std::pair<const char*, const std::string*> digits[] = {
+        {"St1", &item.St1}, {"Ed1", &item.Ed1}, {"Or1", &item.Or1},
+        {"St2", &item.St2}, {"Ed2", &item.Ed2}, {"Or2", &item.Or2},
+    };
+    for (const auto& [key, value] : digits)
+        if (value->size() > kMaxStoredDigits || !AllAsciiDigits(*value))
+            return key;
+    // The window always hands over start <= end; a start beyond its end would be counted on past the end.
+    if (!item.Ed1.empty() && CompareDigits(item.St1, item.Ed1) > 0)
+        return "St1";
+    if (!item.St2.empty() && !item.Ed2.empty() && CompareDigits(item.St2, item.Ed2) > 0)
+        return "St2";
+    constexpr int kMaxWidth = static_cast<int>(kMaxStoredDigits);
+    if (item.Fx1 < 0 || item.Fx1 > kMaxWidth)
+        return "Fx1";
+    if (item.Fx2 < 0 || item.Fx2 > kMaxWidth)
+        return "Fx2";
+    return "";
 }
 
 } // namespace pelldra

@@ -77,4 +77,12 @@ public:
     bool SameStoredValues(const CQueueItem& other) const;
 };
 
+// Stored counters are digit strings of at most this length; stored widths lie between 0 and it.
+inline constexpr size_t kMaxStoredDigits = 255;
+
+// The key ("St1", "Fx1", ...) of the first stored value of a series order that is no sound counter or width, or ""
+// when there is none. Orders come back from files that anyone may have written: a width of two thousand million
+// would ask for that many bytes per URL, and letters would be counted as if they were digits.
+std::string FirstBadStoredValue(const CQueueItem& item);
+
 } // namespace pelldra

@@ -261,11 +261,13 @@ TEST_F(ListFileTest, OrdersThatCannotRunAreRefusedAtTheStartWithTheirLine)
         std::string dest; // a series item's; after the start when it may run
         int code;
         std::string line; // the last log line
+        int fx1 = 0;
     };
     const Case cases[] = {
         {CQueueItem::RENBAN, "", "s*", "x*.jpg", 0, "  保存用フォルダは: " + fol}, // stored relative
         {CQueueItem::RENBAN, "", "", fol + "../x*.jpg", -2, "保存先に「..」や制御文字は使えません"},
         {CQueueItem::RENBAN, "", "../../s*", fol + "x*.jpg", -2, "　サブフォルダに「..」や制御文字は使えません"},
+        {CQueueItem::RENBAN, "", "", fol + "x*.jpg", -2, "指令の値が不正なため、中止: Fx1", 2147483647},
         {CQueueItem::LIST, "http://ex.com/a.jpg\r\nDest: a/../../b.jpg", "", "", -2,
          "リストの2行目：保存先に「..」や制御文字は使えません"},
         {CQueueItem::LIST, "Refe: r\nhttp://ex.com/a/..", "", "", -2, "リストの2行目：保存先のファイル名がありません"},
@@ -281,6 +283,7 @@ TEST_F(ListFileTest, OrdersThatCannotRunAreRefusedAtTheStartWithTheirLine)
         item.Fol = fol;
         item.Sub = c.sub;
         item.job.Dest = c.dest;
+        item.Fx1 = c.fx1;
         const RunPreparation prep = PrepareRun(item, DetailSettings{}, kJobModeList, "");
         EXPECT_EQ(prep.code, c.code);
         EXPECT_EQ(prep.lines.back(), c.line);

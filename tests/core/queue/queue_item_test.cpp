@@ -177,6 +177,35 @@ TEST(QueueItemReader, IntegerValues)
     }
 }
 
+TEST(QueueItemReader, UnsoundCountersAndWidthsAreNamed)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"\tFx1\t2147483647", "Fx1"},
+        {"\tFx2\t-1", "Fx2"},
+        {"\tFx1\t255", ""},
+        {"\tFx1\t256", "Fx1"},
+        {"\tSt1\tabc", "St1"},
+        {"\tEd1\t1 ", "Ed1"},
+        {"\tSt2\t\xEF\xBC\x91", "St2"}, // a full-width one
+        {"\tOr1\t-3", "Or1"},
+        {"\tEd2\t" + std::string(256, '9'), "Ed2"},
+        {"\tSt1\t" + std::string(255, '0'), ""},
+        {"\tSt1\t", ""},
+        {"\tSt1\t5\n\tEd1\t03", "St1"}, // a start beyond its end
+        {"\tSt2\t12\n\tEd2\t9", "St2"},
+        {"\tSt1\t5\n\tEd1\t005", ""},
+    };
+    for (const auto& [line, key] : cases) {
+        CQueueItem it;
+        ASSERT_TRUE(ReadText("//Item Gegin//\n[num] http://h/*.jpg\n" + line + "\n//Item End//\n", it));
+        EXPECT_EQ(FirstBadStoredValue(it), key) << line.substr(0, 20);
+    }
+    // Only a series counts with them.
+    CQueueItem list;
+    ASSERT_TRUE(ReadText("//Item Gegin//\n[lst] /l.lst\n\tSt1\tabc\n\tFx1\t-5\n//Item End//\n", list));
+    EXPECT_EQ(FirstBadStoredValue(list), "");
+}
+
 TEST(QueueItemReader, OlderFilesInCp932)
 {
     // "ダウンロード" in CP932; the second item was appended in UTF-8 to the older file.
