@@ -303,23 +303,28 @@ private slots:
         server.AddHandler("/slow/f1.jpg", gate.Handler("one"));
         server.AddFile("/next/f1.jpg", "next", "image/jpeg");
         const std::string folder = m_env->makeFolder("save");
-        Window w(folder);
-        QSignalSpy finished(&w.dlg, &QDialog::finished);
+        auto w = std::make_unique<Window>(folder);
+        QSignalSpy finished(&w->dlg, &QDialog::finished);
+        w->dlg.ToggleQueueMode();
         for (const char* path : {"/slow/f1.jpg", "/next/f1.jpg"}) {
-            EnterUrl(w.dlg, server.Url(path));
-            w.dlg.StartButton()->click();
+            EnterUrl(w->dlg, server.Url(path));
+            w->dlg.StartButton()->click();
         }
-        QCOMPARE(w.dlg.Queue().LoadAll(), 1);
+        w->dlg.ToggleQueueMode(); // the first queued order runs
+        QCOMPARE(w->dlg.RunState(), int(CPelldraDlg::kRunning));
+        QCOMPARE(w->dlg.Queue().LoadAll(), 1);
 
-        w.dlg.ExitButton()->click();
-        QVERIFY(w.dlg.ExitRequested());
+        w->dlg.ExitButton()->click();
+        QVERIFY(w->dlg.ExitRequested());
         QCOMPARE(finished.count(), 0); // still there while the run ends
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, kRunMs);
-        QVERIFY(!w.dlg.isVisible());
+        QVERIFY(!w->dlg.isVisible());
         QTest::qWait(200);
         QVERIFY(server.RequestsFor("/next/f1.jpg").empty());
-        QCOMPARE(w.dlg.Queue().LoadAll(), 1);
         QVERIFY(!test::FileExists(folder + "/f1.jpg"));
+        // The stopped run has ended: its order does not come back when the program starts again.
+        w.reset();
+        QCOMPARE(CWaitQueue().LoadAll(), 1);
     }
 
     void queueModeOffRunsThreeQueuedOrdersOneAfterAnother()
@@ -502,6 +507,28 @@ private slots:
         QVERIFY(!dlg.SubfolderEdit()->isEnabled());
     }
 
+    void aQueueThatCannotBeTakenIsNotTakenForEmpty()
+    {
+        Window w;
+        CPelldraDlg& dlg = w.dlg;
+        dlg.ToggleQueueMode();
+        CQueueItem order;
+        order.Kind = CQueueItem::RENBAN;
+        order.job.Targ = "http://127.0.0.1:9/a*.jpg";
+        QCOMPARE(dlg.Queue().Append(order) + dlg.Queue().Append(order), 0);
+        QVERIFY(test::WriteFile(m_env->dataFolder() + "/temp.tmp/keep", "x")); // the queue cannot be rewritten
+        QTest::mouseClick(dlg.Animation(), Qt::LeftButton);
+        QCOMPARE(w.hook.Texts().size(), 1);
+        QVERIFY2(
+            w.hook.Texts().front().startsWith(Q("待ち行列から指令を取り出せません：\n" + m_env->dataFolder() + ": ")),
+            qPrintable(w.hook.Texts().front()));
+        // The orders wait in queue mode, as they were.
+        QVERIFY(dlg.QueueMode());
+        QVERIFY(dlg.QueueButton()->isEnabled());
+        QCOMPARE(dlg.RunState(), int(CPelldraDlg::kIdle));
+        QCOMPARE(dlg.Queue().LoadAll(), 2);
+    }
+
     void aQueuedOrderLoadsBackIntoTheWindow()
     {
         const std::string folder = m_env->makeFolder("save");
@@ -517,7 +544,7 @@ private slots:
             w.dlg.SaveNameEdit()->setText(QStringLiteral("x*.jpg"));
             w.dlg.StartButton()->click();
             QVERIFY(w.hook.Texts().isEmpty());
-            QVERIFY(w.dlg.Queue().TakeFirst(queued));
+            QCOMPARE(w.dlg.Queue().TakeFirst(queued), TakeResult::Taken);
         }
         CPelldraDlg dlg;
         dlg.show();

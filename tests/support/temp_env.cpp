@@ -1,13 +1,19 @@
 // Fresh per-test folders.
 #include "support/temp_env.h"
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+
+#include "core/platform/unique_fd.h"
 
 namespace pelldra::test {
 
@@ -55,6 +61,31 @@ std::string TempEnv::makeFolder(const std::string& name) const
     const std::string p = root_ + "/" + name;
     fs::create_directories(p);
     return p;
+}
+
+ReadOnlyFolder::ReadOnlyFolder(std::string path) : path_(std::move(path))
+{
+    if (::geteuid() != 0) {
+        ready_ = ::chmod(path_.c_str(), 0555) == 0;
+        return;
+    }
+    UniqueFd fd(::open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.valid() && ::ioctl(fd.get(), FS_IOC_GETFLAGS, &flags_) == 0) {
+        long on = flags_ | FS_IMMUTABLE_FL;
+        ready_ = immutable_ = ::ioctl(fd.get(), FS_IOC_SETFLAGS, &on) == 0;
+    }
+}
+
+ReadOnlyFolder::~ReadOnlyFolder()
+{
+    if (!immutable_) {
+        ::chmod(path_.c_str(), 0755);
+        return;
+    }
+    // Cleared however the test ends, so that the folder can be removed.
+    UniqueFd fd(::open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.valid())
+        ::ioctl(fd.get(), FS_IOC_SETFLAGS, &flags_);
 }
 
 bool WriteFile(const std::string& path, const std::string& contents)

@@ -26,6 +26,24 @@ private:
     std::map<std::string, std::optional<std::string>> saved_;
 };
 
+// Makes a folder read-only to this user for its life: by its mode, or for root (whom modes do not stop) by the
+// immutable flag. ready is false when neither is possible (root on a file system without the flag).
+class ReadOnlyFolder
+{
+public:
+    explicit ReadOnlyFolder(std::string path);
+    ~ReadOnlyFolder();
+    ReadOnlyFolder(const ReadOnlyFolder&) = delete;
+    ReadOnlyFolder& operator=(const ReadOnlyFolder&) = delete;
+    bool ready() const { return ready_; }
+
+private:
+    std::string path_;
+    long flags_ = 0;
+    bool immutable_ = false;
+    bool ready_ = false;
+};
+
 // Writes a file (creating parents); returns false on failure.
 bool WriteFile(const std::string& path, const std::string& contents);
 std::string ReadFile(const std::string& path);

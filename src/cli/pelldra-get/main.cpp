@@ -198,7 +198,12 @@ public:
     {
         CWaitQueue queue;
         int worst = kExitDone;
+        bool ran = false;
         const StartRunFunction start = [&](const CQueueItem& taken) {
+            // Stopped before it began: the order stays held, and goes back to the queue when this process ends.
+            ran = !Stopped();
+            if (!ran)
+                return 0;
             CQueueItem item = taken;
             bool unreadable = false;
             const int status = Run(item, true, unreadable);
@@ -209,8 +214,15 @@ public:
             return unreadable ? -1 : 0;
         };
         while (!Stopped()) {
-            if (RunNextQueued(queue, start, false).outcome == QueueRunResult::Empty)
+            const QueueRunResult r = RunNextQueued(queue, start, false);
+            if (r.outcome == QueueRunResult::CannotTake) {
+                std::fprintf(stderr, "pelldra-get: cannot take an order from the queue: %s\n", r.failure.c_str());
+                return kExitFailures;
+            }
+            if (r.outcome == QueueRunResult::Empty)
                 break;
+            if (ran)
+                queue.EndTakenRun();
         }
         return Stopped() ? kExitStopped : worst;
     }

@@ -59,7 +59,12 @@ QueueRunResult RunNextQueued(CWaitQueue& queue, const StartRunFunction& start, b
 {
     QueueRunResult result;
     CQueueItem item;
-    while (queue.TakeFirst(item)) {
+    for (TakeResult taken; (taken = queue.TakeFirst(item)) != TakeResult::Empty;) {
+        if (taken == TakeResult::CannotTake) {
+            result.outcome = QueueRunResult::CannotTake;
+            result.failure = queue.TakeFailure();
+            return result;
+        }
         const int r = start(item);
         if (r == 0) {
             result.outcome = QueueRunResult::Started;
@@ -67,10 +72,12 @@ QueueRunResult RunNextQueued(CWaitQueue& queue, const StartRunFunction& start, b
         }
         if (r > 0) {
             result.requeueFailed = queue.Append(item) != 0;
+            queue.EndTakenRun();
             result.outcome = QueueRunResult::Requeued;
             return result;
         }
-        ++result.skipped; // taken out of the queue, so it is dropped
+        queue.EndTakenRun(); // taken out of the queue, so it is dropped
+        ++result.skipped;
     }
     result.outcome = QueueRunResult::Empty;
     result.powerOff = queue.emptied() != 0 && powerOffWhenQueueDone;

@@ -38,17 +38,20 @@ using StartRunFunction = std::function<int(const CQueueItem&)>;
 struct QueueRunResult
 {
     enum Outcome {
-        Started,  // an item runs
-        Requeued, // the starter was busy: the item went back to the end of the queue (notice origin 2)
-        Empty,    // nothing left to run
+        Started,    // an item runs
+        Requeued,   // the starter was busy: the item went back to the end of the queue (notice origin 2)
+        Empty,      // nothing left to run
+        CannotTake, // the queue cannot be read or written: nothing was taken, failure says why
     };
     Outcome outcome = Empty;
+    std::string failure;
     bool requeueFailed = false; // the busy item could not be written back: the caller must say it was lost
     int skipped = 0;            // items dropped because their list could not be read
     bool powerOff = false;      // the queue run emptied the queue and the user asked for power-off then
 };
 
-// Takes items off the front of the queue until one starts, one finds the starter busy, or none is left.
+// Takes items off the front of the queue until one starts, one finds the starter busy, or none is left. A started
+// order stays held by the queue until the caller says its run has ended (CWaitQueue::EndTakenRun).
 QueueRunResult RunNextQueued(CWaitQueue& queue, const StartRunFunction& start, bool powerOffWhenQueueDone);
 
 } // namespace pelldra

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <system_error>
 
 #include "core/platform/files.h"
 #include "core/platform/unique_fd.h"
@@ -62,10 +63,107 @@ CWaitQueue::CWaitQueue(std::string folder)
     hasItems_ = ::stat(path_.c_str(), &st) == 0 ? 1 : 0;
 }
 
+int CWaitQueue::ReadQueueBytes(std::string& bytes) const
+{
+    bytes.clear();
+    UniqueFd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.valid())
+        return errno;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno;
+        if (n == 0)
+            return 0;
+        bytes.append(buffer, static_cast<size_t>(n));
+    }
+}
+
+// The caller makes the rename durable (SyncFolder) once its change is complete.
+int CWaitQueue::WriteQueueFile(const std::string& text) const
+{
+    int error = 0;
+    {
+        UniqueFd tmp(::open(tempPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, kFileMode));
+        if (!tmp.valid() || !WriteAll(tmp.get(), text) || ::fsync(tmp.get()) != 0 || ::close(tmp.release()) != 0)
+            error = errno ? errno : EIO;
+    }
+    if (error == 0 && ::rename(tempPath_.c_str(), path_.c_str()) != 0)
+        error = errno;
+    if (error != 0)
+        ::unlink(tempPath_.c_str());
+    return error;
+}
+
+int CWaitQueue::ReturnOrder(TakenRecord& record)
+{
+    std::string bytes;
+    int error = ReadQueueBytes(bytes);
+    if (error != 0 && error != ENOENT)
+        return error;
+    const std::string text = record.orderText() + bytes;
+    if ((error = record.MoveTo(TakenRecord::State::Return, QueueFingerprint(text))) != 0 ||
+        (error = WriteQueueFile(text)) != 0)
+        return error; // the record tells the next look how far this got
+    record.Remove();
+    SyncFolder(folder_);
+    hasItems_ = 1;
+    return 0;
+}
+
+int CWaitQueue::SettleRecords(bool returnOrphans)
+{
+    std::vector<TakenRecord> orphans = TakenRecord::FindOrphans(folder_);
+    int error = 0;
+    for (TakenRecord& record : orphans) {
+        if (record.state() == TakenRecord::State::Run)
+            continue;
+        // Every change of the queue file settles these first, so the file is as the cut-short change left it:
+        // either before it or after it.
+        std::string bytes;
+        const int read = ReadQueueBytes(bytes);
+        if (read != 0 && read != ENOENT) {
+            error = read;
+            continue;
+        }
+        const bool reached = QueueFingerprint(bytes) == record.fingerprint();
+        if (record.state() == TakenRecord::State::Taking ? !reached : reached)
+            record.Remove(); // the queue file holds the order: still, or again
+        else if (const int moved = record.MoveTo(TakenRecord::State::Run); moved != 0)
+            error = moved;
+    }
+    if (!returnOrphans)
+        return error;
+    // Newest first, so that the oldest ends at the very head.
+    for (auto it = orphans.rbegin(); it != orphans.rend(); ++it) {
+        if (it->valid() && it->state() == TakenRecord::State::Run)
+            if (const int returned = ReturnOrder(*it); returned != 0)
+                error = returned;
+    }
+    return error;
+}
+
+TakeResult CWaitQueue::CannotTake(const std::string& path, int error)
+{
+    takeFailure_ = path + ": " + std::system_category().message(error);
+    return TakeResult::CannotTake;
+}
+
+std::string CWaitQueue::TakeFailure() const
+{
+    std::lock_guard guard(lock_);
+    return takeFailure_;
+}
+
 int CWaitQueue::Append(const CQueueItem& item)
 {
     std::lock_guard guard(lock_);
     FolderLock folderLock(folder_);
+    if (SettleRecords(false) != 0)
+        return 1;
     UniqueFd fd(::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, kFileMode));
     if (!fd.valid())
         return 1;
@@ -90,65 +188,86 @@ int CWaitQueue::Append(const CQueueItem& item)
     return 0;
 }
 
-bool CWaitQueue::TakeFirst(CQueueItem& item)
+TakeResult CWaitQueue::TakeFirst(CQueueItem& item)
 {
     std::lock_guard guard(lock_);
     FolderLock folderLock(folder_);
+    held_.Remove();
     item.Clear();
-    std::string text;
-    if (!ReadWholeFile(path_, text)) {
+    if (const int error = SettleRecords(true); error != 0)
+        return CannotTake(folder_, error); // taking the next order now would pass over an older one
+    std::string bytes;
+    if (const int error = ReadQueueBytes(bytes); error != 0) {
+        if (error != ENOENT)
+            return CannotTake(path_, error);
         hasItems_ = 0;
-        return false;
+        return TakeResult::Empty;
     }
+    const std::string& text = bytes;
     StringLineSource lines(text);
     if (!item.ReadItem(lines)) {
         item.Clear();
         // Nothing can be taken from this file, now or later.
         ::unlink(path_.c_str());
         hasItems_ = 0;
-        return false;
+        return TakeResult::Empty;
     }
+    const std::string_view taken = std::string_view(text).substr(0, lines.position());
     const std::string_view rest = std::string_view(text).substr(lines.position());
-    if (!HoldsItem(rest)) {
-        // The last item: the file goes. If it cannot, the item stays queued rather than being taken twice.
-        if (::unlink(path_.c_str()) != 0 && errno != ENOENT) {
-            item.Clear();
-            return false;
-        }
-        SyncFolder(folder_);
-        hasItems_ = 0;
-        emptied_ = 1;
-        return true;
-    }
-    // The rest goes to the temporary file, which then takes the queue file's name in one step: a crash at any
-    // point leaves either the whole queue or the queue without this item.
-    bool ok = false;
-    {
-        UniqueFd tmp(::open(tempPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kFileMode));
-        ok = tmp.valid() && WriteAll(tmp.get(), std::string(rest)) && ::fsync(tmp.get()) == 0 &&
-             ::close(tmp.release()) == 0;
-    }
-    if (!ok || ::rename(tempPath_.c_str(), path_.c_str()) != 0) {
-        ::unlink(tempPath_.c_str());
+    const bool more = HoldsItem(rest);
+    const std::string after = more ? std::string(rest) : std::string();
+
+    // First the record, then the queue without the order, then the record says so: a crash at any point leaves
+    // the order in the queue or in a record, and the record's name tells which.
+    TakenRecord record;
+    if (const int error = TakenRecord::Create(folder_, taken, QueueFingerprint(after), record); error != 0) {
         item.Clear();
-        return false;
+        return CannotTake(folder_, error);
+    }
+    int error = more ? WriteQueueFile(after) : (::unlink(path_.c_str()) == 0 || errno == ENOENT ? 0 : errno);
+    if (error != 0) {
+        record.Remove();
+        item.Clear();
+        return CannotTake(more ? folder_ : path_, error);
+    }
+    if ((error = record.MoveTo(TakenRecord::State::Run)) != 0) {
+        // Let the record settle as if this process had died here: the order goes back to the head.
+        record.Release();
+        SettleRecords(true);
+        item.Clear();
+        return CannotTake(folder_, error);
     }
     SyncFolder(folder_);
-    hasItems_ = 1;
-    return true;
+    held_ = std::move(record);
+    hasItems_ = more ? 1 : 0;
+    if (!more)
+        emptied_ = 1;
+    return TakeResult::Taken;
+}
+
+void CWaitQueue::EndTakenRun()
+{
+    std::lock_guard guard(lock_);
+    if (!held_.valid())
+        return;
+    // Under the folder lock: a look at the records from elsewhere must not find it unlocked but still there.
+    FolderLock folderLock(folder_);
+    held_.Remove();
+    SyncFolder(folder_); // lest a run that ended comes back after a power loss
 }
 
 int CWaitQueue::LoadAll()
 {
     std::lock_guard guard(lock_);
     FolderLock folderLock(folder_);
+    SettleRecords(true); // a failure leaves those orders where they are; the queue can still be shown
     items_.clear();
-    std::string text;
-    if (!ReadWholeFile(path_, text)) {
+    std::string bytes;
+    if (ReadQueueBytes(bytes) != 0) {
         hasItems_ = 0;
         return 0;
     }
-    StringLineSource lines(text);
+    StringLineSource lines(bytes);
     CQueueItem work;
     while (work.ReadItem(lines))
         items_.push_back(std::move(work)); // ReadItem clears it again
@@ -160,6 +279,8 @@ int CWaitQueue::SaveAll()
 {
     std::lock_guard guard(lock_);
     FolderLock folderLock(folder_);
+    if (SettleRecords(false) != 0)
+        return 1;
     if (items_.empty()) {
         if (::unlink(path_.c_str()) != 0 && errno != ENOENT)
             return 1;

@@ -8,13 +8,24 @@
 
 #include "core/platform/folders.h"
 #include "core/queue/queue_item.h"
+#include "core/queue/taken_record.h"
 
 namespace pelldra {
+
+enum class TakeResult {
+    Taken,
+    Empty,      // no complete order is queued
+    CannotTake, // the queue or its folder cannot be read or written; nothing was taken (TakeFailure says why)
+};
 
 // Every operation may be called from any thread. Within one process they are serialised by a mutex; across
 // processes by an exclusive flock on the folder, so that two programs on one folder never corrupt the file.
 // The file is only ever replaced by renaming a complete file over it, so a crash at any point leaves either the
 // old queue or the new one.
+//
+// An order taken for a run is not gone: it waits in a record (TakenRecord) until its run has ended. Should the
+// process end first (killed, crashed, power lost), the next take or LoadAll, in any process, puts it back at the
+// head of the queue. Two processes never hold the same order.
 class CWaitQueue
 {
 public:
@@ -24,10 +35,15 @@ public:
 
     // Appends the item to the file. 0, or 1 when the file cannot be opened or written.
     int Append(const CQueueItem& item);
-    // Takes the first complete item out of the file into item. False when there is none; a file without a
-    // complete first item is then removed.
-    bool TakeFirst(CQueueItem& item);
-    // Reads every item of the file into the edit list; returns how many.
+    // Takes the first complete item out of the file into item and holds it for its run until EndTakenRun; an order
+    // still held from before is ended first. A file without a complete first item is removed (Empty).
+    TakeResult TakeFirst(CQueueItem& item);
+    // The run of the order taken last has ended (done, failed, stopped, or dropped unstarted): it is let go.
+    void EndTakenRun();
+    // Why the last take could not take: the path and the system's reason.
+    std::string TakeFailure() const;
+    // Puts back the orders of runs that never ended, then reads every item of the file into the edit list;
+    // returns how many.
     int LoadAll();
     // Replaces the file with the edit list (removes it when the list is empty). 0, or 1 on failure.
     int SaveAll();
@@ -51,11 +67,23 @@ public:
     const std::string& folder() const { return folder_; }
 
 private:
+    TakeResult CannotTake(const std::string& path, int error);
+    // Finishes or undoes queue changes that a crash cut short and, with returnOrphans, puts the orders of runs that
+    // never ended back at the head. The folder lock is held. 0 or an errno.
+    int SettleRecords(bool returnOrphans);
+    int ReturnOrder(TakenRecord& record);
+    // The queue file's bytes; 0, ENOENT (bytes empty) or another errno.
+    int ReadQueueBytes(std::string& bytes) const;
+    // Replaces the queue file with text through the temporary file. 0 or an errno.
+    int WriteQueueFile(const std::string& text) const;
+
     std::string folder_;
     std::string path_;        // folder_ + "/Waiting.wlt"
     std::string tempPath_;    // folder_ + "/temp.tmp"
     mutable std::mutex lock_; // guards items_ and every access to the files
     std::vector<CQueueItem> items_;
+    TakenRecord held_; // the order taken last, until its run ends
+    std::string takeFailure_;
     std::atomic<int> hasItems_{0};
     std::atomic<int> emptied_{0};
 };

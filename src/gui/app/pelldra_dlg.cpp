@@ -704,6 +704,7 @@ void CPelldraDlg::ShowStatusLines(const std::vector<std::string>& lines)
 
 void CPelldraDlg::OnRunEnded(int result)
 {
+    m_queue.EndTakenRun(); // a queued order that ran is done with
     m_progressTimer.stop();
     UpdateProgress();
     m_dailyLog.Close();
@@ -781,6 +782,14 @@ void CPelldraDlg::RunNextQueued()
         m_queueButton->setEnabled(false);
         if (r.powerOff)
             PowerOff();
+        break;
+    case QueueRunResult::CannotTake:
+        // Not empty: the orders wait in queue mode, and switching it off tries again.
+        ShowMessage(this, QString::fromUtf8(kQueueTakeFailed) + QString::fromStdString(r.failure), QString(),
+                    MessageIcon::Stop);
+        if (!m_queueMode)
+            ToggleQueueMode();
+        m_queueButton->setEnabled(true);
         break;
     }
 }

@@ -330,6 +330,17 @@ TEST_F(ListFileTest, QueueRunStartsTheFirstSkipsUnreadableAndRequeuesWhenBusy)
     EXPECT_TRUE(r.powerOff);
     r = RunNextQueued(queue, start, false);
     EXPECT_FALSE(r.powerOff);
+
+    // A queue that cannot be taken from is not an empty one: no power-off, and the caller learns why.
+    CQueueItem item;
+    item.job.Targ = "http://ex.com/three*.jpg";
+    ASSERT_EQ(queue.Append(item) + queue.Append(item), 0);
+    ASSERT_TRUE(test::WriteFile(queue.folder() + "/temp.tmp/keep", "x"));
+    r = RunNextQueued(queue, start, true);
+    EXPECT_EQ(r.outcome, QueueRunResult::CannotTake);
+    EXPECT_FALSE(r.powerOff);
+    EXPECT_EQ(r.failure.rfind(queue.folder() + ": ", 0), 0u) << r.failure;
+    EXPECT_EQ(queue.LoadAll(), 2);
 }
 
 } // namespace

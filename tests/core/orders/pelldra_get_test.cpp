@@ -7,9 +7,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -387,6 +389,50 @@ TEST_F(PelldraGetTest, QueuedOrdersRunFirstInFirstOut)
     r = Run({"--run-queue"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
+}
+
+TEST_F(PelldraGetTest, AKilledQueueRunLosesNoOrderAndAQueueThatCannotBeTakenFails)
+{
+    auto open = std::make_shared<std::atomic<bool>>(false);
+    auto asked = std::make_shared<std::atomic<bool>>(false);
+    server_.AddHandler("/k1.jpg", [open, asked](const test::TestRequest&) {
+        *asked = true;
+        for (int i = 0; i < 3000 && !*open; ++i)
+            std::this_thread::sleep_for(10ms);
+        test::TestResponse answer;
+        answer.body = "1";
+        answer.content_type = "image/jpeg";
+        return answer;
+    });
+    server_.AddFile("/k2.jpg", "2", "image/jpeg");
+    for (const char* path : {"/k1.jpg", "/k2.jpg"})
+        ASSERT_EQ(Run({"--queue", server_.Url(path)}).status, 0);
+    {
+        Tool killed(env_.root(), dl_, {"--run-queue"});
+        const auto deadline = std::chrono::steady_clock::now() + 20s;
+        while (!*asked && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(10ms);
+        ASSERT_TRUE(*asked);
+        killed.Signal(SIGKILL);
+        EXPECT_EQ(killed.Wait(20s).status, -1);
+    }
+    *open = true;
+    ToolRun r = Run({"--run-queue"});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(test::ReadFile(dl_ + "/k1.jpg") + test::ReadFile(dl_ + "/k2.jpg"), "12");
+    r = Run({"--run-queue"}); // every run's end was marked: nothing comes back
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(server_.RequestsFor("/k1.jpg").size(), 2u);
+    EXPECT_EQ(server_.RequestsFor("/k2.jpg").size(), 1u);
+
+    ASSERT_EQ(Run({"--queue", server_.Url("/k2.jpg")}).status, 0);
+    const test::ReadOnlyFolder readOnly(env_.dataFolder());
+    if (!readOnly.ready())
+        GTEST_SKIP() << "running as root on a file system without the immutable flag: no folder is read-only to root";
+    r = Run({"--run-queue"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("pelldra-get: cannot take an order from the queue: " + env_.dataFolder() + ": ", 0), 0u)
+        << r.err;
 }
 
 TEST_F(PelldraGetTest, AuthenticationWithoutATerminalIsRefused)

@@ -1,18 +1,12 @@
 // Tests of the per-user folders and the save-folder check.
 #include "core/platform/folders.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
-#include <optional>
-#include <utility>
 
-#include "core/platform/unique_fd.h"
 #include "support/temp_env.h"
 
 namespace pelldra {
@@ -52,37 +46,12 @@ TEST(CheckFolder, GivesTheCodeAndMessageOfTheFirstProblem)
     }
 }
 
-// Clears the immutable flag again however the test ends, so the folder can be removed.
-struct ImmutableFolder
-{
-    std::string path;
-    bool set = false;
-    long flags = 0;
-    explicit ImmutableFolder(std::string p) : path(std::move(p))
-    {
-        UniqueFd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (fd.valid() && ::ioctl(fd.get(), FS_IOC_GETFLAGS, &flags) == 0) {
-            long on = flags | FS_IMMUTABLE_FL;
-            set = ::ioctl(fd.get(), FS_IOC_SETFLAGS, &on) == 0;
-        }
-    }
-    ~ImmutableFolder()
-    {
-        UniqueFd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (set && fd.valid())
-            ::ioctl(fd.get(), FS_IOC_SETFLAGS, &flags);
-    }
-};
-
 TEST(CheckFolder, AFolderThisUserCannotWriteIsReadOnly)
 {
     TempEnv env;
     const std::string folder = env.makeFolder("readonly");
-    // Permission bits do not stop root; an immutable folder does.
-    std::optional<ImmutableFolder> immutable;
-    if (::geteuid() != 0)
-        ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
-    else if (!immutable.emplace(folder).set)
+    const test::ReadOnlyFolder readOnly(folder);
+    if (!readOnly.ready())
         GTEST_SKIP() << "running as root on a file system without the immutable flag: no folder is read-only to root";
     std::string s = folder;
     EXPECT_EQ(CheckFolder(s), 4);

@@ -1,12 +1,16 @@
-// The queue file: order, lifecycle flags, damaged files, threads, other processes and crashes.
+// The queue file: order, lifecycle flags, damaged and blocked files, threads, other processes and crashes.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <map>
+#include <optional>
 #include <random>
 #include <set>
 #include <sstream>
@@ -14,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/platform/files.h"
 #include "core/queue/text_lines.h"
 #include "core/queue/wait_queue.h"
 #include "support/child_process.h"
@@ -78,16 +83,16 @@ TEST(WaitQueue, FirstInFirstOutAndFlags)
 
     CQueueItem it;
     it.Sub = "not from the file";
-    ASSERT_TRUE(q.TakeFirst(it));
+    ASSERT_EQ(q.TakeFirst(it), TakeResult::Taken);
     EXPECT_EQ(NameOf(it) + it.Sub, "a");
     EXPECT_EQ(q.emptied(), 0);
     EXPECT_EQ(ModeOf(q.path()), 0600u);
-    ASSERT_TRUE(q.TakeFirst(it));
+    ASSERT_EQ(q.TakeFirst(it), TakeResult::Taken);
     EXPECT_EQ(it.Kind, CQueueItem::LIST);
     EXPECT_EQ(q.emptied(), 1);
     EXPECT_FALSE(test::FileExists(q.path()));
 
-    EXPECT_FALSE(q.TakeFirst(it));
+    EXPECT_EQ(q.TakeFirst(it), TakeResult::Empty);
     EXPECT_EQ(q.Append(Order("c")), 0);
     EXPECT_EQ(q.emptied(), 0);
 }
@@ -116,7 +121,7 @@ TEST(WaitQueue, TakeFirstOnDamagedFiles)
         CWaitQueue q;
         ASSERT_TRUE(test::WriteFile(q.path(), c.file));
         CQueueItem it;
-        EXPECT_EQ(q.TakeFirst(it), c.taken);
+        EXPECT_EQ(q.TakeFirst(it), c.taken ? TakeResult::Taken : TakeResult::Empty);
         EXPECT_EQ(q.hasItems(), c.fileLeft ? 1 : 0);
         EXPECT_EQ(q.emptied(), c.taken && !c.fileLeft ? 1 : 0);
         EXPECT_EQ(c.fileLeft ? test::ReadFile(q.path()) : "", c.left);
@@ -132,8 +137,8 @@ TEST(WaitQueue, AppendAfterAFileCutInsideALine)
     ASSERT_EQ(q.Append(Order("b")), 0);
     EXPECT_EQ(NamesInFile(q.path()), (std::vector<std::string>{"a", "b"}));
     CQueueItem it;
-    ASSERT_TRUE(q.TakeFirst(it));
-    ASSERT_TRUE(q.TakeFirst(it));
+    ASSERT_EQ(q.TakeFirst(it), TakeResult::Taken);
+    ASSERT_EQ(q.TakeFirst(it), TakeResult::Taken);
     EXPECT_EQ(it.job.Targ, "http://h/b/a*.jpg"); // nothing of the cut item bled into it
     EXPECT_EQ(q.emptied(), 1);
 }
@@ -169,27 +174,44 @@ TEST(WaitQueue, EditListLoadSaveAndIndexes)
     EXPECT_EQ(q.SaveAll(), 0); // nothing to delete is no failure
 }
 
-TEST(WaitQueue, BlockedNamesLeaveTheQueueAlone)
+TEST(WaitQueue, CannotTakeIsNotEmptyAndChangesNothing)
 {
+    enum Block { TempName, QueueName, ReadOnly, NoFolder };
+    const std::pair<Block, TakeResult> cases[] = {{TempName, TakeResult::CannotTake},
+                                                  {QueueName, TakeResult::CannotTake},
+                                                  {ReadOnly, TakeResult::CannotTake},
+                                                  {NoFolder, TakeResult::Empty}};
+    for (const auto& [block, expected] : cases) {
+        SCOPED_TRACE(block);
+        test::TempEnv env;
+        CWaitQueue q(block == NoFolder ? env.root() + "/missing" : env.makeFolder("q"));
+        ASSERT_EQ(q.Append(Order("a")), block == NoFolder ? 1 : 0);
+        ASSERT_EQ(q.Append(Order("b")), block == NoFolder ? 1 : 0);
+        const std::string before = test::ReadFile(q.path());
+        std::optional<test::ReadOnlyFolder> readOnly;
+        if (block == TempName) {
+            ASSERT_TRUE(test::WriteFile(q.folder() + "/temp.tmp/keep", "x"));
+        }
+        if (block == QueueName) {
+            ASSERT_EQ(::unlink(q.path().c_str()), 0);
+            ASSERT_TRUE(test::WriteFile(q.path() + "/keep", "x"));
+        }
+        if (block == ReadOnly && !readOnly.emplace(q.folder()).ready())
+            continue; // root on a file system without the immutable flag
+        CQueueItem it;
+        EXPECT_EQ(q.TakeFirst(it), expected);
+        EXPECT_EQ(it.Kind, -1);
+        if (expected == TakeResult::CannotTake) {
+            EXPECT_EQ(q.TakeFailure().rfind(q.folder(), 0), 0u) << q.TakeFailure();
+        }
+        if (block == TempName || block == ReadOnly) {
+            EXPECT_EQ(test::ReadFile(q.path()), before);
+        }
+        readOnly.reset();
+        EXPECT_EQ(q.LoadAll(), block == TempName || block == ReadOnly ? 2 : 0); // no order went anywhere else
+    }
     test::TempEnv env;
-    CWaitQueue q;
-    ASSERT_EQ(q.Append(Order("a")), 0);
-    ASSERT_EQ(q.Append(Order("b")), 0);
-    const std::string before = test::ReadFile(q.path());
-    // The temporary file's name is taken by a folder: the rest cannot be written, so nothing is taken.
-    ASSERT_TRUE(test::WriteFile(env.dataFolder() + "/temp.tmp/keep", "x"));
-    CQueueItem it;
-    EXPECT_FALSE(q.TakeFirst(it));
-    EXPECT_EQ(it.Kind, -1);
-    EXPECT_EQ(test::ReadFile(q.path()), before);
-
-    test::TempEnv other;
-    CWaitQueue blocked;
-    ASSERT_TRUE(test::WriteFile(blocked.path() + "/keep", "x")); // the queue file's name is a folder
-    EXPECT_EQ(blocked.Append(Order("a")), 1);
-    CWaitQueue missing(other.root() + "/missing");
-    EXPECT_EQ(missing.Append(Order("a")), 1);
-    EXPECT_FALSE(missing.TakeFirst(it));
+    CWaitQueue missing(env.root() + "/missing");
     ASSERT_EQ(missing.InsertAt(0, Order("a")), 0);
     EXPECT_EQ(missing.SaveAll(), 1);
 }
@@ -211,7 +233,7 @@ TEST(WaitQueue, LargeAndDamagedFiles)
     EXPECT_EQ(q.GetFolderAt(count - 1), "/dl/" + std::to_string(count - 1));
     EXPECT_EQ(q.GetFolderAt(count).size(), 10008u);
     CQueueItem it;
-    ASSERT_TRUE(q.TakeFirst(it));
+    ASSERT_EQ(q.TakeFirst(it), TakeResult::Taken);
     EXPECT_EQ(NameOf(it), "0");
     ASSERT_EQ(q.LoadAll(), count);
     EXPECT_EQ(q.GetFolderAt(0), "/dl/1");
@@ -221,7 +243,7 @@ TEST(WaitQueueThreads, TwoWritersAndATaker)
 {
     test::TempEnv env;
     CWaitQueue q;
-    constexpr int kPerWriter = 120;
+    constexpr int kPerWriter = 60;
     auto writer = [&](const std::string& who) {
         for (int i = 0; i < kPerWriter; ++i)
             ASSERT_EQ(q.Append(Order(who + "-" + std::to_string(i))), 0);
@@ -231,7 +253,7 @@ TEST(WaitQueueThreads, TwoWritersAndATaker)
         CQueueItem it;
         const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         while (taken.size() < 2 * kPerWriter && std::chrono::steady_clock::now() < give_up) {
-            if (q.TakeFirst(it))
+            if (q.TakeFirst(it) == TakeResult::Taken)
                 taken.push_back(NameOf(it));
             else
                 std::this_thread::sleep_for(std::chrono::microseconds(200));
@@ -247,96 +269,111 @@ TEST(WaitQueueThreads, TwoWritersAndATaker)
     EXPECT_FALSE(test::FileExists(q.path()));
 }
 
-TEST(WaitQueueProcesses, TwoProcessesTakeEachItemOnce)
+TEST(WaitQueueProcesses, AnOrderWhoseRunNeverEndedComesBackFirst)
 {
     test::TempEnv env;
-    const std::string folder = env.makeFolder("q");
-    CWaitQueue q(folder);
-    for (int i = 0; i < 150; ++i)
-        ASSERT_EQ(q.Append(Order(std::to_string(i))), 0);
-    pid_t pids[2];
-    for (int c = 0; c < 2; ++c) {
-        pids[c] = test::ForkChild([&, c] {
-            CWaitQueue mine(folder);
-            CQueueItem it;
-            std::string names;
-            while (mine.TakeFirst(it))
-                names += NameOf(it) + "\n";
-            return test::WriteFile(folder + "/taken" + std::to_string(c), names) ? 0 : 1;
-        });
+    CWaitQueue q;
+    for (const char* n : {"a", "b", "c"})
+        ASSERT_EQ(q.Append(Order(n)), 0);
+    // This process runs a; a child takes b and ends without ending its run, as a killed one would.
+    CQueueItem it;
+    ASSERT_EQ(q.TakeFirst(it), TakeResult::Taken);
+    ASSERT_EQ(test::WaitChild(test::ForkChild([] {
+                  CWaitQueue mine;
+                  CQueueItem taken;
+                  return mine.TakeFirst(taken) == TakeResult::Taken && NameOf(taken) == "b" ? 0 : 1;
+              })),
+              0);
+    CWaitQueue other; // another front end of this user
+    std::string names;
+    while (other.TakeFirst(it) == TakeResult::Taken) {
+        names += NameOf(it);
+        other.EndTakenRun();
     }
-    std::multiset<int> all;
-    for (int c = 0; c < 2; ++c) {
-        ASSERT_EQ(test::WaitChild(pids[c]), 0);
-        std::istringstream taken(test::ReadFile(folder + "/taken" + std::to_string(c)));
-        for (int n, last = -1; taken >> n; last = n) {
-            EXPECT_GT(n, last); // each process sees the queue's order
-            all.insert(n);
-        }
-    }
-    ASSERT_EQ(all.size(), 150u);
-    EXPECT_EQ(std::set<int>(all.begin(), all.end()).size(), 150u);
+    EXPECT_EQ(names, "bc"); // a is still running here, and is not taken twice
+    q.EndTakenRun();
+    EXPECT_EQ(other.LoadAll(), 0);
+    EXPECT_TRUE(std::filesystem::is_empty(env.dataFolder()));
 }
 
-// Kills a child at random moments of one queue operation and checks that the file is either the old queue or
-// the queue without its first item, never anything in between.
-void KillDuringOperation(void (*operation)(CWaitQueue& q))
+// Front ends running orders in child processes, killed at random moments, again and again: no order is lost, no
+// order is queued twice, and no two processes ever run one order at the same time.
+TEST(WaitQueueCrash, KilledRunsLoseNoOrderAndNeverShareOne)
 {
     test::TempEnv env;
     const std::string folder = env.makeFolder("q");
-    const std::string path = folder + "/Waiting.wlt";
-    std::string original;
-    std::vector<std::string> all;
-    for (int i = 0; i < 1500 / kScale; ++i)
-        original += Order(all.emplace_back(std::to_string(i))).ToText();
-    const std::vector<std::string> shortened(all.begin() + 1, all.end());
-    auto run = [&] {
-        return test::ForkChild([&] {
-            CWaitQueue q(folder);
-            operation(q);
+    const std::string done = folder + "/done";
+    const std::string runs = env.makeFolder("runs");
+    CWaitQueue q(folder);
+    const int count = 120;
+    for (int i = 0; i < count; ++i)
+        ASSERT_EQ(q.Append(Order(std::to_string(i))), 0);
+
+    auto runner = [&](unsigned seed) {
+        return test::ForkChild([&, seed] {
+            CWaitQueue mine(folder);
+            std::mt19937 rng(seed);
+            CQueueItem it;
+            for (TakeResult r; (r = mine.TakeFirst(it)) != TakeResult::Empty;) {
+                if (r != TakeResult::Taken)
+                    return 2;
+                // A run holds a lock named after its order: another process running it now would find it taken.
+                UniqueFd run(::open((runs + "/" + NameOf(it)).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+                if (!run.valid() || ::flock(run.get(), LOCK_EX | LOCK_NB) != 0)
+                    return 3;
+                std::this_thread::sleep_for(std::chrono::microseconds(rng() % 2000));
+                UniqueFd log(::open(done.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600));
+                if (!WriteAll(log.get(), NameOf(it) + "\n"))
+                    return 4;
+                mine.EndTakenRun();
+            }
             return 0;
         });
     };
+    // Every order is queued once, or was run (and may be queued again when its runner died before ending it).
+    auto check = [&] {
+        std::set<std::string> queued;
+        q.LoadAll();
+        for (const CQueueItem& it : q.Items())
+            EXPECT_TRUE(queued.insert(NameOf(it)).second) << "queued twice: " << NameOf(it);
+        std::istringstream ran(test::ReadFile(done));
+        std::set<std::string> seen = queued;
+        for (std::string name; std::getline(ran, name);)
+            seen.insert(name);
+        EXPECT_EQ(seen.size(), static_cast<size_t>(count));
+        return queued.size();
+    };
 
-    // How long one undisturbed run takes, fork included.
-    ASSERT_TRUE(test::WriteFile(path, original));
+    // A take and an end as the runners make them (on this disk), to spread the kills over whole runs.
     const auto t0 = std::chrono::steady_clock::now();
-    ASSERT_EQ(test::WaitChild(run()), 0);
-    const auto full = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0);
-    ASSERT_EQ(NamesInFile(path), shortened);
+    CQueueItem first;
+    ASSERT_EQ(q.TakeFirst(first), TakeResult::Taken);
+    q.EndTakenRun();
+    const auto cycle = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0);
+    ASSERT_EQ(q.Append(first), 0);
 
     std::mt19937 rng(20261207);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(40);
-    int runs = 0;
-    for (; runs < 80 && std::chrono::steady_clock::now() < deadline; ++runs) {
-        ASSERT_TRUE(test::WriteFile(path, original));
-        const auto delay = std::chrono::microseconds(rng() % (full.count() * 5 / 4 + 1));
-        const pid_t pid = run();
-        std::this_thread::sleep_for(delay);
-        ::kill(pid, SIGKILL);
-        test::WaitChild(pid);
-        const std::vector<std::string> names = NamesInFile(path);
-        ASSERT_TRUE(names == all || names == shortened)
-            << "after a kill at " << delay.count() << " us the queue holds " << names.size() << " items";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    int kills = 0;
+    for (; kills < 40 && std::chrono::steady_clock::now() < deadline && !HasFailure(); ++kills) {
+        const pid_t pids[] = {runner(rng()), runner(rng())};
+        std::this_thread::sleep_for(std::chrono::microseconds(rng() % (3 * cycle.count() + 3000)));
+        for (const pid_t pid : pids) {
+            ::kill(pid, SIGKILL);
+            const int status = test::WaitChild(pid);
+            EXPECT_TRUE(status == 128 + SIGKILL || status == 0) << "runner ended with " << status;
+        }
+        if (check() == 0)
+            break;
     }
-    EXPECT_GE(runs, 20);
-}
-
-TEST(WaitQueueCrash, KilledTakeFirst)
-{
-    KillDuringOperation([](CWaitQueue& q) {
-        CQueueItem it;
-        q.TakeFirst(it);
-    });
-}
-
-TEST(WaitQueueCrash, KilledSaveAll)
-{
-    KillDuringOperation([](CWaitQueue& q) {
-        q.LoadAll();
-        q.RemoveAt(0);
-        q.SaveAll();
-    });
+    EXPECT_GE(kills, 10);
+    const pid_t last[] = {runner(1), runner(2)};
+    for (const pid_t pid : last)
+        EXPECT_EQ(test::WaitChild(pid), 0);
+    EXPECT_EQ(check(), 0u);
+    EXPECT_FALSE(test::FileExists(folder + "/Waiting.wlt"));
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        EXPECT_EQ(entry.path().filename(), "done"); // no record is left behind
 }
 
 } // namespace
