@@ -4,12 +4,12 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <memory>
 #include <string_view>
 #include <type_traits>
 #include <utility>
 
 #include "core/orders/text_decoding.h"
+#include "core/platform/files.h"
 #include "core/queue/text_lines.h"
 #include "core/sequence/digits.h"
 
@@ -23,12 +23,6 @@ constexpr std::string_view kKindTags = "[num] [lst] [lnk] [img]";
 constexpr std::string_view kKeys =
     "Lst Fol Ref Des St1 Ed1 Fx1 St2 Ed2 Fx2 Coo Age Use Pas Pro Cas Loc Rel Thr Sub Syn Or1 Or2 Del";
 const char* const kKindNames[] = {"RENBAN", "LIST", "LINK", "IMAGE"};
-
-struct FileCloser
-{
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // atoi without its undefined overflow: leading blanks, a sign, digits; anything else ends the number.
 int ToInt(std::string_view s)
@@ -86,18 +80,9 @@ bool NextTextLine(LineSource& lines, std::string& line)
     return true;
 }
 
-// Files written on the older system are CP932: a value that is not UTF-8 is taken as such. Value by value, so
-// that items appended here in UTF-8 to such a file read back as well, and so that the line's own structure
-// (the tag, the key and the tabs) is found in its bytes as written.
 std::string TextValue(const std::string& line, size_t from)
 {
-    std::string value = line.size() > from ? line.substr(from) : std::string();
-    if (!IsValidUtf8(value)) {
-        std::string converted;
-        if (Cp932ToUtf8(value, converted))
-            return converted;
-    }
-    return value;
+    return line.size() > from ? line.substr(from) : std::string();
 }
 
 bool AllAsciiDigits(const std::string& s)
@@ -323,11 +308,13 @@ bool CQueueItem::ReadItem(std::FILE* file)
 
 bool CQueueItem::ReadFrom(const std::string& path)
 {
-    FilePtr f(std::fopen(path.c_str(), "rbe"));
-    if (!f)
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes))
         return false;
     Clear();
-    return ReadItem(f.get());
+    const std::string text = OrderFileText(bytes);
+    StringLineSource lines(text);
+    return ReadItem(lines);
 }
 
 void CQueueItem::WriteTo(std::string& out) const
@@ -408,6 +395,23 @@ bool CQueueItem::SameStoredValues(const CQueueItem& o) const
     return job == o.job && Reserved == o.Reserved && St1 == o.St1 && Ed1 == o.Ed1 && Or1 == o.Or1 && Fx1 == o.Fx1 &&
            St2 == o.St2 && Ed2 == o.Ed2 && Or2 == o.Or2 && Fx2 == o.Fx2 && Sub == o.Sub && Lst == o.Lst &&
            Page == o.Page && KindName == o.KindName && Del == o.Del && Fol == o.Fol && Kind == o.Kind && Syn == o.Syn;
+}
+
+std::string OrderFileText(std::string_view bytes)
+{
+    constexpr std::string_view kBom = "\xEF\xBB\xBF";
+    if (bytes.substr(0, kBom.size()) == kBom) {
+        bytes.remove_prefix(kBom.size());
+        if (bytes.substr(0, 2) == "\r\n")
+            bytes.remove_prefix(2);
+        else if (bytes.substr(0, 1) == "\n")
+            bytes.remove_prefix(1);
+        return std::string(bytes);
+    }
+    std::string text;
+    if (IsValidUtf8(bytes) || !Cp932ToUtf8(bytes, text))
+        return std::string(bytes); // neither: as it is, rather than nothing
+    return text;
 }
 
 std::string FirstBadStoredValue(const CQueueItem& item)

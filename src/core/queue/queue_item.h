@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/engine/download_job.h"
@@ -60,10 +61,11 @@ public:
     // Reads the next complete item from the lines: skips to "//Item Gegin//", clears this item and takes key and
     // kind lines up to "//Item End//". False when no complete item follows (a cut-off item is not taken). A second
     // begin marker before the end marker starts the item afresh, so an item cut off by a crash cannot bleed into
-    // the next one. A line that is not UTF-8 is read as CP932, as files of the older system are.
+    // the next one. Values are taken byte for byte: the encoding is the whole file's (OrderFileText).
     bool ReadItem(LineSource& lines);
     bool ReadItem(std::FILE* file);
-    // Clears and reads the first item of the file; false when it cannot be opened or holds no complete item.
+    // Clears and reads the first item of the file (through OrderFileText); false when it cannot be opened or holds
+    // no complete item.
     bool ReadFrom(const std::string& path);
 
     // The item's text form, lines ending in CR LF. A line break inside a value is written as a blank (it cannot
@@ -76,6 +78,16 @@ public:
     // True when every stored member (the whole job included) and Reserved are equal; run-time members are ignored.
     bool SameStoredValues(const CQueueItem& other) const;
 };
+
+// The first line of every order file this program writes (the queue, a saved order): a UTF-8 byte-order mark
+// alone, which every reader skips as a line between items.
+inline constexpr std::string_view kOrderFileMark = "\xEF\xBB\xBF\r\n";
+
+// The text of an order file's bytes, without the mark. The encoding is decided for the whole file, never value by
+// value: a file that begins with the mark is taken byte for byte, so that a value that is not UTF-8 (a Latin-1
+// folder name) reads back as it was written; an unmarked file is UTF-8 when all of it is, and otherwise the older
+// program's CP932.
+std::string OrderFileText(std::string_view bytes);
 
 // Stored counters are digit strings of at most this length; stored widths lie between 0 and it.
 inline constexpr size_t kMaxStoredDigits = 255;

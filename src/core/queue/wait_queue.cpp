@@ -104,7 +104,7 @@ int CWaitQueue::ReturnOrder(TakenRecord& record)
     int error = ReadQueueBytes(bytes);
     if (error != 0 && error != ENOENT)
         return error;
-    const std::string text = record.orderText() + bytes;
+    const std::string text = std::string(kOrderFileMark) + record.orderText() + OrderFileText(bytes);
     if ((error = record.MoveTo(TakenRecord::State::Return, QueueFingerprint(text))) != 0 ||
         (error = WriteQueueFile(text)) != 0)
         return error; // the record tells the next look how far this got
@@ -172,11 +172,32 @@ int CWaitQueue::Append(const CQueueItem& item)
     };
     if (::fstat(fd.get(), &st) != 0)
         return 1;
+    char head[3] = {};
+    const bool marked = st.st_size >= 3 && ::pread(fd.get(), head, 3, 0) == 3 &&
+                        std::string_view(head, 3) == kOrderFileMark.substr(0, 3);
     std::string text;
+    if (st.st_size > 0 && !marked) {
+        // A file of the older program: it becomes one of ours as a whole, so that one encoding holds for all of it.
+        std::string bytes;
+        if (ReadQueueBytes(bytes) != 0)
+            return 1;
+        text = std::string(kOrderFileMark) + OrderFileText(bytes);
+        if (!text.empty() && text.back() != '\n')
+            text += "\r\n";
+        item.WriteTo(text);
+        if (WriteQueueFile(text) != 0)
+            return 1;
+        SyncFolder(folder_);
+        emptied_ = 0;
+        hasItems_ = 1;
+        return 0;
+    }
+    if (st.st_size == 0)
+        text = kOrderFileMark;
     // A file cut off inside a line (a crash while appending) must not swallow the begin marker of this item.
     char last = '\n';
     if (st.st_size > 0 && ::pread(fd.get(), &last, 1, st.st_size - 1) == 1 && last != '\n')
-        text = "\r\n";
+        text += "\r\n";
     item.WriteTo(text);
     if (!WriteAll(fd.get(), text) || ::fdatasync(fd.get()) != 0) {
         // Leave no half item behind.
@@ -203,7 +224,7 @@ TakeResult CWaitQueue::TakeFirst(CQueueItem& item)
         hasItems_ = 0;
         return TakeResult::Empty;
     }
-    const std::string& text = bytes;
+    const std::string text = OrderFileText(bytes);
     StringLineSource lines(text);
     if (!item.ReadItem(lines)) {
         item.Clear();
@@ -215,7 +236,7 @@ TakeResult CWaitQueue::TakeFirst(CQueueItem& item)
     const std::string_view taken = std::string_view(text).substr(0, lines.position());
     const std::string_view rest = std::string_view(text).substr(lines.position());
     const bool more = HoldsItem(rest);
-    const std::string after = more ? std::string(rest) : std::string();
+    const std::string after = more ? std::string(kOrderFileMark) + std::string(rest) : std::string();
 
     // First the record, then the queue without the order, then the record says so: a crash at any point leaves
     // the order in the queue or in a record, and the record's name tells which.
@@ -267,7 +288,8 @@ int CWaitQueue::LoadAll()
         hasItems_ = 0;
         return 0;
     }
-    StringLineSource lines(bytes);
+    const std::string text = OrderFileText(bytes);
+    StringLineSource lines(text);
     CQueueItem work;
     while (work.ReadItem(lines))
         items_.push_back(std::move(work)); // ReadItem clears it again
@@ -287,7 +309,7 @@ int CWaitQueue::SaveAll()
         hasItems_ = 0;
         return 0;
     }
-    std::string text;
+    std::string text(kOrderFileMark);
     for (const CQueueItem& item : items_)
         item.WriteTo(text);
     if (ReplaceFileAtomically(path_, text, kFileMode) != 0)

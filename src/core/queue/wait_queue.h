@@ -21,7 +21,7 @@ enum class TakeResult {
 // Every operation may be called from any thread. Within one process they are serialised by a mutex; across
 // processes by an exclusive flock on the folder, so that two programs on one folder never corrupt the file.
 // The file is only ever replaced by renaming a complete file over it, so a crash at any point leaves either the
-// old queue or the new one.
+// old queue or the new one. Every file written starts with kOrderFileMark.
 //
 // An order taken for a run is not gone: it waits in a record (TakenRecord) until its run has ended. Should the
 // process end first (killed, crashed, power lost), the next take or LoadAll, in any process, puts it back at the

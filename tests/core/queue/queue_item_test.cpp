@@ -206,19 +206,31 @@ TEST(QueueItemReader, UnsoundCountersAndWidthsAreNamed)
     EXPECT_EQ(FirstBadStoredValue(list), "");
 }
 
-TEST(QueueItemReader, OlderFilesInCp932)
+TEST(OrderFiles, OneEncodingForTheWholeFile)
 {
-    // "ダウンロード" in CP932; the second item was appended in UTF-8 to the older file.
-    const std::string cp932 = "\x83\x5f\x83\x45\x83\x93\x83\x8d\x81\x5b\x83\x68";
-    const std::string text = "\xEF\xBB\xBF//Item Gegin//\r\n[lst] C:/" + cp932 + "/a.lst\r\n\tFol\t/dl/" + cp932 +
-                             "\r\n//Item End//\r\n" + Item(CQueueItem::LIST).ToText();
-    StringLineSource lines(text);
-    CQueueItem it;
-    ASSERT_TRUE(it.ReadItem(lines));
-    EXPECT_EQ(it.Lst, "C:/ダウンロード/a.lst");
-    EXPECT_EQ(it.Fol, "/dl/ダウンロード");
-    ASSERT_TRUE(it.ReadItem(lines));
-    EXPECT_EQ(it.Fol, "/home/u/ダウンロード");
+    const std::string cp932 = "\x83\x5f\x83\x45\x83\x93\x83\x8d\x81\x5b\x83\x68"; // "ダウンロード"
+    const std::string latin1 = "/dl/caf\xE9 \x83\x5f";                            // not UTF-8, but CP932 would take it
+    const std::string bom = "\xEF\xBB\xBF";
+    const std::pair<std::string, std::string> cases[] = {
+        {std::string(kOrderFileMark) + latin1 + "\r\n", latin1 + "\r\n"},
+        {bom + "\n" + latin1, latin1},
+        {bom + "//Item Gegin//\r\n", "//Item Gegin//\r\n"},
+        {"/dl/ダウンロード\r\n", "/dl/ダウンロード\r\n"},
+        {"/dl/" + cp932 + "\r\n", "/dl/ダウンロード\r\n"}, // the older program's file
+        {"/dl/\x80\xFF", "/dl/\x80\xFF"},                  // neither: as it is
+    };
+    for (const auto& [bytes, text] : cases)
+        EXPECT_EQ(OrderFileText(bytes), text) << bytes;
+
+    // A saved order reads through the same rule.
+    test::TempEnv env;
+    CQueueItem it = Item(CQueueItem::LIST);
+    it.Fol = latin1;
+    const std::string path = env.root() + "/order";
+    ASSERT_TRUE(test::WriteFile(path, std::string(kOrderFileMark) + it.ToText()));
+    CQueueItem back;
+    ASSERT_TRUE(back.ReadFrom(path));
+    EXPECT_EQ(back.Fol, latin1);
 }
 
 TEST(QueueItemFile, ReadFromTakesTheFirstItemAndWriteToAppends)

@@ -113,7 +113,7 @@ TEST(WaitQueue, TakeFirstOnDamagedFiles)
         {"only blank lines after the item", item + "\r\n\r\n", true, false, ""},
         {"cut-off item after it", item + "//Item Gegin//\r\n[num] v\r\n", true, false, ""},
         {"rest kept byte for byte", item + "between\n//Item Gegin//\n[num] v\n//Item End//\n", true, true,
-         "between\n//Item Gegin//\n[num] v\n//Item End//\n"},
+         std::string(kOrderFileMark) + "between\n//Item Gegin//\n[num] v\n//Item End//\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -141,6 +141,24 @@ TEST(WaitQueue, AppendAfterAFileCutInsideALine)
     ASSERT_EQ(q.TakeFirst(it), TakeResult::Taken);
     EXPECT_EQ(it.job.Targ, "http://h/b/a*.jpg"); // nothing of the cut item bled into it
     EXPECT_EQ(q.emptied(), 1);
+}
+
+TEST(WaitQueue, WhatItWritesReadsBackByteForByte)
+{
+    test::TempEnv env;
+    CWaitQueue q;
+    // The older program's file in CP932 ("ダウンロード"); appending makes the whole file this program's.
+    ASSERT_TRUE(test::WriteFile(q.path(), "//Item Gegin//\r\n[lst] /l.lst\r\n\tFol\t/dl/\x83\x5f\x83\x45\x83\x93"
+                                          "\x83\x8d\x81\x5b\x83\x68\r\n//Item End//\r\n"));
+    CQueueItem latin = Order("x");
+    latin.Fol = "/dl/caf\xE9 \x83\x5f"; // a Latin-1 folder, with bytes that CP932 would take
+    ASSERT_EQ(q.Append(latin), 0);
+    ASSERT_EQ(q.Append(latin), 0);
+    CQueueItem it;
+    for (const std::string& fol : {std::string("/dl/ダウンロード"), latin.Fol, latin.Fol}) {
+        ASSERT_EQ(q.TakeFirst(it), TakeResult::Taken);
+        EXPECT_EQ(it.Fol, fol);
+    }
 }
 
 TEST(WaitQueue, EditListLoadSaveAndIndexes)
