@@ -159,7 +159,8 @@ public:
         listUnreadable = false;
         if (Stopped())
             return kExitStopped;
-        const RunPreparation prep = PrepareRun(item, settings_, kJobModeList, CurrentFolder());
+        // Every order carries the request options it was built with, a queued one those given with --queue.
+        const RunPreparation prep = PrepareRun(item, nullptr, kJobModeList, CurrentFolder());
         // A list that cannot be read refuses the order; one read but refused is a failed run, with its log.
         if (prep.code == -1 && !fromQueue)
             return Refused({prep.lines.back()});

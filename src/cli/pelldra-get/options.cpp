@@ -31,7 +31,8 @@ const char kUsage[] =
     "  --store             answer authentication from the credential store\n"
     "  --proxy HOST:PORT   --proxy-local-direct   --cache   --accept-other\n"
     "  --links             keep update links (pdr.hlk) in the download folders\n"
-    "  --queue             append the order to the queue instead of running it\n"
+    "  --queue             append the order with its options to the queue instead of running it\n"
+    "                      (--links and --store are given to --run-queue)\n"
     "  --no-settings       ignore the detail settings saved by the desktop program\n"
     "  --help              show this text\n"
     "\n"
@@ -133,12 +134,18 @@ std::string ParseOptions(int argc, char** argv, Options& out)
     bool listGiven = false;
     bool runQueue = false;
     bool seriesOnly = false; // an option that only a series order takes was given
+    std::string orderOption; // the first option given that a queued order keeps as its own
+    std::string runOption;   // the first option given that belongs to a run, not to an order
     opterr = 0;
     optind = 1;
     int c = 0;
     int index = 0;
     while ((c = getopt_long(argc, argv, ":", kLongOptions, &index)) != -1) {
         const std::string arg = optarg ? optarg : "";
+        std::string& kind = c == kLinks || c == kStore ? runOption : orderOption;
+        if (kind.empty() && (c == kSpeed || c == kAgent || c == kUser || c == kPassword || c == kProxy ||
+                             c == kProxyLocalDirect || c == kCache || c == kAcceptOther || c == kLinks || c == kStore))
+            kind = std::string("--") + kLongOptions[index].name;
         switch (c) {
         case kLower:
         case kUpper:
@@ -282,6 +289,11 @@ std::string ParseOptions(int argc, char** argv, Options& out)
         return "--delete-list goes with --list";
     if (out.mode == Mode::RunQueue && (out.queue || out.dir))
         return "--run-queue takes neither --queue nor --dir";
+    // Nothing given is dropped: a queued order runs with the options it was queued with.
+    if (out.mode == Mode::RunQueue && !orderOption.empty())
+        return orderOption + " goes with an order; --run-queue runs each order with the options it was queued with";
+    if (out.queue && !runOption.empty())
+        return runOption + " cannot be kept in the queue; give it with --run-queue";
     if (out.sync && !out.referer)
         return "--sync needs --referer";
     return "";

@@ -20,7 +20,7 @@ std::vector<std::string> RunStartLines(const CQueueItem& item)
     return {"  Target: " + item.job.Targ, "  保存用フォルダは: " + item.Fol};
 }
 
-RunPreparation PrepareRun(CQueueItem& running, const DetailSettings& settings, int jobMode,
+RunPreparation PrepareRun(CQueueItem& running, const DetailSettings* refreshFrom, int jobMode,
                           const std::string& folderEdit)
 {
     RunPreparation prep;
@@ -49,7 +49,8 @@ RunPreparation PrepareRun(CQueueItem& running, const DetailSettings& settings, i
         prep.backToSequential = read.backToSequential;
         return prep;
     }
-    FillRequestOptions(settings, running);
+    if (refreshFrom)
+        FillRequestOptions(*refreshFrom, running);
     running.ListLines = std::move(lines);
     running.Kind = CQueueItem::LIST;
     return prep;

@@ -25,10 +25,10 @@ struct RunPreparation
 };
 
 // Everything of a run's start that is not the window's: the log lines, and for a list item the job lines read into
-// running.ListLines, the request options refreshed and the kind set to a plain list. A series item's stored
-// counters and widths are checked, and its save path and subfolder as the start command checks them. running is
-// the window's copy of the item.
-RunPreparation PrepareRun(CQueueItem& running, const DetailSettings& settings, int jobMode,
+// running.ListLines, the request options refreshed from refreshFrom (kept as stored when it is null) and the kind
+// set to a plain list. A series item's stored counters and widths are checked, and its save path and subfolder as
+// the start command checks them. running is the window's copy of the item.
+RunPreparation PrepareRun(CQueueItem& running, const DetailSettings* refreshFrom, int jobMode,
                           const std::string& folderEdit);
 
 // Starts a run of an item: 0 started, > 0 busy (the caller queues the item), < 0 it cannot run (its list cannot

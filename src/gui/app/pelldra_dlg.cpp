@@ -638,7 +638,7 @@ int CPelldraDlg::StartRun(CQueueItem& item)
     m_log->BeginRun();
     if (m_dailyLog.Open())
         m_log->AppendLine(kLogStartLine);
-    const RunPreparation prep = PrepareRun(m_runningItem, m_settings, m_jobMode, m_folderEdit->text().toStdString());
+    const RunPreparation prep = PrepareRun(m_runningItem, &m_settings, m_jobMode, m_folderEdit->text().toStdString());
     ShowStatusLines(prep.lines);
     if (prep.backToSequential)
         SetJobMode(kJobModeSequential);

@@ -241,13 +241,16 @@ TEST_F(ListFileTest, RunStartGivesItsLinesAndReadsTheList)
     item.Fol = folder_;
     DetailSettings settings;
     settings.Speed = 3;
-    const RunPreparation prep = PrepareRun(item, settings, kJobModeList, "");
+    const RunPreparation prep = PrepareRun(item, &settings, kJobModeList, "");
     EXPECT_EQ(prep.code, 0);
     EXPECT_EQ(prep.lines, (Lines{"  Target: ", "  保存用フォルダは: " + folder_}));
     EXPECT_EQ(item.Kind, CQueueItem::LIST);
     EXPECT_EQ(item.KindName, "IMAGE"); // still tells the run's end to delete the list
     EXPECT_EQ(item.job.Seri, 3);
     EXPECT_EQ(item.ListLines, (Lines{"Targ: http://ex.com/a.jpg", "Dest: " + folder_ + "/a.jpg"}));
+    item.job.Seri = 1;
+    ASSERT_EQ(PrepareRun(item, nullptr, kJobModeList, "").code, 0);
+    EXPECT_EQ(item.job.Seri, 1); // no settings given: the order's own options
 }
 
 TEST_F(ListFileTest, OrdersThatCannotRunAreRefusedAtTheStartWithTheirLine)
@@ -284,7 +287,7 @@ TEST_F(ListFileTest, OrdersThatCannotRunAreRefusedAtTheStartWithTheirLine)
         item.Sub = c.sub;
         item.job.Dest = c.dest;
         item.Fx1 = c.fx1;
-        const RunPreparation prep = PrepareRun(item, DetailSettings{}, kJobModeList, "");
+        const RunPreparation prep = PrepareRun(item, nullptr, kJobModeList, "");
         EXPECT_EQ(prep.code, c.code);
         EXPECT_EQ(prep.lines.back(), c.line);
         if (c.code == 0) {

@@ -294,6 +294,9 @@ TEST_F(PelldraGetTest, RefusedOrdersWriteNothing)
         {{u, u}, 4, "pelldra-get: give one URL"},
         {{}, 4, "pelldra-get: give one URL"},
         {{"--list", "x.lst", "--lower", "1:2"}, 4, "pelldra-get: range"},
+        // Nothing is dropped: what a queued order cannot keep goes to the queue run, and the reverse.
+        {{"--queue", "--links", u}, 4, "pelldra-get: --links cannot be kept in the queue"},
+        {{"--run-queue", "--agent", "msie"}, 4, "pelldra-get: --agent goes with an order"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.args));
@@ -364,25 +367,27 @@ TEST_F(PelldraGetTest, ListThatYieldsNoJobIsAFailedRunWithItsLine)
     EXPECT_EQ(LogFiles().size(), 1u);
 }
 
-TEST_F(PelldraGetTest, QueuedOrdersRunFirstInFirstOut)
+TEST_F(PelldraGetTest, QueuedOrdersRunFirstInFirstOutWithTheirOwnOptions)
 {
     server_.AddFile("/q1.jpg", "1", "image/jpeg");
-    server_.AddFile("/q2.jpg", "2", "image/jpeg");
+    server_.AddFile("/secret/q2.jpg", "2", "image/jpeg");
+    server_.RequireBasic("/secret/", "user", "pw");
+    const std::string list = env_.root() + "/urls.lst";
+    ASSERT_TRUE(test::WriteFile(list, server_.Url("/secret/q2.jpg") + "\n"));
     ToolRun r = Run({"--queue", server_.Url("/q1.jpg")});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "ただいまのダウンロード指令は待ち行列に取り込まれました\n");
-    ASSERT_EQ(Run({"--queue", "--name", "second.jpg", server_.Url("/q2.jpg")}).status, 0);
+    ASSERT_EQ(Run({"--queue", "--agent", "msie", "--user", "user", "--password", "pw", "--list", list}).status, 0);
     EXPECT_EQ(server_.RequestCount(), 0);
 
     r = Run({"--run-queue"});
     EXPECT_EQ(r.status, 0) << r.out << r.err;
-    EXPECT_EQ(FilesUnder(dl_),
-              (std::vector<std::string>{"q1.jpg", "second2.jpg"})); // a star goes where the number was missing
-    EXPECT_EQ(test::ReadFile(dl_ + "/second2.jpg"), "2");
+    EXPECT_EQ(FilesUnder(dl_), (std::vector<std::string>{"q1.jpg", "q2.jpg"}));
     const std::vector<test::TestRequest> requests = server_.Requests();
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0].path, "/q1.jpg");
-    EXPECT_EQ(requests[1].path, "/q2.jpg");
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ(requests.front().path, "/q1.jpg");
+    EXPECT_EQ(requests.back().path, "/secret/q2.jpg");
+    EXPECT_EQ(requests.back().Header("User-Agent"), "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0; Q312461)");
     EXPECT_FALSE(test::FileExists(env_.dataFolder() + "/Waiting.wlt"));
 
     // An empty queue is nothing to do.
