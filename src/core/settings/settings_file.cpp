@@ -255,7 +255,8 @@ bool LoadKeptOrder(const std::string& path, CQueueItem& item)
 
 int SaveKeptOrder(const std::string& path, const CQueueItem& item)
 {
-    return ReplaceFileAtomically(path, item.ToText(), 0600);
+    // The mark makes the reader take the bytes as they are, so a folder name that is not UTF-8 comes back exactly.
+    return ReplaceFileAtomically(path, std::string(kOrderFileMark) + item.ToText(), 0600);
 }
 
 } // namespace pelldra

@@ -181,7 +181,12 @@ TEST(SettingsFile, FilesArePrivateAndAStoredFolderThatIsGoneComesBackAsHome)
     StoredSettings s = Written();
     s.folder = env.makeFolder("kept");
     ASSERT_EQ(SaveSettingsFile(SettingsFilePath(), s), 0);
-    ASSERT_EQ(SaveKeptOrder(KeptOrderFilePath(), CQueueItem()), 0);
+    CQueueItem kept;
+    kept.Fol = "/tmp/caf\xE9"; // Latin-1, not UTF-8: must not be taken for CP932
+    ASSERT_EQ(SaveKeptOrder(KeptOrderFilePath(), kept), 0);
+    CQueueItem back;
+    ASSERT_TRUE(LoadKeptOrder(KeptOrderFilePath(), back));
+    EXPECT_EQ(back.Fol, kept.Fol);
     for (const std::string& path : {SettingsFilePath(), KeptOrderFilePath()}) {
         struct stat st
         {
