@@ -30,6 +30,8 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pelldra"));
     QApplication::setOrganizationName(QStringLiteral("Tavin"));
+    // Wayland desktops match the window to its menu entry, and so to its icon, by this name.
+    QApplication::setDesktopFileName(QStringLiteral("io.github.pelldra.Pelldra"));
     pelldra::UseJapaneseFont();
     pelldra::CPelldraApp app;
     return app.Run(RunMainWindow);
