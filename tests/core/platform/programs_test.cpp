@@ -13,7 +13,7 @@ TEST(FindProgram, OwnFolderThenInstalledFolderThenSearchPath)
 {
     test::TempEnv env;
     const std::string bin = env.makeFolder("prefix/bin");
-    const std::string libexec = env.makeFolder("prefix/libexec/pelldra");
+    const std::string libexec = env.makeFolder(std::string("prefix/bin/") + kInstalledProgramFolder);
     const std::string onPath = env.makeFolder("path");
     const auto program = [](const std::string& path, mode_t mode) {
         ASSERT_TRUE(test::WriteFile(path, "#!/bin/sh\n"));
@@ -25,9 +25,9 @@ TEST(FindProgram, OwnFolderThenInstalledFolderThenSearchPath)
     program(onPath + "/LogViewer", 0755);
     EXPECT_EQ(FindProgram("LogViewer", bin, search), onPath + "/LogViewer");
     program(libexec + "/LogViewer", 0755);
-    EXPECT_EQ(FindProgram("LogViewer", bin, search), bin + "/../libexec/pelldra/LogViewer");
+    EXPECT_EQ(FindProgram("LogViewer", bin, search), libexec + "/LogViewer");
     program(bin + "/LogViewer", 0644); // not executable: passed over
-    EXPECT_EQ(FindProgram("LogViewer", bin, search), bin + "/../libexec/pelldra/LogViewer");
+    EXPECT_EQ(FindProgram("LogViewer", bin, search), libexec + "/LogViewer");
     ASSERT_EQ(::chmod((bin + "/LogViewer").c_str(), 0755), 0);
     EXPECT_EQ(FindProgram("LogViewer", bin, search), bin + "/LogViewer");
     // A name with a folder in it is never looked up.
