@@ -1,9 +1,6 @@
 // The log file of the day.
 #include "core/engine/daily_log.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdio>
 
 #include "core/platform/files.h"
@@ -37,7 +34,7 @@ bool CDailyLog::Open()
     if (name.empty())
         return false;
     const std::string path = folder + "/" + name;
-    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
+    UniqueFd fd = OpenPrivateForAppend(path);
     if (!fd.valid())
         return false;
     file_ = std::move(fd);

@@ -27,8 +27,8 @@ public:
     CDailyLog(const CDailyLog&) = delete;
     CDailyLog& operator=(const CDailyLog&) = delete;
 
-    // At a run's start: closes any open file, opens today's in append mode and writes kLogStartLine.
-    // False when the file cannot be opened; the run then goes on without a log file.
+    // At a run's start: closes any open file, opens today's in append mode and writes kLogStartLine. The file is
+    // private (OpenPrivateForAppend). False when it cannot be opened; the run then goes on without a log file.
     bool Open();
     // Appends text and CR LF when a file is open. A run past midnight stays in the file of the day it started.
     void Append(std::string_view text);

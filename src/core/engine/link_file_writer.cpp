@@ -137,8 +137,9 @@ bool CLinkFileWriter::WriteOne(const DownloadJob& job)
     const std::string link_path = folder + "/" + kLinkFileName;
     bool written = false;
     {
-        // One write of the whole block, so that a reader never sees half of it.
-        UniqueFd fd(::open(link_path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
+        // One write of the whole block, so that a reader never sees half of it. The block may hold a password, and
+        // a symbolic link planted under the file's name in a shared folder must not take it elsewhere.
+        UniqueFd fd = OpenPrivateForAppend(link_path);
         if (fd.valid())
             written = WriteAll(fd.get(), job.UpdateLinkBlock());
     }

@@ -138,7 +138,7 @@ Result WriteImageTestPage(std::string_view url, std::string& path, const std::st
     const std::string dir = folder.empty() ? GetProgramFolder() : folder;
     path = dir + "/" + std::string(kImageTestPageName);
     // Replaced whole, so a browser still reading the last page never sees half of the new one.
-    if (dir.empty() || ReplaceFileAtomically(path, MakeImageTestPage(url), 0644) != 0)
+    if (dir.empty() || ReplaceFileAtomically(path, MakeImageTestPage(url), kPrivateFileMode) != 0)
         return Result::failure(1, std::string(kImageTestPageError));
     return Result::success();
 }

@@ -162,6 +162,19 @@ int ReplaceFileAtomically(const std::string& path, const std::string& contents, 
     return 0;
 }
 
+UniqueFd OpenPrivateForAppend(const std::string& path)
+{
+    UniqueFd fd(
+        ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, kPrivateFileMode));
+    struct stat st{};
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return {};
+    // Written by an older version, or by hand: it may hold what the newer files keep private.
+    if ((st.st_mode & 077) != 0 && st.st_uid == ::geteuid())
+        ::fchmod(fd.get(), st.st_mode & kPrivateFileMode);
+    return fd;
+}
+
 bool WriteAll(int fd, std::string_view data)
 {
     size_t done = 0;

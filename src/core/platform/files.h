@@ -10,6 +10,10 @@
 
 namespace pelldra {
 
+// Files this program writes for the user alone: its data folder's files and the update-link files, which may hold
+// a password.
+inline constexpr mode_t kPrivateFileMode = 0600;
+
 // The first of path, base_1.ext, base_2.ext, ... that does not exist yet (the dot must follow the last '/').
 std::string MakeUniqueFileName(const std::string& path);
 
@@ -35,6 +39,11 @@ int ClaimFinalName(const std::string& partPath, const std::string& path, std::st
 // Replaces path with contents so that a reader (or a crash) sees either the old or the new file, never a half one:
 // a temporary file in the same folder is written, flushed to disk and renamed over path. Returns 0 or an errno.
 int ReplaceFileAtomically(const std::string& path, const std::string& contents, mode_t mode);
+
+// Opens a private file for appending, creating it with kPrivateFileMode. Never through a symbolic link, and only a
+// regular file (a FIFO would block the writer); an existing file of ours that others may read is made private.
+// Invalid when it cannot be opened so.
+UniqueFd OpenPrivateForAppend(const std::string& path);
 
 // Writes all of data to fd, going on after short writes and interruptions; false on an error.
 bool WriteAll(int fd, std::string_view data);

@@ -19,6 +19,12 @@ std::string EnvOr(const char* name, const std::string& fallback)
     return (v && *v == '/') ? std::string(v) : fallback;
 }
 
+std::string UpToLastSlash(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos || slash == 0 ? "/" : path.substr(0, slash);
+}
+
 std::string TrimTrailingSlashes(std::string s)
 {
     while (s.size() > 1 && s.back() == '/')
@@ -55,7 +61,15 @@ std::string GetProgramFolder()
 {
     const std::string base = EnvOr("XDG_DATA_HOME", GetHomeFolder() + "/.local/share");
     std::string folder = TrimTrailingSlashes(base) + "/Pelldra";
-    MakeFolders(folder);
+    // Logs, queue and credentials are nobody else's business: the folder is made private, and one made by an
+    // older version is tightened.
+    struct stat st{};
+    if (::stat(folder.c_str(), &st) != 0) {
+        MakeFolders(UpToLastSlash(folder));
+        ::mkdir(folder.c_str(), 0700);
+    } else if (S_ISDIR(st.st_mode) && (st.st_mode & 077) != 0 && st.st_uid == ::geteuid()) {
+        ::chmod(folder.c_str(), st.st_mode & 0700);
+    }
     return folder;
 }
 

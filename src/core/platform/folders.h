@@ -5,7 +5,8 @@
 
 namespace pelldra {
 
-// The per-user data folder ($XDG_DATA_HOME/Pelldra, default ~/.local/share/Pelldra), created on first use.
+// The per-user data folder ($XDG_DATA_HOME/Pelldra, default ~/.local/share/Pelldra), created on first use with
+// mode 0700; an existing one that others may enter is made 0700.
 // No trailing slash. Settings, queue, logs and credentials live here.
 std::string GetProgramFolder();
 // The per-user configuration folder of the maker's programs ($XDG_CONFIG_HOME/Tavin), created on first use.

@@ -1,9 +1,10 @@
-// The daily log file: its name, its opening line, CR LF, the day it keeps, appends and blocks from several threads.
+// The daily log file: its name, its opening line, CR LF, the day it keeps, privacy, blocks from several threads.
 #include "core/engine/daily_log.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <sstream>
@@ -34,6 +35,12 @@ std::time_t LocalTime(int year, int month, int day, int hour = 12, int minute = 
 
 const std::string kStart = "  Logの開始\r\n";
 
+unsigned ModeOf(const std::string& path)
+{
+    struct stat st{};
+    return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 0777 : 0;
+}
+
 TEST(DailyLog, FileNameIsTwoDigitYearMonthDayOfLocalDate)
 {
     struct Case
@@ -56,9 +63,11 @@ TEST(DailyLog, OpenAppendsTheStartLineToTheDataFolderAndEveryLineEndsInCrLf)
     TempEnv env;
     const std::string path = env.dataFolder() + "/070101.log";
     ASSERT_TRUE(test::WriteFile(path, "earlier\r\n"));
+    ASSERT_EQ(::chmod(path.c_str(), 0644), 0); // as an older version left it
     CDailyLog log({}, [] { return LocalTime(2007, 1, 1); });
     ASSERT_TRUE(log.Open());
     EXPECT_EQ(log.Path(), path);
+    EXPECT_EQ(ModeOf(path), 0600u) << "the log is made private";
     log.Append("http://example.com/a001.jpg");
     log.Append("    成功");
     log.Append("");
@@ -88,6 +97,8 @@ TEST(DailyLog, ARunPastMidnightKeepsTheFileOfItsFirstDayAndAFailedOpeningLeavesN
     EXPECT_EQ(log.Path(), folder + "/070102.log");
     EXPECT_EQ(ReadFile(folder + "/070102.log"), kStart);
 
+    EXPECT_EQ(ModeOf(folder + "/070102.log"), 0600u);
+
     // An open log whose next opening fails must not keep writing to the old file.
     ASSERT_EQ(::mkdir((folder + "/070103.log").c_str(), 0755), 0);
     now = LocalTime(2007, 1, 3);
@@ -95,6 +106,13 @@ TEST(DailyLog, ARunPastMidnightKeepsTheFileOfItsFirstDayAndAFailedOpeningLeavesN
     EXPECT_FALSE(log.IsOpen());
     log.Append("lost");
     EXPECT_EQ(ReadFile(folder + "/070102.log"), kStart);
+
+    // Nor is a log ever written through a symbolic link planted under its name.
+    ASSERT_TRUE(test::WriteFile(env.root() + "/elsewhere", "x"));
+    ASSERT_EQ(::symlink((env.root() + "/elsewhere").c_str(), (folder + "/070104.log").c_str()), 0);
+    now = LocalTime(2007, 1, 4);
+    EXPECT_FALSE(log.Open());
+    EXPECT_EQ(ReadFile(env.root() + "/elsewhere"), "x");
 
     CDailyLog nowhere(env.root() + "/no/such/folder", [] { return LocalTime(2007, 1, 1); });
     EXPECT_FALSE(nowhere.Open());

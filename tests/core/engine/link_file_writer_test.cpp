@@ -80,9 +80,13 @@ TEST(LinkFileWriter, EachBlockIsAppendedInQueueOrderToTheFolderOfItsSavePath)
 {
     TempEnv env;
     const std::string a = env.makeFolder("a"), b = env.makeFolder("b"), sub = env.makeFolder("a/sub");
-    const std::string bad = env.makeFolder("bad");
+    const std::string bad = env.makeFolder("bad"), planted = env.makeFolder("planted"), pipe = env.makeFolder("pipe");
     ASSERT_TRUE(WriteFile(a + "/pdr.hlk", "older blocks\r\n"));
-    ASSERT_EQ(::mkdir((bad + "/pdr.hlk").c_str(), 0755), 0); // a link file that cannot be opened
+    ASSERT_EQ(::mkdir((bad + "/pdr.hlk").c_str(), 0755), 0);   // a link file that cannot be opened
+    ASSERT_EQ(::mkfifo((pipe + "/pdr.hlk").c_str(), 0600), 0); // nor may one that nobody reads stop the writer
+    // In a folder others may write to, a link planted under the file's name must not carry a password elsewhere.
+    ASSERT_TRUE(WriteFile(env.root() + "/elsewhere", "x"));
+    ASSERT_EQ(::symlink((env.root() + "/elsewhere").c_str(), (planted + "/pdr.hlk").c_str()), 0);
     const std::pair<std::string, std::string> cases[] = {
         // save path, link file ("": the block is dropped)
         {a + "/a002.jpg", a + "/pdr.hlk"},
@@ -91,6 +95,8 @@ TEST(LinkFileWriter, EachBlockIsAppendedInQueueOrderToTheFolderOfItsSavePath)
         {sub + "/4.jpg", sub + "/pdr.hlk"},
         {"5.jpg", ""}, // no folder at all
         {bad + "/x.jpg", ""},
+        {planted + "/y.jpg", ""},
+        {pipe + "/z.jpg", ""},
         {a + "/a001.jpg", a + "/pdr.hlk"},
     };
     CLinkFileWriter w;
@@ -101,10 +107,14 @@ TEST(LinkFileWriter, EachBlockIsAppendedInQueueOrderToTheFolderOfItsSavePath)
             expected[linkFile] += Block(dest);
     }
     WaitIdleOrAbort(w);
-    for (const auto& [path, text] : expected)
+    for (const auto& [path, text] : expected) {
         EXPECT_EQ(ReadFile(path), text) << path;
-    EXPECT_EQ(w.Dropped(), 2u);
-    for (const std::string& dir : {a, b, sub, bad})
+        struct stat st{};
+        EXPECT_TRUE(::stat(path.c_str(), &st) == 0 && (st.st_mode & 0777) == 0600) << path << " must be private";
+    }
+    EXPECT_EQ(ReadFile(env.root() + "/elsewhere"), "x");
+    EXPECT_EQ(w.Dropped(), 4u);
+    for (const std::string& dir : {a, b, sub, bad, planted, pipe})
         EXPECT_FALSE(FileExists(dir + "/append.lock")) << "the lock must be released after each block, also on failure";
 }
 
@@ -127,28 +137,19 @@ TEST(LinkFileWriter, WaitsForAFreshLockTakesOverAStaleOneAndHoldsItsOwnNamingPro
 
     ASSERT_TRUE(WriteFile(lock, "Pelldra[1]"));
     AgeFile(lock, 3s);
+    // A second name for the stale lock shows what the writer put into it after its own name is gone.
+    ASSERT_EQ(::link(lock.c_str(), (dir + "/seen.lock").c_str()), 0);
     CLinkFileWriter w; // the program's own times: three retries 100 ms apart, then the age check
     const auto start = Clock::now();
     w.Queue(Job(dir + "/2.jpg"));
     WaitIdleOrAbort(w);
     const auto elapsed = Clock::now() - start;
+    const long long now = std::time(nullptr);
     EXPECT_EQ(ReadFile(link), Block(dir + "/1.jpg") + Block(dir + "/2.jpg"));
     EXPECT_FALSE(FileExists(lock));
     EXPECT_GE(elapsed, 250ms);
     EXPECT_LT(elapsed, 1500ms) << "the stale lock was not taken over at the first check";
-
-    // A pipe in place of the link file stops the writer inside its lock until this test reads the block.
-    ASSERT_EQ(::unlink(link.c_str()), 0);
-    ASSERT_EQ(::mkfifo(link.c_str(), 0600), 0);
-    w.Queue(Job(dir + "/3.jpg"));
-    std::string seen;
-    for (const auto end = Clock::now() + 10s; seen.empty() && Clock::now() < end;) {
-        seen = ReadFile(lock); // empty until the file exists and holds its content
-        std::this_thread::sleep_for(1ms);
-    }
-    const long long now = std::time(nullptr);
-    EXPECT_EQ(ReadFile(link), Block(dir + "/3.jpg"));
-    WaitIdleOrAbort(w);
+    const std::string seen = ReadFile(dir + "/seen.lock");
     long long stamp = 0;
     ASSERT_EQ(std::sscanf(seen.c_str(), "Pelldra[%lld]", &stamp), 1) << seen;
     EXPECT_EQ(seen, "Pelldra[" + std::to_string(stamp) + "]");

@@ -1,6 +1,7 @@
 // Tests of the log window's line kinds, the URL check before opening, and the image test page.
 #include "core/engine/log_lines.h"
 
+#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -75,6 +76,8 @@ TEST(LogLinesTest, PageEscapesTheUrlAndReplacesTheLastOneInTheDataFolder)
     std::string path;
     ASSERT_TRUE(WriteImageTestPage("http://a.example/\"><script>x('1')</script>&b", path).ok());
     EXPECT_EQ(path, env.dataFolder() + "/imagetest.htm");
+    EXPECT_EQ(std::filesystem::status(path).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     EXPECT_EQ(test::ReadFile(path),
               "<html><body><img src=\"http://a.example/&quot;&gt;&lt;script&gt;x(&#39;1&#39;)&lt;/script&gt;&amp;b\">"
               "</body></html>");

@@ -6,12 +6,16 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <utility>
 
 #include "support/temp_env.h"
 
 namespace pelldra {
 namespace {
 
+namespace fs = std::filesystem;
 using test::TempEnv;
 
 bool IsFolder(const std::string& path)
@@ -86,6 +90,10 @@ TEST(Folders, AreMadeUnderTheXdgFoldersWithoutTrailingSlash)
         const std::string data = GetProgramFolder();
         EXPECT_EQ(data, env.root() + c.expectedData);
         EXPECT_TRUE(IsFolder(data)) << "the data folder is made on first use";
+        EXPECT_EQ(fs::status(data).permissions(), fs::perms::owner_all) << "and is private";
+        fs::permissions(data, fs::perms::all);
+        GetProgramFolder();
+        EXPECT_EQ(fs::status(data).permissions(), fs::perms::owner_all) << "one left open is made private";
         const std::string config = GetTavinConfigFolder();
         EXPECT_EQ(config, env.root() + c.expectedConfig);
         EXPECT_TRUE(IsFolder(config));
