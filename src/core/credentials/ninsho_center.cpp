@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <ctime>
+#include <utility>
 
 #include "core/credentials/credential_lookup.h"
 #include "core/credentials/ninsho_file.h"
@@ -18,7 +19,6 @@ namespace pelldra {
 namespace {
 
 constexpr const char* kLocationValue = "Location";
-constexpr mode_t kPrivate = 0600;
 
 } // namespace
 
@@ -72,7 +72,7 @@ bool CNinshoCenter::KeepUnreadableFile(const std::string& path) const
     std::string bytes;
     if (!S_ISREG(st.st_mode) || !ReadWholeFile(path, bytes))
         return false;
-    return ReplaceFileAtomically(path + ".bad", bytes, kPrivate) == 0;
+    return ReplaceFileAtomically(path + ".bad", bytes, kPrivateFileMode) == 0;
 }
 
 int CNinshoCenter::Save()
@@ -88,13 +88,23 @@ int CNinshoCenter::Save()
     if (keepBeforeWrite_ && !KeepUnreadableFile(location_))
         return 1;
     keepBeforeWrite_ = false;
-    if (ReplaceFileAtomically(location_, FormatNinshoFile(records_, clock_()), kPrivate) != 0)
+    if (ReplaceFileAtomically(location_, FormatNinshoFile(records_, clock_()), kPrivateFileMode) != 0)
         return 1;
     modified_ = false;
     return 0;
 }
 
 int CNinshoCenter::Add(const CAuthRecord& rec, int& index)
+{
+    return Insert(rec, index, false);
+}
+
+int CNinshoCenter::AddLearned(const CAuthRecord& rec, int& index)
+{
+    return Insert(rec, index, true);
+}
+
+int CNinshoCenter::Insert(const CAuthRecord& rec, int& index, bool keepLabels)
 {
     if (rec.GetSiteUrl().empty())
         return -1;
@@ -104,7 +114,12 @@ int CNinshoCenter::Add(const CAuthRecord& rec, int& index)
     int result = 0;
     auto placed = it;
     if (it != records_.end() && TakesPlaceOf(rec, *it)) {
-        *it = rec;
+        const CAuthRecord old = std::exchange(*it, rec);
+        if (keepLabels) {
+            it->SetSiteName(old.GetSiteName());
+            if (rec.GetPageUrl().empty())
+                it->SetPageUrl(old.GetPageUrl());
+        }
     } else {
         placed = records_.insert(it, rec);
         result = 1;

@@ -51,6 +51,9 @@ public:
     // 1 inserted, 0 replaced an existing record (the same key, or a longer key for the same user and password),
     // -1 refused (empty SiteUrl; nothing changes). On 0 and 1 index receives the record's position.
     int Add(const CAuthRecord& rec, int& index);
+    // What a transfer learned from a login the server accepted: inserted as by Add, but a record it replaces keeps
+    // its SiteName, and its PageUrl when rec has none, so the transfer overwrites only what it knows.
+    int AddLearned(const CAuthRecord& rec, int& index);
     // 0 found (query filled, SiteUrl = the matching key), -1 not found. See FindCredential.
     int FindForUrl(CAuthRecord& query) const;
     int GetCount() const;
@@ -69,6 +72,7 @@ public:
 
 private:
     void Load();
+    int Insert(const CAuthRecord& rec, int& index, bool keepLabels);
     bool KeepUnreadableFile(const std::string& path) const;
 
     mutable std::mutex mutex_; // guards everything below

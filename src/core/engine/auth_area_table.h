@@ -72,7 +72,7 @@ public:
     // The asker gave up without an answer (cancelled): the next transfer of the area asks again.
     void Release(int index, const void* asker);
     void SetPrefix(int index, const std::string& prefix);
-    // Forgets refused areas, so that a credentials store opened since may answer for them.
+    // Forgets refused areas, so that the user, or a credentials store opened since, is asked again.
     void DropRefused();
 
     std::vector<AuthArea> Areas() const;

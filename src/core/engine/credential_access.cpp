@@ -10,8 +10,6 @@ namespace pelldra {
 void CredentialStoreRef::Set(std::shared_ptr<CNinshoCenter> store)
 {
     std::lock_guard lock(mutex_);
-    if (store)
-        ++opened_;
     store_ = std::move(store);
 }
 
@@ -19,12 +17,6 @@ std::shared_ptr<CNinshoCenter> CredentialStoreRef::Get() const
 {
     std::lock_guard lock(mutex_);
     return store_;
-}
-
-uint64_t CredentialStoreRef::OpenCount() const
-{
-    std::lock_guard lock(mutex_);
-    return opened_;
 }
 
 bool LookUpCredentials(CredentialStoreRef* store, const std::string& page, const std::string& previousKey,
@@ -55,13 +47,13 @@ void RememberCredentials(CredentialStoreRef* store, const DownloadJob& job, cons
     area.SetUserId(job.User);
     area.SetPassword(job.Pass);
     area.SetSiteUrl(prefix);
-    center->Add(area, index);
+    center->AddLearned(area, index);
     CAuthRecord page;
     page.SetPageUrl(job.Targ);
     page.SetUserId(job.User);
     page.SetPassword(job.Pass);
     page.SetSiteUrl(storeKey.empty() ? prefix : storeKey);
-    center->Add(page, index);
+    center->AddLearned(page, index);
 }
 
 } // namespace pelldra

@@ -1,7 +1,6 @@
 // The credentials store as the transfers see it: open or closed at any moment, looked up and added to by workers.
 #pragma once
 
-#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -19,13 +18,10 @@ public:
     // The store that is now open, or null when it was closed.
     void Set(std::shared_ptr<CNinshoCenter> store);
     std::shared_ptr<CNinshoCenter> Get() const;
-    // How many times a store has been opened; the engine forgets refused areas when this has grown.
-    uint64_t OpenCount() const;
 
 private:
-    mutable std::mutex mutex_; // guards both below
+    mutable std::mutex mutex_; // guards store_
     std::shared_ptr<CNinshoCenter> store_;
-    uint64_t opened_ = 0;
 };
 
 struct StoreAnswer
@@ -40,7 +36,7 @@ bool LookUpCredentials(CredentialStoreRef* store, const std::string& page, const
                        StoreAnswer& out);
 
 // After credentials were taken: one record for the area's prefix, and one for the page under the key that
-// answered (the prefix when the user typed them).
+// answered (the prefix when the user typed them). A record they replace keeps what the user gave it.
 void RememberCredentials(CredentialStoreRef* store, const DownloadJob& job, const std::string& prefix,
                          const std::string& storeKey);
 

@@ -168,12 +168,9 @@ void CDownloadEngine::FlushLines(std::unique_lock<std::mutex>& lock)
 int CDownloadEngine::Run()
 {
     item_->RunStatus = -1;
-    const uint64_t opened = store_.OpenCount();
-    if (opened != storeOpenCount_) {
-        // A store opened since the last run may answer for areas the user refused before.
-        areas_.DropRefused();
-        storeOpenCount_ = opened;
-    }
+    // A refusal holds for the run it was given in (a cancel, a time-out, a mistyped password): the next run asks
+    // again, or the store opened since answers. Accepted credentials are kept.
+    areas_.DropRefused();
     std::unique_lock lock(runMutex_);
     sequenceMode_ = item_->Kind == CQueueItem::RENBAN;
     if (sequenceMode_) {

@@ -112,7 +112,6 @@ private:
     int failures_ = 0;
     std::vector<std::string> lines_; // shown, not yet handed to the observer
     bool flushing_ = false;          // a thread is handing lines to the observer
-    uint64_t storeOpenCount_ = 0;
 
     mutable std::mutex mutex_; // guards the fields below
     std::condition_variable wake_;

@@ -304,25 +304,36 @@ TEST_F(DownloadEngineTest, LinkFileGetsBothFilesInReportOrderAndTheRenamedPath)
     EXPECT_NE(links.find("Modi: 784111777\r\n"), std::string::npos);
 }
 
-TEST_F(DownloadEngineTest, AStoreOpenedSinceARefusalAnswersForTheArea)
+TEST_F(DownloadEngineTest, ARefusedAreaIsAskedAgainInTheNextRunAndTheStoreKeepsItsSiteName)
 {
     server.RequireBasic("/d/", "u", "p");
     server.AddFile("/d/1.jpg", "one", "image/jpeg");
     CQueueItem item = ListItem({{server.Url("/d/1.jpg"), "1.jpg"}}, 1);
+    // Cancelled (nobody answers), then a mistyped password: each refusal holds for its own run only.
     EXPECT_EQ(RunToEnd(item), 1);
-    EXPECT_EQ(Count("認証が否定されました"), 1u) << "nobody answers the prompt";
+    observer.SetAnswerer([](auto&&...) { return CredentialsAnswer{true, "u", "typo"}; });
+    EXPECT_EQ(RunToEnd(item), 1);
+    EXPECT_EQ(Count("認証が否定されました"), 2u);
+    EXPECT_EQ(observer.PromptedUrls().size(), 2u) << "the second run asks again";
 
+    // The store's password is out of date; the one typed is learned without losing the name the user gave.
     auto center = std::make_shared<CNinshoCenter>(CNinshoCenter::InMemory{});
     CAuthRecord rec;
+    rec.SetSiteName("my pictures");
     rec.SetSiteUrl(server.Url("/d/"));
     rec.SetUserId("u");
-    rec.SetPassword("p");
+    rec.SetPassword("old");
     int index = 0;
     ASSERT_GE(center->Add(rec, index), 0);
     engine->SetCredentialStore(center);
+    observer.SetAnswerer([](auto&&...) { return CredentialsAnswer{true, "u", "p"}; });
     EXPECT_EQ(RunToEnd(item), 1);
     EXPECT_EQ(Count("    成功"), 1u);
-    EXPECT_EQ(observer.PromptedUrls().size(), 1u);
+    EXPECT_EQ(observer.PromptedUrls().size(), 3u);
+    ASSERT_EQ(center->GetCount(), 1);
+    EXPECT_EQ(center->GetAt(0).GetSiteName(), "my pictures");
+    EXPECT_EQ(center->GetAt(0).GetPassword(), "p");
+    EXPECT_EQ(center->GetAt(0).GetPageUrl(), server.Url("/d/1.jpg"));
 }
 
 TEST_F(DownloadEngineTest, TwoThousandFilesKeepOneConnectionPerSlotAndNoLinkFileWhenAsked)
