@@ -17,6 +17,7 @@ namespace {
 constexpr const char* kFixedWidthMessage =
     "数値の桁を固定する場合は、ＵＲＬで選択されている数字と\n開始と終了の数字の桁数を同じにして下さい";
 constexpr const char* kBadTargetMessage = "ターゲットのＵＲＬが不正です";
+constexpr const char* kUpperRangeEmptyMessage = "上位数字列の範囲が空白です";
 constexpr const char* kSubfolderStarsMessage = "　サブフォルダに使える＊は１つまでです";
 constexpr const char* kNameUnsuitableMessage = "  保存ファイル名が不適当なため、中止";
 constexpr const char* kTooManyStarsMessage = "保存時ファイル名に使われている＊が多すぎます";
@@ -226,9 +227,13 @@ OrderResult BuildSequentialItem(const SequentialControls& c, const DetailSetting
     if (CheckFixedWidth(url.GetFieldText(0), c.lowerFrom, c.lowerTo, state.FixedWidth) != 0)
         return OrderResult::Refused(kFixedWidthMessage);
     item.Fx1 = state.FixedWidth;
-    // The upper string's check refuses nothing: a failing one only leaves its width unset.
-    if (!c.upperOn || CheckFixedWidth(url.GetFieldText(1), c.upperFrom, c.upperTo, state.FixedWidth) == 0)
-        item.Fx2 = state.FixedWidth;
+    // The upper string is held to the same rule: unchecked, a width typed wrongly gives v01, v2, v3.
+    if (c.upperOn && CheckFixedWidth(url.GetFieldText(1), c.upperFrom, c.upperTo, state.FixedWidth) != 0)
+        return OrderResult::Refused(kFixedWidthMessage);
+    item.Fx2 = state.FixedWidth;
+    // An upper string with no start has no number to put into its '*': every URL would keep the star.
+    if (c.upperOn && item.St2.empty())
+        return OrderResult::Refused(kUpperRangeEmptyMessage);
 
     const std::string urlTemplate = item.St1.empty() ? url.GetText() : url.MakeUrlTemplate(c.upperOn);
     if (urlTemplate.size() < 8)
