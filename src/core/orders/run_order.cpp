@@ -1,10 +1,15 @@
 // A run's first log lines, the list read at its start, and the queue run.
 #include "core/orders/run_order.h"
 
+#include <unistd.h>
+
+#include <climits>
+
 #include "core/orders/list_order.h"
 #include "core/orders/save_path.h"
 #include "core/queue/queue_item.h"
 #include "core/queue/wait_queue.h"
+#include "core/sequence/digits.h"
 
 namespace pelldra {
 
@@ -83,6 +88,51 @@ QueueRunResult RunNextQueued(CWaitQueue& queue, const StartRunFunction& start, b
     result.outcome = QueueRunResult::Empty;
     result.powerOff = queue.emptied() != 0 && powerOffWhenQueueDone;
     return result;
+}
+
+namespace {
+
+// end - start + 1 of two digit strings; -1 when either is empty or too long for the sum.
+long long RangeCount(const std::string& start, const std::string& end)
+{
+    constexpr size_t kMaxDigits = 18;
+    if (start.empty() || end.empty() || start.size() > kMaxDigits || end.size() > kMaxDigits)
+        return -1;
+    if (CompareDigits(start, end) > 0)
+        return 0;
+    return std::stoll(end) - std::stoll(start) + 1;
+}
+
+} // namespace
+
+long long RunTotal(const CQueueItem& item)
+{
+    if (item.Kind != CQueueItem::RENBAN) {
+        DownloadJob scratch;
+        long long jobs = 0;
+        for (const std::string& line : item.ListLines)
+            jobs += scratch.ReadListLine(line) ? 1 : 0;
+        return jobs;
+    }
+    if (item.St1.empty())
+        return 1; // the URL as typed
+    const long long lower = RangeCount(item.St1, item.Ed1);
+    if (item.St2.empty() || lower <= 0)
+        return lower;
+    const long long upper = RangeCount(item.St2, item.Ed2);
+    if (upper < 0 || (upper > 0 && lower > LLONG_MAX / upper))
+        return -1;
+    return lower * upper;
+}
+
+bool DeleteListAfterRun(const CQueueItem& item, int runResult, int failedJobs)
+{
+    if (runResult == 0 || item.Lst.empty())
+        return false;
+    const bool handOver = item.KindName == "LINK" || item.KindName == "IMAGE";
+    if (!handOver && (item.Del == 0 || failedJobs > 0))
+        return false;
+    return ::unlink(item.Lst.c_str()) == 0;
 }
 
 } // namespace pelldra

@@ -708,10 +708,7 @@ void CPelldraDlg::OnRunEnded(int result)
     m_progressTimer.stop();
     UpdateProgress();
     m_dailyLog.Close();
-    if (result != 0 &&
-        (m_runningItem.KindName == "LINK" || m_runningItem.KindName == "IMAGE" || m_runningItem.Del != 0) &&
-        !m_runningItem.Lst.empty())
-        ::unlink(m_runningItem.Lst.c_str()); // a list that cannot be deleted stays
+    DeleteListAfterRun(m_runningItem, result, m_engine->Progress().failed);
     if (m_exitRequested) {
         CloseWindow();
         return;
