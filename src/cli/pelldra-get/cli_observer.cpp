@@ -8,6 +8,12 @@
 
 namespace pelldra::cli {
 
+void Complain(const std::string& text, const std::string& path)
+{
+    std::fprintf(stderr, "pelldra-get: %s%s%s\n", path.c_str(), path.empty() ? "" : ": ", text.c_str());
+    std::fflush(stderr);
+}
+
 CliObserver::CliObserver(CDailyLog& log, bool progress, bool ask)
     : log_(log), progress_(progress), ask_(ask), flushEachLine_(::isatty(STDOUT_FILENO) == 1)
 {
@@ -25,7 +31,10 @@ void CliObserver::ClearProgressLocked()
 void CliObserver::ShowLines(const std::vector<std::string>& lines)
 {
     {
-        std::lock_guard lock(mutex_);
+        std::unique_lock lock(mutex_);
+        // A line shown now would land in the middle of the question; the engine goes on meanwhile.
+        if (flushEachLine_)
+            answered_.wait(lock, [this] { return !asking_; });
         ClearProgressLocked();
         for (const std::string& line : lines) {
             std::fputs(line.c_str(), stdout);
@@ -53,8 +62,7 @@ void CliObserver::ShowMessage(const std::string& text)
     ClearProgressLocked();
     std::fflush(stdout); // the lines before the message come first
     messageShown_ = true;
-    std::fprintf(stderr, "%s\n", text.c_str());
-    std::fflush(stderr);
+    Complain(text);
 }
 
 CredentialsAnswer CliObserver::AskCredentials(const std::string& url, std::chrono::milliseconds limit,
@@ -71,8 +79,11 @@ CredentialsAnswer CliObserver::AskCredentials(const std::string& url, std::chron
         asking_ = true;
     }
     CredentialsAnswer answer = AskOnTerminal(url, limit, prompt);
-    std::lock_guard lock(mutex_);
-    asking_ = false;
+    {
+        std::lock_guard lock(mutex_);
+        asking_ = false;
+    }
+    answered_.notify_all();
     return answer;
 }
 
@@ -84,7 +95,7 @@ void CliObserver::BeginRun()
     messageShown_ = false;
 }
 
-int CliObserver::WaitRunEnded(const std::function<ProgressSnapshot()>& poll)
+int CliObserver::WaitRunEnded(const std::function<ProgressSnapshot()>& poll, long long total)
 {
     std::unique_lock lock(mutex_);
     for (;;) {
@@ -94,7 +105,7 @@ int CliObserver::WaitRunEnded(const std::function<ProgressSnapshot()>& poll)
             std::fflush(stdout);
         if (progress_ && !asking_) {
             lock.unlock();
-            const std::string text = ProgressText(poll());
+            const std::string text = ProgressText(poll(), total);
             lock.lock();
             if (!runEnded_ && !asking_) {
                 std::fprintf(stderr, "\r%s\x1b[K", text.c_str());
@@ -108,7 +119,7 @@ int CliObserver::WaitRunEnded(const std::function<ProgressSnapshot()>& poll)
     std::fflush(stdout);
     if (progress_) {
         lock.unlock();
-        const std::string text = ProgressText(poll());
+        const std::string text = ProgressText(poll(), total);
         lock.lock();
         std::fprintf(stderr, "%s\n", text.c_str());
         std::fflush(stderr);

@@ -17,6 +17,9 @@ class CDailyLog;
 
 namespace pelldra::cli {
 
+// One message of pelldra-get on standard error: "pelldra-get: ", the path it is about when given, the text.
+void Complain(const std::string& text, const std::string& path = {});
+
 class CliObserver final : public EngineObserver
 {
 public:
@@ -32,8 +35,9 @@ public:
 
     // Before each run.
     void BeginRun();
-    // Blocks until the run has ended, redrawing the progress line from poll; returns the run's result.
-    int WaitRunEnded(const std::function<ProgressSnapshot()>& poll);
+    // Blocks until the run has ended, redrawing the progress line from poll; total is the run's file count, -1 when
+    // not known. Returns the run's result.
+    int WaitRunEnded(const std::function<ProgressSnapshot()>& poll, long long total);
     // Whether the engine refused the run with a message since BeginRun.
     bool MessageShown() const;
 
@@ -50,6 +54,7 @@ private:
 
     mutable std::mutex mutex_; // guards the output streams and everything below
     std::condition_variable ended_;
+    std::condition_variable answered_; // the credentials question has left the terminal
     bool runEnded_ = false;
     int result_ = 0;
     bool messageShown_ = false;

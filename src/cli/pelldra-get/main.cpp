@@ -2,8 +2,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -20,6 +22,7 @@
 #include "core/orders/sequential_order.h"
 #include "core/queue/queue_item.h"
 #include "core/queue/wait_queue.h"
+#include "core/sequence/digits.h"
 #include "core/sequence/seq_url.h"
 #include "core/settings/settings_file.h"
 
@@ -34,17 +37,25 @@ enum : int {
     kExitBadArguments = 4,
 };
 
-int Usage(const std::string& problem)
+int BadArguments(const std::string& problem)
 {
-    std::fprintf(stderr, "pelldra-get: %s\n%s", problem.c_str(), kUsage);
+    Complain(problem + "; see --help");
     return kExitBadArguments;
 }
 
-int Refused(const std::vector<std::string>& messages)
+// subject: the file the refusal is about, named before each message; may be empty.
+int Refused(const std::vector<std::string>& messages, const std::string& subject)
 {
     for (const std::string& m : messages)
-        std::fprintf(stderr, "%s\n", m.c_str());
+        Complain(m, subject);
     return kExitRefused;
+}
+
+// The folder when its check gives message, else fallback: a refusal names the file it is about.
+std::string SubjectOf(const std::string& message, const std::string& folder, const std::string& fallback)
+{
+    std::string check = folder;
+    return CheckFolderText(check) != 0 && check == message ? folder : fallback;
 }
 
 // The detail settings a run starts from: the desktop program's saved ones unless told otherwise.
@@ -86,15 +97,15 @@ int BuildSeries(const Options& o, const DetailSettings& settings, CQueueItem& it
         const SeqSpan before = url.GetFieldSpan(0);
         url.SelectPrevRun();
         if (url.IsFieldEmpty(0) || url.GetFieldSpan(0) == before)
-            return Usage("the URL has fewer than " + std::to_string(o.lowerRun) + " digit runs (--lower-run)");
+            return BadArguments("the URL has fewer than " + std::to_string(o.lowerRun) + " digit runs (--lower-run)");
     }
     if (url.IsFieldEmpty(0) && (o.lower.given || o.upper.given || o.whole))
-        return Usage("the URL has no digits to count");
+        return BadArguments("the URL has no digits to count");
     if (o.upper.given) {
         url.SetUpperEnabled(true);
         url.SetSelectedField(1);
         if (url.IsFieldEmpty(1))
-            return Usage("the URL has no digit run left of the lower string (--upper)");
+            return BadArguments("the URL has no digit run left of the lower string (--upper)");
     }
 
     CSeqUrl referer;
@@ -112,6 +123,19 @@ int BuildSeries(const Options& o, const DetailSettings& settings, CQueueItem& it
     c.upperOn = o.upper.given;
     c.upperFrom = o.upper.from;
     c.upperTo = o.upper.to;
+    if (settings.assumeFixedDigits != 0) {
+        // The window's boxes show numbers at the URL's width; a typed range is read the same way.
+        const auto pad = [&url](std::string& text, int field) {
+            if (!text.empty())
+                text = PadZeros(text, url.FieldWidth(field));
+        };
+        pad(c.lowerFrom, 0);
+        pad(c.lowerTo, 0);
+        if (c.upperOn) {
+            pad(c.upperFrom, 1);
+            pad(c.upperTo, 1);
+        }
+    }
     c.subfolderOn = !o.noSubfolder;
     c.subfolder = o.subfolder.value_or("");
     c.saveName = o.name.value_or("");
@@ -120,7 +144,7 @@ int BuildSeries(const Options& o, const DetailSettings& settings, CQueueItem& it
     SequentialState state;
     const OrderResult r = BuildSequentialItem(c, settings, state, item);
     if (!r.ok())
-        return Refused(r.messages);
+        return Refused(r.messages, SubjectOf(r.messages.front(), c.folder, ""));
     if (o.cookie)
         item.job.Cook = *o.cookie;
     return kExitDone;
@@ -134,7 +158,22 @@ int BuildList(const Options& o, const DetailSettings& settings, CQueueItem& item
     c.deleteList = o.deleteList;
     LoadedList loaded;
     const OrderResult r = BuildListItem(c, settings, loaded, item);
-    return r.ok() ? kExitDone : Refused(r.messages);
+    return r.ok() ? kExitDone : Refused(r.messages, SubjectOf(r.messages.front(), c.folder, c.listPath));
+}
+
+// The credentials store. One that is missing or unreadable still runs, empty; the user is told, since every
+// question would otherwise go to the terminal without a word why.
+std::shared_ptr<CNinshoCenter> OpenStore()
+{
+    auto store = std::make_shared<CNinshoCenter>();
+    const std::string path = store->GetDataFilePath();
+    if (path.empty())
+        Complain("warning: no credential store has been set up yet");
+    else if (::access(path.c_str(), R_OK) != 0)
+        Complain(std::string("warning: cannot read the credential store: ") + std::strerror(errno), path);
+    else if (!store->IsUsable())
+        Complain("warning: not a credential store file", path);
+    return store;
 }
 
 // Runs orders on one engine, as the log window does, with the stop signals wired to the engine.
@@ -146,7 +185,7 @@ public:
     {
         engine_.Setup(&observer_, &types_);
         if (useStore)
-            engine_.SetCredentialStore(std::make_shared<CNinshoCenter>());
+            engine_.SetCredentialStore(OpenStore());
         signals_ = std::make_unique<StopSignals>([this] { engine_.Abort(); });
     }
 
@@ -163,7 +202,7 @@ public:
         const RunPreparation prep = PrepareRun(item, nullptr, kJobModeList, CurrentFolder());
         // A list that cannot be read refuses the order; one read but refused is a failed run, with its log.
         if (prep.code == -1 && !fromQueue)
-            return Refused({prep.lines.back()});
+            return Refused({prep.lines.back()}, item.Lst);
         if (log_.Open()) {
             std::fprintf(stdout, "%s\n", std::string(kLogStartLine).c_str());
             std::fflush(stdout);
@@ -183,11 +222,10 @@ public:
         // A stop that came just before the start would otherwise be lost: the start clears the flag.
         if (Stopped())
             engine_.Abort();
-        const int result = observer_.WaitRunEnded([this] { return engine_.Progress(); });
+        const int result = observer_.WaitRunEnded([this] { return engine_.Progress(); }, RunTotal(item));
         const ProgressSnapshot done = engine_.Progress();
         log_.Close();
-        if (result != 0 && (item.Del != 0 || item.KindName == "LINK" || item.KindName == "IMAGE"))
-            ::unlink(item.Lst.c_str()); // a list that cannot be deleted is left, as the window leaves it
+        DeleteListAfterRun(item, result, done.failed); // a list that cannot be deleted is left, as the window does
         if (Stopped())
             return kExitStopped;
         if (observer_.MessageShown())
@@ -244,9 +282,13 @@ int Main(int argc, char** argv)
     Options o;
     const std::string problem = ParseOptions(argc, argv, o);
     if (!problem.empty())
-        return Usage(problem);
+        return BadArguments(problem);
     if (o.help) {
         std::fputs(kUsage, stdout);
+        return kExitDone;
+    }
+    if (o.version) {
+        std::puts("pelldra-get " PELLDRA_VERSION);
         return kExitDone;
     }
     DetailSettings settings = StartingSettings(o);
@@ -263,7 +305,7 @@ int Main(int argc, char** argv)
     if (o.queue) {
         CWaitQueue queue;
         if (queue.Append(item) != 0) {
-            std::fprintf(stderr, "待ち行列に書き込めません: %s\n", queue.path().c_str());
+            Complain("待ち行列に書き込めません", queue.path());
             return kExitFailures;
         }
         std::puts("ただいまのダウンロード指令は待ち行列に取り込まれました");

@@ -10,16 +10,18 @@ namespace pelldra::cli {
 
 const char kUsage[] =
     "usage: pelldra-get [OPTIONS] URL            download a series (連番)\n"
-    "       pelldra-get [OPTIONS] --list FILE    download every URL of a list (リスト) [--delete-list]\n"
+    "       pelldra-get [OPTIONS] --list FILE    download every URL of a list (リスト)\n"
     "       pelldra-get [OPTIONS] --run-queue    work off the queue, first in first out\n"
     "\n"
-    "  --lower FROM:TO     lower range; either side may be empty (\"1:\" counts on until downloads fail);\n"
+    "  --lower FROM:TO     lower range; either side may be empty: \"1:\" counts on from 1 until downloads\n"
+    "                      fail, \":N\" is the same as \"N:\" (from N on), \":\" fetches the URL as typed;\n"
     "                      default: the URL's own digits on both sides\n"
-    "  --upper FROM:TO     use the upper digit string with this range\n"
+    "  --upper FROM:TO     use the upper digit string with this range, read like --lower's but never \":\"\n"
     "  --lower-run N       the N-th digit run from the end of the URL is the lower string (default 1);\n"
     "                      the upper string is the run left of it\n"
     "  --whole             連番丸ごとゲット (count from 1 with no end unless a range is given)\n"
-    "  --fixed             桁固定を仮定する (the URL's digit count is the numbers' width)\n"
+    "  --fixed             桁固定を仮定する (the URL's digit count is the numbers' width; typed ranges\n"
+    "                      are filled with zeros to it)\n"
     "  --name TEMPLATE     save-name template; * stands for a number\n"
     "  --subfolder TEMPLATE  subfolder per upper number (default *)   --no-subfolder\n"
     "  --dir FOLDER        download folder (default: the current folder)\n"
@@ -28,13 +30,14 @@ const char kUsage[] =
     "  --referer TEXT      --sync lower|upper|both (the Referer follows the URL's digits)\n"
     "  --cookie TEXT       --user NAME   --password TEXT (seen by other users in the process list; without\n"
     "                      it the password is asked on the terminal when the server wants one)\n"
-    "  --store             answer authentication from the credential store\n"
+    "  --store             answer authentication from the desktop program's credential store\n"
     "  --proxy HOST:PORT   --proxy-local-direct   --cache   --accept-other\n"
-    "  --links             keep update links (pdr.hlk) in the download folders\n"
+    "  --links             keep update links (pdr.hlk, private to you) in the download folders\n"
+    "  --delete-list       delete the --list FILE after a run in which every download succeeded\n"
     "  --queue             append the order with its options to the queue instead of running it\n"
     "                      (--links and --store are given to --run-queue)\n"
     "  --no-settings       ignore the detail settings saved by the desktop program\n"
-    "  --help              show this text\n"
+    "  -h, --help          show this text      --version   show the program's name and version\n"
     "\n"
     "The detail settings saved by the desktop program (詳細設定 in PELLDRA.INI: proxy, browser, Referer and its\n"
     "sync, speed, cache, accept-other, whole sequence, fixed digits, update links, user name, recorded password and\n"
@@ -73,7 +76,8 @@ enum : int {
     kDeleteList,
     kRunQueue,
     kNoSettings,
-    kHelp,
+    kVersion,
+    kHelp = 'h', // also the short option
 };
 
 const option kLongOptions[] = {
@@ -105,6 +109,7 @@ const option kLongOptions[] = {
     {"run-queue", no_argument, nullptr, kRunQueue},
     {"no-settings", no_argument, nullptr, kNoSettings},
     {"help", no_argument, nullptr, kHelp},
+    {"version", no_argument, nullptr, kVersion},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -140,7 +145,7 @@ std::string ParseOptions(int argc, char** argv, Options& out)
     optind = 1;
     int c = 0;
     int index = 0;
-    while ((c = getopt_long(argc, argv, ":", kLongOptions, &index)) != -1) {
+    while ((c = getopt_long(argc, argv, ":h", kLongOptions, &index)) != -1) {
         const std::string arg = optarg ? optarg : "";
         std::string& kind = c == kLinks || c == kStore ? runOption : orderOption;
         if (kind.empty() && (c == kSpeed || c == kAgent || c == kUser || c == kPassword || c == kProxy ||
@@ -151,12 +156,12 @@ std::string ParseOptions(int argc, char** argv, Options& out)
         case kUpper:
             seriesOnly = true;
             if (!ParseRange(arg, c == kLower ? out.lower : out.upper))
-                return std::string(c == kLower ? "--lower" : "--upper") + " wants FROM:TO of digits, not '" + arg + "'";
+                return std::string(c == kLower ? "--lower" : "--upper") + " needs FROM:TO, each side digits or empty";
             break;
         case kLowerRun:
             seriesOnly = true;
             if (arg.empty() || arg.size() > 4 || !AllDigits(arg) || std::stoi(arg) < 1)
-                return "--lower-run wants a number from 1, not '" + arg + "'";
+                return "--lower-run needs a number from 1";
             out.lowerRun = std::stoi(arg);
             break;
         case kWhole:
@@ -181,7 +186,7 @@ std::string ParseOptions(int argc, char** argv, Options& out)
             break;
         case kSpeed:
             if (arg != "1" && arg != "2" && arg != "3")
-                return "--speed wants 1, 2 or 3, not '" + arg + "'";
+                return "--speed needs 1, 2 or 3";
             out.speed = arg[0] - '0';
             break;
         case kAgent: {
@@ -192,7 +197,7 @@ std::string ParseOptions(int argc, char** argv, Options& out)
                 if (strcasecmp(arg.c_str(), names[i]) == 0)
                     out.browser = values[i];
             if (out.browser < 0)
-                return "--agent wants MSIE, Netscape, Pelldra or FireFox, not '" + arg + "'";
+                return "--agent needs MSIE, Netscape, Pelldra or FireFox";
             break;
         }
         case kReferer:
@@ -208,7 +213,7 @@ std::string ParseOptions(int argc, char** argv, Options& out)
             else if (arg == "both")
                 out.sync = 3;
             else
-                return "--sync wants lower, upper or both, not '" + arg + "'";
+                return "--sync needs lower, upper or both";
             break;
         case kCookie:
             seriesOnly = true;
@@ -226,7 +231,7 @@ std::string ParseOptions(int argc, char** argv, Options& out)
         case kProxy: {
             const size_t colon = arg.rfind(':');
             if (colon == std::string::npos || colon == 0 || colon + 1 == arg.size())
-                return "--proxy wants HOST:PORT, not '" + arg + "'";
+                return "--proxy needs HOST:PORT";
             out.proxyHost = arg.substr(0, colon);
             out.proxyPort = arg.substr(colon + 1);
             if (!AllDigits(*out.proxyPort))
@@ -264,8 +269,11 @@ std::string ParseOptions(int argc, char** argv, Options& out)
         case kHelp:
             out.help = true;
             return "";
+        case kVersion:
+            out.version = true;
+            return "";
         case ':':
-            return std::string(argv[optind - 1]) + " wants a value";
+            return std::string(argv[optind - 1]) + " needs a value";
         default:
             return std::string("unknown option ") + argv[optind - 1];
         }

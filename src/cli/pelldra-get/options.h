@@ -25,6 +25,7 @@ struct Options
 {
     Mode mode = Mode::Series;
     bool help = false;
+    bool version = false;
     std::string url;
     std::string listPath;
     bool deleteList = false;
@@ -57,7 +58,7 @@ struct Options
 
 extern const char kUsage[];
 
-// Parses argv; "" on success, else the problem in one line.
+// Parses argv; "" on success, else the problem in one line (without the program's name).
 std::string ParseOptions(int argc, char** argv, Options& out);
 
 // The options that are detail settings, laid over settings.

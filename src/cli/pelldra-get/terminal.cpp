@@ -133,11 +133,11 @@ std::string HumanBytes(int64_t n)
     return text;
 }
 
-std::string ProgressText(const ProgressSnapshot& p)
+std::string ProgressText(const ProgressSnapshot& p, long long total)
 {
-    return "完了 " + std::to_string(p.done) + "  失敗 " + std::to_string(p.failed) + "  要求 " +
-           std::to_string(p.requested) + "  " + HumanBytes(p.bytes) + "  " + HumanBytes(static_cast<int64_t>(p.rate)) +
-           "/s";
+    const std::string done = std::to_string(p.done) + (total >= 0 ? "/" + std::to_string(total) : "");
+    return "完了 " + done + "  失敗 " + std::to_string(p.failed) + "  要求 " + std::to_string(p.requested) + "  " +
+           HumanBytes(p.bytes) + "  " + HumanBytes(static_cast<int64_t>(p.rate)) + "/s";
 }
 
 } // namespace pelldra::cli

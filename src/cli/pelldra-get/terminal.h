@@ -16,7 +16,7 @@ CredentialsAnswer AskOnTerminal(const std::string& url, std::chrono::millisecond
 // "12.5 MiB" and the like.
 std::string HumanBytes(int64_t n);
 
-// The progress line's text (without the carriage return).
-std::string ProgressText(const ProgressSnapshot& p);
+// The progress line's text (without the carriage return); total: the run's file count, -1 when not known.
+std::string ProgressText(const ProgressSnapshot& p, long long total);
 
 } // namespace pelldra::cli

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -195,6 +196,11 @@ TEST_F(PelldraGetTest, DigitRunsAndRangesChosenOnTheCommandLine)
         // The whole sequence counts from 1 with no end, whatever digits the URL shows.
         {"whole", {"--whole", server_.Url("/w2.jpg")}, {"w1.jpg", "w2.jpg", "w3.jpg"}, 1},
         {"whole with fixed digits", {"--whole", "--fixed", server_.Url("/z02.jpg")}, {"z01.jpg", "z02.jpg"}, 1},
+        // Typed as the window's boxes would show it.
+        {"fixed digits fill a typed range",
+         {"--fixed", "--lower", "1:2", server_.Url("/z01.jpg")},
+         {"z01.jpg", "z02.jpg"},
+         0},
         // By default both ends are the URL's own digits: one file.
         {"default range", {server_.Url("/w3.jpg")}, {"w3.jpg"}, 0},
     };
@@ -256,59 +262,59 @@ TEST_F(PelldraGetTest, SavedDetailSettingsAreTheDefaultsUnlessToldOtherwise)
     EXPECT_EQ(proxy.Heads().size(), 2u);
 }
 
-TEST_F(PelldraGetTest, RefusedOrdersWriteNothing)
+TEST_F(PelldraGetTest, ArgumentErrorsAndRefusedOrdersWriteNothing)
 {
     ASSERT_TRUE(test::WriteFile(env_.root() + "/plain", "x"));
     struct Case
     {
         std::vector<std::string> args;
         int status;
-        std::string err; // exactly, or for usage errors the start of the first line
+        std::string err; // exactly; for bad arguments the problem between the name and "; see --help"
+        std::string out = "";
     };
     // No order here may reach a server: the host is never looked up, and its name has no digits to count.
     const std::string u = "http://example.invalid/a1.jpg";
+    const std::string me = "pelldra-get: ", plain = env_.root() + "/plain";
     const Case cases[] = {
-        {{"--dir", env_.root() + "/plain", u}, 2, "保存用フォルダ名はフォルダを指していません。\n"},
-        {{"--dir", env_.root() + "/none", u}, 2, "保存用のフォルダ名が不正です。\n"},
-        {{"--lower", "1:3", "http:/1"}, 2, "ターゲットのＵＲＬが不正です\n"},
-        {{"--lower", "1:20", "http://example.invalid/a007.jpg"},
-         2,
-         "数値の桁を固定する場合は、ＵＲＬで選択されている数字と\n開始と終了の数字の桁数を同じにして下さい\n"},
-        {{"--subfolder", "a*b*", "--upper", "1:2", "http://example.invalid/d1/a1.jpg"},
-         2,
-         "　サブフォルダに使える＊は１つまでです\n"},
+        {{"-h"}, 0, "", "usage: pelldra-get [OPTIONS] URL "},
+        {{"--version"}, 0, "", "pelldra-get " PELLDRA_VERSION "\n"},
+        // Refusals name the file they are about.
+        {{"--dir", plain, u}, 2, me + plain + ": 保存用フォルダ名はフォルダを指していません。\n"},
+        {{"--dir", env_.root() + "/none", u}, 2, me + env_.root() + "/none: 保存用のフォルダ名が不正です。\n"},
+        {{"--list", env_.root() + "/none.lst"}, 2, me + env_.root() + "/none.lst: ファイルが見つかりません\n"},
+        {{"--list", plain, "--dir", plain}, 2, me + plain + ": 保存用フォルダ名はフォルダを指していません。\n"},
+        {{"--lower", "1:3", "http:/1"}, 2, me + "ターゲットのＵＲＬが不正です\n"},
         {{"--name", "a*b*.jpg", "--lower", "1:2", u},
          2,
-         "保存時ファイル名に使われている＊が多すぎます\n  保存ファイル名が不適当なため、中止\n"},
-        {{"--list", env_.root() + "/none.lst"}, 2, "ファイルが見つかりません\n"},
-        {{"--list", env_.root() + "/plain", "--dir", env_.root() + "/plain"},
-         2,
-         "保存用フォルダ名はフォルダを指していません。\n"},
-        {{"--lower", "1:3", "http://example.invalid/a.jpg"}, 4, "pelldra-get: the URL has no digits"},
-        {{"--upper", "1:3", u}, 4, "pelldra-get: the URL has no digit run left"},
-        {{"--lower-run", "3", "http://example.invalid/d1/a1.jpg"}, 4, "pelldra-get: the URL has fewer than 3"},
-        {{"--speed", "4", u}, 4, "pelldra-get: --speed"},
-        {{"--lower", "a:b", u}, 4, "pelldra-get: --lower"},
-        {{"--proxy", "h:80a", u}, 4, "pelldra-get: プロキシのポート番号に数字以外の文字があります"},
-        {{"--nonsense", u}, 4, "pelldra-get: unknown option"},
-        {{u, u}, 4, "pelldra-get: give one URL"},
-        {{}, 4, "pelldra-get: give one URL"},
-        {{"--list", "x.lst", "--lower", "1:2"}, 4, "pelldra-get: range"},
+         me + "保存時ファイル名に使われている＊が多すぎます\n" + me + "  保存ファイル名が不適当なため、中止\n"},
+        {{"--lower", "1:3", "http://example.invalid/a.jpg"}, 4, "the URL has no digits to count"},
+        {{"--upper", "1:3", u}, 4, "the URL has no digit run left of the lower string (--upper)"},
+        {{"--lower-run", "3", "http://example.invalid/d1/a1.jpg"},
+         4,
+         "the URL has fewer than 3 digit runs (--lower-run)"},
+        {{"--speed", "4", u}, 4, "--speed needs 1, 2 or 3"},
+        {{"--lower", "a:b", u}, 4, "--lower needs FROM:TO, each side digits or empty"},
+        {{"--proxy", "h:80a", u}, 4, "プロキシのポート番号に数字以外の文字があります"},
+        {{"--nonsense", u}, 4, "unknown option --nonsense"},
+        {{u, "--dir"}, 4, "--dir needs a value"},
+        {{u, u}, 4, "give one URL"},
+        {{}, 4, "give one URL, or --list FILE, or --run-queue"},
+        {{"--list", "x.lst", "--lower", "1:2"},
+         4,
+         "range, name, subfolder, referer and cookie options are for a series URL"},
         // Nothing is dropped: what a queued order cannot keep goes to the queue run, and the reverse.
-        {{"--queue", "--links", u}, 4, "pelldra-get: --links cannot be kept in the queue"},
-        {{"--run-queue", "--agent", "msie"}, 4, "pelldra-get: --agent goes with an order"},
+        {{"--queue", "--links", u}, 4, "--links cannot be kept in the queue; give it with --run-queue"},
+        {{"--run-queue", "--agent", "msie"},
+         4,
+         "--agent goes with an order; --run-queue runs each order with the options it was queued with"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.args));
         const ToolRun r = Run(c.args);
         EXPECT_EQ(r.status, c.status);
-        EXPECT_EQ(r.out, "");
-        if (c.status == 4) {
-            EXPECT_EQ(r.err.rfind(c.err, 0), 0u) << r.err;
-            EXPECT_NE(r.err.find("usage: pelldra-get"), std::string::npos);
-        } else {
-            EXPECT_EQ(r.err, c.err);
-        }
+        EXPECT_EQ(r.out.substr(0, c.out.size()), c.out);
+        EXPECT_EQ(r.out.empty(), c.out.empty());
+        EXPECT_EQ(r.err, c.status == 4 ? me + c.err + "; see --help\n" : c.err);
     }
     EXPECT_TRUE(FilesUnder(dl_).empty());
     EXPECT_TRUE(LogFiles().empty());
@@ -475,24 +481,42 @@ bool ReadUntil(int master, const std::string& text, std::string& transcript, std
     return true;
 }
 
-TEST_F(PelldraGetTest, CredentialsAreAskedOnTheTerminalWithoutEchoingThePassword)
+TEST_F(PelldraGetTest, CredentialsAreAskedOnTheTerminalUndisturbedAndWithoutEchoingThePassword)
 {
     server_.AddFile("/secret/s1.jpg", "s", "image/jpeg");
     server_.RequireBasic("/secret/", "user", "hidden-pw");
+    // The other two files arrive once the question is open.
+    std::promise<void> asking;
+    const std::shared_future<void> asked = asking.get_future().share();
+    for (const char* path : {"/open/a.jpg", "/open/b.jpg"})
+        server_.AddHandler(path, [asked](const test::TestRequest&) {
+            asked.wait_for(20s);
+            return test::TestResponse{200, {}, "x", "image/jpeg"};
+        });
     const std::string url = server_.Url("/secret/s1.jpg");
+    const std::string list = env_.root() + "/auth.lst";
+    ASSERT_TRUE(test::WriteFile(list, url + "\n" + server_.Url("/open/a.jpg") + "\n" + server_.Url("/open/b.jpg")));
     int master = -1;
     const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
     ASSERT_GE(pid, 0);
     if (pid == 0) {
         // Only calls that are safe after fork in a threaded program.
         if (::chdir(dl_.c_str()) == 0)
-            ::execl(PELLDRA_GET_TOOL, PELLDRA_GET_TOOL, url.c_str(), static_cast<char*>(nullptr));
+            ::execl(PELLDRA_GET_TOOL, PELLDRA_GET_TOOL, "--list", list.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
     std::string transcript;
-    const bool asked = ReadUntil(master, "ユーザー名: ", transcript, 20s);
-    EXPECT_TRUE(asked) << transcript;
-    if (asked) {
+    const bool prompted = ReadUntil(master, "ユーザー名: ", transcript, 20s);
+    EXPECT_TRUE(prompted) << transcript;
+    asking.set_value();
+    if (prompted) {
+        // Their lines wait for the answer.
+        const auto deadline = std::chrono::steady_clock::now() + 20s;
+        while (FilesUnder(dl_).size() < 2 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(10ms);
+        const size_t askedAt = transcript.size();
+        ReadUntil(master, "\x01never", transcript, 1s);
+        EXPECT_EQ(transcript.substr(askedAt), "") << transcript;
         ASSERT_EQ(::write(master, "user\n", 5), 5);
         EXPECT_TRUE(ReadUntil(master, "パスワード: ", transcript, 20s)) << transcript;
         ASSERT_EQ(::write(master, "hidden-pw\n", 10), 10);
@@ -502,12 +526,12 @@ TEST_F(PelldraGetTest, CredentialsAreAskedOnTheTerminalWithoutEchoingThePassword
     int status = 0;
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << transcript;
-    EXPECT_NE(transcript.find("認証が必要です: " + url), std::string::npos) << transcript;
-    // The terminal echoes what is typed (the user name shows), but not the password.
-    EXPECT_NE(transcript.find("ユーザー名: user\r\n"), std::string::npos) << transcript;
+    // The terminal echoes what is typed (the user name shows), but not the password; nothing comes in between.
+    EXPECT_NE(transcript.find("認証が必要です: " + url + "\r\nユーザー名: user\r\nパスワード: "), std::string::npos)
+        << transcript;
     EXPECT_EQ(transcript.find("hidden-pw"), std::string::npos) << transcript;
-    // The progress line's last state stays on the terminal.
-    EXPECT_NE(transcript.find("完了 1  失敗 0  要求 1"), std::string::npos) << transcript;
+    // The progress line's last state stays on the terminal, with the run's total.
+    EXPECT_NE(transcript.find("完了 3/3  失敗 0  要求 3"), std::string::npos) << transcript;
     EXPECT_EQ(test::ReadFile(dl_ + "/s1.jpg"), "s");
 }
 
