@@ -333,7 +333,6 @@ TEST_F(DownloadEngineTest, ARefusedAreaIsAskedAgainInTheNextRunAndTheStoreKeepsI
     ASSERT_EQ(center->GetCount(), 1);
     EXPECT_EQ(center->GetAt(0).GetSiteName(), "my pictures");
     EXPECT_EQ(center->GetAt(0).GetPassword(), "p");
-    EXPECT_EQ(center->GetAt(0).GetPageUrl(), server.Url("/d/1.jpg"));
 }
 
 TEST_F(DownloadEngineTest, TwoThousandFilesKeepOneConnectionPerSlotAndNoLinkFileWhenAsked)
