@@ -274,6 +274,25 @@ void CSeqUrl::Reset()
     assumeFixedDigits_ = false;
 }
 
+CSeqUrl::OwnState CSeqUrl::SaveOwnState() const
+{
+    OwnState s{text_, prevText_, {}, {masterDigits_[0], masterDigits_[1]}};
+    for (int i = 0; i < 2; ++i)
+        s.fields[i] = {start_[i], end_[i]};
+    return s;
+}
+
+void CSeqUrl::RestoreOwnState(const OwnState& s)
+{
+    text_ = s.text;
+    prevText_ = s.prevText;
+    for (int i = 0; i < 2; ++i) {
+        start_[i] = s.fields[i].start;
+        end_[i] = s.fields[i].end;
+        masterDigits_[i] = s.masterDigits[i];
+    }
+}
+
 void CSeqUrl::ClearField(int i)
 {
     if (i != 0 && i != 1)

@@ -96,6 +96,18 @@ public:
                       int syn);
     void LoadFromItem(const CQueueItem& item);
 
+    // The object's own text and marks, without the shared settings: a dialog that edits them puts them back when
+    // it is cancelled.
+    struct OwnState
+    {
+        std::string text;
+        std::string prevText;
+        SeqSpan fields[2];
+        std::string masterDigits[2];
+    };
+    OwnState SaveOwnState() const;
+    void RestoreOwnState(const OwnState& state);
+
     // Settings shared along the master chain: read and written at the object that has no master.
     bool GetUpperEnabled() const { return Root().upperEnabled_; }
     void SetUpperEnabled(bool on) { Root().upperEnabled_ = on; }
