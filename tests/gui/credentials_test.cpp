@@ -24,28 +24,13 @@
 #include "gui/app/pelldra_dlg.h"
 #include "gui/platform/message_box.h"
 #include "support/temp_env.h"
+#include "support/when_shown.h"
 
 namespace pelldra {
 
-namespace {
+using test::WhenShown;
 
-// Acts on the modal dialog of type T once it is up. Another dialog (or none) fails the test and is closed, and so
-// is the dialog when a check in act failed, so that nothing waits for a hand that never comes.
-template <typename T> void WhenShown(QObject* context, std::function<void(T*)> act)
-{
-    QTimer::singleShot(0, context, [act] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (auto* dialog = qobject_cast<T*>(modal)) {
-            act(dialog);
-            if (QTest::currentTestFailed())
-                dialog->reject();
-            return;
-        }
-        if (modal)
-            modal->close();
-        QFAIL("the expected dialog did not show");
-    });
-}
+namespace {
 
 void Type(QLineEdit* edit, const char* text)
 {

@@ -1,5 +1,5 @@
-// Renders the main window (series and list mode, idle and running), the small dialogs, the credentials dialogs and
-// LogViewer, checks that no control overlaps another or is cut off, and writes PNG files into $PELLDRA_SCREENSHOTS
+// Renders the main window (series and list mode, idle and running), the small dialogs, the detail settings, the
+// credentials dialogs and LogViewer, checks that no control overlaps another or is cut off, and writes PNG files into $PELLDRA_SCREENSHOTS
 // when it is set.
 #include "gui/app/pelldra_dlg.h"
 
@@ -23,12 +23,14 @@
 #include "gui/announce/announce_dialog.h"
 #include "gui/credentials/credential_edit_dialog.h"
 #include "gui/credentials/credential_list_dialog.h"
+#include "gui/credentials/credential_manager.h"
 #include "gui/credentials/login_dialog.h"
 #include "gui/credentials/password_change_dialog.h"
 #include "gui/engine/log_edit.h"
 #include "gui/platform/japanese_font.h"
 #include "gui/platform/message_box.h"
 #include "gui/queue/url_edit.h"
+#include "gui/settings/detail_dialog.h"
 #include "gui/ui/about_dialog.h"
 #include "gui/ui/auth_prompt.h"
 #include "gui/ui/folder_browser.h"
@@ -126,6 +128,7 @@ private slots:
     void mainWindowIdle();
     void mainWindowRunning();
     void dialogs();
+    void detailSettings();
     void logViewerWithFailures();
     void credentialDialogs();
 
@@ -242,6 +245,43 @@ void ScreenshotsTest::dialogs()
     QTest::qWait(800); // the file system model fills in
     Save(&browser, "folder-chooser");
     browser.hide();
+}
+
+void ScreenshotsTest::detailSettings()
+{
+    QWidget owner;
+    owner.resize(500, 360);
+    owner.show();
+    CSeqUrl url;
+    CSeqUrl referer;
+    referer.SetMaster(&url);
+    url.SetText("http://www.example.com/gallery/vol03/pic015.jpg");
+    url.SetUpperEnabled(true);
+    DetailSettings settings;
+    settings.Referer = "http://www.example.com/gallery/vol03/index015.html";
+    settings.syncFlags = 1;
+    settings.UseProxy = 1, settings.ProxyHost = "proxy.example.com", settings.ProxyPort = "8080";
+    settings.AuthUser = "taro", settings.AuthPassword = "secret";
+    CCredentialManager credentials(&owner, {});
+    CDetailDlg dialog(&owner, settings, referer, credentials, {});
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    CheckLayout(&dialog);
+    Save(&dialog, "detail-settings");
+
+    // Wider: the Referer box takes the room, keeping its left edge and its distance to the right edge.
+    QWidget* box = dialog.findChild<QWidget*>(QStringLiteral("refererEdit"));
+    const QRect before = InWindow(box);
+    const int rightGap = dialog.width() - before.right();
+    dialog.resize(dialog.width() + 200, dialog.height());
+    QApplication::processEvents();
+    QCOMPARE(InWindow(box).left(), before.left());
+    QCOMPARE(dialog.width() - InWindow(box).right(), rightGap);
+    CheckLayout(&dialog);
+    // Never narrower than at the first showing.
+    dialog.resize(100, 100);
+    QApplication::processEvents();
+    QVERIFY(InWindow(box).width() >= before.width());
 }
 
 void ScreenshotsTest::logViewerWithFailures()

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QContextMenuEvent>
+#include <QDesktopServices>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -36,6 +37,7 @@
 #include "gui/platform/message_box.h"
 #include "gui/platform/power.h"
 #include "gui/platform/program_start.h"
+#include "gui/platform/web_url.h"
 #include "gui/queue/url_edit.h"
 #include "gui/ui/about_dialog.h"
 #include "gui/ui/field_spin.h"
@@ -323,7 +325,7 @@ void CPelldraDlg::BuildControls()
         m_queueButton->setEnabled(count > 0);
     });
     m_detailButton = Button(this, "detailButton", "詳細設定");
-    MarkNotYet(m_detailButton);
+    connect(m_detailButton, &QPushButton::clicked, this, &CPelldraDlg::ShowDetailSettings);
     m_logButton = Button(this, "logButton", "ログ");
     connect(m_logButton, &QPushButton::clicked, this, &CPelldraDlg::OpenLogViewer);
     m_helpButton = Button(this, "helpButton", "HELP");
@@ -819,6 +821,13 @@ void CPelldraDlg::OpenLogViewer()
         ShowMessage(this, QString::fromUtf8(kLogViewerMissing));
 }
 
+void CPelldraDlg::ShowUrl(const std::string& url)
+{
+    const QUrl web = WebUrlOfLine(QString::fromStdString(url));
+    if (!web.isEmpty())
+        QDesktopServices::openUrl(web);
+}
+
 void CPelldraDlg::OnExit()
 {
     if (m_runState != kRunning) {
@@ -836,6 +845,11 @@ void CPelldraDlg::CloseWindow()
 }
 
 void CPelldraDlg::reject()
+{
+    OnCancelCommand();
+}
+
+void CPelldraDlg::OnCancelCommand()
 {
     // Esc is the boss key: with it switched off nothing happens.
     if (m_closeRequested) {

@@ -96,6 +96,10 @@ public:
     void ToggleUpper();
     void ToggleSubfolder();
     void SetJobMode(int mode);
+    // The detail settings dialog; what OK keeps reaches the next order built.
+    void ShowDetailSettings();
+    // The window's cancel (Esc), also given by a dialog closed with Esc: the boss key.
+    void OnCancelCommand();
 
     // Fills the controls from an order (a stored order, a LinkScout order).
     int LoadItemIntoWindow(const CQueueItem& item);
@@ -182,6 +186,9 @@ private:
     void SetIdleLook();
     void SetStartIcon(bool busy);
     void CloseWindow();
+    // Shows a URL the user asked to see (the detail dialog's チェック): an http(s) URL opens in the desktop's
+    // browser; any other is not handed on.
+    void ShowUrl(const std::string& url);
     void UpdateProgress();
 
     void OnUrlChanged();

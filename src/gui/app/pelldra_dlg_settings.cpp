@@ -1,9 +1,11 @@
-// The main window's side of the settings file and the kept order: filling the controls and gathering them again.
+// The main window's side of the settings: the file and the kept order read and written, and the detail dialog.
 #include "gui/app/pelldra_dlg.h"
 
 #include <QLineEdit>
 
 #include "core/settings/settings_file.h"
+#include "gui/queue/url_edit.h"
+#include "gui/settings/detail_dialog.h"
 #include "gui/ui/folder_edit.h"
 #include "gui/ui/num_edit.h"
 
@@ -56,6 +58,19 @@ void CPelldraDlg::SaveSettings()
     s.JobMode = m_jobMode;
     SaveSettingsFile(SettingsFilePath(), s);
     SaveKeptOrder(KeptOrderFilePath(), kept);
+}
+
+void CPelldraDlg::ShowDetailSettings()
+{
+    CDetailDlg dialog(this, m_settings, m_referer, *m_credentials,
+                      [this](const std::string& url) { ShowUrl(url); });
+    connect(&dialog, &CDetailDlg::ClosedWithEscape, this, &CPelldraDlg::OnCancelCommand);
+    const bool kept = dialog.exec() == QDialog::Accepted;
+    // The dialog may have selected the other digit string.
+    m_urlEdit->Highlight();
+    UpdateDigitControls();
+    if (kept && dialog.WholeSequenceChanged())
+        ApplyRanges(RefreshRangesFromUrl(m_url, m_settings.WholeSequence != 0), true, true);
 }
 
 } // namespace pelldra
