@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QContextMenuEvent>
-#include <QDesktopServices>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -37,7 +36,6 @@
 #include "gui/platform/message_box.h"
 #include "gui/platform/power.h"
 #include "gui/platform/program_start.h"
-#include "gui/platform/web_url.h"
 #include "gui/queue/url_edit.h"
 #include "gui/ui/about_dialog.h"
 #include "gui/ui/field_spin.h"
@@ -819,13 +817,6 @@ void CPelldraDlg::OpenLogViewer()
     const bool started = m_options.startProgram ? m_options.startProgram(start) : StartCompanionProgram(start);
     if (!started)
         ShowMessage(this, QString::fromUtf8(kLogViewerMissing));
-}
-
-void CPelldraDlg::ShowUrl(const std::string& url)
-{
-    const QUrl web = WebUrlOfLine(QString::fromStdString(url));
-    if (!web.isEmpty())
-        QDesktopServices::openUrl(web);
 }
 
 void CPelldraDlg::OnExit()

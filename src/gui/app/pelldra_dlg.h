@@ -186,9 +186,6 @@ private:
     void SetIdleLook();
     void SetStartIcon(bool busy);
     void CloseWindow();
-    // Shows a URL the user asked to see (the detail dialog's チェック): an http(s) URL opens in the desktop's
-    // browser; any other is not handed on.
-    void ShowUrl(const std::string& url);
     void UpdateProgress();
 
     void OnUrlChanged();

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 
 #include "core/settings/settings_file.h"
+#include "gui/linkscout/open_in_linkscout.h"
 #include "gui/queue/url_edit.h"
 #include "gui/settings/detail_dialog.h"
 #include "gui/ui/folder_edit.h"
@@ -62,8 +63,10 @@ void CPelldraDlg::SaveSettings()
 
 void CPelldraDlg::ShowDetailSettings()
 {
-    CDetailDlg dialog(this, m_settings, m_referer, *m_credentials,
-                      [this](const std::string& url) { ShowUrl(url); });
+    CDetailDlg dialog(this, m_settings, m_referer, *m_credentials, [this](const std::string& url) {
+        if (m_options.app)
+            OpenInLinkScout(*m_options.app, QString::fromStdString(url));
+    });
     connect(&dialog, &CDetailDlg::ClosedWithEscape, this, &CPelldraDlg::OnCancelCommand);
     const bool kept = dialog.exec() == QDialog::Accepted;
     // The dialog may have selected the other digit string.
