@@ -9,7 +9,7 @@
 
 #include "core/credentials/credential_lookup.h"
 #include "core/credentials/ninsho_center.h"
-#include "core/sequence/text_utils.h"
+#include "core/text/text_utils.h"
 
 using namespace pelldra;
 

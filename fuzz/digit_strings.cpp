@@ -7,9 +7,9 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include "require.h"
 #include "core/sequence/digits.h"
-#include "core/sequence/encoding.h"
+#include "core/text/encoding.h"
+#include "require.h"
 
 using namespace pelldra;
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "require.h"
 #include "core/orders/list_order.h"
-#include "core/orders/text_decoding.h"
+#include "core/text/text_decoding.h"
+#include "require.h"
 
 using namespace pelldra;
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/queue/queue_item.h"
-#include "core/queue/text_lines.h"
+#include "core/text/text_lines.h"
 
 using namespace pelldra;
 

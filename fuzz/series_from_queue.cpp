@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "core/queue/queue_item.h"
-#include "core/queue/text_lines.h"
 #include "core/sequence/digits.h"
 #include "core/sequence/seq_job_source.h"
+#include "core/text/text_lines.h"
 #include "require.h"
 
 using namespace pelldra;
@@ -73,7 +73,7 @@ void RunSeries(const CQueueItem& item, const uint8_t* control)
     const size_t slots = 1 + control[0] % 10;
     Bits bits(control);
     CSeqJobSource source;
-    source.Load(order);
+    source.Load(SeriesOf(order));
 
     std::vector<Out> out;
     std::map<std::string, UpperNumber> uppers;

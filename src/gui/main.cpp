@@ -1,5 +1,5 @@
 // The desktop program: one instance per user, running its main window for its whole life.
-#include "core/engine/curl_handles.h"
+#include "core/engine/network.h"
 #include "gui/app/pelldra_app.h"
 #include "gui/app/pelldra_dlg.h"
 #include "gui/platform/japanese_font.h"

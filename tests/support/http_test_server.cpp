@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "core/sequence/encoding.h"
+#include "core/text/encoding.h"
 
 #if defined(__has_feature)
 #if __has_feature(thread_sanitizer)

@@ -14,14 +14,15 @@
 #include "cli/pelldra-get/stop_signals.h"
 #include "core/credentials/ninsho_center.h"
 #include "core/engine/content_type_table.h"
-#include "core/engine/curl_handles.h"
 #include "core/engine/daily_log.h"
 #include "core/engine/download_engine.h"
+#include "core/engine/network.h"
 #include "core/orders/list_order.h"
 #include "core/orders/run_order.h"
 #include "core/orders/sequential_order.h"
 #include "core/queue/queue_item.h"
 #include "core/queue/wait_queue.h"
+#include "core/registry/credential_values.h"
 #include "core/sequence/digits.h"
 #include "core/sequence/seq_url.h"
 #include "core/settings/settings_file.h"
@@ -165,7 +166,7 @@ int BuildList(const Options& o, const DetailSettings& settings, CQueueItem& item
 // question would otherwise go to the terminal without a word why.
 std::shared_ptr<CNinshoCenter> OpenStore()
 {
-    auto store = std::make_shared<CNinshoCenter>();
+    auto store = OpenRegisteredStore();
     const std::string path = store->GetDataFilePath();
     if (path.empty())
         Complain("warning: no credential store has been set up yet");

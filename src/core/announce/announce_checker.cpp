@@ -6,11 +6,11 @@
 #include "core/announce/announcement.h"
 #include "core/engine/curl_handles.h"
 #include "core/orders/detail_settings.h"
-#include "core/orders/text_decoding.h"
 #include "core/platform/event.h"
 #include "core/platform/files.h"
 #include "core/platform/folders.h"
 #include "core/registry/tavin_reg_key.h"
+#include "core/text/text_decoding.h"
 
 namespace pelldra {
 

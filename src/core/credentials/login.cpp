@@ -1,16 +1,9 @@
-// The credentials manager's login: stored values and the rules of its dialogs.
+// The credentials manager's login: the rules of its dialogs.
 #include "core/credentials/login.h"
-
-#include "core/credentials/ninsho_center.h"
-#include "core/credentials/scramble.h"
-#include "core/registry/tavin_reg_key.h"
 
 namespace pelldra {
 
 namespace {
-
-constexpr const char* kUserIdValue = "UserID";
-constexpr const char* kPasswordValue = "Password";
 
 DialogCheck Accepted()
 {
@@ -23,25 +16,6 @@ DialogCheck Refused(std::string message)
 }
 
 } // namespace
-
-LoginValues ReadLoginValues(const CTavinRegKey& key)
-{
-    return {key.GetString(kUserIdValue), UnscramblePassword(key.GetString(kPasswordValue))};
-}
-
-void RecordLogin(CTavinRegKey& key, const LoginValues& stored, const LoginValues& accepted)
-{
-    if (accepted.userId != stored.userId)
-        key.SetString(kUserIdValue, accepted.userId);
-    if (accepted.password != stored.password)
-        key.SetString(kPasswordValue, ScramblePassword(accepted.password));
-}
-
-bool HasLoginUser()
-{
-    const CTavinRegKey key(CNinshoCenter::kRegistryKey, true);
-    return !key.GetString(kUserIdValue).empty();
-}
 
 DialogCheck CheckLogin(const LoginValues& stored, const std::string& userId, const std::string& password,
                        const std::string& confirmation)

@@ -1,13 +1,11 @@
-// The login that guards the credentials manager: its stored values and the rules of the login and password dialogs.
+// The login that guards the credentials manager: the rules of the login and password dialogs.
 #pragma once
 
 #include <string>
 
 namespace pelldra {
 
-class CTavinRegKey;
-
-// The login as the NinshoCenter key holds it: "UserID" in clear, "Password" scrambled (here unscrambled).
+// The login's user ID and password, in clear.
 struct LoginValues
 {
     std::string userId;
@@ -15,12 +13,6 @@ struct LoginValues
 
     bool operator==(const LoginValues&) const = default;
 };
-
-LoginValues ReadLoginValues(const CTavinRegKey& key);
-// After an accepted login: writes "UserID" when it changed and "Password", scrambled, when it changed.
-void RecordLogin(CTavinRegKey& key, const LoginValues& stored, const LoginValues& accepted);
-// A login user has been defined. Only looks: the key is not created.
-bool HasLoginUser();
 
 // No user ID stored yet: the login defines one, with the password typed twice.
 inline bool IsLoginSetup(const LoginValues& stored)

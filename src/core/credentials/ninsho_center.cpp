@@ -12,26 +12,15 @@
 #include "core/credentials/ninsho_file.h"
 #include "core/platform/files.h"
 #include "core/platform/folders.h"
-#include "core/registry/tavin_reg_key.h"
 
 namespace pelldra {
 
-namespace {
-
-constexpr const char* kLocationValue = "Location";
-
-} // namespace
-
-CNinshoCenter::CNinshoCenter() : CNinshoCenter(Setup{}) {}
-
 CNinshoCenter::CNinshoCenter(Setup setup)
-    : registry_(std::move(setup.registry)), dataFolder_(std::move(setup.dataFolder)), clock_(std::move(setup.clock))
+    : recordLocation_(std::move(setup.recordLocation)), dataFolder_(std::move(setup.dataFolder)),
+      clock_(std::move(setup.clock)), location_(std::move(setup.location))
 {
-    if (!registry_)
-        registry_ = std::make_unique<CTavinRegKey>(kRegistryKey);
     if (!clock_)
         clock_ = [] { return static_cast<std::int64_t>(std::time(nullptr)); };
-    location_ = registry_->GetString(kLocationValue);
     Load();
 }
 
@@ -83,7 +72,8 @@ int CNinshoCenter::Save()
     if (location_.empty()) {
         const std::string folder = dataFolder_.empty() ? GetProgramFolder() : dataFolder_;
         location_ = folder + "/" + kFileName;
-        registry_->SetString(kLocationValue, location_); // a key that did not open refuses; the file is written still
+        if (recordLocation_)
+            recordLocation_(location_); // a record that fails leaves the file to be written still
     }
     if (keepBeforeWrite_ && !KeepUnreadableFile(location_))
         return 1;
@@ -189,6 +179,28 @@ std::string CNinshoCenter::GetDataFilePath() const
 {
     std::lock_guard lock(mutex_);
     return location_;
+}
+
+bool CNinshoCenter::FindLogin(const std::string& pageUrl, const std::string& previousKey, SiteLogin& found) const
+{
+    CAuthRecord query;
+    query.SetPageUrl(pageUrl);
+    query.SetSiteUrl(previousKey);
+    if (FindForUrl(query) != 0)
+        return false;
+    found = {query.GetSiteUrl(), query.GetPageUrl(), query.GetUserId(), query.GetPassword()};
+    return true;
+}
+
+void CNinshoCenter::AddLearnedLogin(const SiteLogin& login)
+{
+    CAuthRecord rec;
+    rec.SetSiteUrl(login.siteUrl);
+    rec.SetPageUrl(login.pageUrl);
+    rec.SetUserId(login.user);
+    rec.SetPassword(login.password);
+    int index = 0;
+    AddLearned(rec, index);
 }
 
 } // namespace pelldra

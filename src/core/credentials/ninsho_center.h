@@ -1,4 +1,4 @@
-// CNinshoCenter: the credential store, its data file and the registry value that tells where the file lies.
+// CNinshoCenter: the credential store and its data file.
 #pragma once
 
 #include <cstdint>
@@ -9,25 +9,25 @@
 #include <vector>
 
 #include "core/credentials/auth_record.h"
+#include "core/engine/login_store.h"
 
 namespace pelldra {
-
-class CTavinRegKey;
 
 // Records are kept sorted by SiteUrl in byte order, each key once. The store is shared between the download threads
 // (lookups, inserts after an accepted login) and the windows (listing, editing): every member takes the store's lock.
 // The data file is written back when the store is destroyed, if anything was added or removed.
-class CNinshoCenter
+class CNinshoCenter final : public LoginStore
 {
 public:
-    static constexpr const char* kRegistryKey = "Software\\Tavin\\NinshoCenter";
     static constexpr const char* kFileName = "NinshoCenter.dat";
 
     struct Setup
     {
-        // The key that holds "Location"; null: kRegistryKey of the user's registry store.
-        std::unique_ptr<CTavinRegKey> registry;
-        // Where a store without a "Location" writes its file; empty: the program's data folder.
+        // The data file's path as recorded ("Location"); empty: none yet.
+        std::string location;
+        // Told the path a store without one chose at its first save, to record it; may be null.
+        std::function<void(const std::string& location)> recordLocation;
+        // Where a store without a location writes its file; empty: the program's data folder.
         std::string dataFolder;
         // Seconds since 1970 for scrambling the passwords on save; null: the system clock.
         std::function<std::int64_t()> clock;
@@ -37,10 +37,9 @@ public:
     {
     };
 
-    CNinshoCenter();
     explicit CNinshoCenter(Setup setup);
     explicit CNinshoCenter(InMemory);
-    ~CNinshoCenter();
+    ~CNinshoCenter() override;
     CNinshoCenter(const CNinshoCenter&) = delete;
     CNinshoCenter& operator=(const CNinshoCenter&) = delete;
 
@@ -67,8 +66,12 @@ public:
     // False when the data file's first line was not a valid header: such a store finds nothing.
     bool IsUsable() const;
     bool IsModified() const;
-    // The data file's path; empty until "Location" is set or the first save.
+    // The data file's path; empty until a location is given or the first save.
     std::string GetDataFilePath() const;
+
+    // What a transfer asks: FindForUrl and AddLearned over plain logins.
+    bool FindLogin(const std::string& pageUrl, const std::string& previousKey, SiteLogin& found) const override;
+    void AddLearnedLogin(const SiteLogin& login) override;
 
 private:
     void Load();
@@ -76,7 +79,7 @@ private:
     bool KeepUnreadableFile(const std::string& path) const;
 
     mutable std::mutex mutex_; // guards everything below
-    std::unique_ptr<CTavinRegKey> registry_;
+    std::function<void(const std::string&)> recordLocation_;
     std::string dataFolder_;
     std::function<std::int64_t()> clock_;
     bool inMemory_ = false;

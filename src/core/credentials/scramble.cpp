@@ -3,7 +3,7 @@
 
 #include <ctime>
 
-#include "core/sequence/encoding.h"
+#include "core/text/encoding.h"
 
 namespace pelldra {
 

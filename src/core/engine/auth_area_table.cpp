@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "core/sequence/text_utils.h"
+#include "core/text/text_utils.h"
 
 namespace pelldra {
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "core/sequence/text_utils.h"
+#include "core/text/text_utils.h"
 
 namespace pelldra {
 

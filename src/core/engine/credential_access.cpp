@@ -1,19 +1,18 @@
 // Lookups in and additions to the open credentials store.
 #include "core/engine/credential_access.h"
 
-#include "core/credentials/auth_record.h"
-#include "core/credentials/ninsho_center.h"
-#include "core/engine/download_job.h"
+#include "core/engine/login_store.h"
+#include "core/sequence/download_job.h"
 
 namespace pelldra {
 
-void CredentialStoreRef::Set(std::shared_ptr<CNinshoCenter> store)
+void CredentialStoreRef::Set(std::shared_ptr<LoginStore> store)
 {
     std::lock_guard lock(mutex_);
     store_ = std::move(store);
 }
 
-std::shared_ptr<CNinshoCenter> CredentialStoreRef::Get() const
+std::shared_ptr<LoginStore> CredentialStoreRef::Get() const
 {
     std::lock_guard lock(mutex_);
     return store_;
@@ -22,38 +21,24 @@ std::shared_ptr<CNinshoCenter> CredentialStoreRef::Get() const
 bool LookUpCredentials(CredentialStoreRef* store, const std::string& page, const std::string& previousKey,
                        StoreAnswer& out)
 {
-    const std::shared_ptr<CNinshoCenter> center = store ? store->Get() : nullptr;
-    if (!center)
+    const std::shared_ptr<LoginStore> logins = store ? store->Get() : nullptr;
+    SiteLogin found;
+    if (!logins || !logins->FindLogin(page, previousKey, found))
         return false;
-    CAuthRecord query;
-    query.SetPageUrl(page);
-    query.SetSiteUrl(previousKey);
-    if (center->FindForUrl(query) != 0)
-        return false;
-    out.user = query.GetUserId();
-    out.pass = query.GetPassword();
-    out.key = query.GetSiteUrl();
+    out.user = found.user;
+    out.pass = found.password;
+    out.key = found.siteUrl;
     return true;
 }
 
 void RememberCredentials(CredentialStoreRef* store, const DownloadJob& job, const std::string& prefix,
                          const std::string& storeKey)
 {
-    const std::shared_ptr<CNinshoCenter> center = store ? store->Get() : nullptr;
-    if (!center)
+    const std::shared_ptr<LoginStore> logins = store ? store->Get() : nullptr;
+    if (!logins)
         return;
-    int index = 0;
-    CAuthRecord area;
-    area.SetUserId(job.User);
-    area.SetPassword(job.Pass);
-    area.SetSiteUrl(prefix);
-    center->AddLearned(area, index);
-    CAuthRecord page;
-    page.SetPageUrl(job.Targ);
-    page.SetUserId(job.User);
-    page.SetPassword(job.Pass);
-    page.SetSiteUrl(storeKey.empty() ? prefix : storeKey);
-    center->AddLearned(page, index);
+    logins->AddLearnedLogin({prefix, "", job.User, job.Pass});
+    logins->AddLearnedLogin({storeKey.empty() ? prefix : storeKey, job.Targ, job.User, job.Pass});
 }
 
 } // namespace pelldra

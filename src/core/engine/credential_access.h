@@ -7,7 +7,7 @@
 
 namespace pelldra {
 
-class CNinshoCenter;
+class LoginStore;
 struct DownloadJob;
 
 // Holds the store while the credentials manager has it open. A transfer takes a reference for one lookup, so that a
@@ -16,12 +16,12 @@ class CredentialStoreRef
 {
 public:
     // The store that is now open, or null when it was closed.
-    void Set(std::shared_ptr<CNinshoCenter> store);
-    std::shared_ptr<CNinshoCenter> Get() const;
+    void Set(std::shared_ptr<LoginStore> store);
+    std::shared_ptr<LoginStore> Get() const;
 
 private:
     mutable std::mutex mutex_; // guards store_
-    std::shared_ptr<CNinshoCenter> store_;
+    std::shared_ptr<LoginStore> store_;
 };
 
 struct StoreAnswer

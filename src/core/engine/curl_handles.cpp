@@ -1,21 +1,9 @@
-// libcurl set-up and the shared DNS cache.
+// libcurl's handle owners and the shared DNS cache.
 #include "core/engine/curl_handles.h"
 
-#include <csignal>
 #include <stdexcept>
 
 namespace pelldra {
-
-void InitNetwork()
-{
-    static std::once_flag once;
-    std::call_once(once, [] {
-        // A peer that closes while we write must give an error, not end the process.
-        std::signal(SIGPIPE, SIG_IGN);
-        if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK)
-            throw std::runtime_error("curl_global_init failed");
-    });
-}
 
 bool CurlSlist::Append(const std::string& line)
 {

@@ -1,4 +1,4 @@
-// Owners of libcurl handles, the once-per-process network set-up, and the DNS cache shared between transfers.
+// Owners of libcurl handles and the DNS cache shared between transfers.
 #pragma once
 
 #include <curl/curl.h>
@@ -8,11 +8,9 @@
 #include <mutex>
 #include <string>
 
-namespace pelldra {
+#include "core/engine/network.h"
 
-// curl_global_init and SIGPIPE ignored, once per process. libcurl wants this before any thread uses it, so the
-// program calls it at start; every engine and transfer calls it too, which is harmless after the first time.
-void InitNetwork();
+namespace pelldra {
 
 struct CurlEasyDeleter
 {

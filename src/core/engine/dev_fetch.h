@@ -6,8 +6,8 @@
 #include <mutex>
 #include <string>
 
-#include "core/engine/download_job.h"
 #include "core/engine/fetch_core.h"
+#include "core/sequence/download_job.h"
 
 namespace pelldra {
 

@@ -174,7 +174,7 @@ int CDownloadEngine::Run()
     std::unique_lock lock(runMutex_);
     sequenceMode_ = item_->Kind == CQueueItem::RENBAN;
     if (sequenceMode_) {
-        source_.Load(*item_);
+        source_.Load(SeriesOf(*item_));
     } else if (item_->ListLines.empty()) {
         std::error_code ec;
         const bool listFile = !item_->Lst.empty() && std::filesystem::exists(item_->Lst, ec);

@@ -25,7 +25,7 @@
 namespace pelldra {
 
 class CContentTypeTable;
-class CNinshoCenter;
+class LoginStore;
 
 class CDownloadEngine
 {
@@ -57,8 +57,8 @@ public:
     // The main window's "keep no update links"; a run keeps the value it had when it started.
     void SetNoUpdateLinks(bool noLinks) { noUpdateLinks_ = noLinks; }
     // The credentials store while the manager has it open; null when it was closed.
-    void SetCredentialStore(std::shared_ptr<CNinshoCenter> store) { store_.Set(std::move(store)); }
-    std::shared_ptr<CNinshoCenter> CredentialStore() const { return store_.Get(); }
+    void SetCredentialStore(std::shared_ptr<LoginStore> store) { store_.Set(std::move(store)); }
+    std::shared_ptr<LoginStore> CredentialStore() const { return store_.Get(); }
 
     int32_t RunState() const { return runState_.load(); }
     int SlotCount() const { return slotCount_.load(); }

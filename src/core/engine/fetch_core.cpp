@@ -17,7 +17,7 @@
 #include "core/engine/engine_observer.h"
 #include "core/platform/files.h"
 #include "core/platform/folders.h"
-#include "core/sequence/text_utils.h"
+#include "core/text/text_utils.h"
 
 namespace pelldra {
 
@@ -33,30 +33,6 @@ constexpr const char* kWrongType = "異なるファイルタイプが返され�
 constexpr const char* kCannotSave = "保存ファイルが作れません。";
 constexpr const char* kForciblyEnded = "強制終了しました";
 constexpr const char* kAnswerTimedOut = "    サーバー応答がタイムアウトです";
-
-std::string TrimRight(const std::string& s)
-{
-    const size_t e = s.find_last_not_of(" \t\r\n\v\f");
-    return e == std::string::npos ? std::string() : s.substr(0, e + 1);
-}
-
-// A value going into one header line must not start another one.
-std::string OneLine(std::string s)
-{
-    std::replace_if(
-        s.begin(), s.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
-    return s;
-}
-
-bool StartsWithNoCase(std::string_view s, std::string_view prefix)
-{
-    return s.size() >= prefix.size() && EqualsNoCase(s.substr(0, prefix.size()), prefix);
-}
-
-bool IsHttpUrl(std::string_view url)
-{
-    return StartsWithNoCase(url, "http://") || StartsWithNoCase(url, "https://");
-}
 
 // Whether header lines the user gave ask for a part of the file, so that a 206 is the answer asked for.
 bool AsksForRange(const std::string& head)
@@ -282,7 +258,7 @@ void CFetchCore::Transfer()
     promptUsed_ = false;
     answerDeadline_ = std::chrono::steady_clock::now() + context_.limits.answer;
     if (!job_.Head.empty())
-        job_.Head = TrimRight(job_.Head) + "\r\n";
+        job_.Head = std::string(TrimTrailingBlanks(job_.Head)) + "\r\n";
     rangeAsked_ = AsksForRange(job_.Head);
 
     if (url_.find("://") == std::string::npos) {
@@ -405,16 +381,16 @@ bool CFetchCore::Perform(const std::optional<std::pair<std::string, std::string>
     if (!job_.Argu.empty())
         headers.Append("Content-Length: " + std::to_string(job_.Argu.size()));
     if (!job_.Agen.empty())
-        headers.Append("User-Agent: " + OneLine(job_.Agen));
+        headers.Append("User-Agent: " + LineBreaksToBlanks(job_.Agen));
     if (!job_.Refe.empty())
-        headers.Append("Referer: " + OneLine(job_.Refe));
+        headers.Append("Referer: " + LineBreaksToBlanks(job_.Refe));
     if (!job_.Cook.empty())
-        headers.Append("Cookie: " + OneLine(job_.Cook));
+        headers.Append("Cookie: " + LineBreaksToBlanks(job_.Cook));
     if (credentials) {
         DownloadJob withCredentials;
         withCredentials.User = credentials->first;
         withCredentials.Pass = credentials->second;
-        headers.Append(TrimRight(withCredentials.BasicAuthorization()));
+        headers.Append(std::string(TrimTrailingBlanks(withCredentials.BasicAuthorization())));
     }
     if (job_.Cash == 0) {
         headers.Append("Cache-Control: no-cache");

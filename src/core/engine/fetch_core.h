@@ -14,8 +14,8 @@
 #include <thread>
 
 #include "core/engine/curl_handles.h"
-#include "core/engine/download_job.h"
 #include "core/platform/unique_fd.h"
+#include "core/sequence/download_job.h"
 
 namespace pelldra {
 

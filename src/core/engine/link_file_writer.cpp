@@ -10,7 +10,7 @@
 
 #include "core/platform/files.h"
 #include "core/platform/unique_fd.h"
-#include "core/sequence/text_utils.h"
+#include "core/text/text_utils.h"
 
 namespace pelldra {
 
@@ -43,7 +43,9 @@ bool TryCreateLock(const std::string& path)
 // A lock file whose writer died is taken over once it is old enough.
 bool TakeOverStaleLock(const std::string& path, std::chrono::milliseconds stale_age)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return false;
     const auto mtime = std::chrono::system_clock::time_point(std::chrono::seconds(st.st_mtim.tv_sec) +

@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "core/engine/download_job.h"
+#include "core/sequence/download_job.h"
 
 namespace pelldra {
 

@@ -6,63 +6,35 @@
 
 #include "core/platform/files.h"
 #include "core/platform/folders.h"
+#include "core/text/text_utils.h"
 
 namespace pelldra {
 
-namespace {
-
-bool IsSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
-bool StartsWithNoCase(std::string_view s, std::string_view prefix)
-{
-    if (s.size() < prefix.size())
-        return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        char c = s[i];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        if (c != prefix[i])
-            return false;
-    }
-    return true;
-}
-
-} // namespace
-
 bool IsUrlLine(std::string_view line)
 {
-    return !line.empty() && !IsSpace(line.front());
+    return !line.empty() && !IsBlank(line.front());
 }
 
 std::string UrlOfLine(std::string_view line)
 {
     if (!IsUrlLine(line))
         return {};
-    size_t n = line.size();
-    while (n > 0 && IsSpace(line[n - 1]))
-        --n;
-    return std::string(line.substr(0, n));
+    return std::string(TrimTrailingBlanks(line));
 }
 
 bool IsWebUrl(std::string_view url)
 {
-    for (std::string_view scheme : {std::string_view("http://"), std::string_view("https://")}) {
-        if (StartsWithNoCase(url, scheme)) {
-            const std::string_view rest = url.substr(scheme.size());
-            if (rest.empty() || rest.front() == '/')
-                return false; // no host
-            for (char c : url) {
-                // Control bytes and blanks have no place in a URL; a handler could read them as separate arguments.
-                if (static_cast<unsigned char>(c) < 0x21 || c == 0x7f)
-                    return false;
-            }
-            return true;
-        }
+    if (!IsHttpUrl(url))
+        return false;
+    const std::string_view rest = url.substr(url.find("//") + 2);
+    if (rest.empty() || rest.front() == '/')
+        return false; // no host
+    for (char c : url) {
+        // Control bytes and blanks have no place in a URL; a handler could read them as separate arguments.
+        if (static_cast<unsigned char>(c) < 0x21 || c == 0x7f)
+            return false;
     }
-    return false;
+    return true;
 }
 
 std::string FailureLine(int32_t status)

@@ -3,12 +3,12 @@
 
 #include <sys/types.h>
 
-#include "core/app/app_registry.h"
 #include "core/orders/sequential_order.h"
 #include "core/platform/regular_file.h"
-#include "core/queue/text_lines.h"
+#include "core/registry/app_registry.h"
 #include "core/registry/tavin_reg_key.h"
 #include "core/sequence/seq_url.h"
+#include "core/text/text_lines.h"
 
 namespace pelldra {
 
@@ -103,7 +103,7 @@ bool TakeTransferOrder(CTavinRegKey& linkScout, CTavinRegKey& transfer, const De
 
 void LoadRefererFromItem(const CQueueItem& item, CSeqUrl& referer, DetailSettings& settings)
 {
-    referer.LoadFromItem(item);
+    LoadUrlFromItem(referer, item);
     settings.Referer = referer.GetText();
 }
 

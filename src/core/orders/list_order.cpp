@@ -4,16 +4,15 @@
 #include <sys/types.h>
 
 #include <algorithm>
-#include <cctype>
 #include <string_view>
 
 #include "core/orders/save_path.h"
 #include "core/orders/sequential_order.h"
-#include "core/orders/text_decoding.h"
 #include "core/platform/folders.h"
 #include "core/platform/regular_file.h"
 #include "core/queue/queue_item.h"
-#include "core/sequence/text_utils.h"
+#include "core/text/text_decoding.h"
+#include "core/text/text_utils.h"
 
 namespace pelldra {
 
@@ -34,21 +33,6 @@ constexpr off_t kListSizeLimit = 16 << 20;
 bool StartsWith(std::string_view s, std::string_view prefix)
 {
     return s.substr(0, prefix.size()) == prefix;
-}
-
-bool StartsWithNoCase(const std::string& s, std::string_view prefix)
-{
-    if (s.size() < prefix.size())
-        return false;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(s[i])) != prefix[i])
-            return false;
-    return true;
-}
-
-bool IsBareUrl(const std::string& line)
-{
-    return StartsWithNoCase(line, "HTTP://") || StartsWithNoCase(line, "HTTPS://");
 }
 
 void ReplaceQuestionMarks(std::string& s)
@@ -129,7 +113,7 @@ std::string MakeJobLines(const std::string& text, const std::string& folder, std
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
 
-        if (IsBareUrl(line))
+        if (IsHttpUrl(line))
             line.insert(0, "Targ: ");
         if (waiting) {
             if (!StartsWith(line, "Dest:")) {

@@ -1,14 +1,12 @@
 // The series start command: ranges, fixed widths, URL template, Referer, subfolder, save name, folder and cookie.
 #include "core/orders/sequential_order.h"
 
-#include <cctype>
-
 #include "core/orders/save_path.h"
 #include "core/platform/folders.h"
 #include "core/queue/queue_item.h"
 #include "core/sequence/digits.h"
 #include "core/sequence/seq_url.h"
-#include "core/sequence/text_utils.h"
+#include "core/text/text_utils.h"
 
 namespace pelldra {
 
@@ -60,8 +58,7 @@ std::string TrimSlashes(const std::string& s)
 
 std::string TrimFolder(std::string text)
 {
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
-        text.pop_back();
+    text = std::string(TrimTrailingBlanks(text));
     while (text.size() > 1 && text.back() == '/')
         text.pop_back();
     return text;
@@ -309,6 +306,11 @@ void BuildKeptSequentialItem(const SequentialControls& c, const DetailSettings& 
     // Without 記録 the password stays in memory only.
     if (!settings.RecordPassword)
         item.job.Pass.clear();
+}
+
+void LoadUrlFromItem(CSeqUrl& url, const CQueueItem& item)
+{
+    url.LoadFromItem(item.job.Targ, item.job.Refe, item.Or1, item.Or2, item.Syn);
 }
 
 } // namespace pelldra

@@ -80,7 +80,10 @@ OrderResult BuildSequentialItem(const SequentialControls& controls, const Detail
 // closing must keep what was typed. A URL shorter than 8 characters becomes "http://"; the subfolder is kept as
 // typed whenever its box is ticked; the save name is kept as typed; the folder goes in unchecked. The password is
 // left out unless the settings record it.
-void BuildKeptSequentialItem(const SequentialControls& controls, const DetailSettings& settings,
-                             SequentialState& state, CQueueItem& item);
+void BuildKeptSequentialItem(const SequentialControls& controls, const DetailSettings& settings, SequentialState& state,
+                             CQueueItem& item);
+
+// Rebuilds a URL or a Referer (a CSeqUrl with a master) from a stored series item.
+void LoadUrlFromItem(CSeqUrl& url, const CQueueItem& item);
 
 } // namespace pelldra

@@ -8,10 +8,11 @@
 #include <type_traits>
 #include <utility>
 
-#include "core/orders/text_decoding.h"
 #include "core/platform/files.h"
-#include "core/queue/text_lines.h"
 #include "core/sequence/digits.h"
+#include "core/text/text_decoding.h"
+#include "core/text/text_lines.h"
+#include "core/text/text_utils.h"
 
 namespace pelldra {
 
@@ -46,19 +47,13 @@ int ToInt(std::string_view s)
     return static_cast<int>(v);
 }
 
-void AddValue(std::string& out, const std::string& value)
-{
-    // A line break cannot be stored; a blank keeps the rest of the value and the item's lines intact.
-    for (const char c : value)
-        out += (c == '\n' || c == '\r') ? ' ' : c;
-}
-
 void AddKey(std::string& out, const char* key, const std::string& value)
 {
     out += '\t';
     out += key;
     out += '\t';
-    AddValue(out, value);
+    // A line break cannot be stored; a blank keeps the rest of the value and the item's lines intact.
+    out += LineBreaksToBlanks(value);
     out += "\r\n";
 }
 
@@ -325,19 +320,19 @@ void CQueueItem::WriteTo(std::string& out) const
     switch (kind) {
     case RENBAN:
         out += "[num] ";
-        AddValue(out, job.Targ);
+        out += LineBreaksToBlanks(job.Targ);
         break;
     case LIST:
         out += "[lst] ";
-        AddValue(out, Lst);
+        out += LineBreaksToBlanks(Lst);
         break;
     case LINK:
         out += "[lnk] ";
-        AddValue(out, Page);
+        out += LineBreaksToBlanks(Page);
         break;
     default:
         out += "[img] ";
-        AddValue(out, Page);
+        out += LineBreaksToBlanks(Page);
         break;
     }
     out += "\r\n";
@@ -436,6 +431,11 @@ std::string FirstBadStoredValue(const CQueueItem& item)
     if (item.Fx2 < 0 || item.Fx2 > kMaxWidth)
         return "Fx2";
     return "";
+}
+
+SeriesOrder SeriesOf(const CQueueItem& item)
+{
+    return {item.job, item.St1, item.Ed1, item.Fx1, item.St2, item.Ed2, item.Fx2, item.Sub, item.Fol, item.Syn};
 }
 
 } // namespace pelldra

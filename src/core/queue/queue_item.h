@@ -7,7 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/engine/download_job.h"
+#include "core/sequence/download_job.h"
+#include "core/sequence/seq_job_source.h"
 
 namespace pelldra {
 
@@ -96,5 +97,8 @@ inline constexpr size_t kMaxStoredDigits = 255;
 // when there is none. Orders come back from files that anyone may have written: a width of two thousand million
 // would ask for that many bytes per URL, and letters would be counted as if they were digits.
 std::string FirstBadStoredValue(const CQueueItem& item);
+
+// What the job source reads of a series item.
+SeriesOrder SeriesOf(const CQueueItem& item);
 
 } // namespace pelldra

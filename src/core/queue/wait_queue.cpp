@@ -12,7 +12,7 @@
 
 #include "core/platform/files.h"
 #include "core/platform/unique_fd.h"
-#include "core/queue/text_lines.h"
+#include "core/text/text_lines.h"
 
 namespace pelldra {
 

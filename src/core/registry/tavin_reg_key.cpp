@@ -10,6 +10,7 @@
 #include "core/platform/folders.h"
 #include "core/platform/unique_fd.h"
 #include "core/registry/sqlite_handle.h"
+#include "core/text/text_utils.h"
 
 namespace pelldra {
 
@@ -51,7 +52,9 @@ template <typename F> int Retry(F step)
 
 bool FileExists(const std::string& path)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     return ::stat(path.c_str(), &st) == 0;
 }
 
@@ -61,7 +64,9 @@ bool FileExists(const std::string& path)
 // store is made as a private temporary file and linked into place, which fails harmlessly when one already exists.
 void PrepareStoreFile(const std::string& file)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::stat(file.c_str(), &st) == 0) {
         if (S_ISREG(st.st_mode) && (st.st_mode & 077) != 0 && st.st_uid == ::geteuid())
             ::chmod(file.c_str(), st.st_mode & 0600);
@@ -155,27 +160,12 @@ int CreateKey(SqliteDb& db, const std::string& path)
     }
 }
 
-char AsciiLower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameName(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (AsciiLower(a[i]) != AsciiLower(b[i]))
-            return false;
-    return true;
-}
-
 // key itself or a key below it.
 bool InKey(const std::string& candidate, const std::string& key)
 {
     if (key.empty())
         return true;
-    if (candidate.size() < key.size() || !SameName(candidate.substr(0, key.size()), key))
+    if (candidate.size() < key.size() || !StartsWithNoCase(candidate, key))
         return false;
     return candidate.size() == key.size() || candidate[key.size()] == '\\';
 }

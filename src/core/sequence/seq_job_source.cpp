@@ -5,15 +5,15 @@
 
 namespace pelldra {
 
-void CSeqJobSource::Load(const CQueueItem& queueItem)
+void CSeqJobSource::Load(const SeriesOrder& order)
 {
-    item_ = queueItem;
-    lowerStart_ = lowerCur_ = item_.St1;
-    lowerEnd_ = item_.Ed1;
-    lowerWidth_ = item_.Fx1;
-    upperStart_ = upperCur_ = item_.St2;
-    upperEnd_ = item_.Ed2;
-    upperWidth_ = item_.Fx2;
+    order_ = order;
+    lowerStart_ = lowerCur_ = order_.St1;
+    lowerEnd_ = order_.Ed1;
+    lowerWidth_ = order_.Fx1;
+    upperStart_ = upperCur_ = order_.St2;
+    upperEnd_ = order_.Ed2;
+    upperWidth_ = order_.Fx2;
     over_ = false;
     awaitingFile_.clear();
     std::lock_guard guard(listsLock_);
@@ -33,11 +33,11 @@ CSeqJobSource::Next CSeqJobSource::NextJob(DownloadJob& job, std::string* folder
         over_ = next == Next::Over;
         return next;
     }
-    job = item_.job;
+    job = order_.job;
     const bool hasUpper = !upperStart_.empty();
-    if (item_.Syn & 1)
+    if (order_.Syn & 1)
         job.Refe = ReplaceStar(job.Refe, lowerCur_, lowerWidth_);
-    if ((item_.Syn & 2) && hasUpper)
+    if ((order_.Syn & 2) && hasUpper)
         job.Refe = ReplaceStar(job.Refe, upperCur_, upperWidth_);
     job.Targ = ReplaceStar(job.Targ, lowerCur_, lowerWidth_);
     job.Dest = ReplaceStar(job.Dest, lowerCur_, lowerWidth_);
@@ -47,11 +47,11 @@ CSeqJobSource::Next CSeqJobSource::NextJob(DownloadJob& job, std::string* folder
     }
     if (folder) {
         folder->clear();
-        if (!item_.Sub.empty()) {
-            *folder = item_.Fol;
+        if (!order_.Sub.empty()) {
+            *folder = order_.Fol;
             if (folder->empty() || folder->back() != '/')
                 *folder += '/';
-            *folder += ReplaceStar(item_.Sub, upperCur_, upperWidth_);
+            *folder += ReplaceStar(order_.Sub, upperCur_, upperWidth_);
         }
     }
     {

@@ -6,10 +6,24 @@
 #include <string>
 #include <vector>
 
-#include "core/engine/download_job.h"
-#include "core/queue/queue_item.h"
+#include "core/sequence/download_job.h"
 
 namespace pelldra {
+
+// A series order as the source reads it. The fields keep the queue record's names.
+struct SeriesOrder
+{
+    DownloadJob job; // request options and the templates Targ, Refe, Dest, where '*' takes a number
+    std::string St1; // lower field: start ("" none: one job) and end ("" open)
+    std::string Ed1;
+    int Fx1 = 0;     // lower width; 0: no zero fill
+    std::string St2; // upper field; St2 "" means there is none
+    std::string Ed2;
+    int Fx2 = 0;
+    std::string Sub; // subfolder template, '*' takes the upper number
+    std::string Fol; // save folder
+    int Syn = 0;     // Referer follows the lower (1) and/or upper (2) number
+};
 
 // A job handed out, with the counter values it was made from.
 struct IssuedJob
@@ -43,8 +57,8 @@ public:
     CSeqJobSource(const CSeqJobSource&) = delete;
     CSeqJobSource& operator=(const CSeqJobSource&) = delete;
 
-    // Starts a new series from a RENBAN item.
-    void Load(const CQueueItem& queueItem);
+    // Starts a new series.
+    void Load(const SeriesOrder& order);
     // Fills job with the next job of the series. folder, when given, receives the subfolder the job's file goes
     // to ("" without a subfolder template): the caller makes it when the file arrives, so that no folder of a
     // number without files stays behind.
@@ -78,7 +92,7 @@ private:
         return list == ResultList::Failures ? failures_ : successes_;
     }
 
-    CQueueItem item_;
+    SeriesOrder order_;
     std::string lowerStart_;
     std::string lowerEnd_;
     std::string lowerCur_;

@@ -4,8 +4,6 @@
 #include <algorithm>
 #include <climits>
 
-#include "core/queue/queue_item.h"
-
 namespace pelldra {
 
 namespace {
@@ -584,11 +582,6 @@ void CSeqUrl::LoadFromItem(const std::string& targ, const std::string& refe, con
     prevText_ = std::move(text_);
     text_ = std::move(t);
     KeepFieldsInText();
-}
-
-void CSeqUrl::LoadFromItem(const CQueueItem& item)
-{
-    LoadFromItem(item.job.Targ, item.job.Refe, item.Or1, item.Or2, item.Syn);
 }
 
 void CSeqUrl::PlaceBack(std::string& t, const std::string& digits, int i)

@@ -9,8 +9,6 @@
 
 namespace pelldra {
 
-class CQueueItem;
-
 // A span of bytes [start, end); (-1, -1) when nothing is marked.
 struct SeqSpan
 {
@@ -94,7 +92,6 @@ public:
     // digits that stood at the '*'s.
     void LoadFromItem(const std::string& targ, const std::string& refe, const std::string& or1, const std::string& or2,
                       int syn);
-    void LoadFromItem(const CQueueItem& item);
 
     // The object's own text and marks, without the shared settings: a dialog that edits them puts them back when
     // it is cancelled.

@@ -1,7 +1,7 @@
 // The settings file's integers and length-prefixed texts.
 #include "core/settings/archive.h"
 
-#include "core/orders/text_decoding.h"
+#include "core/text/text_decoding.h"
 
 namespace pelldra {
 

@@ -7,7 +7,7 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "core/app/app_registry.h"
+#include "core/registry/app_registry.h"
 #include "gui/announce/announce_dialog.h"
 
 namespace pelldra {

@@ -7,8 +7,8 @@
 
 #include "core/engine/daily_log.h"
 #include "gui/app/pelldra_dlg.h"
+#include "gui/credentials/auth_prompt.h"
 #include "gui/platform/message_box.h"
-#include "gui/ui/auth_prompt.h"
 
 namespace pelldra {
 

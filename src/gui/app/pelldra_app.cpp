@@ -1,97 +1,20 @@
 // The application object.
 #include "gui/app/pelldra_app.h"
 
-#include "core/app/app_registry.h"
-#include "core/engine/curl_handles.h"
+#include "core/engine/network.h"
 #include "core/platform/folders.h"
-#include "core/platform/unique_fd.h"
+#include "core/registry/app_registry.h"
 #include "gui/platform/bring_to_front.h"
 #include "gui/platform/message_box.h"
+#include "gui/platform/termination_watcher.h"
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <QWidget>
 
-#include <signal.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 namespace pelldra {
-
-namespace {
-
-int g_signalWriteFd = -1;
-
-void OnTerminationSignal(int)
-{
-    const int saved = errno;
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t n = ::write(g_signalWriteFd, &byte, 1);
-    errno = saved;
-}
-
-} // namespace
-
-// Turns the termination signals into a call on the GUI thread: the handler only writes a byte to a socket that the
-// event loop watches. One at a time; the previous handlers come back when it is destroyed.
-class TerminationWatcher final
-{
-public:
-    explicit TerminationWatcher(std::function<void()> onSignal) : m_onSignal(std::move(onSignal))
-    {
-        int fds[2];
-        if (g_signalWriteFd >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, fds) != 0)
-            return;
-        m_read = UniqueFd(fds[0]);
-        m_write = UniqueFd(fds[1]);
-        g_signalWriteFd = m_write.get();
-        m_notifier = std::make_unique<QSocketNotifier>(m_read.get(), QSocketNotifier::Read);
-        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(), [this] {
-            char buffer[16];
-            while (::read(m_read.get(), buffer, sizeof buffer) > 0) {
-            }
-            m_onSignal();
-        });
-        struct sigaction action
-        {
-        };
-        action.sa_handler = OnTerminationSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        for (int i = 0; i < kCount; ++i)
-            ::sigaction(kSignals[i], &action, &m_previous[i]);
-        m_installed = true;
-    }
-
-    ~TerminationWatcher()
-    {
-        if (!m_installed)
-            return;
-        for (int i = 0; i < kCount; ++i)
-            ::sigaction(kSignals[i], &m_previous[i], nullptr);
-        g_signalWriteFd = -1;
-    }
-
-    TerminationWatcher(const TerminationWatcher&) = delete;
-    TerminationWatcher& operator=(const TerminationWatcher&) = delete;
-
-private:
-    static constexpr int kCount = 3;
-    static constexpr int kSignals[kCount] = {SIGTERM, SIGINT, SIGHUP};
-
-    std::function<void()> m_onSignal;
-    UniqueFd m_read;
-    UniqueFd m_write;
-    std::unique_ptr<QSocketNotifier> m_notifier;
-    struct sigaction m_previous[kCount]
-    {
-    };
-    bool m_installed = false;
-};
 
 CPelldraApp::CPelldraApp(QObject* parent) : QObject(parent), m_broadcasts(this)
 {

@@ -22,28 +22,30 @@
 #include <cstdio>
 #include <ctime>
 
+#include "core/credentials/ninsho_center.h"
 #include "core/engine/download_engine.h"
 #include "core/orders/run_order.h"
 #include "core/platform/folders.h"
-#include "core/sequence/text_utils.h"
+#include "core/text/text_utils.h"
+#include "gui/app/about_dialog.h"
 #include "gui/app/engine_bridge.h"
+#include "gui/app/main_icons.h"
 #include "gui/app/pelldra_app.h"
+#include "gui/app/power_off_dialog.h"
 #include "gui/app/run_animation.h"
 #include "gui/credentials/credential_manager.h"
-#include "gui/engine/log_edit.h"
 #include "gui/linkscout/open_in_linkscout.h"
+#include "gui/log/log_edit.h"
 #include "gui/platform/broadcasts.h"
 #include "gui/platform/message_box.h"
 #include "gui/platform/power.h"
 #include "gui/platform/program_start.h"
-#include "gui/queue/url_edit.h"
-#include "gui/ui/about_dialog.h"
-#include "gui/ui/field_spin.h"
-#include "gui/ui/folder_edit.h"
-#include "gui/ui/notice_popup.h"
-#include "gui/ui/num_edit.h"
-#include "gui/ui/power_off_dialog.h"
-#include "gui/ui/repeat_spin.h"
+#include "gui/queue/notice_popup.h"
+#include "gui/widgets/field_spin.h"
+#include "gui/widgets/folder_edit.h"
+#include "gui/widgets/num_edit.h"
+#include "gui/widgets/repeat_spin.h"
+#include "gui/widgets/url_edit.h"
 
 namespace pelldra {
 
@@ -547,7 +549,7 @@ int CPelldraDlg::LoadItemIntoWindow(const CQueueItem& source)
         m_subfolderCheck->setChecked(m_subfolderOn);
     }
     m_subfolderEdit->setText(QString::fromStdString(item.Sub));
-    m_url.LoadFromItem(item);
+    LoadUrlFromItem(m_url, item);
     m_urlEdit->ShowSeqUrlText();
     m_saveNameEdit->setText(QString::fromStdString(AfterLast(item.job.Dest, '/')));
     if (!item.Fol.empty()) {

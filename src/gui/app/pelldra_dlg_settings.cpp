@@ -5,10 +5,10 @@
 
 #include "core/settings/settings_file.h"
 #include "gui/linkscout/open_in_linkscout.h"
-#include "gui/queue/url_edit.h"
 #include "gui/settings/detail_dialog.h"
-#include "gui/ui/folder_edit.h"
-#include "gui/ui/num_edit.h"
+#include "gui/widgets/folder_edit.h"
+#include "gui/widgets/num_edit.h"
+#include "gui/widgets/url_edit.h"
 
 namespace pelldra {
 
@@ -35,7 +35,7 @@ void CPelldraDlg::LoadSettings()
 
     if (LoadKeptOrder(KeptOrderFilePath(), m_currentItem)) {
         LoadItemIntoWindow(m_currentItem);
-        m_referer.LoadFromItem(m_currentItem);
+        LoadUrlFromItem(m_referer, m_currentItem);
         // Both files hold the same folder box, but only the settings file's folder has been checked: a folder
         // that has gone since comes back as the home folder rather than as the gone one.
         if (stored.folder)

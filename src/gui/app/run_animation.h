@@ -1,8 +1,6 @@
-// CRunAnimation: the small picture beside the start button that says idle, running or queue mode, and the window's
-// drawn icons.
+// CRunAnimation: the small picture beside the start button that says idle, running or queue mode.
 #pragma once
 
-#include <QIcon>
 #include <QTimer>
 #include <QWidget>
 
@@ -47,18 +45,5 @@ private:
     Clip m_clip = Clip::Still;
     int m_frame = 0;
 };
-
-// The icons of the main window, drawn at run time.
-namespace main_icons {
-
-QIcon StartIdle(); // the start button while idle
-QIcon StartBusy(); // the start button while running or in queue mode
-QIcon Stop();
-QIcon OpenList();
-// The arrow buttons beside the URL: red while the lower digit string is selected, blue for the upper one.
-QIcon Arrow(bool left, bool upperSelected);
-QIcon Window();
-
-} // namespace main_icons
 
 } // namespace pelldra

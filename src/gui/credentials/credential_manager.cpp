@@ -4,6 +4,8 @@
 #include "core/credentials/login.h"
 #include "core/credentials/ninsho_center.h"
 #include "core/orders/detail_settings.h"
+#include "core/registry/app_registry.h"
+#include "core/registry/credential_values.h"
 #include "core/registry/tavin_reg_key.h"
 #include "gui/credentials/credential_list_dialog.h"
 #include "gui/credentials/login_dialog.h"
@@ -20,7 +22,7 @@ CCredentialManager::~CCredentialManager() = default;
 int CCredentialManager::Open(bool askLogin)
 {
     if (askLogin) {
-        CTavinRegKey key(CNinshoCenter::kRegistryKey);
+        CTavinRegKey key(kNinshoCenterKeyPath);
         if (!key.IsOpen())
             return 1;
         const LoginValues stored = ReadLoginValues(key);
@@ -30,7 +32,7 @@ int CCredentialManager::Open(bool askLogin)
         RecordLogin(key, stored, login.Accepted());
     }
     if (!m_store)
-        SetStore(std::make_shared<CNinshoCenter>());
+        SetStore(OpenRegisteredStore());
     return 0;
 }
 

@@ -6,8 +6,8 @@
 #include <QProcess>
 #include <QUrl>
 
-#include "core/app/app_registry.h"
 #include "core/linkscout/linkscout_location.h"
+#include "core/registry/app_registry.h"
 #include "gui/app/pelldra_app.h"
 #include "gui/platform/broadcasts.h"
 

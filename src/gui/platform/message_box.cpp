@@ -1,7 +1,7 @@
 // The message function, the choosers and the hook that records and answers them in tests.
 #include "gui/platform/message_box.h"
 
-#include "gui/ui/folder_browser.h"
+#include "gui/widgets/folder_browser.h"
 
 #include <QFileDialog>
 #include <QMessageBox>

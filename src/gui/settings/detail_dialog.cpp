@@ -18,11 +18,11 @@
 #include "core/credentials/auth_record.h"
 #include "core/credentials/ninsho_center.h"
 #include "core/orders/detail_settings.h"
-#include "gui/app/run_animation.h"
+#include "gui/app/main_icons.h"
 #include "gui/credentials/credential_manager.h"
 #include "gui/platform/message_box.h"
-#include "gui/queue/url_edit.h"
-#include "gui/ui/field_spin.h"
+#include "gui/widgets/field_spin.h"
+#include "gui/widgets/url_edit.h"
 
 namespace pelldra {
 

@@ -1,12 +1,9 @@
-// Tests of the credentials manager's login: its dialogs' rules, its registry values, the decision at start.
+// Tests of the credentials manager's login: its dialogs' rules and the decision at start.
 #include "core/credentials/login.h"
-#include "core/credentials/ninsho_center.h"
-#include "core/credentials/scramble.h"
-#include "core/registry/tavin_reg_key.h"
+
+#include <string>
 
 #include <gtest/gtest.h>
-
-#include "support/temp_env.h"
 
 namespace pelldra {
 namespace {
@@ -57,30 +54,6 @@ TEST(Login, AnswersOfTheLoginAndThePasswordChange)
         EXPECT_EQ(check.accepted, c.message.empty()) << c.current << " " << c.next;
         EXPECT_EQ(check.message, c.message) << c.current << " " << c.next;
     }
-}
-
-TEST(Login, RecordsOnlyWhatChangedWithThePasswordScrambled)
-{
-    test::TempEnv env;
-    EXPECT_FALSE(HasLoginUser());
-    CTavinRegKey key(CNinshoCenter::kRegistryKey);
-    EXPECT_EQ(ReadLoginValues(key), LoginValues{});
-
-    RecordLogin(key, {}, {"taro", " p w"});
-    EXPECT_TRUE(HasLoginUser());
-    EXPECT_EQ(key.GetString("UserID"), "taro");
-    EXPECT_NE(key.GetString("Password").find('%'), std::string::npos); // scrambled, not in clear
-    EXPECT_EQ(ReadLoginValues(key), (LoginValues{"taro", " p w"}));
-
-    // Values that did not change are not written: texts stored meanwhile stay.
-    key.SetString("UserID", "someone");
-    key.SetString("Password", "x");
-    RecordLogin(key, {"taro", "new"}, {"taro", "new"});
-    EXPECT_EQ(key.GetString("UserID"), "someone");
-    EXPECT_EQ(key.GetString("Password"), "x");
-    RecordLogin(key, {"taro", "old"}, {"taro", "new"});
-    EXPECT_EQ(key.GetString("UserID"), "someone");
-    EXPECT_EQ(UnscramblePassword(key.GetString("Password")), "new");
 }
 
 TEST(Login, WhatTheWindowDoesAtStart)

@@ -1,5 +1,7 @@
 // Tests of the credential store: sorted insert, removal, loading and saving its file, sharing between threads.
 #include "core/credentials/ninsho_center.h"
+#include "core/registry/app_registry.h"
+#include "core/registry/credential_values.h"
 #include "core/registry/tavin_reg_key.h"
 
 #include <gtest/gtest.h>
@@ -147,12 +149,12 @@ class NinshoCenterFile : public ::testing::Test
 protected:
     static CNinshoCenter::Setup SetupAt(std::int64_t now)
     {
-        CNinshoCenter::Setup s;
+        CNinshoCenter::Setup s = RegisteredStoreSetup();
         s.clock = [now] { return now; };
         return s;
     }
     std::string DefaultPath() const { return env_.dataFolder() + "/NinshoCenter.dat"; }
-    static CTavinRegKey Key() { return CTavinRegKey(CNinshoCenter::kRegistryKey); }
+    static CTavinRegKey Key() { return CTavinRegKey(kNinshoCenterKeyPath); }
 
     TempEnv env_;
 };
@@ -190,9 +192,10 @@ TEST_F(NinshoCenterFile, SavesOnlyChangesToAPrivateFileAndItsLocation)
 TEST_F(NinshoCenterFile, FileIsWrittenWhenTheRegistryKeyDidNotOpen)
 {
     {
-        CNinshoCenter::Setup s = SetupAt(0);
-        s.registry = std::make_unique<CTavinRegKey>("Software\\Tavin\\NoSuchKey", true);
-        ASSERT_FALSE(s.registry->IsOpen());
+        auto missing = std::make_unique<CTavinRegKey>("Software\\Tavin\\NoSuchKey", true);
+        ASSERT_FALSE(missing->IsOpen());
+        CNinshoCenter::Setup s = RegisteredStoreSetup(std::move(missing));
+        s.clock = [] { return 0; };
         s.dataFolder = env_.makeFolder("elsewhere");
         CNinshoCenter store(std::move(s));
         Add(store, RecordOf("/ u p"));
@@ -244,7 +247,7 @@ TEST_F(NinshoCenterFile, LocationThatIsNoFileIsNeverReplacedAndAMissingOneIsEmpt
 TEST(NinshoCenterThreads, LookupsInsertsRemovalsAndSavesAtOnce)
 {
     TempEnv env;
-    CNinshoCenter store;
+    CNinshoCenter store(RegisteredStoreSetup());
     constexpr int kWriters = 3, kPerWriter = 300;
     std::atomic<int> inserted{0}, removed{0}, writing{kWriters};
     std::vector<std::thread> threads;
@@ -289,7 +292,7 @@ TEST(NinshoCenterThreads, LookupsInsertsRemovalsAndSavesAtOnce)
     ASSERT_EQ(Find(store, "http://h/2/99/x.jpg", &q), 0);
     EXPECT_EQ(q.GetSiteUrl(), "http://h/2/99/");
     EXPECT_EQ(store.Save(), 0);
-    EXPECT_EQ(CNinshoCenter().GetCount(), store.GetCount());
+    EXPECT_EQ(OpenRegisteredStore()->GetCount(), store.GetCount());
 }
 
 } // namespace

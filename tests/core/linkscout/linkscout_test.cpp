@@ -6,9 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "core/app/app_registry.h"
 #include "core/linkscout/linkscout_location.h"
 #include "core/linkscout/linkscout_orders.h"
+#include "core/orders/sequential_order.h"
+#include "core/registry/app_registry.h"
 #include "core/registry/tavin_reg_key.h"
 #include "core/sequence/seq_url.h"
 #include "support/temp_env.h"
@@ -134,7 +135,7 @@ TEST(LinkScoutOrders, AShownOrderTakesTheFolderEditUnlessLinkScoutsFolderIsKeptA
         CSeqUrl url;
         CSeqUrl referer;
         referer.SetMaster(&url);
-        url.LoadFromItem(*orders.shown);
+        LoadUrlFromItem(url, *orders.shown);
         LoadRefererFromItem(*orders.shown, referer, settings);
         EXPECT_EQ(settings.Referer, "http://h.example/p/index03.html");
     }

@@ -14,9 +14,9 @@
 #include <gtest/gtest.h>
 
 #include "core/orders/run_order.h"
-#include "core/orders/text_decoding.h"
 #include "core/queue/queue_item.h"
 #include "core/queue/wait_queue.h"
+#include "core/text/text_decoding.h"
 #include "support/temp_env.h"
 
 namespace pelldra {

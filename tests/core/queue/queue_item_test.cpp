@@ -5,7 +5,7 @@
 #include <string>
 
 #include "core/queue/queue_item.h"
-#include "core/queue/text_lines.h"
+#include "core/text/text_lines.h"
 #include "support/temp_env.h"
 
 // Designated initializers name only the fields a case sets; the others keep their defaults on purpose.
@@ -23,8 +23,14 @@ CQueueItem Item(int kind, bool all = true)
     const char* const names[] = {"RENBAN", "LIST", "LINK", "IMAGE"};
     it.KindName = names[kind];
     it.Fol = "/home/u/ダウンロード";
-    it.job = {.User = "user", .Pass = "pa\tss", .Agen = "Agent/5.0 (X11)", .Prox = "proxy:3128", .ByPa = 0,
-              .Cash = 0, .Seri = 3, .Relo = 1};
+    it.job = {.User = "user",
+              .Pass = "pa\tss",
+              .Agen = "Agent/5.0 (X11)",
+              .Prox = "proxy:3128",
+              .ByPa = 0,
+              .Cash = 0,
+              .Seri = 3,
+              .Relo = 1};
     if (all) {
         it.job.Meth = "POST";
         it.job.Argu = "x=1";
@@ -167,8 +173,14 @@ TEST(QueueItemReader, Rules)
 
 TEST(QueueItemReader, IntegerValues)
 {
-    const std::pair<const char*, int> cases[] = {{"12", 12},  {"-3", -3}, {" 7", 7}, {"12abc", 12}, {"abc", 0},
-                                                 {"", 0},     {"+4", 4},  {"99999999999999999999", INT_MAX},
+    const std::pair<const char*, int> cases[] = {{"12", 12},
+                                                 {"-3", -3},
+                                                 {" 7", 7},
+                                                 {"12abc", 12},
+                                                 {"abc", 0},
+                                                 {"", 0},
+                                                 {"+4", 4},
+                                                 {"99999999999999999999", INT_MAX},
                                                  {"-99999999999999999999", INT_MIN}};
     for (const auto& [value, expected] : cases) {
         CQueueItem it;

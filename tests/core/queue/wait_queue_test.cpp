@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "core/platform/files.h"
-#include "core/queue/text_lines.h"
 #include "core/queue/wait_queue.h"
+#include "core/text/text_lines.h"
 #include "support/child_process.h"
 #include "support/temp_env.h"
 
@@ -67,7 +67,9 @@ std::vector<std::string> NamesInFile(const std::string& path)
 
 mode_t ModeOf(const std::string& path)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     return ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 0777) : 0;
 }
 

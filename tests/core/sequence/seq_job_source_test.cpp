@@ -11,11 +11,10 @@
 namespace pelldra {
 namespace {
 
-CQueueItem Series(const std::string& st1, const std::string& ed1, int fx1, const std::string& st2 = "",
-                  const std::string& ed2 = "", int fx2 = 0)
+SeriesOrder Series(const std::string& st1, const std::string& ed1, int fx1, const std::string& st2 = "",
+                   const std::string& ed2 = "", int fx2 = 0)
 {
-    CQueueItem it;
-    it.Kind = CQueueItem::RENBAN;
+    SeriesOrder it;
     it.job.Targ = "http://h/*/a*";
     it.job.Dest = "/dl/*-*.jpg";
     it.St1 = st1;
@@ -30,7 +29,7 @@ CQueueItem Series(const std::string& st1, const std::string& ed1, int fx1, const
 // Plays a script on a fresh source: 'n' asks for the next job, 'S' and 'F' report the oldest unreported job as a
 // success or a failure, 's' and 'f' the newest, 'X' reports a failure of a job never issued. Gives what each 'n'
 // issued ("upper/lower", the part after "http://h/"), "wait" for nothing now, or "end".
-std::string Play(const CQueueItem& item, const std::string& script)
+std::string Play(const SeriesOrder& item, const std::string& script)
 {
     CSeqJobSource source;
     source.Load(item);
@@ -63,7 +62,7 @@ std::string Play(const CQueueItem& item, const std::string& script)
 TEST(SeqJobSource, OrderAndEndOfTheSeries)
 {
     // With an open lower end the series of an upper number ends when a failure lies beyond its last success.
-    const std::tuple<const char*, CQueueItem, const char*, const char*> cases[] = {
+    const std::tuple<const char*, SeriesOrder, const char*, const char*> cases[] = {
         {"lower only", Series("8", "11", 0), "nnnnnn", "*/a8 */a9 */a10 */a11 end end"},
         {"fixed width", Series("08", "11", 2), "nnnnn", "*/a08 */a09 */a10 */a11 end"},
         {"upper outer, lower fastest", Series("1", "3", 0, "1", "2"), "nnnnnnnn",
@@ -101,7 +100,7 @@ TEST(SeqJobSource, RefererFollowsTheSyncedNumbers)
         {0, "7", "r/*/p*", "r/*/p*"}, {1, "7", "r/*/p*", "r/*/p05"}, {2, "7", "r/p*", "r/p7"},
         {2, "7", "r/*/p*", "r/*/p7"}, {3, "7", "r/*/p*", "r/7/p05"}, {2, "", "r/p*", "r/p*"}};
     for (const auto& [syn, upper, templ, referer] : cases) {
-        CQueueItem it = Series("05", "05", 2, upper, upper);
+        SeriesOrder it = Series("05", "05", 2, upper, upper);
         it.Syn = syn;
         it.job.Refe = templ;
         it.job.Agen = "agent";
@@ -165,7 +164,7 @@ TEST(SeqJobSource, EachJobNamesItsSubfolderAndNoneIsMadeInAdvance)
         {env.root() + "/dl/", "v*", env.root() + "/dl/v3"},
         {env.root() + "/dl", "", ""}};
     for (const auto& [fol, sub, folder] : cases) {
-        CQueueItem it = Series("1", "2", 0, "3", "3", 0);
+        SeriesOrder it = Series("1", "2", 0, "3", "3", 0);
         it.Fol = fol;
         it.Sub = sub;
         CSeqJobSource source;

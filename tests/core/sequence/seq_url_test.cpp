@@ -288,24 +288,20 @@ TEST(SeqUrlTest, RefererReloadKeepsTheChosenOccurrence)
 {
     Pair p("http://h/x12/y003.jpg", 1, "http://h/a003/b003.html");
     p.ref.SelectPrevMatch();
-    CQueueItem item;
-    item.job.Targ = p.url.MakeUrlTemplate(false);
-    item.job.Refe = p.ref.MakeTemplate(1);
-    ASSERT_EQ(item.job.Refe, "http://h/a*/b003.html");
-    item.Or1 = "003";
-    item.Syn = 1;
+    const std::string targ = p.url.MakeUrlTemplate(false);
+    const std::string refe = p.ref.MakeTemplate(1);
+    ASSERT_EQ(refe, "http://h/a*/b003.html");
     Pair q("http://h/x12/y003.jpg", 1, "");
-    q.url.LoadFromItem(item);
-    q.ref.LoadFromItem(item);
+    q.url.LoadFromItem(targ, refe, "003", "", 1);
+    q.ref.LoadFromItem(targ, refe, "003", "", 1);
     EXPECT_EQ(q.ref.GetText(), "http://h/a003/b003.html");
     // Starting the download syncs the Referer again; the user's choice of occurrence must survive that.
     q.ref.SyncFields();
     EXPECT_EQ(q.ref.GetFieldSpan(0), (SeqSpan{10, 13}));
 
     // Without the sync bit the Referer template stays as it is, star and all.
-    item.Syn = 0;
-    q.ref.LoadFromItem(item);
-    EXPECT_EQ(q.ref.GetText(), item.job.Refe);
+    q.ref.LoadFromItem(targ, refe, "003", "", 0);
+    EXPECT_EQ(q.ref.GetText(), refe);
     EXPECT_TRUE(q.ref.IsFieldEmpty(0));
 }
 

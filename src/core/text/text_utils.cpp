@@ -1,0 +1,117 @@
+// Path, URL, case and blank helpers.
+#include "core/text/text_utils.h"
+
+#include <algorithm>
+
+namespace pelldra {
+
+std::string AfterLast(const std::string& s, char ch)
+{
+    const size_t p = s.rfind(ch);
+    return p == std::string::npos ? s : s.substr(p + 1);
+}
+
+std::string UpToLast(const std::string& s, char ch)
+{
+    const size_t p = s.rfind(ch);
+    return p == std::string::npos ? s : s.substr(0, p + 1);
+}
+
+std::string ServerPart(const std::string& url)
+{
+    const size_t scheme = url.find("://");
+    if (scheme == std::string::npos)
+        return "";
+    const size_t slash = url.find('/', scheme + 3);
+    return slash == std::string::npos ? url : url.substr(0, slash);
+}
+
+std::string UrlExtension(const std::string& url)
+{
+    // Paths on Linux use '/', but a URL may still carry a back slash from a Windows list file.
+    std::string name = AfterLast(AfterLast(url, '\\'), '/');
+    const size_t dot = name.rfind('.');
+    if (dot == std::string::npos)
+        return "";
+    std::string ext = name.substr(dot + 1);
+    const size_t query = ext.find('?');
+    return query == std::string::npos ? ext : ext.substr(0, query);
+}
+
+std::string ChangeExtension(const std::string& path, const std::string& ext)
+{
+    const size_t slash = path.find_last_of("/\\");
+    const size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return path + "." + ext;
+    return path.substr(0, dot) + "." + ext;
+}
+
+int CountOccurrences(const std::string& s, const std::string& sub)
+{
+    if (sub.empty())
+        return 0;
+    int n = 0;
+    for (size_t p = s.find(sub); p != std::string::npos; p = s.find(sub, p + 1))
+        ++n;
+    return n;
+}
+
+std::string AsciiLower(std::string s)
+{
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b)
+{
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+bool StartsWithNoCase(std::string_view s, std::string_view prefix)
+{
+    return s.size() >= prefix.size() && EqualsNoCase(s.substr(0, prefix.size()), prefix);
+}
+
+bool IsHttpUrl(std::string_view url)
+{
+    return StartsWithNoCase(url, "http://") || StartsWithNoCase(url, "https://");
+}
+
+namespace {
+
+constexpr std::string_view kBlanks = " \t\r\n\v\f";
+
+} // namespace
+
+bool IsBlank(char c)
+{
+    return kBlanks.find(c) != std::string_view::npos;
+}
+
+std::string_view TrimBlanks(std::string_view s)
+{
+    const size_t first = s.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos)
+        return {};
+    return s.substr(first, s.find_last_not_of(kBlanks) - first + 1);
+}
+
+std::string_view TrimTrailingBlanks(std::string_view s)
+{
+    const size_t last = s.find_last_not_of(kBlanks);
+    return last == std::string_view::npos ? std::string_view() : s.substr(0, last + 1);
+}
+
+std::string LineBreaksToBlanks(std::string s)
+{
+    std::replace_if(
+        s.begin(), s.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    return s;
+}
+
+} // namespace pelldra

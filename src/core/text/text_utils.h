@@ -1,0 +1,31 @@
+// Text helpers shared by every subsystem: paths and URLs, ASCII case, blanks and line breaks. Positions count bytes.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace pelldra {
+
+std::string AfterLast(const std::string& s, char ch);
+std::string UpToLast(const std::string& s, char ch);
+std::string ServerPart(const std::string& url);
+std::string UrlExtension(const std::string& url);
+std::string ChangeExtension(const std::string& path, const std::string& ext);
+int CountOccurrences(const std::string& s, const std::string& sub);
+
+// ASCII only: header names, content types and extensions are ASCII, and other bytes stay as they are.
+std::string AsciiLower(std::string s);
+bool EqualsNoCase(std::string_view a, std::string_view b);
+bool StartsWithNoCase(std::string_view s, std::string_view prefix);
+// Starts with "http://" or "https://", the scheme in any case: the only URLs the program fetches.
+bool IsHttpUrl(std::string_view url);
+
+// Blanks are space, tab, CR, LF, vertical tab and form feed.
+bool IsBlank(char c);
+// Without blanks at either end, or at the end only.
+std::string_view TrimBlanks(std::string_view s);
+std::string_view TrimTrailingBlanks(std::string_view s);
+// Every CR and LF made a blank, so that a value stays on the one line it is written to.
+std::string LineBreaksToBlanks(std::string s);
+
+} // namespace pelldra

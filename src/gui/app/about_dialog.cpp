@@ -1,0 +1,56 @@
+// The about box.
+#include "gui/app/about_dialog.h"
+
+#include "core/registry/app_registry.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace pelldra {
+
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
+{
+    setWindowTitle(QString::fromUtf8(kTitle));
+
+    auto* icon = new QLabel(this);
+    const QIcon appIcon = QApplication::windowIcon().isNull() ? style()->standardIcon(QStyle::SP_MessageBoxInformation)
+                                                              : QApplication::windowIcon();
+    icon->setPixmap(appIcon.pixmap(32, 32));
+    auto* line = new QLabel(VersionLine(), this);
+    line->setObjectName(QStringLiteral("versionLine"));
+
+    auto* buttons = new QDialogButtonBox(this);
+    QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    ok->setDefault(true);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(icon);
+    top->addWidget(line, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(buttons);
+}
+
+QString CAboutDlg::VersionLine()
+{
+    return QString::fromUtf8(kAppName) + QStringLiteral(" Version ") + QString::fromUtf8(kAppVersion);
+}
+
+void CAboutDlg::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        reject();
+        emit ClosedWithEscape();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+} // namespace pelldra

@@ -1,0 +1,26 @@
+// The icons of the main window and the log viewer, drawn at run time.
+#pragma once
+
+#include <QColor>
+#include <QIcon>
+
+class QPainter;
+
+namespace pelldra {
+
+namespace main_icons {
+
+QIcon StartIdle(); // the start button while idle
+QIcon StartBusy(); // the start button while running or in queue mode
+QIcon Stop();
+QIcon OpenList();
+// The arrow buttons beside the URL: red while the lower digit string is selected, blue for the upper one.
+QIcon Arrow(bool left, bool upperSelected);
+QIcon Window();
+
+// A downward arrow with its tip at (cx, tipY) in a box of size s, as the start button and the run picture show it.
+void DrawDownArrow(QPainter& p, double cx, double tipY, double s, const QColor& colour);
+
+} // namespace main_icons
+
+} // namespace pelldra

@@ -1,0 +1,64 @@
+// The save-folder edit.
+#include "gui/widgets/folder_edit.h"
+
+#include "core/platform/folders.h"
+#include "gui/platform/message_box.h"
+
+namespace pelldra {
+
+CFolder::CFolder(QWidget* parent) : QLineEdit(parent) {}
+
+QString CFolder::TrimFolderText(const QString& text)
+{
+    qsizetype end = text.size();
+    while (end > 0 && text[end - 1].isSpace())
+        --end;
+    const qsizetype afterSpaces = end;
+    while (end > 0 && (text[end - 1] == QLatin1Char('/') || text[end - 1] == QLatin1Char('\\')))
+        --end;
+    // The root folder is a folder too: trimming must not turn "/" into "no folder given".
+    if (end == 0 && afterSpaces > 0 && text[0] == QLatin1Char('/'))
+        return QStringLiteral("/");
+    return text.left(end);
+}
+
+void CFolder::SetFolder(const QString& path)
+{
+    m_folder = path.isEmpty() ? QString::fromStdString(GetHomeFolder()) : path;
+    setText(m_folder);
+}
+
+int CFolder::GetFolder(QString& out, bool& changed)
+{
+    out = TrimFolderText(text());
+    // An empty text is always checked: a control that never held a folder must not pass "" as the folder.
+    if (out == m_folder && !out.isEmpty()) {
+        changed = false;
+        return 0;
+    }
+    changed = true;
+    std::string checked = out.toStdString();
+    const int code = CheckFolder(checked);
+    if (code == 0)
+        m_folder = out;
+    else
+        out = QString::fromStdString(checked);
+    return code;
+}
+
+int CFolder::Browse()
+{
+    const QString chosen = ChooseFolder(parentWidget(), text());
+    if (chosen.isEmpty())
+        return -1;
+    setText(chosen);
+    return 0;
+}
+
+QString CFolder::TakeForStore()
+{
+    m_folder = text();
+    return m_folder;
+}
+
+} // namespace pelldra

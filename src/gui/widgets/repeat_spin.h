@@ -1,0 +1,58 @@
+// CRepeatSpin: the spin beside a CNumEdit; a press steps it, holding repeats faster and faster.
+#pragma once
+
+#include <QPointer>
+#include <QTimer>
+
+#include "gui/widgets/num_edit.h"
+#include "gui/widgets/spin_arrows.h"
+
+namespace pelldra {
+
+class CRepeatSpin final : public CSpinArrows
+{
+    Q_OBJECT
+
+public:
+    explicit CRepeatSpin(QWidget* parent);
+    ~CRepeatSpin() override;
+    CRepeatSpin(const CRepeatSpin&) = delete;
+    CRepeatSpin& operator=(const CRepeatSpin&) = delete;
+
+    void SetBuddy(CNumEdit* buddy) { m_buddy = buddy; }
+    CNumEdit* Buddy() const { return m_buddy; }
+
+    bool IsPressed() const { return m_pressed; }
+    // Steps taken by the timer since the press (the press's own step not counted).
+    long long TickCount() const { return m_ticks; }
+    // The running timer's period in ms; -1 when it is not running.
+    int TimerInterval() const { return m_timer.isActive() ? m_timer.interval() : -1; }
+
+    // Ten-steps while the right button is held on any spin: one setting for the whole program, as only one spin
+    // repeats at a time.
+    static int StepPosition() { return s_stepPosition; }
+
+    // The timer's tick, public so that a test can drive the schedule without waiting for it.
+    void Tick();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void Step();
+    void StopRepeat();
+
+    QPointer<CNumEdit> m_buddy;
+    QTimer m_timer;
+    bool m_pressed = false;
+    bool m_up = true;
+    long long m_ticks = 0;
+
+    static int s_stepPosition;
+    static CRepeatSpin* s_repeating; // the spin whose timer runs, if any
+};
+
+} // namespace pelldra

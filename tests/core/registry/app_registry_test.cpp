@@ -1,0 +1,114 @@
+// Tests of the program's registry keys: start values, state, LinkScout's values and version, the login user.
+#include "core/registry/app_registry.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "support/temp_env.h"
+
+namespace pelldra {
+namespace {
+
+using test::TempEnv;
+
+TEST(AppRegistry, LinkScoutVersionDropsTheFirstDotOnly)
+{
+    const std::vector<std::pair<std::string, int>> cases = {
+        {"1.54", 154},
+        {"2.0", 20},
+        {"154", 154},
+        {"", 0},
+        {"1.53", 153},
+        {"1.5.4", 15},
+        {"abc", 0},
+        {" 1.6", 16},
+        {"1.60beta", 160},
+        {".9", 9},
+        {"99999999999", 2147483647},
+    };
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(ParseLinkScoutVersion(text), expected) << '"' << text << '"';
+}
+
+TEST(AppRegistry, StartValuesAndStateAreWhatLinkScoutReads)
+{
+    TempEnv env;
+    {
+        AppRegistry registry;
+        registry.RecordStart("/opt/pelldra/bin");
+        registry.SetAppState("opened");
+    }
+    // A fresh key object, as LinkScout or tavin-reg would read it.
+    const CTavinRegKey key(kAppKeyPath, true);
+    EXPECT_EQ(key.GetString("Position"), "/opt/pelldra/bin");
+    EXPECT_EQ(key.GetString("Version"), "1.79");
+    EXPECT_EQ(key.GetString("State"), "opened");
+
+    AppRegistry again;
+    again.SetAppState("closed");
+    EXPECT_EQ(CTavinRegKey(kAppKeyPath, true).GetString("State"), "closed");
+}
+
+TEST(AppRegistry, ReadsLinkScoutsValuesAndTreatsMissingOnesAsEmpty)
+{
+    TempEnv env;
+    {
+        CTavinRegKey linkScout(kLinkScoutKeyPath);
+        ASSERT_EQ(linkScout.SetString("Position", "/opt/linkscout"), 0);
+        ASSERT_EQ(linkScout.SetString("State", "opened"), 0);
+        ASSERT_EQ(linkScout.SetString("Version", "1.54"), 0);
+        ASSERT_EQ(linkScout.SetString("SaveFolder", "/home/u/dl"), 0);
+        ASSERT_EQ(linkScout.SetString("Command", "LIST"), 0);
+    }
+    AppRegistry registry;
+    EXPECT_EQ(registry.GetLinkScoutPosition(), "/opt/linkscout");
+    EXPECT_EQ(registry.GetLinkScoutState(), "opened");
+    EXPECT_EQ(registry.GetLinkScoutVersion(), 154);
+    EXPECT_EQ(registry.GetLinkScoutSaveFolder(), "/home/u/dl");
+    EXPECT_EQ(registry.GetLinkScoutCommand(), "LIST");
+
+    TempEnv fresh;
+    AppRegistry empty;
+    EXPECT_EQ(empty.GetLinkScoutPosition(), "");
+    EXPECT_EQ(empty.GetLinkScoutVersion(), 0);
+}
+
+TEST(AppRegistry, LoginUserNeedsANonEmptyUserIdAndAskingCreatesNothing)
+{
+    TempEnv env;
+    AppRegistry registry;
+    EXPECT_FALSE(registry.HasLoginUser());
+    std::vector<RegValue> values;
+    std::string error;
+    ASSERT_TRUE(CTavinRegKey::ListValues(kNinshoCenterKeyPath, values, error)) << error;
+    EXPECT_TRUE(values.empty());
+
+    CTavinRegKey ninsho(kNinshoCenterKeyPath);
+    ASSERT_EQ(ninsho.SetString("UserID", ""), 0);
+    EXPECT_FALSE(registry.HasLoginUser());
+    ASSERT_EQ(ninsho.SetString("UserID", "tavin"), 0);
+    EXPECT_TRUE(registry.HasLoginUser());
+}
+
+TEST(AppRegistry, AStoreThatCannotBeMadeIsReportedPerKeyAndTheProgramRunsOn)
+{
+    TempEnv env;
+    ASSERT_TRUE(test::WriteFile(env.root() + "/not-a-folder", "x"));
+    ::setenv("XDG_CONFIG_HOME", (env.root() + "/not-a-folder").c_str(), 1);
+    std::vector<std::string> captions;
+    AppRegistry registry([&](const std::string& caption, const std::string&) { captions.push_back(caption); });
+    ASSERT_EQ(captions.size(), 3u);
+    for (const std::string& caption : captions)
+        EXPECT_EQ(caption, CTavinRegKey::kErrorCaption);
+    registry.RecordStart("/x");
+    registry.SetAppState("opened");
+    EXPECT_EQ(registry.GetAppState(), "");
+    EXPECT_EQ(registry.GetLinkScoutVersion(), 0);
+    EXPECT_FALSE(registry.HasLoginUser());
+}
+
+} // namespace
+} // namespace pelldra

@@ -1,0 +1,184 @@
+// The job record's key-line reader, update-link block and Basic credentials.
+#include <gtest/gtest.h>
+
+#include <malloc.h>
+
+#include <array>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "core/sequence/download_job.h"
+#include "support/temp_env.h"
+
+// Designated initializers name only the fields a case sets; the others keep their defaults on purpose.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
+namespace pelldra {
+namespace {
+
+TEST(UpdateLinkBlock, EveryFieldInItsPlaceAndSpareLeftOut)
+{
+    EXPECT_EQ(DownloadJob().UpdateLinkBlock(),
+              "\t//{{TOP\r\nUser: \r\nPass: \r\nAgen: \r\nRefe: \r\nTarg: \r\nMeth: \r\nArgu: \r\nDest: \r\nCook: \r\n"
+              "Prox: \r\nByPa: 1\r\nCash: 1\r\nSeri: 0\r\nRelo: 0\r\nModi: -1\r\nLoad: 0\r\nName: \r\nHead: \r\n"
+              "\tEND}}//\r\n");
+    const DownloadJob j{.User = "u",
+                        .Pass = "p w",
+                        .Agen = "Agent/1.0",
+                        .Refe = "http://r/",
+                        .Targ = "http://h/a01.jpg",
+                        .Meth = "GET",
+                        .Argu = "a=1&b=2",
+                        .Dest = "/home/u/dl/a01.jpg",
+                        .Cook = "k=v; l=w",
+                        .Spare = "never written",
+                        .Modi = 1700000000,
+                        .Load = 7,
+                        .Name = "name",
+                        .Prox = "proxy:8080",
+                        .ByPa = 0,
+                        .Cash = 0,
+                        .Seri = 3,
+                        .Relo = 1,
+                        .Head = "X-A: 1\r\nX-B: 2"};
+    EXPECT_EQ(j.UpdateLinkBlock(),
+              "\t//{{TOP\r\nUser: u\r\nPass: p w\r\nAgen: Agent/1.0\r\nRefe: http://r/\r\n"
+              "Targ: http://h/a01.jpg\r\nMeth: GET\r\nArgu: a=1&b=2\r\nDest: /home/u/dl/a01.jpg\r\n"
+              "Cook: k=v; l=w\r\nProx: proxy:8080\r\nByPa: 0\r\nCash: 0\r\nSeri: 3\r\nRelo: 1\r\n"
+              "Modi: 1700000000\r\nLoad: 7\r\nName: name\r\n"
+              "Head: X%2dA%3a+1%0d%0aX%2dB%3a+2\r\n\tEND}}//\r\n");
+}
+
+TEST(UpdateLinkBlock, LineBreakInValueCannotAddLines)
+{
+    const std::string block = DownloadJob{.Dest = "/dl/a\nTarg: http://evil/\r\nx"}.UpdateLinkBlock();
+    EXPECT_NE(block.find("Dest: /dl/a Targ: http://evil/  x\r\n"), std::string::npos) << block;
+    size_t lines = 0;
+    for (size_t p = block.find("\r\n"); p != std::string::npos; p = block.find("\r\n", p + 2))
+        ++lines;
+    EXPECT_EQ(lines, 20u);
+    EXPECT_EQ(block.find('\n'), block.find("\r\n") + 1); // no bare LF anywhere before the first line end
+}
+
+TEST(UpdateLinkBlock, AppendsToFileAndReportsFailure)
+{
+    test::TempEnv env;
+    const std::string path = env.root() + "/pdr.hlk";
+    const DownloadJob j{.Targ = "http://h/1"};
+    for (const char* mode : {"ab", "ab", "rb"}) {
+        std::FILE* f = std::fopen(path.c_str(), mode);
+        ASSERT_NE(f, nullptr);
+        EXPECT_EQ(j.WriteUpdateLink(f), mode[0] == 'r' ? 1 : 0) << mode;
+        std::fclose(f);
+    }
+    EXPECT_EQ(test::ReadFile(path), j.UpdateLinkBlock() + j.UpdateLinkBlock());
+    EXPECT_EQ(j.WriteUpdateLink(static_cast<std::FILE*>(nullptr)), 1);
+}
+
+TEST(BasicAuthorization, EncodesUserColonPass)
+{
+    const std::array<std::string, 3> cases[] = {{"abc", "", "YWJjOg=="},
+                                                {"", "", "Og=="},
+                                                {"Aladdin", "open sesame", "QWxhZGRpbjpvcGVuIHNlc2FtZQ=="},
+                                                {"", "pw", "OnB3"}};
+    for (const auto& [user, pass, encoded] : cases)
+        EXPECT_EQ((DownloadJob{.User = user, .Pass = pass}.BasicAuthorization()),
+                  "Authorization: Basic " + encoded + "\r\n");
+}
+
+// Feeds the lines to one record and collects the (Refe, Targ, Dest) of each job handed out.
+std::vector<std::string> JobsOf(const std::vector<std::string>& lines, DownloadJob record = {})
+{
+    std::vector<std::string> jobs;
+    for (const std::string& line : lines)
+        if (record.ReadListLine(line))
+            jobs.push_back(record.Refe + "|" + record.Targ + "|" + record.Dest);
+    return jobs;
+}
+
+TEST(ReadListLine, KeyLinesMakeJobs)
+{
+    struct Case
+    {
+        const char* name;
+        std::vector<std::string> lines;
+        std::vector<std::string> jobs;
+    };
+    const Case cases[] = {
+        {"referer carries over", {"Refe: r", "Targ: u1", "Dest: d1", "Targ: u2", "Dest: d2"}, {"r|u1|d1", "r|u2|d2"}},
+        {"no blank after colon, lower case", {"Targ: u", "Dest:x", "dest: x"}, {}},
+        {"no Dest line", {"Targ: u1", "Refe: r"}, {}},
+        {"lines after the last Dest", {"Targ: u1", "Dest: d1", "Targ: u2"}, {"|u1|d1"}},
+        {"value kept untrimmed", {"Targ:  u ", "Dest:  d\t"}, {"| u | d\t"}},
+        {"CR LF line ends", {"Targ: u\r\n", "Dest: d\r"}, {"|u|d"}},
+        {"short lines are not keys", {"Targ:", "Dest:", "Dest", ""}, {}},
+        {"empty Dest still completes", {"Targ: u", "Dest: "}, {"|u|"}},
+        {"other lines skipped", {"http://h/x", "# Targ: no", " Targ: no", "Targ: u", "Dest: d"}, {"|u|d"}},
+        {"later key overwrites", {"Targ: u1", "Targ: u2", "Dest: d"}, {"|u2|d"}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(JobsOf(c.lines), c.jobs) << c.name;
+}
+
+TEST(ReadListLine, SetsEachKeyFromTheRunRecord)
+{
+    DownloadJob record{.Prox = "p:1", .Seri = 2};
+    bool done = false;
+    for (const char* line : {"Agen: A", "User: U", "Pass: P", "Cook: C", "Refe: R", "Targ: T", "Dest: D"})
+        done = record.ReadListLine(line);
+    EXPECT_TRUE(done);
+    EXPECT_EQ(record, (DownloadJob{.User = "U",
+                                   .Pass = "P",
+                                   .Agen = "A",
+                                   .Refe = "R",
+                                   .Targ = "T",
+                                   .Dest = "D",
+                                   .Cook = "C",
+                                   .Prox = "p:1",
+                                   .Seri = 2}));
+}
+
+TEST(ReadListJobs, MillionLinesInBoundedMemory)
+{
+    std::string list;
+    for (int n = 0; n < 500000; ++n)
+        list += "Targ: http://h/" + std::to_string(n) + "\r\nDest: /dl/" + std::to_string(n) + "\r\n";
+    std::FILE* f = fmemopen(list.data(), list.size(), "rb");
+    ASSERT_NE(f, nullptr);
+    DownloadJob record{.Refe = "r"};
+    long seen = 0;
+    const size_t heapAtStart = mallinfo2().uordblks; // so that reading the whole list at once shows too
+    size_t heapGrowth = 0;
+    const long jobs = ReadListJobs(f, record, [&](const DownloadJob& job) {
+        if (job.Targ != "http://h/" + std::to_string(seen) || job.Dest != "/dl/" + std::to_string(seen) ||
+            job.Refe != "r")
+            return false;
+        heapGrowth = std::max(heapGrowth, mallinfo2().uordblks - std::min(heapAtStart, mallinfo2().uordblks));
+        ++seen;
+        return true;
+    });
+    std::fclose(f);
+    EXPECT_EQ(jobs, 500000);
+    EXPECT_EQ(seen, 500000);
+    EXPECT_LT(heapGrowth, 64u * 1024u);
+}
+
+TEST(ReadListJobs, StopsWhenTheCallerSaysSo)
+{
+    char list[] = "Targ: a\nDest: 1\nTarg: b\nDest: 2\nTarg: c\nDest: 3\n";
+    std::FILE* f = fmemopen(list, sizeof list - 1, "rb");
+    ASSERT_NE(f, nullptr);
+    DownloadJob record;
+    std::vector<std::string> got;
+    const long jobs = ReadListJobs(f, record, [&](const DownloadJob& job) {
+        got.push_back(job.Targ);
+        return got.size() < 2;
+    });
+    std::fclose(f);
+    EXPECT_EQ(jobs, 2);
+    EXPECT_EQ(got, (std::vector<std::string>{"a", "b"}));
+}
+
+} // namespace
+} // namespace pelldra

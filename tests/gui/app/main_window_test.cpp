@@ -1,0 +1,682 @@
+// Tests of the main window: marking the URL, series downloads into a folder, refusals, the queue, stop and exit.
+#include "gui/app/pelldra_dlg.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabBar>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <ctime>
+#include <memory>
+#include <thread>
+#include <unistd.h>
+
+#include "core/engine/daily_log.h"
+#include "core/settings/settings_file.h"
+#include "gui/app/pelldra_app.h"
+#include "gui/app/run_animation.h"
+#include "gui/credentials/auth_prompt.h"
+#include "gui/log/log_edit.h"
+#include "gui/platform/message_box.h"
+#include "gui/queue/notice_popup.h"
+#include "gui/widgets/folder_edit.h"
+#include "gui/widgets/num_edit.h"
+#include "gui/widgets/url_edit.h"
+#include "support/http_test_server.h"
+#include "support/temp_env.h"
+
+using namespace std::chrono_literals;
+
+#define WAIT_IDLE(dlg) QTRY_COMPARE_WITH_TIMEOUT((dlg).RunState(), int(CPelldraDlg::kIdle), kRunMs)
+
+namespace pelldra {
+
+namespace {
+
+constexpr int kRunMs = 15000;
+
+QString Q(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
+
+// Holds a request until opened (or for at most a few seconds), so a run stays busy while the test acts.
+struct Gate
+{
+    std::shared_ptr<std::atomic<bool>> open = std::make_shared<std::atomic<bool>>(false);
+    ~Gate() { *open = true; }
+
+    test::TestHandler Handler(std::string body) const
+    {
+        return [flag = open, body](const test::TestRequest&) {
+            for (int i = 0; i < 500 && !*flag; ++i)
+                std::this_thread::sleep_for(10ms);
+            test::TestResponse r;
+            r.body = body;
+            r.content_type = "image/jpeg";
+            return r;
+        };
+    }
+};
+
+CPelldraDlg::Options FastOptions()
+{
+    CPelldraDlg::Options o;
+    o.limits.answer = 5s;
+    o.limits.stall = 5s;
+    o.limits.prompt = 2s;
+    return o;
+}
+
+// Typed key by key, or pasted in one piece as a user mostly gives a URL (the marks go to the last two digit runs).
+void EnterUrl(CPelldraDlg& dlg, const std::string& url, bool paste = false)
+{
+    dlg.UrlEdit()->setFocus();
+    dlg.UrlEdit()->selectAll();
+    QTest::keyClick(dlg.UrlEdit(), Qt::Key_Delete);
+    if (paste)
+        dlg.UrlEdit()->insertPlainText(Q(url));
+    else
+        QTest::keyClicks(dlg.UrlEdit(), Q(url));
+}
+
+QStringList LogLines(const CPelldraDlg& dlg)
+{
+    QStringList lines;
+    for (int i = 0; i < dlg.LogView()->LineCount(); ++i)
+        lines << dlg.LogView()->Line(i);
+    return lines;
+}
+
+std::string TodaysLog(const test::TempEnv& env)
+{
+    return test::ReadFile(env.dataFolder() + "/" + CDailyLog::FileNameFor(std::time(nullptr)));
+}
+
+// Takes away what an earlier window of the test kept, so that the next one starts as on a first start.
+struct FirstStart
+{
+    FirstStart() { std::remove(SettingsFilePath().c_str()), std::remove(KeptOrderFilePath().c_str()); }
+};
+
+// A shown window with quick time limits, its messages recorded, saving into `folder` when one is given.
+struct Window
+{
+    explicit Window(const std::string& folder = {})
+    {
+        dlg.show();
+        if (!folder.empty())
+            dlg.FolderEdit()->setText(Q(folder));
+    }
+    FirstStart firstStart;
+    MessageHook hook;
+    CPelldraDlg dlg{nullptr, FastOptions()};
+};
+
+} // namespace
+
+class MainWindowTest final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { m_env = std::make_unique<test::TempEnv>(); }
+    void cleanup() { m_env.reset(); }
+
+    void typingAUrlMarksItsRunsAndFillsTheRanges()
+    {
+        CPelldraDlg dlg;
+        dlg.show();
+        // No digits, empty boxes; leading zeros keep their width; the last run is the lower one.
+        const struct
+        {
+            const char* url;
+            const char* lower;
+            bool upperPossible;
+        } cases[] = {{"http://h.example/pic.jpg", "", false},
+                     {"http://h.example/p007.jpg", "007", false},
+                     {"http://h.example/a1/b22/c333.png", "333", true}};
+        for (const auto& c : cases) {
+            EnterUrl(dlg, c.url);
+            QCOMPARE(dlg.Url().GetFieldText(0), std::string(c.lower));
+            QCOMPARE(dlg.LowerFrom()->Value(), std::string(c.lower));
+            QCOMPARE(dlg.LowerTo()->Value(), std::string(c.lower));
+            QCOMPARE(dlg.UpperCheck()->isEnabled(), c.upperPossible);
+        }
+        // Ticking the upper string fills its boxes with the run left of the lower one and selects it; the previous-run
+        // arrow moves the upper mark one run to the left when there is one.
+        QTest::mouseClick(dlg.UpperCheck(), Qt::LeftButton);
+        QCOMPARE(dlg.Url().GetSelectedField(), 1);
+        QCOMPARE(dlg.UpperFrom()->Value(), dlg.Url().GetFieldText(1));
+        QVERIFY(!dlg.UpperFrom()->Value().empty());
+        QVERIFY(dlg.UpperFrom()->isEnabled());
+        const std::string before = dlg.Url().GetFieldText(1);
+        if (dlg.PrevRunButton()->isEnabled()) {
+            dlg.PrevRunButton()->click();
+            QVERIFY(dlg.Url().GetFieldText(1) != before);
+            QCOMPARE(dlg.UpperFrom()->Value(), dlg.Url().GetFieldText(1));
+        }
+    }
+
+    void startDownloadsATwoLevelSeries()
+    {
+        test::TestHttpServer server;
+        for (const char* path : {"/d1/p01.jpg", "/d1/p02.jpg", "/d2/p01.jpg", "/d2/p02.jpg"})
+            server.AddFile(path, std::string("body of ") + path, "image/jpeg");
+        const std::string folder = m_env->makeFolder("save");
+        Window w(folder);
+        CPelldraDlg& dlg = w.dlg;
+        EnterUrl(dlg, server.Url("/d1/p01.jpg"), true);
+        QTest::mouseClick(dlg.UpperCheck(), Qt::LeftButton);
+        dlg.UpperFrom()->setText(QStringLiteral("1"));
+        dlg.UpperTo()->setText(QStringLiteral("2"));
+        dlg.LowerFrom()->setText(QStringLiteral("01"));
+        dlg.LowerTo()->setText(QStringLiteral("02"));
+
+        dlg.StartButton()->click();
+        QCOMPARE(dlg.RunState(), int(CPelldraDlg::kRunning));
+        QVERIFY(dlg.StartIconBusy());
+        QCOMPARE(dlg.Animation()->CurrentClip(), CRunAnimation::Clip::Running);
+        WAIT_IDLE(dlg);
+        QVERIFY2(w.hook.Texts().isEmpty(), qPrintable(w.hook.Texts().join(QLatin1Char('|'))));
+        QVERIFY(!dlg.StartIconBusy());
+        QCOMPARE(dlg.Animation()->CurrentClip(), CRunAnimation::Clip::Still);
+
+        // The upper number names the subfolder, the lower one the file.
+        for (const char* name : {"1/p01.jpg", "1/p02.jpg", "2/p01.jpg", "2/p02.jpg"})
+            QCOMPARE(Q(test::ReadFile(folder + "/" + name)), Q(std::string("body of /d") + name[0] + "/" + (name + 2)));
+        const QStringList lines = LogLines(dlg);
+        QCOMPARE(lines.value(0), QString::fromUtf8(kLogStartLine));
+        QCOMPARE(lines.value(1), Q("  Target: " + server.Url("/d*/p*.jpg")));
+        QCOMPARE(lines.value(2), Q("  保存用フォルダは: " + folder + "/"));
+        QVERIFY(lines.contains(Q(server.Url("/d2/p02.jpg"))));
+        QVERIFY(lines.contains(QStringLiteral("    全て終了")));
+        QVERIFY(lines.contains(QStringLiteral("    成功／要求数 = 4回／4回")));
+        // Every line shown is in the day's log file too, in the same order.
+        const std::string logFile = TodaysLog(*m_env);
+        size_t at = 0;
+        for (const QString& line : lines) {
+            at = logFile.find(line.toStdString() + "\r\n", at);
+            QVERIFY2(at != std::string::npos, qPrintable(line));
+        }
+        QVERIFY(dlg.ProgressText().startsWith(QStringLiteral("完了 4  失敗 0  要求 4")));
+    }
+
+    void refusalsShowTheirMessagesAndStartNothing()
+    {
+        const std::string folder = m_env->makeFolder("save");
+        enum Folder { Good, Missing, None };
+        struct Case
+        {
+            const char* messages; // '|' between two; shown with the stop icon for a folder fault only
+            const char* url = "http://h.example/p1.jpg"; // nullptr: list mode without a list
+            const char* lower[2] = {};                   // the range boxes, when set
+            const char* subfolder = nullptr;             // with the upper string ticked, when set
+            const char* saveName = nullptr;
+            Folder folder = Good;
+        };
+        const Case cases[] = {
+            {.messages = "ターゲットのＵＲＬが不正です", .url = "http:/x", .lower = {"", ""}},
+            {.messages =
+                 "数値の桁を固定する場合は、ＵＲＬで選択されている数字と\n開始と終了の数字の桁数を同じにして下さい",
+             .url = "http://h.example/p007.jpg",
+             .lower = {"1", "20"}},
+            {.messages = "　サブフォルダに使える＊は１つまでです",
+             .url = "http://h.example/s1/p1.jpg",
+             .subfolder = "/a*b*/"},
+            {.messages = "保存時ファイル名に使われている＊が多すぎます|  保存ファイル名が不適当なため、中止",
+             .saveName = "a*b*.jpg"},
+            {.messages = "保存用のフォルダ名が不正です。", .folder = Missing},
+            {.messages = "保存用のフォルダが指定されていません。", .folder = None},
+            {.messages = "リストファイル名が空白です", .url = nullptr},
+        };
+        for (const auto& c : cases) {
+            Window w(c.folder == Good ? folder : c.folder == Missing ? folder + "/missing" : std::string());
+            if (c.url)
+                EnterUrl(w.dlg, c.url);
+            else
+                w.dlg.Tabs()->setCurrentIndex(1);
+            if (c.lower[0]) {
+                w.dlg.LowerFrom()->setText(QString::fromUtf8(c.lower[0]));
+                w.dlg.LowerTo()->setText(QString::fromUtf8(c.lower[1]));
+            }
+            if (c.subfolder) {
+                QTest::mouseClick(w.dlg.UpperCheck(), Qt::LeftButton);
+                w.dlg.SubfolderEdit()->setText(QString::fromUtf8(c.subfolder));
+            }
+            if (c.saveName)
+                w.dlg.SaveNameEdit()->setText(QString::fromUtf8(c.saveName));
+            w.dlg.StartButton()->click();
+            QCOMPARE(w.hook.Texts(), QString::fromUtf8(c.messages).split(QLatin1Char('|')));
+            QCOMPARE(w.hook.Messages().front().icon == MessageIcon::Stop, c.folder != Good);
+            QCOMPARE(w.dlg.RunState(), int(CPelldraDlg::kIdle));
+            QCOMPARE(w.dlg.LogView()->LineCount(), 0);
+            QVERIFY(!w.dlg.Notice()->isVisible());
+            QCOMPARE(w.dlg.Queue().LoadAll(), 0);
+        }
+    }
+
+    void startDuringARunQueuesTheOrderAndStopThenSwitchesQueueModeOn()
+    {
+        test::TestHttpServer server;
+        Gate gate;
+        server.AddHandler("/slow/f1.jpg", gate.Handler("one"));
+        Window w(m_env->makeFolder("save"));
+        CPelldraDlg& dlg = w.dlg;
+        EnterUrl(dlg, server.Url("/slow/f1.jpg"));
+        dlg.StartButton()->click();
+        QCOMPARE(dlg.RunState(), int(CPelldraDlg::kRunning));
+        QVERIFY(!dlg.QueueButton()->isEnabled());
+
+        dlg.StartButton()->click();
+        QVERIFY(dlg.Notice()->isVisible());
+        QCOMPARE(dlg.Notice()->ShownText(), QStringLiteral("ただいまのダウンロード指令は待ち行列に取り込まれました"));
+        QCOMPARE(dlg.Queue().LoadAll(), 1);
+        QVERIFY(dlg.QueueButton()->isEnabled());
+        QCOMPARE(dlg.RunState(), int(CPelldraDlg::kRunning));
+        QVERIFY(!dlg.QueueMode());
+
+        dlg.StopButton()->click();
+        QVERIFY(dlg.UserStopped());
+        WAIT_IDLE(dlg);
+        // Stopped by the user with orders waiting: queue mode, so the queue does not run on by itself.
+        QVERIFY(dlg.QueueMode());
+        QVERIFY(dlg.StartIconBusy());
+        QCOMPARE(dlg.Animation()->CurrentClip(), CRunAnimation::Clip::Queue);
+        QCOMPARE(dlg.Queue().LoadAll(), 1);
+        QVERIFY(LogLines(dlg).contains(QStringLiteral("    ユーザーによる中断")));
+        QVERIFY(w.hook.Texts().isEmpty());
+    }
+
+    void exitDuringARunClosesAfterTheRunWithoutRunningTheQueue()
+    {
+        test::TestHttpServer server;
+        Gate gate;
+        server.AddHandler("/slow/f1.jpg", gate.Handler("one"));
+        server.AddFile("/next/f1.jpg", "next", "image/jpeg");
+        const std::string folder = m_env->makeFolder("save");
+        auto w = std::make_unique<Window>(folder);
+        QSignalSpy finished(&w->dlg, &QDialog::finished);
+        w->dlg.ToggleQueueMode();
+        for (const char* path : {"/slow/f1.jpg", "/next/f1.jpg"}) {
+            EnterUrl(w->dlg, server.Url(path));
+            w->dlg.StartButton()->click();
+        }
+        w->dlg.ToggleQueueMode(); // the first queued order runs
+        QCOMPARE(w->dlg.RunState(), int(CPelldraDlg::kRunning));
+        QCOMPARE(w->dlg.Queue().LoadAll(), 1);
+
+        w->dlg.ExitButton()->click();
+        QVERIFY(w->dlg.ExitRequested());
+        QCOMPARE(finished.count(), 0); // still there while the run ends
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, kRunMs);
+        QVERIFY(!w->dlg.isVisible());
+        QTest::qWait(200);
+        QVERIFY(server.RequestsFor("/next/f1.jpg").empty());
+        QVERIFY(!test::FileExists(folder + "/f1.jpg"));
+        // The stopped run has ended: its order does not come back when the program starts again.
+        w.reset();
+        QCOMPARE(CWaitQueue().LoadAll(), 1);
+    }
+
+    void queueModeOffRunsThreeQueuedOrdersOneAfterAnother()
+    {
+        test::TestHttpServer server;
+        Window w;
+        CPelldraDlg& dlg = w.dlg;
+        dlg.ToggleQueueMode();
+        QVERIFY(dlg.QueueMode());
+        QVERIFY(dlg.StartIconBusy());
+        for (const char* name : {"q1", "q2", "q3"}) {
+            const std::string dir = name;
+            for (const char* file : {"/f1.bin", "/f2.bin"})
+                server.AddFile("/" + dir + file, dir + file);
+            dlg.FolderEdit()->setText(Q(m_env->makeFolder(dir)));
+            EnterUrl(dlg, server.Url("/" + dir + "/f1.bin"));
+            dlg.LowerTo()->setText(QStringLiteral("2"));
+            dlg.StartButton()->click();
+            QCOMPARE(dlg.RunState(), int(CPelldraDlg::kIdle));
+        }
+        QCOMPARE(dlg.Queue().LoadAll(), 3);
+        QCOMPARE(server.RequestCount(), 0);
+
+        // A click on the picture beside the start button switches queue mode off and works the queue off.
+        QTest::mouseClick(dlg.Animation(), Qt::LeftButton);
+        QVERIFY(!dlg.QueueMode());
+        QCOMPARE(dlg.RunState(), int(CPelldraDlg::kRunning));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            dlg.RunState() == CPelldraDlg::kIdle && dlg.Queue().LoadAll() == 0 && server.RequestCount() == 6, kRunMs);
+        QVERIFY(!dlg.QueueButton()->isEnabled());
+        for (const char* file : {"q1/f1.bin", "q1/f2.bin", "q2/f1.bin", "q2/f2.bin", "q3/f1.bin", "q3/f2.bin"})
+            QVERIFY(test::FileExists(m_env->root() + "/" + file));
+        // One order after another: every request of an order comes before those of the next.
+        const std::vector<test::TestRequest> requests = server.Requests();
+        for (size_t i = 0; i < requests.size(); ++i)
+            QCOMPARE(requests[i].path.substr(0, 3), std::string("/q") + char('1' + i / 2));
+        QVERIFY(w.hook.Texts().isEmpty());
+    }
+
+    void idleWindowIgnoresEscAndEnterAndShowsTheReadyClipUnderThePointer()
+    {
+        Window w;
+        CPelldraDlg& dlg = w.dlg;
+        QSignalSpy finished(&dlg, &QDialog::finished);
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        EnterUrl(dlg, "http://h.example/p1.jpg");
+        for (QWidget* target : std::initializer_list<QWidget*>{&dlg, dlg.FolderEdit(), dlg.SaveNameEdit()}) {
+            target->setFocus();
+            for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter})
+                QTest::keyClick(target, key);
+        }
+        QCOMPARE(finished.count(), 0);
+        QVERIFY(dlg.isVisible());
+        QCOMPARE(dlg.RunState(), int(CPelldraDlg::kIdle));
+        QVERIFY(w.hook.Texts().isEmpty());
+
+        QEvent enter(QEvent::Enter);
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(dlg.StartButton(), &enter);
+        QCOMPARE(dlg.Animation()->CurrentClip(), CRunAnimation::Clip::Ready);
+        QVERIFY(!dlg.Animation()->IsPlaying());
+        QApplication::sendEvent(dlg.StartButton(), &leave);
+        QCOMPARE(dlg.Animation()->CurrentClip(), CRunAnimation::Clip::Still);
+        // In queue mode the queue's clip stays whatever the pointer does.
+        dlg.ToggleQueueMode();
+        QApplication::sendEvent(dlg.StartButton(), &enter);
+        QCOMPARE(dlg.Animation()->CurrentClip(), CRunAnimation::Clip::Queue);
+        QVERIFY(dlg.Animation()->IsPlaying());
+    }
+
+    void serverAskingForCredentialsGetsThemFromThePrompt()
+    {
+        test::TestHttpServer server;
+        server.AddFile("/club/p1.jpg", "members only", "image/jpeg");
+        server.RequireBasic("/club/", "aki", "secret");
+        const std::string folder = m_env->makeFolder("save");
+        Window w(folder);
+        EnterUrl(w.dlg, server.Url("/club/p1.jpg"), true);
+        // The question comes up modally on the window's thread while the transfer waits: answer it from a timer, as a
+        // user would from inside that dialog.
+        QString title;
+        QTimer answerer;
+        answerer.setInterval(20);
+        connect(&answerer, &QTimer::timeout, &w.dlg, [&] {
+            CAuthPromptDlg* prompt = w.dlg.findChild<CAuthPromptDlg*>();
+            if (!prompt || !prompt->isVisible() || !title.isEmpty())
+                return;
+            title = prompt->windowTitle();
+            prompt->UserEdit()->setText(QStringLiteral("aki"));
+            prompt->PasswordEdit()->setText(QStringLiteral("secret"));
+            prompt->OkButton()->click();
+        });
+        answerer.start();
+        w.dlg.StartButton()->click();
+        WAIT_IDLE(w.dlg);
+        QCOMPARE(title, QStringLiteral("インターネット認証"));
+        QCOMPARE(Q(test::ReadFile(folder + "/p1.jpg")), QStringLiteral("members only"));
+    }
+
+    void aTerminationSignalClosesAnOpenPromptAndTheWindowAtOnce()
+    {
+        test::TestHttpServer server;
+        server.RequireBasic("/club/", "aki", "secret");
+        std::chrono::steady_clock::time_point signalled;
+        CPelldraApp app;
+        app.Run([&](CPelldraApp& running) {
+            CPelldraDlg::Options options = FastOptions();
+            options.app = &running;
+            options.limits.prompt = 60s; // as in the program: the signal must not wait for it
+            CPelldraDlg dlg(nullptr, options);
+            running.SetMainWindow(&dlg);
+            dlg.FolderEdit()->setText(Q(m_env->makeFolder("save")));
+            EnterUrl(dlg, server.Url("/club/p1.jpg"), true);
+            QTimer watcher;
+            connect(&watcher, &QTimer::timeout, &dlg, [&] {
+                CAuthPromptDlg* prompt = dlg.findChild<CAuthPromptDlg*>();
+                if (prompt && prompt->isVisible() && signalled == std::chrono::steady_clock::time_point{}) {
+                    signalled = std::chrono::steady_clock::now();
+                    ::kill(::getpid(), SIGTERM);
+                }
+            });
+            watcher.start(20);
+            QTimer::singleShot(0, &dlg, [&dlg] { dlg.StartButton()->click(); });
+            const int result = dlg.exec();
+            running.SetMainWindow(nullptr);
+            return result;
+        });
+        QVERIFY(signalled != std::chrono::steady_clock::time_point{});
+        QVERIFY(std::chrono::steady_clock::now() - signalled < 10s);
+    }
+
+    void destroyingTheWindowDuringARunStopsAndJoinsTheEngine()
+    {
+        test::TestHttpServer server;
+        Gate gate;
+        server.AddHandler("/slow/f1.jpg", gate.Handler("one"));
+        server.AddHandler("/slow/f2.jpg", gate.Handler("two"));
+        const std::string folder = m_env->makeFolder("save");
+        auto w = std::make_unique<Window>(folder);
+        EnterUrl(w->dlg, server.Url("/slow/f1.jpg"), true);
+        w->dlg.LowerTo()->setText(QStringLiteral("2"));
+        w->dlg.StartButton()->click();
+        QTRY_COMPARE_WITH_TIMEOUT(server.RequestCount(), 2, kRunMs);
+        const auto before = std::chrono::steady_clock::now();
+        w.reset();
+        // Well before the held requests would answer: the transfers were cancelled, not waited for.
+        QVERIFY(std::chrono::steady_clock::now() - before < 3s);
+        // The lines of the cancelled run still reached the day's log.
+        QVERIFY(TodaysLog(*m_env).find("    ユーザーによる中断") != std::string::npos);
+        QVERIFY(!test::FileExists(folder + "/f1.jpg"));
+    }
+
+    void subfolderEditFollowsTheUpperAndSubfolderChecks()
+    {
+        CPelldraDlg dlg;
+        dlg.show();
+        EnterUrl(dlg, "http://h.example/s1/p1.jpg", true);
+        QVERIFY(dlg.SubfolderOn());
+        // Each click, then whether the subfolder box is open: not without an upper string, nor with the check off.
+        const struct
+        {
+            QCheckBox* check;
+            bool open;
+        } steps[] = {{nullptr, false},
+                     {dlg.UpperCheck(), true},
+                     {dlg.SubfolderCheck(), false},
+                     {dlg.SubfolderCheck(), true},
+                     {dlg.UpperCheck(), false}};
+        for (const auto& step : steps) {
+            if (step.check)
+                QTest::mouseClick(step.check, Qt::LeftButton);
+            QCOMPARE(dlg.SubfolderEdit()->isEnabled(), step.open);
+        }
+        QCOMPARE(dlg.Url().GetSelectedField(), 0); // the lower string is selected again
+        // A URL without a run left of the lower one cannot have an upper string at all.
+        QTest::mouseClick(dlg.UpperCheck(), Qt::LeftButton);
+        EnterUrl(dlg, "http://h.example/p1.jpg", true);
+        QVERIFY(!dlg.UpperCheck()->isEnabled());
+        QVERIFY(!dlg.UpperFrom()->isEnabled());
+        QVERIFY(!dlg.SubfolderEdit()->isEnabled());
+    }
+
+    void aQueueThatCannotBeTakenIsNotTakenForEmpty()
+    {
+        Window w;
+        CPelldraDlg& dlg = w.dlg;
+        dlg.ToggleQueueMode();
+        CQueueItem order;
+        order.Kind = CQueueItem::RENBAN;
+        order.job.Targ = "http://127.0.0.1:9/a*.jpg";
+        QCOMPARE(dlg.Queue().Append(order) + dlg.Queue().Append(order), 0);
+        QVERIFY(test::WriteFile(m_env->dataFolder() + "/temp.tmp/keep", "x")); // the queue cannot be rewritten
+        QTest::mouseClick(dlg.Animation(), Qt::LeftButton);
+        QCOMPARE(w.hook.Texts().size(), 1);
+        QVERIFY2(
+            w.hook.Texts().front().startsWith(Q("待ち行列から指令を取り出せません：\n" + m_env->dataFolder() + ": ")),
+            qPrintable(w.hook.Texts().front()));
+        // The orders wait in queue mode, as they were.
+        QVERIFY(dlg.QueueMode());
+        QVERIFY(dlg.QueueButton()->isEnabled());
+        QCOMPARE(dlg.RunState(), int(CPelldraDlg::kIdle));
+        QCOMPARE(dlg.Queue().LoadAll(), 2);
+    }
+
+    void aQueuedOrderLoadsBackIntoTheWindow()
+    {
+        const std::string folder = m_env->makeFolder("save");
+        CQueueItem queued;
+        {
+            Window w(folder);
+            w.dlg.ToggleQueueMode();
+            EnterUrl(w.dlg, "http://h.example/vol2/p05.jpg", true);
+            QTest::mouseClick(w.dlg.UpperCheck(), Qt::LeftButton);
+            w.dlg.UpperTo()->setText(QStringLiteral("4"));
+            w.dlg.LowerTo()->setText(QStringLiteral("09"));
+            w.dlg.SubfolderEdit()->setText(QStringLiteral("v*"));
+            w.dlg.SaveNameEdit()->setText(QStringLiteral("x*.jpg"));
+            w.dlg.StartButton()->click();
+            QVERIFY(w.hook.Texts().isEmpty());
+            QCOMPARE(w.dlg.Queue().TakeFirst(queued), TakeResult::Taken);
+        }
+        CPelldraDlg dlg;
+        dlg.show();
+        dlg.LoadItemIntoWindow(queued);
+        QCOMPARE(dlg.JobMode(), 3000);
+        QCOMPARE(dlg.UrlEdit()->Text(), QStringLiteral("http://h.example/vol2/p05.jpg"));
+        QVERIFY(dlg.UpperCheck()->isChecked());
+        QVERIFY(dlg.SubfolderOn());
+        QCOMPARE(dlg.SubfolderEdit()->text(), QStringLiteral("v*"));
+        QCOMPARE(dlg.SaveNameEdit()->text(), QStringLiteral("x*.jpg")); // the subfolder takes the upper number
+        QCOMPARE(dlg.FolderEdit()->text(), Q(folder + "/"));
+        QCOMPARE(dlg.Url().GetFieldText(1), std::string("2"));
+        QCOMPARE(dlg.Url().GetFieldText(0), std::string("05"));
+
+        // A list order switches the window to the list layout with its path, folder and delete flag.
+        CQueueItem list;
+        list.Kind = CQueueItem::LIST;
+        list.KindName = "LIST";
+        list.Lst = "/somewhere/urls.lst";
+        list.Fol = folder;
+        list.Del = 1;
+        dlg.LoadItemIntoWindow(list);
+        QCOMPARE(dlg.JobMode(), 3003);
+        QCOMPARE(dlg.Tabs()->currentIndex(), 1);
+        QVERIFY(dlg.ListPathEdit()->isVisible());
+        QCOMPARE(dlg.ListPathEdit()->text(), QStringLiteral("/somewhere/urls.lst"));
+        QVERIFY(dlg.DeleteListCheck()->isChecked());
+    }
+
+    void settingsAndTheSeriesSurviveTheWindowMadeAgain()
+    {
+        const std::string folder = m_env->makeFolder("kept");
+        DetailSettings settings;
+        settings.UseProxy = 1, settings.ProxyHost = "px", settings.ProxyPort = "8080";
+        settings.AuthUser = "u", settings.AuthPassword = "pw", settings.RecordPassword = 1;
+        QSize smallest;
+        {
+            Window w(folder);
+            smallest = w.dlg.minimumSize();
+            EnterUrl(w.dlg, "http://h.example/vol2/p05.jpg", true);
+            QTest::mouseClick(w.dlg.UpperCheck(), Qt::LeftButton);
+            w.dlg.SaveNameEdit()->setText(QStringLiteral("x*-*.jpg"));
+            w.dlg.Settings() = settings;
+            w.dlg.Tabs()->setCurrentIndex(1); // closed in the list mode
+        }
+        MessageHook hook;
+        {
+            CPelldraDlg dlg{nullptr, FastOptions()};
+            dlg.show();
+            QVERIFY(dlg.Settings() == settings);
+            QCOMPARE(dlg.JobMode(), 3003);
+            QCOMPARE(dlg.Tabs()->currentIndex(), 1);
+            QCOMPARE(dlg.minimumSize(), smallest); // room for the series layout, though it opens on the list
+            QCOMPARE(dlg.UrlEdit()->Text(), QStringLiteral("http://h.example/vol2/p05.jpg"));
+            QVERIFY(dlg.UpperCheck()->isChecked());
+            QCOMPARE(dlg.SaveNameEdit()->text(), QStringLiteral("x*-*.jpg"));
+            QCOMPARE(dlg.FolderEdit()->text(), Q(folder));
+        }
+        // A folder that has gone since comes back as the home folder.
+        QVERIFY(QDir(Q(folder)).removeRecursively());
+        CPelldraDlg dlg{nullptr, FastOptions()};
+        QCOMPARE(dlg.FolderEdit()->text(), QDir::homePath());
+        QVERIFY(hook.Texts().isEmpty());
+    }
+
+    void listOrdersRunFromTheQueueSkippingOneWhoseListIsGone()
+    {
+        test::TestHttpServer server;
+        server.AddFile("/l/a.bin", "alpha");
+        server.AddFile("/l/b.bin", "beta");
+        const std::string folder = m_env->makeFolder("save");
+        const std::string gone = m_env->root() + "/gone.lst";
+        const std::string list = m_env->root() + "/urls.lst";
+        QVERIFY(test::WriteFile(gone, server.Url("/l/a.bin") + "\r\n"));
+        QVERIFY(test::WriteFile(list, server.Url("/l/a.bin") + "\r\n" + server.Url("/l/b.bin") + "\r\n"));
+        Window w(folder);
+        CPelldraDlg& dlg = w.dlg;
+        dlg.ToggleQueueMode();
+        dlg.Tabs()->setCurrentIndex(1);
+        QCOMPARE(dlg.JobMode(), 3003);
+        QVERIFY(dlg.ListPathEdit()->isVisible());
+        QVERIFY(!dlg.UrlEdit()->isVisible());
+        dlg.ListPathEdit()->setText(Q(gone));
+        dlg.StartButton()->click();
+        w.hook.QueueChosenPath(Q(list));
+        dlg.findChild<QToolButton*>(QStringLiteral("openList"))->click();
+        QCOMPARE(dlg.ListPathEdit()->text(), Q(list));
+        QCOMPARE(w.hook.Choosers().front().title, QStringLiteral("URLリストを開く"));
+        dlg.DeleteListCheck()->setChecked(true);
+        dlg.StartButton()->click();
+        QCOMPARE(dlg.Queue().LoadAll(), 2);
+        QVERIFY(::unlink(gone.c_str()) == 0);
+
+        dlg.ToggleQueueMode();
+        QTRY_VERIFY_WITH_TIMEOUT(dlg.RunState() == CPelldraDlg::kIdle && dlg.Queue().LoadAll() == 0, kRunMs);
+        // The unreadable order was dropped without a box, and the next one ran and deleted its list as asked.
+        QVERIFY(w.hook.Texts().isEmpty());
+        QCOMPARE(server.RequestsFor("/l/a.bin").size(), size_t(1));
+        QCOMPARE(Q(test::ReadFile(folder + "/a.bin")), QStringLiteral("alpha"));
+        QCOMPARE(Q(test::ReadFile(folder + "/b.bin")), QStringLiteral("beta"));
+        QVERIFY(!test::FileExists(list));
+        QVERIFY(TodaysLog(*m_env).find("ファイルが見つかりません") != std::string::npos);
+    }
+
+    void logButtonStartsTheViewerOnTheDaysLogOrSaysItIsMissing()
+    {
+        std::vector<ProgramStart> starts;
+        bool startable = true;
+        CPelldraDlg::Options options = FastOptions();
+        options.startProgram = [&](const ProgramStart& start) {
+            starts.push_back(start);
+            return startable;
+        };
+        MessageHook hook;
+        CPelldraDlg dlg(nullptr, options);
+        const QString dayBefore = Q(CDailyLog::FileNameFor(std::time(nullptr)));
+        dlg.LogButton()->click();
+        startable = false;
+        dlg.LogButton()->click();
+        const QString dayAfter = Q(CDailyLog::FileNameFor(std::time(nullptr)));
+        QCOMPARE(starts.size(), size_t(2));
+        QCOMPARE(starts[0].name, QStringLiteral("LogViewer"));
+        QVERIFY(starts[0].arguments == QStringList{dayBefore} || starts[0].arguments == QStringList{dayAfter});
+        QCOMPARE(starts[0].workingFolder, Q(m_env->dataFolder()));
+        QCOMPARE(hook.Texts(), QStringList{QStringLiteral("LogViewerが正しくインストールされていません。")});
+    }
+
+private:
+    std::unique_ptr<test::TempEnv> m_env;
+};
+
+} // namespace pelldra
+
+QTEST_MAIN(pelldra::MainWindowTest)
+#include "main_window_test.moc"

@@ -1,0 +1,366 @@
+// Renders the main window (series and list mode, idle and running), the small dialogs, the detail settings, the
+// credentials dialogs and LogViewer, checks that no control overlaps another or is cut off, and writes PNG files into
+// $PELLDRA_SCREENSHOTS when it is set.
+#include "gui/app/pelldra_dlg.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTest>
+#include <QToolButton>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <thread>
+
+#include "core/credentials/ninsho_center.h"
+#include "gui/announce/announce_dialog.h"
+#include "gui/app/about_dialog.h"
+#include "gui/app/power_off_dialog.h"
+#include "gui/credentials/auth_prompt.h"
+#include "gui/credentials/credential_edit_dialog.h"
+#include "gui/credentials/credential_list_dialog.h"
+#include "gui/credentials/credential_manager.h"
+#include "gui/credentials/login_dialog.h"
+#include "gui/credentials/password_change_dialog.h"
+#include "gui/log/log_edit.h"
+#include "gui/log/log_text_view.h"
+#include "gui/log/log_viewer_window.h"
+#include "gui/platform/japanese_font.h"
+#include "gui/platform/message_box.h"
+#include "gui/queue/notice_popup.h"
+#include "gui/settings/detail_dialog.h"
+#include "gui/widgets/folder_browser.h"
+#include "gui/widgets/folder_edit.h"
+#include "gui/widgets/num_edit.h"
+#include "gui/widgets/url_edit.h"
+#include "support/http_test_server.h"
+#include "support/temp_env.h"
+
+using namespace std::chrono_literals;
+
+namespace pelldra {
+
+namespace {
+
+// Visible controls of a window that a user reads or presses (containers and layouts' helpers left out).
+QList<QWidget*> Controls(QWidget* window)
+{
+    QList<QWidget*> out;
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        if (!w->isVisible() || w->isWindow() || w->inherits("QScrollBar") || w->inherits("QAbstractScrollArea") ||
+            w->inherits("QSizeGrip") || w->inherits("QTabBar") || w->parentWidget()->inherits("QAbstractScrollArea") ||
+            w->parentWidget()->inherits("QTabBar") || w->parentWidget()->inherits("QAbstractSpinBox") ||
+            w->objectName().startsWith(QLatin1String("qt_")))
+            continue;
+        if (qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w) || w->inherits("QLineEdit") ||
+            w->inherits("QTextEdit") || w->inherits("QPlainTextEdit") || w->inherits("QProgressBar") ||
+            w->inherits("pelldra::CSpinArrows") || w->inherits("pelldra::CRunAnimation"))
+            out << w;
+    }
+    return out;
+}
+
+QRect InWindow(QWidget* w)
+{
+    return QRect(w->mapTo(w->window(), QPoint(0, 0)), w->size());
+}
+
+// Fails on two controls that overlap, a control outside its window, or a text that does not fit its control.
+void CheckLayout(QWidget* window)
+{
+    QApplication::processEvents();
+    const QList<QWidget*> controls = Controls(window);
+    QVERIFY(!controls.isEmpty());
+    for (QWidget* a : controls) {
+        const QRect ra = InWindow(a);
+        QVERIFY2(window->rect().contains(ra), qPrintable(a->objectName() + QStringLiteral(" leaves the window")));
+        if (auto* label = qobject_cast<QLabel*>(a); label && !label->wordWrap() && !label->text().isEmpty())
+            QVERIFY2(label->width() >= label->minimumSizeHint().width(),
+                     qPrintable(QStringLiteral("cut off: ") + label->text()));
+        if (auto* button = qobject_cast<QAbstractButton*>(a); button && !button->text().isEmpty())
+            QVERIFY2(button->width() >= button->minimumSizeHint().width(),
+                     qPrintable(QStringLiteral("cut off: ") + button->text()));
+        for (QWidget* b : controls) {
+            if (a == b || a->isAncestorOf(b) || b->isAncestorOf(a))
+                continue;
+            QVERIFY2(!ra.intersects(InWindow(b)),
+                     qPrintable(QStringLiteral("%1 overlaps %2")
+                                    .arg(a->objectName().isEmpty() ? QLatin1String(a->metaObject()->className())
+                                                                   : a->objectName(),
+                                         b->objectName().isEmpty() ? QLatin1String(b->metaObject()->className())
+                                                                   : b->objectName())));
+        }
+    }
+}
+
+void Save(QWidget* w, const char* name)
+{
+    QApplication::processEvents();
+    const QPixmap shot = w->grab();
+    QVERIFY(!shot.isNull());
+    QVERIFY(shot.width() > 50 && shot.height() > 30);
+    const QString folder = qEnvironmentVariable("PELLDRA_SCREENSHOTS");
+    if (folder.isEmpty())
+        return;
+    QDir().mkpath(folder);
+    const QString path = QDir(folder).filePath(QLatin1String(name) + QStringLiteral(".png"));
+    QVERIFY2(shot.save(path), qPrintable(path));
+}
+
+} // namespace
+
+class ScreenshotsTest final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    // Each picture starts from a first start: nothing kept by the window before.
+    void init() { m_env = std::make_unique<test::TempEnv>(); }
+    void cleanup() { m_env.reset(); }
+    void mainWindowIdle();
+    void mainWindowRunning();
+    void dialogs();
+    void detailSettings();
+    void logViewerWithFailures();
+    void credentialDialogs();
+
+private:
+    std::unique_ptr<test::TempEnv> m_env;
+};
+
+void ScreenshotsTest::initTestCase()
+{
+    UseJapaneseFont();
+}
+
+void ScreenshotsTest::mainWindowIdle()
+{
+    CPelldraDlg dlg;
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    QTest::keyClicks(dlg.UrlEdit(), QStringLiteral("http://www.example.com/gallery/vol03/pic015.jpg"));
+    QTest::mouseClick(dlg.UpperCheck(), Qt::LeftButton);
+    dlg.FolderEdit()->setText(QString::fromStdString(m_env->makeFolder("downloads")));
+    CheckLayout(&dlg);
+    Save(&dlg, "main-series-idle");
+
+    dlg.Tabs()->setCurrentIndex(1);
+    dlg.ListPathEdit()->setText(QStringLiteral("/home/user/urls.lst"));
+    QApplication::processEvents();
+    CheckLayout(&dlg);
+    Save(&dlg, "main-list-idle");
+
+    // Wider than its first size: the log and the edits take the room, the buttons stay by the right edge.
+    dlg.Tabs()->setCurrentIndex(0);
+    const QRect exitBefore = InWindow(dlg.ExitButton());
+    const int rightGap = dlg.width() - exitBefore.right();
+    dlg.resize(dlg.width() + 200, dlg.height() + 100);
+    QApplication::processEvents();
+    QCOMPARE(dlg.width() - InWindow(dlg.ExitButton()).right(), rightGap);
+    CheckLayout(&dlg);
+    // Never smaller than its first size.
+    dlg.resize(100, 100);
+    QApplication::processEvents();
+    QVERIFY(dlg.width() >= exitBefore.right());
+    CheckLayout(&dlg);
+}
+
+void ScreenshotsTest::mainWindowRunning()
+{
+    test::TestHttpServer server;
+    auto open = std::make_shared<std::atomic<bool>>(false);
+    server.AddFile("/vol1/p01.jpg", "picture", "image/jpeg");
+    server.AddFile("/vol1/p03.jpg", "picture", "image/jpeg");
+    server.AddHandler("/vol1/p02.jpg", [open](const test::TestRequest&) {
+        for (int i = 0; i < 500 && !*open; ++i)
+            std::this_thread::sleep_for(10ms);
+        return test::TestResponse{200, {}, "picture", "image/jpeg"};
+    });
+    MessageHook hook;
+    {
+        CPelldraDlg dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QTest::keyClicks(dlg.UrlEdit(), QString::fromStdString(server.Url("/vol1/p01.jpg")));
+        dlg.LowerTo()->setText(QStringLiteral("03"));
+        dlg.FolderEdit()->setText(QString::fromStdString(m_env->makeFolder("running")));
+        dlg.StartButton()->click();
+        QCOMPARE(dlg.RunState(), int(CPelldraDlg::kRunning));
+        QTRY_VERIFY(dlg.LogView()->LineCount() >= 6);
+        QTest::qWait(400); // a progress line and a few animation frames
+        CheckLayout(&dlg);
+        Save(&dlg, "main-series-running");
+        dlg.OnStop();
+        QTRY_COMPARE(dlg.RunState(), int(CPelldraDlg::kIdle));
+    }
+    *open = true;
+}
+
+void ScreenshotsTest::dialogs()
+{
+    QWidget owner;
+    owner.resize(500, 360);
+    owner.show();
+
+    CNoticePopup notice(&owner);
+    notice.ShowNotice(0);
+    CheckLayout(&notice);
+    Save(&notice, "notice-popup");
+    notice.hide();
+
+    CAuthPromptDlg prompt(&owner, QStringLiteral("http://www.example.com/members/pic001.jpg"), 0ms);
+    prompt.show();
+    CheckLayout(&prompt);
+    Save(&prompt, "auth-prompt");
+    prompt.hide();
+
+    CPowerOffDlg power(&owner, 1h);
+    power.show();
+    CheckLayout(&power);
+    Save(&power, "power-off-countdown");
+    power.hide();
+
+    CAboutDlg about(&owner);
+    about.show();
+    CheckLayout(&about);
+    Save(&about, "about-box");
+    about.hide();
+
+    CAnnounceDlg announce(&owner);
+    announce.show();
+    CheckLayout(&announce);
+    Save(&announce, "announce-question");
+    announce.hide();
+
+    CFolderBrowser browser(&owner, QString::fromStdString(m_env->makeFolder("chooser")));
+    browser.show();
+    QTest::qWait(800); // the file system model fills in
+    Save(&browser, "folder-chooser");
+    browser.hide();
+}
+
+void ScreenshotsTest::detailSettings()
+{
+    QWidget owner;
+    owner.resize(500, 360);
+    owner.show();
+    CSeqUrl url;
+    CSeqUrl referer;
+    referer.SetMaster(&url);
+    url.SetText("http://www.example.com/gallery/vol03/pic015.jpg");
+    url.SetUpperEnabled(true);
+    DetailSettings settings;
+    settings.Referer = "http://www.example.com/gallery/vol03/index015.html";
+    settings.syncFlags = 1;
+    settings.UseProxy = 1, settings.ProxyHost = "proxy.example.com", settings.ProxyPort = "8080";
+    settings.AuthUser = "taro", settings.AuthPassword = "secret";
+    CCredentialManager credentials(&owner, {});
+    CDetailDlg dialog(&owner, settings, referer, credentials, {});
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    CheckLayout(&dialog);
+    Save(&dialog, "detail-settings");
+
+    // Wider: the Referer box takes the room, keeping its left edge and its distance to the right edge.
+    QWidget* box = dialog.findChild<QWidget*>(QStringLiteral("refererEdit"));
+    const QRect before = InWindow(box);
+    const int rightGap = dialog.width() - before.right();
+    dialog.resize(dialog.width() + 200, dialog.height());
+    QApplication::processEvents();
+    QCOMPARE(InWindow(box).left(), before.left());
+    QCOMPARE(dialog.width() - InWindow(box).right(), rightGap);
+    CheckLayout(&dialog);
+    // Never narrower than at the first showing.
+    dialog.resize(100, 100);
+    QApplication::processEvents();
+    QVERIFY(InWindow(box).width() >= before.width());
+}
+
+void ScreenshotsTest::logViewerWithFailures()
+{
+    const std::string folder = m_env->makeFolder("viewer");
+    std::string log = "  Logの開始\r\n  Target: http://www.example.com/gallery/vol03/pic***.jpg\r\n"
+                      "  保存用フォルダは: /home/user/ダウンロード/gallery\r\n";
+    for (int n = 1; n <= 9; ++n) {
+        char name[64];
+        std::snprintf(name, sizeof name, "pic%03d.jpg", n);
+        log += "http://www.example.com/gallery/vol03/" + std::string(name) +
+               "\r\n    downloading....\r\n"
+               "    受信側：\r\n/home/user/ダウンロード/gallery/" +
+               name + "\r\n";
+        if (n == 4)
+            log += "   失敗［status=404］\r\n";
+        else if (n == 7)
+            log += "   失敗［status=2］\r\n    サーバー応答がタイムアウトです\r\n";
+        else
+            log += "    成功\r\n";
+    }
+    log += "    全て終了\r\n    成功／要求数 = 7回／9回\r\n";
+    QVERIFY(test::WriteFile(folder + "/260304.log", "  Logの開始\r\n"));
+    QVERIFY(test::WriteFile(folder + "/260305.log", log));
+    LogViewerWindow viewer(QString::fromStdString(folder + "/260305.log"));
+    viewer.resize(760, 680); // the newest lines, both failures among them
+    viewer.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+    QCOMPARE(viewer.View()->FailureCount(), 2);
+    CheckLayout(&viewer);
+    Save(&viewer, "logviewer-failures");
+}
+
+void ScreenshotsTest::credentialDialogs()
+{
+    QWidget owner;
+    owner.resize(500, 360);
+    owner.show();
+
+    for (const bool setup : {true, false}) {
+        CLoginDlg login(&owner, {setup ? "" : "taro", "pw"});
+        login.show();
+        CheckLayout(&login);
+        Save(&login, setup ? "credentials-login-setup" : "credentials-login");
+    }
+
+    CPasswordChangeDlg change(&owner, "pw");
+    change.show();
+    CheckLayout(&change);
+    Save(&change, "credentials-password-change");
+    change.hide();
+
+    CNinshoCenter store{CNinshoCenter::InMemory{}};
+    const char* const rows[][4] = {{"写真館", "taro", "pass1", "http://www.example.com/members/"},
+                                   {"", "guest", "guest", "http://photos.example.net/"},
+                                   {"資料室", "hanako", "s3cret", "https://archive.example.org/library/vol1/"}};
+    for (const auto& row : rows) {
+        CAuthRecord r;
+        r.SetSiteName(row[0]);
+        r.SetUserId(row[1]);
+        r.SetPassword(row[2]);
+        r.SetSiteUrl(row[3]);
+        int index = 0;
+        store.Add(r, index);
+    }
+    CAuthRecord current = store.GetAt(0);
+    CCredentialListDlg list(&owner, store, current);
+    list.show();
+    CheckLayout(&list);
+    Save(&list, "credentials-list");
+    list.hide();
+
+    CCredentialEditDlg edit(&owner, current);
+    edit.show();
+    CheckLayout(&edit);
+    Save(&edit, "credentials-edit");
+}
+
+} // namespace pelldra
+
+QTEST_MAIN(pelldra::ScreenshotsTest)
+#include "screenshots_test.moc"

@@ -1,0 +1,259 @@
+// Tests of the small dialogs: the queue notice, the authentication prompt, the power-off countdown, the about box.
+#include "gui/app/about_dialog.h"
+#include "gui/app/power_off_dialog.h"
+#include "gui/credentials/auth_prompt.h"
+#include "gui/platform/message_box.h"
+#include "gui/queue/notice_popup.h"
+
+#include "support/fake_power_backend.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <chrono>
+#include <thread>
+
+using namespace std::chrono_literals;
+
+namespace pelldra {
+
+class SmallDialogsTest final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void noticeWordingFollowsTheOrigin()
+    {
+        QWidget window;
+        window.show();
+        CNoticePopup popup(&window);
+        QVERIFY(popup.windowFlags() & Qt::FramelessWindowHint);
+        QCOMPARE(popup.palette().color(QPalette::Window), QColor(240, 240, 160));
+        const QString rest = QStringLiteral("ダウンロード指令は待ち行列に取り込まれました");
+        // The note is reused: a different earlier origin must not leave its label behind. 1 is an order from
+        // LinkScout, 2 one that came while the queue ran.
+        const std::pair<int, QString> cases[] = {{1, QStringLiteral("LinkScoutからの") + rest},
+                                                 {0, QStringLiteral("ただいまの") + rest},
+                                                 {2, QStringLiteral("LinkScoutからの") + rest}};
+        for (const auto& [origin, text] : cases) {
+            popup.hide();
+            popup.ShowNotice(origin);
+            QVERIFY(popup.isVisible());
+            QCOMPARE(popup.ShownText(), text);
+        }
+    }
+
+    void noticeClosesAfterItsDelayAndStartsAgainWhenShownAgain()
+    {
+        QWidget window;
+        window.show();
+        CNoticePopup popup(&window);
+        popup.SetCloseDelay(300ms);
+        popup.ShowNotice(0);
+        QTest::qWait(200);
+        popup.ShowNotice(1); // a second order while the note is up: the wording changes, the delay starts again
+        QCOMPARE(popup.ShownText().left(9), QStringLiteral("LinkScout"));
+        QTest::qWait(200);
+        QVERIFY(popup.isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!popup.isVisible(), 2000);
+        popup.ShowNotice(0);
+        QVERIFY(popup.isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!popup.isVisible(), 2000);
+    }
+
+    void noticeIsCentredAndClosesOnAClickOrWhenItLosesActivation()
+    {
+        QWidget window;
+        window.setGeometry(100, 100, 640, 400);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        CNoticePopup popup(&window);
+        popup.ShowNotice(0);
+        const QPoint gap = popup.frameGeometry().center() - window.frameGeometry().center();
+        QVERIFY2(gap.manhattanLength() <= 2, qPrintable(QStringLiteral("off by %1,%2").arg(gap.x()).arg(gap.y())));
+        // On a label, too: the whole note takes the click.
+        QTest::mouseClick(&popup, Qt::LeftButton, {}, popup.rect().center());
+        QVERIFY(!popup.isVisible());
+
+        popup.ShowNotice(0);
+        QTRY_VERIFY(popup.isActiveWindow());
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QTRY_VERIFY(!popup.isVisible());
+    }
+
+    void authPromptGivesWhatWasTyped()
+    {
+        CAuthPromptDlg dialog(nullptr, QStringLiteral("http://example.com/<b>secret</b>/"), 60000ms);
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("インターネット認証"));
+        QCOMPARE(dialog.UrlLabel()->text(), QStringLiteral("http://example.com/<b>secret</b>/"));
+        QCOMPARE(dialog.UrlLabel()->textFormat(), Qt::PlainText);
+        QCOMPARE(dialog.PasswordEdit()->echoMode(), QLineEdit::Password);
+        QSignalSpy finished(&dialog, &QDialog::finished);
+        dialog.open();
+        QTest::keyClicks(dialog.UserEdit(), QStringLiteral("taro"));
+        QTest::keyClicks(dialog.PasswordEdit(), QStringLiteral("p@ss word"));
+        QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(finished.at(0).at(0).toInt(), int(QDialog::Accepted));
+        QCOMPARE(dialog.User(), QStringLiteral("taro"));
+        QCOMPARE(dialog.Password(), QStringLiteral("p@ss word"));
+    }
+
+    void authPromptEndsAsCancelledWhenLeftAlone()
+    {
+        CredentialsPrompt prompt;
+        QTimer::singleShot(0, this, [] {
+            if (auto* d = qobject_cast<CAuthPromptDlg*>(QApplication::activeModalWidget()))
+                QTest::keyClicks(d->UserEdit(), QStringLiteral("typed but not sent"));
+        });
+        const auto started = std::chrono::steady_clock::now();
+        const CredentialsAnswer answer = AskCredentialsInDialog(nullptr, "http://h/a.jpg", 150ms, prompt);
+        const auto took = std::chrono::steady_clock::now() - started;
+        QVERIFY(!answer.ok);
+        QCOMPARE(answer.user, std::string());
+        QVERIFY(took >= 140ms);
+        QVERIFY(took < 5s);
+    }
+
+    void authPromptClosedByItsTransferFromAnotherThread()
+    {
+        CredentialsPrompt prompt;
+        int shown = 0;
+        const auto typeIfShown = [&] {
+            if (auto* d = qobject_cast<CAuthPromptDlg*>(QApplication::activeModalWidget())) {
+                QTest::keyClicks(d->UserEdit(), QStringLiteral("u"));
+                ++shown;
+            }
+        };
+        QTimer::singleShot(0, this, typeIfShown);
+        std::thread transfer([&prompt] {
+            std::this_thread::sleep_for(200ms);
+            prompt.Cancel();
+        });
+        const CredentialsAnswer answer = AskCredentialsInDialog(nullptr, "http://h/a.jpg", 0ms, prompt);
+        transfer.join();
+        QCOMPARE(shown, 1);
+        QVERIFY(!answer.ok);
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+        // A cancel arriving after the prompt has gone must not touch the destroyed dialog, and a prompt already
+        // cancelled is never shown.
+        prompt.Cancel();
+        QTimer::singleShot(0, this, typeIfShown);
+        QTimer::singleShot(50, this, [] {
+            if (QWidget* w = QApplication::activeModalWidget())
+                w->close();
+        });
+        QVERIFY(!AskCredentialsInDialog(nullptr, "http://h/", 0ms, prompt).ok);
+        QTest::qWait(100);
+        QCOMPARE(shown, 1);
+    }
+
+    void countdownCountsDownAndEndsWithOkOnZero()
+    {
+        CPowerOffDlg dialog(nullptr, 5ms);
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("ＰＣの電源を切ります"));
+        QStringList shown;
+        connect(&dialog, &CPowerOffDlg::RemainingShown, this, [&](const QString& text) { shown << text; });
+        QSignalSpy finished(&dialog, &QDialog::finished);
+        dialog.open();
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 5000);
+        QCOMPARE(finished.at(0).at(0).toInt(), int(QDialog::Accepted));
+
+        QStringList expected;
+        for (int n = 60; n >= 0; --n)
+            expected << QStringLiteral("%1 秒").arg(n);
+        QCOMPARE(shown, expected);
+        QCOMPARE(dialog.Progress(), 60);
+        // Ended on the tick that showed 0; nothing ticks afterwards.
+        QTest::qWait(30);
+        QCOMPARE(shown.size(), 61);
+    }
+
+    void countdownButtons()
+    {
+        // Now, the cancel button, Esc.
+        for (const int action : {0, 1, 2}) {
+            CPowerOffDlg dialog(nullptr); // the real second: nothing may end it but the action
+            QSignalSpy finished(&dialog, &QDialog::finished);
+            dialog.open();
+            QCOMPARE(dialog.RemainingText(), QStringLiteral("60 秒"));
+            QCOMPARE(dialog.NowButton()->text(), QStringLiteral("直ちに実行"));
+            QCOMPARE(dialog.CancelButton()->text(), QStringLiteral("ｷｬﾝｾﾙ"));
+            if (action == 2)
+                QTest::keyClick(&dialog, Qt::Key_Escape);
+            else
+                QTest::mouseClick(action == 0 ? dialog.NowButton() : dialog.CancelButton(), Qt::LeftButton);
+            QCOMPARE(finished.size(), 1);
+            QCOMPARE(finished.at(0).at(0).toInt(), int(action == 0 ? QDialog::Accepted : QDialog::Rejected));
+            QCOMPARE(dialog.RemainingText(), QStringLiteral("60 秒"));
+        }
+    }
+
+    void powerOffOutcomes()
+    {
+        using P = PowerBackend::Permission;
+        const struct
+        {
+            bool confirm;
+            P permission;
+            bool callSucceeds;
+            bool switchedOff;
+            int powerOffCalls;
+            const char* message;
+        } cases[] = {
+            {true, P::Yes, true, true, 1, nullptr},
+            {true, P::Challenge, true, true, 1, nullptr}, // after authentication
+            {true, P::No, true, false, 0, "電源ＯＦＦの特権がありません"},
+            {true, P::Yes, false, false, 1, "電源ＯＦＦできません"},
+            {true, P::NotAvailable, false, false, 1, "電源ＯＦＦできません"},
+            {true, P::Unknown, true, true, 1, nullptr}, // the question failed, the call works
+            {false, P::Yes, true, false, 0, nullptr},   // countdown cancelled
+        };
+        for (const auto& c : cases) {
+            test::FakePowerBackend backend;
+            backend.permission = c.permission;
+            backend.powerOffSucceeds = c.callSucceeds;
+            MessageHook hook;
+            QTimer::singleShot(0, this, [confirm = c.confirm] {
+                if (auto* d = qobject_cast<CPowerOffDlg*>(QApplication::activeModalWidget()))
+                    (confirm ? d->NowButton() : d->CancelButton())->click();
+            });
+            QCOMPARE(ConfirmAndPowerOff(nullptr, backend), c.switchedOff);
+            QCOMPARE(backend.powerOffCalls, c.powerOffCalls);
+            QCOMPARE(hook.Texts(), c.message ? QStringList{QString::fromUtf8(c.message)} : QStringList());
+        }
+    }
+
+    void aboutBoxShowsTheVersionAndReportsEscapeOnly()
+    {
+        QCOMPARE(CAboutDlg::VersionLine(), QStringLiteral("Pelldra Version 1.79"));
+        for (const bool byEscape : {true, false}) {
+            CAboutDlg about(nullptr);
+            QCOMPARE(about.windowTitle(), QStringLiteral("Pelldraのﾊﾞｰｼﾞｮﾝ情報"));
+            auto* line = about.findChild<QLabel*>(QStringLiteral("versionLine"));
+            QVERIFY(line);
+            QCOMPARE(line->text(), QStringLiteral("Pelldra Version 1.79"));
+            QSignalSpy escape(&about, &CAboutDlg::ClosedWithEscape);
+            QSignalSpy finished(&about, &QDialog::finished);
+            about.open();
+            if (byEscape)
+                QTest::keyClick(&about, Qt::Key_Escape);
+            else
+                about.close(); // the close box
+            QCOMPARE(finished.size(), 1);
+            QCOMPARE(escape.size(), byEscape ? 1 : 0);
+        }
+    }
+};
+
+} // namespace pelldra
+
+QTEST_MAIN(pelldra::SmallDialogsTest)
+#include "small_dialogs_test.moc"
