@@ -22,7 +22,7 @@ std::vector<std::string> Values(const StoredSettings& s)
     for (const int i :
          {d.BossKey, d.SameFolderAsLinkScout, d.UseProxy, d.NoProxyForLocal, d.UseCache, d.Browser, d.WholeSequence,
           d.Speed, d.AcceptOtherFile, d.assumeFixedDigits, d.Reserved, d.syncFlags, d.NoUpdateLinks,
-          d.UseCredentialManager, d.ConfirmUserAtStart, d.RecordPassword, s.FixedWidth, s.JobMode})
+          d.UseCredentialManager, d.ConfirmUserAtStart, d.RecordPassword, s.FixedWidth, static_cast<int>(s.jobMode)})
         v.push_back(std::to_string(i));
     return v;
 }

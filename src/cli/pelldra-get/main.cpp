@@ -200,7 +200,7 @@ public:
         if (Stopped())
             return kExitStopped;
         // Every order carries the request options it was built with, a queued one those given with --queue.
-        const RunPreparation prep = PrepareRun(item, nullptr, kJobModeList, CurrentFolder());
+        const RunPreparation prep = PrepareRun(item, nullptr, JobMode::List, CurrentFolder());
         // A list that cannot be read refuses the order; one read but refused is a failed run, with its log.
         if (prep.code == -1 && !fromQueue)
             return Refused({prep.lines.back()}, item.Lst);

@@ -32,7 +32,7 @@ enum class LinkScoutCall {
 struct LinkScoutRun
 {
     CQueueItem item;
-    bool listOrder = false; // a Transfer list order: the window's JobMode becomes kJobModeLinkScoutList first
+    bool listOrder = false; // a Transfer list order: the window's job mode becomes JobMode::LinkScoutList first
 };
 
 struct LinkScoutOrders

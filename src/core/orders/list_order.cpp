@@ -137,7 +137,7 @@ std::string MakeJobLines(const std::string& text, const std::string& folder, std
     return {};
 }
 
-ListReadResult ReadJobList(CQueueItem& item, std::vector<std::string>& lines, int jobMode,
+ListReadResult ReadJobList(CQueueItem& item, std::vector<std::string>& lines, JobMode jobMode,
                            const std::string& folderEdit)
 {
     std::string folder = item.Fol;
@@ -151,7 +151,7 @@ ListReadResult ReadJobList(CQueueItem& item, std::vector<std::string>& lines, in
     item.Fol = folder;
 
     lines.clear();
-    const bool fromLinkScout = jobMode == kJobModeLinkScoutList;
+    const bool fromLinkScout = jobMode == JobMode::LinkScoutList;
     ListReadResult result;
     std::string bytes;
     std::string text;

@@ -1,6 +1,7 @@
 // The start command of the list mode, and the reader that turns a URL list file into job lines.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -11,11 +12,11 @@ namespace pelldra {
 
 class CQueueItem;
 
-// The main window's job modes.
-enum : int {
-    kJobModeSequential = 3000,
-    kJobModeLinkScoutList = 3001, // a list order from LinkScout is being run
-    kJobModeList = 3003,
+// The main window's job modes; the numbers are stored in PELLDRA.INI.
+enum class JobMode : int32_t {
+    Sequential = 3000,
+    LinkScoutList = 3001, // a list order from LinkScout is being run
+    List = 3003,
 };
 
 // The list mode's controls as they stand when start is pressed.
@@ -55,7 +56,7 @@ struct ListReadResult
 // check, else the home folder; item.Fol takes it, ending in '/'. A file that is not UTF-8 is read as CP932. Only a
 // regular file of sane size is read, and a list that yields no job fails too: a run of it would do nothing and
 // look like a success.
-ListReadResult ReadJobList(CQueueItem& item, std::vector<std::string>& lines, int jobMode,
+ListReadResult ReadJobList(CQueueItem& item, std::vector<std::string>& lines, JobMode jobMode,
                            const std::string& folderEdit);
 
 // Turns a list's text into job lines. Bare "http://" and "https://" lines become "Targ: " lines; a Targ line

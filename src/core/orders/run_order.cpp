@@ -25,7 +25,7 @@ std::vector<std::string> RunStartLines(const CQueueItem& item)
     return {"  Target: " + item.job.Targ, "  保存用フォルダは: " + item.Fol};
 }
 
-RunPreparation PrepareRun(CQueueItem& running, const DetailSettings* refreshFrom, int jobMode,
+RunPreparation PrepareRun(CQueueItem& running, const DetailSettings* refreshFrom, JobMode jobMode,
                           const std::string& folderEdit)
 {
     RunPreparation prep;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/orders/detail_settings.h"
+#include "core/orders/list_order.h"
 
 namespace pelldra {
 
@@ -28,7 +29,7 @@ struct RunPreparation
 // running.ListLines, the request options refreshed from refreshFrom (kept as stored when it is null) and the kind
 // set to a plain list. A series item's stored counters and widths are checked, and its save path and subfolder as
 // the start command checks them. running is the window's copy of the item.
-RunPreparation PrepareRun(CQueueItem& running, const DetailSettings* refreshFrom, int jobMode,
+RunPreparation PrepareRun(CQueueItem& running, const DetailSettings* refreshFrom, JobMode jobMode,
                           const std::string& folderEdit);
 
 // How many files a run fetches when that is known at its start: a series whose ranges are closed, or a list read

@@ -29,7 +29,9 @@ int VersionOf(const std::string& line)
 bool IsPlainSmallFile(const std::string& path)
 {
     constexpr off_t kMaxBytes = 16 << 20;
-    struct stat st{};
+    struct stat st
+    {
+    };
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxBytes;
 }
 
@@ -66,15 +68,15 @@ private:
         switch (version) {
         case 5:
             return in_.Text(s.appText) && Block(d) && in_.Int(d.RecordPassword) && in_.Int(s.FixedWidth) &&
-                   in_.Int(s.JobMode);
+                   Mode(s.jobMode);
         case 4:
             return in_.Text(s.appText) && Block(d) && in_.Int(obsolete) && Credentials(d) && in_.Int(d.Browser) &&
-                   in_.Int(s.FixedWidth) && in_.Int(s.JobMode);
+                   in_.Int(s.FixedWidth) && Mode(s.jobMode);
         case 3:
         case 2:
             return in_.Text(s.appText) && Block(d) && Range(s.lowerFrom) && Range(s.lowerTo) && in_.Int(obsolete) &&
                    Credentials(d) && Optional(s.saveName) && in_.Int(s.FixedWidth) && in_.Text(obsoleteText) &&
-                   in_.Int(d.Browser) && (version == 2 || in_.Int(s.JobMode));
+                   in_.Int(d.Browser) && (version == 2 || Mode(s.jobMode));
         case 1:
             return in_.Int(obsolete) && Credentials(d) && in_.Int(obsolete) && Optional(s.saveName) &&
                    in_.Int(s.FixedWidth) && in_.Int(d.BossKey) && in_.Int(d.SameFolderAsLinkScout) &&
@@ -83,6 +85,16 @@ private:
         default:
             return false; // a version this program does not know: nothing after its line is understood
         }
+    }
+
+    // Any number: one the program does not know is put right once the whole file is read.
+    bool Mode(JobMode& mode)
+    {
+        int stored = 0;
+        if (!in_.Int(stored))
+            return false;
+        mode = static_cast<JobMode>(stored);
+        return true;
     }
 
     bool Optional(std::optional<std::string>& to)
@@ -199,8 +211,8 @@ StoredSettings ParseSettings(std::string_view bytes)
     }
     if (s.FixedWidth < 0 || s.FixedWidth > kMaxStoredWidth)
         s.FixedWidth = StoredSettings{}.FixedWidth;
-    if (s.JobMode != kJobModeSequential && s.JobMode != kJobModeList && s.JobMode != kJobModeLinkScoutList)
-        s.JobMode = kJobModeSequential;
+    if (s.jobMode != JobMode::Sequential && s.jobMode != JobMode::List && s.jobMode != JobMode::LinkScoutList)
+        s.jobMode = JobMode::Sequential;
     return s;
 }
 
@@ -214,7 +226,7 @@ std::string FormatSettings(const StoredSettings& s)
     WriteBlock(out, s.detail);
     out.Int(s.detail.RecordPassword);
     out.Int(s.FixedWidth);
-    out.Int(s.JobMode);
+    out.Int(static_cast<int32_t>(s.jobMode));
     return out.bytes();
 }
 

@@ -20,7 +20,7 @@ struct StoredSettings
     std::string appText;               // a text of the application, carried through unchanged
     DetailSettings detail;
     int FixedWidth = 2;
-    int JobMode = kJobModeSequential;
+    JobMode jobMode = JobMode::Sequential;
     // Only files of versions 1 to 3 hold these; absent otherwise. Range texts that are not digits are dropped.
     std::optional<std::string> lowerFrom;
     std::optional<std::string> lowerTo;

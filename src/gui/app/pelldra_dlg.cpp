@@ -173,7 +173,7 @@ void CPelldraDlg::BuildControls()
     m_tabs->setDrawBase(true);
     left->addWidget(m_tabs);
     connect(m_tabs, &QTabBar::currentChanged, this,
-            [this](int index) { SetJobMode(index == 0 ? kJobModeSequential : kJobModeList); });
+            [this](int index) { SetJobMode(index == 0 ? JobMode::Sequential : JobMode::List); });
 
     auto* hintRow = new QHBoxLayout;
     m_urlLabel = new QLabel(this);
@@ -377,7 +377,7 @@ void CPelldraDlg::showEvent(QShowEvent* event)
         // The first size is the smallest: the controls never squeeze below their first layout. It is taken on the
         // series layout, the larger one, even when the window opens in the list mode it was closed in.
         m_minimumTaken = true;
-        ShowLayoutOf(kJobModeSequential);
+        ShowLayoutOf(JobMode::Sequential);
         layout()->activate();
         adjustSize();
         setMinimumSize(size());
@@ -388,9 +388,9 @@ void CPelldraDlg::showEvent(QShowEvent* event)
 
 // --- modes and layouts ---
 
-void CPelldraDlg::ShowLayoutOf(int mode)
+void CPelldraDlg::ShowLayoutOf(JobMode mode)
 {
-    const bool sequential = mode == kJobModeSequential;
+    const bool sequential = mode == JobMode::Sequential;
     m_sequentialPanel->setVisible(sequential);
     m_listPanel->setVisible(!sequential);
     m_urlLabel->setText(sequential ? QStringLiteral("URL:") : QStringLiteral("File"));
@@ -399,7 +399,7 @@ void CPelldraDlg::ShowLayoutOf(int mode)
     m_tabs->setCurrentIndex(sequential ? 0 : 1);
 }
 
-void CPelldraDlg::SetJobMode(int mode)
+void CPelldraDlg::SetJobMode(JobMode mode)
 {
     m_jobMode = mode;
     ShowLayoutOf(mode);
@@ -529,14 +529,14 @@ int CPelldraDlg::LoadItemIntoWindow(const CQueueItem& source)
 {
     CQueueItem item = source;
     if (item.Kind >= CQueueItem::LIST && item.Kind <= CQueueItem::IMAGE) {
-        SetJobMode(kJobModeList);
+        SetJobMode(JobMode::List);
         m_listPathEdit->setText(QString::fromStdString(item.Lst));
         m_folderEdit->setText(QString::fromStdString(item.Fol));
         m_deleteListCheck->setChecked(item.Del != 0);
         m_loadedList = {item.Lst, item.Kind, item.Page, item.KindName};
         return 1;
     }
-    SetJobMode(kJobModeSequential);
+    SetJobMode(JobMode::Sequential);
     if (item.Or1.empty())
         item.Or1 = item.St1;
     if (!item.St2.empty() != m_url.GetUpperEnabled()) {
@@ -625,7 +625,7 @@ int CPelldraDlg::BuildListItem()
 void CPelldraDlg::OnStart()
 {
     // A LinkScout list run shows the list layout too, so its start command builds from the list controls.
-    const int refused = m_jobMode == kJobModeSequential ? BuildSequentialItem() : BuildListItem();
+    const int refused = m_jobMode == JobMode::Sequential ? BuildSequentialItem() : BuildListItem();
     if (refused != 0)
         return;
     if (StartRun(m_currentItem) > 0)
@@ -643,7 +643,7 @@ int CPelldraDlg::StartRun(CQueueItem& item)
     const RunPreparation prep = PrepareRun(m_runningItem, &m_settings, m_jobMode, m_folderEdit->text().toStdString());
     ShowStatusLines(prep.lines);
     if (prep.backToSequential)
-        SetJobMode(kJobModeSequential);
+        SetJobMode(JobMode::Sequential);
     if (prep.code < 0) {
         m_dailyLog.Close();
         return -1;
@@ -717,8 +717,8 @@ void CPelldraDlg::OnRunEnded(int result)
     }
     m_runState = kIdle;
     SetIdleLook();
-    if (m_jobMode == kJobModeLinkScoutList)
-        m_jobMode = kJobModeList;
+    if (m_jobMode == JobMode::LinkScoutList)
+        m_jobMode = JobMode::List;
     if (m_userStopped && m_queue.hasItems() != 0)
         ToggleQueueMode();
     if (!m_queueMode)

@@ -95,7 +95,7 @@ public:
     void SelectNextRun();
     void ToggleUpper();
     void ToggleSubfolder();
-    void SetJobMode(int mode);
+    void SetJobMode(JobMode mode);
     // The detail settings dialog; what OK keeps reaches the next order built.
     void ShowDetailSettings();
     // The window's cancel (Esc), also given by a dialog closed with Esc: the boss key.
@@ -110,7 +110,7 @@ public:
 
     // State.
     int RunState() const { return m_runState; }
-    int JobMode() const { return m_jobMode; }
+    JobMode CurrentJobMode() const { return m_jobMode; }
     bool QueueMode() const { return m_queueMode; }
     bool UserStopped() const { return m_userStopped; }
     bool ExitRequested() const { return m_exitRequested; }
@@ -173,7 +173,7 @@ private:
     void LoadSettings();
     void SaveSettings();
     SequentialControls SequentialControlsNow();
-    void ShowLayoutOf(int mode);
+    void ShowLayoutOf(JobMode mode);
 
     int BuildSequentialItem();
     int BuildListItem();
@@ -197,7 +197,7 @@ private:
 
     // State.
     int m_runState = kIdle;
-    int m_jobMode = kJobModeSequential;
+    JobMode m_jobMode = JobMode::Sequential;
     bool m_queueMode = false;
     bool m_userStopped = false;
     bool m_exitRequested = false;

@@ -42,7 +42,7 @@ void CPelldraDlg::LoadSettings()
             m_folderEdit->SetFolder(QString::fromStdString(*stored.folder));
     }
     // The order shows the series controls; the mode stays the one the window was closed in.
-    m_jobMode = stored.JobMode;
+    m_jobMode = stored.jobMode;
 }
 
 void CPelldraDlg::SaveSettings()
@@ -56,7 +56,7 @@ void CPelldraDlg::SaveSettings()
     s.appText = m_appText;
     s.detail = m_settings;
     s.FixedWidth = m_seqState.FixedWidth;
-    s.JobMode = m_jobMode;
+    s.jobMode = m_jobMode;
     SaveSettingsFile(SettingsFilePath(), s);
     SaveKeptOrder(KeptOrderFilePath(), kept);
 }

@@ -120,7 +120,7 @@ TEST_F(ListFileTest, Cp932ListIsReadIntoUtf8Lines)
     item.Lst = path;
     item.Fol = folder_;
     Lines lines;
-    const ListReadResult r = ReadJobList(item, lines, kJobModeList, "");
+    const ListReadResult r = ReadJobList(item, lines, JobMode::List, "");
     ASSERT_TRUE(r.ok()) << r.message;
     EXPECT_EQ(item.Fol, folder_ + "/");
     EXPECT_EQ(lines, (Lines{"Targ: http://ex.com/1.jpg", "Dest: " + folder_ + "/1.jpg", "Targ: http://ex.com/2.jpg",
@@ -148,7 +148,7 @@ TEST_F(ListFileTest, FolderComesFromTheItemTheEditOrHome)
         item.Lst = path;
         item.Fol = c.itemFolder;
         Lines lines;
-        ASSERT_TRUE(ReadJobList(item, lines, kJobModeList, c.edit).ok());
+        ASSERT_TRUE(ReadJobList(item, lines, JobMode::List, c.edit).ok());
         EXPECT_EQ(item.Fol, c.expected);
         EXPECT_EQ(lines, (Lines{"Targ: http://ex.com/x.jpg", "Dest: " + c.expected + "x.jpg"}));
     }
@@ -169,19 +169,20 @@ TEST_F(ListFileTest, UnreadableAndHostileListsGiveTheirMessage)
     struct Case
     {
         std::string path;
-        int mode;
+        JobMode mode;
         std::string message;
     };
     const Case cases[] = {
-        {env_.root() + "/none.lst", kJobModeList, "ファイルが見つかりません"},
-        {folder_, kJobModeList, "ファイルが見つかりません"}, // a folder is no list
-        {broken, kJobModeList, kBroken},
-        {"/dev/zero", kJobModeList, kBroken},
-        {fifo, kJobModeList, kBroken}, // and no wait for a writer
-        {huge, kJobModeList, kBroken},
-        {noJob, kJobModeList, "リストは空です。"},
-        {env_.root() + "/none.lst", kJobModeLinkScoutList, "LinkScoutから渡されるはずの一時ファイルが見つかりません。"},
-        {broken, kJobModeLinkScoutList, "LinkScoutから渡された一時ファイルが壊れています。"},
+        {env_.root() + "/none.lst", JobMode::List, "ファイルが見つかりません"},
+        {folder_, JobMode::List, "ファイルが見つかりません"}, // a folder is no list
+        {broken, JobMode::List, kBroken},
+        {"/dev/zero", JobMode::List, kBroken},
+        {fifo, JobMode::List, kBroken}, // and no wait for a writer
+        {huge, JobMode::List, kBroken},
+        {noJob, JobMode::List, "リストは空です。"},
+        {env_.root() + "/none.lst", JobMode::LinkScoutList,
+         "LinkScoutから渡されるはずの一時ファイルが見つかりません。"},
+        {broken, JobMode::LinkScoutList, "LinkScoutから渡された一時ファイルが壊れています。"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
@@ -196,7 +197,7 @@ TEST_F(ListFileTest, UnreadableAndHostileListsGiveTheirMessage)
         EXPECT_EQ(r.code, 1);
         EXPECT_EQ(r.message, c.message);
         EXPECT_EQ(item.StatusText, c.message);
-        EXPECT_EQ(r.backToSequential, c.mode == kJobModeLinkScoutList);
+        EXPECT_EQ(r.backToSequential, c.mode == JobMode::LinkScoutList);
         EXPECT_TRUE(lines.empty());
     }
 }
@@ -241,7 +242,7 @@ TEST_F(ListFileTest, RunStartGivesItsLinesAndReadsTheList)
     item.Fol = folder_;
     DetailSettings settings;
     settings.Speed = 3;
-    const RunPreparation prep = PrepareRun(item, &settings, kJobModeList, "");
+    const RunPreparation prep = PrepareRun(item, &settings, JobMode::List, "");
     EXPECT_EQ(prep.code, 0);
     EXPECT_EQ(prep.lines, (Lines{"  Target: ", "  保存用フォルダは: " + folder_}));
     EXPECT_EQ(item.Kind, CQueueItem::LIST);
@@ -249,7 +250,7 @@ TEST_F(ListFileTest, RunStartGivesItsLinesAndReadsTheList)
     EXPECT_EQ(item.job.Seri, 3);
     EXPECT_EQ(item.ListLines, (Lines{"Targ: http://ex.com/a.jpg", "Dest: " + folder_ + "/a.jpg"}));
     item.job.Seri = 1;
-    ASSERT_EQ(PrepareRun(item, nullptr, kJobModeList, "").code, 0);
+    ASSERT_EQ(PrepareRun(item, nullptr, JobMode::List, "").code, 0);
     EXPECT_EQ(item.job.Seri, 1); // no settings given: the order's own options
 }
 
@@ -287,7 +288,7 @@ TEST_F(ListFileTest, OrdersThatCannotRunAreRefusedAtTheStartWithTheirLine)
         item.Sub = c.sub;
         item.job.Dest = c.dest;
         item.Fx1 = c.fx1;
-        const RunPreparation prep = PrepareRun(item, nullptr, kJobModeList, "");
+        const RunPreparation prep = PrepareRun(item, nullptr, JobMode::List, "");
         EXPECT_EQ(prep.code, c.code);
         EXPECT_EQ(prep.lines.back(), c.line);
         if (c.code == 0) {

@@ -44,7 +44,7 @@ StoredSettings Written()
                 1,
                 "秘密"};
     s.FixedWidth = 4;
-    s.JobMode = kJobModeList;
+    s.jobMode = JobMode::List;
     return s;
 }
 
@@ -71,9 +71,9 @@ TEST(SettingsFile, WritesVersion5WithBlock7)
 
     // Without 記録 only the password is lost; a damaged width or mode comes back as the default.
     StoredSettings s = Written();
-    s.detail.RecordPassword = 0, s.FixedWidth = kMaxStoredWidth + 1, s.JobMode = 5;
+    s.detail.RecordPassword = 0, s.FixedWidth = kMaxStoredWidth + 1, s.jobMode = static_cast<JobMode>(5);
     const StoredSettings back = ParseSettings(FormatSettings(s));
-    s.detail.AuthPassword = "", s.FixedWidth = 2, s.JobMode = kJobModeSequential;
+    s.detail.AuthPassword = "", s.FixedWidth = 2, s.jobMode = JobMode::Sequential;
     EXPECT_EQ(back, s);
 }
 
@@ -104,14 +104,14 @@ std::string FileOfVersion(int version, int blockFirst, int item16)
     if (blockFirst >= 7)
         w.Int(1), w.Int(1), w.Text("u"), w.Int(1), w.Text("p"), w.Int(kBrowserFireFox);
     if (version == 5) {
-        w.Int(1), w.Int(3), w.Int(kJobModeList);
+        w.Int(1), w.Int(3), w.Int(static_cast<int32_t>(JobMode::List));
     } else if (version == 4) {
-        w.Int(0), credentials(), w.Int(kBrowserNetscape), w.Int(3), w.Int(kJobModeList);
+        w.Int(0), credentials(), w.Int(kBrowserNetscape), w.Int(3), w.Int(static_cast<int32_t>(JobMode::List));
     } else {
         w.Text("01"), w.Text("2x"), w.Int(0), credentials(), w.Text("a*.jpg"), w.Int(3), w.Text("old");
         w.Int(kBrowserNetscape);
         if (version == 3)
-            w.Int(kJobModeList);
+            w.Int(static_cast<int32_t>(JobMode::List));
     }
     return w.bytes();
 }
@@ -120,25 +120,26 @@ TEST(SettingsFile, ReadsEveryOlderVersionAndBlock)
 {
     const struct
     {
-        int file, blockFirst, item16, bossKey, browser, whole, speed, sync, noUpdateLinks, jobMode;
+        int file, blockFirst, item16, bossKey, browser, whole, speed, sync, noUpdateLinks;
+        JobMode jobMode;
         const char* user; // from the file up to version 4, from the block since its version 7
         const char* pass;
     } cases[] = {
-        {5, 0, 0, 0, kBrowserMsie, 1, 0, 3, 1, kJobModeList, "",
+        {5, 0, 0, 0, kBrowserMsie, 1, 0, 3, 1, JobMode::List, "",
          ""}, // the oldest block: its first integer is the boss key
-        {5, 1, 0, 1, kBrowserMsie, 1, 0, 3, 1, kJobModeList, "", ""},
-        {5, 2, 0, 1, kBrowserMsie, 1, 0, 3, 1, kJobModeList, "", ""},
-        {5, 3, 0, 1, kBrowserFireFox, 0, 0, 3, 1, kJobModeList, "", ""},
-        {5, 4, 1, 1, kBrowserFireFox, 0, 3, 0, 1, kJobModeList, "", ""},
-        {5, 5, 0, 1, kBrowserFireFox, 0, 3, 3, 0, kJobModeList, "", ""}, // item 16 was a "no sync" flag
-        {5, 5, 1, 1, kBrowserFireFox, 0, 3, 0, 0, kJobModeList, "", ""},
-        {5, 6, 2, 1, kBrowserFireFox, 0, 3, 2, 0, kJobModeList, "", ""}, // from here it is the sync flags
-        {5, 7, 1, 1, kBrowserFireFox, 0, 3, 1, 0, kJobModeList, "u", "p"},
-        {4, 5, 1, 1, kBrowserNetscape, 0, 3, 0, 0, kJobModeList, "user", "pw"},
-        {3, 4, 1, 1, kBrowserNetscape, 0, 3, 0, 1, kJobModeList, "user", "pw"},
-        {2, 2, 0, 1, kBrowserNetscape, 1, 0, 3, 1, kJobModeSequential, "user", "pw"},
-        {1, 0, 0, 1, kBrowserNetscape, 0, 2, 0, 1, kJobModeSequential, "user", "pw"},
-        {9, 0, 0, 0, kBrowserPelldra, 0, 2, 0, 1, kJobModeSequential, "", ""}, // stops after the version line
+        {5, 1, 0, 1, kBrowserMsie, 1, 0, 3, 1, JobMode::List, "", ""},
+        {5, 2, 0, 1, kBrowserMsie, 1, 0, 3, 1, JobMode::List, "", ""},
+        {5, 3, 0, 1, kBrowserFireFox, 0, 0, 3, 1, JobMode::List, "", ""},
+        {5, 4, 1, 1, kBrowserFireFox, 0, 3, 0, 1, JobMode::List, "", ""},
+        {5, 5, 0, 1, kBrowserFireFox, 0, 3, 3, 0, JobMode::List, "", ""}, // item 16 was a "no sync" flag
+        {5, 5, 1, 1, kBrowserFireFox, 0, 3, 0, 0, JobMode::List, "", ""},
+        {5, 6, 2, 1, kBrowserFireFox, 0, 3, 2, 0, JobMode::List, "", ""}, // from here it is the sync flags
+        {5, 7, 1, 1, kBrowserFireFox, 0, 3, 1, 0, JobMode::List, "u", "p"},
+        {4, 5, 1, 1, kBrowserNetscape, 0, 3, 0, 0, JobMode::List, "user", "pw"},
+        {3, 4, 1, 1, kBrowserNetscape, 0, 3, 0, 1, JobMode::List, "user", "pw"},
+        {2, 2, 0, 1, kBrowserNetscape, 1, 0, 3, 1, JobMode::Sequential, "user", "pw"},
+        {1, 0, 0, 1, kBrowserNetscape, 0, 2, 0, 1, JobMode::Sequential, "user", "pw"},
+        {9, 0, 0, 0, kBrowserPelldra, 0, 2, 0, 1, JobMode::Sequential, "", ""}, // stops after the version line
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.file << " " << c.blockFirst << "/" << c.item16);
@@ -157,7 +158,7 @@ TEST(SettingsFile, ReadsEveryOlderVersionAndBlock)
         if (c.file <= 3)
             e.lowerFrom = "01", e.saveName = "a*.jpg";
         d.Browser = c.browser, d.WholeSequence = c.whole, d.Speed = c.speed, d.syncFlags = c.sync;
-        d.NoUpdateLinks = c.noUpdateLinks, e.JobMode = c.jobMode;
+        d.NoUpdateLinks = c.noUpdateLinks, e.jobMode = c.jobMode;
         d.AuthUser = c.user, d.AuthPassword = c.pass;
         d.UseCredentialManager = d.ConfirmUserAtStart = c.blockFirst == 7;
         EXPECT_EQ(ParseSettings(FileOfVersion(c.file, c.blockFirst, c.item16)), e);

@@ -549,7 +549,7 @@ private slots:
         CPelldraDlg dlg;
         dlg.show();
         dlg.LoadItemIntoWindow(queued);
-        QCOMPARE(dlg.JobMode(), 3000);
+        QCOMPARE(static_cast<int>(dlg.CurrentJobMode()), 3000);
         QCOMPARE(dlg.UrlEdit()->Text(), QStringLiteral("http://h.example/vol2/p05.jpg"));
         QVERIFY(dlg.UpperCheck()->isChecked());
         QVERIFY(dlg.SubfolderOn());
@@ -567,7 +567,7 @@ private slots:
         list.Fol = folder;
         list.Del = 1;
         dlg.LoadItemIntoWindow(list);
-        QCOMPARE(dlg.JobMode(), 3003);
+        QCOMPARE(static_cast<int>(dlg.CurrentJobMode()), 3003);
         QCOMPARE(dlg.Tabs()->currentIndex(), 1);
         QVERIFY(dlg.ListPathEdit()->isVisible());
         QCOMPARE(dlg.ListPathEdit()->text(), QStringLiteral("/somewhere/urls.lst"));
@@ -595,7 +595,7 @@ private slots:
             CPelldraDlg dlg{nullptr, FastOptions()};
             dlg.show();
             QVERIFY(dlg.Settings() == settings);
-            QCOMPARE(dlg.JobMode(), 3003);
+            QCOMPARE(static_cast<int>(dlg.CurrentJobMode()), 3003);
             QCOMPARE(dlg.Tabs()->currentIndex(), 1);
             QCOMPARE(dlg.minimumSize(), smallest); // room for the series layout, though it opens on the list
             QCOMPARE(dlg.UrlEdit()->Text(), QStringLiteral("http://h.example/vol2/p05.jpg"));
@@ -624,7 +624,7 @@ private slots:
         CPelldraDlg& dlg = w.dlg;
         dlg.ToggleQueueMode();
         dlg.Tabs()->setCurrentIndex(1);
-        QCOMPARE(dlg.JobMode(), 3003);
+        QCOMPARE(static_cast<int>(dlg.CurrentJobMode()), 3003);
         QVERIFY(dlg.ListPathEdit()->isVisible());
         QVERIFY(!dlg.UrlEdit()->isVisible());
         dlg.ListPathEdit()->setText(Q(gone));
