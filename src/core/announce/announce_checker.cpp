@@ -91,52 +91,52 @@ bool FetchList(const std::string& url, const Event& quit, std::string& body)
 } // namespace
 
 CAnnounceChecker::CAnnounceChecker(const std::string& appName, const std::string& defaultListUrl)
-    : m_state(std::make_shared<State>())
+    : state_(std::make_shared<State>())
 {
     if (appName.empty())
         return;
-    m_state->key = std::make_unique<CTavinRegKey>(std::string(kAnnounceKeyBase) + "\\" + appName);
-    m_state->listUrl = m_state->key->GetString("Location");
-    if (m_state->listUrl.empty()) {
+    state_->key = std::make_unique<CTavinRegKey>(std::string(kAnnounceKeyBase) + "\\" + appName);
+    state_->listUrl = state_->key->GetString("Location");
+    if (state_->listUrl.empty()) {
         if (defaultListUrl.empty())
             return;
-        m_state->key->SetString("Location", defaultListUrl);
-        m_state->listUrl = defaultListUrl;
+        state_->key->SetString("Location", defaultListUrl);
+        state_->listUrl = defaultListUrl;
     }
-    m_state->filePath = GetProgramFolder() + "/" + kAnnounceFileName;
-    m_ready = true;
+    state_->filePath = GetProgramFolder() + "/" + kAnnounceFileName;
+    ready_ = true;
 }
 
 CAnnounceChecker::~CAnnounceChecker()
 {
-    if (!m_thread.joinable())
+    if (!thread_.joinable())
         return;
-    m_state->quit.Set();
-    m_state->wake.Set();
-    if (m_state->finished.Wait(kAnnounceQuitWait))
-        m_thread.join();
+    state_->quit.Set();
+    state_->wake.Set();
+    if (state_->finished.Wait(kAnnounceQuitWait))
+        thread_.join();
     else
-        m_thread.detach();
+        thread_.detach();
 }
 
 const std::string& CAnnounceChecker::ListUrl() const
 {
-    return m_state->listUrl;
+    return state_->listUrl;
 }
 
 bool CAnnounceChecker::Start(std::chrono::milliseconds delay, std::shared_ptr<AnnounceObserver> observer,
                              int programVersion, std::string categoryFilter)
 {
-    if (!m_ready || m_thread.joinable() || !observer)
+    if (!ready_ || thread_.joinable() || !observer)
         return false;
-    m_state->delay = delay;
-    m_state->observer = std::move(observer);
-    m_state->programVersion = programVersion;
-    m_state->categoryFilter = std::move(categoryFilter);
-    m_state->wake.Reset();
-    m_state->quit.Reset();
-    m_state->finished.Reset();
-    m_thread = std::thread([state = m_state] { Run(state); });
+    state_->delay = delay;
+    state_->observer = std::move(observer);
+    state_->programVersion = programVersion;
+    state_->categoryFilter = std::move(categoryFilter);
+    state_->wake.Reset();
+    state_->quit.Reset();
+    state_->finished.Reset();
+    thread_ = std::thread([state = state_] { Run(state); });
     return true;
 }
 

@@ -61,9 +61,9 @@ private:
     struct State;
     static void Run(const std::shared_ptr<State>& state);
 
-    std::shared_ptr<State> m_state;
-    bool m_ready = false;
-    std::thread m_thread;
+    std::shared_ptr<State> state_;
+    bool ready_ = false;
+    std::thread thread_;
 };
 
 } // namespace pelldra

@@ -31,51 +31,51 @@ int ParseLinkScoutVersion(const std::string& text)
 }
 
 AppRegistry::AppRegistry(const CTavinRegKey::ErrorReporter& report)
-    : m_appKey(std::make_unique<CTavinRegKey>(kAppKeyPath, false, report)),
-      m_linkScoutKey(std::make_unique<CTavinRegKey>(kLinkScoutKeyPath, false, report)),
-      m_locationKey(std::make_unique<CTavinRegKey>(kLocationKeyPath, false, report))
+    : appKey_(std::make_unique<CTavinRegKey>(kAppKeyPath, false, report)),
+      linkScoutKey_(std::make_unique<CTavinRegKey>(kLinkScoutKeyPath, false, report)),
+      locationKey_(std::make_unique<CTavinRegKey>(kLocationKeyPath, false, report))
 {
 }
 
 void AppRegistry::RecordStart(const std::string& position)
 {
-    m_appKey->SetString("Position", position);
-    m_appKey->SetString("Version", kAppVersion);
+    appKey_->SetString("Position", position);
+    appKey_->SetString("Version", kAppVersion);
 }
 
 void AppRegistry::SetAppState(const std::string& state)
 {
-    m_appKey->SetString("State", state);
+    appKey_->SetString("State", state);
 }
 
 std::string AppRegistry::GetAppState() const
 {
-    return m_appKey->GetString("State");
+    return appKey_->GetString("State");
 }
 
 std::string AppRegistry::GetLinkScoutPosition() const
 {
-    return m_linkScoutKey->GetString("Position");
+    return linkScoutKey_->GetString("Position");
 }
 
 std::string AppRegistry::GetLinkScoutState() const
 {
-    return m_linkScoutKey->GetString("State");
+    return linkScoutKey_->GetString("State");
 }
 
 std::string AppRegistry::GetLinkScoutSaveFolder() const
 {
-    return m_linkScoutKey->GetString("SaveFolder");
+    return linkScoutKey_->GetString("SaveFolder");
 }
 
 std::string AppRegistry::GetLinkScoutCommand() const
 {
-    return m_linkScoutKey->GetString("Command");
+    return linkScoutKey_->GetString("Command");
 }
 
 int AppRegistry::GetLinkScoutVersion() const
 {
-    return ParseLinkScoutVersion(m_linkScoutKey->GetString("Version"));
+    return ParseLinkScoutVersion(linkScoutKey_->GetString("Version"));
 }
 
 bool AppRegistry::HasLoginUser() const

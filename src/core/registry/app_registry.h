@@ -44,14 +44,14 @@ public:
     // The credentials manager has a login user ("UserID" under the NinshoCenter key is not empty).
     bool HasLoginUser() const;
 
-    CTavinRegKey& AppKey() { return *m_appKey; }
-    CTavinRegKey& LinkScoutKey() { return *m_linkScoutKey; }
-    CTavinRegKey& LocationKey() { return *m_locationKey; }
+    CTavinRegKey& AppKey() { return *appKey_; }
+    CTavinRegKey& LinkScoutKey() { return *linkScoutKey_; }
+    CTavinRegKey& LocationKey() { return *locationKey_; }
 
 private:
-    std::unique_ptr<CTavinRegKey> m_appKey;
-    std::unique_ptr<CTavinRegKey> m_linkScoutKey;
-    std::unique_ptr<CTavinRegKey> m_locationKey;
+    std::unique_ptr<CTavinRegKey> appKey_;
+    std::unique_ptr<CTavinRegKey> linkScoutKey_;
+    std::unique_ptr<CTavinRegKey> locationKey_;
 };
 
 } // namespace pelldra

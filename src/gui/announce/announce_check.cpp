@@ -21,7 +21,7 @@ public:
     using Finished = std::function<void(const QString& url)>;
 
     AnnounceQuestion(QWidget* window, AnnounceSettings::AskFunction ask, Finished finished)
-        : m_window(window), m_ask(std::move(ask)), m_finished(std::move(finished))
+        : window_(window), ask_(std::move(ask)), finished_(std::move(finished))
     {
     }
 
@@ -38,40 +38,40 @@ private:
         AnnounceAnswer answer = AnnounceAnswer::Later;
     };
 
-    QWidget* const m_window;
-    AnnounceSettings::AskFunction m_ask;
-    Finished m_finished;
-    std::mutex m_mutex; // guards everything below and every Handoff
-    std::condition_variable m_changed;
-    bool m_shutdown = false;
+    QWidget* const window_;
+    AnnounceSettings::AskFunction ask_;
+    Finished finished_;
+    std::mutex mutex_; // guards everything below and every Handoff
+    std::condition_variable changed_;
+    bool shutdown_ = false;
 };
 
 AnnounceAnswer AnnounceQuestion::AskToRead()
 {
     auto h = std::make_shared<Handoff>();
-    std::unique_lock lock(m_mutex);
-    if (m_shutdown)
+    std::unique_lock lock(mutex_);
+    if (shutdown_)
         return AnnounceAnswer::Later;
     // Posted under the lock, so that Shutdown (and with it the window's end) cannot come in between.
     QMetaObject::invokeMethod(
-        m_window,
+        window_,
         [self = shared_from_this(), h] {
             {
-                std::lock_guard guard(self->m_mutex);
-                if (h->abandoned || self->m_shutdown)
+                std::lock_guard guard(self->mutex_);
+                if (h->abandoned || self->shutdown_)
                     return;
             }
-            const AnnounceAnswer answer = self->m_ask(self->m_window);
+            const AnnounceAnswer answer = self->ask_(self->window_);
             {
-                std::lock_guard guard(self->m_mutex);
+                std::lock_guard guard(self->mutex_);
                 h->answer = answer;
                 h->done = true;
             }
-            self->m_changed.notify_all();
+            self->changed_.notify_all();
         },
         Qt::QueuedConnection);
     // Shutdown lets the worker go at once: it reads nothing of the question, which closes on its own.
-    m_changed.wait(lock, [&] { return h->done || m_shutdown; });
+    changed_.wait(lock, [&] { return h->done || shutdown_; });
     if (!h->done) {
         h->abandoned = true;
         return AnnounceAnswer::Later;
@@ -82,18 +82,18 @@ AnnounceAnswer AnnounceQuestion::AskToRead()
 void AnnounceQuestion::CheckFinished(const std::string& url)
 {
     const QString page = QString::fromStdString(url);
-    std::lock_guard lock(m_mutex);
-    if (m_shutdown)
+    std::lock_guard lock(mutex_);
+    if (shutdown_)
         return;
     QMetaObject::invokeMethod(
-        m_window,
+        window_,
         [self = shared_from_this(), page] {
             {
-                std::lock_guard guard(self->m_mutex);
-                if (self->m_shutdown)
+                std::lock_guard guard(self->mutex_);
+                if (self->shutdown_)
                     return;
             }
-            self->m_finished(page);
+            self->finished_(page);
         },
         Qt::QueuedConnection);
 }
@@ -101,22 +101,22 @@ void AnnounceQuestion::CheckFinished(const std::string& url)
 void AnnounceQuestion::Shutdown()
 {
     {
-        std::lock_guard lock(m_mutex);
-        if (m_shutdown)
+        std::lock_guard lock(mutex_);
+        if (shutdown_)
             return;
-        m_shutdown = true;
+        shutdown_ = true;
     }
-    m_changed.notify_all();
+    changed_.notify_all();
     // The question on screen ends unanswered; its worker then goes on and quits.
-    for (CAnnounceDlg* dialog : m_window->findChildren<CAnnounceDlg*>())
+    for (CAnnounceDlg* dialog : window_->findChildren<CAnnounceDlg*>())
         dialog->reject();
 }
 
 AnnouncementCheck::AnnouncementCheck(QWidget* window, AnnounceSettings settings)
-    : m_window(window), m_settings(std::move(settings))
+    : window_(window), settings_(std::move(settings))
 {
-    if (!m_settings.ask)
-        m_settings.ask = AskAboutAnnouncement;
+    if (!settings_.ask)
+        settings_.ask = AskAboutAnnouncement;
     // A window that closes takes its question with it, so that nothing is left waiting on a window that is gone.
     if (auto* dialog = qobject_cast<QDialog*>(window))
         connect(dialog, &QDialog::finished, this, &AnnouncementCheck::Stop);
@@ -129,32 +129,32 @@ AnnouncementCheck::~AnnouncementCheck()
 
 void AnnouncementCheck::OnShown()
 {
-    if (m_checker || m_settings.listUrl.empty() || !m_window)
+    if (checker_ || settings_.listUrl.empty() || !window_)
         return;
     auto question =
-        std::make_shared<AnnounceQuestion>(m_window, m_settings.ask, [this](const QString& url) { OnFinished(url); });
-    auto checker = std::make_unique<CAnnounceChecker>(kAppName, m_settings.listUrl);
+        std::make_shared<AnnounceQuestion>(window_, settings_.ask, [this](const QString& url) { OnFinished(url); });
+    auto checker = std::make_unique<CAnnounceChecker>(kAppName, settings_.listUrl);
     // The program's version as a number by the same rule as LinkScout's: "1.79" is 179.
-    if (!checker->Start(m_settings.delay, question, ParseLinkScoutVersion(kAppVersion)))
+    if (!checker->Start(settings_.delay, question, ParseLinkScoutVersion(kAppVersion)))
         return;
-    m_question = std::move(question);
-    m_checker = std::move(checker);
+    question_ = std::move(question);
+    checker_ = std::move(checker);
 }
 
 void AnnouncementCheck::Stop()
 {
-    if (m_question)
-        m_question->Shutdown();
-    m_checker.reset();
-    m_question.reset();
+    if (question_)
+        question_->Shutdown();
+    checker_.reset();
+    question_.reset();
 }
 
 void AnnouncementCheck::OnFinished(const QString& url)
 {
-    m_checker.reset();
-    m_question.reset();
-    if (!url.isEmpty() && m_settings.openPage)
-        m_settings.openPage(url);
+    checker_.reset();
+    question_.reset();
+    if (!url.isEmpty() && settings_.openPage)
+        settings_.openPage(url);
 }
 
 } // namespace pelldra

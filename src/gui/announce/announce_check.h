@@ -42,16 +42,16 @@ public:
 
     // The window was shown: a check starts unless one is running already.
     void OnShown();
-    bool Running() const { return m_checker != nullptr; }
+    bool Running() const { return checker_ != nullptr; }
     void Stop();
 
 private:
     void OnFinished(const QString& url);
 
-    QPointer<QWidget> m_window;
-    AnnounceSettings m_settings;
-    std::shared_ptr<AnnounceQuestion> m_question;
-    std::unique_ptr<CAnnounceChecker> m_checker;
+    QPointer<QWidget> window_;
+    AnnounceSettings settings_;
+    std::shared_ptr<AnnounceQuestion> question_;
+    std::unique_ptr<CAnnounceChecker> checker_;
 };
 
 } // namespace pelldra

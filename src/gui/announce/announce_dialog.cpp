@@ -25,17 +25,17 @@ CAnnounceDlg::CAnnounceDlg(QWidget* parent) : QDialog(parent)
     line1->setObjectName(QStringLiteral("announceLine1"));
     line2->setObjectName(QStringLiteral("announceLine2"));
 
-    m_yes = new QPushButton(QStringLiteral("はい"), this);
-    m_later = new QPushButton(QStringLiteral("次の機会にします"), this);
-    m_refuse = new QPushButton(QStringLiteral("拒否します"), this);
-    m_yes->setObjectName(QStringLiteral("announceYes"));
-    m_later->setObjectName(QStringLiteral("announceLater"));
-    m_refuse->setObjectName(QStringLiteral("announceRefuse"));
-    m_yes->setDefault(true);
+    yes_ = new QPushButton(QStringLiteral("はい"), this);
+    later_ = new QPushButton(QStringLiteral("次の機会にします"), this);
+    refuse_ = new QPushButton(QStringLiteral("拒否します"), this);
+    yes_->setObjectName(QStringLiteral("announceYes"));
+    later_->setObjectName(QStringLiteral("announceLater"));
+    refuse_->setObjectName(QStringLiteral("announceRefuse"));
+    yes_->setDefault(true);
     const auto answer = [this](AnnounceAnswer a) { return [this, a] { done(static_cast<int>(a)); }; };
-    connect(m_yes, &QPushButton::clicked, this, answer(AnnounceAnswer::Yes));
-    connect(m_later, &QPushButton::clicked, this, answer(AnnounceAnswer::Later));
-    connect(m_refuse, &QPushButton::clicked, this, answer(AnnounceAnswer::Refuse));
+    connect(yes_, &QPushButton::clicked, this, answer(AnnounceAnswer::Yes));
+    connect(later_, &QPushButton::clicked, this, answer(AnnounceAnswer::Later));
+    connect(refuse_, &QPushButton::clicked, this, answer(AnnounceAnswer::Refuse));
 
     auto* lines = new QVBoxLayout;
     lines->addWidget(line1);
@@ -45,9 +45,9 @@ CAnnounceDlg::CAnnounceDlg(QWidget* parent) : QDialog(parent)
     top->addLayout(lines, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    buttons->addWidget(m_yes);
-    buttons->addWidget(m_later);
-    buttons->addWidget(m_refuse);
+    buttons->addWidget(yes_);
+    buttons->addWidget(later_);
+    buttons->addWidget(refuse_);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addSpacing(8);

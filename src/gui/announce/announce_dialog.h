@@ -23,16 +23,16 @@ public:
     CAnnounceDlg(const CAnnounceDlg&) = delete;
     CAnnounceDlg& operator=(const CAnnounceDlg&) = delete;
 
-    QPushButton* YesButton() const { return m_yes; }
-    QPushButton* LaterButton() const { return m_later; }
-    QPushButton* RefuseButton() const { return m_refuse; }
+    QPushButton* YesButton() const { return yes_; }
+    QPushButton* LaterButton() const { return later_; }
+    QPushButton* RefuseButton() const { return refuse_; }
 
     void reject() override;
 
 private:
-    QPushButton* m_yes = nullptr;
-    QPushButton* m_later = nullptr;
-    QPushButton* m_refuse = nullptr;
+    QPushButton* yes_ = nullptr;
+    QPushButton* later_ = nullptr;
+    QPushButton* refuse_ = nullptr;
 };
 
 // Shows the question modally over parent and gives the answer.

@@ -12,7 +12,7 @@
 
 namespace pelldra {
 
-EngineBridge::EngineBridge(CPelldraDlg* window, CDailyLog& log) : m_window(window), m_log(log) {}
+EngineBridge::EngineBridge(CPelldraDlg* window, CDailyLog& log) : window_(window), log_(log) {}
 
 EngineBridge::~EngineBridge()
 {
@@ -21,42 +21,42 @@ EngineBridge::~EngineBridge()
 
 bool EngineBridge::Wait(const std::shared_ptr<Handoff>& h)
 {
-    std::unique_lock lock(m_mutex);
+    std::unique_lock lock(mutex_);
     // A prompt on screen must be closed by the window's thread before the worker may go: it reads the prompt.
-    m_changed.wait(lock, [&] { return h->done || (m_shutdown && !h->started); });
+    changed_.wait(lock, [&] { return h->done || (shutdown_ && !h->started); });
     if (!h->done)
         h->abandoned = true;
-    m_waiting.erase(std::remove(m_waiting.begin(), m_waiting.end(), h), m_waiting.end());
+    waiting_.erase(std::remove(waiting_.begin(), waiting_.end(), h), waiting_.end());
     return h->done;
 }
 
 void EngineBridge::Finish(const std::shared_ptr<Handoff>& h)
 {
     {
-        std::lock_guard lock(m_mutex);
+        std::lock_guard lock(mutex_);
         h->done = true;
     }
-    m_changed.notify_all();
+    changed_.notify_all();
 }
 
 void EngineBridge::ShowLines(const std::vector<std::string>& lines)
 {
     auto h = std::make_shared<Handoff>();
     {
-        std::lock_guard lock(m_mutex);
-        if (m_shutdown) {
+        std::lock_guard lock(mutex_);
+        if (shutdown_) {
             // The window is going; the lines still belong in the day's log.
-            m_log.AppendLines(lines);
+            log_.AppendLines(lines);
             return;
         }
-        m_waiting.push_back(h);
+        waiting_.push_back(h);
     }
-    QPointer<CPelldraDlg> window = m_window;
+    QPointer<CPelldraDlg> window = window_;
     QMetaObject::invokeMethod(
         window.data(),
         [this, window, h, lines] {
             {
-                std::lock_guard lock(m_mutex);
+                std::lock_guard lock(mutex_);
                 if (h->abandoned)
                     return;
                 h->started = true;
@@ -67,17 +67,17 @@ void EngineBridge::ShowLines(const std::vector<std::string>& lines)
         },
         Qt::QueuedConnection);
     if (!Wait(h))
-        m_log.AppendLines(lines);
+        log_.AppendLines(lines);
 }
 
 void EngineBridge::RunEnded(int result)
 {
     {
-        std::lock_guard lock(m_mutex);
-        if (m_shutdown)
+        std::lock_guard lock(mutex_);
+        if (shutdown_)
             return;
     }
-    QPointer<CPelldraDlg> window = m_window;
+    QPointer<CPelldraDlg> window = window_;
     QMetaObject::invokeMethod(
         window.data(),
         [window, result] {
@@ -90,11 +90,11 @@ void EngineBridge::RunEnded(int result)
 void EngineBridge::ShowMessage(const std::string& text)
 {
     {
-        std::lock_guard lock(m_mutex);
-        if (m_shutdown)
+        std::lock_guard lock(mutex_);
+        if (shutdown_)
             return;
     }
-    QPointer<CPelldraDlg> window = m_window;
+    QPointer<CPelldraDlg> window = window_;
     const QString message = QString::fromStdString(text);
     QMetaObject::invokeMethod(
         window.data(),
@@ -111,29 +111,29 @@ CredentialsAnswer EngineBridge::AskCredentials(const std::string& url, std::chro
     auto h = std::make_shared<Handoff>();
     h->prompt = &prompt;
     {
-        std::lock_guard lock(m_mutex);
-        if (m_shutdown)
+        std::lock_guard lock(mutex_);
+        if (shutdown_)
             return {};
-        m_waiting.push_back(h);
+        waiting_.push_back(h);
     }
-    QPointer<CPelldraDlg> window = m_window;
+    QPointer<CPelldraDlg> window = window_;
     QMetaObject::invokeMethod(
         window.data(),
         [this, window, h, url, limit] {
             {
-                std::lock_guard lock(m_mutex);
+                std::lock_guard lock(mutex_);
                 if (h->abandoned)
                     return;
                 h->started = true;
                 // Shutdown may already have come: the prompt then opens cancelled and closes at once.
-                if (m_shutdown)
+                if (shutdown_)
                     h->prompt->Cancel();
             }
             CredentialsAnswer answer;
             if (window)
                 answer = AskCredentialsInDialog(window, url, limit, *h->prompt);
             {
-                std::lock_guard lock(m_mutex);
+                std::lock_guard lock(mutex_);
                 h->answer = std::move(answer);
             }
             Finish(h);
@@ -141,22 +141,22 @@ CredentialsAnswer EngineBridge::AskCredentials(const std::string& url, std::chro
         Qt::QueuedConnection);
     if (!Wait(h))
         return {};
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(mutex_);
     return h->answer;
 }
 
 void EngineBridge::Shutdown()
 {
     {
-        std::lock_guard lock(m_mutex);
-        if (m_shutdown)
+        std::lock_guard lock(mutex_);
+        if (shutdown_)
             return;
-        m_shutdown = true;
-        for (const auto& h : m_waiting)
+        shutdown_ = true;
+        for (const auto& h : waiting_)
             if (h->started && !h->done && h->prompt)
                 h->prompt->Cancel();
     }
-    m_changed.notify_all();
+    changed_.notify_all();
 }
 
 } // namespace pelldra

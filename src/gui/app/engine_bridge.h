@@ -50,12 +50,12 @@ private:
     bool Wait(const std::shared_ptr<Handoff>& h);
     void Finish(const std::shared_ptr<Handoff>& h);
 
-    QPointer<CPelldraDlg> m_window;
-    CDailyLog& m_log;
-    std::mutex m_mutex; // guards everything below and every Handoff
-    std::condition_variable m_changed;
-    bool m_shutdown = false;
-    std::vector<std::shared_ptr<Handoff>> m_waiting;
+    QPointer<CPelldraDlg> window_;
+    CDailyLog& log_;
+    std::mutex mutex_; // guards everything below and every Handoff
+    std::condition_variable changed_;
+    bool shutdown_ = false;
+    std::vector<std::shared_ptr<Handoff>> waiting_;
 };
 
 } // namespace pelldra

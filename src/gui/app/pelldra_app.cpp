@@ -16,38 +16,38 @@
 
 namespace pelldra {
 
-CPelldraApp::CPelldraApp(QObject* parent) : QObject(parent), m_broadcasts(this)
+CPelldraApp::CPelldraApp(QObject* parent) : QObject(parent), broadcasts_(this)
 {
-    connect(&m_broadcasts, &Broadcasts::Received, this, &CPelldraApp::OnBroadcast);
+    connect(&broadcasts_, &Broadcasts::Received, this, &CPelldraApp::OnBroadcast);
 }
 
 CPelldraApp::~CPelldraApp() = default;
 
 CPelldraApp::StartResult CPelldraApp::Start()
 {
-    switch (m_lock.Acquire()) {
+    switch (lock_.Acquire()) {
     case SingleInstanceLock::State::Held:
         break;
     case SingleInstanceLock::State::AlreadyRunning:
-        m_broadcasts.EmitAndFlush(QString::fromUtf8(broadcast::kSelfCall));
+        broadcasts_.EmitAndFlush(QString::fromUtf8(broadcast::kSelfCall));
         return StartResult::AnotherRunning;
     case SingleInstanceLock::State::NotTried:
     case SingleInstanceLock::State::Failed:
         // No window yet and none wanted: the reason goes where a user starting from a shell sees it.
-        std::fprintf(stderr, "pelldra: cannot lock %s: %s\n", m_lock.GetPath().c_str(),
-                     std::strerror(m_lock.GetError()));
+        std::fprintf(stderr, "pelldra: cannot lock %s: %s\n", lock_.GetPath().c_str(),
+                     std::strerror(lock_.GetError()));
         return StartResult::LockFailed;
     }
 
     InitNetwork();
-    if (!m_registry) {
-        m_registry = std::make_unique<AppRegistry>([](const std::string& caption, const std::string& text) {
+    if (!registry_) {
+        registry_ = std::make_unique<AppRegistry>([](const std::string& caption, const std::string& text) {
             ShowMessage(nullptr, QString::fromStdString(text), QString::fromStdString(caption),
                         MessageIcon::Information);
         });
     }
-    m_registry->RecordStart(GetExecutableFolder());
-    m_broadcasts.Listen();
+    registry_->RecordStart(GetExecutableFolder());
+    broadcasts_.Listen();
     return StartResult::Running;
 }
 
@@ -63,14 +63,14 @@ int CPelldraApp::Run(const MainWindowRunner& runner)
     }
     int code = 0;
     if (runner) {
-        m_termination = std::make_unique<TerminationWatcher>([this] {
-            if (m_mainWindow)
-                m_mainWindow->close();
+        termination_ = std::make_unique<TerminationWatcher>([this] {
+            if (mainWindow_)
+                mainWindow_->close();
             else
                 QCoreApplication::quit();
         });
         code = runner(*this);
-        m_termination.reset();
+        termination_.reset();
     } else {
         std::fprintf(stderr, "pelldra: %s\n", kNoMainWindow);
     }
@@ -80,7 +80,7 @@ int CPelldraApp::Run(const MainWindowRunner& runner)
 
 void CPelldraApp::SetMainWindow(QWidget* window)
 {
-    m_mainWindow = window;
+    mainWindow_ = window;
 }
 
 void CPelldraApp::BringUp(QWidget* window)
@@ -89,13 +89,13 @@ void CPelldraApp::BringUp(QWidget* window)
         return;
     BringToFront(window);
     SetAppState(QStringLiteral("opened"));
-    m_broadcasts.Emit(QString::fromUtf8(broadcast::kPopUp));
+    broadcasts_.Emit(QString::fromUtf8(broadcast::kPopUp));
 }
 
 void CPelldraApp::OnBroadcast(const QString& name, bool fromThisProcess)
 {
-    if (name == QLatin1String(broadcast::kSelfCall) && m_mainWindow) {
-        BringUp(m_mainWindow);
+    if (name == QLatin1String(broadcast::kSelfCall) && mainWindow_) {
+        BringUp(mainWindow_);
         emit BroughtUp();
     }
     emit BroadcastReceived(name, fromThisProcess);
@@ -103,43 +103,43 @@ void CPelldraApp::OnBroadcast(const QString& name, bool fromThisProcess)
 
 void CPelldraApp::SetAppState(const QString& state)
 {
-    if (m_registry)
-        m_registry->SetAppState(state.toStdString());
+    if (registry_)
+        registry_->SetAppState(state.toStdString());
 }
 
 QString CPelldraApp::GetAppState() const
 {
-    return m_registry ? QString::fromStdString(m_registry->GetAppState()) : QString();
+    return registry_ ? QString::fromStdString(registry_->GetAppState()) : QString();
 }
 
 QString CPelldraApp::GetLinkScoutPosition() const
 {
-    return m_registry ? QString::fromStdString(m_registry->GetLinkScoutPosition()) : QString();
+    return registry_ ? QString::fromStdString(registry_->GetLinkScoutPosition()) : QString();
 }
 
 QString CPelldraApp::GetLinkScoutState() const
 {
-    return m_registry ? QString::fromStdString(m_registry->GetLinkScoutState()) : QString();
+    return registry_ ? QString::fromStdString(registry_->GetLinkScoutState()) : QString();
 }
 
 QString CPelldraApp::GetLinkScoutSaveFolder() const
 {
-    return m_registry ? QString::fromStdString(m_registry->GetLinkScoutSaveFolder()) : QString();
+    return registry_ ? QString::fromStdString(registry_->GetLinkScoutSaveFolder()) : QString();
 }
 
 QString CPelldraApp::GetLinkScoutCommand() const
 {
-    return m_registry ? QString::fromStdString(m_registry->GetLinkScoutCommand()) : QString();
+    return registry_ ? QString::fromStdString(registry_->GetLinkScoutCommand()) : QString();
 }
 
 int CPelldraApp::GetLinkScoutVersion() const
 {
-    return m_registry ? m_registry->GetLinkScoutVersion() : 0;
+    return registry_ ? registry_->GetLinkScoutVersion() : 0;
 }
 
 bool CPelldraApp::HasLoginUser() const
 {
-    return m_registry && m_registry->HasLoginUser();
+    return registry_ && registry_->HasLoginUser();
 }
 
 } // namespace pelldra

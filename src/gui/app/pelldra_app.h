@@ -61,9 +61,9 @@ public:
     bool HasLoginUser() const;
 
     // The keys, once Start has opened them (null before).
-    AppRegistry* Registry() const { return m_registry.get(); }
-    Broadcasts& GetBroadcasts() { return m_broadcasts; }
-    const SingleInstanceLock& Lock() const { return m_lock; }
+    AppRegistry* Registry() const { return registry_.get(); }
+    Broadcasts& GetBroadcasts() { return broadcasts_; }
+    const SingleInstanceLock& Lock() const { return lock_; }
 
 signals:
     // A second start brought the main window up (the window clears its hidden state).
@@ -74,11 +74,11 @@ signals:
 private:
     void OnBroadcast(const QString& name, bool fromThisProcess);
 
-    SingleInstanceLock m_lock;
-    Broadcasts m_broadcasts;
-    std::unique_ptr<AppRegistry> m_registry;
-    QPointer<QWidget> m_mainWindow;
-    std::unique_ptr<TerminationWatcher> m_termination;
+    SingleInstanceLock lock_;
+    Broadcasts broadcasts_;
+    std::unique_ptr<AppRegistry> registry_;
+    QPointer<QWidget> mainWindow_;
+    std::unique_ptr<TerminationWatcher> termination_;
 };
 
 } // namespace pelldra

@@ -97,14 +97,14 @@ void MarkNotYet(QWidget* w)
 
 CPelldraDlg::CPelldraDlg(QWidget* parent) : CPelldraDlg(parent, Options{}) {}
 
-CPelldraDlg::CPelldraDlg(QWidget* parent, Options options) : QDialog(parent), m_options(options)
+CPelldraDlg::CPelldraDlg(QWidget* parent, Options options) : QDialog(parent), options_(options)
 {
-    m_referer.SetMaster(&m_url);
-    m_bridge = std::make_unique<EngineBridge>(this, m_dailyLog);
-    m_engine = std::make_unique<CDownloadEngine>(m_options.limits);
-    m_engine->Setup(m_bridge.get(), &m_types);
-    m_credentials = std::make_unique<CCredentialManager>(
-        this, [this](const std::shared_ptr<CNinshoCenter>& store) { m_engine->SetCredentialStore(store); });
+    referer_.SetMaster(&url_);
+    bridge_ = std::make_unique<EngineBridge>(this, dailyLog_);
+    engine_ = std::make_unique<CDownloadEngine>(options_.limits);
+    engine_->Setup(bridge_.get(), &types_);
+    credentials_ = std::make_unique<CCredentialManager>(
+        this, [this](const std::shared_ptr<CNinshoCenter>& store) { engine_->SetCredentialStore(store); });
 
     setObjectName(QStringLiteral("pelldraMain"));
     setWindowTitle(QString::fromUtf8(kCaption));
@@ -113,47 +113,47 @@ CPelldraDlg::CPelldraDlg(QWidget* parent, Options options) : QDialog(parent), m_
     setSizeGripEnabled(true);
     BuildControls();
 
-    if (m_options.app) {
-        m_options.app->SetAppState(QStringLiteral("opened"));
-        connect(m_options.app, &CPelldraApp::BroughtUp, this, [this] { m_hidden = false; });
+    if (options_.app) {
+        options_.app->SetAppState(QStringLiteral("opened"));
+        connect(options_.app, &CPelldraApp::BroughtUp, this, [this] { hidden_ = false; });
     }
     ResetControls();
     LoadSettings();
-    m_credentials->OpenAtStart(m_settings);
+    credentials_->OpenAtStart(settings_);
 
-    m_animation->Open(CRunAnimation::Clip::Still, false);
-    m_log->Init();
-    const bool queued = m_queue.hasItems() != 0 || m_queue.LoadAll() > 0;
-    m_queueButton->setEnabled(queued);
-    m_queueMode = queued;
+    animation_->Open(CRunAnimation::Clip::Still, false);
+    log_->Init();
+    const bool queued = queue_.hasItems() != 0 || queue_.LoadAll() > 0;
+    queueButton_->setEnabled(queued);
+    queueMode_ = queued;
     if (queued) {
-        m_animation->Open(CRunAnimation::Clip::Queue, true);
+        animation_->Open(CRunAnimation::Clip::Queue, true);
         SetStartIcon(true);
     } else {
         SetStartIcon(false);
     }
-    ShowLayoutOf(m_jobMode);
+    ShowLayoutOf(jobMode_);
 
-    m_progressTimer.setInterval(kProgressIntervalMs);
-    connect(&m_progressTimer, &QTimer::timeout, this, &CPelldraDlg::UpdateProgress);
+    progressTimer_.setInterval(kProgressIntervalMs);
+    connect(&progressTimer_, &QTimer::timeout, this, &CPelldraDlg::UpdateProgress);
 
-    AnnounceSettings announce = m_options.announce;
+    AnnounceSettings announce = options_.announce;
     if (!announce.openPage)
         announce.openPage = [this](const QString& url) {
-            if (m_options.app)
-                OpenInLinkScout(*m_options.app, url);
+            if (options_.app)
+                OpenInLinkScout(*options_.app, url);
         };
-    m_announce = std::make_unique<AnnouncementCheck>(this, std::move(announce));
+    announce_ = std::make_unique<AnnouncementCheck>(this, std::move(announce));
 }
 
 CPelldraDlg::~CPelldraDlg()
 {
-    m_progressTimer.stop();
+    progressTimer_.stop();
     // Workers waiting on this window are let go first, so that the engine can end its run and be joined.
-    m_bridge->Shutdown();
-    m_engine->Abort();
-    m_engine.reset();
-    m_dailyLog.Close();
+    bridge_->Shutdown();
+    engine_->Abort();
+    engine_.reset();
+    dailyLog_.Close();
     SaveSettings();
 }
 
@@ -165,136 +165,136 @@ void CPelldraDlg::BuildControls()
     auto* left = new QVBoxLayout;
     top->addLayout(left, 1);
 
-    m_tabs = new QTabBar(this);
-    m_tabs->setObjectName(QStringLiteral("jobTabs"));
-    m_tabs->addTab(QStringLiteral("連番"));
-    m_tabs->addTab(QStringLiteral("リスト"));
-    m_tabs->setExpanding(false);
-    m_tabs->setDrawBase(true);
-    left->addWidget(m_tabs);
-    connect(m_tabs, &QTabBar::currentChanged, this,
+    tabs_ = new QTabBar(this);
+    tabs_->setObjectName(QStringLiteral("jobTabs"));
+    tabs_->addTab(QStringLiteral("連番"));
+    tabs_->addTab(QStringLiteral("リスト"));
+    tabs_->setExpanding(false);
+    tabs_->setDrawBase(true);
+    left->addWidget(tabs_);
+    connect(tabs_, &QTabBar::currentChanged, this,
             [this](int index) { SetJobMode(index == 0 ? JobMode::Sequential : JobMode::List); });
 
     auto* hintRow = new QHBoxLayout;
-    m_urlLabel = new QLabel(this);
-    m_hint = new QLabel(this);
-    m_hint->setObjectName(QStringLiteral("modeHint"));
-    hintRow->addWidget(m_urlLabel);
-    hintRow->addWidget(m_hint, 1);
+    urlLabel_ = new QLabel(this);
+    hint_ = new QLabel(this);
+    hint_->setObjectName(QStringLiteral("modeHint"));
+    hintRow->addWidget(urlLabel_);
+    hintRow->addWidget(hint_, 1);
     left->addLayout(hintRow);
 
     // The series controls.
-    m_sequentialPanel = new QWidget(this);
-    auto* seq = new QGridLayout(m_sequentialPanel);
+    sequentialPanel_ = new QWidget(this);
+    auto* seq = new QGridLayout(sequentialPanel_);
     seq->setContentsMargins(0, 0, 0, 0);
-    m_urlEdit = new CUrlEdit(m_sequentialPanel);
-    m_urlEdit->setObjectName(QStringLiteral("urlEdit"));
-    m_urlEdit->Attach(&m_url);
-    connect(m_urlEdit, &CUrlEdit::UrlChanged, this, &CPelldraDlg::OnUrlChanged);
-    m_prevRun = ToolButton(m_sequentialPanel, "prevRun", main_icons::Arrow(true, false), 16);
-    m_fieldSpin = new CFieldSpin(m_sequentialPanel);
-    m_nextRun = ToolButton(m_sequentialPanel, "nextRun", main_icons::Arrow(false, false), 16);
-    connect(m_prevRun, &QToolButton::clicked, this, &CPelldraDlg::SelectPrevRun);
-    connect(m_nextRun, &QToolButton::clicked, this, &CPelldraDlg::SelectNextRun);
-    connect(m_fieldSpin, &CFieldSpin::FieldChosen, this, &CPelldraDlg::SelectField);
+    urlEdit_ = new CUrlEdit(sequentialPanel_);
+    urlEdit_->setObjectName(QStringLiteral("urlEdit"));
+    urlEdit_->Attach(&url_);
+    connect(urlEdit_, &CUrlEdit::UrlChanged, this, &CPelldraDlg::OnUrlChanged);
+    prevRun_ = ToolButton(sequentialPanel_, "prevRun", main_icons::Arrow(true, false), 16);
+    fieldSpin_ = new CFieldSpin(sequentialPanel_);
+    nextRun_ = ToolButton(sequentialPanel_, "nextRun", main_icons::Arrow(false, false), 16);
+    connect(prevRun_, &QToolButton::clicked, this, &CPelldraDlg::SelectPrevRun);
+    connect(nextRun_, &QToolButton::clicked, this, &CPelldraDlg::SelectNextRun);
+    connect(fieldSpin_, &CFieldSpin::FieldChosen, this, &CPelldraDlg::SelectField);
     auto* urlRow = new QHBoxLayout;
-    urlRow->addWidget(m_urlEdit, 1);
-    urlRow->addWidget(m_prevRun);
-    urlRow->addWidget(m_fieldSpin);
-    urlRow->addWidget(m_nextRun);
+    urlRow->addWidget(urlEdit_, 1);
+    urlRow->addWidget(prevRun_);
+    urlRow->addWidget(fieldSpin_);
+    urlRow->addWidget(nextRun_);
     seq->addLayout(urlRow, 0, 0, 1, 9);
 
     auto numBox = [this](const char* name, CRepeatSpin*& spin) {
-        auto* edit = new CNumEdit(m_sequentialPanel);
+        auto* edit = new CNumEdit(sequentialPanel_);
         edit->setObjectName(QLatin1String(name));
         edit->setFixedWidth(QFontMetrics(edit->font()).horizontalAdvance(QStringLiteral("00000000")) + 10);
-        spin = new CRepeatSpin(m_sequentialPanel);
+        spin = new CRepeatSpin(sequentialPanel_);
         spin->SetBuddy(edit);
         return edit;
     };
-    m_upperCheck = new QCheckBox(m_sequentialPanel);
-    m_upperCheck->setObjectName(QStringLiteral("upperCheck"));
-    m_upperLabel = new QLabel(QStringLiteral("上位数字列"), m_sequentialPanel);
-    m_upperLabel->setObjectName(QStringLiteral("upperLabel"));
-    m_upperFrom = numBox("upperFrom", m_upperFromSpin);
-    m_upperKara = new QLabel(QStringLiteral("から"), m_sequentialPanel);
-    m_upperTo = numBox("upperTo", m_upperToSpin);
-    m_subfolderCheck = new QCheckBox(QStringLiteral("サブフォルダ"), m_sequentialPanel);
-    m_subfolderCheck->setObjectName(QStringLiteral("subfolderCheck"));
-    m_subfolderEdit = new QLineEdit(m_sequentialPanel);
-    m_subfolderEdit->setObjectName(QStringLiteral("subfolderEdit"));
-    connect(m_upperCheck, &QCheckBox::clicked, this, &CPelldraDlg::ToggleUpper);
-    connect(m_subfolderCheck, &QCheckBox::clicked, this, &CPelldraDlg::ToggleSubfolder);
+    upperCheck_ = new QCheckBox(sequentialPanel_);
+    upperCheck_->setObjectName(QStringLiteral("upperCheck"));
+    upperLabel_ = new QLabel(QStringLiteral("上位数字列"), sequentialPanel_);
+    upperLabel_->setObjectName(QStringLiteral("upperLabel"));
+    upperFrom_ = numBox("upperFrom", upperFromSpin_);
+    upperKara_ = new QLabel(QStringLiteral("から"), sequentialPanel_);
+    upperTo_ = numBox("upperTo", upperToSpin_);
+    subfolderCheck_ = new QCheckBox(QStringLiteral("サブフォルダ"), sequentialPanel_);
+    subfolderCheck_->setObjectName(QStringLiteral("subfolderCheck"));
+    subfolderEdit_ = new QLineEdit(sequentialPanel_);
+    subfolderEdit_->setObjectName(QStringLiteral("subfolderEdit"));
+    connect(upperCheck_, &QCheckBox::clicked, this, &CPelldraDlg::ToggleUpper);
+    connect(subfolderCheck_, &QCheckBox::clicked, this, &CPelldraDlg::ToggleSubfolder);
 
-    m_lowerLabel = new QLabel(QStringLiteral("下位数字列"), m_sequentialPanel);
-    m_lowerLabel->setObjectName(QStringLiteral("lowerLabel"));
+    lowerLabel_ = new QLabel(QStringLiteral("下位数字列"), sequentialPanel_);
+    lowerLabel_->setObjectName(QStringLiteral("lowerLabel"));
     CRepeatSpin* lowerFromSpin = nullptr;
     CRepeatSpin* lowerToSpin = nullptr;
-    m_lowerFrom = numBox("lowerFrom", lowerFromSpin);
-    auto* lowerKara = new QLabel(QStringLiteral("から"), m_sequentialPanel);
-    m_lowerTo = numBox("lowerTo", lowerToSpin);
-    auto* nameLabel = new QLabel(QStringLiteral("保存時ファイル名"), m_sequentialPanel);
-    m_saveNameEdit = new QLineEdit(m_sequentialPanel);
-    m_saveNameEdit->setObjectName(QStringLiteral("saveNameEdit"));
+    lowerFrom_ = numBox("lowerFrom", lowerFromSpin);
+    auto* lowerKara = new QLabel(QStringLiteral("から"), sequentialPanel_);
+    lowerTo_ = numBox("lowerTo", lowerToSpin);
+    auto* nameLabel = new QLabel(QStringLiteral("保存時ファイル名"), sequentialPanel_);
+    saveNameEdit_ = new QLineEdit(sequentialPanel_);
+    saveNameEdit_->setObjectName(QStringLiteral("saveNameEdit"));
     // Templates are read whole: room for a name like "pic*-*.jpg" or a subfolder like "vol*".
     const int templateWidth = QFontMetrics(font()).horizontalAdvance(QStringLiteral("picture*-*.jpeg")) + 16;
-    m_saveNameEdit->setMinimumWidth(templateWidth);
-    m_subfolderEdit->setMinimumWidth(templateWidth);
-    for (QLabel* label : {m_upperLabel, m_lowerLabel}) {
+    saveNameEdit_->setMinimumWidth(templateWidth);
+    subfolderEdit_->setMinimumWidth(templateWidth);
+    for (QLabel* label : {upperLabel_, lowerLabel_}) {
         label->setAutoFillBackground(true);
         label->setMargin(2);
         label->setCursor(Qt::PointingHandCursor);
         label->installEventFilter(this);
     }
 
-    seq->addWidget(m_upperCheck, 1, 0);
-    seq->addWidget(m_upperLabel, 1, 1);
-    seq->addWidget(m_upperFrom, 1, 2);
-    seq->addWidget(m_upperFromSpin, 1, 3);
-    seq->addWidget(m_upperKara, 1, 4);
-    seq->addWidget(m_upperTo, 1, 5);
-    seq->addWidget(m_upperToSpin, 1, 6);
-    seq->addWidget(m_subfolderCheck, 1, 7);
-    seq->addWidget(m_subfolderEdit, 1, 8);
-    seq->addWidget(m_lowerLabel, 2, 1);
-    seq->addWidget(m_lowerFrom, 2, 2);
+    seq->addWidget(upperCheck_, 1, 0);
+    seq->addWidget(upperLabel_, 1, 1);
+    seq->addWidget(upperFrom_, 1, 2);
+    seq->addWidget(upperFromSpin_, 1, 3);
+    seq->addWidget(upperKara_, 1, 4);
+    seq->addWidget(upperTo_, 1, 5);
+    seq->addWidget(upperToSpin_, 1, 6);
+    seq->addWidget(subfolderCheck_, 1, 7);
+    seq->addWidget(subfolderEdit_, 1, 8);
+    seq->addWidget(lowerLabel_, 2, 1);
+    seq->addWidget(lowerFrom_, 2, 2);
     seq->addWidget(lowerFromSpin, 2, 3);
     seq->addWidget(lowerKara, 2, 4);
-    seq->addWidget(m_lowerTo, 2, 5);
+    seq->addWidget(lowerTo_, 2, 5);
     seq->addWidget(lowerToSpin, 2, 6);
     seq->addWidget(nameLabel, 2, 7);
-    seq->addWidget(m_saveNameEdit, 2, 8);
+    seq->addWidget(saveNameEdit_, 2, 8);
     seq->setColumnStretch(8, 1);
-    left->addWidget(m_sequentialPanel);
+    left->addWidget(sequentialPanel_);
 
     // The list controls.
-    m_listPanel = new QWidget(this);
-    auto* list = new QGridLayout(m_listPanel);
+    listPanel_ = new QWidget(this);
+    auto* list = new QGridLayout(listPanel_);
     list->setContentsMargins(0, 0, 0, 0);
-    m_listPathEdit = new QLineEdit(m_listPanel);
-    m_listPathEdit->setObjectName(QStringLiteral("listPathEdit"));
-    m_openButton = ToolButton(m_listPanel, "openList", main_icons::OpenList(), 16);
-    m_openButton->setText(QStringLiteral("開く"));
-    m_openButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    connect(m_openButton, &QToolButton::clicked, this, &CPelldraDlg::OpenListFile);
-    m_deleteListCheck = new QCheckBox(QStringLiteral("ダウンロード終了後にリストを削除"), m_listPanel);
-    m_deleteListCheck->setObjectName(QStringLiteral("deleteListCheck"));
-    m_viewListButton = Button(m_listPanel, "viewList", "リストの内容を見る");
-    MarkNotYet(m_viewListButton);
-    list->addWidget(m_listPathEdit, 0, 0, 1, 2);
-    list->addWidget(m_openButton, 0, 2);
-    list->addWidget(m_deleteListCheck, 1, 0);
-    list->addWidget(m_viewListButton, 1, 2);
+    listPathEdit_ = new QLineEdit(listPanel_);
+    listPathEdit_->setObjectName(QStringLiteral("listPathEdit"));
+    openButton_ = ToolButton(listPanel_, "openList", main_icons::OpenList(), 16);
+    openButton_->setText(QStringLiteral("開く"));
+    openButton_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    connect(openButton_, &QToolButton::clicked, this, &CPelldraDlg::OpenListFile);
+    deleteListCheck_ = new QCheckBox(QStringLiteral("ダウンロード終了後にリストを削除"), listPanel_);
+    deleteListCheck_->setObjectName(QStringLiteral("deleteListCheck"));
+    viewListButton_ = Button(listPanel_, "viewList", "リストの内容を見る");
+    MarkNotYet(viewListButton_);
+    list->addWidget(listPathEdit_, 0, 0, 1, 2);
+    list->addWidget(openButton_, 0, 2);
+    list->addWidget(deleteListCheck_, 1, 0);
+    list->addWidget(viewListButton_, 1, 2);
     list->setColumnStretch(1, 1);
-    left->addWidget(m_listPanel);
+    left->addWidget(listPanel_);
 
     auto* folderRow = new QHBoxLayout;
-    m_folderButton = Button(this, "folderButton", "保存するフォルダ");
-    m_folderEdit = new CFolder(this);
-    m_folderEdit->setObjectName(QStringLiteral("folderEdit"));
-    connect(m_folderButton, &QPushButton::clicked, this, [this] { m_folderEdit->Browse(); });
-    folderRow->addWidget(m_folderButton);
-    folderRow->addWidget(m_folderEdit, 1);
+    folderButton_ = Button(this, "folderButton", "保存するフォルダ");
+    folderEdit_ = new CFolder(this);
+    folderEdit_->setObjectName(QStringLiteral("folderEdit"));
+    connect(folderButton_, &QPushButton::clicked, this, [this] { folderEdit_->Browse(); });
+    folderRow->addWidget(folderButton_);
+    folderRow->addWidget(folderEdit_, 1);
     left->addLayout(folderRow);
     left->addStretch(1);
 
@@ -302,70 +302,70 @@ void CPelldraDlg::BuildControls()
     auto* right = new QVBoxLayout;
     top->addLayout(right);
     auto* runRow = new QHBoxLayout;
-    m_animation = new CRunAnimation(this);
-    m_animation->setToolTip(QStringLiteral("待ち行列モードの切り替え"));
-    connect(m_animation, &CRunAnimation::Clicked, this, &CPelldraDlg::ToggleQueueMode);
-    m_startButton = ToolButton(this, "startButton", main_icons::StartIdle(), 32);
-    m_startButton->setToolTip(QStringLiteral("ダウンロード開始"));
-    m_startButton->installEventFilter(this);
-    m_stopButton = ToolButton(this, "stopButton", main_icons::Stop(), 32);
-    m_stopButton->setToolTip(QStringLiteral("中止"));
-    connect(m_startButton, &QToolButton::clicked, this, &CPelldraDlg::OnStart);
-    connect(m_stopButton, &QToolButton::clicked, this, &CPelldraDlg::OnStop);
-    runRow->addWidget(m_animation);
-    runRow->addWidget(m_startButton);
-    runRow->addWidget(m_stopButton);
+    animation_ = new CRunAnimation(this);
+    animation_->setToolTip(QStringLiteral("待ち行列モードの切り替え"));
+    connect(animation_, &CRunAnimation::Clicked, this, &CPelldraDlg::ToggleQueueMode);
+    startButton_ = ToolButton(this, "startButton", main_icons::StartIdle(), 32);
+    startButton_->setToolTip(QStringLiteral("ダウンロード開始"));
+    startButton_->installEventFilter(this);
+    stopButton_ = ToolButton(this, "stopButton", main_icons::Stop(), 32);
+    stopButton_->setToolTip(QStringLiteral("中止"));
+    connect(startButton_, &QToolButton::clicked, this, &CPelldraDlg::OnStart);
+    connect(stopButton_, &QToolButton::clicked, this, &CPelldraDlg::OnStop);
+    runRow->addWidget(animation_);
+    runRow->addWidget(startButton_);
+    runRow->addWidget(stopButton_);
     right->addLayout(runRow);
-    m_queueButton = Button(this, "queueButton", "待ち行列");
-    connect(m_queueButton, &QPushButton::clicked, this, [this] {
+    queueButton_ = Button(this, "queueButton", "待ち行列");
+    connect(queueButton_, &QPushButton::clicked, this, [this] {
         // The queue's own dialog is not here yet: say what the queue holds rather than pretend.
-        const int count = m_queue.LoadAll();
+        const int count = queue_.LoadAll();
         ShowMessage(this, QStringLiteral("待ち行列には %1 件のダウンロード指令があります。").arg(count), QString(),
                     MessageIcon::Information);
-        m_queueButton->setEnabled(count > 0);
+        queueButton_->setEnabled(count > 0);
     });
-    m_detailButton = Button(this, "detailButton", "詳細設定");
-    connect(m_detailButton, &QPushButton::clicked, this, &CPelldraDlg::ShowDetailSettings);
-    m_logButton = Button(this, "logButton", "ログ");
-    connect(m_logButton, &QPushButton::clicked, this, &CPelldraDlg::OpenLogViewer);
-    m_helpButton = Button(this, "helpButton", "HELP");
-    MarkNotYet(m_helpButton);
-    m_exitButton = Button(this, "exitButton", "終了");
-    connect(m_exitButton, &QPushButton::clicked, this, &CPelldraDlg::OnExit);
+    detailButton_ = Button(this, "detailButton", "詳細設定");
+    connect(detailButton_, &QPushButton::clicked, this, &CPelldraDlg::ShowDetailSettings);
+    logButton_ = Button(this, "logButton", "ログ");
+    connect(logButton_, &QPushButton::clicked, this, &CPelldraDlg::OpenLogViewer);
+    helpButton_ = Button(this, "helpButton", "HELP");
+    MarkNotYet(helpButton_);
+    exitButton_ = Button(this, "exitButton", "終了");
+    connect(exitButton_, &QPushButton::clicked, this, &CPelldraDlg::OnExit);
     auto* smallRow = new QHBoxLayout;
-    smallRow->addWidget(m_logButton);
-    smallRow->addWidget(m_helpButton);
-    right->addWidget(m_queueButton);
-    right->addWidget(m_detailButton);
+    smallRow->addWidget(logButton_);
+    smallRow->addWidget(helpButton_);
+    right->addWidget(queueButton_);
+    right->addWidget(detailButton_);
     right->addLayout(smallRow);
     right->addStretch(1);
-    right->addWidget(m_exitButton);
+    right->addWidget(exitButton_);
 
-    m_log = new CLogEdit(this);
-    m_log->setObjectName(QStringLiteral("logView"));
-    m_log->setMinimumHeight(120);
-    root->addWidget(m_log, 1);
-    m_progress = new QLabel(this);
-    m_progress->setObjectName(QStringLiteral("progressLine"));
-    root->addWidget(m_progress);
+    log_ = new CLogEdit(this);
+    log_->setObjectName(QStringLiteral("logView"));
+    log_->setMinimumHeight(120);
+    root->addWidget(log_, 1);
+    progress_ = new QLabel(this);
+    progress_->setObjectName(QStringLiteral("progressLine"));
+    root->addWidget(progress_);
 
-    m_notice = new CNoticePopup(this);
-    m_notice->hide();
+    notice_ = new CNoticePopup(this);
+    notice_->hide();
 }
 
 void CPelldraDlg::ResetControls()
 {
-    m_urlEdit->ShowSeqUrlText();
-    m_folderEdit->SetFolder(QString());
-    m_folderEdit->clear();
-    m_seqState.FixedWidth = 2;
-    m_lowerFrom->SetValue(std::string("00"), 2);
-    m_lowerTo->SetValue(std::string("20"), 2);
-    m_seqState.NameTemplate.clear();
-    m_seqState.NameGiven = false;
+    urlEdit_->ShowSeqUrlText();
+    folderEdit_->SetFolder(QString());
+    folderEdit_->clear();
+    seqState_.FixedWidth = 2;
+    lowerFrom_->SetValue(std::string("00"), 2);
+    lowerTo_->SetValue(std::string("20"), 2);
+    seqState_.NameTemplate.clear();
+    seqState_.NameGiven = false;
     {
-        const QSignalBlocker block(m_subfolderCheck);
-        m_subfolderCheck->setChecked(m_subfolderOn);
+        const QSignalBlocker block(subfolderCheck_);
+        subfolderCheck_->setChecked(subfolderOn_);
     }
     UpdateDigitControls();
 }
@@ -373,17 +373,17 @@ void CPelldraDlg::ResetControls()
 void CPelldraDlg::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (!m_minimumTaken) {
+    if (!minimumTaken_) {
         // The first size is the smallest: the controls never squeeze below their first layout. It is taken on the
         // series layout, the larger one, even when the window opens in the list mode it was closed in.
-        m_minimumTaken = true;
+        minimumTaken_ = true;
         ShowLayoutOf(JobMode::Sequential);
         layout()->activate();
         adjustSize();
         setMinimumSize(size());
     }
-    ShowLayoutOf(m_jobMode);
-    m_announce->OnShown();
+    ShowLayoutOf(jobMode_);
+    announce_->OnShown();
 }
 
 // --- modes and layouts ---
@@ -391,33 +391,33 @@ void CPelldraDlg::showEvent(QShowEvent* event)
 void CPelldraDlg::ShowLayoutOf(JobMode mode)
 {
     const bool sequential = mode == JobMode::Sequential;
-    m_sequentialPanel->setVisible(sequential);
-    m_listPanel->setVisible(!sequential);
-    m_urlLabel->setText(sequential ? QStringLiteral("URL:") : QStringLiteral("File"));
-    m_hint->setText(QString::fromUtf8(sequential ? kSequentialHint : kListHint));
-    const QSignalBlocker block(m_tabs);
-    m_tabs->setCurrentIndex(sequential ? 0 : 1);
+    sequentialPanel_->setVisible(sequential);
+    listPanel_->setVisible(!sequential);
+    urlLabel_->setText(sequential ? QStringLiteral("URL:") : QStringLiteral("File"));
+    hint_->setText(QString::fromUtf8(sequential ? kSequentialHint : kListHint));
+    const QSignalBlocker block(tabs_);
+    tabs_->setCurrentIndex(sequential ? 0 : 1);
 }
 
 void CPelldraDlg::SetJobMode(JobMode mode)
 {
-    m_jobMode = mode;
+    jobMode_ = mode;
     ShowLayoutOf(mode);
 }
 
 void CPelldraDlg::OpenListFile()
 {
     const QString path = ChooseOpenFile(this, QString::fromUtf8(kListChooserTitle), QString::fromUtf8(kListFilter),
-                                        QStringLiteral(".lst"), m_listPathEdit->text());
+                                        QStringLiteral(".lst"), listPathEdit_->text());
     if (!path.isEmpty())
-        m_listPathEdit->setText(path);
+        listPathEdit_->setText(path);
 }
 
 // --- the digit-string controls ---
 
 void CPelldraDlg::OnUrlChanged()
 {
-    ApplyRanges(RefreshRangesFromUrl(m_url, m_settings.WholeSequence != 0), true, true);
+    ApplyRanges(RefreshRangesFromUrl(url_, settings_.WholeSequence != 0), true, true);
     UpdateDigitControls();
 }
 
@@ -428,43 +428,43 @@ void CPelldraDlg::ApplyRanges(const FilledRanges& ranges, bool lower, bool upper
         to->SetValue(r.toEmptied ? std::nullopt : std::optional<std::string>(r.to), r.width);
     };
     if (lower)
-        apply(ranges.lower, m_lowerFrom, m_lowerTo);
+        apply(ranges.lower, lowerFrom_, lowerTo_);
     if (upper && ranges.hasUpper)
-        apply(ranges.upper, m_upperFrom, m_upperTo);
+        apply(ranges.upper, upperFrom_, upperTo_);
 }
 
 void CPelldraDlg::UpdateDigitControls()
 {
-    const bool upperPossible = m_url.CanMoveLeft(0);
-    const bool upperOn = upperPossible && m_url.GetUpperEnabled();
-    m_upperCheck->setEnabled(upperPossible);
+    const bool upperPossible = url_.CanMoveLeft(0);
+    const bool upperOn = upperPossible && url_.GetUpperEnabled();
+    upperCheck_->setEnabled(upperPossible);
     {
-        const QSignalBlocker block(m_upperCheck);
-        m_upperCheck->setChecked(upperOn);
+        const QSignalBlocker block(upperCheck_);
+        upperCheck_->setChecked(upperOn);
     }
-    for (QWidget* w : std::initializer_list<QWidget*>{m_upperFrom, m_upperFromSpin, m_upperTo, m_upperToSpin,
-                                                      m_upperKara, m_subfolderCheck, m_fieldSpin})
+    for (QWidget* w : std::initializer_list<QWidget*>{upperFrom_, upperFromSpin_, upperTo_, upperToSpin_,
+                                                      upperKara_, subfolderCheck_, fieldSpin_})
         w->setEnabled(upperOn);
-    m_subfolderEdit->setEnabled(upperOn && m_subfolderOn);
-    if (!upperPossible && m_url.GetSelectedField() == 1)
-        m_url.SetSelectedField(0);
-    if (!upperOn && m_url.GetSelectedField() == 1)
-        m_url.SetSelectedField(0);
+    subfolderEdit_->setEnabled(upperOn && subfolderOn_);
+    if (!upperPossible && url_.GetSelectedField() == 1)
+        url_.SetSelectedField(0);
+    if (!upperOn && url_.GetSelectedField() == 1)
+        url_.SetSelectedField(0);
 
-    const bool upperSelected = m_url.GetSelectedField() == 1;
+    const bool upperSelected = url_.GetSelectedField() == 1;
     if (upperSelected) {
-        m_nextRun->setEnabled(m_url.CanMoveRight(0) || m_url.CanMoveRight(1));
-        m_prevRun->setEnabled(m_url.CanMoveLeft(1));
+        nextRun_->setEnabled(url_.CanMoveRight(0) || url_.CanMoveRight(1));
+        prevRun_->setEnabled(url_.CanMoveLeft(1));
     } else {
-        m_nextRun->setEnabled(m_url.CanMoveRight(0));
-        m_prevRun->setEnabled(m_url.CanMoveLeft(0) || m_url.CanMoveLeft(1));
+        nextRun_->setEnabled(url_.CanMoveRight(0));
+        prevRun_->setEnabled(url_.CanMoveLeft(0) || url_.CanMoveLeft(1));
     }
     PaintFieldLabels();
 }
 
 void CPelldraDlg::PaintFieldLabels()
 {
-    const bool upperSelected = m_url.GetSelectedField() == 1;
+    const bool upperSelected = url_.GetSelectedField() == 1;
     auto paint = [this](QLabel* label, bool selected, const QColor& ground) {
         QPalette p = palette();
         if (selected) {
@@ -473,56 +473,56 @@ void CPelldraDlg::PaintFieldLabels()
         }
         label->setPalette(p);
     };
-    paint(m_lowerLabel, !upperSelected, QColor(255, 0, 0));
-    paint(m_upperLabel, upperSelected, QColor(0, 0, 255));
-    m_prevRun->setIcon(main_icons::Arrow(true, upperSelected));
-    m_nextRun->setIcon(main_icons::Arrow(false, upperSelected));
+    paint(lowerLabel_, !upperSelected, QColor(255, 0, 0));
+    paint(upperLabel_, upperSelected, QColor(0, 0, 255));
+    prevRun_->setIcon(main_icons::Arrow(true, upperSelected));
+    nextRun_->setIcon(main_icons::Arrow(false, upperSelected));
 }
 
 void CPelldraDlg::SelectField(int field)
 {
-    if (field == 1 && !(m_upperCheck->isEnabled() && m_url.GetUpperEnabled()))
+    if (field == 1 && !(upperCheck_->isEnabled() && url_.GetUpperEnabled()))
         return;
-    m_url.SetSelectedField(field);
-    m_urlEdit->Highlight();
+    url_.SetSelectedField(field);
+    urlEdit_->Highlight();
     UpdateDigitControls();
 }
 
 void CPelldraDlg::SelectPrevRun()
 {
-    m_url.SelectPrevRun();
-    m_urlEdit->Highlight();
+    url_.SelectPrevRun();
+    urlEdit_->Highlight();
     // The boxes follow the newly marked digits, as they do when the URL is typed.
     OnUrlChanged();
 }
 
 void CPelldraDlg::SelectNextRun()
 {
-    m_url.SelectNextRun();
-    m_urlEdit->Highlight();
+    url_.SelectNextRun();
+    urlEdit_->Highlight();
     OnUrlChanged();
 }
 
 void CPelldraDlg::ToggleUpper()
 {
-    const bool on = !m_url.GetUpperEnabled();
-    m_url.SetUpperEnabled(on);
-    m_url.SetSelectedField(on ? 1 : 0);
-    m_url.Refresh();
-    m_urlEdit->Highlight();
+    const bool on = !url_.GetUpperEnabled();
+    url_.SetUpperEnabled(on);
+    url_.SetSelectedField(on ? 1 : 0);
+    url_.Refresh();
+    urlEdit_->Highlight();
     if (on)
-        ApplyRanges(RefreshRangesFromUrl(m_url, m_settings.WholeSequence != 0), false, true);
+        ApplyRanges(RefreshRangesFromUrl(url_, settings_.WholeSequence != 0), false, true);
     UpdateDigitControls();
 }
 
 void CPelldraDlg::ToggleSubfolder()
 {
-    m_subfolderOn = !m_subfolderOn;
+    subfolderOn_ = !subfolderOn_;
     {
-        const QSignalBlocker block(m_subfolderCheck);
-        m_subfolderCheck->setChecked(m_subfolderOn);
+        const QSignalBlocker block(subfolderCheck_);
+        subfolderCheck_->setChecked(subfolderOn_);
     }
-    m_subfolderEdit->setEnabled(m_upperCheck->isChecked() && m_subfolderOn);
+    subfolderEdit_->setEnabled(upperCheck_->isChecked() && subfolderOn_);
 }
 
 int CPelldraDlg::LoadItemIntoWindow(const CQueueItem& source)
@@ -530,39 +530,39 @@ int CPelldraDlg::LoadItemIntoWindow(const CQueueItem& source)
     CQueueItem item = source;
     if (item.Kind >= CQueueItem::LIST && item.Kind <= CQueueItem::IMAGE) {
         SetJobMode(JobMode::List);
-        m_listPathEdit->setText(QString::fromStdString(item.Lst));
-        m_folderEdit->setText(QString::fromStdString(item.Fol));
-        m_deleteListCheck->setChecked(item.Del != 0);
-        m_loadedList = {item.Lst, item.Kind, item.Page, item.KindName};
+        listPathEdit_->setText(QString::fromStdString(item.Lst));
+        folderEdit_->setText(QString::fromStdString(item.Fol));
+        deleteListCheck_->setChecked(item.Del != 0);
+        loadedList_ = {item.Lst, item.Kind, item.Page, item.KindName};
         return 1;
     }
     SetJobMode(JobMode::Sequential);
     if (item.Or1.empty())
         item.Or1 = item.St1;
-    if (!item.St2.empty() != m_url.GetUpperEnabled()) {
-        m_url.SetUpperEnabled(!item.St2.empty());
-        m_url.SetSelectedField(item.St2.empty() ? 0 : 1);
+    if (!item.St2.empty() != url_.GetUpperEnabled()) {
+        url_.SetUpperEnabled(!item.St2.empty());
+        url_.SetSelectedField(item.St2.empty() ? 0 : 1);
     }
-    m_subfolderOn = !item.Sub.empty();
+    subfolderOn_ = !item.Sub.empty();
     {
-        const QSignalBlocker block(m_subfolderCheck);
-        m_subfolderCheck->setChecked(m_subfolderOn);
+        const QSignalBlocker block(subfolderCheck_);
+        subfolderCheck_->setChecked(subfolderOn_);
     }
-    m_subfolderEdit->setText(QString::fromStdString(item.Sub));
-    LoadUrlFromItem(m_url, item);
-    m_urlEdit->ShowSeqUrlText();
-    m_saveNameEdit->setText(QString::fromStdString(AfterLast(item.job.Dest, '/')));
+    subfolderEdit_->setText(QString::fromStdString(item.Sub));
+    LoadUrlFromItem(url_, item);
+    urlEdit_->ShowSeqUrlText();
+    saveNameEdit_->setText(QString::fromStdString(AfterLast(item.job.Dest, '/')));
     if (!item.Fol.empty()) {
-        m_folderEdit->setText(QString::fromStdString(item.Fol));
+        folderEdit_->setText(QString::fromStdString(item.Fol));
     } else {
         std::string folder = UpToLast(item.job.Dest, '/');
         while (folder.size() > 1 && folder.back() == '/')
             folder.pop_back();
         if (!folder.empty())
-            m_folderEdit->setText(QString::fromStdString(folder));
+            folderEdit_->setText(QString::fromStdString(folder));
     }
-    m_seqState.LastCookie = item.job.Cook;
-    m_seqState.LastCookieScope = UpToLast(item.job.Targ, '/');
+    seqState_.LastCookie = item.job.Cook;
+    seqState_.LastCookieScope = UpToLast(item.job.Targ, '/');
     UpdateDigitControls();
     return 1;
 }
@@ -578,27 +578,27 @@ void CPelldraDlg::ShowRefusal(const OrderResult& result)
 
 SequentialControls CPelldraDlg::SequentialControlsNow()
 {
-    if (m_referer.GetText() != m_settings.Referer)
-        m_referer.SetText(m_settings.Referer);
-    m_url.SetSyncFlags(m_settings.syncFlags);
+    if (referer_.GetText() != settings_.Referer)
+        referer_.SetText(settings_.Referer);
+    url_.SetSyncFlags(settings_.syncFlags);
     SequentialControls c;
-    c.url = &m_url;
-    c.referer = &m_referer;
-    c.lowerFrom = m_lowerFrom->Value();
-    c.lowerTo = m_lowerTo->Value();
-    c.upperOn = m_upperCheck->isEnabled() && m_url.GetUpperEnabled();
-    c.upperFrom = m_upperFrom->Value();
-    c.upperTo = m_upperTo->Value();
-    c.subfolderOn = m_subfolderOn;
-    c.subfolder = m_subfolderEdit->text().toStdString();
-    c.saveName = m_saveNameEdit->text().toStdString();
-    c.folder = m_folderEdit->text().toStdString();
+    c.url = &url_;
+    c.referer = &referer_;
+    c.lowerFrom = lowerFrom_->Value();
+    c.lowerTo = lowerTo_->Value();
+    c.upperOn = upperCheck_->isEnabled() && url_.GetUpperEnabled();
+    c.upperFrom = upperFrom_->Value();
+    c.upperTo = upperTo_->Value();
+    c.subfolderOn = subfolderOn_;
+    c.subfolder = subfolderEdit_->text().toStdString();
+    c.saveName = saveNameEdit_->text().toStdString();
+    c.folder = folderEdit_->text().toStdString();
     return c;
 }
 
 int CPelldraDlg::BuildSequentialItem()
 {
-    const OrderResult r = pelldra::BuildSequentialItem(SequentialControlsNow(), m_settings, m_seqState, m_currentItem);
+    const OrderResult r = pelldra::BuildSequentialItem(SequentialControlsNow(), settings_, seqState_, currentItem_);
     if (!r.ok()) {
         ShowRefusal(r);
         return 1;
@@ -609,12 +609,12 @@ int CPelldraDlg::BuildSequentialItem()
 int CPelldraDlg::BuildListItem()
 {
     ListControls c;
-    c.listPath = m_listPathEdit->text().toStdString();
-    c.folder = m_folderEdit->text().toStdString();
-    c.deleteList = m_deleteListCheck->isChecked();
-    if (m_options.app)
-        c.linkScoutFolder = m_options.app->GetLinkScoutSaveFolder().toStdString();
-    const OrderResult r = pelldra::BuildListItem(c, m_settings, m_loadedList, m_currentItem);
+    c.listPath = listPathEdit_->text().toStdString();
+    c.folder = folderEdit_->text().toStdString();
+    c.deleteList = deleteListCheck_->isChecked();
+    if (options_.app)
+        c.linkScoutFolder = options_.app->GetLinkScoutSaveFolder().toStdString();
+    const OrderResult r = pelldra::BuildListItem(c, settings_, loadedList_, currentItem_);
     if (!r.ok()) {
         ShowRefusal(r);
         return 1;
@@ -625,73 +625,73 @@ int CPelldraDlg::BuildListItem()
 void CPelldraDlg::OnStart()
 {
     // A LinkScout list run shows the list layout too, so its start command builds from the list controls.
-    const int refused = m_jobMode == JobMode::Sequential ? BuildSequentialItem() : BuildListItem();
+    const int refused = jobMode_ == JobMode::Sequential ? BuildSequentialItem() : BuildListItem();
     if (refused != 0)
         return;
-    if (StartRun(m_currentItem) > 0)
-        AddToQueue(m_currentItem, 0);
+    if (StartRun(currentItem_) > 0)
+        AddToQueue(currentItem_, 0);
 }
 
 int CPelldraDlg::StartRun(CQueueItem& item)
 {
-    if (m_runState == kRunning || m_queueMode)
+    if (runState_ == kRunning || queueMode_)
         return 1;
-    m_runningItem = item;
-    m_log->BeginRun();
-    if (m_dailyLog.Open())
-        m_log->AppendLine(kLogStartLine);
-    const RunPreparation prep = PrepareRun(m_runningItem, &m_settings, m_jobMode, m_folderEdit->text().toStdString());
+    runningItem_ = item;
+    log_->BeginRun();
+    if (dailyLog_.Open())
+        log_->AppendLine(kLogStartLine);
+    const RunPreparation prep = PrepareRun(runningItem_, &settings_, jobMode_, folderEdit_->text().toStdString());
     ShowStatusLines(prep.lines);
     if (prep.backToSequential)
         SetJobMode(JobMode::Sequential);
     if (prep.code < 0) {
-        m_dailyLog.Close();
+        dailyLog_.Close();
         return -1;
     }
     SetRunning();
-    m_engine->SetNoUpdateLinks(m_settings.NoUpdateLinks != 0);
-    if (!m_engine->Start(m_runningItem)) {
+    engine_->SetNoUpdateLinks(settings_.NoUpdateLinks != 0);
+    if (!engine_->Start(runningItem_)) {
         // Cannot happen while the window tracks the engine's state; the engine has said why.
-        m_runState = kIdle;
+        runState_ = kIdle;
         SetIdleLook();
-        m_dailyLog.Close();
+        dailyLog_.Close();
         return 1;
     }
-    m_progressTimer.start();
+    progressTimer_.start();
     UpdateProgress();
     return 0;
 }
 
 void CPelldraDlg::AddToQueue(const CQueueItem& item, int origin)
 {
-    if (m_queue.Append(item) != 0) {
+    if (queue_.Append(item) != 0) {
         // An order the user gave must not vanish without a word.
-        ShowMessage(this, QString::fromUtf8(kQueueWriteFailed) + QString::fromStdString(m_queue.path()), QString(),
+        ShowMessage(this, QString::fromUtf8(kQueueWriteFailed) + QString::fromStdString(queue_.path()), QString(),
                     MessageIcon::Stop);
         return;
     }
-    m_notice->SetOrigin(origin);
-    m_notice->ShowNotice(origin);
-    m_queueButton->setEnabled(true);
+    notice_->SetOrigin(origin);
+    notice_->ShowNotice(origin);
+    queueButton_->setEnabled(true);
 }
 
 void CPelldraDlg::SetStartIcon(bool busy)
 {
-    m_startBusy = busy;
-    m_startButton->setIcon(busy ? main_icons::StartBusy() : main_icons::StartIdle());
+    startBusy_ = busy;
+    startButton_->setIcon(busy ? main_icons::StartBusy() : main_icons::StartIdle());
 }
 
 void CPelldraDlg::SetRunning()
 {
-    m_runState = kRunning;
+    runState_ = kRunning;
     SetStartIcon(true);
-    m_userStopped = false;
-    m_animation->Open(CRunAnimation::Clip::Running, true);
+    userStopped_ = false;
+    animation_->Open(CRunAnimation::Clip::Running, true);
 }
 
 void CPelldraDlg::SetIdleLook()
 {
-    m_animation->Open(CRunAnimation::Clip::Still, false);
+    animation_->Open(CRunAnimation::Clip::Still, false);
     SetStartIcon(false);
 }
 
@@ -699,36 +699,36 @@ void CPelldraDlg::SetIdleLook()
 
 void CPelldraDlg::ShowStatusLines(const std::vector<std::string>& lines)
 {
-    m_dailyLog.AppendLines(lines);
+    dailyLog_.AppendLines(lines);
     for (const std::string& line : lines)
-        m_log->AppendLine(line);
+        log_->AppendLine(line);
 }
 
 void CPelldraDlg::OnRunEnded(int result)
 {
-    m_queue.EndTakenRun(); // a queued order that ran is done with
-    m_progressTimer.stop();
+    queue_.EndTakenRun(); // a queued order that ran is done with
+    progressTimer_.stop();
     UpdateProgress();
-    m_dailyLog.Close();
-    DeleteListAfterRun(m_runningItem, result, m_engine->Progress().failed);
-    if (m_exitRequested) {
+    dailyLog_.Close();
+    DeleteListAfterRun(runningItem_, result, engine_->Progress().failed);
+    if (exitRequested_) {
         CloseWindow();
         return;
     }
-    m_runState = kIdle;
+    runState_ = kIdle;
     SetIdleLook();
-    if (m_jobMode == JobMode::LinkScoutList)
-        m_jobMode = JobMode::List;
-    if (m_userStopped && m_queue.hasItems() != 0)
+    if (jobMode_ == JobMode::LinkScoutList)
+        jobMode_ = JobMode::List;
+    if (userStopped_ && queue_.hasItems() != 0)
         ToggleQueueMode();
-    if (!m_queueMode)
+    if (!queueMode_)
         RunNextQueued();
 }
 
 void CPelldraDlg::UpdateProgress()
 {
-    const ProgressSnapshot p = m_engine->Progress();
-    m_progress->setText(QStringLiteral("完了 %1  失敗 %2  要求 %3  %4/s")
+    const ProgressSnapshot p = engine_->Progress();
+    progress_->setText(QStringLiteral("完了 %1  失敗 %2  要求 %3  %4/s")
                             .arg(p.done)
                             .arg(p.failed)
                             .arg(p.requested)
@@ -737,21 +737,21 @@ void CPelldraDlg::UpdateProgress()
 
 QString CPelldraDlg::ProgressText() const
 {
-    return m_progress->text();
+    return progress_->text();
 }
 
 // --- the queue ---
 
 void CPelldraDlg::ToggleQueueMode()
 {
-    if (m_runState == kRunning)
+    if (runState_ == kRunning)
         return;
-    m_queueMode = !m_queueMode;
-    if (m_queueMode) {
-        m_animation->Open(CRunAnimation::Clip::Queue, true);
+    queueMode_ = !queueMode_;
+    if (queueMode_) {
+        animation_->Open(CRunAnimation::Clip::Queue, true);
         SetStartIcon(true);
     } else {
-        m_animation->Open(CRunAnimation::Clip::Still, false);
+        animation_->Open(CRunAnimation::Clip::Still, false);
         SetStartIcon(false);
         RunNextQueued();
     }
@@ -760,25 +760,25 @@ void CPelldraDlg::ToggleQueueMode()
 void CPelldraDlg::RunNextQueued()
 {
     const StartRunFunction start = [this](const CQueueItem& taken) {
-        m_currentItem = taken;
-        return StartRun(m_currentItem);
+        currentItem_ = taken;
+        return StartRun(currentItem_);
     };
-    const QueueRunResult r = pelldra::RunNextQueued(m_queue, start, m_powerOffWhenQueueDone);
+    const QueueRunResult r = pelldra::RunNextQueued(queue_, start, powerOffWhenQueueDone_);
     switch (r.outcome) {
     case QueueRunResult::Started:
         break;
     case QueueRunResult::Requeued:
         if (r.requeueFailed) {
-            ShowMessage(this, QString::fromUtf8(kQueueWriteFailed) + QString::fromStdString(m_queue.path()), QString(),
+            ShowMessage(this, QString::fromUtf8(kQueueWriteFailed) + QString::fromStdString(queue_.path()), QString(),
                         MessageIcon::Stop);
             break;
         }
-        m_notice->SetOrigin(2);
-        m_notice->ShowNotice(2);
-        m_queueButton->setEnabled(true);
+        notice_->SetOrigin(2);
+        notice_->ShowNotice(2);
+        queueButton_->setEnabled(true);
         break;
     case QueueRunResult::Empty:
-        m_queueButton->setEnabled(false);
+        queueButton_->setEnabled(false);
         if (r.powerOff)
             PowerOff();
         break;
@@ -786,16 +786,16 @@ void CPelldraDlg::RunNextQueued()
         // Not empty: the orders wait in queue mode, and switching it off tries again.
         ShowMessage(this, QString::fromUtf8(kQueueTakeFailed) + QString::fromStdString(r.failure), QString(),
                     MessageIcon::Stop);
-        if (!m_queueMode)
+        if (!queueMode_)
             ToggleQueueMode();
-        m_queueButton->setEnabled(true);
+        queueButton_->setEnabled(true);
         break;
     }
 }
 
 void CPelldraDlg::PowerOff()
 {
-    PowerBackend& backend = m_options.power ? *m_options.power : ProgramPowerBackend();
+    PowerBackend& backend = options_.power ? *options_.power : ProgramPowerBackend();
     if (ConfirmAndPowerOff(this, backend))
         OnExit();
 }
@@ -804,10 +804,10 @@ void CPelldraDlg::PowerOff()
 
 void CPelldraDlg::OnStop()
 {
-    if (m_runState != kRunning)
+    if (runState_ != kRunning)
         return;
-    m_userStopped = true;
-    m_engine->Abort();
+    userStopped_ = true;
+    engine_->Abort();
 }
 
 void CPelldraDlg::OpenLogViewer()
@@ -816,24 +816,24 @@ void CPelldraDlg::OpenLogViewer()
     start.name = QString::fromUtf8(kLogViewerProgram);
     start.arguments = {QString::fromStdString(CDailyLog::FileNameFor(std::time(nullptr)))};
     start.workingFolder = QString::fromStdString(GetProgramFolder());
-    const bool started = m_options.startProgram ? m_options.startProgram(start) : StartCompanionProgram(start);
+    const bool started = options_.startProgram ? options_.startProgram(start) : StartCompanionProgram(start);
     if (!started)
         ShowMessage(this, QString::fromUtf8(kLogViewerMissing));
 }
 
 void CPelldraDlg::OnExit()
 {
-    if (m_runState != kRunning) {
+    if (runState_ != kRunning) {
         CloseWindow();
         return;
     }
-    m_exitRequested = true;
+    exitRequested_ = true;
     OnStop();
 }
 
 void CPelldraDlg::CloseWindow()
 {
-    m_notice->hide();
+    notice_->hide();
     QDialog::done(QDialog::Accepted);
 }
 
@@ -845,16 +845,16 @@ void CPelldraDlg::reject()
 void CPelldraDlg::OnCancelCommand()
 {
     // Esc is the boss key: with it switched off nothing happens.
-    if (m_closeRequested) {
+    if (closeRequested_) {
         QDialog::reject();
         return;
     }
-    if (m_settings.BossKey == 0)
+    if (settings_.BossKey == 0)
         return;
-    m_hidden = true;
-    if (m_options.app) {
-        m_options.app->SetAppState(QStringLiteral("hide"));
-        m_options.app->GetBroadcasts().Emit(QString::fromUtf8(broadcast::kBossCome));
+    hidden_ = true;
+    if (options_.app) {
+        options_.app->SetAppState(QStringLiteral("hide"));
+        options_.app->GetBroadcasts().Emit(QString::fromUtf8(broadcast::kBossCome));
     }
     hide();
 }
@@ -870,10 +870,10 @@ void CPelldraDlg::keyPressEvent(QKeyEvent* event)
 
 void CPelldraDlg::closeEvent(QCloseEvent* event)
 {
-    m_closeRequested = true;
+    closeRequested_ = true;
     // The window goes for good (a termination signal closes it too): an open credentials prompt would hold the
     // program until it timed out, so the workers' questions end here.
-    m_bridge->Shutdown();
+    bridge_->Shutdown();
     QDialog::closeEvent(event);
 }
 
@@ -890,16 +890,16 @@ void CPelldraDlg::contextMenuEvent(QContextMenuEvent* event)
 
 bool CPelldraDlg::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_startButton && m_runState == kIdle && !m_queueMode) {
+    if (watched == startButton_ && runState_ == kIdle && !queueMode_) {
         if (event->type() == QEvent::Enter)
-            m_animation->Open(CRunAnimation::Clip::Ready, false);
+            animation_->Open(CRunAnimation::Clip::Ready, false);
         else if (event->type() == QEvent::Leave)
-            m_animation->Open(CRunAnimation::Clip::Still, false);
+            animation_->Open(CRunAnimation::Clip::Still, false);
     }
     if (event->type() == QEvent::MouseButtonRelease) {
-        if (watched == m_upperLabel)
+        if (watched == upperLabel_)
             SelectField(1);
-        else if (watched == m_lowerLabel)
+        else if (watched == lowerLabel_)
             SelectField(0);
     }
     return QDialog::eventFilter(watched, event);

@@ -109,52 +109,52 @@ public:
     void OnRunEnded(int result);
 
     // State.
-    int RunState() const { return m_runState; }
-    JobMode CurrentJobMode() const { return m_jobMode; }
-    bool QueueMode() const { return m_queueMode; }
-    bool UserStopped() const { return m_userStopped; }
-    bool ExitRequested() const { return m_exitRequested; }
-    bool SubfolderOn() const { return m_subfolderOn; }
-    bool Hidden() const { return m_hidden; }
-    const CQueueItem& CurrentItem() const { return m_currentItem; }
-    const CQueueItem& RunningItem() const { return m_runningItem; }
-    DetailSettings& Settings() { return m_settings; }
-    CWaitQueue& Queue() { return m_queue; }
-    CSeqUrl& Url() { return m_url; }
-    CDownloadEngine& Engine() { return *m_engine; }
+    int RunState() const { return runState_; }
+    JobMode CurrentJobMode() const { return jobMode_; }
+    bool QueueMode() const { return queueMode_; }
+    bool UserStopped() const { return userStopped_; }
+    bool ExitRequested() const { return exitRequested_; }
+    bool SubfolderOn() const { return subfolderOn_; }
+    bool Hidden() const { return hidden_; }
+    const CQueueItem& CurrentItem() const { return currentItem_; }
+    const CQueueItem& RunningItem() const { return runningItem_; }
+    DetailSettings& Settings() { return settings_; }
+    CWaitQueue& Queue() { return queue_; }
+    CSeqUrl& Url() { return url_; }
+    CDownloadEngine& Engine() { return *engine_; }
     // The credentials manager; the store it opens is the one the downloads use.
-    CCredentialManager& Credentials() { return *m_credentials; }
+    CCredentialManager& Credentials() { return *credentials_; }
     QString ProgressText() const;
 
     // Controls, for the tests and the screenshots.
-    QTabBar* Tabs() const { return m_tabs; }
-    CUrlEdit* UrlEdit() const { return m_urlEdit; }
-    CNumEdit* LowerFrom() const { return m_lowerFrom; }
-    CNumEdit* LowerTo() const { return m_lowerTo; }
-    CNumEdit* UpperFrom() const { return m_upperFrom; }
-    CNumEdit* UpperTo() const { return m_upperTo; }
-    QCheckBox* UpperCheck() const { return m_upperCheck; }
-    QCheckBox* SubfolderCheck() const { return m_subfolderCheck; }
-    QLineEdit* SubfolderEdit() const { return m_subfolderEdit; }
-    QLineEdit* SaveNameEdit() const { return m_saveNameEdit; }
-    QLineEdit* ListPathEdit() const { return m_listPathEdit; }
-    QCheckBox* DeleteListCheck() const { return m_deleteListCheck; }
-    CFolder* FolderEdit() const { return m_folderEdit; }
-    QLabel* UpperLabel() const { return m_upperLabel; }
-    QLabel* LowerLabel() const { return m_lowerLabel; }
-    QToolButton* PrevRunButton() const { return m_prevRun; }
-    QToolButton* NextRunButton() const { return m_nextRun; }
-    QToolButton* StartButton() const { return m_startButton; }
-    QToolButton* StopButton() const { return m_stopButton; }
-    QPushButton* QueueButton() const { return m_queueButton; }
-    QPushButton* ExitButton() const { return m_exitButton; }
-    QPushButton* LogButton() const { return m_logButton; }
-    CRunAnimation* Animation() const { return m_animation; }
-    CLogEdit* LogView() const { return m_log; }
-    QLabel* ProgressLine() const { return m_progress; }
-    CNoticePopup* Notice() const { return m_notice; }
+    QTabBar* Tabs() const { return tabs_; }
+    CUrlEdit* UrlEdit() const { return urlEdit_; }
+    CNumEdit* LowerFrom() const { return lowerFrom_; }
+    CNumEdit* LowerTo() const { return lowerTo_; }
+    CNumEdit* UpperFrom() const { return upperFrom_; }
+    CNumEdit* UpperTo() const { return upperTo_; }
+    QCheckBox* UpperCheck() const { return upperCheck_; }
+    QCheckBox* SubfolderCheck() const { return subfolderCheck_; }
+    QLineEdit* SubfolderEdit() const { return subfolderEdit_; }
+    QLineEdit* SaveNameEdit() const { return saveNameEdit_; }
+    QLineEdit* ListPathEdit() const { return listPathEdit_; }
+    QCheckBox* DeleteListCheck() const { return deleteListCheck_; }
+    CFolder* FolderEdit() const { return folderEdit_; }
+    QLabel* UpperLabel() const { return upperLabel_; }
+    QLabel* LowerLabel() const { return lowerLabel_; }
+    QToolButton* PrevRunButton() const { return prevRun_; }
+    QToolButton* NextRunButton() const { return nextRun_; }
+    QToolButton* StartButton() const { return startButton_; }
+    QToolButton* StopButton() const { return stopButton_; }
+    QPushButton* QueueButton() const { return queueButton_; }
+    QPushButton* ExitButton() const { return exitButton_; }
+    QPushButton* LogButton() const { return logButton_; }
+    CRunAnimation* Animation() const { return animation_; }
+    CLogEdit* LogView() const { return log_; }
+    QLabel* ProgressLine() const { return progress_; }
+    CNoticePopup* Notice() const { return notice_; }
     // Which of the start button's two icons shows: false idle, true running or queue mode.
-    bool StartIconBusy() const { return m_startBusy; }
+    bool StartIconBusy() const { return startBusy_; }
 
     void reject() override;
     void accept() override {}
@@ -193,79 +193,79 @@ private:
     void UpdateDigitControls();
     void PaintFieldLabels();
 
-    Options m_options;
+    Options options_;
 
     // State.
-    int m_runState = kIdle;
-    JobMode m_jobMode = JobMode::Sequential;
-    bool m_queueMode = false;
-    bool m_userStopped = false;
-    bool m_exitRequested = false;
-    bool m_closeRequested = false;
-    bool m_hidden = false;
-    bool m_subfolderOn = true;
-    bool m_powerOffWhenQueueDone = false;
-    bool m_startBusy = false;
-    bool m_minimumTaken = false;
-    SequentialState m_seqState;
-    LoadedList m_loadedList;
-    CQueueItem m_currentItem;
-    CQueueItem m_runningItem; // the engine reads it while a run goes on
-    DetailSettings m_settings;
-    std::string m_appText; // carried through the settings file
-    CSeqUrl m_url;
-    CSeqUrl m_referer;
+    int runState_ = kIdle;
+    JobMode jobMode_ = JobMode::Sequential;
+    bool queueMode_ = false;
+    bool userStopped_ = false;
+    bool exitRequested_ = false;
+    bool closeRequested_ = false;
+    bool hidden_ = false;
+    bool subfolderOn_ = true;
+    bool powerOffWhenQueueDone_ = false;
+    bool startBusy_ = false;
+    bool minimumTaken_ = false;
+    SequentialState seqState_;
+    LoadedList loadedList_;
+    CQueueItem currentItem_;
+    CQueueItem runningItem_; // the engine reads it while a run goes on
+    DetailSettings settings_;
+    std::string appText_; // carried through the settings file
+    CSeqUrl url_;
+    CSeqUrl referer_;
 
     // Companions. The engine is declared after what it uses, so it is gone (its thread joined) before them.
-    CContentTypeTable m_types;
-    CWaitQueue m_queue;
-    CDailyLog m_dailyLog;
-    std::unique_ptr<EngineBridge> m_bridge;
-    std::unique_ptr<CDownloadEngine> m_engine;
-    std::unique_ptr<CCredentialManager> m_credentials;
-    QTimer m_progressTimer;
-    std::unique_ptr<AnnouncementCheck> m_announce;
+    CContentTypeTable types_;
+    CWaitQueue queue_;
+    CDailyLog dailyLog_;
+    std::unique_ptr<EngineBridge> bridge_;
+    std::unique_ptr<CDownloadEngine> engine_;
+    std::unique_ptr<CCredentialManager> credentials_;
+    QTimer progressTimer_;
+    std::unique_ptr<AnnouncementCheck> announce_;
 
     // Controls (owned by the window).
-    QTabBar* m_tabs = nullptr;
-    QLabel* m_urlLabel = nullptr;
-    QLabel* m_hint = nullptr;
-    QWidget* m_sequentialPanel = nullptr;
-    QWidget* m_listPanel = nullptr;
-    CUrlEdit* m_urlEdit = nullptr;
-    QToolButton* m_prevRun = nullptr;
-    CFieldSpin* m_fieldSpin = nullptr;
-    QToolButton* m_nextRun = nullptr;
-    QCheckBox* m_upperCheck = nullptr;
-    QLabel* m_upperLabel = nullptr;
-    CNumEdit* m_upperFrom = nullptr;
-    CRepeatSpin* m_upperFromSpin = nullptr;
-    QLabel* m_upperKara = nullptr;
-    CNumEdit* m_upperTo = nullptr;
-    CRepeatSpin* m_upperToSpin = nullptr;
-    QCheckBox* m_subfolderCheck = nullptr;
-    QLineEdit* m_subfolderEdit = nullptr;
-    QLabel* m_lowerLabel = nullptr;
-    CNumEdit* m_lowerFrom = nullptr;
-    CNumEdit* m_lowerTo = nullptr;
-    QLineEdit* m_saveNameEdit = nullptr;
-    QLineEdit* m_listPathEdit = nullptr;
-    QToolButton* m_openButton = nullptr;
-    QCheckBox* m_deleteListCheck = nullptr;
-    QPushButton* m_viewListButton = nullptr;
-    QPushButton* m_folderButton = nullptr;
-    CFolder* m_folderEdit = nullptr;
-    QToolButton* m_startButton = nullptr;
-    QToolButton* m_stopButton = nullptr;
-    CRunAnimation* m_animation = nullptr;
-    QPushButton* m_queueButton = nullptr;
-    QPushButton* m_exitButton = nullptr;
-    QPushButton* m_detailButton = nullptr;
-    QPushButton* m_logButton = nullptr;
-    QPushButton* m_helpButton = nullptr;
-    CLogEdit* m_log = nullptr;
-    QLabel* m_progress = nullptr;
-    CNoticePopup* m_notice = nullptr;
+    QTabBar* tabs_ = nullptr;
+    QLabel* urlLabel_ = nullptr;
+    QLabel* hint_ = nullptr;
+    QWidget* sequentialPanel_ = nullptr;
+    QWidget* listPanel_ = nullptr;
+    CUrlEdit* urlEdit_ = nullptr;
+    QToolButton* prevRun_ = nullptr;
+    CFieldSpin* fieldSpin_ = nullptr;
+    QToolButton* nextRun_ = nullptr;
+    QCheckBox* upperCheck_ = nullptr;
+    QLabel* upperLabel_ = nullptr;
+    CNumEdit* upperFrom_ = nullptr;
+    CRepeatSpin* upperFromSpin_ = nullptr;
+    QLabel* upperKara_ = nullptr;
+    CNumEdit* upperTo_ = nullptr;
+    CRepeatSpin* upperToSpin_ = nullptr;
+    QCheckBox* subfolderCheck_ = nullptr;
+    QLineEdit* subfolderEdit_ = nullptr;
+    QLabel* lowerLabel_ = nullptr;
+    CNumEdit* lowerFrom_ = nullptr;
+    CNumEdit* lowerTo_ = nullptr;
+    QLineEdit* saveNameEdit_ = nullptr;
+    QLineEdit* listPathEdit_ = nullptr;
+    QToolButton* openButton_ = nullptr;
+    QCheckBox* deleteListCheck_ = nullptr;
+    QPushButton* viewListButton_ = nullptr;
+    QPushButton* folderButton_ = nullptr;
+    CFolder* folderEdit_ = nullptr;
+    QToolButton* startButton_ = nullptr;
+    QToolButton* stopButton_ = nullptr;
+    CRunAnimation* animation_ = nullptr;
+    QPushButton* queueButton_ = nullptr;
+    QPushButton* exitButton_ = nullptr;
+    QPushButton* detailButton_ = nullptr;
+    QPushButton* logButton_ = nullptr;
+    QPushButton* helpButton_ = nullptr;
+    CLogEdit* log_ = nullptr;
+    QLabel* progress_ = nullptr;
+    CNoticePopup* notice_ = nullptr;
 };
 
 } // namespace pelldra

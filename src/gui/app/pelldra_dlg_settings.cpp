@@ -15,65 +15,65 @@ namespace pelldra {
 void CPelldraDlg::LoadSettings()
 {
     const StoredSettings stored = LoadSettingsFile(SettingsFilePath());
-    m_settings = stored.detail;
-    m_appText = stored.appText;
-    m_seqState.FixedWidth = stored.FixedWidth;
+    settings_ = stored.detail;
+    appText_ = stored.appText;
+    seqState_.FixedWidth = stored.FixedWidth;
     if (stored.folder)
-        m_folderEdit->SetFolder(QString::fromStdString(*stored.folder));
+        folderEdit_->SetFolder(QString::fromStdString(*stored.folder));
     if (stored.lowerFrom)
-        m_lowerFrom->SetValue(*stored.lowerFrom, m_lowerFrom->Width());
+        lowerFrom_->SetValue(*stored.lowerFrom, lowerFrom_->Width());
     if (stored.lowerTo)
-        m_lowerTo->SetValue(*stored.lowerTo, m_lowerTo->Width());
+        lowerTo_->SetValue(*stored.lowerTo, lowerTo_->Width());
     if (stored.saveName) {
-        m_saveNameEdit->setText(QString::fromStdString(*stored.saveName));
-        m_seqState.NameTemplate = *stored.saveName;
-        m_seqState.NameGiven = !stored.saveName->empty();
+        saveNameEdit_->setText(QString::fromStdString(*stored.saveName));
+        seqState_.NameTemplate = *stored.saveName;
+        seqState_.NameGiven = !stored.saveName->empty();
     }
-    m_url.SetSyncFlags(m_settings.syncFlags);
-    m_url.SetAssumeFixedDigits(m_settings.assumeFixedDigits != 0);
-    m_referer.SetText(m_settings.Referer);
+    url_.SetSyncFlags(settings_.syncFlags);
+    url_.SetAssumeFixedDigits(settings_.assumeFixedDigits != 0);
+    referer_.SetText(settings_.Referer);
 
-    if (LoadKeptOrder(KeptOrderFilePath(), m_currentItem)) {
-        LoadItemIntoWindow(m_currentItem);
-        LoadUrlFromItem(m_referer, m_currentItem);
+    if (LoadKeptOrder(KeptOrderFilePath(), currentItem_)) {
+        LoadItemIntoWindow(currentItem_);
+        LoadUrlFromItem(referer_, currentItem_);
         // Both files hold the same folder box, but only the settings file's folder has been checked: a folder
         // that has gone since comes back as the home folder rather than as the gone one.
         if (stored.folder)
-            m_folderEdit->SetFolder(QString::fromStdString(*stored.folder));
+            folderEdit_->SetFolder(QString::fromStdString(*stored.folder));
     }
     // The order shows the series controls; the mode stays the one the window was closed in.
-    m_jobMode = stored.jobMode;
+    jobMode_ = stored.jobMode;
 }
 
 void CPelldraDlg::SaveSettings()
 {
     // Nothing can be told when a file cannot be written: the window is going.
     CQueueItem kept;
-    BuildKeptSequentialItem(SequentialControlsNow(), m_settings, m_seqState, kept);
+    BuildKeptSequentialItem(SequentialControlsNow(), settings_, seqState_, kept);
     StoredSettings s;
-    s.url = m_url.GetText();
-    s.folder = m_folderEdit->TakeForStore().toStdString();
-    s.appText = m_appText;
-    s.detail = m_settings;
-    s.FixedWidth = m_seqState.FixedWidth;
-    s.jobMode = m_jobMode;
+    s.url = url_.GetText();
+    s.folder = folderEdit_->TakeForStore().toStdString();
+    s.appText = appText_;
+    s.detail = settings_;
+    s.FixedWidth = seqState_.FixedWidth;
+    s.jobMode = jobMode_;
     SaveSettingsFile(SettingsFilePath(), s);
     SaveKeptOrder(KeptOrderFilePath(), kept);
 }
 
 void CPelldraDlg::ShowDetailSettings()
 {
-    CDetailDlg dialog(this, m_settings, m_referer, *m_credentials, [this](const std::string& url) {
-        if (m_options.app)
-            OpenInLinkScout(*m_options.app, QString::fromStdString(url));
+    CDetailDlg dialog(this, settings_, referer_, *credentials_, [this](const std::string& url) {
+        if (options_.app)
+            OpenInLinkScout(*options_.app, QString::fromStdString(url));
     });
     connect(&dialog, &CDetailDlg::ClosedWithEscape, this, &CPelldraDlg::OnCancelCommand);
     const bool kept = dialog.exec() == QDialog::Accepted;
     // The dialog may have selected the other digit string.
-    m_urlEdit->Highlight();
+    urlEdit_->Highlight();
     UpdateDigitControls();
     if (kept && dialog.WholeSequenceChanged())
-        ApplyRanges(RefreshRangesFromUrl(m_url, m_settings.WholeSequence != 0), true, true);
+        ApplyRanges(RefreshRangesFromUrl(url_, settings_.WholeSequence != 0), true, true);
 }
 
 } // namespace pelldra

@@ -17,71 +17,71 @@ CPowerOffDlg::CPowerOffDlg(QWidget* parent, std::chrono::milliseconds tick) : QD
     setWindowTitle(QString::fromUtf8(kTitle));
 
     auto* label = new QLabel(QStringLiteral("電源ＯＦＦ動作開始まで・・・"), this);
-    m_remaining = new QLabel(this);
-    m_remaining->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_progress = new QProgressBar(this);
-    m_progress->setRange(0, kSeconds);
-    m_progress->setTextVisible(false);
-    m_now = new QPushButton(QStringLiteral("直ちに実行"), this);
-    m_cancel = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this);
-    m_now->setDefault(true);
-    connect(m_now, &QPushButton::clicked, this, &QDialog::accept);
-    connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
+    remaining_ = new QLabel(this);
+    remaining_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    progress_ = new QProgressBar(this);
+    progress_->setRange(0, kSeconds);
+    progress_->setTextVisible(false);
+    now_ = new QPushButton(QStringLiteral("直ちに実行"), this);
+    cancel_ = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this);
+    now_->setDefault(true);
+    connect(now_, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* top = new QHBoxLayout;
     top->addWidget(label, 1);
-    top->addWidget(m_remaining);
+    top->addWidget(remaining_);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    buttons->addWidget(m_now);
-    buttons->addWidget(m_cancel);
+    buttons->addWidget(now_);
+    buttons->addWidget(cancel_);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
-    layout->addWidget(m_progress);
+    layout->addWidget(progress_);
     layout->addLayout(buttons);
 
-    m_timer.setInterval(tick);
-    connect(&m_timer, &QTimer::timeout, this, &CPowerOffDlg::Tick);
-    connect(this, &QDialog::finished, &m_timer, &QTimer::stop);
+    timer_.setInterval(tick);
+    connect(&timer_, &QTimer::timeout, this, &CPowerOffDlg::Tick);
+    connect(this, &QDialog::finished, &timer_, &QTimer::stop);
 }
 
 void CPowerOffDlg::showEvent(QShowEvent* event)
 {
-    m_count = 0;
-    m_progress->setValue(0);
+    count_ = 0;
+    progress_->setValue(0);
     ShowRemaining();
-    m_timer.start();
+    timer_.start();
     QDialog::showEvent(event);
 }
 
 void CPowerOffDlg::Tick()
 {
-    if (m_count >= kSeconds)
+    if (count_ >= kSeconds)
         return;
-    ++m_count;
-    m_progress->setValue(m_count);
+    ++count_;
+    progress_->setValue(count_);
     ShowRemaining();
-    if (m_count == kSeconds) {
-        m_timer.stop();
+    if (count_ == kSeconds) {
+        timer_.stop();
         accept();
     }
 }
 
 void CPowerOffDlg::ShowRemaining()
 {
-    const QString text = QStringLiteral("%1 秒").arg(kSeconds - m_count);
-    m_remaining->setText(text);
+    const QString text = QStringLiteral("%1 秒").arg(kSeconds - count_);
+    remaining_->setText(text);
     emit RemainingShown(text);
 }
 
 QString CPowerOffDlg::RemainingText() const
 {
-    return m_remaining->text();
+    return remaining_->text();
 }
 
 int CPowerOffDlg::Progress() const
 {
-    return m_progress->value();
+    return progress_->value();
 }
 
 bool ConfirmAndPowerOff(QWidget* parent, PowerBackend& backend, std::chrono::milliseconds tick)

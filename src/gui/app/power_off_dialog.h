@@ -32,8 +32,8 @@ public:
 
     QString RemainingText() const;
     int Progress() const;
-    QPushButton* NowButton() const { return m_now; }
-    QPushButton* CancelButton() const { return m_cancel; }
+    QPushButton* NowButton() const { return now_; }
+    QPushButton* CancelButton() const { return cancel_; }
 
 signals:
     // Every time the remaining seconds are shown, with the text shown.
@@ -46,12 +46,12 @@ private:
     void Tick();
     void ShowRemaining();
 
-    QLabel* m_remaining = nullptr;
-    QProgressBar* m_progress = nullptr;
-    QPushButton* m_now = nullptr;
-    QPushButton* m_cancel = nullptr;
-    QTimer m_timer;
-    int m_count = 0;
+    QLabel* remaining_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    QPushButton* now_ = nullptr;
+    QPushButton* cancel_ = nullptr;
+    QTimer timer_;
+    int count_ = 0;
 };
 
 // The power-off after the queue is done: the countdown, then the backend; a failure is shown through the message

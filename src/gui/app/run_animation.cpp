@@ -28,21 +28,21 @@ CRunAnimation::CRunAnimation(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("runAnimation"));
     setCursor(Qt::PointingHandCursor);
-    m_timer.setInterval(kFrameMs);
-    connect(&m_timer, &QTimer::timeout, this, [this] {
-        m_frame = (m_frame + 1) % kFrameCount;
+    timer_.setInterval(kFrameMs);
+    connect(&timer_, &QTimer::timeout, this, [this] {
+        frame_ = (frame_ + 1) % kFrameCount;
         update();
     });
 }
 
 void CRunAnimation::Open(Clip clip, bool play)
 {
-    m_clip = clip;
-    m_frame = 0;
+    clip_ = clip;
+    frame_ = 0;
     if (play)
-        m_timer.start();
+        timer_.start();
     else
-        m_timer.stop();
+        timer_.stop();
     update();
 }
 
@@ -63,7 +63,7 @@ void CRunAnimation::paintEvent(QPaintEvent*)
     p.setBrush(palette().color(QPalette::Base));
     p.drawRoundedRect(box.adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
     const double cx = box.center().x();
-    switch (m_clip) {
+    switch (clip_) {
     case Clip::Still:
         DrawTray(p, box, QColor(120, 120, 120));
         main_icons::DrawDownArrow(p, cx, box.top() + s * 0.72, s, QColor(170, 170, 170));
@@ -75,7 +75,7 @@ void CRunAnimation::paintEvent(QPaintEvent*)
     case Clip::Running: {
         // The arrow drops into the tray frame by frame.
         DrawTray(p, box, QColor(40, 120, 40));
-        const double tip = box.top() + s * (0.45 + 0.04 * m_frame);
+        const double tip = box.top() + s * (0.45 + 0.04 * frame_);
         main_icons::DrawDownArrow(p, cx, tip, s, QColor(60, 200, 60));
         break;
     }
@@ -83,7 +83,7 @@ void CRunAnimation::paintEvent(QPaintEvent*)
         // Three waiting orders; the lit one walks to the front.
         for (int i = 0; i < 3; ++i) {
             const QRectF card(box.left() + s * 0.18, box.top() + s * (0.18 + 0.22 * i), s * 0.64, s * 0.16);
-            const bool lit = (m_frame / 2) % 3 == i;
+            const bool lit = (frame_ / 2) % 3 == i;
             p.setPen(QPen(QColor(150, 110, 20), 1));
             p.setBrush(lit ? QColor(250, 200, 60) : QColor(235, 225, 190));
             p.drawRect(card);

@@ -26,8 +26,8 @@ public:
 
     // Opens a clip at its first frame; play loops it.
     void Open(Clip clip, bool play);
-    Clip CurrentClip() const { return m_clip; }
-    bool IsPlaying() const { return m_timer.isActive(); }
+    Clip CurrentClip() const { return clip_; }
+    bool IsPlaying() const { return timer_.isActive(); }
 
     QSize sizeHint() const override { return {40, 40}; }
     QSize minimumSizeHint() const override { return sizeHint(); }
@@ -41,9 +41,9 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    QTimer m_timer;
-    Clip m_clip = Clip::Still;
-    int m_frame = 0;
+    QTimer timer_;
+    Clip clip_ = Clip::Still;
+    int frame_ = 0;
 };
 
 } // namespace pelldra

@@ -15,54 +15,54 @@
 namespace pelldra {
 
 CAuthPromptDlg::CAuthPromptDlg(QWidget* parent, const QString& url, std::chrono::milliseconds limit)
-    : QDialog(parent), m_limit(limit)
+    : QDialog(parent), limit_(limit)
 {
     setWindowTitle(QString::fromUtf8(kTitle));
 
-    m_url = new QLabel(url, this);
+    url_ = new QLabel(url, this);
     // The URL comes from the server's side of the world: show it as text, never as markup.
-    m_url->setTextFormat(Qt::PlainText);
-    m_url->setWordWrap(true);
-    m_url->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    url_->setTextFormat(Qt::PlainText);
+    url_->setWordWrap(true);
+    url_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* explanation = new QLabel(QString::fromUtf8(kExplanation), this);
 
-    m_userEdit = new QLineEdit(this);
-    m_passwordEdit = new QLineEdit(this);
-    m_passwordEdit->setEchoMode(QLineEdit::Password);
+    userEdit_ = new QLineEdit(this);
+    passwordEdit_ = new QLineEdit(this);
+    passwordEdit_->setEchoMode(QLineEdit::Password);
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("ユーザーＩＤ"), m_userEdit);
-    form->addRow(QStringLiteral("パスワード"), m_passwordEdit);
+    form->addRow(QStringLiteral("ユーザーＩＤ"), userEdit_);
+    form->addRow(QStringLiteral("パスワード"), passwordEdit_);
 
     auto* buttons = new QDialogButtonBox(this);
-    m_ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    m_cancel = buttons->addButton(QStringLiteral("キャンセル"), QDialogButtonBox::RejectRole);
-    m_ok->setDefault(true);
+    ok_ = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    cancel_ = buttons->addButton(QStringLiteral("キャンセル"), QDialogButtonBox::RejectRole);
+    ok_->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &CAuthPromptDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CAuthPromptDlg::reject);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_url);
+    layout->addWidget(url_);
     layout->addWidget(explanation);
     layout->addLayout(form);
     layout->addWidget(buttons);
 
-    m_timer.setSingleShot(true);
-    connect(&m_timer, &QTimer::timeout, this, &CAuthPromptDlg::reject);
-    connect(this, &QDialog::finished, &m_timer, &QTimer::stop);
+    timer_.setSingleShot(true);
+    connect(&timer_, &QTimer::timeout, this, &CAuthPromptDlg::reject);
+    connect(this, &QDialog::finished, &timer_, &QTimer::stop);
 }
 
 void CAuthPromptDlg::showEvent(QShowEvent* event)
 {
-    if (m_limit.count() > 0 && !m_timer.isActive())
-        m_timer.start(m_limit);
-    m_userEdit->setFocus();
+    if (limit_.count() > 0 && !timer_.isActive())
+        timer_.start(limit_);
+    userEdit_->setFocus();
     QDialog::showEvent(event);
 }
 
 void CAuthPromptDlg::accept()
 {
-    m_user = m_userEdit->text();
-    m_password = m_passwordEdit->text();
+    user_ = userEdit_->text();
+    password_ = passwordEdit_->text();
     QDialog::accept();
 }
 

@@ -30,14 +30,14 @@ public:
     CAuthPromptDlg& operator=(const CAuthPromptDlg&) = delete;
 
     // What was typed, once the prompt ended with OK.
-    QString User() const { return m_user; }
-    QString Password() const { return m_password; }
+    QString User() const { return user_; }
+    QString Password() const { return password_; }
 
-    QLineEdit* UserEdit() const { return m_userEdit; }
-    QLineEdit* PasswordEdit() const { return m_passwordEdit; }
-    QPushButton* OkButton() const { return m_ok; }
-    QPushButton* CancelButton() const { return m_cancel; }
-    QLabel* UrlLabel() const { return m_url; }
+    QLineEdit* UserEdit() const { return userEdit_; }
+    QLineEdit* PasswordEdit() const { return passwordEdit_; }
+    QPushButton* OkButton() const { return ok_; }
+    QPushButton* CancelButton() const { return cancel_; }
+    QLabel* UrlLabel() const { return url_; }
 
     void accept() override;
 
@@ -45,15 +45,15 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    QLabel* m_url = nullptr;
-    QLineEdit* m_userEdit = nullptr;
-    QLineEdit* m_passwordEdit = nullptr;
-    QPushButton* m_ok = nullptr;
-    QPushButton* m_cancel = nullptr;
-    QTimer m_timer;
-    std::chrono::milliseconds m_limit;
-    QString m_user;
-    QString m_password;
+    QLabel* url_ = nullptr;
+    QLineEdit* userEdit_ = nullptr;
+    QLineEdit* passwordEdit_ = nullptr;
+    QPushButton* ok_ = nullptr;
+    QPushButton* cancel_ = nullptr;
+    QTimer timer_;
+    std::chrono::milliseconds limit_;
+    QString user_;
+    QString password_;
 };
 
 // Asks on the GUI thread, modally: the answer, or not ok when the user cancels, the limit passes or the transfer

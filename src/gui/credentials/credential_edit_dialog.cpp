@@ -12,7 +12,7 @@
 namespace pelldra {
 
 CCredentialEditDlg::CCredentialEditDlg(QWidget* parent, CAuthRecord record)
-    : QDialog(parent), m_record(std::move(record))
+    : QDialog(parent), record_(std::move(record))
 {
     setWindowTitle(QString::fromUtf8(kTitle));
 
@@ -26,21 +26,21 @@ CCredentialEditDlg::CCredentialEditDlg(QWidget* parent, CAuthRecord record)
         ++row;
         return edit;
     };
-    m_siteName = addEdit("サイト名称", "siteName", m_record.GetSiteName());
+    siteName_ = addEdit("サイト名称", "siteName", record_.GetSiteName());
     grid->addWidget(new QLabel(QStringLiteral("（オプション）"), this), 0, 2);
-    m_siteUrl = addEdit("ＵＲＬ", "siteUrl", m_record.GetSiteUrl());
-    m_user = addEdit("ユーザーＩＤ", "userId", m_record.GetUserId());
-    m_password = addEdit("パスワード", "password", m_record.GetPassword());
-    m_password->setEchoMode(QLineEdit::Password);
+    siteUrl_ = addEdit("ＵＲＬ", "siteUrl", record_.GetSiteUrl());
+    user_ = addEdit("ユーザーＩＤ", "userId", record_.GetUserId());
+    password_ = addEdit("パスワード", "password", record_.GetPassword());
+    password_->setEchoMode(QLineEdit::Password);
     grid->setColumnStretch(1, 1);
     // A site URL is read whole: room for a host and a folder or two.
-    m_siteUrl->setMinimumWidth(
+    siteUrl_->setMinimumWidth(
         QFontMetrics(font()).horizontalAdvance(QStringLiteral("https://www.example.com/members/")));
 
     auto* buttons = new QDialogButtonBox(this);
-    m_ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    ok_ = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
     buttons->addButton(QStringLiteral("キャンセル"), QDialogButtonBox::RejectRole);
-    m_ok->setDefault(true);
+    ok_->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &CCredentialEditDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CCredentialEditDlg::reject);
 
@@ -51,10 +51,10 @@ CCredentialEditDlg::CCredentialEditDlg(QWidget* parent, CAuthRecord record)
 
 void CCredentialEditDlg::accept()
 {
-    m_record.SetSiteName(m_siteName->text().toStdString());
-    m_record.SetSiteUrl(m_siteUrl->text().toStdString());
-    m_record.SetUserId(m_user->text().toStdString());
-    m_record.SetPassword(m_password->text().toStdString());
+    record_.SetSiteName(siteName_->text().toStdString());
+    record_.SetSiteUrl(siteUrl_->text().toStdString());
+    record_.SetUserId(user_->text().toStdString());
+    record_.SetPassword(password_->text().toStdString());
     QDialog::accept();
 }
 

@@ -22,23 +22,23 @@ public:
     CCredentialEditDlg& operator=(const CCredentialEditDlg&) = delete;
 
     // After OK: the record with the four edited texts (its page URL as it was given).
-    const CAuthRecord& Record() const { return m_record; }
+    const CAuthRecord& Record() const { return record_; }
 
-    QLineEdit* SiteNameEdit() const { return m_siteName; }
-    QLineEdit* SiteUrlEdit() const { return m_siteUrl; }
-    QLineEdit* UserEdit() const { return m_user; }
-    QLineEdit* PasswordEdit() const { return m_password; }
-    QPushButton* OkButton() const { return m_ok; }
+    QLineEdit* SiteNameEdit() const { return siteName_; }
+    QLineEdit* SiteUrlEdit() const { return siteUrl_; }
+    QLineEdit* UserEdit() const { return user_; }
+    QLineEdit* PasswordEdit() const { return password_; }
+    QPushButton* OkButton() const { return ok_; }
 
     void accept() override;
 
 private:
-    CAuthRecord m_record;
-    QLineEdit* m_siteName = nullptr;
-    QLineEdit* m_siteUrl = nullptr;
-    QLineEdit* m_user = nullptr;
-    QLineEdit* m_password = nullptr;
-    QPushButton* m_ok = nullptr;
+    CAuthRecord record_;
+    QLineEdit* siteName_ = nullptr;
+    QLineEdit* siteUrl_ = nullptr;
+    QLineEdit* user_ = nullptr;
+    QLineEdit* password_ = nullptr;
+    QPushButton* ok_ = nullptr;
 };
 
 } // namespace pelldra

@@ -28,41 +28,41 @@ QPushButton* Button(QWidget* parent, const char* name, const char* text)
 } // namespace
 
 CCredentialListDlg::CCredentialListDlg(QWidget* parent, CNinshoCenter& store, CAuthRecord& current)
-    : QDialog(parent), m_store(store), m_current(current)
+    : QDialog(parent), store_(store), current_(current)
 {
     setWindowTitle(QString::fromUtf8(kTitle));
 
-    m_list = new QTreeWidget(this);
-    m_list->setObjectName(QStringLiteral("credentialList"));
-    m_list->setRootIsDecorated(false);
-    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_list->setHeaderLabels({QStringLiteral("サイト名称"), QStringLiteral("ユーザーID"), QStringLiteral("パスワード"),
+    list_ = new QTreeWidget(this);
+    list_->setObjectName(QStringLiteral("credentialList"));
+    list_->setRootIsDecorated(false);
+    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setHeaderLabels({QStringLiteral("サイト名称"), QStringLiteral("ユーザーID"), QStringLiteral("パスワード"),
                              QStringLiteral("サイトＵＲＬ")});
     const int widths[] = {100, 100, 100, 280};
     for (int i = 0; i < 4; ++i)
-        m_list->header()->resizeSection(i, widths[i]);
-    m_list->setMinimumWidth(100 + 100 + 100 + 280 + 2 * m_list->frameWidth());
-    connect(m_list, &QTreeWidget::itemDoubleClicked, this, &CCredentialListDlg::EditSelected);
+        list_->header()->resizeSection(i, widths[i]);
+    list_->setMinimumWidth(100 + 100 + 100 + 280 + 2 * list_->frameWidth());
+    connect(list_, &QTreeWidget::itemDoubleClicked, this, &CCredentialListDlg::EditSelected);
 
-    m_edit = Button(this, "editRecord", "既存データを修正");
-    m_addCurrent = Button(this, "addCurrent", "現在の認証データを追加");
-    m_addNew = Button(this, "addNew", "新規認証データ追加");
-    m_delete = Button(this, "deleteRecords", "削除");
-    m_close = Button(this, "closeList", "閉じる");
-    connect(m_edit, &QPushButton::clicked, this, &CCredentialListDlg::EditSelected);
-    connect(m_addCurrent, &QPushButton::clicked, this, &CCredentialListDlg::AddCurrent);
-    connect(m_addNew, &QPushButton::clicked, this, &CCredentialListDlg::AddNew);
-    connect(m_delete, &QPushButton::clicked, this, &CCredentialListDlg::DeleteSelected);
-    connect(m_close, &QPushButton::clicked, this, &CCredentialListDlg::accept);
+    edit_ = Button(this, "editRecord", "既存データを修正");
+    addCurrent_ = Button(this, "addCurrent", "現在の認証データを追加");
+    addNew_ = Button(this, "addNew", "新規認証データ追加");
+    delete_ = Button(this, "deleteRecords", "削除");
+    close_ = Button(this, "closeList", "閉じる");
+    connect(edit_, &QPushButton::clicked, this, &CCredentialListDlg::EditSelected);
+    connect(addCurrent_, &QPushButton::clicked, this, &CCredentialListDlg::AddCurrent);
+    connect(addNew_, &QPushButton::clicked, this, &CCredentialListDlg::AddNew);
+    connect(delete_, &QPushButton::clicked, this, &CCredentialListDlg::DeleteSelected);
+    connect(close_, &QPushButton::clicked, this, &CCredentialListDlg::accept);
 
     auto* buttons = new QVBoxLayout;
-    for (QPushButton* b : {m_edit, m_addCurrent, m_addNew, m_delete})
+    for (QPushButton* b : {edit_, addCurrent_, addNew_, delete_})
         buttons->addWidget(b);
     buttons->addStretch(1);
-    buttons->addWidget(m_close);
+    buttons->addWidget(close_);
     auto* layout = new QHBoxLayout(this);
-    layout->addWidget(m_list, 1);
+    layout->addWidget(list_, 1);
     layout->addLayout(buttons);
 
     ShowRecords();
@@ -70,26 +70,26 @@ CCredentialListDlg::CCredentialListDlg(QWidget* parent, CNinshoCenter& store, CA
 
 void CCredentialListDlg::ShowRecords(int current)
 {
-    m_shown.clear();
-    m_list->clear();
-    const int count = m_store.GetCount();
+    shown_.clear();
+    list_->clear();
+    const int count = store_.GetCount();
     for (int i = 0; i < count; ++i) {
-        const CAuthRecord r = m_store.GetAt(i);
-        auto* item = new QTreeWidgetItem(m_list);
+        const CAuthRecord r = store_.GetAt(i);
+        auto* item = new QTreeWidgetItem(list_);
         item->setText(0, QString::fromStdString(r.GetSiteName()));
         item->setText(1, QString::fromStdString(r.GetUserId()));
         item->setText(2, QString::fromStdString(r.GetPassword()));
         item->setText(3, QString::fromStdString(r.GetSiteUrl()));
-        m_shown.push_back(r);
+        shown_.push_back(r);
     }
-    if (current >= 0 && current < m_list->topLevelItemCount())
-        m_list->scrollToItem(m_list->topLevelItem(current));
+    if (current >= 0 && current < list_->topLevelItemCount())
+        list_->scrollToItem(list_->topLevelItem(current));
 }
 
 std::vector<int> CCredentialListDlg::SelectedRows() const
 {
     std::vector<int> rows;
-    for (const QModelIndex& index : m_list->selectionModel()->selectedRows())
+    for (const QModelIndex& index : list_->selectionModel()->selectedRows())
         rows.push_back(index.row());
     std::sort(rows.begin(), rows.end());
     return rows;
@@ -102,7 +102,7 @@ bool CCredentialListDlg::EditAndAdd(CAuthRecord& record)
         return false;
     record = editor.Record();
     int index = -1;
-    if (m_store.Add(record, index) >= 0)
+    if (store_.Add(record, index) >= 0)
         ShowRecords(index);
     return true;
 }
@@ -112,21 +112,21 @@ void CCredentialListDlg::EditSelected()
     const std::vector<int> selected = SelectedRows();
     int row = selected.empty() ? -1 : selected.front();
     if (row < 0) {
-        if (m_shown.size() > 1)
+        if (shown_.size() > 1)
             ShowMessage(this, QString::fromUtf8(kSelectItem));
-        if (m_shown.size() != 1)
+        if (shown_.size() != 1)
             return;
         row = 0;
     }
-    CAuthRecord record = m_shown[static_cast<size_t>(row)];
+    CAuthRecord record = shown_[static_cast<size_t>(row)];
     EditAndAdd(record);
 }
 
 void CCredentialListDlg::AddCurrent()
 {
-    CAuthRecord record = m_current;
+    CAuthRecord record = current_;
     if (EditAndAdd(record))
-        m_current = record;
+        current_ = record;
 }
 
 void CCredentialListDlg::AddNew()
@@ -141,7 +141,7 @@ void CCredentialListDlg::DeleteSelected()
     if (selected.empty())
         return;
     for (const int row : selected)
-        m_store.RemoveSiteUrl(m_shown[static_cast<size_t>(row)].GetSiteUrl());
+        store_.RemoveSiteUrl(shown_[static_cast<size_t>(row)].GetSiteUrl());
     ShowRecords();
 }
 

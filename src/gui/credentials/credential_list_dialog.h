@@ -33,12 +33,12 @@ public:
     void AddNew();
     void DeleteSelected();
 
-    QTreeWidget* List() const { return m_list; }
-    QPushButton* EditButton() const { return m_edit; }
-    QPushButton* AddCurrentButton() const { return m_addCurrent; }
-    QPushButton* AddNewButton() const { return m_addNew; }
-    QPushButton* DeleteButton() const { return m_delete; }
-    QPushButton* CloseButton() const { return m_close; }
+    QTreeWidget* List() const { return list_; }
+    QPushButton* EditButton() const { return edit_; }
+    QPushButton* AddCurrentButton() const { return addCurrent_; }
+    QPushButton* AddNewButton() const { return addNew_; }
+    QPushButton* DeleteButton() const { return delete_; }
+    QPushButton* CloseButton() const { return close_; }
 
 private:
     // Shows the editor with record; on OK adds what it gives to the store. False when the editor was cancelled.
@@ -48,15 +48,15 @@ private:
     void ShowRecords(int current = -1);
     std::vector<int> SelectedRows() const;
 
-    CNinshoCenter& m_store;
-    CAuthRecord& m_current;
-    std::vector<CAuthRecord> m_shown; // what each row shows
-    QTreeWidget* m_list = nullptr;
-    QPushButton* m_edit = nullptr;
-    QPushButton* m_addCurrent = nullptr;
-    QPushButton* m_addNew = nullptr;
-    QPushButton* m_delete = nullptr;
-    QPushButton* m_close = nullptr;
+    CNinshoCenter& store_;
+    CAuthRecord& current_;
+    std::vector<CAuthRecord> shown_; // what each row shows
+    QTreeWidget* list_ = nullptr;
+    QPushButton* edit_ = nullptr;
+    QPushButton* addCurrent_ = nullptr;
+    QPushButton* addNew_ = nullptr;
+    QPushButton* delete_ = nullptr;
+    QPushButton* close_ = nullptr;
 };
 
 } // namespace pelldra

@@ -13,7 +13,7 @@
 namespace pelldra {
 
 CCredentialManager::CCredentialManager(QWidget* dialogParent, StoreChanged onStoreChanged)
-    : m_dialogParent(dialogParent), m_onStoreChanged(std::move(onStoreChanged))
+    : dialogParent_(dialogParent), onStoreChanged_(std::move(onStoreChanged))
 {
 }
 
@@ -26,26 +26,26 @@ int CCredentialManager::Open(bool askLogin)
         if (!key.IsOpen())
             return 1;
         const LoginValues stored = ReadLoginValues(key);
-        CLoginDlg login(m_dialogParent, stored);
+        CLoginDlg login(dialogParent_, stored);
         if (login.exec() != QDialog::Accepted)
             return 1;
         RecordLogin(key, stored, login.Accepted());
     }
-    if (!m_store)
+    if (!store_)
         SetStore(OpenRegisteredStore());
     return 0;
 }
 
 void CCredentialManager::Close()
 {
-    if (m_store)
+    if (store_)
         SetStore(nullptr);
 }
 
 CNinshoCenter& CCredentialManager::StoreOpenedWithoutLogin()
 {
     Open(false);
-    return *m_store;
+    return *store_;
 }
 
 bool CCredentialManager::HasLoginUser()
@@ -74,16 +74,16 @@ void CCredentialManager::OpenAtStart(DetailSettings& settings)
 void CCredentialManager::ShowEditor(QWidget* parent, CAuthRecord& current)
 {
     Open(false);
-    const std::shared_ptr<CNinshoCenter> store = m_store; // stays alive however the list ends
+    const std::shared_ptr<CNinshoCenter> store = store_; // stays alive however the list ends
     CCredentialListDlg list(parent, *store, current);
     list.exec();
 }
 
 void CCredentialManager::SetStore(std::shared_ptr<CNinshoCenter> store)
 {
-    m_store = std::move(store);
-    if (m_onStoreChanged)
-        m_onStoreChanged(m_store);
+    store_ = std::move(store);
+    if (onStoreChanged_)
+        onStoreChanged_(store_);
 }
 
 } // namespace pelldra

@@ -32,8 +32,8 @@ public:
     int Open(bool askLogin);
     // Closes the store; it writes its file when something changed.
     void Close();
-    bool IsOpen() const { return m_store != nullptr; }
-    const std::shared_ptr<CNinshoCenter>& Store() const { return m_store; }
+    bool IsOpen() const { return store_ != nullptr; }
+    const std::shared_ptr<CNinshoCenter>& Store() const { return store_; }
     // The open store; when none is, one opened without the login.
     CNinshoCenter& StoreOpenedWithoutLogin();
     // A login user has been defined.
@@ -50,9 +50,9 @@ public:
 private:
     void SetStore(std::shared_ptr<CNinshoCenter> store);
 
-    QWidget* m_dialogParent;
-    StoreChanged m_onStoreChanged;
-    std::shared_ptr<CNinshoCenter> m_store;
+    QWidget* dialogParent_;
+    StoreChanged onStoreChanged_;
+    std::shared_ptr<CNinshoCenter> store_;
 };
 
 } // namespace pelldra

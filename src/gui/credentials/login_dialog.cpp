@@ -26,45 +26,45 @@ QLineEdit* NewPasswordEdit(QWidget* parent, const char* name)
 } // namespace
 
 CLoginDlg::CLoginDlg(QWidget* parent, LoginValues stored)
-    : QDialog(parent), m_stored(std::move(stored)), m_setup(IsLoginSetup(m_stored))
+    : QDialog(parent), stored_(std::move(stored)), setup_(IsLoginSetup(stored_))
 {
     setWindowTitle(QString::fromUtf8(kTitle));
 
-    m_prompt = new QLabel(QString::fromUtf8(m_setup ? kSetupPrompt : kLoginPrompt), this);
-    m_prompt->setObjectName(QStringLiteral("loginPrompt"));
-    m_userEdit = new QLineEdit(QString::fromStdString(m_stored.userId), this);
-    m_userEdit->setObjectName(QStringLiteral("loginUser"));
-    m_passwordEdit = NewPasswordEdit(this, "loginPassword");
-    m_confirmEdit = NewPasswordEdit(this, "loginConfirmation");
+    prompt_ = new QLabel(QString::fromUtf8(setup_ ? kSetupPrompt : kLoginPrompt), this);
+    prompt_->setObjectName(QStringLiteral("loginPrompt"));
+    userEdit_ = new QLineEdit(QString::fromStdString(stored_.userId), this);
+    userEdit_->setObjectName(QStringLiteral("loginUser"));
+    passwordEdit_ = NewPasswordEdit(this, "loginPassword");
+    confirmEdit_ = NewPasswordEdit(this, "loginConfirmation");
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("ユーザーＩＤ"), m_userEdit);
-    form->addRow(QStringLiteral("パスワード"), m_passwordEdit);
-    form->addRow(QStringLiteral("パスワード確認"), m_confirmEdit);
-    form->setRowVisible(m_confirmEdit, m_setup);
+    form->addRow(QStringLiteral("ユーザーＩＤ"), userEdit_);
+    form->addRow(QStringLiteral("パスワード"), passwordEdit_);
+    form->addRow(QStringLiteral("パスワード確認"), confirmEdit_);
+    form->setRowVisible(confirmEdit_, setup_);
 
     auto* buttons = new QDialogButtonBox(this);
-    m_ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    m_change = buttons->addButton(QStringLiteral("パスワード変更"), QDialogButtonBox::ActionRole);
-    m_cancel = buttons->addButton(QStringLiteral("キャンセル"), QDialogButtonBox::RejectRole);
-    m_ok->setDefault(true);
+    ok_ = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    change_ = buttons->addButton(QStringLiteral("パスワード変更"), QDialogButtonBox::ActionRole);
+    cancel_ = buttons->addButton(QStringLiteral("キャンセル"), QDialogButtonBox::RejectRole);
+    ok_->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &CLoginDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CLoginDlg::reject);
-    connect(m_change, &QPushButton::clicked, this, &CLoginDlg::ChangePassword);
+    connect(change_, &QPushButton::clicked, this, &CLoginDlg::ChangePassword);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_prompt);
+    layout->addWidget(prompt_);
     layout->addLayout(form);
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    (m_stored.userId.empty() ? m_userEdit : m_passwordEdit)->setFocus();
+    (stored_.userId.empty() ? userEdit_ : passwordEdit_)->setFocus();
 }
 
 void CLoginDlg::accept()
 {
-    const LoginValues typed{m_userEdit->text().toStdString(), m_passwordEdit->text().toStdString()};
-    const DialogCheck check = CheckLogin(m_stored, typed.userId, typed.password, m_confirmEdit->text().toStdString());
+    const LoginValues typed{userEdit_->text().toStdString(), passwordEdit_->text().toStdString()};
+    const DialogCheck check = CheckLogin(stored_, typed.userId, typed.password, confirmEdit_->text().toStdString());
     if (check.accepted) {
-        m_accepted = typed;
+        accepted_ = typed;
         QDialog::accept();
     } else if (!check.message.empty()) {
         ShowMessage(this, QString::fromStdString(check.message));
@@ -73,11 +73,11 @@ void CLoginDlg::accept()
 
 void CLoginDlg::ChangePassword()
 {
-    CPasswordChangeDlg change(this, m_stored.password);
+    CPasswordChangeDlg change(this, stored_.password);
     if (change.exec() != QDialog::Accepted)
         return;
-    m_stored.password = change.NewPassword();
-    m_passwordEdit->setText(QString::fromStdString(m_stored.password));
+    stored_.password = change.NewPassword();
+    passwordEdit_->setText(QString::fromStdString(stored_.password));
     accept();
 }
 

@@ -26,16 +26,16 @@ public:
     CLoginDlg& operator=(const CLoginDlg&) = delete;
 
     // After OK: the user ID typed and the password accepted.
-    const LoginValues& Accepted() const { return m_accepted; }
-    bool SetupMode() const { return m_setup; }
+    const LoginValues& Accepted() const { return accepted_; }
+    bool SetupMode() const { return setup_; }
 
-    QLabel* Prompt() const { return m_prompt; }
-    QLineEdit* UserEdit() const { return m_userEdit; }
-    QLineEdit* PasswordEdit() const { return m_passwordEdit; }
-    QLineEdit* ConfirmationEdit() const { return m_confirmEdit; }
-    QPushButton* OkButton() const { return m_ok; }
-    QPushButton* ChangeButton() const { return m_change; }
-    QPushButton* CancelButton() const { return m_cancel; }
+    QLabel* Prompt() const { return prompt_; }
+    QLineEdit* UserEdit() const { return userEdit_; }
+    QLineEdit* PasswordEdit() const { return passwordEdit_; }
+    QLineEdit* ConfirmationEdit() const { return confirmEdit_; }
+    QPushButton* OkButton() const { return ok_; }
+    QPushButton* ChangeButton() const { return change_; }
+    QPushButton* CancelButton() const { return cancel_; }
 
     // OK: accepts, or stays open with the rule's message (or with none).
     void accept() override;
@@ -43,16 +43,16 @@ public:
     void ChangePassword();
 
 private:
-    LoginValues m_stored;
-    LoginValues m_accepted;
-    bool m_setup;
-    QLabel* m_prompt = nullptr;
-    QLineEdit* m_userEdit = nullptr;
-    QLineEdit* m_passwordEdit = nullptr;
-    QLineEdit* m_confirmEdit = nullptr;
-    QPushButton* m_ok = nullptr;
-    QPushButton* m_change = nullptr;
-    QPushButton* m_cancel = nullptr;
+    LoginValues stored_;
+    LoginValues accepted_;
+    bool setup_;
+    QLabel* prompt_ = nullptr;
+    QLineEdit* userEdit_ = nullptr;
+    QLineEdit* passwordEdit_ = nullptr;
+    QLineEdit* confirmEdit_ = nullptr;
+    QPushButton* ok_ = nullptr;
+    QPushButton* change_ = nullptr;
+    QPushButton* cancel_ = nullptr;
 };
 
 } // namespace pelldra

@@ -14,7 +14,7 @@
 namespace pelldra {
 
 CPasswordChangeDlg::CPasswordChangeDlg(QWidget* parent, std::string current)
-    : QDialog(parent), m_current(std::move(current))
+    : QDialog(parent), current_(std::move(current))
 {
     setWindowTitle(QString::fromUtf8(kTitle));
 
@@ -26,14 +26,14 @@ CPasswordChangeDlg::CPasswordChangeDlg(QWidget* parent, std::string current)
         form->addRow(QString::fromUtf8(label), edit);
         return edit;
     };
-    m_currentEdit = addPassword("現在のパスワード", "currentPassword");
-    m_newEdit = addPassword("新しいパスワード", "newPassword");
-    m_confirmEdit = addPassword("新パスワード確認", "newPasswordConfirmation");
+    currentEdit_ = addPassword("現在のパスワード", "currentPassword");
+    newEdit_ = addPassword("新しいパスワード", "newPassword");
+    confirmEdit_ = addPassword("新パスワード確認", "newPasswordConfirmation");
 
     auto* buttons = new QDialogButtonBox(this);
-    m_ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    ok_ = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
     buttons->addButton(QStringLiteral("キャンセル"), QDialogButtonBox::RejectRole);
-    m_ok->setDefault(true);
+    ok_->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &CPasswordChangeDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CPasswordChangeDlg::reject);
 
@@ -46,14 +46,14 @@ CPasswordChangeDlg::CPasswordChangeDlg(QWidget* parent, std::string current)
 
 void CPasswordChangeDlg::accept()
 {
-    const std::string newPassword = m_newEdit->text().toStdString();
-    const DialogCheck check = CheckPasswordChange(m_current, m_currentEdit->text().toStdString(), newPassword,
-                                                  m_confirmEdit->text().toStdString());
+    const std::string newPassword = newEdit_->text().toStdString();
+    const DialogCheck check = CheckPasswordChange(current_, currentEdit_->text().toStdString(), newPassword,
+                                                  confirmEdit_->text().toStdString());
     if (!check.accepted) {
         ShowMessage(this, QString::fromStdString(check.message));
         return;
     }
-    m_newPassword = newPassword;
+    newPassword_ = newPassword;
     QDialog::accept();
 }
 

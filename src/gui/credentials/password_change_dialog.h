@@ -24,22 +24,22 @@ public:
     CPasswordChangeDlg& operator=(const CPasswordChangeDlg&) = delete;
 
     // After OK: the new password (may be empty).
-    const std::string& NewPassword() const { return m_newPassword; }
+    const std::string& NewPassword() const { return newPassword_; }
 
-    QLineEdit* CurrentEdit() const { return m_currentEdit; }
-    QLineEdit* NewEdit() const { return m_newEdit; }
-    QLineEdit* ConfirmationEdit() const { return m_confirmEdit; }
-    QPushButton* OkButton() const { return m_ok; }
+    QLineEdit* CurrentEdit() const { return currentEdit_; }
+    QLineEdit* NewEdit() const { return newEdit_; }
+    QLineEdit* ConfirmationEdit() const { return confirmEdit_; }
+    QPushButton* OkButton() const { return ok_; }
 
     void accept() override;
 
 private:
-    std::string m_current;
-    std::string m_newPassword;
-    QLineEdit* m_currentEdit = nullptr;
-    QLineEdit* m_newEdit = nullptr;
-    QLineEdit* m_confirmEdit = nullptr;
-    QPushButton* m_ok = nullptr;
+    std::string current_;
+    std::string newPassword_;
+    QLineEdit* currentEdit_ = nullptr;
+    QLineEdit* newEdit_ = nullptr;
+    QLineEdit* confirmEdit_ = nullptr;
+    QPushButton* ok_ = nullptr;
 };
 
 } // namespace pelldra

@@ -16,7 +16,7 @@
 namespace pelldra {
 
 CLogEdit::CLogEdit(QWidget* parent)
-    : QPlainTextEdit(parent), m_opener([](const QUrl& url) { QDesktopServices::openUrl(url); })
+    : QPlainTextEdit(parent), opener_([](const QUrl& url) { QDesktopServices::openUrl(url); })
 {
     setReadOnly(true);
     // A log only grows; an undo history of it would grow with it for nothing.
@@ -107,8 +107,8 @@ void CLogEdit::contextMenuEvent(QContextMenuEvent* event)
 void CLogEdit::OpenLine(const QString& line)
 {
     const QUrl url = WebUrlOfLine(line);
-    if (!url.isEmpty() && m_opener)
-        m_opener(url);
+    if (!url.isEmpty() && opener_)
+        opener_(url);
 }
 
 void CLogEdit::CheckImage(const QString& url)
@@ -121,8 +121,8 @@ void CLogEdit::CheckImage(const QString& url)
         ShowMessage(window(), QString::fromStdString(written.message));
         return;
     }
-    if (m_opener)
-        m_opener(QUrl::fromLocalFile(QString::fromStdString(path)));
+    if (opener_)
+        opener_(QUrl::fromLocalFile(QString::fromStdString(path)));
 }
 
 } // namespace pelldra

@@ -35,7 +35,7 @@ public:
     int LineCount() const;
     QString Line(int i) const;
 
-    void SetUrlOpener(UrlOpener opener) { m_opener = std::move(opener); }
+    void SetUrlOpener(UrlOpener opener) { opener_ = std::move(opener); }
 
     // Selects the line at a point of the viewport and builds its menu; nullptr (the line still selected) for a line
     // that holds no URL. The caller owns the menu.
@@ -50,7 +50,7 @@ private:
     void OpenLine(const QString& line);
     void CheckImage(const QString& url);
 
-    UrlOpener m_opener;
+    UrlOpener opener_;
 };
 
 } // namespace pelldra

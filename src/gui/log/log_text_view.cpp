@@ -22,13 +22,13 @@ const QColor kLineNumber(140, 140, 140);
 class Gutter final : public QWidget
 {
 public:
-    explicit Gutter(LogTextView* view) : QWidget(view), m_view(view) {}
+    explicit Gutter(LogTextView* view) : QWidget(view), view_(view) {}
 
 protected:
-    void paintEvent(QPaintEvent* event) override { m_view->PaintGutter(event); }
+    void paintEvent(QPaintEvent* event) override { view_->PaintGutter(event); }
 
 private:
-    LogTextView* m_view;
+    LogTextView* view_;
 };
 
 // The failure mark: a white cross on a red disc.
@@ -48,7 +48,7 @@ void PaintFailureMark(QPainter& p, const QRectF& r)
 
 } // namespace
 
-LogTextView::LogTextView(QWidget* parent) : QPlainTextEdit(parent), m_gutter(new Gutter(this))
+LogTextView::LogTextView(QWidget* parent) : QPlainTextEdit(parent), gutter_(new Gutter(this))
 {
     setReadOnly(true);
     setUndoRedoEnabled(false);
@@ -61,10 +61,10 @@ LogTextView::LogTextView(QWidget* parent) : QPlainTextEdit(parent), m_gutter(new
 void LogTextView::Clear()
 {
     clear();
-    m_marker = FailureMarker();
-    m_lineCount = 0;
-    m_failures = 0;
-    m_tailShown = false;
+    marker_ = FailureMarker();
+    lineCount_ = 0;
+    failures_ = 0;
+    tailShown_ = false;
     setViewportMargins(GutterWidth(), 0, 0, 0);
 }
 
@@ -73,7 +73,7 @@ void LogTextView::Show(const LogUpdate& update)
     if (!update.changed)
         return;
     QScrollBar* bar = verticalScrollBar();
-    const bool follow = update.restarted || m_lineCount == 0 || bar->value() >= bar->maximum();
+    const bool follow = update.restarted || lineCount_ == 0 || bar->value() >= bar->maximum();
     if (update.restarted)
         Clear();
     RemoveTail();
@@ -84,16 +84,16 @@ void LogTextView::Show(const LogUpdate& update)
         texts << QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
     if (!update.tail.empty())
         texts << QString::fromUtf8(update.tail.data(), static_cast<qsizetype>(update.tail.size()));
-    const int first = m_lineCount;
+    const int first = lineCount_;
     if (!texts.isEmpty())
         AppendText(texts.join(QLatin1Char('\n')), first);
-    m_lineCount += static_cast<int>(texts.size());
-    m_tailShown = !update.tail.empty();
+    lineCount_ += static_cast<int>(texts.size());
+    tailShown_ = !update.tail.empty();
 
     // Only the complete lines are marked: the marker reads each line once.
     QTextBlock block = document()->findBlockByNumber(first);
     for (const std::string& line : update.lines) {
-        const LogLineKind kind = m_marker.Next(line);
+        const LogLineKind kind = marker_.Next(line);
         if (kind != LogLineKind::Plain) {
             block.setUserState(static_cast<int>(kind));
             QTextCursor cursor(block);
@@ -105,7 +105,7 @@ void LogTextView::Show(const LogUpdate& update)
             text.setForeground(kFailureText);
             if (kind == LogLineKind::Failure) {
                 text.setFontWeight(QFont::Bold);
-                ++m_failures;
+                ++failures_;
             }
             cursor.mergeCharFormat(text);
         }
@@ -113,7 +113,7 @@ void LogTextView::Show(const LogUpdate& update)
     }
 
     setViewportMargins(GutterWidth(), 0, 0, 0);
-    m_gutter->update();
+    gutter_->update();
     if (follow)
         bar->setValue(bar->maximum());
 }
@@ -133,7 +133,7 @@ void LogTextView::AppendText(const QString& text, int firstNewLine)
 
 void LogTextView::RemoveTail()
 {
-    if (!m_tailShown)
+    if (!tailShown_)
         return;
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
@@ -141,13 +141,13 @@ void LogTextView::RemoveTail()
     if (cursor.blockNumber() > 0)
         cursor.movePosition(QTextCursor::PreviousCharacter, QTextCursor::KeepAnchor);
     cursor.removeSelectedText();
-    --m_lineCount;
-    m_tailShown = false;
+    --lineCount_;
+    tailShown_ = false;
 }
 
 QString LogTextView::Line(int i) const
 {
-    return i >= 0 && i < m_lineCount ? document()->findBlockByNumber(i).text() : QString();
+    return i >= 0 && i < lineCount_ ? document()->findBlockByNumber(i).text() : QString();
 }
 
 LogLineKind LogTextView::KindOf(int line) const
@@ -180,11 +180,11 @@ bool LogTextView::Find(const QString& text, bool backward)
 
 bool LogTextView::GoToFailure(bool backward)
 {
-    if (m_failures == 0)
+    if (failures_ == 0)
         return false;
     const int from = CurrentLine();
-    for (int step = 1; step <= m_lineCount; ++step) {
-        const int line = ((backward ? from - step : from + step) % m_lineCount + m_lineCount) % m_lineCount;
+    for (int step = 1; step <= lineCount_; ++step) {
+        const int line = ((backward ? from - step : from + step) % lineCount_ + lineCount_) % lineCount_;
         if (KindOf(line) == LogLineKind::Failure) {
             SelectLine(line);
             return true;
@@ -228,21 +228,21 @@ void LogTextView::contextMenuEvent(QContextMenuEvent* event)
 
 int LogTextView::GutterWidth() const
 {
-    const int digits = static_cast<int>(QString::number(qMax(1, m_lineCount)).size());
+    const int digits = static_cast<int>(QString::number(qMax(1, lineCount_)).size());
     return 8 + fontMetrics().horizontalAdvance(QLatin1Char('9')) * qMax(3, digits) + fontMetrics().height() + 4;
 }
 
 void LogTextView::PaintGutter(QPaintEvent* event)
 {
-    QPainter p(m_gutter);
+    QPainter p(gutter_);
     p.fillRect(event->rect(), kGutterBackground);
     const int height = fontMetrics().height();
-    const int numberRight = m_gutter->width() - height - 6;
+    const int numberRight = gutter_->width() - height - 6;
     QTextBlock block = firstVisibleBlock();
     qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
     while (block.isValid() && top <= event->rect().bottom()) {
         const qreal bottom = top + blockBoundingRect(block).height();
-        if (block.blockNumber() < m_lineCount && bottom >= event->rect().top()) {
+        if (block.blockNumber() < lineCount_ && bottom >= event->rect().top()) {
             p.setPen(kLineNumber);
             p.drawText(QRectF(0, top, numberRight, height), Qt::AlignRight | Qt::AlignVCenter,
                        QString::number(block.blockNumber() + 1));
@@ -258,18 +258,18 @@ void LogTextView::resizeEvent(QResizeEvent* event)
 {
     QPlainTextEdit::resizeEvent(event);
     const QRect r = contentsRect();
-    m_gutter->setGeometry(r.left(), r.top(), GutterWidth(), r.height());
+    gutter_->setGeometry(r.left(), r.top(), GutterWidth(), r.height());
 }
 
 void LogTextView::UpdateGutter(const QRect& rect, int dy)
 {
     if (dy != 0)
-        m_gutter->scroll(0, dy);
+        gutter_->scroll(0, dy);
     else
-        m_gutter->update(0, rect.y(), m_gutter->width(), rect.height());
+        gutter_->update(0, rect.y(), gutter_->width(), rect.height());
     const QRect r = contentsRect();
-    if (m_gutter->width() != GutterWidth())
-        m_gutter->setGeometry(r.left(), r.top(), GutterWidth(), r.height());
+    if (gutter_->width() != GutterWidth())
+        gutter_->setGeometry(r.left(), r.top(), GutterWidth(), r.height());
 }
 
 } // namespace pelldra

@@ -22,10 +22,10 @@ public:
     void Show(const LogUpdate& update);
     void Clear();
 
-    int LineCount() const { return m_lineCount; }
+    int LineCount() const { return lineCount_; }
     QString Line(int i) const;
     LogLineKind KindOf(int line) const;
-    int FailureCount() const { return m_failures; }
+    int FailureCount() const { return failures_; }
     int CurrentLine() const;
 
     // Selects the next (or previous) line holding the text, wrapping at the ends; false when no line holds it.
@@ -50,11 +50,11 @@ private:
     void SelectLine(int line);
     void UpdateGutter(const QRect& rect, int dy);
 
-    QWidget* m_gutter = nullptr;
-    FailureMarker m_marker;
-    int m_lineCount = 0;
-    int m_failures = 0;
-    bool m_tailShown = false;
+    QWidget* gutter_ = nullptr;
+    FailureMarker marker_;
+    int lineCount_ = 0;
+    int failures_ = 0;
+    bool tailShown_ = false;
 };
 
 } // namespace pelldra

@@ -53,14 +53,14 @@ LogViewerWindow::LogViewerWindow(const QString& path, QWidget* parent) : QMainWi
     setObjectName(QStringLiteral("logViewer"));
     setWindowIcon(main_icons::Window());
     BuildControls();
-    connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, &LogViewerWindow::ReadMore);
-    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] {
+    connect(&watcher_, &QFileSystemWatcher::fileChanged, this, &LogViewerWindow::ReadMore);
+    connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] {
         FillDays();
         ReadMore();
     });
-    m_poll.setInterval(kPollMs);
-    connect(&m_poll, &QTimer::timeout, this, &LogViewerWindow::ReadMore);
-    m_poll.start();
+    poll_.setInterval(kPollMs);
+    connect(&poll_, &QTimer::timeout, this, &LogViewerWindow::ReadMore);
+    poll_.start();
     OpenPath(path);
     resize(860, 580);
 }
@@ -76,54 +76,54 @@ void LogViewerWindow::BuildControls()
     root->addLayout(bar);
 
     auto* dayLabel = new QLabel(QStringLiteral("日付:"), central);
-    m_days = new QComboBox(central);
-    m_days->setObjectName(QStringLiteral("dayBox"));
-    m_days->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    m_days->setToolTip(QStringLiteral("表示する日のログ"));
-    dayLabel->setBuddy(m_days);
-    connect(m_days, &QComboBox::activated, this, [this](int index) { OpenDay(m_days->itemData(index).toString()); });
+    days_ = new QComboBox(central);
+    days_->setObjectName(QStringLiteral("dayBox"));
+    days_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    days_->setToolTip(QStringLiteral("表示する日のログ"));
+    dayLabel->setBuddy(days_);
+    connect(days_, &QComboBox::activated, this, [this](int index) { OpenDay(days_->itemData(index).toString()); });
     bar->addWidget(dayLabel);
-    bar->addWidget(m_days);
+    bar->addWidget(days_);
     bar->addStretch(1);
 
     auto* findLabel = new QLabel(QStringLiteral("検索:"), central);
-    m_find = new QLineEdit(central);
-    m_find->setObjectName(QStringLiteral("findEdit"));
-    m_find->setPlaceholderText(QStringLiteral("探す文字列"));
-    m_find->setClearButtonEnabled(true);
-    m_find->setMinimumWidth(200);
-    findLabel->setBuddy(m_find);
-    m_findPrevious = Button(central, "findPrevious", "前へ", "前を検索 (Shift+F3)");
-    m_findNext = Button(central, "findNext", "次へ", "次を検索 (F3, Enter)");
-    connect(m_find, &QLineEdit::returnPressed, this, [this] { FindNext(false); });
-    connect(m_findPrevious, &QToolButton::clicked, this, [this] { FindNext(true); });
-    connect(m_findNext, &QToolButton::clicked, this, [this] { FindNext(false); });
+    find_ = new QLineEdit(central);
+    find_->setObjectName(QStringLiteral("findEdit"));
+    find_->setPlaceholderText(QStringLiteral("探す文字列"));
+    find_->setClearButtonEnabled(true);
+    find_->setMinimumWidth(200);
+    findLabel->setBuddy(find_);
+    findPrevious_ = Button(central, "findPrevious", "前へ", "前を検索 (Shift+F3)");
+    findNext_ = Button(central, "findNext", "次へ", "次を検索 (F3, Enter)");
+    connect(find_, &QLineEdit::returnPressed, this, [this] { FindNext(false); });
+    connect(findPrevious_, &QToolButton::clicked, this, [this] { FindNext(true); });
+    connect(findNext_, &QToolButton::clicked, this, [this] { FindNext(false); });
     bar->addWidget(findLabel);
-    bar->addWidget(m_find);
-    bar->addWidget(m_findPrevious);
-    bar->addWidget(m_findNext);
+    bar->addWidget(find_);
+    bar->addWidget(findPrevious_);
+    bar->addWidget(findNext_);
     bar->addSpacing(12);
 
-    m_failurePrevious = Button(central, "failurePrevious", "前の失敗", "前の失敗行へ");
-    m_failureNext = Button(central, "failureNext", "次の失敗", "次の失敗行へ");
-    connect(m_failurePrevious, &QToolButton::clicked, this, [this] { GoToFailure(true); });
-    connect(m_failureNext, &QToolButton::clicked, this, [this] { GoToFailure(false); });
-    bar->addWidget(m_failurePrevious);
-    bar->addWidget(m_failureNext);
+    failurePrevious_ = Button(central, "failurePrevious", "前の失敗", "前の失敗行へ");
+    failureNext_ = Button(central, "failureNext", "次の失敗", "次の失敗行へ");
+    connect(failurePrevious_, &QToolButton::clicked, this, [this] { GoToFailure(true); });
+    connect(failureNext_, &QToolButton::clicked, this, [this] { GoToFailure(false); });
+    bar->addWidget(failurePrevious_);
+    bar->addWidget(failureNext_);
 
-    m_view = new LogTextView(central);
-    m_view->setObjectName(QStringLiteral("logText"));
-    root->addWidget(m_view, 1);
+    view_ = new LogTextView(central);
+    view_->setObjectName(QStringLiteral("logText"));
+    root->addWidget(view_, 1);
     setCentralWidget(central);
 
-    m_state = new QLabel(this);
-    m_state->setObjectName(QStringLiteral("stateLine"));
-    statusBar()->addPermanentWidget(m_state);
+    state_ = new QLabel(this);
+    state_->setObjectName(QStringLiteral("stateLine"));
+    statusBar()->addPermanentWidget(state_);
 
     auto* focusFind = new QShortcut(QKeySequence::Find, this);
     connect(focusFind, &QShortcut::activated, this, [this] {
-        m_find->setFocus();
-        m_find->selectAll();
+        find_->setFocus();
+        find_->selectAll();
     });
     auto* next = new QShortcut(QKeySequence::FindNext, this);
     connect(next, &QShortcut::activated, this, [this] { FindNext(false); });
@@ -134,40 +134,40 @@ void LogViewerWindow::BuildControls()
 void LogViewerWindow::OpenDay(const QString& name)
 {
     if (!name.isEmpty() && !name.contains(QLatin1Char('/')))
-        OpenPath(QDir(m_folder).filePath(name));
+        OpenPath(QDir(folder_).filePath(name));
 }
 
 void LogViewerWindow::OpenPath(const QString& path)
 {
     const QFileInfo info(path);
-    m_folder = info.absolutePath();
-    m_name = info.fileName();
-    m_follower = std::make_unique<LogFollower>(QFile::encodeName(info.absoluteFilePath()).toStdString());
-    if (!m_watcher.files().isEmpty())
-        m_watcher.removePaths(m_watcher.files());
-    m_view->Clear();
-    setWindowTitle(QStringLiteral("%1 - %2").arg(QLatin1String(kTitle), m_name));
+    folder_ = info.absolutePath();
+    name_ = info.fileName();
+    follower_ = std::make_unique<LogFollower>(QFile::encodeName(info.absoluteFilePath()).toStdString());
+    if (!watcher_.files().isEmpty())
+        watcher_.removePaths(watcher_.files());
+    view_->Clear();
+    setWindowTitle(QStringLiteral("%1 - %2").arg(QLatin1String(kTitle), name_));
     FillDays();
     ReadMore();
 }
 
 void LogViewerWindow::FillDays()
 {
-    const QSignalBlocker quiet(m_days);
-    m_days->clear();
-    for (const std::string& name : ListDayLogs(QFile::encodeName(m_folder).toStdString(), m_name.toStdString())) {
+    const QSignalBlocker quiet(days_);
+    days_->clear();
+    for (const std::string& name : ListDayLogs(QFile::encodeName(folder_).toStdString(), name_.toStdString())) {
         const QString file = QFile::decodeName(name.c_str());
         const QString date = QString::fromStdString(DayLogDate(name));
-        m_days->addItem(date.isEmpty() ? file : QStringLiteral("%1 (%2)").arg(date, file), file);
+        days_->addItem(date.isEmpty() ? file : QStringLiteral("%1 (%2)").arg(date, file), file);
     }
-    m_days->setCurrentIndex(m_days->findData(m_name));
+    days_->setCurrentIndex(days_->findData(name_));
 }
 
 void LogViewerWindow::ReadMore()
 {
-    if (!m_follower)
+    if (!follower_)
         return;
-    m_view->Show(m_follower->Read());
+    view_->Show(follower_->Read());
     Watch();
     ShowState();
 }
@@ -175,38 +175,38 @@ void LogViewerWindow::ReadMore()
 void LogViewerWindow::Watch()
 {
     // A replaced or new file drops out of the watcher; the folder's notice brings it back.
-    if (!m_watcher.directories().contains(m_folder))
-        m_watcher.addPath(m_folder);
-    const QString file = QDir(m_folder).filePath(m_name);
-    if (m_follower->Exists() && !m_watcher.files().contains(file))
-        m_watcher.addPath(file);
+    if (!watcher_.directories().contains(folder_))
+        watcher_.addPath(folder_);
+    const QString file = QDir(folder_).filePath(name_);
+    if (follower_->Exists() && !watcher_.files().contains(file))
+        watcher_.addPath(file);
 }
 
 void LogViewerWindow::ShowState()
 {
-    const int failures = m_view->FailureCount();
-    m_failurePrevious->setEnabled(failures > 0);
-    m_failureNext->setEnabled(failures > 0);
-    if (!m_follower->Exists()) {
-        m_state->setText(QStringLiteral("このログはまだありません。書き込まれると表示します"));
+    const int failures = view_->FailureCount();
+    failurePrevious_->setEnabled(failures > 0);
+    failureNext_->setEnabled(failures > 0);
+    if (!follower_->Exists()) {
+        state_->setText(QStringLiteral("このログはまだありません。書き込まれると表示します"));
         return;
     }
-    m_state->setText(QStringLiteral("%1 行　失敗 %2 件　%3")
-                         .arg(m_view->LineCount())
+    state_->setText(QStringLiteral("%1 行　失敗 %2 件　%3")
+                         .arg(view_->LineCount())
                          .arg(failures)
-                         .arg(EncodingName(m_follower->Encoding())));
+                         .arg(EncodingName(follower_->Encoding())));
 }
 
 void LogViewerWindow::FindNext(bool backward)
 {
-    const QString text = m_find->text();
-    if (!text.isEmpty() && !m_view->Find(text, backward))
+    const QString text = find_->text();
+    if (!text.isEmpty() && !view_->Find(text, backward))
         statusBar()->showMessage(QStringLiteral("「%1」は見つかりません").arg(text), kNoticeMs);
 }
 
 void LogViewerWindow::GoToFailure(bool backward)
 {
-    if (!m_view->GoToFailure(backward))
+    if (!view_->GoToFailure(backward))
         statusBar()->showMessage(QStringLiteral("失敗の行はありません"), kNoticeMs);
 }
 

@@ -40,10 +40,10 @@ public:
     void FindNext(bool backward);
     void GoToFailure(bool backward);
 
-    LogTextView* View() const { return m_view; }
-    QComboBox* DayBox() const { return m_days; }
-    QLineEdit* FindEdit() const { return m_find; }
-    QLabel* StateLine() const { return m_state; }
+    LogTextView* View() const { return view_; }
+    QComboBox* DayBox() const { return days_; }
+    QLineEdit* FindEdit() const { return find_; }
+    QLabel* StateLine() const { return state_; }
 
 private:
     void BuildControls();
@@ -52,20 +52,20 @@ private:
     void ShowState();
     void Watch();
 
-    QString m_folder;
-    QString m_name;
-    std::unique_ptr<LogFollower> m_follower;
-    QFileSystemWatcher m_watcher;
-    QTimer m_poll;
+    QString folder_;
+    QString name_;
+    std::unique_ptr<LogFollower> follower_;
+    QFileSystemWatcher watcher_;
+    QTimer poll_;
 
-    QComboBox* m_days = nullptr;
-    QLineEdit* m_find = nullptr;
-    QToolButton* m_findPrevious = nullptr;
-    QToolButton* m_findNext = nullptr;
-    QToolButton* m_failurePrevious = nullptr;
-    QToolButton* m_failureNext = nullptr;
-    LogTextView* m_view = nullptr;
-    QLabel* m_state = nullptr;
+    QComboBox* days_ = nullptr;
+    QLineEdit* find_ = nullptr;
+    QToolButton* findPrevious_ = nullptr;
+    QToolButton* findNext_ = nullptr;
+    QToolButton* failurePrevious_ = nullptr;
+    QToolButton* failureNext_ = nullptr;
+    LogTextView* view_ = nullptr;
+    QLabel* state_ = nullptr;
 };
 
 } // namespace pelldra

@@ -9,23 +9,23 @@ namespace pelldra {
 
 Broadcasts::Broadcasts(QObject* parent) : Broadcasts(QDBusConnection::sessionBus(), parent) {}
 
-Broadcasts::Broadcasts(const QDBusConnection& connection, QObject* parent) : QObject(parent), m_connection(connection)
+Broadcasts::Broadcasts(const QDBusConnection& connection, QObject* parent) : QObject(parent), connection_(connection)
 {
 }
 
 bool Broadcasts::Listen()
 {
-    if (m_listening)
+    if (listening_)
         return true;
-    if (!m_connection.isConnected())
+    if (!connection_.isConnected())
         return false;
-    m_listening = m_connection.connect(QString(), QString::fromUtf8(kPath), QString::fromUtf8(kInterface),
+    listening_ = connection_.connect(QString(), QString::fromUtf8(kPath), QString::fromUtf8(kInterface),
                                        QString::fromUtf8(kSignal), this, SLOT(OnMessage(QDBusMessage)));
     // The match rule goes to the bus without waiting for it; a round trip makes sure it is in force, so that a
     // message emitted once Listen has returned is not missed.
-    if (m_listening)
+    if (listening_)
         RoundTrip();
-    return m_listening;
+    return listening_;
 }
 
 bool Broadcasts::RoundTrip()
@@ -34,17 +34,17 @@ bool Broadcasts::RoundTrip()
     const QDBusMessage ping =
         QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
                                        QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping"));
-    return m_connection.call(ping, QDBus::Block, 5000).type() == QDBusMessage::ReplyMessage;
+    return connection_.call(ping, QDBus::Block, 5000).type() == QDBusMessage::ReplyMessage;
 }
 
 bool Broadcasts::Emit(const QString& name)
 {
-    if (!m_connection.isConnected())
+    if (!connection_.isConnected())
         return false;
     QDBusMessage message =
         QDBusMessage::createSignal(QString::fromUtf8(kPath), QString::fromUtf8(kInterface), QString::fromUtf8(kSignal));
     message << name;
-    return m_connection.send(message);
+    return connection_.send(message);
 }
 
 bool Broadcasts::EmitAndFlush(const QString& name)
@@ -57,7 +57,7 @@ void Broadcasts::OnMessage(const QDBusMessage& message)
     const QList<QVariant> args = message.arguments();
     if (args.size() != 1 || args.front().typeId() != QMetaType::QString)
         return;
-    emit Received(args.front().toString(), message.service() == m_connection.baseService());
+    emit Received(args.front().toString(), message.service() == connection_.baseService());
 }
 
 } // namespace pelldra

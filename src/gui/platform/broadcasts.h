@@ -40,7 +40,7 @@ public:
     Broadcasts(const Broadcasts&) = delete;
     Broadcasts& operator=(const Broadcasts&) = delete;
 
-    bool IsConnected() const { return m_connection.isConnected(); }
+    bool IsConnected() const { return connection_.isConnected(); }
 
     // Starts delivering received messages through Received; returns once the bus delivers to us. False without a bus.
     bool Listen();
@@ -60,8 +60,8 @@ private slots:
 private:
     bool RoundTrip();
 
-    QDBusConnection m_connection;
-    bool m_listening = false;
+    QDBusConnection connection_;
+    bool listening_ = false;
 };
 
 } // namespace pelldra

@@ -158,57 +158,57 @@ QString ChooseFolder(QWidget* parent, const QString& startFolder)
     return browser.Run();
 }
 
-MessageHook::MessageHook() : m_previous(g_hook)
+MessageHook::MessageHook() : previous_(g_hook)
 {
     g_hook = this;
 }
 
 MessageHook::~MessageHook()
 {
-    g_hook = m_previous;
+    g_hook = previous_;
 }
 
 QStringList MessageHook::Texts() const
 {
     QStringList out;
-    for (const RecordedMessage& m : m_messages)
+    for (const RecordedMessage& m : messages_)
         out << m.text;
     return out;
 }
 
 std::optional<RecordedMessage> MessageHook::Last() const
 {
-    if (m_messages.empty())
+    if (messages_.empty())
         return std::nullopt;
-    return m_messages.back();
+    return messages_.back();
 }
 
 void MessageHook::Clear()
 {
-    m_messages.clear();
-    m_choosers.clear();
-    m_answers.clear();
-    m_paths.clear();
+    messages_.clear();
+    choosers_.clear();
+    answers_.clear();
+    paths_.clear();
 }
 
 MessageAnswer MessageHook::Answer(RecordedMessage message)
 {
     const MessageButtons buttons = message.buttons;
-    m_messages.push_back(std::move(message));
-    if (m_answers.empty())
+    messages_.push_back(std::move(message));
+    if (answers_.empty())
         return FirstButton(buttons);
-    const MessageAnswer answer = m_answers.front();
-    m_answers.pop_front();
+    const MessageAnswer answer = answers_.front();
+    answers_.pop_front();
     return answer;
 }
 
 QString MessageHook::AnswerChooser(RecordedChooser chooser)
 {
-    m_choosers.push_back(std::move(chooser));
-    if (m_paths.empty())
+    choosers_.push_back(std::move(chooser));
+    if (paths_.empty())
         return QString();
-    QString path = m_paths.front();
-    m_paths.pop_front();
+    QString path = paths_.front();
+    paths_.pop_front();
     return path;
 }
 

@@ -87,11 +87,11 @@ public:
     MessageHook(const MessageHook&) = delete;
     MessageHook& operator=(const MessageHook&) = delete;
 
-    void QueueAnswer(MessageAnswer answer) { m_answers.push_back(answer); }
-    void QueueChosenPath(const QString& path) { m_paths.push_back(path); }
+    void QueueAnswer(MessageAnswer answer) { answers_.push_back(answer); }
+    void QueueChosenPath(const QString& path) { paths_.push_back(path); }
 
-    const std::vector<RecordedMessage>& Messages() const { return m_messages; }
-    const std::vector<RecordedChooser>& Choosers() const { return m_choosers; }
+    const std::vector<RecordedMessage>& Messages() const { return messages_; }
+    const std::vector<RecordedChooser>& Choosers() const { return choosers_; }
     // The texts of all messages so far, for compact comparisons.
     QStringList Texts() const;
     std::optional<RecordedMessage> Last() const;
@@ -102,11 +102,11 @@ public:
     QString AnswerChooser(RecordedChooser chooser);
 
 private:
-    MessageHook* m_previous = nullptr;
-    std::deque<MessageAnswer> m_answers;
-    std::deque<QString> m_paths;
-    std::vector<RecordedMessage> m_messages;
-    std::vector<RecordedChooser> m_choosers;
+    MessageHook* previous_ = nullptr;
+    std::deque<MessageAnswer> answers_;
+    std::deque<QString> paths_;
+    std::vector<RecordedMessage> messages_;
+    std::vector<RecordedChooser> choosers_;
 };
 
 } // namespace pelldra

@@ -21,32 +21,32 @@ std::string SingleInstanceLock::DefaultPath()
     return folder + "/Pelldra_Existing-" + std::to_string(::getuid()) + ".lock";
 }
 
-SingleInstanceLock::SingleInstanceLock(std::string path) : m_path(std::move(path)) {}
+SingleInstanceLock::SingleInstanceLock(std::string path) : path_(std::move(path)) {}
 
 SingleInstanceLock::State SingleInstanceLock::Acquire()
 {
-    if (m_state == State::Held)
-        return m_state;
+    if (state_ == State::Held)
+        return state_;
     // O_NOFOLLOW: in a shared temporary folder the name must not lead somewhere else.
-    UniqueFd fd(::open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    UniqueFd fd(::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (!fd.valid()) {
-        m_error = errno;
-        m_state = State::Failed;
-        return m_state;
+        error_ = errno;
+        state_ = State::Failed;
+        return state_;
     }
     int rc;
     do
         rc = ::flock(fd.get(), LOCK_EX | LOCK_NB);
     while (rc != 0 && errno == EINTR);
     if (rc != 0) {
-        m_error = errno;
-        m_state = errno == EWOULDBLOCK ? State::AlreadyRunning : State::Failed;
-        return m_state;
+        error_ = errno;
+        state_ = errno == EWOULDBLOCK ? State::AlreadyRunning : State::Failed;
+        return state_;
     }
-    m_fd = std::move(fd);
-    m_error = 0;
-    m_state = State::Held;
-    return m_state;
+    fd_ = std::move(fd);
+    error_ = 0;
+    state_ = State::Held;
+    return state_;
 }
 
 } // namespace pelldra

@@ -27,18 +27,18 @@ public:
 
     // Tries once, without waiting. A process that already holds it keeps Held.
     State Acquire();
-    State GetState() const { return m_state; }
-    const std::string& GetPath() const { return m_path; }
+    State GetState() const { return state_; }
+    const std::string& GetPath() const { return path_; }
     // The errno of a Failed attempt.
-    int GetError() const { return m_error; }
+    int GetError() const { return error_; }
 
 private:
-    std::string m_path;
+    std::string path_;
     // flock belongs to the open file description: the descriptor is close-on-exec, so programs this one starts do
     // not keep the lock alive after it ends.
-    UniqueFd m_fd;
-    State m_state = State::NotTried;
-    int m_error = 0;
+    UniqueFd fd_;
+    State state_ = State::NotTried;
+    int error_ = 0;
 };
 
 } // namespace pelldra

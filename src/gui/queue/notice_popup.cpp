@@ -24,31 +24,31 @@ CNoticePopup::CNoticePopup(QWidget* mainWindow) : QFrame(mainWindow, Qt::Dialog 
     setPalette(pal);
     setAutoFillBackground(true);
 
-    m_current = new QLabel(QString::fromUtf8(kCurrent), this);
-    m_fromLinkScout = new QLabel(QString::fromUtf8(kFromLinkScout), this);
-    m_line2 = new QLabel(QString::fromUtf8(kLine2), this);
-    m_line3 = new QLabel(QString::fromUtf8(kLine3), this);
+    current_ = new QLabel(QString::fromUtf8(kCurrent), this);
+    fromLinkScout_ = new QLabel(QString::fromUtf8(kFromLinkScout), this);
+    line2_ = new QLabel(QString::fromUtf8(kLine2), this);
+    line3_ = new QLabel(QString::fromUtf8(kLine3), this);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 12, 16, 12);
-    for (QLabel* label : {m_current, m_fromLinkScout, m_line2, m_line3}) {
+    for (QLabel* label : {current_, fromLinkScout_, line2_, line3_}) {
         // The labels lie on the note's colour and leave clicks to it.
         label->setAttribute(Qt::WA_TransparentForMouseEvents);
         layout->addWidget(label);
     }
 
-    m_timer.setSingleShot(true);
-    connect(&m_timer, &QTimer::timeout, this, &QWidget::hide);
+    timer_.setSingleShot(true);
+    connect(&timer_, &QTimer::timeout, this, &QWidget::hide);
 }
 
 void CNoticePopup::ShowNotice(int origin)
 {
-    m_origin = origin;
+    origin_ = origin;
     if (isVisible()) {
         // Already up: only the wording and the delay change.
-        m_current->setVisible(m_origin == 0);
-        m_fromLinkScout->setVisible(m_origin != 0);
-        m_timer.start(m_delay);
+        current_->setVisible(origin_ == 0);
+        fromLinkScout_->setVisible(origin_ != 0);
+        timer_.start(delay_);
         return;
     }
     show();
@@ -56,19 +56,19 @@ void CNoticePopup::ShowNotice(int origin)
 
 void CNoticePopup::showEvent(QShowEvent* event)
 {
-    m_current->setVisible(m_origin == 0);
-    m_fromLinkScout->setVisible(m_origin != 0);
+    current_->setVisible(origin_ == 0);
+    fromLinkScout_->setVisible(origin_ != 0);
     adjustSize();
     CentreOnOwner();
-    m_wasActive = false;
-    m_timer.start(m_delay);
+    wasActive_ = false;
+    timer_.start(delay_);
     activateWindow();
     QFrame::showEvent(event);
 }
 
 void CNoticePopup::hideEvent(QHideEvent* event)
 {
-    m_timer.stop();
+    timer_.stop();
     QFrame::hideEvent(event);
 }
 
@@ -94,8 +94,8 @@ void CNoticePopup::changeEvent(QEvent* event)
 {
     if (event->type() == QEvent::ActivationChange) {
         if (isActiveWindow())
-            m_wasActive = true;
-        else if (m_wasActive && isVisible())
+            wasActive_ = true;
+        else if (wasActive_ && isVisible())
             hide();
     }
     QFrame::changeEvent(event);
@@ -104,7 +104,7 @@ void CNoticePopup::changeEvent(QEvent* event)
 QString CNoticePopup::ShownText() const
 {
     QString text;
-    for (const QLabel* label : {m_current, m_fromLinkScout, m_line2, m_line3})
+    for (const QLabel* label : {current_, fromLinkScout_, line2_, line3_})
         if (label->isVisibleTo(this))
             text += label->text();
     return text;

@@ -28,11 +28,11 @@ public:
     CNoticePopup& operator=(const CNoticePopup&) = delete;
 
     // Why the order was queued: 0 the user's own start command, anything else LinkScout or a busy queue run.
-    void SetOrigin(int origin) { m_origin = origin; }
-    int Origin() const { return m_origin; }
+    void SetOrigin(int origin) { origin_ = origin; }
+    int Origin() const { return origin_; }
     // Shows the note for the given origin, centred on the main window; a note already up starts its delay again.
     void ShowNotice(int origin);
-    void SetCloseDelay(std::chrono::milliseconds delay) { m_delay = delay; }
+    void SetCloseDelay(std::chrono::milliseconds delay) { delay_ = delay; }
 
     // The sentence as the user reads it, from the labels that are shown.
     QString ShownText() const;
@@ -46,14 +46,14 @@ protected:
 private:
     void CentreOnOwner();
 
-    QLabel* m_current = nullptr;
-    QLabel* m_fromLinkScout = nullptr;
-    QLabel* m_line2 = nullptr;
-    QLabel* m_line3 = nullptr;
-    QTimer m_timer;
-    std::chrono::milliseconds m_delay = kDefaultDelay;
-    int m_origin = 0;
-    bool m_wasActive = false;
+    QLabel* current_ = nullptr;
+    QLabel* fromLinkScout_ = nullptr;
+    QLabel* line2_ = nullptr;
+    QLabel* line3_ = nullptr;
+    QTimer timer_;
+    std::chrono::milliseconds delay_ = kDefaultDelay;
+    int origin_ = 0;
+    bool wasActive_ = false;
 };
 
 } // namespace pelldra

@@ -62,14 +62,14 @@ QString Q(const std::string& s)
 
 CDetailDlg::CDetailDlg(QWidget* parent, DetailSettings& settings, CSeqUrl& referer, CCredentialManager& credentials,
                        UrlShower showUrl)
-    : QDialog(parent), m_settings(settings), m_referer(referer), m_credentials(credentials),
-      m_showUrl(std::move(showUrl))
+    : QDialog(parent), settings_(settings), referer_(referer), credentials_(credentials),
+      showUrl_(std::move(showUrl))
 {
-    m_refererBefore = m_referer.SaveOwnState();
-    m_syncBefore = m_referer.GetSyncFlags();
-    m_fixedBefore = m_referer.GetAssumeFixedDigits();
-    m_selectedBefore = m_referer.GetSelectedField();
-    m_storeOpenBefore = m_credentials.IsOpen();
+    refererBefore_ = referer_.SaveOwnState();
+    syncBefore_ = referer_.GetSyncFlags();
+    fixedBefore_ = referer_.GetAssumeFixedDigits();
+    selectedBefore_ = referer_.GetSelectedField();
+    storeOpenBefore_ = credentials_.IsOpen();
 
     setObjectName(QStringLiteral("detailDialog"));
     setWindowTitle(QString::fromUtf8(kTitle));
@@ -78,17 +78,17 @@ CDetailDlg::CDetailDlg(QWidget* parent, DetailSettings& settings, CSeqUrl& refer
 
     // The Referer shows what is stored, whatever an order shown in the main window has left in the object, and its
     // marks are found again for the main URL's digits as they are now.
-    m_referer.SetSyncFlags(m_settings.syncFlags);
-    m_referer.SetAssumeFixedDigits(m_settings.assumeFixedDigits != 0);
-    m_referer.SetText(m_settings.Referer);
-    ShowForm(FormOf(m_settings, m_credentials.IsOpen()));
-    m_refererEdit->Attach(&m_referer);
-    m_refererEdit->ShowSeqUrlText();
+    referer_.SetSyncFlags(settings_.syncFlags);
+    referer_.SetAssumeFixedDigits(settings_.assumeFixedDigits != 0);
+    referer_.SetText(settings_.Referer);
+    ShowForm(FormOf(settings_, credentials_.IsOpen()));
+    refererEdit_->Attach(&referer_);
+    refererEdit_->ShowSeqUrlText();
 }
 
 CDetailDlg::~CDetailDlg()
 {
-    m_refererEdit->Attach(nullptr);
+    refererEdit_->Attach(nullptr);
 }
 
 void CDetailDlg::BuildControls()
@@ -98,136 +98,136 @@ void CDetailDlg::BuildControls()
     // The Referer and its sync controls. Only this row grows with the dialog.
     auto* refererRow = new QHBoxLayout;
     refererRow->addWidget(new QLabel(QStringLiteral("リンク元ＵＲＬ"), this));
-    m_refererEdit = Named(new CUrlEdit(this), "refererEdit");
-    refererRow->addWidget(m_refererEdit, 1);
-    m_clearReferer = Button(this, "clearReferer", "クリア");
-    m_checkReferer = Button(this, "checkReferer", "チェック");
-    refererRow->addWidget(m_clearReferer);
-    refererRow->addWidget(m_checkReferer);
+    refererEdit_ = Named(new CUrlEdit(this), "refererEdit");
+    refererRow->addWidget(refererEdit_, 1);
+    clearReferer_ = Button(this, "clearReferer", "クリア");
+    checkReferer_ = Button(this, "checkReferer", "チェック");
+    refererRow->addWidget(clearReferer_);
+    refererRow->addWidget(checkReferer_);
     root->addLayout(refererRow);
-    connect(m_refererEdit, &CUrlEdit::UrlChanged, this, &CDetailDlg::OnRefererChanged);
-    connect(m_clearReferer, &QPushButton::clicked, this, [this] { m_refererEdit->clear(); });
-    connect(m_checkReferer, &QPushButton::clicked, this, [this] {
-        if (m_showUrl)
-            m_showUrl(m_referer.GetText());
+    connect(refererEdit_, &CUrlEdit::UrlChanged, this, &CDetailDlg::OnRefererChanged);
+    connect(clearReferer_, &QPushButton::clicked, this, [this] { refererEdit_->clear(); });
+    connect(checkReferer_, &QPushButton::clicked, this, [this] {
+        if (showUrl_)
+            showUrl_(referer_.GetText());
     });
 
     auto* syncRow = new QHBoxLayout;
-    m_prevMatch = Named(new QToolButton(this), "prevMatch");
-    m_fieldSpin = Named(new CFieldSpin(this), "fieldSpin");
-    m_nextMatch = Named(new QToolButton(this), "nextMatch");
-    for (QToolButton* b : {m_prevMatch, m_nextMatch})
+    prevMatch_ = Named(new QToolButton(this), "prevMatch");
+    fieldSpin_ = Named(new CFieldSpin(this), "fieldSpin");
+    nextMatch_ = Named(new QToolButton(this), "nextMatch");
+    for (QToolButton* b : {prevMatch_, nextMatch_})
         b->setIconSize(QSize(16, 16));
-    m_syncUpper = Check(this, "syncUpper");
-    m_upperLabel = Named(new QLabel(QStringLiteral("上位数字同期"), this), "upperSyncLabel");
-    m_syncLower = Check(this, "syncLower");
-    m_lowerLabel = Named(new QLabel(QStringLiteral("下位数字同期"), this), "lowerSyncLabel");
-    for (QLabel* label : {m_upperLabel, m_lowerLabel}) {
+    syncUpper_ = Check(this, "syncUpper");
+    upperLabel_ = Named(new QLabel(QStringLiteral("上位数字同期"), this), "upperSyncLabel");
+    syncLower_ = Check(this, "syncLower");
+    lowerLabel_ = Named(new QLabel(QStringLiteral("下位数字同期"), this), "lowerSyncLabel");
+    for (QLabel* label : {upperLabel_, lowerLabel_}) {
         label->setAutoFillBackground(true);
         label->setMargin(2);
         label->setCursor(Qt::PointingHandCursor);
         label->installEventFilter(this);
     }
-    m_wholeSequence = Check(this, "wholeSequence", "連番丸ごとゲット");
-    m_fixedDigits = Check(this, "fixedDigits", "桁固定を仮定する");
-    for (QWidget* w : std::initializer_list<QWidget*>{m_prevMatch, m_fieldSpin, m_nextMatch})
+    wholeSequence_ = Check(this, "wholeSequence", "連番丸ごとゲット");
+    fixedDigits_ = Check(this, "fixedDigits", "桁固定を仮定する");
+    for (QWidget* w : std::initializer_list<QWidget*>{prevMatch_, fieldSpin_, nextMatch_})
         syncRow->addWidget(w);
     syncRow->addSpacing(8);
-    for (QWidget* w : std::initializer_list<QWidget*>{m_syncUpper, m_upperLabel, m_syncLower, m_lowerLabel})
+    for (QWidget* w : std::initializer_list<QWidget*>{syncUpper_, upperLabel_, syncLower_, lowerLabel_})
         syncRow->addWidget(w);
     syncRow->addSpacing(16);
-    syncRow->addWidget(m_wholeSequence);
-    syncRow->addWidget(m_fixedDigits);
+    syncRow->addWidget(wholeSequence_);
+    syncRow->addWidget(fixedDigits_);
     syncRow->addStretch(1);
     root->addLayout(syncRow);
-    connect(m_prevMatch, &QToolButton::clicked, this, [this] {
-        m_referer.SelectPrevMatch();
-        m_refererEdit->Highlight();
+    connect(prevMatch_, &QToolButton::clicked, this, [this] {
+        referer_.SelectPrevMatch();
+        refererEdit_->Highlight();
         OnRefererChanged();
     });
-    connect(m_nextMatch, &QToolButton::clicked, this, [this] {
-        m_referer.SelectNextMatch();
-        m_refererEdit->Highlight();
+    connect(nextMatch_, &QToolButton::clicked, this, [this] {
+        referer_.SelectNextMatch();
+        refererEdit_->Highlight();
         OnRefererChanged();
     });
-    connect(m_fieldSpin, &CFieldSpin::FieldChosen, this, &CDetailDlg::SelectSyncField);
-    connect(m_syncUpper, &QCheckBox::clicked, this, &CDetailDlg::ToggleSync);
-    connect(m_syncLower, &QCheckBox::clicked, this, &CDetailDlg::ToggleSync);
+    connect(fieldSpin_, &CFieldSpin::FieldChosen, this, &CDetailDlg::SelectSyncField);
+    connect(syncUpper_, &QCheckBox::clicked, this, &CDetailDlg::ToggleSync);
+    connect(syncLower_, &QCheckBox::clicked, this, &CDetailDlg::ToggleSync);
 
     // The request options: browser, speed, cache and other files.
     auto* browserBox = new QGroupBox(QStringLiteral("仮想ブラウザ"), this);
     auto* browserGrid = new QGridLayout(browserBox);
-    m_browser = new QButtonGroup(this);
-    browserGrid->addWidget(Radio(browserBox, m_browser, kBrowserMsie, "browserMsie", "MSIE"), 0, 0);
-    browserGrid->addWidget(Radio(browserBox, m_browser, kBrowserFireFox, "browserFireFox", "Fire Fox"), 0, 1);
-    browserGrid->addWidget(Radio(browserBox, m_browser, kBrowserNetscape, "browserNetscape", "Netscape"), 1, 0);
-    browserGrid->addWidget(Radio(browserBox, m_browser, kBrowserPelldra, "browserPelldra", "Pelldra"), 1, 1);
+    browser_ = new QButtonGroup(this);
+    browserGrid->addWidget(Radio(browserBox, browser_, kBrowserMsie, "browserMsie", "MSIE"), 0, 0);
+    browserGrid->addWidget(Radio(browserBox, browser_, kBrowserFireFox, "browserFireFox", "Fire Fox"), 0, 1);
+    browserGrid->addWidget(Radio(browserBox, browser_, kBrowserNetscape, "browserNetscape", "Netscape"), 1, 0);
+    browserGrid->addWidget(Radio(browserBox, browser_, kBrowserPelldra, "browserPelldra", "Pelldra"), 1, 1);
     auto* speedBox = new QGroupBox(QStringLiteral("ダウンロード速度"), this);
     auto* speedRow = new QHBoxLayout(speedBox);
-    m_speed = new QButtonGroup(this);
-    speedRow->addWidget(Radio(speedBox, m_speed, 1, "speedSlow", "低速"));
-    speedRow->addWidget(Radio(speedBox, m_speed, 2, "speedMedium", "中速"));
-    speedRow->addWidget(Radio(speedBox, m_speed, 3, "speedFast", "高速"));
-    m_cache = Check(this, "useCache", "キャッシュを使う");
-    m_acceptOther = Check(this, "acceptOther", "要求と異なるファイルを受け入れる");
+    speed_ = new QButtonGroup(this);
+    speedRow->addWidget(Radio(speedBox, speed_, 1, "speedSlow", "低速"));
+    speedRow->addWidget(Radio(speedBox, speed_, 2, "speedMedium", "中速"));
+    speedRow->addWidget(Radio(speedBox, speed_, 3, "speedFast", "高速"));
+    cache_ = Check(this, "useCache", "キャッシュを使う");
+    acceptOther_ = Check(this, "acceptOther", "要求と異なるファイルを受け入れる");
     auto* requestColumn = new QVBoxLayout;
     requestColumn->addWidget(browserBox);
     requestColumn->addWidget(speedBox);
-    requestColumn->addWidget(m_cache);
-    requestColumn->addWidget(m_acceptOther);
+    requestColumn->addWidget(cache_);
+    requestColumn->addWidget(acceptOther_);
     requestColumn->addStretch(1);
 
     // The credentials: the manager's switches, the default user and password.
     auto* authBox = new QGroupBox(QStringLiteral("認証"), this);
     auto* auth = new QGridLayout(authBox);
-    m_useManager = Check(authBox, "useManager", "認証管理を利用する");
-    m_editCredentials = Button(authBox, "editCredentials", "認証管理データ編集");
-    m_confirmAtStart = Check(authBox, "confirmAtStart", "Pelldra起動時にユーザー確認する");
-    m_user = Named(new QLineEdit(authBox), "authUser");
-    m_password = Named(new QLineEdit(authBox), "authPassword");
-    m_password->setEchoMode(QLineEdit::Password);
-    m_lookUp = Button(authBox, "lookUp", "参照");
-    m_record = Button(authBox, "record", "記録");
-    m_record->setCheckable(true);
-    m_clearAuth = Button(authBox, "clearAuth", "クリア");
-    auth->addWidget(m_useManager, 0, 0, 1, 2);
-    auth->addWidget(m_editCredentials, 0, 2, 1, 2);
-    auth->addWidget(m_confirmAtStart, 1, 0, 1, 4);
+    useManager_ = Check(authBox, "useManager", "認証管理を利用する");
+    editCredentials_ = Button(authBox, "editCredentials", "認証管理データ編集");
+    confirmAtStart_ = Check(authBox, "confirmAtStart", "Pelldra起動時にユーザー確認する");
+    user_ = Named(new QLineEdit(authBox), "authUser");
+    password_ = Named(new QLineEdit(authBox), "authPassword");
+    password_->setEchoMode(QLineEdit::Password);
+    lookUp_ = Button(authBox, "lookUp", "参照");
+    record_ = Button(authBox, "record", "記録");
+    record_->setCheckable(true);
+    clearAuth_ = Button(authBox, "clearAuth", "クリア");
+    auth->addWidget(useManager_, 0, 0, 1, 2);
+    auth->addWidget(editCredentials_, 0, 2, 1, 2);
+    auth->addWidget(confirmAtStart_, 1, 0, 1, 4);
     auth->addWidget(new QLabel(QStringLiteral("ユーザー名"), authBox), 2, 0);
-    auth->addWidget(m_user, 2, 1, 1, 2);
-    auth->addWidget(m_clearAuth, 2, 3);
+    auth->addWidget(user_, 2, 1, 1, 2);
+    auth->addWidget(clearAuth_, 2, 3);
     auth->addWidget(new QLabel(QStringLiteral("パスワード"), authBox), 3, 0);
-    auth->addWidget(m_password, 3, 1, 1, 2);
+    auth->addWidget(password_, 3, 1, 1, 2);
     // 参照 and 記録 share one place: only one of them shows at a time.
-    auth->addWidget(m_lookUp, 3, 3);
-    auth->addWidget(m_record, 3, 3);
+    auth->addWidget(lookUp_, 3, 3);
+    auth->addWidget(record_, 3, 3);
     auth->setColumnStretch(1, 1);
-    connect(m_useManager, &QCheckBox::clicked, this, &CDetailDlg::ToggleCredentialManager);
-    connect(m_confirmAtStart, &QCheckBox::clicked, this, &CDetailDlg::ToggleConfirmAtStart);
-    connect(m_editCredentials, &QPushButton::clicked, this, &CDetailDlg::EditCredentials);
-    connect(m_lookUp, &QPushButton::clicked, this, &CDetailDlg::LookUpCredentials);
-    connect(m_clearAuth, &QPushButton::clicked, this, [this] {
-        m_user->clear();
-        m_password->clear();
+    connect(useManager_, &QCheckBox::clicked, this, &CDetailDlg::ToggleCredentialManager);
+    connect(confirmAtStart_, &QCheckBox::clicked, this, &CDetailDlg::ToggleConfirmAtStart);
+    connect(editCredentials_, &QPushButton::clicked, this, &CDetailDlg::EditCredentials);
+    connect(lookUp_, &QPushButton::clicked, this, &CDetailDlg::LookUpCredentials);
+    connect(clearAuth_, &QPushButton::clicked, this, [this] {
+        user_->clear();
+        password_->clear();
     });
 
     auto* proxyBox = new QGroupBox(QStringLiteral("プロキシ"), this);
     auto* proxy = new QGridLayout(proxyBox);
-    m_useProxy = Check(proxyBox, "useProxy", "プロキシを使う");
-    m_proxyHost = Named(new QLineEdit(proxyBox), "proxyHost");
-    m_proxyHost->setMinimumWidth(
-        QFontMetrics(m_proxyHost->font()).horizontalAdvance(QStringLiteral("proxy.example.com")) + 16);
-    m_proxyPort = Named(new QLineEdit(proxyBox), "proxyPort");
-    m_proxyPort->setMaximumWidth(QFontMetrics(m_proxyPort->font()).horizontalAdvance(QStringLiteral("0000000")) + 12);
-    m_noProxyForLocal = Check(proxyBox, "noProxyForLocal", "ローカルアドレスにはプロキシを使わない");
-    proxy->addWidget(m_useProxy, 0, 0, 1, 4);
+    useProxy_ = Check(proxyBox, "useProxy", "プロキシを使う");
+    proxyHost_ = Named(new QLineEdit(proxyBox), "proxyHost");
+    proxyHost_->setMinimumWidth(
+        QFontMetrics(proxyHost_->font()).horizontalAdvance(QStringLiteral("proxy.example.com")) + 16);
+    proxyPort_ = Named(new QLineEdit(proxyBox), "proxyPort");
+    proxyPort_->setMaximumWidth(QFontMetrics(proxyPort_->font()).horizontalAdvance(QStringLiteral("0000000")) + 12);
+    noProxyForLocal_ = Check(proxyBox, "noProxyForLocal", "ローカルアドレスにはプロキシを使わない");
+    proxy->addWidget(useProxy_, 0, 0, 1, 4);
     proxy->addWidget(new QLabel(QStringLiteral("ホスト名またはIPアドレス"), proxyBox), 1, 0);
-    proxy->addWidget(m_proxyHost, 1, 1);
+    proxy->addWidget(proxyHost_, 1, 1);
     proxy->addWidget(new QLabel(QStringLiteral("ポート"), proxyBox), 1, 2);
-    proxy->addWidget(m_proxyPort, 1, 3);
-    proxy->addWidget(m_noProxyForLocal, 2, 0, 1, 4);
+    proxy->addWidget(proxyPort_, 1, 3);
+    proxy->addWidget(noProxyForLocal_, 2, 0, 1, 4);
     proxy->setColumnStretch(1, 1);
-    connect(m_useProxy, &QCheckBox::clicked, this, &CDetailDlg::ApplyControlRules);
+    connect(useProxy_, &QCheckBox::clicked, this, &CDetailDlg::ApplyControlRules);
 
     auto* accountColumn = new QVBoxLayout;
     accountColumn->addWidget(authBox);
@@ -235,13 +235,13 @@ void CDetailDlg::BuildControls()
     accountColumn->addStretch(1);
 
     // The program's own switches.
-    m_bossKey = Check(this, "bossKey", "ボスカム有効");
-    m_sameFolder = Check(this, "sameFolder", "LinkScoutの保存フォルダと同じにする");
-    m_noUpdateLinks = Check(this, "noUpdateLinks", "更新リンクは残さない");
+    bossKey_ = Check(this, "bossKey", "ボスカム有効");
+    sameFolder_ = Check(this, "sameFolder", "LinkScoutの保存フォルダと同じにする");
+    noUpdateLinks_ = Check(this, "noUpdateLinks", "更新リンクは残さない");
     auto* programColumn = new QVBoxLayout;
-    programColumn->addWidget(m_bossKey);
-    programColumn->addWidget(m_sameFolder);
-    programColumn->addWidget(m_noUpdateLinks);
+    programColumn->addWidget(bossKey_);
+    programColumn->addWidget(sameFolder_);
+    programColumn->addWidget(noUpdateLinks_);
     programColumn->addStretch(1);
     auto* ok = Button(this, "okButton", "OK");
     ok->setDefault(true);
@@ -262,9 +262,9 @@ void CDetailDlg::BuildControls()
 void CDetailDlg::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (!m_minimumTaken) {
+    if (!minimumTaken_) {
         // The first size is the smallest, so the Referer box never becomes narrower than it first was.
-        m_minimumTaken = true;
+        minimumTaken_ = true;
         layout()->activate();
         adjustSize();
         setMinimumSize(size());
@@ -273,65 +273,65 @@ void CDetailDlg::showEvent(QShowEvent* event)
 
 void CDetailDlg::ShowForm(const DetailForm& f)
 {
-    m_syncUpper->setChecked(f.syncUpper);
-    m_syncLower->setChecked(f.syncLower);
-    m_wholeSequence->setChecked(f.wholeSequence);
-    m_fixedDigits->setChecked(f.assumeFixedDigits);
-    m_browser->button(f.browser)->setChecked(true);
-    m_speed->button(f.speed)->setChecked(true);
-    m_cache->setChecked(f.useCache);
-    m_acceptOther->setChecked(f.acceptOtherFile);
-    m_useManager->setChecked(f.useCredentialManager);
-    m_confirmAtStart->setChecked(f.confirmUserAtStart);
-    m_user->setText(Q(f.authUser));
-    m_password->setText(Q(f.authPassword));
-    m_record->setChecked(f.recordPassword);
-    m_useProxy->setChecked(f.useProxy);
-    m_proxyHost->setText(Q(f.proxyHost));
-    m_proxyPort->setText(Q(f.proxyPort));
-    m_noProxyForLocal->setChecked(f.noProxyForLocal);
-    m_bossKey->setChecked(f.bossKey);
-    m_sameFolder->setChecked(f.sameFolderAsLinkScout);
-    m_noUpdateLinks->setChecked(f.noUpdateLinks);
+    syncUpper_->setChecked(f.syncUpper);
+    syncLower_->setChecked(f.syncLower);
+    wholeSequence_->setChecked(f.wholeSequence);
+    fixedDigits_->setChecked(f.assumeFixedDigits);
+    browser_->button(f.browser)->setChecked(true);
+    speed_->button(f.speed)->setChecked(true);
+    cache_->setChecked(f.useCache);
+    acceptOther_->setChecked(f.acceptOtherFile);
+    useManager_->setChecked(f.useCredentialManager);
+    confirmAtStart_->setChecked(f.confirmUserAtStart);
+    user_->setText(Q(f.authUser));
+    password_->setText(Q(f.authPassword));
+    record_->setChecked(f.recordPassword);
+    useProxy_->setChecked(f.useProxy);
+    proxyHost_->setText(Q(f.proxyHost));
+    proxyPort_->setText(Q(f.proxyPort));
+    noProxyForLocal_->setChecked(f.noProxyForLocal);
+    bossKey_->setChecked(f.bossKey);
+    sameFolder_->setChecked(f.sameFolderAsLinkScout);
+    noUpdateLinks_->setChecked(f.noUpdateLinks);
     ApplyControlRules();
 }
 
 DetailForm CDetailDlg::FormNow() const
 {
     DetailForm f;
-    f.referer = m_referer.GetText();
-    f.syncUpper = m_syncUpper->isChecked();
-    f.syncLower = m_syncLower->isChecked();
-    f.wholeSequence = m_wholeSequence->isChecked();
-    f.assumeFixedDigits = m_fixedDigits->isChecked();
-    f.browser = m_browser->checkedId();
-    f.speed = m_speed->checkedId();
-    f.useCache = m_cache->isChecked();
-    f.acceptOtherFile = m_acceptOther->isChecked();
-    f.useCredentialManager = m_useManager->isChecked();
-    f.confirmUserAtStart = m_confirmAtStart->isChecked();
-    f.authUser = m_user->text().toStdString();
-    f.authPassword = m_password->text().toStdString();
-    f.recordPassword = m_record->isChecked();
-    f.useProxy = m_useProxy->isChecked();
-    f.proxyHost = m_proxyHost->text().toStdString();
-    f.proxyPort = m_proxyPort->text().toStdString();
-    f.noProxyForLocal = m_noProxyForLocal->isChecked();
-    f.bossKey = m_bossKey->isChecked();
-    f.sameFolderAsLinkScout = m_sameFolder->isChecked();
-    f.noUpdateLinks = m_noUpdateLinks->isChecked();
+    f.referer = referer_.GetText();
+    f.syncUpper = syncUpper_->isChecked();
+    f.syncLower = syncLower_->isChecked();
+    f.wholeSequence = wholeSequence_->isChecked();
+    f.assumeFixedDigits = fixedDigits_->isChecked();
+    f.browser = browser_->checkedId();
+    f.speed = speed_->checkedId();
+    f.useCache = cache_->isChecked();
+    f.acceptOtherFile = acceptOther_->isChecked();
+    f.useCredentialManager = useManager_->isChecked();
+    f.confirmUserAtStart = confirmAtStart_->isChecked();
+    f.authUser = user_->text().toStdString();
+    f.authPassword = password_->text().toStdString();
+    f.recordPassword = record_->isChecked();
+    f.useProxy = useProxy_->isChecked();
+    f.proxyHost = proxyHost_->text().toStdString();
+    f.proxyPort = proxyPort_->text().toStdString();
+    f.noProxyForLocal = noProxyForLocal_->isChecked();
+    f.bossKey = bossKey_->isChecked();
+    f.sameFolderAsLinkScout = sameFolder_->isChecked();
+    f.noUpdateLinks = noUpdateLinks_->isChecked();
     return f;
 }
 
 void CDetailDlg::ApplyControlRules()
 {
     const DetailControls c = ControlsOf(FormNow());
-    for (QWidget* w : std::initializer_list<QWidget*>{m_proxyHost, m_proxyPort, m_noProxyForLocal})
+    for (QWidget* w : std::initializer_list<QWidget*>{proxyHost_, proxyPort_, noProxyForLocal_})
         w->setEnabled(c.proxyFields);
-    m_editCredentials->setEnabled(c.credentialsEditor);
-    m_confirmAtStart->setEnabled(c.confirmAtStart);
-    m_lookUp->setVisible(c.lookUpShown);
-    m_record->setVisible(c.recordShown);
+    editCredentials_->setEnabled(c.credentialsEditor);
+    confirmAtStart_->setEnabled(c.confirmAtStart);
+    lookUp_->setVisible(c.lookUpShown);
+    record_->setVisible(c.recordShown);
 }
 
 // --- the Referer ---
@@ -339,41 +339,41 @@ void CDetailDlg::ApplyControlRules()
 bool CDetailDlg::UpperInUse() const
 {
     // As the main window has it: ticked, and a digit run for it left of the lower one.
-    const CSeqUrl* master = m_referer.GetMaster();
+    const CSeqUrl* master = referer_.GetMaster();
     return master && master->GetUpperEnabled() && master->CanMoveLeft(0);
 }
 
 void CDetailDlg::OnRefererChanged()
 {
-    m_prevMatch->setEnabled(m_referer.HasPrevMatch());
-    m_nextMatch->setEnabled(m_referer.HasNextMatch());
-    const int found = m_referer.MasterFieldsFound(false);
-    m_syncLower->setEnabled(found > 0 && (found & 1) != 0);
-    m_syncUpper->setEnabled(found > 0 && (found & 2) != 0 && UpperInUse());
-    m_fieldSpin->setEnabled(UpperInUse());
+    prevMatch_->setEnabled(referer_.HasPrevMatch());
+    nextMatch_->setEnabled(referer_.HasNextMatch());
+    const int found = referer_.MasterFieldsFound(false);
+    syncLower_->setEnabled(found > 0 && (found & 1) != 0);
+    syncUpper_->setEnabled(found > 0 && (found & 2) != 0 && UpperInUse());
+    fieldSpin_->setEnabled(UpperInUse());
     PaintSyncLabels();
 }
 
 void CDetailDlg::SelectSyncField(int field)
 {
-    if (field == m_referer.GetSelectedField() || (field == 1 && !UpperInUse()))
+    if (field == referer_.GetSelectedField() || (field == 1 && !UpperInUse()))
         return;
-    m_referer.SetSelectedField(field);
-    m_refererEdit->Highlight();
+    referer_.SetSelectedField(field);
+    refererEdit_->Highlight();
     OnRefererChanged();
 }
 
 void CDetailDlg::ToggleSync()
 {
-    m_referer.SetSyncFlags((m_syncLower->isChecked() ? 1 : 0) + (m_syncUpper->isChecked() ? 2 : 0));
-    m_referer.Refresh();
-    m_refererEdit->Highlight();
+    referer_.SetSyncFlags((syncLower_->isChecked() ? 1 : 0) + (syncUpper_->isChecked() ? 2 : 0));
+    referer_.Refresh();
+    refererEdit_->Highlight();
     OnRefererChanged();
 }
 
 void CDetailDlg::PaintSyncLabels()
 {
-    const bool upperSelected = m_referer.GetSelectedField() == 1;
+    const bool upperSelected = referer_.GetSelectedField() == 1;
     auto paint = [this](QLabel* label, bool selected, const QColor& ground) {
         QPalette p = palette();
         if (selected) {
@@ -382,18 +382,18 @@ void CDetailDlg::PaintSyncLabels()
         }
         label->setPalette(p);
     };
-    paint(m_lowerLabel, !upperSelected, CUrlEdit::kLowerStrong);
-    paint(m_upperLabel, upperSelected, CUrlEdit::kUpperStrong);
-    m_prevMatch->setIcon(main_icons::Arrow(true, upperSelected));
-    m_nextMatch->setIcon(main_icons::Arrow(false, upperSelected));
+    paint(lowerLabel_, !upperSelected, CUrlEdit::kLowerStrong);
+    paint(upperLabel_, upperSelected, CUrlEdit::kUpperStrong);
+    prevMatch_->setIcon(main_icons::Arrow(true, upperSelected));
+    nextMatch_->setIcon(main_icons::Arrow(false, upperSelected));
 }
 
 bool CDetailDlg::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::MouseButtonRelease && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        if (watched == m_upperLabel)
+        if (watched == upperLabel_)
             SelectSyncField(1);
-        else if (watched == m_lowerLabel)
+        else if (watched == lowerLabel_)
             SelectSyncField(0);
     }
     return QDialog::eventFilter(watched, event);
@@ -404,51 +404,51 @@ bool CDetailDlg::eventFilter(QObject* watched, QEvent* event)
 void CDetailDlg::ToggleCredentialManager()
 {
     // The click has ticked or cleared the box already; what it shows is the manager's state after the answer.
-    const bool wasInUse = !m_useManager->isChecked();
+    const bool wasInUse = !useManager_->isChecked();
     bool inUse = false;
     if (wasInUse)
-        m_credentials.Close();
-    else if (m_credentials.Open(true) == 0)
+        credentials_.Close();
+    else if (credentials_.Open(true) == 0)
         inUse = true;
     else
         ShowMessage(this, QString::fromUtf8(kManagerRefused));
-    m_useManager->setChecked(inUse);
+    useManager_->setChecked(inUse);
     ApplyControlRules();
 }
 
 void CDetailDlg::ToggleConfirmAtStart()
 {
-    if (!m_confirmAtStart->isChecked() && ShowMessage(this, QString::fromUtf8(kConfirmOffQuestion), QString(),
+    if (!confirmAtStart_->isChecked() && ShowMessage(this, QString::fromUtf8(kConfirmOffQuestion), QString(),
                                                       MessageIcon::None, MessageButtons::YesNo) != MessageAnswer::Yes)
-        m_confirmAtStart->setChecked(true);
+        confirmAtStart_->setChecked(true);
     ApplyControlRules();
 }
 
 void CDetailDlg::LookUpCredentials()
 {
     CAuthRecord query;
-    query.SetPageUrl(m_referer.GetMaster() ? m_referer.GetMaster()->GetText() : std::string());
-    if (m_credentials.StoreOpenedWithoutLogin().FindForUrl(query) != 0) {
+    query.SetPageUrl(referer_.GetMaster() ? referer_.GetMaster()->GetText() : std::string());
+    if (credentials_.StoreOpenedWithoutLogin().FindForUrl(query) != 0) {
         ShowMessage(this, QString::fromUtf8(kNoMatch));
         return;
     }
     const QString user = Q(query.GetUserId());
     const QString password = Q(query.GetPassword());
-    if ((m_user->text() != user || m_password->text() != password) &&
+    if ((user_->text() != user || password_->text() != password) &&
         ShowMessage(this, QString::fromUtf8(kOverwriteQuestion), QString(), MessageIcon::None, MessageButtons::YesNo) !=
             MessageAnswer::Yes)
         return;
-    m_user->setText(user);
-    m_password->setText(password);
+    user_->setText(user);
+    password_->setText(password);
 }
 
 void CDetailDlg::EditCredentials()
 {
     CAuthRecord current;
-    current.SetSiteUrl(m_referer.GetMaster() ? m_referer.GetMaster()->GetText() : std::string());
-    current.SetUserId(m_user->text().toStdString());
-    current.SetPassword(m_password->text().toStdString());
-    m_credentials.ShowEditor(this, current);
+    current.SetSiteUrl(referer_.GetMaster() ? referer_.GetMaster()->GetText() : std::string());
+    current.SetUserId(user_->text().toStdString());
+    current.SetPassword(password_->text().toStdString());
+    credentials_.ShowEditor(this, current);
 }
 
 // --- closing ---
@@ -461,24 +461,24 @@ void CDetailDlg::accept()
         ShowMessage(this, Q(refusal));
         return;
     }
-    m_wholeSequenceChanged = ApplyDetailForm(form, m_settings);
-    m_referer.SetSyncFlags(m_settings.syncFlags);
-    m_referer.SetAssumeFixedDigits(m_settings.assumeFixedDigits != 0);
+    wholeSequenceChanged_ = ApplyDetailForm(form, settings_);
+    referer_.SetSyncFlags(settings_.syncFlags);
+    referer_.SetAssumeFixedDigits(settings_.assumeFixedDigits != 0);
     QDialog::accept();
 }
 
 void CDetailDlg::reject()
 {
     // The Referer, its shared settings and the manager's state were changed as the user went; all go back.
-    m_referer.RestoreOwnState(m_refererBefore);
-    m_referer.SetSyncFlags(m_syncBefore);
-    m_referer.SetAssumeFixedDigits(m_fixedBefore);
-    m_referer.SetSelectedField(m_selectedBefore);
-    if (m_credentials.IsOpen() != m_storeOpenBefore) {
-        if (m_storeOpenBefore)
-            m_credentials.Open(false);
+    referer_.RestoreOwnState(refererBefore_);
+    referer_.SetSyncFlags(syncBefore_);
+    referer_.SetAssumeFixedDigits(fixedBefore_);
+    referer_.SetSelectedField(selectedBefore_);
+    if (credentials_.IsOpen() != storeOpenBefore_) {
+        if (storeOpenBefore_)
+            credentials_.Open(false);
         else
-            m_credentials.Close();
+            credentials_.Close();
     }
     QDialog::reject();
 }

@@ -49,7 +49,7 @@ public:
     CDetailDlg& operator=(const CDetailDlg&) = delete;
 
     // After OK: the whole-sequence setting changed, so the main window fills its ranges again.
-    bool WholeSequenceChanged() const { return m_wholeSequenceChanged; }
+    bool WholeSequenceChanged() const { return wholeSequenceChanged_; }
     // The controls' values as they stand.
     DetailForm FormNow() const;
 
@@ -82,51 +82,51 @@ private:
     void LookUpCredentials();
     void EditCredentials();
 
-    DetailSettings& m_settings;
-    CSeqUrl& m_referer;
-    CCredentialManager& m_credentials;
-    UrlShower m_showUrl;
-    bool m_wholeSequenceChanged = false;
-    bool m_minimumTaken = false;
+    DetailSettings& settings_;
+    CSeqUrl& referer_;
+    CCredentialManager& credentials_;
+    UrlShower showUrl_;
+    bool wholeSequenceChanged_ = false;
+    bool minimumTaken_ = false;
 
     // What a cancel puts back.
-    CSeqUrl::OwnState m_refererBefore;
-    int m_syncBefore = 0;
-    bool m_fixedBefore = false;
-    int m_selectedBefore = 0;
-    bool m_storeOpenBefore = false;
+    CSeqUrl::OwnState refererBefore_;
+    int syncBefore_ = 0;
+    bool fixedBefore_ = false;
+    int selectedBefore_ = 0;
+    bool storeOpenBefore_ = false;
 
-    CUrlEdit* m_refererEdit = nullptr;
-    QPushButton* m_clearReferer = nullptr;
-    QPushButton* m_checkReferer = nullptr;
-    QToolButton* m_prevMatch = nullptr;
-    CFieldSpin* m_fieldSpin = nullptr;
-    QToolButton* m_nextMatch = nullptr;
-    QCheckBox* m_syncUpper = nullptr;
-    QLabel* m_upperLabel = nullptr;
-    QCheckBox* m_syncLower = nullptr;
-    QLabel* m_lowerLabel = nullptr;
-    QCheckBox* m_wholeSequence = nullptr;
-    QCheckBox* m_fixedDigits = nullptr;
-    QButtonGroup* m_browser = nullptr;
-    QButtonGroup* m_speed = nullptr;
-    QCheckBox* m_cache = nullptr;
-    QCheckBox* m_acceptOther = nullptr;
-    QCheckBox* m_useManager = nullptr;
-    QPushButton* m_editCredentials = nullptr;
-    QCheckBox* m_confirmAtStart = nullptr;
-    QLineEdit* m_user = nullptr;
-    QLineEdit* m_password = nullptr;
-    QPushButton* m_lookUp = nullptr;
-    QPushButton* m_record = nullptr;
-    QPushButton* m_clearAuth = nullptr;
-    QCheckBox* m_useProxy = nullptr;
-    QLineEdit* m_proxyHost = nullptr;
-    QLineEdit* m_proxyPort = nullptr;
-    QCheckBox* m_noProxyForLocal = nullptr;
-    QCheckBox* m_bossKey = nullptr;
-    QCheckBox* m_sameFolder = nullptr;
-    QCheckBox* m_noUpdateLinks = nullptr;
+    CUrlEdit* refererEdit_ = nullptr;
+    QPushButton* clearReferer_ = nullptr;
+    QPushButton* checkReferer_ = nullptr;
+    QToolButton* prevMatch_ = nullptr;
+    CFieldSpin* fieldSpin_ = nullptr;
+    QToolButton* nextMatch_ = nullptr;
+    QCheckBox* syncUpper_ = nullptr;
+    QLabel* upperLabel_ = nullptr;
+    QCheckBox* syncLower_ = nullptr;
+    QLabel* lowerLabel_ = nullptr;
+    QCheckBox* wholeSequence_ = nullptr;
+    QCheckBox* fixedDigits_ = nullptr;
+    QButtonGroup* browser_ = nullptr;
+    QButtonGroup* speed_ = nullptr;
+    QCheckBox* cache_ = nullptr;
+    QCheckBox* acceptOther_ = nullptr;
+    QCheckBox* useManager_ = nullptr;
+    QPushButton* editCredentials_ = nullptr;
+    QCheckBox* confirmAtStart_ = nullptr;
+    QLineEdit* user_ = nullptr;
+    QLineEdit* password_ = nullptr;
+    QPushButton* lookUp_ = nullptr;
+    QPushButton* record_ = nullptr;
+    QPushButton* clearAuth_ = nullptr;
+    QCheckBox* useProxy_ = nullptr;
+    QLineEdit* proxyHost_ = nullptr;
+    QLineEdit* proxyPort_ = nullptr;
+    QCheckBox* noProxyForLocal_ = nullptr;
+    QCheckBox* bossKey_ = nullptr;
+    QCheckBox* sameFolder_ = nullptr;
+    QCheckBox* noUpdateLinks_ = nullptr;
 };
 
 } // namespace pelldra

@@ -32,24 +32,24 @@ CFolderBrowser::CFolderBrowser(QWidget* parent, const QString& initialFolder) : 
 {
     setWindowTitle(QString::fromUtf8(kTitle));
 
-    m_status = new QLabel(QString::fromUtf8(kStatusText), this);
-    m_status->setWordWrap(true);
+    status_ = new QLabel(QString::fromUtf8(kStatusText), this);
+    status_->setWordWrap(true);
 
-    m_model = new QFileSystemModel(this);
-    m_model->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
-    m_model->setRootPath(QDir::rootPath());
+    model_ = new QFileSystemModel(this);
+    model_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
+    model_->setRootPath(QDir::rootPath());
 
-    m_tree = new QTreeView(this);
-    m_tree->setModel(m_model);
-    m_tree->setHeaderHidden(true);
-    for (int column = 1; column < m_model->columnCount(); ++column)
-        m_tree->hideColumn(column);
-    m_tree->setMinimumSize(320, 300);
-    connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
-        m_currentFolder = current.isValid() ? m_model->filePath(current) : QString();
+    tree_ = new QTreeView(this);
+    tree_->setModel(model_);
+    tree_->setHeaderHidden(true);
+    for (int column = 1; column < model_->columnCount(); ++column)
+        tree_->hideColumn(column);
+    tree_->setMinimumSize(320, 300);
+    connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
+        currentFolder_ = current.isValid() ? model_->filePath(current) : QString();
     });
 
-    m_name = new QLineEdit(this);
+    name_ = new QLineEdit(this);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
@@ -58,9 +58,9 @@ CFolderBrowser::CFolderBrowser(QWidget* parent, const QString& initialFolder) : 
     connect(buttons, &QDialogButtonBox::rejected, this, &CFolderBrowser::reject);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_status);
-    layout->addWidget(m_tree, 1);
-    layout->addWidget(m_name);
+    layout->addWidget(status_);
+    layout->addWidget(tree_, 1);
+    layout->addWidget(name_);
     layout->addWidget(buttons);
 
     if (IsFolder(initialFolder))
@@ -69,30 +69,30 @@ CFolderBrowser::CFolderBrowser(QWidget* parent, const QString& initialFolder) : 
 
 void CFolderBrowser::SelectFolder(const QString& path)
 {
-    const QModelIndex index = m_model->index(path);
+    const QModelIndex index = model_->index(path);
     if (!index.isValid())
         return;
-    m_tree->setCurrentIndex(index);
-    m_tree->scrollTo(index);
-    m_tree->expand(index);
-    m_currentFolder = m_model->filePath(index);
+    tree_->setCurrentIndex(index);
+    tree_->scrollTo(index);
+    tree_->expand(index);
+    currentFolder_ = model_->filePath(index);
 }
 
 QString CFolderBrowser::Run()
 {
-    m_chosen.clear();
+    chosen_.clear();
     if (exec() != QDialog::Accepted)
         return QString();
-    return m_chosen;
+    return chosen_;
 }
 
 void CFolderBrowser::accept()
 {
-    const QString typed = m_name->text().trimmed();
+    const QString typed = name_->text().trimmed();
     if (typed.isEmpty()) {
-        if (m_currentFolder.isEmpty())
+        if (currentFolder_.isEmpty())
             return;
-        m_chosen = m_currentFolder;
+        chosen_ = currentFolder_;
         QDialog::accept();
         return;
     }
@@ -103,34 +103,34 @@ void CFolderBrowser::accept()
 bool CFolderBrowser::TakeTypedName(const QString& typed)
 {
     // An existing folder wins, so "/tmp" typed means /tmp and not a subfolder named tmp.
-    const QString inside = m_currentFolder.isEmpty() ? QString() : QDir(m_currentFolder).filePath(typed);
+    const QString inside = currentFolder_.isEmpty() ? QString() : QDir(currentFolder_).filePath(typed);
     for (const QString& candidate : {QDir::isAbsolutePath(typed) ? typed : QString(), inside}) {
         if (IsFolder(candidate)) {
-            m_chosen = QDir::cleanPath(QFileInfo(candidate).absoluteFilePath());
+            chosen_ = QDir::cleanPath(QFileInfo(candidate).absoluteFilePath());
             return true;
         }
     }
 
     const qsizetype slash = typed.indexOf(QRegularExpression(QStringLiteral("[/\\\\]")));
-    if (m_currentFolder.isEmpty() || slash < 0) {
-        m_name->selectAll();
-        m_name->setFocus();
+    if (currentFolder_.isEmpty() || slash < 0) {
+        name_->selectAll();
+        name_->setFocus();
         return false;
     }
     // Back slashes after the first one separate folders too.
     QString name = typed.mid(slash + 1);
     name.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    const QString question = QString::fromUtf8(kMakeQuestion).arg(m_currentFolder, name);
+    const QString question = QString::fromUtf8(kMakeQuestion).arg(currentFolder_, name);
     if (ShowMessage(this, question, QString(), MessageIcon::Question, MessageButtons::YesNo) != MessageAnswer::Yes)
         return false;
 
-    const QString made = QDir(m_currentFolder).filePath(name);
+    const QString made = QDir(currentFolder_).filePath(name);
     if (name.isEmpty() || ::mkdir(QFile::encodeName(made).constData(), 0777) != 0) {
         ShowMessage(this, QString::fromUtf8(kMakeFailed));
         return false;
     }
     // Start again in the new folder, as a freshly opened browser would.
-    m_name->clear();
+    name_->clear();
     SelectFolder(QDir::cleanPath(made));
     return false;
 }

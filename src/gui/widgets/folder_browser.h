@@ -32,26 +32,26 @@ public:
     QString Run();
 
     // The folder selected in the tree ("" before anything is selected).
-    QString CurrentFolder() const { return m_currentFolder; }
+    QString CurrentFolder() const { return currentFolder_; }
     // The folder chosen when the dialog ended with OK.
-    QString ChosenFolder() const { return m_chosen; }
+    QString ChosenFolder() const { return chosen_; }
     void SelectFolder(const QString& path);
 
-    QLineEdit* NameEdit() const { return m_name; }
-    QLabel* StatusLabel() const { return m_status; }
+    QLineEdit* NameEdit() const { return name_; }
+    QLabel* StatusLabel() const { return status_; }
 
     void accept() override;
 
 private:
-    // Handles the typed name; true when the dialog may close with m_chosen set.
+    // Handles the typed name; true when the dialog may close with chosen_ set.
     bool TakeTypedName(const QString& typed);
 
-    QFileSystemModel* m_model = nullptr;
-    QTreeView* m_tree = nullptr;
-    QLabel* m_status = nullptr;
-    QLineEdit* m_name = nullptr;
-    QString m_currentFolder;
-    QString m_chosen;
+    QFileSystemModel* model_ = nullptr;
+    QTreeView* tree_ = nullptr;
+    QLabel* status_ = nullptr;
+    QLineEdit* name_ = nullptr;
+    QString currentFolder_;
+    QString chosen_;
 };
 
 } // namespace pelldra

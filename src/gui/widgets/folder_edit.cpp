@@ -24,15 +24,15 @@ QString CFolder::TrimFolderText(const QString& text)
 
 void CFolder::SetFolder(const QString& path)
 {
-    m_folder = path.isEmpty() ? QString::fromStdString(GetHomeFolder()) : path;
-    setText(m_folder);
+    folder_ = path.isEmpty() ? QString::fromStdString(GetHomeFolder()) : path;
+    setText(folder_);
 }
 
 int CFolder::GetFolder(QString& out, bool& changed)
 {
     out = TrimFolderText(text());
     // An empty text is always checked: a control that never held a folder must not pass "" as the folder.
-    if (out == m_folder && !out.isEmpty()) {
+    if (out == folder_ && !out.isEmpty()) {
         changed = false;
         return 0;
     }
@@ -40,7 +40,7 @@ int CFolder::GetFolder(QString& out, bool& changed)
     std::string checked = out.toStdString();
     const int code = CheckFolder(checked);
     if (code == 0)
-        m_folder = out;
+        folder_ = out;
     else
         out = QString::fromStdString(checked);
     return code;
@@ -57,8 +57,8 @@ int CFolder::Browse()
 
 QString CFolder::TakeForStore()
 {
-    m_folder = text();
-    return m_folder;
+    folder_ = text();
+    return folder_;
 }
 
 } // namespace pelldra

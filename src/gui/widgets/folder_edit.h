@@ -22,7 +22,7 @@ public:
     // code: on 0 out is the folder and becomes the last checked one; on any other code out is the message to show.
     int GetFolder(QString& out, bool& changed);
     // The last folder that passed the check.
-    QString Folder() const { return m_folder; }
+    QString Folder() const { return folder_; }
 
     // The browse button: opens the folder chooser on the shown text; 0 and the choice shown, or -1 when cancelled.
     int Browse();
@@ -35,7 +35,7 @@ public:
     static QString TrimFolderText(const QString& text);
 
 private:
-    QString m_folder;
+    QString folder_;
 };
 
 } // namespace pelldra

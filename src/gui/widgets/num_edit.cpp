@@ -16,27 +16,27 @@ CNumEdit::CNumEdit(QWidget* parent) : QLineEdit(parent)
 
 void CNumEdit::SetValue(const std::optional<std::string>& text, int width)
 {
-    m_width = width;
+    width_ = width;
     if (!text) {
         clear();
         return;
     }
-    if (!m_bounds.upper.empty() && CompareDigits(*text, m_bounds.upper) > 0)
+    if (!bounds_.upper.empty() && CompareDigits(*text, bounds_.upper) > 0)
         return;
-    if (CompareDigits(*text, m_bounds.lower) < 0)
+    if (CompareDigits(*text, bounds_.lower) < 0)
         return;
     Show(PadZeros(*text, width));
 }
 
 void CNumEdit::StepUp(int stepPosition)
 {
-    if (const auto next = StepUpText(Value(), stepPosition == 1, m_width, m_bounds))
+    if (const auto next = StepUpText(Value(), stepPosition == 1, width_, bounds_))
         Show(*next);
 }
 
 void CNumEdit::StepDown(int stepPosition)
 {
-    if (const auto next = StepDownText(Value(), stepPosition == 1, m_width, m_bounds))
+    if (const auto next = StepDownText(Value(), stepPosition == 1, width_, bounds_))
         Show(*next);
 }
 
@@ -47,7 +47,7 @@ std::string CNumEdit::Value() const
 
 void CNumEdit::SetBounds(const std::string& upper, const std::string& lower)
 {
-    m_bounds = {upper, lower};
+    bounds_ = {upper, lower};
 }
 
 void CNumEdit::Show(const std::string& text)

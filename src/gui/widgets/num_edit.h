@@ -27,15 +27,15 @@ public:
     void StepDown(int stepPosition);
 
     std::string Value() const;
-    int Width() const { return m_width; }
+    int Width() const { return width_; }
     // "" for none. The program never sets them; they stop a step at the bound.
     void SetBounds(const std::string& upper, const std::string& lower);
 
 private:
     void Show(const std::string& text);
 
-    int m_width = 0;
-    DigitBounds m_bounds;
+    int width_ = 0;
+    DigitBounds bounds_;
 };
 
 } // namespace pelldra

@@ -13,8 +13,8 @@ CRepeatSpin* CRepeatSpin::s_repeating = nullptr;
 CRepeatSpin::CRepeatSpin(QWidget* parent) : CSpinArrows(parent)
 {
     // The fast phase asks for 1 ms; a coarse timer would stretch it.
-    m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &CRepeatSpin::Tick);
+    timer_.setTimerType(Qt::PreciseTimer);
+    connect(&timer_, &QTimer::timeout, this, &CRepeatSpin::Tick);
 }
 
 CRepeatSpin::~CRepeatSpin()
@@ -35,16 +35,16 @@ void CRepeatSpin::mousePressEvent(QMouseEvent* event)
         return;
     }
     event->accept();
-    m_up = IsUpperHalf(event->position().toPoint());
-    SetPressedHalf(m_up ? 1 : -1);
+    up_ = IsUpperHalf(event->position().toPoint());
+    SetPressedHalf(up_ ? 1 : -1);
     Step();
     // Only one spin repeats at a time: a press here ends another spin's repeat.
     if (s_repeating && s_repeating != this)
         s_repeating->StopRepeat();
     s_repeating = this;
-    m_pressed = true;
-    m_ticks = 0;
-    m_timer.start(RepeatDelayBeforeStep(1));
+    pressed_ = true;
+    ticks_ = 0;
+    timer_.start(RepeatDelayBeforeStep(1));
 }
 
 void CRepeatSpin::mouseReleaseEvent(QMouseEvent* event)
@@ -78,29 +78,29 @@ void CRepeatSpin::changeEvent(QEvent* event)
 
 void CRepeatSpin::Tick()
 {
-    if (!m_pressed)
+    if (!pressed_)
         return;
-    ++m_ticks;
+    ++ticks_;
     Step();
-    const int next = RepeatDelayBeforeStep(m_ticks + 1);
-    if (m_timer.interval() != next)
-        m_timer.setInterval(next);
+    const int next = RepeatDelayBeforeStep(ticks_ + 1);
+    if (timer_.interval() != next)
+        timer_.setInterval(next);
 }
 
 void CRepeatSpin::Step()
 {
-    if (!m_buddy)
+    if (!buddy_)
         return;
-    if (m_up)
-        m_buddy->StepUp(s_stepPosition);
+    if (up_)
+        buddy_->StepUp(s_stepPosition);
     else
-        m_buddy->StepDown(s_stepPosition);
+        buddy_->StepDown(s_stepPosition);
 }
 
 void CRepeatSpin::StopRepeat()
 {
-    m_pressed = false;
-    m_timer.stop();
+    pressed_ = false;
+    timer_.stop();
     SetPressedHalf(0);
     if (s_repeating == this)
         s_repeating = nullptr;

@@ -19,14 +19,14 @@ public:
     CRepeatSpin(const CRepeatSpin&) = delete;
     CRepeatSpin& operator=(const CRepeatSpin&) = delete;
 
-    void SetBuddy(CNumEdit* buddy) { m_buddy = buddy; }
-    CNumEdit* Buddy() const { return m_buddy; }
+    void SetBuddy(CNumEdit* buddy) { buddy_ = buddy; }
+    CNumEdit* Buddy() const { return buddy_; }
 
-    bool IsPressed() const { return m_pressed; }
+    bool IsPressed() const { return pressed_; }
     // Steps taken by the timer since the press (the press's own step not counted).
-    long long TickCount() const { return m_ticks; }
+    long long TickCount() const { return ticks_; }
     // The running timer's period in ms; -1 when it is not running.
-    int TimerInterval() const { return m_timer.isActive() ? m_timer.interval() : -1; }
+    int TimerInterval() const { return timer_.isActive() ? timer_.interval() : -1; }
 
     // Ten-steps while the right button is held on any spin: one setting for the whole program, as only one spin
     // repeats at a time.
@@ -45,11 +45,11 @@ private:
     void Step();
     void StopRepeat();
 
-    QPointer<CNumEdit> m_buddy;
-    QTimer m_timer;
-    bool m_pressed = false;
-    bool m_up = true;
-    long long m_ticks = 0;
+    QPointer<CNumEdit> buddy_;
+    QTimer timer_;
+    bool pressed_ = false;
+    bool up_ = true;
+    long long ticks_ = 0;
 
     static int s_stepPosition;
     static CRepeatSpin* s_repeating; // the spin whose timer runs, if any

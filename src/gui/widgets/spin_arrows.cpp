@@ -26,8 +26,8 @@ QSize CSpinArrows::minimumSizeHint() const
 
 void CSpinArrows::SetPressedHalf(int half)
 {
-    if (half != m_pressedHalf) {
-        m_pressedHalf = half;
+    if (half != pressedHalf_) {
+        pressedHalf_ = half;
         update();
     }
 }
@@ -41,7 +41,7 @@ void CSpinArrows::paintEvent(QPaintEvent*)
         QStyleOptionButton button;
         button.initFrom(this);
         button.rect = halves[i];
-        const bool pressed = m_pressedHalf == (i == 0 ? 1 : -1);
+        const bool pressed = pressedHalf_ == (i == 0 ? 1 : -1);
         button.state |= pressed ? QStyle::State_Sunken : QStyle::State_Raised;
         style()->drawPrimitive(QStyle::PE_PanelButtonBevel, &button, &painter, this);
 

@@ -26,7 +26,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    int m_pressedHalf = 0;
+    int pressedHalf_ = 0;
 };
 
 } // namespace pelldra

@@ -60,7 +60,7 @@ public:
 
     explicit Marks(QTextDocument* document) : QSyntaxHighlighter(document) {}
 
-    void SetMarks(std::array<Mark, 2> marks) { m_marks = marks; }
+    void SetMarks(std::array<Mark, 2> marks) { marks_ = marks; }
 
 protected:
     void highlightBlock(const QString& text) override
@@ -68,7 +68,7 @@ protected:
         // Only the first block is the URL; the box never holds another.
         if (currentBlock().blockNumber() != 0)
             return;
-        for (const Mark& mark : m_marks) {
+        for (const Mark& mark : marks_) {
             const int start = std::min<int>(mark.start, static_cast<int>(text.size()));
             const int end = std::min<int>(mark.end, static_cast<int>(text.size()));
             if (end <= start)
@@ -82,7 +82,7 @@ protected:
     }
 
 private:
-    std::array<Mark, 2> m_marks;
+    std::array<Mark, 2> marks_;
 };
 
 CUrlEdit::CUrlEdit(QWidget* parent) : QTextEdit(parent)
@@ -99,7 +99,7 @@ CUrlEdit::CUrlEdit(QWidget* parent) : QTextEdit(parent)
     // text and the marks are set before the highlighter's own pass draws them. One layout of the line per keystroke,
     // which is what keeps long URLs quick to edit.
     connect(document(), &QTextDocument::contentsChange, this, &CUrlEdit::OnContentsChange);
-    m_marks = new Marks(document());
+    marks_ = new Marks(document());
     connect(this, &QTextEdit::textChanged, this, &CUrlEdit::OnChange);
 }
 
@@ -107,8 +107,8 @@ CUrlEdit::~CUrlEdit() = default;
 
 void CUrlEdit::Attach(CSeqUrl* seqUrl)
 {
-    m_seqUrl = seqUrl;
-    m_lastText = toPlainText();
+    seqUrl_ = seqUrl;
+    lastText_ = toPlainText();
     Highlight();
 }
 
@@ -116,64 +116,64 @@ void CUrlEdit::Highlight()
 {
     SetMarks();
     // Redrawing touches no text; the guard keeps any notification it raises from counting as an edit.
-    const bool wasInChange = m_inChange;
-    m_inChange = true;
-    m_marks->rehighlight();
-    m_inChange = wasInChange;
+    const bool wasInChange = inChange_;
+    inChange_ = true;
+    marks_->rehighlight();
+    inChange_ = wasInChange;
 }
 
 void CUrlEdit::SetMarks()
 {
     std::array<Marks::Mark, 2> marks;
-    if (m_seqUrl) {
-        const std::string text = m_seqUrl->GetText();
-        const bool lowerSelected = m_seqUrl->GetSelectedField() == 0;
-        if (!m_seqUrl->IsFieldEmpty(0)) {
-            const SeqSpan span = m_seqUrl->GetFieldSpan(0);
+    if (seqUrl_) {
+        const std::string text = seqUrl_->GetText();
+        const bool lowerSelected = seqUrl_->GetSelectedField() == 0;
+        if (!seqUrl_->IsFieldEmpty(0)) {
+            const SeqSpan span = seqUrl_->GetFieldSpan(0);
             marks[0] = {Utf16Position(text, span.start), Utf16Position(text, span.end),
                         lowerSelected ? kLowerStrong : kLowerLight};
         }
-        if (m_seqUrl->GetUpperEnabled() && !m_seqUrl->IsFieldEmpty(1)) {
-            const SeqSpan span = m_seqUrl->GetFieldSpan(1);
+        if (seqUrl_->GetUpperEnabled() && !seqUrl_->IsFieldEmpty(1)) {
+            const SeqSpan span = seqUrl_->GetFieldSpan(1);
             marks[1] = {Utf16Position(text, span.start), Utf16Position(text, span.end),
                         lowerSelected ? kUpperLight : kUpperStrong};
         }
     }
-    m_marks->SetMarks(marks);
+    marks_->SetMarks(marks);
 }
 
 void CUrlEdit::ShowSeqUrlText()
 {
-    const QString text = m_seqUrl ? QString::fromStdString(m_seqUrl->GetText()) : QString();
-    m_inChange = true;
+    const QString text = seqUrl_ ? QString::fromStdString(seqUrl_->GetText()) : QString();
+    inChange_ = true;
     setPlainText(text);
     moveCursor(QTextCursor::Start);
     horizontalScrollBar()->setValue(0);
-    m_inChange = false;
-    m_lastText = text;
+    inChange_ = false;
+    lastText_ = text;
     Highlight();
     emit UrlChanged();
 }
 
 void CUrlEdit::OnContentsChange(int, int removed, int added)
 {
-    if (m_inChange || !m_seqUrl || (removed == 0 && added == 0))
+    if (inChange_ || !seqUrl_ || (removed == 0 && added == 0))
         return;
     const QString text = toPlainText();
     if (text.contains(QLatin1Char('*'))) {
-        m_change = Change::Refused;
+        change_ = Change::Refused;
         return;
     }
-    m_lastText = text;
-    m_seqUrl->SetText(text.toStdString());
+    lastText_ = text;
+    seqUrl_->SetText(text.toStdString());
     SetMarks();
-    m_change = Change::Accepted;
+    change_ = Change::Accepted;
 }
 
 void CUrlEdit::OnChange()
 {
-    const Change change = std::exchange(m_change, Change::None);
-    if (m_inChange || !m_seqUrl || change == Change::None)
+    const Change change = std::exchange(change_, Change::None);
+    if (inChange_ || !seqUrl_ || change == Change::None)
         return;
     if (change == Change::Accepted) {
         emit UrlChanged();
@@ -183,19 +183,19 @@ void CUrlEdit::OnChange()
     // that what the user sees is what a download would fetch; only when that text held a '*' itself (put there by
     // the program) does the edit stay, so the user can still remove the stars.
     const QString text = toPlainText();
-    if (!m_lastText.contains(QLatin1Char('*'))) {
+    if (!lastText_.contains(QLatin1Char('*'))) {
         const int tail = static_cast<int>(text.size()) - textCursor().position();
-        m_inChange = true;
+        inChange_ = true;
         QTextCursor all(document());
         all.select(QTextCursor::Document);
-        all.insertText(m_lastText);
+        all.insertText(lastText_);
         QTextCursor caret(document());
         caret.setPosition(
-            std::clamp(static_cast<int>(m_lastText.size()) - tail, 0, static_cast<int>(m_lastText.size())));
+            std::clamp(static_cast<int>(lastText_.size()) - tail, 0, static_cast<int>(lastText_.size())));
         setTextCursor(caret);
-        m_inChange = false;
+        inChange_ = false;
     } else {
-        m_lastText = text;
+        lastText_ = text;
     }
     Highlight();
     ShowStarRefusal();
@@ -205,13 +205,13 @@ void CUrlEdit::ShowStarRefusal()
 {
     // Shown once the edit has finished: a modal box inside the text control's own change handling could run
     // events into a control that is half way through an edit.
-    if (m_messagePending)
+    if (messagePending_)
         return;
-    m_messagePending = true;
+    messagePending_ = true;
     QMetaObject::invokeMethod(
         this,
         [this] {
-            m_messagePending = false;
+            messagePending_ = false;
             ShowMessage(window(), QString::fromUtf8(kStarRefused), QString(), MessageIcon::Stop);
         },
         Qt::QueuedConnection);

@@ -28,7 +28,7 @@ public:
 
     // Binds the box to the URL object it edits (not owned; it must outlive the box or be detached with nullptr).
     void Attach(CSeqUrl* seqUrl);
-    CSeqUrl* SeqUrl() const { return m_seqUrl; }
+    CSeqUrl* SeqUrl() const { return seqUrl_; }
 
     // Redraws the marks from the URL object; the window calls it after moving a mark or switching the field.
     void Highlight();
@@ -71,12 +71,12 @@ private:
     void ShowStarRefusal();
     int LineHeight() const;
 
-    CSeqUrl* m_seqUrl = nullptr;    // not owned
-    Marks* m_marks = nullptr;       // owned by the document
-    QString m_lastText;             // the text the box showed after the last change it handled
-    Change m_change = Change::None; // what the current edit came to, between the two steps above
-    bool m_inChange = false;
-    bool m_messagePending = false;
+    CSeqUrl* seqUrl_ = nullptr;    // not owned
+    Marks* marks_ = nullptr;       // owned by the document
+    QString lastText_;             // the text the box showed after the last change it handled
+    Change change_ = Change::None; // what the current edit came to, between the two steps above
+    bool inChange_ = false;
+    bool messagePending_ = false;
 };
 
 } // namespace pelldra

@@ -27,16 +27,16 @@ class FakeUser final : public AnnounceObserver
 {
 public:
     explicit FakeUser(AnnounceAnswer answer, std::shared_future<void> release = {})
-        : m_answer(answer), m_release(std::move(release))
+        : answer_(answer), release_(std::move(release))
     {
     }
     AnnounceAnswer AskToRead() override
     {
         if (asked++ == 0)
             askedOnce.set_value();
-        if (m_release.valid())
-            m_release.wait();
-        return m_answer;
+        if (release_.valid())
+            release_.wait();
+        return answer_;
     }
     void CheckFinished(const std::string& url) override { finished.set_value(url); }
 
@@ -45,8 +45,8 @@ public:
     std::promise<std::string> finished;
 
 private:
-    AnnounceAnswer m_answer;
-    std::shared_future<void> m_release;
+    AnnounceAnswer answer_;
+    std::shared_future<void> release_;
 };
 
 TEST(AnnounceChecker, AsksOnlyAboutANewAnnouncementForThisVersionAndKeepsTheAnswer)

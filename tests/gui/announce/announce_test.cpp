@@ -27,21 +27,21 @@ class AnnounceTest final : public QObject
 private slots:
     void init()
     {
-        m_server.reset(); // the last test's, before its folders go
-        m_env.reset();
-        m_env = std::make_unique<test::TempEnv>();
-        m_server = std::make_unique<test::TestHttpServer>();
-        m_server->AddFile("/new-ann.dat", std::string("Url_: ") + kPage + "\r\nID__: 6\r\n");
-        m_options = {};
-        m_options.announce = {m_server->Url("/new-ann.dat"), 0ms, {}, [this](const QString& url) { m_opened << url; }};
-        m_opened.clear();
+        server_.reset(); // the last test's, before its folders go
+        env_.reset();
+        env_ = std::make_unique<test::TempEnv>();
+        server_ = std::make_unique<test::TestHttpServer>();
+        server_->AddFile("/new-ann.dat", std::string("Url_: ") + kPage + "\r\nID__: 6\r\n");
+        options_ = {};
+        options_.announce = {server_->Url("/new-ann.dat"), 0ms, {}, [this](const QString& url) { opened_ << url; }};
+        opened_.clear();
     }
 
     void yesOpensThePageAndAShowingDuringACheckStartsNoOther()
     {
         CPelldraDlg* window = nullptr;
         bool onWindowsThread = false;
-        m_options.announce.ask = [&](QWidget* parent) {
+        options_.announce.ask = [&](QWidget* parent) {
             onWindowsThread = parent == window && QThread::currentThread() == qApp->thread();
             // Shown again while its check is running: that check stays the only one.
             window->hide();
@@ -49,18 +49,18 @@ private slots:
             QApplication::processEvents();
             return AnnounceAnswer::Yes;
         };
-        CPelldraDlg dlg(nullptr, m_options);
+        CPelldraDlg dlg(nullptr, options_);
         window = &dlg;
         dlg.show();
-        QTRY_COMPARE_WITH_TIMEOUT(m_opened, QStringList{QString::fromUtf8(kPage)}, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(opened_, QStringList{QString::fromUtf8(kPage)}, 30000);
         QVERIFY(onWindowsThread);
-        QCOMPARE(m_server->RequestCount(), 1);
+        QCOMPARE(server_->RequestCount(), 1);
         QCOMPARE(CTavinRegKey("Software\\Tavin\\AutoAnn\\Pelldra").GetString("AnnID"), std::string("6"));
     }
 
     void aWindowClosingWhileTheQuestionIsUpTakesTheQuestionAlong()
     {
-        auto dlg = std::make_unique<CPelldraDlg>(nullptr, m_options);
+        auto dlg = std::make_unique<CPelldraDlg>(nullptr, options_);
         bool questionSeen = false;
         // The question runs its own event loop: the window is closed from within it.
         QTimer poll;
@@ -76,14 +76,14 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(questionSeen, 30000);
         QTRY_VERIFY(dlg->findChildren<CAnnounceDlg*>().isEmpty());
         dlg.reset();
-        QVERIFY(m_opened.isEmpty());
+        QVERIFY(opened_.isEmpty());
     }
 
 private:
-    std::unique_ptr<test::TempEnv> m_env;
-    std::unique_ptr<test::TestHttpServer> m_server;
-    CPelldraDlg::Options m_options;
-    QStringList m_opened;
+    std::unique_ptr<test::TempEnv> env_;
+    std::unique_ptr<test::TestHttpServer> server_;
+    CPelldraDlg::Options options_;
+    QStringList opened_;
 };
 
 } // namespace pelldra

@@ -128,8 +128,8 @@ class MainWindowTest final : public QObject
     Q_OBJECT
 
 private slots:
-    void init() { m_env = std::make_unique<test::TempEnv>(); }
-    void cleanup() { m_env.reset(); }
+    void init() { env_ = std::make_unique<test::TempEnv>(); }
+    void cleanup() { env_.reset(); }
 
     void typingAUrlMarksItsRunsAndFillsTheRanges()
     {
@@ -171,7 +171,7 @@ private slots:
         test::TestHttpServer server;
         for (const char* path : {"/d1/p01.jpg", "/d1/p02.jpg", "/d2/p01.jpg", "/d2/p02.jpg"})
             server.AddFile(path, std::string("body of ") + path, "image/jpeg");
-        const std::string folder = m_env->makeFolder("save");
+        const std::string folder = env_->makeFolder("save");
         Window w(folder);
         CPelldraDlg& dlg = w.dlg;
         EnterUrl(dlg, server.Url("/d1/p01.jpg"), true);
@@ -201,7 +201,7 @@ private slots:
         QVERIFY(lines.contains(QStringLiteral("    全て終了")));
         QVERIFY(lines.contains(QStringLiteral("    成功／要求数 = 4回／4回")));
         // Every line shown is in the day's log file too, in the same order.
-        const std::string logFile = TodaysLog(*m_env);
+        const std::string logFile = TodaysLog(*env_);
         size_t at = 0;
         for (const QString& line : lines) {
             at = logFile.find(line.toStdString() + "\r\n", at);
@@ -212,7 +212,7 @@ private slots:
 
     void refusalsShowTheirMessagesAndStartNothing()
     {
-        const std::string folder = m_env->makeFolder("save");
+        const std::string folder = env_->makeFolder("save");
         enum Folder { Good, Missing, None };
         struct Case
         {
@@ -269,7 +269,7 @@ private slots:
         test::TestHttpServer server;
         Gate gate;
         server.AddHandler("/slow/f1.jpg", gate.Handler("one"));
-        Window w(m_env->makeFolder("save"));
+        Window w(env_->makeFolder("save"));
         CPelldraDlg& dlg = w.dlg;
         EnterUrl(dlg, server.Url("/slow/f1.jpg"));
         dlg.StartButton()->click();
@@ -302,7 +302,7 @@ private slots:
         Gate gate;
         server.AddHandler("/slow/f1.jpg", gate.Handler("one"));
         server.AddFile("/next/f1.jpg", "next", "image/jpeg");
-        const std::string folder = m_env->makeFolder("save");
+        const std::string folder = env_->makeFolder("save");
         auto w = std::make_unique<Window>(folder);
         QSignalSpy finished(&w->dlg, &QDialog::finished);
         w->dlg.ToggleQueueMode();
@@ -339,7 +339,7 @@ private slots:
             const std::string dir = name;
             for (const char* file : {"/f1.bin", "/f2.bin"})
                 server.AddFile("/" + dir + file, dir + file);
-            dlg.FolderEdit()->setText(Q(m_env->makeFolder(dir)));
+            dlg.FolderEdit()->setText(Q(env_->makeFolder(dir)));
             EnterUrl(dlg, server.Url("/" + dir + "/f1.bin"));
             dlg.LowerTo()->setText(QStringLiteral("2"));
             dlg.StartButton()->click();
@@ -356,7 +356,7 @@ private slots:
             dlg.RunState() == CPelldraDlg::kIdle && dlg.Queue().LoadAll() == 0 && server.RequestCount() == 6, kRunMs);
         QVERIFY(!dlg.QueueButton()->isEnabled());
         for (const char* file : {"q1/f1.bin", "q1/f2.bin", "q2/f1.bin", "q2/f2.bin", "q3/f1.bin", "q3/f2.bin"})
-            QVERIFY(test::FileExists(m_env->root() + "/" + file));
+            QVERIFY(test::FileExists(env_->root() + "/" + file));
         // One order after another: every request of an order comes before those of the next.
         const std::vector<test::TestRequest> requests = server.Requests();
         for (size_t i = 0; i < requests.size(); ++i)
@@ -400,7 +400,7 @@ private slots:
         test::TestHttpServer server;
         server.AddFile("/club/p1.jpg", "members only", "image/jpeg");
         server.RequireBasic("/club/", "aki", "secret");
-        const std::string folder = m_env->makeFolder("save");
+        const std::string folder = env_->makeFolder("save");
         Window w(folder);
         EnterUrl(w.dlg, server.Url("/club/p1.jpg"), true);
         // The question comes up modally on the window's thread while the transfer waits: answer it from a timer, as a
@@ -436,7 +436,7 @@ private slots:
             options.limits.prompt = 60s; // as in the program: the signal must not wait for it
             CPelldraDlg dlg(nullptr, options);
             running.SetMainWindow(&dlg);
-            dlg.FolderEdit()->setText(Q(m_env->makeFolder("save")));
+            dlg.FolderEdit()->setText(Q(env_->makeFolder("save")));
             EnterUrl(dlg, server.Url("/club/p1.jpg"), true);
             QTimer watcher;
             connect(&watcher, &QTimer::timeout, &dlg, [&] {
@@ -462,7 +462,7 @@ private slots:
         Gate gate;
         server.AddHandler("/slow/f1.jpg", gate.Handler("one"));
         server.AddHandler("/slow/f2.jpg", gate.Handler("two"));
-        const std::string folder = m_env->makeFolder("save");
+        const std::string folder = env_->makeFolder("save");
         auto w = std::make_unique<Window>(folder);
         EnterUrl(w->dlg, server.Url("/slow/f1.jpg"), true);
         w->dlg.LowerTo()->setText(QStringLiteral("2"));
@@ -473,7 +473,7 @@ private slots:
         // Well before the held requests would answer: the transfers were cancelled, not waited for.
         QVERIFY(std::chrono::steady_clock::now() - before < 3s);
         // The lines of the cancelled run still reached the day's log.
-        QVERIFY(TodaysLog(*m_env).find("    ユーザーによる中断") != std::string::npos);
+        QVERIFY(TodaysLog(*env_).find("    ユーザーによる中断") != std::string::npos);
         QVERIFY(!test::FileExists(folder + "/f1.jpg"));
     }
 
@@ -516,11 +516,11 @@ private slots:
         order.Kind = CQueueItem::RENBAN;
         order.job.Targ = "http://127.0.0.1:9/a*.jpg";
         QCOMPARE(dlg.Queue().Append(order) + dlg.Queue().Append(order), 0);
-        QVERIFY(test::WriteFile(m_env->dataFolder() + "/temp.tmp/keep", "x")); // the queue cannot be rewritten
+        QVERIFY(test::WriteFile(env_->dataFolder() + "/temp.tmp/keep", "x")); // the queue cannot be rewritten
         QTest::mouseClick(dlg.Animation(), Qt::LeftButton);
         QCOMPARE(w.hook.Texts().size(), 1);
         QVERIFY2(
-            w.hook.Texts().front().startsWith(Q("待ち行列から指令を取り出せません：\n" + m_env->dataFolder() + ": ")),
+            w.hook.Texts().front().startsWith(Q("待ち行列から指令を取り出せません：\n" + env_->dataFolder() + ": ")),
             qPrintable(w.hook.Texts().front()));
         // The orders wait in queue mode, as they were.
         QVERIFY(dlg.QueueMode());
@@ -531,7 +531,7 @@ private slots:
 
     void aQueuedOrderLoadsBackIntoTheWindow()
     {
-        const std::string folder = m_env->makeFolder("save");
+        const std::string folder = env_->makeFolder("save");
         CQueueItem queued;
         {
             Window w(folder);
@@ -576,7 +576,7 @@ private slots:
 
     void settingsAndTheSeriesSurviveTheWindowMadeAgain()
     {
-        const std::string folder = m_env->makeFolder("kept");
+        const std::string folder = env_->makeFolder("kept");
         DetailSettings settings;
         settings.UseProxy = 1, settings.ProxyHost = "px", settings.ProxyPort = "8080";
         settings.AuthUser = "u", settings.AuthPassword = "pw", settings.RecordPassword = 1;
@@ -615,9 +615,9 @@ private slots:
         test::TestHttpServer server;
         server.AddFile("/l/a.bin", "alpha");
         server.AddFile("/l/b.bin", "beta");
-        const std::string folder = m_env->makeFolder("save");
-        const std::string gone = m_env->root() + "/gone.lst";
-        const std::string list = m_env->root() + "/urls.lst";
+        const std::string folder = env_->makeFolder("save");
+        const std::string gone = env_->root() + "/gone.lst";
+        const std::string list = env_->root() + "/urls.lst";
         QVERIFY(test::WriteFile(gone, server.Url("/l/a.bin") + "\r\n"));
         QVERIFY(test::WriteFile(list, server.Url("/l/a.bin") + "\r\n" + server.Url("/l/b.bin") + "\r\n"));
         Window w(folder);
@@ -646,7 +646,7 @@ private slots:
         QCOMPARE(Q(test::ReadFile(folder + "/a.bin")), QStringLiteral("alpha"));
         QCOMPARE(Q(test::ReadFile(folder + "/b.bin")), QStringLiteral("beta"));
         QVERIFY(!test::FileExists(list));
-        QVERIFY(TodaysLog(*m_env).find("ファイルが見つかりません") != std::string::npos);
+        QVERIFY(TodaysLog(*env_).find("ファイルが見つかりません") != std::string::npos);
     }
 
     void logButtonStartsTheViewerOnTheDaysLogOrSaysItIsMissing()
@@ -668,12 +668,12 @@ private slots:
         QCOMPARE(starts.size(), size_t(2));
         QCOMPARE(starts[0].name, QStringLiteral("LogViewer"));
         QVERIFY(starts[0].arguments == QStringList{dayBefore} || starts[0].arguments == QStringList{dayAfter});
-        QCOMPARE(starts[0].workingFolder, Q(m_env->dataFolder()));
+        QCOMPARE(starts[0].workingFolder, Q(env_->dataFolder()));
         QCOMPARE(hook.Texts(), QStringList{QStringLiteral("LogViewerが正しくインストールされていません。")});
     }
 
 private:
-    std::unique_ptr<test::TempEnv> m_env;
+    std::unique_ptr<test::TempEnv> env_;
 };
 
 } // namespace pelldra

@@ -123,8 +123,8 @@ class ScreenshotsTest final : public QObject
 private slots:
     void initTestCase();
     // Each picture starts from a first start: nothing kept by the window before.
-    void init() { m_env = std::make_unique<test::TempEnv>(); }
-    void cleanup() { m_env.reset(); }
+    void init() { env_ = std::make_unique<test::TempEnv>(); }
+    void cleanup() { env_.reset(); }
     void mainWindowIdle();
     void mainWindowRunning();
     void dialogs();
@@ -133,7 +133,7 @@ private slots:
     void credentialDialogs();
 
 private:
-    std::unique_ptr<test::TempEnv> m_env;
+    std::unique_ptr<test::TempEnv> env_;
 };
 
 void ScreenshotsTest::initTestCase()
@@ -148,7 +148,7 @@ void ScreenshotsTest::mainWindowIdle()
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
     QTest::keyClicks(dlg.UrlEdit(), QStringLiteral("http://www.example.com/gallery/vol03/pic015.jpg"));
     QTest::mouseClick(dlg.UpperCheck(), Qt::LeftButton);
-    dlg.FolderEdit()->setText(QString::fromStdString(m_env->makeFolder("downloads")));
+    dlg.FolderEdit()->setText(QString::fromStdString(env_->makeFolder("downloads")));
     CheckLayout(&dlg);
     Save(&dlg, "main-series-idle");
 
@@ -191,7 +191,7 @@ void ScreenshotsTest::mainWindowRunning()
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));
         QTest::keyClicks(dlg.UrlEdit(), QString::fromStdString(server.Url("/vol1/p01.jpg")));
         dlg.LowerTo()->setText(QStringLiteral("03"));
-        dlg.FolderEdit()->setText(QString::fromStdString(m_env->makeFolder("running")));
+        dlg.FolderEdit()->setText(QString::fromStdString(env_->makeFolder("running")));
         dlg.StartButton()->click();
         QCOMPARE(dlg.RunState(), int(CPelldraDlg::kRunning));
         QTRY_VERIFY(dlg.LogView()->LineCount() >= 6);
@@ -240,7 +240,7 @@ void ScreenshotsTest::dialogs()
     Save(&announce, "announce-question");
     announce.hide();
 
-    CFolderBrowser browser(&owner, QString::fromStdString(m_env->makeFolder("chooser")));
+    CFolderBrowser browser(&owner, QString::fromStdString(env_->makeFolder("chooser")));
     browser.show();
     QTest::qWait(800); // the file system model fills in
     Save(&browser, "folder-chooser");
@@ -286,7 +286,7 @@ void ScreenshotsTest::detailSettings()
 
 void ScreenshotsTest::logViewerWithFailures()
 {
-    const std::string folder = m_env->makeFolder("viewer");
+    const std::string folder = env_->makeFolder("viewer");
     std::string log = "  Logの開始\r\n  Target: http://www.example.com/gallery/vol03/pic***.jpg\r\n"
                       "  保存用フォルダは: /home/user/ダウンロード/gallery\r\n";
     for (int n = 1; n <= 9; ++n) {

@@ -22,21 +22,21 @@ class LogEditTest final : public QObject
 private slots:
     void init()
     {
-        m_env = std::make_unique<test::TempEnv>();
-        m_messages = std::make_unique<MessageHook>();
-        m_log = new CLogEdit(nullptr);
-        m_log->resize(600, 300);
-        m_opened.clear();
-        m_log->SetUrlOpener([this](const QUrl& url) { m_opened << url; });
-        m_log->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_log));
+        env_ = std::make_unique<test::TempEnv>();
+        messages_ = std::make_unique<MessageHook>();
+        log_ = new CLogEdit(nullptr);
+        log_->resize(600, 300);
+        opened_.clear();
+        log_->SetUrlOpener([this](const QUrl& url) { opened_ << url; });
+        log_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(log_));
     }
 
     void cleanup()
     {
-        delete m_log;
-        m_messages.reset();
-        m_env.reset();
+        delete log_;
+        messages_.reset();
+        env_.reset();
     }
 
     void trimsToTheNewestHalf()
@@ -47,37 +47,37 @@ private slots:
         int appended = 0;
         for (const auto& [upTo, count, first] : marks) {
             while (appended < upTo)
-                m_log->AppendLine(QStringLiteral("  line %1").arg(appended++));
-            QCOMPARE(m_log->LineCount(), count);
-            QCOMPARE(m_log->Line(0), QStringLiteral("  line %1").arg(first));
-            QCOMPARE(m_log->Line(count - 1), QStringLiteral("  line %1").arg(upTo - 1));
+                log_->AppendLine(QStringLiteral("  line %1").arg(appended++));
+            QCOMPARE(log_->LineCount(), count);
+            QCOMPARE(log_->Line(0), QStringLiteral("  line %1").arg(first));
+            QCOMPARE(log_->Line(count - 1), QStringLiteral("  line %1").arg(upTo - 1));
         }
     }
 
     void newestLineInView()
     {
         for (int i = 0; i < 60; ++i)
-            m_log->AppendLine(std::string_view("http://a.example/長い/001.jpg"));
-        QVERIFY(m_log->verticalScrollBar()->maximum() > 0);
-        QCOMPARE(m_log->verticalScrollBar()->value(), m_log->verticalScrollBar()->maximum());
+            log_->AppendLine(std::string_view("http://a.example/長い/001.jpg"));
+        QVERIFY(log_->verticalScrollBar()->maximum() > 0);
+        QCOMPARE(log_->verticalScrollBar()->value(), log_->verticalScrollBar()->maximum());
         // Scrolled up by the user, the next line still brings the newest into view.
-        m_log->verticalScrollBar()->setValue(0);
-        m_log->AppendLine(QStringLiteral("    全て終了"));
-        QCOMPARE(m_log->verticalScrollBar()->value(), m_log->verticalScrollBar()->maximum());
-        QCOMPARE(m_log->Line(60), QStringLiteral("    全て終了"));
-        QCOMPARE(m_log->Line(0), QStringLiteral("http://a.example/長い/001.jpg"));
+        log_->verticalScrollBar()->setValue(0);
+        log_->AppendLine(QStringLiteral("    全て終了"));
+        QCOMPARE(log_->verticalScrollBar()->value(), log_->verticalScrollBar()->maximum());
+        QCOMPARE(log_->Line(60), QStringLiteral("    全て終了"));
+        QCOMPARE(log_->Line(0), QStringLiteral("http://a.example/長い/001.jpg"));
     }
 
     void initAndBeginRun()
     {
-        m_log->AppendLine(QStringLiteral("  old"));
-        m_log->Init();
-        QCOMPARE(m_log->LineCount(), 0);
-        QVERIFY(!m_log->isEnabled());
-        m_log->AppendLine(QStringLiteral("  x"));
-        m_log->BeginRun();
-        QVERIFY(m_log->isEnabled());
-        QCOMPARE(m_log->LineCount(), 0);
+        log_->AppendLine(QStringLiteral("  old"));
+        log_->Init();
+        QCOMPARE(log_->LineCount(), 0);
+        QVERIFY(!log_->isEnabled());
+        log_->AppendLine(QStringLiteral("  x"));
+        log_->BeginRun();
+        QVERIFY(log_->isEnabled());
+        QCOMPARE(log_->LineCount(), 0);
     }
 
     void doubleClickOpensUrlLines_data()
@@ -104,14 +104,14 @@ private slots:
     {
         QFETCH(QString, line);
         QFETCH(QString, opened);
-        m_log->AppendLine(QStringLiteral("  Logの開始"));
-        m_log->AppendLine(line);
-        m_log->AppendLine(QStringLiteral("    全て終了"));
-        QTest::mouseDClick(m_log->viewport(), Qt::LeftButton, {}, PointOfLine(1));
+        log_->AppendLine(QStringLiteral("  Logの開始"));
+        log_->AppendLine(line);
+        log_->AppendLine(QStringLiteral("    全て終了"));
+        QTest::mouseDClick(log_->viewport(), Qt::LeftButton, {}, PointOfLine(1));
         if (opened.isEmpty())
-            QCOMPARE(m_opened, QList<QUrl>{});
+            QCOMPARE(opened_, QList<QUrl>{});
         else
-            QCOMPARE(m_opened, QList<QUrl>{QUrl(opened)});
+            QCOMPARE(opened_, QList<QUrl>{QUrl(opened)});
     }
 
     void menuOnlyOnUrlLines()
@@ -125,12 +125,12 @@ private slots:
                      {"", false, false},
                      {"ftp://a.example/1.jpg", true, false},
                      {"http://a.example/1.jpg ", true, true}};
-        m_log->AppendLine(QStringLiteral("  Logの開始"));
+        log_->AppendLine(QStringLiteral("  Logの開始"));
         for (const auto& c : cases) {
-            m_log->AppendLine(QString::fromUtf8(c.line));
-            std::unique_ptr<QMenu> shown(m_log->CreateLineMenu(PointOfLine(m_log->LineCount() - 1)));
+            log_->AppendLine(QString::fromUtf8(c.line));
+            std::unique_ptr<QMenu> shown(log_->CreateLineMenu(PointOfLine(log_->LineCount() - 1)));
             // The clicked line is selected either way.
-            QCOMPARE(m_log->textCursor().selectedText(), QString::fromUtf8(c.line));
+            QCOMPARE(log_->textCursor().selectedText(), QString::fromUtf8(c.line));
             QCOMPARE(shown != nullptr, c.menu);
             if (!shown)
                 continue;
@@ -142,44 +142,44 @@ private slots:
             if (c.enabled)
                 shown->actions().at(0)->trigger();
         }
-        QCOMPARE(m_opened, QList<QUrl>{QUrl(QStringLiteral("http://a.example/1.jpg"))});
+        QCOMPARE(opened_, QList<QUrl>{QUrl(QStringLiteral("http://a.example/1.jpg"))});
     }
 
     void imageCheckWritesAnEscapedPageOrSaysItCannot()
     {
         const QString url = QStringLiteral("http://a.example/i.cgi?a=1&b=\"<x>\"");
-        m_log->AppendLine(url);
+        log_->AppendLine(url);
         const auto check = [this] {
-            std::unique_ptr<QMenu> menu(m_log->CreateLineMenu(PointOfLine(0)));
+            std::unique_ptr<QMenu> menu(log_->CreateLineMenu(PointOfLine(0)));
             QVERIFY(menu);
             menu->actions().at(1)->trigger();
         };
         // A folder in the page's place cannot be replaced by a file: said so, and nothing is opened.
-        const std::string path = m_env->dataFolder() + "/imagetest.htm";
+        const std::string path = env_->dataFolder() + "/imagetest.htm";
         QVERIFY(test::WriteFile(path + "/keep", "x"));
         check();
-        QCOMPARE(m_messages->Texts(), QStringList{QStringLiteral("一時ファイルが作れません。")});
-        QCOMPARE(m_opened, QList<QUrl>{});
+        QCOMPARE(messages_->Texts(), QStringList{QStringLiteral("一時ファイルが作れません。")});
+        QCOMPARE(opened_, QList<QUrl>{});
 
         QVERIFY(QDir(QString::fromStdString(path)).removeRecursively());
         check();
         QCOMPARE(test::ReadFile(path),
                  std::string("<html><body><img src=\"http://a.example/i.cgi?a=1&amp;b=&quot;&lt;x&gt;&quot;\">"
                              "</body></html>"));
-        QCOMPARE(m_opened, QList<QUrl>{QUrl::fromLocalFile(QString::fromStdString(path))});
-        QCOMPARE(m_messages->Texts().size(), 1);
+        QCOMPARE(opened_, QList<QUrl>{QUrl::fromLocalFile(QString::fromStdString(path))});
+        QCOMPARE(messages_->Texts().size(), 1);
     }
 
 private:
     QPoint PointOfLine(int i) const
     {
-        return m_log->cursorRect(QTextCursor(m_log->document()->findBlockByNumber(i))).center() + QPoint(4, 0);
+        return log_->cursorRect(QTextCursor(log_->document()->findBlockByNumber(i))).center() + QPoint(4, 0);
     }
 
-    std::unique_ptr<test::TempEnv> m_env;
-    std::unique_ptr<MessageHook> m_messages;
-    CLogEdit* m_log = nullptr;
-    QList<QUrl> m_opened;
+    std::unique_ptr<test::TempEnv> env_;
+    std::unique_ptr<MessageHook> messages_;
+    CLogEdit* log_ = nullptr;
+    QList<QUrl> opened_;
 };
 
 QTEST_MAIN(LogEditTest)

@@ -53,38 +53,38 @@ class LogViewerTest final : public QObject
     Q_OBJECT
 
 public slots:
-    void OpenUrl(const QUrl& url) { m_opened << url; }
+    void OpenUrl(const QUrl& url) { opened_ << url; }
 
 private slots:
     void init()
     {
-        m_env = std::make_unique<test::TempEnv>();
-        m_folder = m_env->makeFolder("logs");
-        QVERIFY(test::WriteFile(m_folder + "/260305.log", kTodayLog));
+        env_ = std::make_unique<test::TempEnv>();
+        folder_ = env_->makeFolder("logs");
+        QVERIFY(test::WriteFile(folder_ + "/260305.log", kTodayLog));
         // The older program's log of an earlier day, in CP932: "  Logの開始" and a failure.
-        QVERIFY(test::WriteFile(m_folder + "/991231.log", "  Log\x82\xCC\x8AJ\x8En\r\nhttp://b.example/1.jpg\r\n"
+        QVERIFY(test::WriteFile(folder_ + "/991231.log", "  Log\x82\xCC\x8AJ\x8En\r\nhttp://b.example/1.jpg\r\n"
                                                           "   \x8E\xB8\x94\x73\x81\x6Dstatus=404\x81\x6E\r\n"));
-        m_window = std::make_unique<LogViewerWindow>(QString::fromStdString(m_folder + "/260305.log"));
-        m_window->show();
-        m_opened.clear();
+        window_ = std::make_unique<LogViewerWindow>(QString::fromStdString(folder_ + "/260305.log"));
+        window_->show();
+        opened_.clear();
     }
     void cleanup()
     {
-        m_window.reset();
-        m_env.reset();
+        window_.reset();
+        env_.reset();
     }
 
     void showsTheLogWithItsFailureMarked()
     {
-        LogTextView& view = *m_window->View();
+        LogTextView& view = *window_->View();
         QCOMPARE(view.LineCount(), 12);
-        QCOMPARE(m_window->windowTitle(), QStringLiteral("LogViewer - 260305.log"));
+        QCOMPARE(window_->windowTitle(), QStringLiteral("LogViewer - 260305.log"));
         QCOMPARE(view.FailureCount(), 1);
         QCOMPARE(view.KindOf(9), LogLineKind::Plain);
         QCOMPARE(view.KindOf(10), LogLineKind::Failure);
         QCOMPARE(view.KindOf(11), LogLineKind::FailureDetail);
         // New lines below a marked one are plain again.
-        Append(m_folder + "/260305.log", "    全て終了\r\n");
+        Append(folder_ + "/260305.log", "    全て終了\r\n");
         QTRY_COMPARE_WITH_TIMEOUT(view.LineCount(), 13, kFollowMs);
         QCOMPARE(view.KindOf(12), LogLineKind::Plain);
         QVERIFY(!view.document()->findBlockByNumber(12).blockFormat().hasProperty(QTextFormat::BackgroundBrush));
@@ -92,8 +92,8 @@ private slots:
 
     void followsAppendedLinesAndAReplacedFile()
     {
-        const std::string path = m_folder + "/260305.log";
-        LogTextView& view = *m_window->View();
+        const std::string path = folder_ + "/260305.log";
+        LogTextView& view = *window_->View();
         Append(path, "http://a.example/p/003.jpg\r\n    downlo");
         QTRY_COMPARE_WITH_TIMEOUT(view.LineCount(), 14, kFollowMs);
         QCOMPARE(view.Line(13), QStringLiteral("    downlo"));
@@ -103,7 +103,7 @@ private slots:
                  (QStringList{QStringLiteral("http://a.example/p/003.jpg"), QStringLiteral("    downloading...."),
                               QStringLiteral("    受信側：")}));
 
-        const std::string fresh = m_folder + "/fresh.tmp";
+        const std::string fresh = folder_ + "/fresh.tmp";
         QVERIFY(test::WriteFile(fresh, "  Logの開始\r\n"));
         QVERIFY(std::rename(fresh.c_str(), path.c_str()) == 0);
         QTRY_COMPARE_WITH_TIMEOUT(Lines(view), QStringList{QStringLiteral("  Logの開始")}, kFollowMs);
@@ -115,8 +115,8 @@ private slots:
 
     void switchesToAnotherDayNewestFirst()
     {
-        QVERIFY(test::WriteFile(m_folder + "/260306.log", "  Logの開始\r\n"));
-        QComboBox& days = *m_window->DayBox();
+        QVERIFY(test::WriteFile(folder_ + "/260306.log", "  Logの開始\r\n"));
+        QComboBox& days = *window_->DayBox();
         QTRY_COMPARE_WITH_TIMEOUT(days.count(), 3, kFollowMs);
         QCOMPARE(days.itemText(0), QStringLiteral("2026/03/06 (260306.log)"));
         QCOMPARE(days.currentText(), QStringLiteral("2026/03/05 (260305.log)"));
@@ -124,38 +124,38 @@ private slots:
 
         days.setCurrentIndex(2);
         emit days.activated(2);
-        QCOMPARE(m_window->windowTitle(), QStringLiteral("LogViewer - 991231.log"));
-        QCOMPARE(Lines(*m_window->View()),
+        QCOMPARE(window_->windowTitle(), QStringLiteral("LogViewer - 991231.log"));
+        QCOMPARE(Lines(*window_->View()),
                  (QStringList{QStringLiteral("  Logの開始"), QStringLiteral("http://b.example/1.jpg"),
                               QStringLiteral("   失敗［status=404］")}));
-        QCOMPARE(m_window->View()->FailureCount(), 1);
+        QCOMPARE(window_->View()->FailureCount(), 1);
     }
 
     void searchesAndStepsThroughFailuresWrappingAround()
     {
-        LogTextView& view = *m_window->View();
-        m_window->FindEdit()->setText(QStringLiteral("受信側"));
-        QTest::keyClick(m_window->FindEdit(), Qt::Key_Return);
+        LogTextView& view = *window_->View();
+        window_->FindEdit()->setText(QStringLiteral("受信側"));
+        QTest::keyClick(window_->FindEdit(), Qt::Key_Return);
         QCOMPARE(view.CurrentLine(), 3);
-        m_window->FindNext(false);
+        window_->FindNext(false);
         QCOMPARE(view.CurrentLine(), 8);
-        m_window->FindNext(false);
+        window_->FindNext(false);
         QCOMPARE(view.CurrentLine(), 3);
-        m_window->FindNext(true);
+        window_->FindNext(true);
         QCOMPARE(view.CurrentLine(), 8);
-        m_window->FindEdit()->setText(QStringLiteral("nowhere"));
-        m_window->FindNext(false);
+        window_->FindEdit()->setText(QStringLiteral("nowhere"));
+        window_->FindNext(false);
         QCOMPARE(view.CurrentLine(), 8);
 
-        Append(m_folder + "/260305.log", "   失敗［status=404］\r\n");
+        Append(folder_ + "/260305.log", "   失敗［status=404］\r\n");
         QTRY_COMPARE_WITH_TIMEOUT(view.FailureCount(), 2, kFollowMs);
-        m_window->GoToFailure(false);
+        window_->GoToFailure(false);
         QCOMPARE(view.CurrentLine(), 10);
-        m_window->GoToFailure(false);
+        window_->GoToFailure(false);
         QCOMPARE(view.CurrentLine(), 12);
-        m_window->GoToFailure(false);
+        window_->GoToFailure(false);
         QCOMPARE(view.CurrentLine(), 10);
-        m_window->GoToFailure(true);
+        window_->GoToFailure(true);
         QCOMPARE(view.CurrentLine(), 12);
     }
 
@@ -163,8 +163,8 @@ private slots:
     {
         QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "OpenUrl");
         QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "OpenUrl");
-        LogTextView& view = *m_window->View();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        LogTextView& view = *window_->View();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
         const auto doubleClick = [&view](int line) {
             const QTextCursor at(view.document()->findBlockByNumber(line));
             QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, view.cursorRect(at).center());
@@ -172,16 +172,16 @@ private slots:
         doubleClick(1); // a job's URL
         doubleClick(4); // the saved file's path
         doubleClick(3); // a status line
-        QCOMPARE(m_opened, QList<QUrl>{QUrl(QStringLiteral("http://a.example/p/001.jpg"))});
+        QCOMPARE(opened_, QList<QUrl>{QUrl(QStringLiteral("http://a.example/p/001.jpg"))});
         QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     }
 
 private:
-    std::unique_ptr<test::TempEnv> m_env;
-    std::string m_folder;
-    std::unique_ptr<LogViewerWindow> m_window;
-    QList<QUrl> m_opened;
+    std::unique_ptr<test::TempEnv> env_;
+    std::string folder_;
+    std::unique_ptr<LogViewerWindow> window_;
+    QList<QUrl> opened_;
 };
 
 } // namespace pelldra

@@ -79,8 +79,8 @@ class DetailDialogTest final : public QObject
     Q_OBJECT
 
 private slots:
-    void init() { m_env = std::make_unique<test::TempEnv>(); }
-    void cleanup() { m_env.reset(); }
+    void init() { env_ = std::make_unique<test::TempEnv>(); }
+    void cleanup() { env_.reset(); }
 
     void okKeepsTheControlsWhileCancelEscAndTheCloseBoxKeepNothing()
     {
@@ -177,7 +177,7 @@ private slots:
         server.AddFile("/s/p01.jpg", "one", "image/jpeg");
         server.AddFile("/s/p02.jpg", "two", "image/jpeg");
         Window w;
-        w.dlg.FolderEdit()->setText(QString::fromStdString(m_env->makeFolder("got")));
+        w.dlg.FolderEdit()->setText(QString::fromStdString(env_->makeFolder("got")));
         w.dlg.UrlEdit()->insertPlainText(QString::fromStdString(server.Url("/s/p05.jpg")));
         const std::string referer = server.Url("/s/index05.html");
         InDetailDialog(this, w.dlg, [&](CDetailDlg* d) {
@@ -202,7 +202,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<test::TempEnv> m_env;
+    std::unique_ptr<test::TempEnv> env_;
 };
 
 } // namespace pelldra

@@ -17,22 +17,22 @@ class NumEditTest final : public QObject
 private slots:
     void init()
     {
-        m_window = new QWidget;
-        auto* layout = new QHBoxLayout(m_window);
-        m_edit = new CNumEdit(m_window);
-        m_spin = new CRepeatSpin(m_window);
-        m_spin->SetBuddy(m_edit);
-        layout->addWidget(m_edit);
-        layout->addWidget(m_spin);
-        m_spin->setFixedSize(16, 40);
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window));
+        window_ = new QWidget;
+        auto* layout = new QHBoxLayout(window_);
+        edit_ = new CNumEdit(window_);
+        spin_ = new CRepeatSpin(window_);
+        spin_->SetBuddy(edit_);
+        layout->addWidget(edit_);
+        layout->addWidget(spin_);
+        spin_->setFixedSize(16, 40);
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_));
     }
 
     void cleanup()
     {
-        delete m_window;
-        m_window = nullptr;
+        delete window_;
+        window_ = nullptr;
     }
 
     void setValueShowsZeroFilledAndOnlyDigitsCanBeTyped()
@@ -44,14 +44,14 @@ private slots:
             const char* shown;
         } cases[] = {{"", 3, "000"}, {"7", 4, "0007"}, {"12345", 2, "12345"}, {std::nullopt, 3, ""}};
         for (const auto& c : cases) {
-            m_edit->setText(QStringLiteral("55"));
-            m_edit->SetValue(c.value, c.width);
-            QCOMPARE(m_edit->text(), QString::fromUtf8(c.shown));
-            QCOMPARE(m_edit->Width(), c.width);
+            edit_->setText(QStringLiteral("55"));
+            edit_->SetValue(c.value, c.width);
+            QCOMPARE(edit_->text(), QString::fromUtf8(c.shown));
+            QCOMPARE(edit_->Width(), c.width);
         }
-        m_edit->setFocus();
-        QTest::keyClicks(m_edit, QStringLiteral("1a2-3 4"));
-        QCOMPARE(m_edit->text(), QStringLiteral("1234"));
+        edit_->setFocus();
+        QTest::keyClicks(edit_, QStringLiteral("1a2-3 4"));
+        QCOMPARE(edit_->text(), QStringLiteral("1234"));
     }
 
     void spinSteps()
@@ -69,27 +69,27 @@ private slots:
                      {"105", 3, true, false, "095"},
                      {"0", 0, false, false, ""}}; // down from 0 empties
         for (const auto& c : cases) {
-            m_edit->SetValue(std::nullopt, c.width);
-            m_edit->setText(QString::fromUtf8(c.start));
+            edit_->SetValue(std::nullopt, c.width);
+            edit_->setText(QString::fromUtf8(c.start));
             if (c.tens)
-                QTest::mousePress(m_spin, Qt::RightButton, {}, UpperHalf(m_spin));
+                QTest::mousePress(spin_, Qt::RightButton, {}, UpperHalf(spin_));
             QCOMPARE(CRepeatSpin::StepPosition(), c.tens ? 1 : 0);
-            QTest::mouseClick(m_spin, Qt::LeftButton, {}, c.up ? UpperHalf(m_spin) : LowerHalf(m_spin));
+            QTest::mouseClick(spin_, Qt::LeftButton, {}, c.up ? UpperHalf(spin_) : LowerHalf(spin_));
             if (c.tens)
-                QTest::mouseRelease(m_spin, Qt::RightButton, {}, UpperHalf(m_spin));
-            QCOMPARE(m_edit->text(), QString::fromUtf8(c.after));
+                QTest::mouseRelease(spin_, Qt::RightButton, {}, UpperHalf(spin_));
+            QCOMPARE(edit_->text(), QString::fromUtf8(c.after));
             QCOMPARE(CRepeatSpin::StepPosition(), 0);
-            QVERIFY(!m_spin->IsPressed());
+            QVERIFY(!spin_->IsPressed());
         }
     }
 
     void heldButtonFollowsTheSchedule()
     {
-        m_edit->SetValue(std::string("0"), 0);
-        QTest::mousePress(m_spin, Qt::LeftButton, {}, UpperHalf(m_spin));
-        QCOMPARE(m_edit->text(), QStringLiteral("1")); // the press steps at once
-        QVERIFY(m_spin->IsPressed());
-        QCOMPARE(m_spin->TimerInterval(), 1000);
+        edit_->SetValue(std::string("0"), 0);
+        QTest::mousePress(spin_, Qt::LeftButton, {}, UpperHalf(spin_));
+        QCOMPARE(edit_->text(), QStringLiteral("1")); // the press steps at once
+        QVERIFY(spin_->IsPressed());
+        QCOMPARE(spin_->TimerInterval(), 1000);
 
         // Tick by hand: the period after each tick is the wait before the next step.
         struct
@@ -98,70 +98,70 @@ private slots:
             int interval;
         } const marks[] = {{1, 100}, {10, 100}, {11, 10}, {110, 10}, {111, 1}, {150, 1}};
         for (const auto& mark : marks) {
-            while (m_spin->TickCount() < mark.ticks)
-                m_spin->Tick();
-            QCOMPARE(m_spin->TimerInterval(), mark.interval);
-            QCOMPARE(m_edit->text(), QString::number(1 + mark.ticks));
+            while (spin_->TickCount() < mark.ticks)
+                spin_->Tick();
+            QCOMPARE(spin_->TimerInterval(), mark.interval);
+            QCOMPARE(edit_->text(), QString::number(1 + mark.ticks));
         }
 
-        QTest::mouseRelease(m_spin, Qt::LeftButton, {}, UpperHalf(m_spin));
-        QVERIFY(!m_spin->IsPressed());
-        QCOMPARE(m_spin->TimerInterval(), -1);
-        m_spin->Tick(); // a late tick after the release steps nothing
-        QCOMPARE(m_edit->text(), QStringLiteral("151"));
+        QTest::mouseRelease(spin_, Qt::LeftButton, {}, UpperHalf(spin_));
+        QVERIFY(!spin_->IsPressed());
+        QCOMPARE(spin_->TimerInterval(), -1);
+        spin_->Tick(); // a late tick after the release steps nothing
+        QCOMPARE(edit_->text(), QStringLiteral("151"));
     }
 
     void holdingStepsInRealTime()
     {
-        m_edit->SetValue(std::string("10"), 0);
-        QTest::mousePress(m_spin, Qt::LeftButton, {}, LowerHalf(m_spin));
-        QCOMPARE(m_edit->text(), QStringLiteral("9"));
+        edit_->SetValue(std::string("10"), 0);
+        QTest::mousePress(spin_, Qt::LeftButton, {}, LowerHalf(spin_));
+        QCOMPARE(edit_->text(), QStringLiteral("9"));
         QTest::qWait(500);
-        QCOMPARE(m_edit->text(), QStringLiteral("9")); // nothing more within the first second
+        QCOMPARE(edit_->text(), QStringLiteral("9")); // nothing more within the first second
         QTest::qWait(750);                             // 1250 ms: steps at 1000, 1100 and 1200 ms at most
-        QTest::mouseRelease(m_spin, Qt::LeftButton, {}, LowerHalf(m_spin));
-        const int value = m_edit->text().toInt();
-        QVERIFY2(value >= 5 && value <= 8, qPrintable(m_edit->text()));
+        QTest::mouseRelease(spin_, Qt::LeftButton, {}, LowerHalf(spin_));
+        const int value = edit_->text().toInt();
+        QVERIFY2(value >= 5 && value <= 8, qPrintable(edit_->text()));
         QTest::qWait(300);
-        QCOMPARE(m_edit->text().toInt(), value); // released: the repeat has stopped
+        QCOMPARE(edit_->text().toInt(), value); // released: the repeat has stopped
     }
 
     void pressOnAnotherSpinOrDisablingEndsTheRepeat()
     {
-        auto* other = new CNumEdit(m_window);
-        auto* otherSpin = new CRepeatSpin(m_window);
+        auto* other = new CNumEdit(window_);
+        auto* otherSpin = new CRepeatSpin(window_);
         otherSpin->SetBuddy(other);
         otherSpin->setFixedSize(16, 40);
-        m_window->layout()->addWidget(other);
-        m_window->layout()->addWidget(otherSpin);
-        m_edit->SetValue(std::string("5"), 0);
+        window_->layout()->addWidget(other);
+        window_->layout()->addWidget(otherSpin);
+        edit_->SetValue(std::string("5"), 0);
         other->SetValue(std::string("5"), 0);
 
-        QTest::mousePress(m_spin, Qt::LeftButton, {}, UpperHalf(m_spin));
+        QTest::mousePress(spin_, Qt::LeftButton, {}, UpperHalf(spin_));
         QTest::mousePress(otherSpin, Qt::LeftButton, {}, UpperHalf(otherSpin));
-        QVERIFY(!m_spin->IsPressed());
+        QVERIFY(!spin_->IsPressed());
         QVERIFY(otherSpin->IsPressed());
-        m_spin->Tick();
-        QCOMPARE(m_edit->text(), QStringLiteral("6"));
+        spin_->Tick();
+        QCOMPARE(edit_->text(), QStringLiteral("6"));
         QCOMPARE(other->text(), QStringLiteral("6"));
         QTest::mouseRelease(otherSpin, Qt::LeftButton, {}, UpperHalf(otherSpin));
 
         // The run starts and the window disables its controls; the button's release may never reach the spin.
-        QTest::mousePress(m_spin, Qt::LeftButton, {}, UpperHalf(m_spin));
-        QVERIFY(m_spin->IsPressed());
-        m_spin->setEnabled(false);
-        QVERIFY(!m_spin->IsPressed());
-        QCOMPARE(m_spin->TimerInterval(), -1);
-        m_spin->setEnabled(true);
-        m_spin->Tick();
-        QCOMPARE(m_edit->text(), QStringLiteral("7"));
+        QTest::mousePress(spin_, Qt::LeftButton, {}, UpperHalf(spin_));
+        QVERIFY(spin_->IsPressed());
+        spin_->setEnabled(false);
+        QVERIFY(!spin_->IsPressed());
+        QCOMPARE(spin_->TimerInterval(), -1);
+        spin_->setEnabled(true);
+        spin_->Tick();
+        QCOMPARE(edit_->text(), QStringLiteral("7"));
     }
 
     void fieldSpinChoosesByHalf()
     {
-        auto* spin = new CFieldSpin(m_window);
+        auto* spin = new CFieldSpin(window_);
         spin->setFixedSize(16, 40);
-        m_window->layout()->addWidget(spin);
+        window_->layout()->addWidget(spin);
         QSignalSpy chosen(spin, &CFieldSpin::FieldChosen);
 
         QTest::mouseClick(spin, Qt::LeftButton, {}, UpperHalf(spin));
@@ -181,9 +181,9 @@ private:
     QPoint UpperHalf(QWidget* w) const { return {w->width() / 2, w->height() / 4}; }
     QPoint LowerHalf(QWidget* w) const { return {w->width() / 2, w->height() * 3 / 4}; }
 
-    QWidget* m_window = nullptr;
-    CNumEdit* m_edit = nullptr;
-    CRepeatSpin* m_spin = nullptr;
+    QWidget* window_ = nullptr;
+    CNumEdit* edit_ = nullptr;
+    CRepeatSpin* spin_ = nullptr;
 };
 
 QTEST_MAIN(NumEditTest)
