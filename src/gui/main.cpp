@@ -2,13 +2,14 @@
 #include "core/engine/network.h"
 #include "gui/app/pelldra_app.h"
 #include "gui/app/pelldra_dlg.h"
+#include "gui/app/window_loop.h"
 #include "gui/platform/japanese_font.h"
 
 #include <QApplication>
 
 namespace {
 
-// Runs the main window modally until it closes.
+// Runs the main window until it closes; the boss key only hides it.
 int RunMainWindow(pelldra::CPelldraApp& app)
 {
     pelldra::CPelldraDlg::Options options;
@@ -16,7 +17,7 @@ int RunMainWindow(pelldra::CPelldraApp& app)
     options.announce.listUrl = pelldra::kDefaultAnnounceUrl;
     pelldra::CPelldraDlg window(nullptr, options);
     app.SetMainWindow(&window);
-    const int result = window.exec();
+    const int result = pelldra::RunUntilDone(window);
     app.SetMainWindow(nullptr);
     return result == QDialog::Accepted || result == QDialog::Rejected ? 0 : result;
 }

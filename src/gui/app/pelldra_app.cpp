@@ -94,7 +94,9 @@ void CPelldraApp::BringUp(QWidget* window)
 
 void CPelldraApp::OnBroadcast(const QString& name, bool fromThisProcess)
 {
-    if (name == QLatin1String(broadcast::kSelfCall) && mainWindow_) {
+    // A second start and an order from LinkScout both bring the window up, from behind or from the boss key.
+    const bool bringUp = name == QLatin1String(broadcast::kSelfCall) || name == QLatin1String(broadcast::kFromHelper);
+    if (bringUp && mainWindow_) {
         BringUp(mainWindow_);
         emit BroughtUp();
     }

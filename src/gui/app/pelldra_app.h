@@ -22,7 +22,7 @@ class CPelldraApp final : public QObject
     Q_OBJECT
 
 public:
-    // Runs the main window for the program's whole life (modally) and returns the exit code.
+    // Runs the main window for the program's whole life and returns the exit code.
     using MainWindowRunner = std::function<int(CPelldraApp&)>;
 
     enum class StartResult {
@@ -46,7 +46,7 @@ public:
     // event loop when there is none), so that a logout still saves what the window saves on closing.
     int Run(const MainWindowRunner& runner);
 
-    // The window that "SelfCall->Pelldra" brings up.
+    // The window that "SelfCall->Pelldra" and "pdrHelper->Pelldra" bring up.
     void SetMainWindow(QWidget* window);
     // Shows the window in front, sets "State" to "opened" and broadcasts "Pelldra-PopUp".
     void BringUp(QWidget* window);
@@ -66,9 +66,9 @@ public:
     const SingleInstanceLock& Lock() const { return lock_; }
 
 signals:
-    // A second start brought the main window up (the window clears its hidden state).
+    // A second start or LinkScout brought the main window up (the window clears its hidden state).
     void BroughtUp();
-    // Every broadcast received, "SelfCall->Pelldra" included (after it was handled here).
+    // Every broadcast received, those that bring the window up included (after it was brought up).
     void BroadcastReceived(const QString& name, bool fromThisProcess);
 
 private:

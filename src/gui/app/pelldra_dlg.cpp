@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QTabBar>
 #include <QToolButton>
@@ -116,6 +117,7 @@ CPelldraDlg::CPelldraDlg(QWidget* parent, Options options) : QDialog(parent), op
     if (options_.app) {
         options_.app->SetAppState(QStringLiteral("opened"));
         connect(options_.app, &CPelldraApp::BroughtUp, this, [this] { hidden_ = false; });
+        connect(options_.app, &CPelldraApp::BroadcastReceived, this, &CPelldraDlg::HideOnBossCome);
     }
     ResetControls();
     LoadSettings();
@@ -329,7 +331,8 @@ void CPelldraDlg::BuildControls()
     logButton_ = Button(this, "logButton", "ログ");
     connect(logButton_, &QPushButton::clicked, this, &CPelldraDlg::OpenLogViewer);
     helpButton_ = Button(this, "helpButton", "HELP");
-    MarkNotYet(helpButton_);
+    connect(helpButton_, &QPushButton::clicked, this, &CPelldraDlg::ShowHelp);
+    new QShortcut(QKeySequence::HelpContents, this, this, &CPelldraDlg::ShowHelp);
     exitButton_ = Button(this, "exitButton", "終了");
     connect(exitButton_, &QPushButton::clicked, this, &CPelldraDlg::OnExit);
     auto* smallRow = new QHBoxLayout;
@@ -382,8 +385,9 @@ void CPelldraDlg::showEvent(QShowEvent* event)
         adjustSize();
         setMinimumSize(size());
     }
-    ShowLayoutOf(jobMode_);
-    announce_->OnShown();
+    // Qt also reports the window system's showing after each show (and a restore); only ours counts.
+    if (!event->spontaneous())
+        OnShown();
 }
 
 // --- modes and layouts ---
@@ -837,28 +841,6 @@ void CPelldraDlg::CloseWindow()
     QDialog::done(QDialog::Accepted);
 }
 
-void CPelldraDlg::reject()
-{
-    OnCancelCommand();
-}
-
-void CPelldraDlg::OnCancelCommand()
-{
-    // Esc is the boss key: with it switched off nothing happens.
-    if (closeRequested_) {
-        QDialog::reject();
-        return;
-    }
-    if (settings_.BossKey == 0)
-        return;
-    hidden_ = true;
-    if (options_.app) {
-        options_.app->SetAppState(QStringLiteral("hide"));
-        options_.app->GetBroadcasts().Emit(QString::fromUtf8(broadcast::kBossCome));
-    }
-    hide();
-}
-
 void CPelldraDlg::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
@@ -874,6 +856,11 @@ void CPelldraDlg::closeEvent(QCloseEvent* event)
     // The window goes for good (a termination signal closes it too): an open credentials prompt would hold the
     // program until it timed out, so the workers' questions end here.
     bridge_->Shutdown();
+    // Hidden by the boss key, the window would ignore the close that a logout sends: it ends all the same.
+    if (isHidden()) {
+        reject();
+        return;
+    }
     QDialog::closeEvent(event);
 }
 

@@ -73,6 +73,7 @@ public:
         PowerBackend* power = nullptr; // none: the program's own
         ProgramStarter startProgram;   // none: StartCompanionProgram
         AnnounceSettings announce;     // no list address: no announcement check; no openPage: OpenInLinkScout
+        QString manualFolder;          // none: the manual of this installation or build (ManualFolder)
     };
 
     explicit CPelldraDlg(QWidget* parent, Options options);
@@ -100,6 +101,8 @@ public:
     void ShowDetailSettings();
     // The window's cancel (Esc), also given by a dialog closed with Esc: the boss key.
     void OnCancelCommand();
+    // HELP and F1: the help window on the manual, or a message when the manual is not where it belongs.
+    void ShowHelp();
 
     // Fills the controls from an order (a stored order, a LinkScout order).
     int LoadItemIntoWindow(const CQueueItem& item);
@@ -116,6 +119,9 @@ public:
     bool ExitRequested() const { return exitRequested_; }
     bool SubfolderOn() const { return subfolderOn_; }
     bool Hidden() const { return hidden_; }
+    // The queue summary's 終了後電源ＯＦＦ: power off when the queue run has worked the queue off.
+    bool PowerOffWhenQueueDone() const { return powerOffWhenQueueDone_; }
+    void SetPowerOffWhenQueueDone(bool on) { powerOffWhenQueueDone_ = on; }
     const CQueueItem& CurrentItem() const { return currentItem_; }
     const CQueueItem& RunningItem() const { return runningItem_; }
     DetailSettings& Settings() { return settings_; }
@@ -182,6 +188,10 @@ private:
     void AddToQueue(const CQueueItem& item, int origin);
     void RunNextQueued();
     void PowerOff();
+    // Each showing of the window (not the window system's echo of it): the mode's layout, "Pelldra-PopUp", the
+    // announcement check.
+    void OnShown();
+    void HideOnBossCome(const QString& name, bool fromThisProcess);
     void SetRunning();
     void SetIdleLook();
     void SetStartIcon(bool busy);

@@ -1,6 +1,6 @@
 // Renders the main window (series and list mode, idle and running), the small dialogs, the detail settings, the
-// credentials dialogs and LogViewer, checks that no control overlaps another or is cut off, and writes PNG files into
-// $PELLDRA_SCREENSHOTS when it is set.
+// credentials dialogs, LogViewer and the help window, checks that no control overlaps another or is cut off, and
+// writes PNG files into $PELLDRA_SCREENSHOTS when it is set.
 #include "gui/app/pelldra_dlg.h"
 
 #include <QApplication>
@@ -22,6 +22,7 @@
 #include "core/credentials/ninsho_center.h"
 #include "gui/announce/announce_dialog.h"
 #include "gui/app/about_dialog.h"
+#include "gui/app/help_window.h"
 #include "gui/app/power_off_dialog.h"
 #include "gui/credentials/auth_prompt.h"
 #include "gui/credentials/credential_edit_dialog.h"
@@ -130,6 +131,7 @@ private slots:
     void dialogs();
     void detailSettings();
     void logViewerWithFailures();
+    void helpWindow();
     void credentialDialogs();
 
 private:
@@ -313,6 +315,17 @@ void ScreenshotsTest::logViewerWithFailures()
     QCOMPARE(viewer.View()->FailureCount(), 2);
     CheckLayout(&viewer);
     Save(&viewer, "logviewer-failures");
+}
+
+void ScreenshotsTest::helpWindow()
+{
+    CHelpWindow help(nullptr, QStringLiteral(PELLDRA_SOURCE_MANUAL));
+    help.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&help));
+    CheckLayout(&help);
+    Save(&help, "help-contents");
+    help.OpenLink(QUrl(QStringLiteral("series.html")));
+    Save(&help, "help-series");
 }
 
 void ScreenshotsTest::credentialDialogs()

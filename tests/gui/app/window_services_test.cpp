@@ -1,0 +1,268 @@
+// Tests of the main window's services: power-off after the queue, the boss key and bringing the window back, the
+// help window on the manual.
+#include "gui/app/pelldra_dlg.h"
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <QDir>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTimer>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+#include "core/registry/app_registry.h"
+#include "gui/app/help_window.h"
+#include "gui/app/pelldra_app.h"
+#include "gui/app/power_off_dialog.h"
+#include "gui/app/window_loop.h"
+#include "gui/platform/broadcasts.h"
+#include "gui/platform/message_box.h"
+#include "gui/platform/power.h"
+#include "support/fake_power_backend.h"
+#include "support/temp_env.h"
+#include "support/when_shown.h"
+
+namespace pelldra {
+
+namespace {
+
+constexpr const char* kOwnBus = "PELLDRA_TEST_OWN_BUS";
+constexpr const char* kManual = PELLDRA_SOURCE_MANUAL;
+
+// How many times `name` came from another process.
+qsizetype Heard(const QSignalSpy& spy, const char* name)
+{
+    return std::count_if(spy.begin(), spy.end(), [name](const QList<QVariant>& args) {
+        return args.at(0).toString() == QLatin1String(name) && !args.at(1).toBool();
+    });
+}
+
+QString PageShown(const CHelpWindow& help)
+{
+    const QUrl source = help.Browser()->source();
+    return QFileInfo(source.toLocalFile()).fileName() + (source.hasFragment() ? "#" + source.fragment() : QString());
+}
+
+} // namespace
+
+class WindowServicesTest final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { env_ = std::make_unique<test::TempEnv>(); }
+    void cleanup() { env_.reset(); }
+
+    void theQueueWorkedOffPowersOffAfterTheCountdownOrRunsOnWhenItCannot()
+    {
+        for (const bool accepted : {true, false}) {
+            MessageHook hook;
+            test::FakePowerBackend power;
+            power.powerOffSucceeds = accepted;
+            CPelldraDlg::Options options;
+            options.power = &power;
+            CPelldraDlg dlg(nullptr, options);
+            dlg.show();
+            QSignalSpy finished(&dlg, &QDialog::finished);
+            // An order that cannot run is dropped, which empties the queue as well as a finished one.
+            CQueueItem order;
+            order.Kind = CQueueItem::LIST;
+            order.KindName = "LIST";
+            order.Lst = env_->root() + "/gone.lst";
+            order.Fol = env_->makeFolder("saved");
+            QCOMPARE(dlg.Queue().Append(order), 0);
+            dlg.SetPowerOffWhenQueueDone(true);
+            dlg.ToggleQueueMode();
+            test::WhenShown<CPowerOffDlg>(this, [](CPowerOffDlg* countdown) { countdown->NowButton()->click(); });
+            dlg.ToggleQueueMode(); // off: the queue runs
+            QCOMPARE(power.powerOffCalls, 1);
+            QCOMPARE(finished.count(), accepted ? 1 : 0);
+            QCOMPARE(hook.Texts(), accepted ? QStringList() : QStringList{QString::fromUtf8(kCannotPowerOff)});
+        }
+    }
+
+    void bossKeyHidesTheProgramUntilBroughtBackWhileTheWindowRunsOn()
+    {
+        if (!QDBusConnection::sessionBus().isConnected())
+            QSKIP("no session bus");
+        CPelldraApp app;
+        QCOMPARE(app.Start(), CPelldraApp::StartResult::Running);
+        Broadcasts companion(QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("companion")),
+                             nullptr);
+        QVERIFY(companion.Listen());
+        QSignalSpy companionGot(&companion, &Broadcasts::Received);
+        QSignalSpy appGot(&app, &CPelldraApp::BroadcastReceived);
+
+        MessageHook hook;
+        CPelldraDlg::Options options;
+        options.app = &app;
+        options.manualFolder = QString::fromUtf8(kManual);
+        CPelldraDlg dlg(nullptr, options);
+        dlg.Settings().BossKey = 1;
+        app.SetMainWindow(&dlg);
+        bool ranOnHidden = false;
+        QTimer::singleShot(0, &dlg, [&] {
+            HideWithEsc(app, dlg, companionGot);
+            // The window's loop goes on while nothing of it shows.
+            QTimer::singleShot(0, &dlg, [&] {
+                ranOnHidden = true;
+                if (!QTest::currentTestFailed())
+                    BringBackAndCallAgain(app, dlg, companion, companionGot, appGot);
+                dlg.OnExit();
+            });
+        });
+        QCOMPARE(RunUntilDone(dlg), int(QDialog::Accepted));
+        QVERIFY(ranOnHidden);
+        QDBusConnection::disconnectFromBus(QStringLiteral("companion"));
+    }
+
+    // A logout closes the window: it ends even when hidden by the boss key or under an open dialog.
+    void closingTheWindowEndsItHiddenOrUnderADialog()
+    {
+        for (const bool hidden : {true, false}) {
+            CPelldraDlg dlg;
+            dlg.Settings().BossKey = 1;
+            dlg.show();
+            QSignalSpy finished(&dlg, &QDialog::finished);
+            QDialog question(&dlg);
+            bool gaveUp = false;
+            QTimer::singleShot(0, &dlg, [&] {
+                if (hidden)
+                    QTest::keyClick(&dlg, Qt::Key_Escape);
+                dlg.close();
+            });
+            QTimer::singleShot(10000, &question, [&] { gaveUp = true, question.reject(); });
+            question.exec();
+            QVERIFY(!gaveUp);
+            QCOMPARE(finished.count(), 1);
+        }
+    }
+
+    void helpAndF1OpenOneHelpWindowOrSayTheManualIsMissing()
+    {
+        MessageHook hook;
+        CPelldraDlg::Options options;
+        options.manualFolder = QString::fromUtf8(kManual);
+        CPelldraDlg dlg(nullptr, options);
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dlg));
+        dlg.findChild<QPushButton*>(QStringLiteral("helpButton"))->click();
+        QTest::keyClick(&dlg, Qt::Key_F1);
+        const QList<CHelpWindow*> open = dlg.findChildren<CHelpWindow*>();
+        QCOMPARE(open.size(), 1);
+        QVERIFY(open.front()->isVisible());
+        QCOMPARE(PageShown(*open.front()), QStringLiteral("index.html"));
+        QVERIFY(open.front()->windowTitle().startsWith(QStringLiteral("Pelldra マニュアル")));
+        QVERIFY(hook.Texts().isEmpty());
+
+        options.manualFolder = QString::fromStdString(env_->makeFolder("empty"));
+        CPelldraDlg without(nullptr, options);
+        without.ShowHelp();
+        QVERIFY(without.findChildren<CHelpWindow*>().isEmpty());
+        QCOMPARE(hook.Texts(),
+                 QStringList{QString::fromUtf8(kManualMissing) + options.manualFolder + QStringLiteral("/index.html")});
+    }
+
+    void helpWindowFollowsTheManualsLinksAndGivesWebLinksToTheDesktop()
+    {
+        const std::string outside = env_->root() + "/outside.html";
+        QVERIFY(test::WriteFile(outside, "<html><body>not the manual</body></html>"));
+        const struct
+        {
+            const char* link;
+            const char* shown; // the page afterwards
+            const char* opened;
+        } cases[] = {
+            {"series.html", "series.html", ""},
+            {"queue.html#power", "queue.html#power", ""},
+            {"#quick", "index.html#quick", ""},
+            {"https://example.org/a?b=1", "index.html", "https://example.org/a?b=1"},
+            {"http://example.org/", "index.html", "http://example.org/"},
+            {"missing.html", "index.html", ""},
+            {"../../../../../../../../etc/hostname", "index.html", ""},
+            {"file:///etc/hostname", "index.html", ""},
+            {"mailto:someone@example.org", "index.html", ""},
+            {"javascript:alert(1)", "index.html", ""},
+        };
+        for (const auto& c : cases) {
+            QList<QUrl> opened;
+            CHelpWindow help(nullptr, QString::fromUtf8(kManual), [&](const QUrl& url) { opened << url; });
+            help.OpenLink(QUrl(QString::fromUtf8(c.link)));
+            help.OpenLink(QUrl::fromLocalFile(QString::fromStdString(outside)));
+            QCOMPARE(PageShown(help), QString::fromUtf8(c.shown));
+            QCOMPARE(opened, *c.opened ? QList<QUrl>{QUrl(QString::fromUtf8(c.opened))} : QList<QUrl>{});
+        }
+    }
+
+private:
+    // Esc hides the window and what it shows, and the companions hear it.
+    static void HideWithEsc(CPelldraApp& app, CPelldraDlg& dlg, const QSignalSpy& companionGot)
+    {
+        QTRY_COMPARE(Heard(companionGot, broadcast::kPopUp), 1); // each showing announces itself
+        dlg.ShowHelp();
+        auto* question = new QDialog(&dlg);
+        question->show();
+        QTest::keyClick(&dlg, Qt::Key_Escape);
+        QVERIFY(dlg.Hidden() && dlg.isHidden() && question->isHidden());
+        QVERIFY(dlg.findChild<CHelpWindow*>()->isHidden());
+        QCOMPARE(app.GetAppState(), QStringLiteral("hide"));
+        QTRY_COMPARE(Heard(companionGot, broadcast::kBossCome), 1);
+    }
+
+    // A second start and LinkScout each bring the window back; a companion's BossCome hides it again and is
+    // answered once, never while the window is hidden.
+    static void BringBackAndCallAgain(CPelldraApp& app, CPelldraDlg& dlg, Broadcasts& companion,
+                                      const QSignalSpy& companionGot, const QSignalSpy& appGot)
+    {
+        qsizetype round = 0;
+        for (const char* back : {broadcast::kSelfCall, broadcast::kFromHelper}) {
+            ++round;
+            QVERIFY(companion.Emit(QString::fromUtf8(back)));
+            QTRY_VERIFY(dlg.isVisible());
+            QVERIFY(!dlg.Hidden());
+            QCOMPARE(app.GetAppState(), QStringLiteral("opened"));
+
+            QVERIFY(companion.Emit(QString::fromUtf8(broadcast::kBossCome)));
+            QTRY_VERIFY(dlg.isHidden());
+            QCOMPARE(app.GetAppState(), QStringLiteral("hide"));
+            // Called again while hidden, the window stays silent. Once the companion's marker has reached the
+            // window, the window's own marker comes after any answer it gave.
+            QVERIFY(companion.Emit(QString::fromUtf8(broadcast::kBossCome)));
+            QVERIFY(companion.Emit(QStringLiteral("test-marker")));
+            QTRY_COMPARE(Heard(appGot, "test-marker"), round);
+            QVERIFY(app.GetBroadcasts().Emit(QStringLiteral("test-answer")));
+            QTRY_COMPARE(Heard(companionGot, "test-answer"), round);
+            QCOMPARE(Heard(companionGot, broadcast::kBossCome), 1 + round);
+        }
+    }
+
+    std::unique_ptr<test::TempEnv> env_;
+};
+
+} // namespace pelldra
+
+int main(int argc, char* argv[])
+{
+    // The window answers broadcasts, so other test programs' on a shared bus would move it: these run on their own.
+    if (!std::getenv(pelldra::kOwnBus)) {
+        ::setenv(pelldra::kOwnBus, "1", 1);
+        std::vector<char*> args{const_cast<char*>("dbus-run-session"), const_cast<char*>("--")};
+        args.insert(args.end(), argv, argv + argc);
+        args.push_back(nullptr);
+        ::execvp(args[0], args.data());
+        std::perror("dbus-run-session"); // runs on, on whatever bus there is
+    }
+    QApplication application(argc, argv);
+    pelldra::WindowServicesTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "window_services_test.moc"
