@@ -47,7 +47,6 @@ CHelpWindow::CHelpWindow(QWidget* parent, const QString& folder, UrlOpener opene
     browser_->setObjectName(QStringLiteral("helpBrowser"));
     // Every link passes through OpenLink, which alone decides where it may lead.
     browser_->setOpenLinks(false);
-    browser_->setSearchPaths({folder_});
     setCentralWidget(browser_);
     connect(browser_, &QTextBrowser::anchorClicked, this, &CHelpWindow::OpenLink);
 
