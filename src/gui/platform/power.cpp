@@ -3,6 +3,9 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QDBusPendingCallWatcher>
+#include <QEventLoop>
 
 namespace pelldra {
 
@@ -47,9 +50,15 @@ bool LogindPowerBackend::PowerOff()
     QDBusMessage call = LogindCall(QStringLiteral("PowerOff"));
     call << true; // interactive: let the user authenticate when the policy asks for it
     call.setInteractiveAuthorizationAllowed(true);
-    // Authentication can take the user a while; the answer itself comes at once after it.
-    const QDBusMessage reply = bus.call(call, QDBus::Block, 5 * 60 * 1000);
-    return reply.type() == QDBusMessage::ReplyMessage;
+    // Authentication can take the user minutes: wait in an event loop so the window keeps painting meanwhile.
+    QDBusPendingCall pending = bus.asyncCall(call, 5 * 60 * 1000);
+    QDBusPendingCallWatcher watcher(pending);
+    if (!watcher.isFinished()) {
+        QEventLoop loop;
+        QObject::connect(&watcher, &QDBusPendingCallWatcher::finished, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return watcher.reply().type() == QDBusMessage::ReplyMessage;
 }
 
 QString SwitchPowerOff(PowerBackend& backend)
