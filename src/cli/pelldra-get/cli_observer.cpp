@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include "cli/pelldra-get/terminal.h"
-#include "core/engine/daily_log.h"
 
 namespace pelldra::cli {
 
@@ -14,8 +13,8 @@ void Complain(const std::string& text, const std::string& path)
     std::fflush(stderr);
 }
 
-CliObserver::CliObserver(CDailyLog& log, bool progress, bool ask)
-    : log_(log), progress_(progress), ask_(ask), flushEachLine_(::isatty(STDOUT_FILENO) == 1)
+CliObserver::CliObserver(bool progress, bool ask)
+    : progress_(progress), ask_(ask), flushEachLine_(::isatty(STDOUT_FILENO) == 1)
 {
 }
 
@@ -30,20 +29,17 @@ void CliObserver::ClearProgressLocked()
 
 void CliObserver::ShowLines(const std::vector<std::string>& lines)
 {
-    {
-        std::unique_lock lock(mutex_);
-        // A line shown now would land in the middle of the question; the engine goes on meanwhile.
-        if (flushEachLine_)
-            answered_.wait(lock, [this] { return !asking_; });
-        ClearProgressLocked();
-        for (const std::string& line : lines) {
-            std::fputs(line.c_str(), stdout);
-            std::fputc('\n', stdout);
-        }
-        if (flushEachLine_)
-            std::fflush(stdout);
+    std::unique_lock lock(mutex_);
+    // A line shown now would land in the middle of the question; the engine goes on meanwhile.
+    if (flushEachLine_)
+        answered_.wait(lock, [this] { return !asking_; });
+    ClearProgressLocked();
+    for (const std::string& line : lines) {
+        std::fputs(line.c_str(), stdout);
+        std::fputc('\n', stdout);
     }
-    log_.AppendLines(lines);
+    if (flushEachLine_)
+        std::fflush(stdout);
 }
 
 void CliObserver::RunEnded(int result)
@@ -95,7 +91,7 @@ void CliObserver::BeginRun()
     messageShown_ = false;
 }
 
-int CliObserver::WaitRunEnded(const std::function<ProgressSnapshot()>& poll, long long total)
+int CliObserver::WaitRunEnded(const std::function<std::string()>& progressLine)
 {
     std::unique_lock lock(mutex_);
     for (;;) {
@@ -105,7 +101,7 @@ int CliObserver::WaitRunEnded(const std::function<ProgressSnapshot()>& poll, lon
             std::fflush(stdout);
         if (progress_ && !asking_) {
             lock.unlock();
-            const std::string text = ProgressText(poll(), total);
+            const std::string text = progressLine();
             lock.lock();
             if (!runEnded_ && !asking_) {
                 std::fprintf(stderr, "\r%s\x1b[K", text.c_str());
@@ -117,14 +113,16 @@ int CliObserver::WaitRunEnded(const std::function<ProgressSnapshot()>& poll, lon
     }
     ClearProgressLocked();
     std::fflush(stdout);
-    if (progress_) {
-        lock.unlock();
-        const std::string text = ProgressText(poll(), total);
-        lock.lock();
-        std::fprintf(stderr, "%s\n", text.c_str());
-        std::fflush(stderr);
-    }
     return result_;
+}
+
+void CliObserver::ShowLastProgress(const std::string& text)
+{
+    if (!progress_)
+        return;
+    std::lock_guard lock(mutex_);
+    std::fprintf(stderr, "%s\n", text.c_str());
+    std::fflush(stderr);
 }
 
 bool CliObserver::MessageShown() const

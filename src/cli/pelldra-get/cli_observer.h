@@ -1,5 +1,5 @@
-// pelldra-get's side of the engine: status lines to standard output and the day's log, messages to standard
-// error, the credentials question on the terminal, and the progress line.
+// pelldra-get's side of the engine: status lines to standard output, messages to standard error, the credentials
+// question on the terminal, and the progress line.
 #pragma once
 
 #include <condition_variable>
@@ -11,10 +11,6 @@
 
 #include "core/engine/engine_observer.h"
 
-namespace pelldra {
-class CDailyLog;
-}
-
 namespace pelldra::cli {
 
 // One message of pelldra-get on standard error: "pelldra-get: ", the path it is about when given, the text.
@@ -25,7 +21,7 @@ class CliObserver final : public EngineObserver
 public:
     // progress: draw the progress line on standard error; ask: credentials questions go to the terminal (else
     // every question is refused).
-    CliObserver(CDailyLog& log, bool progress, bool ask);
+    CliObserver(bool progress, bool ask);
 
     void ShowLines(const std::vector<std::string>& lines) override;
     void RunEnded(int result) override;
@@ -35,16 +31,17 @@ public:
 
     // Before each run.
     void BeginRun();
-    // Blocks until the run has ended, redrawing the progress line from poll; total is the run's file count, -1 when
-    // not known. Returns the run's result.
-    int WaitRunEnded(const std::function<ProgressSnapshot()>& poll, long long total);
+    // Blocks until the run has ended, redrawing the progress line that progressLine gives, and takes it away.
+    // Returns the run's result.
+    int WaitRunEnded(const std::function<std::string()>& progressLine);
+    // The run's figures once it has ended; they stay on the terminal.
+    void ShowLastProgress(const std::string& text);
     // Whether the engine refused the run with a message since BeginRun.
     bool MessageShown() const;
 
 private:
     void ClearProgressLocked();
 
-    CDailyLog& log_;
     const bool progress_;
     const bool ask_;
     // A terminal shows each line at once; into a file or pipe they go in blocks, at the latest every 250 ms, as

@@ -14,11 +14,9 @@
 #include "cli/pelldra-get/stop_signals.h"
 #include "core/credentials/ninsho_center.h"
 #include "core/engine/content_type_table.h"
-#include "core/engine/daily_log.h"
-#include "core/engine/download_engine.h"
 #include "core/engine/network.h"
 #include "core/orders/list_order.h"
-#include "core/orders/run_order.h"
+#include "core/orders/run_controller.h"
 #include "core/orders/sequential_order.h"
 #include "core/queue/queue_item.h"
 #include "core/queue/wait_queue.h"
@@ -177,102 +175,98 @@ std::shared_ptr<CNinshoCenter> OpenStore()
     return store;
 }
 
-// Runs orders on one engine, as the log window does, with the stop signals wired to the engine.
+// Runs orders through the run controller, as the window does, with the stop signals wired to the engine.
 class Runner
 {
 public:
     Runner(const DetailSettings& settings, bool useStore)
-        : settings_(settings), observer_(log_, ::isatty(STDERR_FILENO) == 1, ::isatty(STDIN_FILENO) == 1)
+        : settings_(settings), observer_(::isatty(STDERR_FILENO) == 1, ::isatty(STDIN_FILENO) == 1),
+          runs_(
+              observer_, [this](const std::vector<std::string>& lines) { observer_.ShowLines(lines); }, &queue_,
+              &types_)
     {
-        engine_.Setup(&observer_, &types_);
         if (useStore)
-            engine_.SetCredentialStore(OpenStore());
-        signals_ = std::make_unique<StopSignals>([this] { engine_.Abort(); });
+            runs_.Engine().SetCredentialStore(OpenStore());
+        signals_ = std::make_unique<StopSignals>([this] { runs_.Stop(); });
     }
 
     bool Stopped() const { return signals_->Stopped(); }
 
-    // Runs one order; fromQueue: an unreadable list is logged as the window logs it, not refused. Returns an
-    // exit status; listUnreadable tells the queue run to drop the item and go on.
-    int Run(CQueueItem& item, bool fromQueue, bool& listUnreadable)
+    // Runs one order given on the command line. Returns an exit status.
+    int Run(const CQueueItem& item)
     {
-        listUnreadable = false;
         if (Stopped())
             return kExitStopped;
-        // Every order carries the request options it was built with, a queued one those given with --queue.
-        const RunPreparation prep = PrepareRun(item, nullptr, JobMode::List, CurrentFolder());
-        // A list that cannot be read refuses the order; one read but refused is a failed run, with its log.
-        if (prep.code == -1 && !fromQueue)
-            return Refused({prep.lines.back()}, item.Lst);
-        if (log_.Open()) {
-            std::fprintf(stdout, "%s\n", std::string(kLogStartLine).c_str());
-            std::fflush(stdout);
-        }
-        observer_.ShowLines(prep.lines);
-        if (prep.code < 0) {
-            log_.Close();
-            listUnreadable = true;
-            return kExitFailures;
-        }
-        engine_.SetNoUpdateLinks(settings_.NoUpdateLinks != 0);
         observer_.BeginRun();
-        if (!engine_.Start(item)) {
-            log_.Close();
-            return kExitRefused;
+        const RunStart start = runs_.Start(item, Request(false));
+        switch (start.outcome) {
+        case RunStart::Started:
+            return AwaitEnd();
+        case RunStart::ListUnreadable:
+            return Refused({start.refusal}, item.Lst);
+        case RunStart::CannotRun:
+            return kExitFailures; // read but refused: a failed run, with its log
+        case RunStart::Busy:
+            break;
         }
-        // A stop that came just before the start would otherwise be lost: the start clears the flag.
-        if (Stopped())
-            engine_.Abort();
-        const int result = observer_.WaitRunEnded([this] { return engine_.Progress(); }, RunTotal(item));
-        const ProgressSnapshot done = engine_.Progress();
-        log_.Close();
-        DeleteListAfterRun(item, result, done.failed); // a list that cannot be deleted is left, as the window does
-        if (Stopped())
-            return kExitStopped;
-        if (observer_.MessageShown())
-            return kExitRefused;
-        return result == 0 || done.failed > 0 ? kExitFailures : kExitDone;
+        return kExitRefused;
     }
 
     int RunQueue()
     {
-        CWaitQueue queue;
         int worst = kExitDone;
-        bool ran = false;
-        const StartRunFunction start = [&](const CQueueItem& taken) {
-            // Stopped before it began: the order stays held, and goes back to the queue when this process ends.
-            ran = !Stopped();
-            if (!ran)
-                return 0;
-            CQueueItem item = taken;
-            bool unreadable = false;
-            const int status = Run(item, true, unreadable);
-            if (status == kExitStopped)
-                worst = kExitStopped;
-            else if (status != kExitDone && worst == kExitDone)
-                worst = kExitFailures;
-            return unreadable ? -1 : 0;
-        };
         while (!Stopped()) {
-            const QueueRunResult r = RunNextQueued(queue, start, false);
+            observer_.BeginRun();
+            const QueueRunResult r = runs_.StartNextQueued(Request(true), false);
             if (r.outcome == QueueRunResult::CannotTake) {
                 std::fprintf(stderr, "pelldra-get: cannot take an order from the queue: %s\n", r.failure.c_str());
                 return kExitFailures;
             }
-            if (r.outcome == QueueRunResult::Empty)
+            if (r.skipped > 0 && worst == kExitDone)
+                worst = kExitFailures; // orders that could not run were dropped with their log lines
+            if (r.outcome != QueueRunResult::Started)
                 break;
-            if (ran)
-                queue.EndTakenRun();
+            const int status = AwaitEnd();
+            if (status != kExitDone && worst == kExitDone)
+                worst = kExitFailures;
+            if (NextAfterRun({false, Stopped(), false, queue_.hasItems() != 0}) != AfterRun::RunNextQueued)
+                break;
         }
         return Stopped() ? kExitStopped : worst;
     }
 
 private:
+    // Every order carries the request options it was built with, a queued one those given with --queue.
+    RunRequest Request(bool fromQueue) const
+    {
+        RunRequest r;
+        r.folderEdit = CurrentFolder();
+        r.noUpdateLinks = settings_.NoUpdateLinks != 0;
+        r.refuseUnreadableList = !fromQueue;
+        return r;
+    }
+
+    // Waits for the run started and ends it; an exit status.
+    int AwaitEnd()
+    {
+        // A stop that came just before the start would otherwise be lost: the start clears the flag.
+        if (Stopped())
+            runs_.Stop();
+        const int result = observer_.WaitRunEnded([this] { return ProgressLine(runs_.Figures()); });
+        const RunEnd end = runs_.Finish(result); // a list that cannot be deleted is left, as the window does
+        observer_.ShowLastProgress(ProgressLine(runs_.Figures()));
+        if (Stopped())
+            return kExitStopped;
+        if (observer_.MessageShown())
+            return kExitRefused;
+        return result == 0 || end.failed > 0 ? kExitFailures : kExitDone;
+    }
+
     const DetailSettings settings_;
     CContentTypeTable types_;
-    CDailyLog log_;
+    CWaitQueue queue_;
     CliObserver observer_;
-    CDownloadEngine engine_;
+    RunController runs_;
     std::unique_ptr<StopSignals> signals_; // declared last: gone before the engine it stops
 };
 
@@ -312,9 +306,7 @@ int Main(int argc, char** argv)
         std::puts("ただいまのダウンロード指令は待ち行列に取り込まれました");
         return kExitDone;
     }
-    Runner runner(settings, UsesStore(o, settings));
-    bool unreadable = false;
-    return runner.Run(item, false, unreadable);
+    return Runner(settings, UsesStore(o, settings)).Run(item);
 }
 
 } // namespace

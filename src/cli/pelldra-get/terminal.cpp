@@ -1,4 +1,4 @@
-// Terminal prompt with time-out and cancel, and the progress line's text.
+// Terminal prompt with time-out and cancel.
 #include "cli/pelldra-get/terminal.h"
 
 #include <fcntl.h>
@@ -115,29 +115,6 @@ CredentialsAnswer AskOnTerminal(const std::string& url, std::chrono::millisecond
     if (!answer.ok)
         return {};
     return answer;
-}
-
-std::string HumanBytes(int64_t n)
-{
-    static const char* const units[] = {"KiB", "MiB", "GiB", "TiB"};
-    if (n < 1024)
-        return std::to_string(n) + " B";
-    double v = static_cast<double>(n);
-    int u = -1;
-    while (v >= 1024 && u < 3) {
-        v /= 1024;
-        ++u;
-    }
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f %s", v, units[u]);
-    return text;
-}
-
-std::string ProgressText(const ProgressSnapshot& p, long long total)
-{
-    const std::string done = std::to_string(p.done) + (total >= 0 ? "/" + std::to_string(total) : "");
-    return "完了 " + done + "  失敗 " + std::to_string(p.failed) + "  要求 " + std::to_string(p.requested) + "  " +
-           HumanBytes(p.bytes) + "  " + HumanBytes(static_cast<int64_t>(p.rate)) + "/s";
 }
 
 } // namespace pelldra::cli

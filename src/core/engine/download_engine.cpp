@@ -91,6 +91,8 @@ bool CDownloadEngine::Start(CQueueItem& item)
         if (!running_) {
             item.AbortRequested = 0;
             item.RunStatus = 200;
+            // Here, not on the engine thread: a window that polls right after the start sees no old counts.
+            progress_.Reset();
             pending_ = &item;
             running_ = &item;
             if (!thread_.joinable())
@@ -189,7 +191,6 @@ int CDownloadEngine::Run()
     lineIndex_ = -1;
     noMoreJobs_ = false;
     slotCount_ = SlotsForSpeed(current_.Seri);
-    progress_.Reset();
 
     FillReadySlots();
     FlushLines(lock);

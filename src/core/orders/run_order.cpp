@@ -127,7 +127,8 @@ long long RunTotal(const CQueueItem& item)
 
 bool DeleteListAfterRun(const CQueueItem& item, int runResult, int failedJobs)
 {
-    if (runResult == 0 || item.Lst.empty())
+    // A series order read from a hand-written queue file may carry Lst and Del too: only a list run deletes.
+    if (runResult == 0 || item.Kind == CQueueItem::RENBAN || item.Lst.empty())
         return false;
     const bool handOver = item.KindName == "LINK" || item.KindName == "IMAGE";
     if (!handOver && (item.Del == 0 || failedJobs > 0))

@@ -36,9 +36,9 @@ RunPreparation PrepareRun(CQueueItem& running, const DetailSettings* refreshFrom
 // by PrepareRun. -1 when a range is open (or too long to count).
 long long RunTotal(const CQueueItem& item);
 
-// After a run: deletes the item's list file when its order asks for that (Del) and the run finished without a
-// failed job, so that a list whose files are still missing stays for another try; LinkScout's hand-over file
-// (LINK, IMAGE) goes whenever the run finished. True when it was deleted.
+// After a list run: deletes the item's list file when its order asks for that (Del) and the run finished without
+// a failed job, so that a list whose files are still missing stays for another try; LinkScout's hand-over file
+// (LINK, IMAGE) goes whenever the run finished. A series run deletes nothing. True when it was deleted.
 bool DeleteListAfterRun(const CQueueItem& item, int runResult, int failedJobs);
 
 // Starts a run of an item: 0 started, > 0 busy (the caller queues the item), < 0 it cannot run (its list cannot

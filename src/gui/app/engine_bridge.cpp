@@ -5,14 +5,13 @@
 
 #include <algorithm>
 
-#include "core/engine/daily_log.h"
 #include "gui/app/pelldra_dlg.h"
 #include "gui/credentials/auth_prompt.h"
 #include "gui/platform/message_box.h"
 
 namespace pelldra {
 
-EngineBridge::EngineBridge(CPelldraDlg* window, CDailyLog& log) : window_(window), log_(log) {}
+EngineBridge::EngineBridge(CPelldraDlg* window) : window_(window) {}
 
 EngineBridge::~EngineBridge()
 {
@@ -44,11 +43,8 @@ void EngineBridge::ShowLines(const std::vector<std::string>& lines)
     auto h = std::make_shared<Handoff>();
     {
         std::lock_guard lock(mutex_);
-        if (shutdown_) {
-            // The window is going; the lines still belong in the day's log.
-            log_.AppendLines(lines);
+        if (shutdown_)
             return;
-        }
         waiting_.push_back(h);
     }
     QPointer<CPelldraDlg> window = window_;
@@ -66,8 +62,7 @@ void EngineBridge::ShowLines(const std::vector<std::string>& lines)
             Finish(h);
         },
         Qt::QueuedConnection);
-    if (!Wait(h))
-        log_.AppendLines(lines);
+    Wait(h);
 }
 
 void EngineBridge::RunEnded(int result)

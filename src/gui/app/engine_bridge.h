@@ -12,17 +12,16 @@
 
 namespace pelldra {
 
-class CDailyLog;
 class CPelldraDlg;
 
 // Workers call in on their own threads. A status line and a credentials question block their worker until the
 // window has handled them; the window's thread never waits for a worker. After Shutdown nothing more reaches the
-// window: lines only go to the log file, questions are refused, and every worker still waiting is let go (a prompt
-// already on screen is cancelled and answers as such).
+// window (the run controller has logged the lines already), questions are refused, and every worker still waiting
+// is let go (a prompt already on screen is cancelled and answers as such).
 class EngineBridge final : public EngineObserver
 {
 public:
-    EngineBridge(CPelldraDlg* window, CDailyLog& log);
+    explicit EngineBridge(CPelldraDlg* window);
     ~EngineBridge() override;
     EngineBridge(const EngineBridge&) = delete;
     EngineBridge& operator=(const EngineBridge&) = delete;
@@ -51,7 +50,6 @@ private:
     void Finish(const std::shared_ptr<Handoff>& h);
 
     QPointer<CPelldraDlg> window_;
-    CDailyLog& log_;
     std::mutex mutex_; // guards everything below and every Handoff
     std::condition_variable changed_;
     bool shutdown_ = false;

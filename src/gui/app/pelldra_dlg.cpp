@@ -1,4 +1,4 @@
-// The main window: its controls and layouts, the start, stop and exit commands, the run's end and the queue run.
+// The main window: start-up and close, the start, stop and exit commands, the run's end and the queue run.
 #include "gui/app/pelldra_dlg.h"
 
 #include <unistd.h>
@@ -14,7 +14,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QShortcut>
 #include <QSignalBlocker>
 #include <QTabBar>
 #include <QToolButton>
@@ -50,62 +49,17 @@
 
 namespace pelldra {
 
-namespace {
-
-constexpr const char* kNotYet = "この画面はまだありません";
-
-QString HumanBytes(double n)
-{
-    static const char* const units[] = {"KiB", "MiB", "GiB"};
-    if (n < 1024)
-        return QStringLiteral("%1 B").arg(static_cast<long long>(n));
-    int u = -1;
-    while (n >= 1024 && u < 2) {
-        n /= 1024;
-        ++u;
-    }
-    return QStringLiteral("%1 %2").arg(n, 0, 'f', 1).arg(QLatin1String(units[u]));
-}
-
-QToolButton* ToolButton(QWidget* parent, const char* name, const QIcon& icon, int iconSize)
-{
-    auto* b = new QToolButton(parent);
-    b->setObjectName(QLatin1String(name));
-    b->setIcon(icon);
-    b->setIconSize(QSize(iconSize, iconSize));
-    b->setAutoRaise(false);
-    return b;
-}
-
-QPushButton* Button(QWidget* parent, const char* name, const char* text)
-{
-    auto* b = new QPushButton(QString::fromUtf8(text), parent);
-    b->setObjectName(QLatin1String(name));
-    // Enter must never press a button of this window.
-    b->setAutoDefault(false);
-    b->setDefault(false);
-    return b;
-}
-
-// A dialog that is not ready yet: present, honest about it.
-void MarkNotYet(QWidget* w)
-{
-    w->setEnabled(false);
-    w->setToolTip(QString::fromUtf8(kNotYet));
-}
-
-} // namespace
-
 CPelldraDlg::CPelldraDlg(QWidget* parent) : CPelldraDlg(parent, Options{}) {}
 
 CPelldraDlg::CPelldraDlg(QWidget* parent, Options options) : QDialog(parent), options_(options)
 {
     referer_.SetMaster(&url_);
-    bridge_ = std::make_unique<EngineBridge>(this, dailyLog_);
-    engine_ = std::make_unique<CDownloadEngine>(options_.limits);
-    engine_->Setup(bridge_.get(), &types_);
+    bridge_ = std::make_unique<EngineBridge>(this);
+    runs_ = std::make_unique<RunController>(
+        *bridge_, [this](const std::vector<std::string>& lines) { ShowStatusLines(lines); }, &queue_, &types_,
+        options_.limits);
     credentials_ = std::make_unique<CCredentialManager>(
-        this, [this](const std::shared_ptr<CNinshoCenter>& store) { engine_->SetCredentialStore(store); });
+        this, [this](const std::shared_ptr<CNinshoCenter>& store) { Engine().SetCredentialStore(store); });
 
     setObjectName(QStringLiteral("pelldraMain"));
     setWindowTitle(QString::fromUtf8(kCaption));
@@ -153,207 +107,8 @@ CPelldraDlg::~CPelldraDlg()
     progressTimer_.stop();
     // Workers waiting on this window are let go first, so that the engine can end its run and be joined.
     bridge_->Shutdown();
-    engine_->Abort();
-    engine_.reset();
-    dailyLog_.Close();
+    runs_.reset();
     SaveSettings();
-}
-
-void CPelldraDlg::BuildControls()
-{
-    auto* root = new QVBoxLayout(this);
-    auto* top = new QHBoxLayout;
-    root->addLayout(top);
-    auto* left = new QVBoxLayout;
-    top->addLayout(left, 1);
-
-    tabs_ = new QTabBar(this);
-    tabs_->setObjectName(QStringLiteral("jobTabs"));
-    tabs_->addTab(QStringLiteral("連番"));
-    tabs_->addTab(QStringLiteral("リスト"));
-    tabs_->setExpanding(false);
-    tabs_->setDrawBase(true);
-    left->addWidget(tabs_);
-    connect(tabs_, &QTabBar::currentChanged, this,
-            [this](int index) { SetJobMode(index == 0 ? JobMode::Sequential : JobMode::List); });
-
-    auto* hintRow = new QHBoxLayout;
-    urlLabel_ = new QLabel(this);
-    hint_ = new QLabel(this);
-    hint_->setObjectName(QStringLiteral("modeHint"));
-    hintRow->addWidget(urlLabel_);
-    hintRow->addWidget(hint_, 1);
-    left->addLayout(hintRow);
-
-    // The series controls.
-    sequentialPanel_ = new QWidget(this);
-    auto* seq = new QGridLayout(sequentialPanel_);
-    seq->setContentsMargins(0, 0, 0, 0);
-    urlEdit_ = new CUrlEdit(sequentialPanel_);
-    urlEdit_->setObjectName(QStringLiteral("urlEdit"));
-    urlEdit_->Attach(&url_);
-    connect(urlEdit_, &CUrlEdit::UrlChanged, this, &CPelldraDlg::OnUrlChanged);
-    prevRun_ = ToolButton(sequentialPanel_, "prevRun", main_icons::Arrow(true, false), 16);
-    fieldSpin_ = new CFieldSpin(sequentialPanel_);
-    nextRun_ = ToolButton(sequentialPanel_, "nextRun", main_icons::Arrow(false, false), 16);
-    connect(prevRun_, &QToolButton::clicked, this, &CPelldraDlg::SelectPrevRun);
-    connect(nextRun_, &QToolButton::clicked, this, &CPelldraDlg::SelectNextRun);
-    connect(fieldSpin_, &CFieldSpin::FieldChosen, this, &CPelldraDlg::SelectField);
-    auto* urlRow = new QHBoxLayout;
-    urlRow->addWidget(urlEdit_, 1);
-    urlRow->addWidget(prevRun_);
-    urlRow->addWidget(fieldSpin_);
-    urlRow->addWidget(nextRun_);
-    seq->addLayout(urlRow, 0, 0, 1, 9);
-
-    auto numBox = [this](const char* name, CRepeatSpin*& spin) {
-        auto* edit = new CNumEdit(sequentialPanel_);
-        edit->setObjectName(QLatin1String(name));
-        edit->setFixedWidth(QFontMetrics(edit->font()).horizontalAdvance(QStringLiteral("00000000")) + 10);
-        spin = new CRepeatSpin(sequentialPanel_);
-        spin->SetBuddy(edit);
-        return edit;
-    };
-    upperCheck_ = new QCheckBox(sequentialPanel_);
-    upperCheck_->setObjectName(QStringLiteral("upperCheck"));
-    upperLabel_ = new QLabel(QStringLiteral("上位数字列"), sequentialPanel_);
-    upperLabel_->setObjectName(QStringLiteral("upperLabel"));
-    upperFrom_ = numBox("upperFrom", upperFromSpin_);
-    upperKara_ = new QLabel(QStringLiteral("から"), sequentialPanel_);
-    upperTo_ = numBox("upperTo", upperToSpin_);
-    subfolderCheck_ = new QCheckBox(QStringLiteral("サブフォルダ"), sequentialPanel_);
-    subfolderCheck_->setObjectName(QStringLiteral("subfolderCheck"));
-    subfolderEdit_ = new QLineEdit(sequentialPanel_);
-    subfolderEdit_->setObjectName(QStringLiteral("subfolderEdit"));
-    connect(upperCheck_, &QCheckBox::clicked, this, &CPelldraDlg::ToggleUpper);
-    connect(subfolderCheck_, &QCheckBox::clicked, this, &CPelldraDlg::ToggleSubfolder);
-
-    lowerLabel_ = new QLabel(QStringLiteral("下位数字列"), sequentialPanel_);
-    lowerLabel_->setObjectName(QStringLiteral("lowerLabel"));
-    CRepeatSpin* lowerFromSpin = nullptr;
-    CRepeatSpin* lowerToSpin = nullptr;
-    lowerFrom_ = numBox("lowerFrom", lowerFromSpin);
-    auto* lowerKara = new QLabel(QStringLiteral("から"), sequentialPanel_);
-    lowerTo_ = numBox("lowerTo", lowerToSpin);
-    auto* nameLabel = new QLabel(QStringLiteral("保存時ファイル名"), sequentialPanel_);
-    saveNameEdit_ = new QLineEdit(sequentialPanel_);
-    saveNameEdit_->setObjectName(QStringLiteral("saveNameEdit"));
-    // Templates are read whole: room for a name like "pic*-*.jpg" or a subfolder like "vol*".
-    const int templateWidth = QFontMetrics(font()).horizontalAdvance(QStringLiteral("picture*-*.jpeg")) + 16;
-    saveNameEdit_->setMinimumWidth(templateWidth);
-    subfolderEdit_->setMinimumWidth(templateWidth);
-    for (QLabel* label : {upperLabel_, lowerLabel_}) {
-        label->setAutoFillBackground(true);
-        label->setMargin(2);
-        label->setCursor(Qt::PointingHandCursor);
-        label->installEventFilter(this);
-    }
-
-    seq->addWidget(upperCheck_, 1, 0);
-    seq->addWidget(upperLabel_, 1, 1);
-    seq->addWidget(upperFrom_, 1, 2);
-    seq->addWidget(upperFromSpin_, 1, 3);
-    seq->addWidget(upperKara_, 1, 4);
-    seq->addWidget(upperTo_, 1, 5);
-    seq->addWidget(upperToSpin_, 1, 6);
-    seq->addWidget(subfolderCheck_, 1, 7);
-    seq->addWidget(subfolderEdit_, 1, 8);
-    seq->addWidget(lowerLabel_, 2, 1);
-    seq->addWidget(lowerFrom_, 2, 2);
-    seq->addWidget(lowerFromSpin, 2, 3);
-    seq->addWidget(lowerKara, 2, 4);
-    seq->addWidget(lowerTo_, 2, 5);
-    seq->addWidget(lowerToSpin, 2, 6);
-    seq->addWidget(nameLabel, 2, 7);
-    seq->addWidget(saveNameEdit_, 2, 8);
-    seq->setColumnStretch(8, 1);
-    left->addWidget(sequentialPanel_);
-
-    // The list controls.
-    listPanel_ = new QWidget(this);
-    auto* list = new QGridLayout(listPanel_);
-    list->setContentsMargins(0, 0, 0, 0);
-    listPathEdit_ = new QLineEdit(listPanel_);
-    listPathEdit_->setObjectName(QStringLiteral("listPathEdit"));
-    openButton_ = ToolButton(listPanel_, "openList", main_icons::OpenList(), 16);
-    openButton_->setText(QStringLiteral("開く"));
-    openButton_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    connect(openButton_, &QToolButton::clicked, this, &CPelldraDlg::OpenListFile);
-    deleteListCheck_ = new QCheckBox(QStringLiteral("ダウンロード終了後にリストを削除"), listPanel_);
-    deleteListCheck_->setObjectName(QStringLiteral("deleteListCheck"));
-    viewListButton_ = Button(listPanel_, "viewList", "リストの内容を見る");
-    MarkNotYet(viewListButton_);
-    list->addWidget(listPathEdit_, 0, 0, 1, 2);
-    list->addWidget(openButton_, 0, 2);
-    list->addWidget(deleteListCheck_, 1, 0);
-    list->addWidget(viewListButton_, 1, 2);
-    list->setColumnStretch(1, 1);
-    left->addWidget(listPanel_);
-
-    auto* folderRow = new QHBoxLayout;
-    folderButton_ = Button(this, "folderButton", "保存するフォルダ");
-    folderEdit_ = new CFolder(this);
-    folderEdit_->setObjectName(QStringLiteral("folderEdit"));
-    connect(folderButton_, &QPushButton::clicked, this, [this] { folderEdit_->Browse(); });
-    folderRow->addWidget(folderButton_);
-    folderRow->addWidget(folderEdit_, 1);
-    left->addLayout(folderRow);
-    left->addStretch(1);
-
-    // The command column keeps its distance to the right edge.
-    auto* right = new QVBoxLayout;
-    top->addLayout(right);
-    auto* runRow = new QHBoxLayout;
-    animation_ = new CRunAnimation(this);
-    animation_->setToolTip(QStringLiteral("待ち行列モードの切り替え"));
-    connect(animation_, &CRunAnimation::Clicked, this, &CPelldraDlg::ToggleQueueMode);
-    startButton_ = ToolButton(this, "startButton", main_icons::StartIdle(), 32);
-    startButton_->setToolTip(QStringLiteral("ダウンロード開始"));
-    startButton_->installEventFilter(this);
-    stopButton_ = ToolButton(this, "stopButton", main_icons::Stop(), 32);
-    stopButton_->setToolTip(QStringLiteral("中止"));
-    connect(startButton_, &QToolButton::clicked, this, &CPelldraDlg::OnStart);
-    connect(stopButton_, &QToolButton::clicked, this, &CPelldraDlg::OnStop);
-    runRow->addWidget(animation_);
-    runRow->addWidget(startButton_);
-    runRow->addWidget(stopButton_);
-    right->addLayout(runRow);
-    queueButton_ = Button(this, "queueButton", "待ち行列");
-    connect(queueButton_, &QPushButton::clicked, this, [this] {
-        // The queue's own dialog is not here yet: say what the queue holds rather than pretend.
-        const int count = queue_.LoadAll();
-        ShowMessage(this, QStringLiteral("待ち行列には %1 件のダウンロード指令があります。").arg(count), QString(),
-                    MessageIcon::Information);
-        queueButton_->setEnabled(count > 0);
-    });
-    detailButton_ = Button(this, "detailButton", "詳細設定");
-    connect(detailButton_, &QPushButton::clicked, this, &CPelldraDlg::ShowDetailSettings);
-    logButton_ = Button(this, "logButton", "ログ");
-    connect(logButton_, &QPushButton::clicked, this, &CPelldraDlg::OpenLogViewer);
-    helpButton_ = Button(this, "helpButton", "HELP");
-    connect(helpButton_, &QPushButton::clicked, this, &CPelldraDlg::ShowHelp);
-    new QShortcut(QKeySequence::HelpContents, this, this, &CPelldraDlg::ShowHelp);
-    exitButton_ = Button(this, "exitButton", "終了");
-    connect(exitButton_, &QPushButton::clicked, this, &CPelldraDlg::OnExit);
-    auto* smallRow = new QHBoxLayout;
-    smallRow->addWidget(logButton_);
-    smallRow->addWidget(helpButton_);
-    right->addWidget(queueButton_);
-    right->addWidget(detailButton_);
-    right->addLayout(smallRow);
-    right->addStretch(1);
-    right->addWidget(exitButton_);
-
-    log_ = new CLogEdit(this);
-    log_->setObjectName(QStringLiteral("logView"));
-    log_->setMinimumHeight(120);
-    root->addWidget(log_, 1);
-    progress_ = new QLabel(this);
-    progress_->setObjectName(QStringLiteral("progressLine"));
-    root->addWidget(progress_);
-
-    notice_ = new CNoticePopup(this);
-    notice_->hide();
 }
 
 void CPelldraDlg::ResetControls()
@@ -415,118 +170,6 @@ void CPelldraDlg::OpenListFile()
                                         QStringLiteral(".lst"), listPathEdit_->text());
     if (!path.isEmpty())
         listPathEdit_->setText(path);
-}
-
-// --- the digit-string controls ---
-
-void CPelldraDlg::OnUrlChanged()
-{
-    ApplyRanges(RefreshRangesFromUrl(url_, settings_.WholeSequence != 0), true, true);
-    UpdateDigitControls();
-}
-
-void CPelldraDlg::ApplyRanges(const FilledRanges& ranges, bool lower, bool upper)
-{
-    auto apply = [](const RangeTexts& r, CNumEdit* from, CNumEdit* to) {
-        from->SetValue(r.from, r.width);
-        to->SetValue(r.toEmptied ? std::nullopt : std::optional<std::string>(r.to), r.width);
-    };
-    if (lower)
-        apply(ranges.lower, lowerFrom_, lowerTo_);
-    if (upper && ranges.hasUpper)
-        apply(ranges.upper, upperFrom_, upperTo_);
-}
-
-void CPelldraDlg::UpdateDigitControls()
-{
-    const bool upperPossible = url_.CanMoveLeft(0);
-    const bool upperOn = upperPossible && url_.GetUpperEnabled();
-    upperCheck_->setEnabled(upperPossible);
-    {
-        const QSignalBlocker block(upperCheck_);
-        upperCheck_->setChecked(upperOn);
-    }
-    for (QWidget* w : std::initializer_list<QWidget*>{upperFrom_, upperFromSpin_, upperTo_, upperToSpin_,
-                                                      upperKara_, subfolderCheck_, fieldSpin_})
-        w->setEnabled(upperOn);
-    subfolderEdit_->setEnabled(upperOn && subfolderOn_);
-    if (!upperPossible && url_.GetSelectedField() == 1)
-        url_.SetSelectedField(0);
-    if (!upperOn && url_.GetSelectedField() == 1)
-        url_.SetSelectedField(0);
-
-    const bool upperSelected = url_.GetSelectedField() == 1;
-    if (upperSelected) {
-        nextRun_->setEnabled(url_.CanMoveRight(0) || url_.CanMoveRight(1));
-        prevRun_->setEnabled(url_.CanMoveLeft(1));
-    } else {
-        nextRun_->setEnabled(url_.CanMoveRight(0));
-        prevRun_->setEnabled(url_.CanMoveLeft(0) || url_.CanMoveLeft(1));
-    }
-    PaintFieldLabels();
-}
-
-void CPelldraDlg::PaintFieldLabels()
-{
-    const bool upperSelected = url_.GetSelectedField() == 1;
-    auto paint = [this](QLabel* label, bool selected, const QColor& ground) {
-        QPalette p = palette();
-        if (selected) {
-            p.setColor(QPalette::Window, ground);
-            p.setColor(QPalette::WindowText, Qt::white);
-        }
-        label->setPalette(p);
-    };
-    paint(lowerLabel_, !upperSelected, QColor(255, 0, 0));
-    paint(upperLabel_, upperSelected, QColor(0, 0, 255));
-    prevRun_->setIcon(main_icons::Arrow(true, upperSelected));
-    nextRun_->setIcon(main_icons::Arrow(false, upperSelected));
-}
-
-void CPelldraDlg::SelectField(int field)
-{
-    if (field == 1 && !(upperCheck_->isEnabled() && url_.GetUpperEnabled()))
-        return;
-    url_.SetSelectedField(field);
-    urlEdit_->Highlight();
-    UpdateDigitControls();
-}
-
-void CPelldraDlg::SelectPrevRun()
-{
-    url_.SelectPrevRun();
-    urlEdit_->Highlight();
-    // The boxes follow the newly marked digits, as they do when the URL is typed.
-    OnUrlChanged();
-}
-
-void CPelldraDlg::SelectNextRun()
-{
-    url_.SelectNextRun();
-    urlEdit_->Highlight();
-    OnUrlChanged();
-}
-
-void CPelldraDlg::ToggleUpper()
-{
-    const bool on = !url_.GetUpperEnabled();
-    url_.SetUpperEnabled(on);
-    url_.SetSelectedField(on ? 1 : 0);
-    url_.Refresh();
-    urlEdit_->Highlight();
-    if (on)
-        ApplyRanges(RefreshRangesFromUrl(url_, settings_.WholeSequence != 0), false, true);
-    UpdateDigitControls();
-}
-
-void CPelldraDlg::ToggleSubfolder()
-{
-    subfolderOn_ = !subfolderOn_;
-    {
-        const QSignalBlocker block(subfolderCheck_);
-        subfolderCheck_->setChecked(subfolderOn_);
-    }
-    subfolderEdit_->setEnabled(upperCheck_->isChecked() && subfolderOn_);
 }
 
 int CPelldraDlg::LoadItemIntoWindow(const CQueueItem& source)
@@ -636,33 +279,31 @@ void CPelldraDlg::OnStart()
         AddToQueue(currentItem_, 0);
 }
 
-int CPelldraDlg::StartRun(CQueueItem& item)
+RunRequest CPelldraDlg::RunRequestNow() const
+{
+    RunRequest r;
+    r.refreshFrom = &settings_;
+    r.jobMode = jobMode_;
+    r.folderEdit = folderEdit_->text().toStdString();
+    r.noUpdateLinks = settings_.NoUpdateLinks != 0;
+    return r;
+}
+
+int CPelldraDlg::StartRun(const CQueueItem& item)
 {
     if (runState_ == kRunning || queueMode_)
         return 1;
-    runningItem_ = item;
     log_->BeginRun();
-    if (dailyLog_.Open())
-        log_->AppendLine(kLogStartLine);
-    const RunPreparation prep = PrepareRun(runningItem_, &settings_, jobMode_, folderEdit_->text().toStdString());
-    ShowStatusLines(prep.lines);
-    if (prep.backToSequential)
+    const RunStart start = runs_->Start(item, RunRequestNow());
+    if (start.backToSequential)
         SetJobMode(JobMode::Sequential);
-    if (prep.code < 0) {
-        dailyLog_.Close();
+    UpdateProgress(); // a start that fails shows no counts of the run before it
+    if (start.outcome == RunStart::CannotRun)
         return -1;
-    }
-    SetRunning();
-    engine_->SetNoUpdateLinks(settings_.NoUpdateLinks != 0);
-    if (!engine_->Start(runningItem_)) {
-        // Cannot happen while the window tracks the engine's state; the engine has said why.
-        runState_ = kIdle;
-        SetIdleLook();
-        dailyLog_.Close();
+    if (start.outcome != RunStart::Started)
         return 1;
-    }
+    SetRunning();
     progressTimer_.start();
-    UpdateProgress();
     return 0;
 }
 
@@ -703,19 +344,17 @@ void CPelldraDlg::SetIdleLook()
 
 void CPelldraDlg::ShowStatusLines(const std::vector<std::string>& lines)
 {
-    dailyLog_.AppendLines(lines);
     for (const std::string& line : lines)
         log_->AppendLine(line);
 }
 
 void CPelldraDlg::OnRunEnded(int result)
 {
-    queue_.EndTakenRun(); // a queued order that ran is done with
     progressTimer_.stop();
+    runs_->Finish(result);
     UpdateProgress();
-    dailyLog_.Close();
-    DeleteListAfterRun(runningItem_, result, engine_->Progress().failed);
-    if (exitRequested_) {
+    const AfterRun next = NextAfterRun({exitRequested_, userStopped_, queueMode_, queue_.hasItems() != 0});
+    if (next == AfterRun::CloseWindow) {
         CloseWindow();
         return;
     }
@@ -723,20 +362,15 @@ void CPelldraDlg::OnRunEnded(int result)
     SetIdleLook();
     if (jobMode_ == JobMode::LinkScoutList)
         jobMode_ = JobMode::List;
-    if (userStopped_ && queue_.hasItems() != 0)
+    if (next == AfterRun::QueueModeOn)
         ToggleQueueMode();
-    if (!queueMode_)
+    else if (next == AfterRun::RunNextQueued)
         RunNextQueued();
 }
 
 void CPelldraDlg::UpdateProgress()
 {
-    const ProgressSnapshot p = engine_->Progress();
-    progress_->setText(QStringLiteral("完了 %1  失敗 %2  要求 %3  %4/s")
-                            .arg(p.done)
-                            .arg(p.failed)
-                            .arg(p.requested)
-                            .arg(HumanBytes(p.rate)));
+    progress_->setText(QString::fromStdString(pelldra::ProgressLine(runs_->Figures())));
 }
 
 QString CPelldraDlg::ProgressText() const
@@ -763,13 +397,17 @@ void CPelldraDlg::ToggleQueueMode()
 
 void CPelldraDlg::RunNextQueued()
 {
-    const StartRunFunction start = [this](const CQueueItem& taken) {
-        currentItem_ = taken;
-        return StartRun(currentItem_);
-    };
-    const QueueRunResult r = pelldra::RunNextQueued(queue_, start, powerOffWhenQueueDone_);
+    // Started here, so the checks of StartRun (queue mode, a run going) hold only for the start command.
+    const QueueRunResult r =
+        runs_->StartNextQueued(RunRequestNow(), powerOffWhenQueueDone_, [this](const CQueueItem& taken) {
+            currentItem_ = taken;
+            log_->BeginRun();
+        });
+    UpdateProgress();
     switch (r.outcome) {
     case QueueRunResult::Started:
+        SetRunning();
+        progressTimer_.start();
         break;
     case QueueRunResult::Requeued:
         if (r.requeueFailed) {
@@ -811,7 +449,7 @@ void CPelldraDlg::OnStop()
     if (runState_ != kRunning)
         return;
     userStopped_ = true;
-    engine_->Abort();
+    runs_->Stop();
 }
 
 void CPelldraDlg::OpenLogViewer()

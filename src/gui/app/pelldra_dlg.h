@@ -10,10 +10,10 @@
 #include <string>
 
 #include "core/engine/content_type_table.h"
-#include "core/engine/daily_log.h"
 #include "core/engine/fetch_core.h"
 #include "core/orders/detail_settings.h"
 #include "core/orders/list_order.h"
+#include "core/orders/run_controller.h"
 #include "core/orders/sequential_order.h"
 #include "core/queue/queue_item.h"
 #include "core/queue/wait_queue.h"
@@ -22,11 +22,13 @@
 #include "gui/platform/program_start.h"
 
 class QCheckBox;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTabBar;
 class QToolButton;
+class QVBoxLayout;
 class QWidget;
 
 namespace pelldra {
@@ -123,11 +125,11 @@ public:
     bool PowerOffWhenQueueDone() const { return powerOffWhenQueueDone_; }
     void SetPowerOffWhenQueueDone(bool on) { powerOffWhenQueueDone_ = on; }
     const CQueueItem& CurrentItem() const { return currentItem_; }
-    const CQueueItem& RunningItem() const { return runningItem_; }
+    const CQueueItem& RunningItem() const { return runs_->RunningItem(); }
     DetailSettings& Settings() { return settings_; }
     CWaitQueue& Queue() { return queue_; }
     CSeqUrl& Url() { return url_; }
-    CDownloadEngine& Engine() { return *engine_; }
+    CDownloadEngine& Engine() { return runs_->Engine(); }
     // The credentials manager; the store it opens is the one the downloads use.
     CCredentialManager& Credentials() { return *credentials_; }
     QString ProgressText() const;
@@ -173,7 +175,17 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // The controls, in pelldra_dlg_controls.cpp.
     void BuildControls();
+    void BuildModeRows(QVBoxLayout* left);
+    QWidget* BuildSeriesPanel();
+    void BuildUrlRow(QGridLayout* seq);
+    void BuildRangeRows(QGridLayout* seq);
+    CNumEdit* NumberBox(const char* name, CRepeatSpin*& spin);
+    QWidget* BuildListPanel();
+    void BuildFolderRow(QVBoxLayout* left);
+    QVBoxLayout* BuildCommandColumn();
+    void BuildLogArea(QVBoxLayout* root);
     void ResetControls();
     // The settings file and the kept order: read once at start, written once when the window goes.
     void LoadSettings();
@@ -184,7 +196,8 @@ private:
     int BuildSequentialItem();
     int BuildListItem();
     void ShowRefusal(const OrderResult& result);
-    int StartRun(CQueueItem& item);
+    RunRequest RunRequestNow() const;
+    int StartRun(const CQueueItem& item);
     void AddToQueue(const CQueueItem& item, int origin);
     void RunNextQueued();
     void PowerOff();
@@ -220,7 +233,6 @@ private:
     SequentialState seqState_;
     LoadedList loadedList_;
     CQueueItem currentItem_;
-    CQueueItem runningItem_; // the engine reads it while a run goes on
     DetailSettings settings_;
     std::string appText_; // carried through the settings file
     CSeqUrl url_;
@@ -229,9 +241,8 @@ private:
     // Companions. The engine is declared after what it uses, so it is gone (its thread joined) before them.
     CContentTypeTable types_;
     CWaitQueue queue_;
-    CDailyLog dailyLog_;
     std::unique_ptr<EngineBridge> bridge_;
-    std::unique_ptr<CDownloadEngine> engine_;
+    std::unique_ptr<RunController> runs_; // the engine and the day's log
     std::unique_ptr<CCredentialManager> credentials_;
     QTimer progressTimer_;
     std::unique_ptr<AnnouncementCheck> announce_;

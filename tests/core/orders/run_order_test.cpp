@@ -39,6 +39,7 @@ TEST(RunOrder, ListIsDeletedOnlyAfterARunWithoutFailures)
         {1, "LIST", 1, 0, true},  {1, "LIST", 1, 1, false}, // a list with files still missing is kept
         {1, "LIST", 0, 0, false}, {0, "LIST", 1, 0, false},
         {0, "LINK", 1, 3, true},  {0, "IMAGE", 0, 0, false}, // LinkScout's hand-over file goes after any run
+        {1, "RENBAN", 1, 0, false},                        // a series order never deletes a file
     };
     test::TempEnv env;
     for (const auto& [del, kind, result, failed, deleted] : cases) {
@@ -47,6 +48,7 @@ TEST(RunOrder, ListIsDeletedOnlyAfterARunWithoutFailures)
         ASSERT_TRUE(test::WriteFile(item.Lst, "http://a/1.jpg\n"));
         item.Del = del;
         item.KindName = kind;
+        item.Kind = kind == "RENBAN" ? CQueueItem::RENBAN : CQueueItem::LIST;
         EXPECT_EQ(DeleteListAfterRun(item, result, failed), deleted) << kind << del << result << failed;
         EXPECT_EQ(test::FileExists(item.Lst), !deleted);
     }

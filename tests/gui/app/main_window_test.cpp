@@ -133,37 +133,23 @@ private slots:
 
     void typingAUrlMarksItsRunsAndFillsTheRanges()
     {
-        CPelldraDlg dlg;
-        dlg.show();
-        // No digits, empty boxes; leading zeros keep their width; the last run is the lower one.
-        const struct
-        {
-            const char* url;
-            const char* lower;
-            bool upperPossible;
-        } cases[] = {{"http://h.example/pic.jpg", "", false},
-                     {"http://h.example/p007.jpg", "007", false},
-                     {"http://h.example/a1/b22/c333.png", "333", true}};
-        for (const auto& c : cases) {
-            EnterUrl(dlg, c.url);
-            QCOMPARE(dlg.Url().GetFieldText(0), std::string(c.lower));
-            QCOMPARE(dlg.LowerFrom()->Value(), std::string(c.lower));
-            QCOMPARE(dlg.LowerTo()->Value(), std::string(c.lower));
-            QCOMPARE(dlg.UpperCheck()->isEnabled(), c.upperPossible);
-        }
-        // Ticking the upper string fills its boxes with the run left of the lower one and selects it; the previous-run
-        // arrow moves the upper mark one run to the left when there is one.
+        Window w;
+        CPelldraDlg& dlg = w.dlg;
+        EnterUrl(dlg, "http://h.example/p007.jpg");
+        QCOMPARE(dlg.LowerFrom()->Value(), std::string("007"));
+        QCOMPARE(dlg.LowerTo()->Value(), std::string("007"));
+        QVERIFY(!dlg.UpperCheck()->isEnabled());
+        // Ticking the upper string fills its boxes with the run left of the lower one and selects it; the
+        // previous-run arrow moves the upper mark one run to the left, and the boxes follow.
+        EnterUrl(dlg, "http://h.example/a1/b22/c333.png", true);
         QTest::mouseClick(dlg.UpperCheck(), Qt::LeftButton);
         QCOMPARE(dlg.Url().GetSelectedField(), 1);
-        QCOMPARE(dlg.UpperFrom()->Value(), dlg.Url().GetFieldText(1));
-        QVERIFY(!dlg.UpperFrom()->Value().empty());
+        QCOMPARE(Q(dlg.UpperFrom()->Value()), QStringLiteral("22"));
         QVERIFY(dlg.UpperFrom()->isEnabled());
-        const std::string before = dlg.Url().GetFieldText(1);
-        if (dlg.PrevRunButton()->isEnabled()) {
-            dlg.PrevRunButton()->click();
-            QVERIFY(dlg.Url().GetFieldText(1) != before);
-            QCOMPARE(dlg.UpperFrom()->Value(), dlg.Url().GetFieldText(1));
-        }
+        QVERIFY(dlg.PrevRunButton()->isEnabled());
+        dlg.PrevRunButton()->click();
+        QCOMPARE(Q(dlg.UpperFrom()->Value()), QStringLiteral("1"));
+        QVERIFY(w.hook.Texts().isEmpty());
     }
 
     void startDownloadsATwoLevelSeries()
@@ -200,68 +186,30 @@ private slots:
         QVERIFY(lines.contains(Q(server.Url("/d2/p02.jpg"))));
         QVERIFY(lines.contains(QStringLiteral("    全て終了")));
         QVERIFY(lines.contains(QStringLiteral("    成功／要求数 = 4回／4回")));
-        // Every line shown is in the day's log file too, in the same order.
-        const std::string logFile = TodaysLog(*env_);
-        size_t at = 0;
-        for (const QString& line : lines) {
-            at = logFile.find(line.toStdString() + "\r\n", at);
-            QVERIFY2(at != std::string::npos, qPrintable(line));
-        }
-        QVERIFY(dlg.ProgressText().startsWith(QStringLiteral("完了 4  失敗 0  要求 4")));
+        QCOMPARE(dlg.ProgressText(), QStringLiteral("完了 4/4  失敗 0  要求 4  76 B  0 B/s  100%"));
+
+        // A start that cannot run shows its line, and no counts of the run before it.
+        dlg.Tabs()->setCurrentIndex(1);
+        dlg.ListPathEdit()->setText(Q(folder + "/gone.lst"));
+        dlg.StartButton()->click();
+        QCOMPARE(dlg.RunState(), int(CPelldraDlg::kIdle));
+        QCOMPARE(LogLines(dlg).value(3), QStringLiteral("ファイルが見つかりません"));
+        QCOMPARE(dlg.ProgressText(), QStringLiteral("完了 0  失敗 0  要求 0  0 B  0 B/s"));
+        QVERIFY(w.hook.Texts().isEmpty());
     }
 
-    void refusalsShowTheirMessagesAndStartNothing()
+    void refusalShowsItsMessageAndStartsNothing()
     {
-        const std::string folder = env_->makeFolder("save");
-        enum Folder { Good, Missing, None };
-        struct Case
-        {
-            const char* messages; // '|' between two; shown with the stop icon for a folder fault only
-            const char* url = "http://h.example/p1.jpg"; // nullptr: list mode without a list
-            const char* lower[2] = {};                   // the range boxes, when set
-            const char* subfolder = nullptr;             // with the upper string ticked, when set
-            const char* saveName = nullptr;
-            Folder folder = Good;
-        };
-        const Case cases[] = {
-            {.messages = "ターゲットのＵＲＬが不正です", .url = "http:/x", .lower = {"", ""}},
-            {.messages =
-                 "数値の桁を固定する場合は、ＵＲＬで選択されている数字と\n開始と終了の数字の桁数を同じにして下さい",
-             .url = "http://h.example/p007.jpg",
-             .lower = {"1", "20"}},
-            {.messages = "　サブフォルダに使える＊は１つまでです",
-             .url = "http://h.example/s1/p1.jpg",
-             .subfolder = "/a*b*/"},
-            {.messages = "保存時ファイル名に使われている＊が多すぎます|  保存ファイル名が不適当なため、中止",
-             .saveName = "a*b*.jpg"},
-            {.messages = "保存用のフォルダ名が不正です。", .folder = Missing},
-            {.messages = "保存用のフォルダが指定されていません。", .folder = None},
-            {.messages = "リストファイル名が空白です", .url = nullptr},
-        };
-        for (const auto& c : cases) {
-            Window w(c.folder == Good ? folder : c.folder == Missing ? folder + "/missing" : std::string());
-            if (c.url)
-                EnterUrl(w.dlg, c.url);
-            else
-                w.dlg.Tabs()->setCurrentIndex(1);
-            if (c.lower[0]) {
-                w.dlg.LowerFrom()->setText(QString::fromUtf8(c.lower[0]));
-                w.dlg.LowerTo()->setText(QString::fromUtf8(c.lower[1]));
-            }
-            if (c.subfolder) {
-                QTest::mouseClick(w.dlg.UpperCheck(), Qt::LeftButton);
-                w.dlg.SubfolderEdit()->setText(QString::fromUtf8(c.subfolder));
-            }
-            if (c.saveName)
-                w.dlg.SaveNameEdit()->setText(QString::fromUtf8(c.saveName));
-            w.dlg.StartButton()->click();
-            QCOMPARE(w.hook.Texts(), QString::fromUtf8(c.messages).split(QLatin1Char('|')));
-            QCOMPARE(w.hook.Messages().front().icon == MessageIcon::Stop, c.folder != Good);
-            QCOMPARE(w.dlg.RunState(), int(CPelldraDlg::kIdle));
-            QCOMPARE(w.dlg.LogView()->LineCount(), 0);
-            QVERIFY(!w.dlg.Notice()->isVisible());
-            QCOMPARE(w.dlg.Queue().LoadAll(), 0);
-        }
+        // Each refusal is the order builder's; here only how the window shows one: a folder fault, so the stop icon.
+        Window w(env_->root() + "/missing");
+        EnterUrl(w.dlg, "http://h.example/p1.jpg");
+        w.dlg.StartButton()->click();
+        QCOMPARE(w.hook.Texts(), QStringList{QStringLiteral("保存用のフォルダ名が不正です。")});
+        QCOMPARE(w.hook.Messages().front().icon, MessageIcon::Stop);
+        QCOMPARE(w.dlg.RunState(), int(CPelldraDlg::kIdle));
+        QCOMPARE(w.dlg.LogView()->LineCount(), 0);
+        QVERIFY(!w.dlg.Notice()->isVisible());
+        QCOMPARE(w.dlg.Queue().LoadAll(), 0);
     }
 
     void startDuringARunQueuesTheOrderAndStopThenSwitchesQueueModeOn()
@@ -278,7 +226,6 @@ private slots:
 
         dlg.StartButton()->click();
         QVERIFY(dlg.Notice()->isVisible());
-        QCOMPARE(dlg.Notice()->ShownText(), QStringLiteral("ただいまのダウンロード指令は待ち行列に取り込まれました"));
         QCOMPARE(dlg.Queue().LoadAll(), 1);
         QVERIFY(dlg.QueueButton()->isEnabled());
         QCOMPARE(dlg.RunState(), int(CPelldraDlg::kRunning));
@@ -327,7 +274,7 @@ private slots:
         QCOMPARE(CWaitQueue().LoadAll(), 1);
     }
 
-    void queueModeOffRunsThreeQueuedOrdersOneAfterAnother()
+    void queueModeOffRunsQueuedOrdersOneAfterAnother()
     {
         test::TestHttpServer server;
         Window w;
@@ -335,7 +282,7 @@ private slots:
         dlg.ToggleQueueMode();
         QVERIFY(dlg.QueueMode());
         QVERIFY(dlg.StartIconBusy());
-        for (const char* name : {"q1", "q2", "q3"}) {
+        for (const char* name : {"q1", "q2"}) {
             const std::string dir = name;
             for (const char* file : {"/f1.bin", "/f2.bin"})
                 server.AddFile("/" + dir + file, dir + file);
@@ -345,7 +292,7 @@ private slots:
             dlg.StartButton()->click();
             QCOMPARE(dlg.RunState(), int(CPelldraDlg::kIdle));
         }
-        QCOMPARE(dlg.Queue().LoadAll(), 3);
+        QCOMPARE(dlg.Queue().LoadAll(), 2);
         QCOMPARE(server.RequestCount(), 0);
 
         // A click on the picture beside the start button switches queue mode off and works the queue off.
@@ -353,9 +300,9 @@ private slots:
         QVERIFY(!dlg.QueueMode());
         QCOMPARE(dlg.RunState(), int(CPelldraDlg::kRunning));
         QTRY_VERIFY_WITH_TIMEOUT(
-            dlg.RunState() == CPelldraDlg::kIdle && dlg.Queue().LoadAll() == 0 && server.RequestCount() == 6, kRunMs);
+            dlg.RunState() == CPelldraDlg::kIdle && dlg.Queue().LoadAll() == 0 && server.RequestCount() == 4, kRunMs);
         QVERIFY(!dlg.QueueButton()->isEnabled());
-        for (const char* file : {"q1/f1.bin", "q1/f2.bin", "q2/f1.bin", "q2/f2.bin", "q3/f1.bin", "q3/f2.bin"})
+        for (const char* file : {"q1/f1.bin", "q1/f2.bin", "q2/f1.bin", "q2/f2.bin"})
             QVERIFY(test::FileExists(env_->root() + "/" + file));
         // One order after another: every request of an order comes before those of the next.
         const std::vector<test::TestRequest> requests = server.Requests();
@@ -448,6 +395,7 @@ private slots:
             });
             watcher.start(20);
             QTimer::singleShot(0, &dlg, [&dlg] { dlg.StartButton()->click(); });
+            QTimer::singleShot(30000, &dlg, [&dlg] { dlg.done(99); }); // a window the signal left open fails below
             const int result = dlg.exec();
             running.SetMainWindow(nullptr);
             return result;
@@ -479,8 +427,8 @@ private slots:
 
     void subfolderEditFollowsTheUpperAndSubfolderChecks()
     {
-        CPelldraDlg dlg;
-        dlg.show();
+        Window w;
+        CPelldraDlg& dlg = w.dlg;
         EnterUrl(dlg, "http://h.example/s1/p1.jpg", true);
         QVERIFY(dlg.SubfolderOn());
         // Each click, then whether the subfolder box is open: not without an upper string, nor with the check off.
@@ -546,8 +494,8 @@ private slots:
             QVERIFY(w.hook.Texts().isEmpty());
             QCOMPARE(w.dlg.Queue().TakeFirst(queued), TakeResult::Taken);
         }
-        CPelldraDlg dlg;
-        dlg.show();
+        Window w;
+        CPelldraDlg& dlg = w.dlg;
         dlg.LoadItemIntoWindow(queued);
         QCOMPARE(static_cast<int>(dlg.CurrentJobMode()), 3000);
         QCOMPARE(dlg.UrlEdit()->Text(), QStringLiteral("http://h.example/vol2/p05.jpg"));
