@@ -4,7 +4,9 @@
 #include <getopt.h>
 #include <strings.h>
 
+#include <algorithm>
 #include <string_view>
+#include <vector>
 
 namespace pelldra::cli {
 
@@ -48,71 +50,6 @@ const char kUsage[] =
 
 namespace {
 
-enum : int {
-    kLower = 1000,
-    kUpper,
-    kLowerRun,
-    kWhole,
-    kFixed,
-    kName,
-    kSubfolder,
-    kNoSubfolder,
-    kDir,
-    kSpeed,
-    kAgent,
-    kReferer,
-    kSync,
-    kCookie,
-    kUser,
-    kPassword,
-    kStore,
-    kProxy,
-    kProxyLocalDirect,
-    kCache,
-    kAcceptOther,
-    kLinks,
-    kQueue,
-    kList,
-    kDeleteList,
-    kRunQueue,
-    kNoSettings,
-    kVersion,
-    kHelp = 'h', // also the short option
-};
-
-const option kLongOptions[] = {
-    {"lower", required_argument, nullptr, kLower},
-    {"upper", required_argument, nullptr, kUpper},
-    {"lower-run", required_argument, nullptr, kLowerRun},
-    {"whole", no_argument, nullptr, kWhole},
-    {"fixed", no_argument, nullptr, kFixed},
-    {"name", required_argument, nullptr, kName},
-    {"subfolder", required_argument, nullptr, kSubfolder},
-    {"no-subfolder", no_argument, nullptr, kNoSubfolder},
-    {"dir", required_argument, nullptr, kDir},
-    {"speed", required_argument, nullptr, kSpeed},
-    {"agent", required_argument, nullptr, kAgent},
-    {"referer", required_argument, nullptr, kReferer},
-    {"sync", required_argument, nullptr, kSync},
-    {"cookie", required_argument, nullptr, kCookie},
-    {"user", required_argument, nullptr, kUser},
-    {"password", required_argument, nullptr, kPassword},
-    {"store", no_argument, nullptr, kStore},
-    {"proxy", required_argument, nullptr, kProxy},
-    {"proxy-local-direct", no_argument, nullptr, kProxyLocalDirect},
-    {"cache", no_argument, nullptr, kCache},
-    {"accept-other", no_argument, nullptr, kAcceptOther},
-    {"links", no_argument, nullptr, kLinks},
-    {"queue", no_argument, nullptr, kQueue},
-    {"list", required_argument, nullptr, kList},
-    {"delete-list", no_argument, nullptr, kDeleteList},
-    {"run-queue", no_argument, nullptr, kRunQueue},
-    {"no-settings", no_argument, nullptr, kNoSettings},
-    {"help", no_argument, nullptr, kHelp},
-    {"version", no_argument, nullptr, kVersion},
-    {nullptr, 0, nullptr, 0},
-};
-
 bool AllDigits(std::string_view s)
 {
     for (const char c : s)
@@ -132,154 +69,192 @@ bool ParseRange(const std::string& text, RangeOption& range)
     return AllDigits(range.from) && AllDigits(range.to);
 }
 
-} // namespace
-
-std::string ParseOptions(int argc, char** argv, Options& out)
+// What the options said beyond the Options themselves, for the checks of their combination.
+struct Given
 {
-    bool listGiven = false;
+    bool list = false;
     bool runQueue = false;
-    bool seriesOnly = false; // an option that only a series order takes was given
+    bool seriesOnly = false; // an option that only a series order takes
     std::string orderOption; // the first option given that a queued order keeps as its own
     std::string runOption;   // the first option given that belongs to a run, not to an order
-    opterr = 0;
-    optind = 1;
-    int c = 0;
-    int index = 0;
-    while ((c = getopt_long(argc, argv, ":h", kLongOptions, &index)) != -1) {
-        const std::string arg = optarg ? optarg : "";
-        std::string& kind = c == kLinks || c == kStore ? runOption : orderOption;
-        if (kind.empty() && (c == kSpeed || c == kAgent || c == kUser || c == kPassword || c == kProxy ||
-                             c == kProxyLocalDirect || c == kCache || c == kAcceptOther || c == kLinks || c == kStore))
-            kind = std::string("--") + kLongOptions[index].name;
-        switch (c) {
-        case kLower:
-        case kUpper:
-            seriesOnly = true;
-            if (!ParseRange(arg, c == kLower ? out.lower : out.upper))
-                return std::string(c == kLower ? "--lower" : "--upper") + " needs FROM:TO, each side digits or empty";
-            break;
-        case kLowerRun:
-            seriesOnly = true;
-            if (arg.empty() || arg.size() > 4 || !AllDigits(arg) || std::stoi(arg) < 1)
-                return "--lower-run needs a number from 1";
-            out.lowerRun = std::stoi(arg);
-            break;
-        case kWhole:
-            seriesOnly = out.whole = true;
-            break;
-        case kFixed:
-            seriesOnly = out.fixed = true;
-            break;
-        case kName:
-            seriesOnly = true;
-            out.name = arg;
-            break;
-        case kSubfolder:
-            seriesOnly = true;
-            out.subfolder = arg;
-            break;
-        case kNoSubfolder:
-            seriesOnly = out.noSubfolder = true;
-            break;
-        case kDir:
-            out.dir = arg;
-            break;
-        case kSpeed:
-            if (arg != "1" && arg != "2" && arg != "3")
-                return "--speed needs 1, 2 or 3";
-            out.speed = arg[0] - '0';
-            break;
-        case kAgent: {
-            const char* names[] = {"MSIE", "Netscape", "Pelldra", "FireFox"};
-            const int values[] = {kBrowserMsie, kBrowserNetscape, kBrowserPelldra, kBrowserFireFox};
-            out.browser = -1;
-            for (size_t i = 0; i < 4; ++i)
-                if (strcasecmp(arg.c_str(), names[i]) == 0)
-                    out.browser = values[i];
-            if (out.browser < 0)
-                return "--agent needs MSIE, Netscape, Pelldra or FireFox";
-            break;
-        }
-        case kReferer:
-            seriesOnly = true;
-            out.referer = arg;
-            break;
-        case kSync:
-            seriesOnly = true;
-            if (arg == "lower")
-                out.sync = 1;
-            else if (arg == "upper")
-                out.sync = 2;
-            else if (arg == "both")
-                out.sync = 3;
-            else
-                return "--sync needs lower, upper or both";
-            break;
-        case kCookie:
-            seriesOnly = true;
-            out.cookie = arg;
-            break;
-        case kUser:
-            out.user = arg;
-            break;
-        case kPassword:
-            out.password = arg;
-            break;
-        case kStore:
-            out.store = true;
-            break;
-        case kProxy: {
-            const size_t colon = arg.rfind(':');
-            if (colon == std::string::npos || colon == 0 || colon + 1 == arg.size())
-                return "--proxy needs HOST:PORT";
-            out.proxyHost = arg.substr(0, colon);
-            out.proxyPort = arg.substr(colon + 1);
-            if (!AllDigits(*out.proxyPort))
-                return "プロキシのポート番号に数字以外の文字があります";
-            break;
-        }
-        case kProxyLocalDirect:
-            out.proxyLocalDirect = true;
-            break;
-        case kCache:
-            out.cache = true;
-            break;
-        case kAcceptOther:
-            out.acceptOther = true;
-            break;
-        case kLinks:
-            out.links = true;
-            break;
-        case kQueue:
-            out.queue = true;
-            break;
-        case kList:
-            listGiven = true;
-            out.listPath = arg;
-            break;
-        case kDeleteList:
-            out.deleteList = true;
-            break;
-        case kRunQueue:
-            runQueue = true;
-            break;
-        case kNoSettings:
-            out.noSettings = true;
-            break;
-        case kHelp:
-            out.help = true;
-            return "";
-        case kVersion:
-            out.version = true;
-            return "";
-        case ':':
-            return std::string(argv[optind - 1]) + " needs a value";
-        default:
-            return std::string("unknown option ") + argv[optind - 1];
-        }
-    }
+};
+
+enum class Belongs {
+    Anywhere,
+    Series, // only a series order takes it
+    Order,  // a request option that a queued order keeps
+    Run,    // belongs to the run, not to the order: never kept in the queue
+};
+
+// "" or the problem with the value.
+using Apply = std::string (*)(const std::string& value, Options& out, Given& given);
+
+// One option: a switch (flag), a text kept as given (text), or a value to check (apply).
+struct Rule
+{
+    const char* name;
+    Belongs belongs = Belongs::Anywhere;
+    bool Options::*flag = nullptr;
+    std::optional<std::string> Options::*text = nullptr;
+    Apply apply = nullptr;
+    bool takesValue = true; // for apply
+};
+
+std::string LowerRange(const std::string& value, Options& out, Given&)
+{
+    return ParseRange(value, out.lower) ? "" : "--lower needs FROM:TO, each side digits or empty";
+}
+
+std::string UpperRange(const std::string& value, Options& out, Given&)
+{
+    return ParseRange(value, out.upper) ? "" : "--upper needs FROM:TO, each side digits or empty";
+}
+
+std::string LowerRun(const std::string& value, Options& out, Given&)
+{
+    if (value.empty() || value.size() > 4 || !AllDigits(value) || std::stoi(value) < 1)
+        return "--lower-run needs a number from 1";
+    out.lowerRun = std::stoi(value);
+    return "";
+}
+
+std::string Speed(const std::string& value, Options& out, Given&)
+{
+    if (value != "1" && value != "2" && value != "3")
+        return "--speed needs 1, 2 or 3";
+    out.speed = value[0] - '0';
+    return "";
+}
+
+std::string Agent(const std::string& value, Options& out, Given&)
+{
+    const char* names[] = {"MSIE", "Netscape", "Pelldra", "FireFox"};
+    const int values[] = {kBrowserMsie, kBrowserNetscape, kBrowserPelldra, kBrowserFireFox};
+    out.browser = -1;
+    for (size_t i = 0; i < 4; ++i)
+        if (strcasecmp(value.c_str(), names[i]) == 0)
+            out.browser = values[i];
+    return out.browser < 0 ? "--agent needs MSIE, Netscape, Pelldra or FireFox" : "";
+}
+
+std::string Sync(const std::string& value, Options& out, Given&)
+{
+    const char* names[] = {"lower", "upper", "both"};
+    out.sync = 0;
+    for (int i = 0; i < 3; ++i)
+        if (value == names[i])
+            out.sync = i + 1;
+    return out.sync ? "" : "--sync needs lower, upper or both";
+}
+
+std::string Proxy(const std::string& value, Options& out, Given&)
+{
+    const size_t colon = value.rfind(':');
+    if (colon == std::string::npos || colon == 0 || colon + 1 == value.size())
+        return "--proxy needs HOST:PORT";
+    out.proxyHost = value.substr(0, colon);
+    out.proxyPort = value.substr(colon + 1);
+    return AllDigits(*out.proxyPort) ? "" : "プロキシのポート番号に数字以外の文字があります";
+}
+
+std::string List(const std::string& value, Options& out, Given& given)
+{
+    given.list = true;
+    out.listPath = value;
+    return "";
+}
+
+std::string RunQueue(const std::string&, Options&, Given& given)
+{
+    given.runQueue = true;
+    return "";
+}
+
+// The order is --help's.
+const Rule kRules[] = {
+    {"lower", Belongs::Series, {}, {}, LowerRange},
+    {"upper", Belongs::Series, {}, {}, UpperRange},
+    {"lower-run", Belongs::Series, {}, {}, LowerRun},
+    {"whole", Belongs::Series, &Options::whole},
+    {"fixed", Belongs::Series, &Options::fixed},
+    {"name", Belongs::Series, {}, &Options::name},
+    {"subfolder", Belongs::Series, {}, &Options::subfolder},
+    {"no-subfolder", Belongs::Series, &Options::noSubfolder},
+    {"dir", Belongs::Anywhere, {}, &Options::dir},
+    {"speed", Belongs::Order, {}, {}, Speed},
+    {"agent", Belongs::Order, {}, {}, Agent},
+    {"referer", Belongs::Series, {}, &Options::referer},
+    {"sync", Belongs::Series, {}, {}, Sync},
+    {"cookie", Belongs::Series, {}, &Options::cookie},
+    {"user", Belongs::Order, {}, &Options::user},
+    {"password", Belongs::Order, {}, &Options::password},
+    {"store", Belongs::Run, &Options::store},
+    {"proxy", Belongs::Order, {}, {}, Proxy},
+    {"proxy-local-direct", Belongs::Order, &Options::proxyLocalDirect},
+    {"cache", Belongs::Order, &Options::cache},
+    {"accept-other", Belongs::Order, &Options::acceptOther},
+    {"links", Belongs::Run, &Options::links},
+    {"queue", Belongs::Anywhere, &Options::queue},
+    {"list", Belongs::Anywhere, {}, {}, List},
+    {"delete-list", Belongs::Anywhere, &Options::deleteList},
+    {"run-queue", Belongs::Anywhere, {}, {}, RunQueue, false},
+    {"no-settings", Belongs::Anywhere, &Options::noSettings},
+    {"help", Belongs::Anywhere, &Options::help},
+    {"version", Belongs::Anywhere, &Options::version},
+};
+
+constexpr int kRuleCount = sizeof kRules / sizeof kRules[0];
+constexpr int kFirstRule = 1000; // getopt's value of kRules[0]; the others follow
+
+bool TakesValue(const Rule& rule)
+{
+    return rule.text || (rule.apply && rule.takesValue);
+}
+
+// Applies what the option says to out: "" or the problem.
+std::string Take(const Rule& rule, const char* value, Options& out, Given& given)
+{
+    if (rule.flag)
+        out.*rule.flag = true;
+    if (rule.text)
+        out.*rule.text = value;
+    return rule.apply ? rule.apply(value ? value : "", out, given) : "";
+}
+
+const Rule& RuleOf(int value)
+{
+    if (value == 'h') // the one short option
+        return *std::find_if(std::begin(kRules), std::end(kRules),
+                             [](const Rule& r) { return std::string_view(r.name) == "help"; });
+    return kRules[value - kFirstRule];
+}
+
+std::vector<option> LongOptions()
+{
+    std::vector<option> options;
+    for (int i = 0; i < kRuleCount; ++i)
+        options.push_back(
+            {kRules[i].name, TakesValue(kRules[i]) ? required_argument : no_argument, nullptr, kFirstRule + i});
+    options.push_back({nullptr, 0, nullptr, 0});
+    return options;
+}
+
+void Note(const Rule& rule, Given& given)
+{
+    std::string* first = rule.belongs == Belongs::Order ? &given.orderOption
+                         : rule.belongs == Belongs::Run ? &given.runOption
+                                                        : nullptr;
+    if (first && first->empty())
+        *first = std::string("--") + rule.name;
+    if (rule.belongs == Belongs::Series)
+        given.seriesOnly = true;
+}
+
+// The checks of the options together, once all are read.
+std::string CheckCombination(int argc, char** argv, Options& out, const Given& given)
+{
     const int rest = argc - optind;
-    if (listGiven + runQueue + (rest > 0) != 1)
+    if (given.list + given.runQueue + (rest > 0) != 1)
         return "give one URL, or --list FILE, or --run-queue";
     if (rest > 1)
         return "give one URL";
@@ -287,10 +262,10 @@ std::string ParseOptions(int argc, char** argv, Options& out)
         out.mode = Mode::Series;
         out.url = argv[optind];
     } else {
-        out.mode = listGiven ? Mode::List : Mode::RunQueue;
-        if (seriesOnly)
+        out.mode = given.list ? Mode::List : Mode::RunQueue;
+        if (given.seriesOnly)
             return "range, name, subfolder, referer and cookie options are for a series URL";
-        if (listGiven && out.listPath.empty())
+        if (given.list && out.listPath.empty())
             return "リストファイル名が空白です";
     }
     if (out.deleteList && out.mode != Mode::List)
@@ -298,13 +273,38 @@ std::string ParseOptions(int argc, char** argv, Options& out)
     if (out.mode == Mode::RunQueue && (out.queue || out.dir))
         return "--run-queue takes neither --queue nor --dir";
     // Nothing given is dropped: a queued order runs with the options it was queued with.
-    if (out.mode == Mode::RunQueue && !orderOption.empty())
-        return orderOption + " goes with an order; --run-queue runs each order with the options it was queued with";
-    if (out.queue && !runOption.empty())
-        return runOption + " cannot be kept in the queue; give it with --run-queue";
+    if (out.mode == Mode::RunQueue && !given.orderOption.empty())
+        return given.orderOption +
+               " goes with an order; --run-queue runs each order with the options it was queued with";
+    if (out.queue && !given.runOption.empty())
+        return given.runOption + " cannot be kept in the queue; give it with --run-queue";
     if (out.sync && !out.referer)
         return "--sync needs --referer";
     return "";
+}
+
+} // namespace
+
+std::string ParseOptions(int argc, char** argv, Options& out)
+{
+    const std::vector<option> longOptions = LongOptions();
+    Given given;
+    opterr = 0;
+    optind = 1;
+    int c = 0;
+    while ((c = getopt_long(argc, argv, ":h", longOptions.data(), nullptr)) != -1) {
+        if (c == ':')
+            return std::string(argv[optind - 1]) + " needs a value";
+        if (c < kFirstRule && c != 'h')
+            return std::string("unknown option ") + argv[optind - 1];
+        const Rule& rule = RuleOf(c);
+        Note(rule, given);
+        if (std::string problem = Take(rule, optarg, out, given); !problem.empty())
+            return problem;
+        if (out.help || out.version)
+            return "";
+    }
+    return CheckCombination(argc, argv, out, given);
 }
 
 void ApplyToSettings(const Options& o, DetailSettings& s)
