@@ -66,19 +66,6 @@ struct Press
     std::string saveName{};
 };
 
-struct Expect
-{
-    Messages messages{}; // empty: accepted
-    std::string St1{};
-    std::string Ed1{};
-    std::string St2{};
-    std::string Ed2{};
-    int Fx1 = 0; // -1: nothing marked, the width does not matter
-    std::string Targ{};
-    std::string Sub{};
-    std::string destTail{}; // Dest after the folder
-};
-
 class SequentialOrderTest : public ::testing::Test
 {
 protected:
@@ -111,155 +98,95 @@ protected:
     SequentialState state_;
 };
 
+// "from:to" into the two boxes.
+void SetRange(const std::string& range, std::string& from, std::string& to)
+{
+    const size_t colon = range.find(':');
+    from = range.substr(0, colon);
+    to = colon == std::string::npos ? "" : range.substr(colon + 1);
+}
+
 TEST_F(SequentialOrderTest, WrittenEdgeCases)
 {
     struct Case
     {
         const char* name;
-        Press press;
-        Expect expect;
+        std::string url;
+        std::string lower;     // "from:to"
+        const char* upper;     // "from:to"; null: the upper string off
+        const char* subfolder; // null: its check off
+        std::string saveName;
+        Messages messages{};  // empty: accepted with the fields below
+        std::string ranges{}; // "St1:Ed1" or "St1:Ed1 St2:Ed2" as the order holds them
+        std::string Targ{};
+        std::string Sub{};
+        std::string destTail{}; // Dest after the folder
     };
+    const std::string ab = "http://ex.com/a1/b2.jpg", img7 = "http://ex.com/img7.jpg";
+    // One case a row.
+    // clang-format off
     const Case cases[] = {
-        {"reversed range is turned round",
-         {.url = "http://ex.com/img7.jpg", .lowerFrom = "5", .lowerTo = "3"},
-         {.St1 = "3", .Ed1 = "5", .Targ = "http://ex.com/img*.jpg", .destTail = "img*.jpg"}},
-        {"an end without start becomes an open start",
-         {.url = "http://ex.com/img7.jpg", .lowerFrom = "", .lowerTo = "7"},
-         {.St1 = "7", .Ed1 = "", .Targ = "http://ex.com/img*.jpg", .destTail = "img*.jpg"}},
-        {"URL width 3 against from 1",
-         {.url = "http://ex.com/img007.jpg", .lowerFrom = "1", .lowerTo = "20"},
-         {.messages = {kFixed}}},
-        {"the upper range's width is checked like the lower one's",
-         {.url = "http://ex.com/v01/a1.jpg", .upper = true, .upperFrom = "1", .upperTo = "3"},
-         {.messages = {kFixed}}},
-        {"an upper range with no start has no number for its star",
-         {.url = "http://ex.com/v1/a1.jpg", .upper = true},
-         {.messages = {"上位数字列の範囲が空白です"}}},
-        {"no digits and no range: the URL as typed",
-         {.url = "http://ex.com/index.html"},
-         {.Fx1 = -1, .Targ = "http://ex.com/index.html", .destTail = "index.html"}},
-        {"seven characters are too short", {.url = "http://"}, {.messages = {"ターゲットのＵＲＬが不正です"}}},
-        {"eight characters are enough", {.url = "http://a"}, {.Fx1 = -1, .Targ = "http://a", .destTail = "a"}},
-        {"folder URL, one digit string: index*.html",
-         {.url = "http://ex.com/vol2/page5/", .lowerFrom = "1", .lowerTo = "9"},
-         {.St1 = "1", .Ed1 = "9", .Targ = "http://ex.com/vol2/page*/", .destTail = "index*.html"}},
-        {"folder URL, two digit strings: index*-*.html",
-         {.url = "http://ex.com/vol2/page5/",
-          .upper = true,
-          .lowerFrom = "1",
-          .lowerTo = "9",
-          .upperFrom = "1",
-          .upperTo = "3"},
-         {.St1 = "1",
-          .Ed1 = "9",
-          .St2 = "1",
-          .Ed2 = "3",
-          .Targ = "http://ex.com/vol*/page*/",
-          .destTail = "index*-*.html"}},
-        {"pic/*.jpg with both strings and no subfolder",
-         {.url = "http://ex.com/a1/b2.jpg",
-          .upper = true,
-          .lowerFrom = "1",
-          .lowerTo = "2",
-          .upperFrom = "1",
-          .upperTo = "2",
-          .saveName = "pic/*.jpg"},
-         {.St1 = "1",
-          .Ed1 = "2",
-          .St2 = "1",
-          .Ed2 = "2",
-          .Targ = "http://ex.com/a*/b*.jpg",
-          .destTail = "pic/*-*.jpg"}},
-        {"two stars in the subfolder",
-         {.url = "http://ex.com/a1/b2.jpg",
-          .upper = true,
-          .lowerFrom = "1",
-          .lowerTo = "2",
-          .upperFrom = "1",
-          .upperTo = "2",
-          .subfolderOn = true,
-          .subfolder = "\\\\a*b*\\\\"},
-         {.messages = {"　サブフォルダに使える＊は１つまでです"}}},
-        {"empty subfolder becomes *",
-         {.url = "http://ex.com/a1/b2.jpg",
-          .upper = true,
-          .lowerFrom = "1",
-          .lowerTo = "2",
-          .upperFrom = "1",
-          .upperTo = "2",
-          .subfolderOn = true},
-         {.St1 = "1",
-          .Ed1 = "2",
-          .St2 = "1",
-          .Ed2 = "2",
-          .Targ = "http://ex.com/a*/b*.jpg",
-          .Sub = "*",
-          .destTail = "*/b*.jpg"}},
-        {"subfolder without a star gets one, slashes trimmed",
-         {.url = "http://ex.com/a1/b2.jpg",
-          .upper = true,
-          .lowerFrom = "1",
-          .lowerTo = "2",
-          .upperFrom = "1",
-          .upperTo = "2",
-          .subfolderOn = true,
-          .subfolder = "/vol/"},
-         {.St1 = "1",
-          .Ed1 = "2",
-          .St2 = "1",
-          .Ed2 = "2",
-          .Targ = "http://ex.com/a*/b*.jpg",
-          .Sub = "vol*",
-          .destTail = "vol*/b*.jpg"}},
-        {"subfolder ignored without the upper string",
-         {.url = "http://ex.com/a1/b2.jpg", .lowerFrom = "1", .lowerTo = "2", .subfolderOn = true, .subfolder = "a*b*"},
-         {.St1 = "1", .Ed1 = "2", .Targ = "http://ex.com/a1/b*.jpg", .destTail = "b*.jpg"}},
-        {"too many stars in a typed name",
-         {.url = "http://ex.com/b2.jpg", .lowerFrom = "1", .lowerTo = "2", .saveName = "x*y*.jpg"},
-         {.messages = {"保存時ファイル名に使われている＊が多すぎます", kUnsuitable}}},
-        {"both strings in the URL's file name with a subfolder",
-         {.url = "http://ex.com/a1b2.jpg",
-          .upper = true,
-          .lowerFrom = "1",
-          .lowerTo = "2",
-          .upperFrom = "1",
-          .upperTo = "2",
-          .subfolderOn = true},
-         {.messages = {"予期しないエラー：\nファイルテンプレート置換場所\n作者に連絡して下さい", kUnsuitable}}},
-        {"star in the name but none in the URL",
-         {.url = "http://ex.com/b.jpg", .saveName = "b*.jpg"},
-         {.messages = {"保存時ファイル・フォルダにある＊の数と数字列の数が不一致です", kUnsuitable}}},
-        {"query moved in front of the extension",
-         {.url = "http://ex.com/a.cgi?id=1", .lowerFrom = "1", .lowerTo = "3"},
-         {.St1 = "1", .Ed1 = "3", .Targ = "http://ex.com/a.cgi?id=*", .destTail = "a_id=*.cgi"}},
-        {"typed name with a query and no star gets one before its extension",
-         {.url = "http://ex.com/p4.php", .lowerFrom = "1", .lowerTo = "3", .saveName = "p.php?x"},
-         {.St1 = "1", .Ed1 = "3", .Targ = "http://ex.com/p*.php", .destTail = "p_x*.php"}},
+        {"reversed range is turned round", img7, "5:3", {}, {}, "", {}, "3:5", "http://ex.com/img*.jpg", "",
+         "img*.jpg"},
+        {"an end without start becomes an open start", img7, ":7", {}, {}, "", {}, "7:", "http://ex.com/img*.jpg", "",
+         "img*.jpg"},
+        {"URL width 3 against from 1", "http://ex.com/img007.jpg", "1:20", {}, {}, "", {kFixed}},
+        {"the upper range's width is checked like the lower one's", "http://ex.com/v01/a1.jpg", ":", "1:3", {}, "",
+         {kFixed}},
+        {"an upper range with no start has no number for its star", "http://ex.com/v1/a1.jpg", ":", ":", {}, "",
+         {"上位数字列の範囲が空白です"}},
+        {"no digits and no range: the URL as typed", "http://ex.com/index.html", ":", {}, {}, "", {}, ":",
+         "http://ex.com/index.html", "", "index.html"},
+        {"seven characters are too short", "http://", ":", {}, {}, "", {"ターゲットのＵＲＬが不正です"}},
+        {"eight characters are enough", "http://a", ":", {}, {}, "", {}, ":", "http://a", "", "a"},
+        {"folder URL, one digit string: index*.html", "http://ex.com/vol2/page5/", "1:9", {}, {}, "", {}, "1:9",
+         "http://ex.com/vol2/page*/", "", "index*.html"},
+        {"folder URL, two digit strings: index*-*.html", "http://ex.com/vol2/page5/", "1:9", "1:3", {}, "", {},
+         "1:9 1:3", "http://ex.com/vol*/page*/", "", "index*-*.html"},
+        {"pic/*.jpg with both strings and no subfolder", ab, "1:2", "1:2", {}, "pic/*.jpg", {}, "1:2 1:2",
+         "http://ex.com/a*/b*.jpg", "", "pic/*-*.jpg"},
+        {"two stars in the subfolder", ab, "1:2", "1:2", "\\\\a*b*\\\\", "", {"　サブフォルダに使える＊は１つまでです"}},
+        {"empty subfolder becomes *", ab, "1:2", "1:2", "", "", {}, "1:2 1:2", "http://ex.com/a*/b*.jpg", "*",
+         "*/b*.jpg"},
+        {"subfolder without a star gets one, slashes trimmed", ab, "1:2", "1:2", "/vol/", "", {}, "1:2 1:2",
+         "http://ex.com/a*/b*.jpg", "vol*", "vol*/b*.jpg"},
+        {"subfolder ignored without the upper string", ab, "1:2", {}, "a*b*", "", {}, "1:2",
+         "http://ex.com/a1/b*.jpg", "", "b*.jpg"},
+        {"too many stars in a typed name", "http://ex.com/b2.jpg", "1:2", {}, {}, "x*y*.jpg",
+         {"保存時ファイル名に使われている＊が多すぎます", kUnsuitable}},
+        {"both strings in the URL's file name with a subfolder", "http://ex.com/a1b2.jpg", "1:2", "1:2", "", "",
+         {"予期しないエラー：\nファイルテンプレート置換場所\n作者に連絡して下さい", kUnsuitable}},
+        {"star in the name but none in the URL", "http://ex.com/b.jpg", ":", {}, {}, "b*.jpg",
+         {"保存時ファイル・フォルダにある＊の数と数字列の数が不一致です", kUnsuitable}},
+        {"query moved in front of the extension", "http://ex.com/a.cgi?id=1", "1:3", {}, {}, "", {}, "1:3",
+         "http://ex.com/a.cgi?id=*", "", "a_id=*.cgi"},
+        {"typed name with a query and no star gets one before its extension", "http://ex.com/p4.php", "1:3", {}, {},
+         "p.php?x", {}, "1:3", "http://ex.com/p*.php", "", "p_x*.php"},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         state_ = SequentialState{}; // as after the window's reset
+        Press press{.url = c.url, .upper = c.upper != nullptr, .subfolderOn = c.subfolder != nullptr};
+        SetRange(c.lower, press.lowerFrom, press.lowerTo);
+        SetRange(c.upper ? c.upper : "", press.upperFrom, press.upperTo);
+        press.subfolder = c.subfolder ? c.subfolder : "";
+        press.saveName = c.saveName;
         CQueueItem item;
-        const OrderResult r = Build(c.press, item);
-        EXPECT_EQ(r.messages, c.expect.messages);
+        const OrderResult r = Build(press, item);
+        EXPECT_EQ(r.messages, c.messages);
         EXPECT_FALSE(r.stopIcon);
-        if (!c.expect.messages.empty()) {
+        if (!c.messages.empty()) {
             EXPECT_EQ(r.code, 1);
             continue;
         }
         ASSERT_EQ(r.code, 0);
         EXPECT_EQ(item.Kind, CQueueItem::RENBAN);
-        EXPECT_EQ(item.St1, c.expect.St1);
-        EXPECT_EQ(item.Ed1, c.expect.Ed1);
-        EXPECT_EQ(item.St2, c.expect.St2);
-        EXPECT_EQ(item.Ed2, c.expect.Ed2);
-        if (c.expect.Fx1 >= 0) {
-            EXPECT_EQ(item.Fx1, c.expect.Fx1);
-        }
-        EXPECT_EQ(item.job.Targ, c.expect.Targ);
-        EXPECT_EQ(item.Sub, c.expect.Sub);
+        EXPECT_EQ(item.St1 + ":" + item.Ed1 + (item.St2.empty() ? "" : " " + item.St2 + ":" + item.Ed2), c.ranges);
+        EXPECT_EQ(item.job.Targ, c.Targ);
+        EXPECT_EQ(item.Sub, c.Sub);
         EXPECT_EQ(item.Fol, folder_ + "/");
-        EXPECT_EQ(item.job.Dest, folder_ + "/" + c.expect.destTail);
+        EXPECT_EQ(item.job.Dest, folder_ + "/" + c.destTail);
     }
 }
 
