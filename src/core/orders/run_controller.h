@@ -86,7 +86,14 @@ AfterRun NextAfterRun(const RunEndState& state);
 
 // Owns the download engine and the day's log. Start and Finish and the queue run are called on one thread (the
 // window's, the shell's); the engine reports to frontEnd on its own threads, each status line written to the
-// day's log first. frontEnd's RunEnded must lead, on the calling thread, to Finish.
+// day's log first. A front end's part, in order:
+//   Start(order, request)   Started: show the run as going and poll Figures() for the progress line; Busy: queue
+//                           the order; CannotRun: its reason is shown and logged, nothing runs.
+//   Stop()                  the stop command; the run still ends through RunEnded.
+//   frontEnd.RunEnded(r)    leads, back on the owner's thread, to Finish(r); then NextAfterRun says what comes
+//                           next: close, switch queue mode on, StartNextQueued (Empty with powerOff: ask to power
+//                           off), or wait.
+// An order from elsewhere (LinkScout, the queue's window) is started the same way.
 class RunController
 {
 public:
