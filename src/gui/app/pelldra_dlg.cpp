@@ -397,7 +397,7 @@ void CPelldraDlg::ToggleQueueMode()
 
 void CPelldraDlg::RunNextQueued()
 {
-    // Started here, so the checks of StartRun (queue mode, a run going) hold only for the start command.
+    // Straight to the controller: the checks of StartRun (queue mode, a run going) are the start command's.
     const QueueRunResult r =
         runs_->StartNextQueued(RunRequestNow(), powerOffWhenQueueDone_, [this](const CQueueItem& taken) {
             currentItem_ = taken;
