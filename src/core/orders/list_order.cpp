@@ -13,6 +13,7 @@
 #include "core/queue/queue_item.h"
 #include "core/text/text_decoding.h"
 #include "core/text/text_utils.h"
+#include "core/text/text_utils.h"
 
 namespace pelldra {
 
@@ -65,15 +66,17 @@ OrderResult BuildListItem(const ListControls& c, const DetailSettings& settings,
     item.Fol = c.linkScoutFolder;
     item.Kind = CQueueItem::LIST;
     item.KindName = "LIST";
-    if (c.listPath.empty())
+    // A pasted path often brings blanks or a line break along.
+    const std::string listPath(TrimBlanks(c.listPath));
+    if (listPath.empty())
         return OrderResult::Refused(kEmptyListNameMessage);
     std::string folder = c.folder;
     if (CheckFolderText(folder) != 0)
         return OrderResult::Refused(folder);
-    item.Lst = c.listPath;
+    item.Lst = listPath;
     item.Fol = folder;
     item.Del = c.deleteList ? 1 : 0;
-    if (c.listPath == loaded.Lst) {
+    if (listPath == loaded.Lst) {
         item.Kind = loaded.Kind;
         item.Page = loaded.Page;
         item.KindName = loaded.KindName;

@@ -58,7 +58,7 @@ std::string TrimSlashes(const std::string& s)
 
 std::string TrimFolder(std::string text)
 {
-    text = std::string(TrimTrailingBlanks(text));
+    text = std::string(TrimBlanks(text));
     while (text.size() > 1 && text.back() == '/')
         text.pop_back();
     return text;

@@ -57,8 +57,8 @@ struct FilledRanges
 // runs from 1 with no end.
 FilledRanges RefreshRangesFromUrl(const CSeqUrl& url, bool wholeSequence);
 
-// The folder edit's check: trailing blanks and slashes are trimmed, then the folder is checked. Returns 0 and the
-// trimmed folder in text, or the check's code and its message in text.
+// The folder edit's check: blanks at either end and then trailing slashes are trimmed, then the folder is checked.
+// Returns 0 and the trimmed folder in text, or the check's code and its message in text.
 int CheckFolderText(std::string& text);
 
 // The fixed-width check of one digit string: urlDigits is what the URL holds there (empty: nothing marked).

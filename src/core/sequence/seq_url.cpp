@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <climits>
 
+#include "core/text/text_utils.h"
+
 namespace pelldra {
 
 namespace {
@@ -237,7 +239,7 @@ std::string CSeqUrl::MakeTemplate(int flags) const
 
 bool CSeqUrl::SetText(const std::string& newText)
 {
-    std::string incoming(newText); // newText may be text_ itself (Refresh)
+    std::string incoming(TrimBlanks(newText)); // newText may be text_ itself (Refresh)
     prevText_ = std::move(text_);
     text_ = std::move(incoming);
     if (text_.size() > static_cast<size_t>(INT_MAX)) {

@@ -65,7 +65,8 @@ public:
     std::string MakeUrlTemplate(bool useUpper) const { return MakeTemplate(useUpper ? 3 : 1); }
 
     // Changes. After every one of them each field is either empty (-1, -1) or 0 <= start < end <= text length,
-    // and field 1, when both are set, ends at or before the start of field 0.
+    // and field 1, when both are set, ends at or before the start of field 0. The text is taken without blanks and
+    // line breaks at either end: copied URLs often bring them, and they would end up in the request and the names.
     bool SetText(const std::string& newText);
     void Refresh() { SetText(text_); }
     void Reset();

@@ -208,13 +208,14 @@ TEST_F(ListFileTest, ListStartChecksNameAndFolderAndRestoresTheLoadedKind)
     LoadedList loaded{path, CQueueItem::LINK, "http://ex.com/page.html", "LINK"};
     CQueueItem item;
 
-    OrderResult r = BuildListItem({"", folder_, false, ""}, DetailSettings{}, loaded, item);
+    // Blanks and line breaks around a pasted path are no part of it.
+    OrderResult r = BuildListItem({" \r\n", folder_, false, ""}, DetailSettings{}, loaded, item);
     EXPECT_EQ(r.messages, (std::vector<std::string>{"リストファイル名が空白です"}));
     r = BuildListItem({path, env_.root() + "/missing", false, ""}, DetailSettings{}, loaded, item);
     EXPECT_EQ(r.messages, (std::vector<std::string>{"保存用のフォルダ名が不正です。"}));
     EXPECT_EQ(loaded.Lst, path); // a refused start keeps what was loaded
 
-    r = BuildListItem({path, folder_ + "/", true, ""}, DetailSettings{}, loaded, item);
+    r = BuildListItem({" " + path + "\r\n", folder_ + "/", true, ""}, DetailSettings{}, loaded, item);
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(item.Lst, path);
     EXPECT_EQ(item.Fol, folder_);

@@ -250,7 +250,7 @@ TEST_F(SequentialOrderTest, FolderProblemsCarryTheStopIcon)
 
 TEST_F(SequentialOrderTest, TypedFolderIsTrimmedAndEndsInOneSlash)
 {
-    folder_ += "//  ";
+    folder_ = " " + folder_ + "//  \n";
     CQueueItem item;
     ASSERT_TRUE(Build({.url = "http://ex.com/img1.jpg", .lowerFrom = "1", .lowerTo = "2"}, item).ok());
     EXPECT_EQ(item.Fol, env_.root() + "/dl/");

@@ -56,6 +56,10 @@ TEST(SeqUrlTest, FreshTextMarksLastRunAndTheRunBeforeIt)
         u.Refresh(); // re-deriving the marks from an unchanged text keeps them
         EXPECT_EQ(Marks(u), marks) << url;
     }
+    // A copied URL often brings blanks and a line break along; they are no part of it.
+    CSeqUrl pasted;
+    pasted.SetText(" \thttp://a.example/a01.mp3  \r\n");
+    EXPECT_EQ(pasted.GetText(), "http://a.example/a01.mp3");
 }
 
 TEST(SeqUrlTest, MarksFollowEdits)
