@@ -4,9 +4,11 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <string_view>
 #include <utility>
 
 #include "core/engine/log_lines.h"
+#include "core/text/text_utils.h"
 
 namespace pelldra {
 
@@ -143,8 +145,14 @@ void CDownloadEngine::ThreadLoop()
 
 void CDownloadEngine::ShowLine(const std::string& line)
 {
-    if (observer_)
-        lines_.push_back(line);
+    if (!observer_)
+        return;
+    // A message may end in a line break of its own ("Parse Error! ...\n"); the log gives every line its CR LF, and
+    // a bare break inside would split one report into lines the log's readers cannot tell apart.
+    std::string_view text = line;
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.remove_suffix(1);
+    lines_.push_back(LineBreaksToBlanks(std::string(text)));
 }
 
 void CDownloadEngine::FlushLines(std::unique_lock<std::mutex>& lock)

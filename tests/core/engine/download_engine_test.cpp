@@ -106,6 +106,8 @@ TEST_F(DownloadEngineTest, EachReportHasItsWrittenLines)
          "moved.jpg",
          {"   失敗［status=3］", "次のＵＲＬへのリダイレクト", server.Url("/other.jpg")}},
         {"ftp://127.0.0.1/x.jpg", "x.jpg", {"   失敗［status=2］", "Not HTTP Service"}},
+        // The message's own line break stays out of the log, whose lines have theirs.
+        {"http://[zz/p.jpg", "p.jpg", {"   失敗［status=2］", "Parse Error! http://[zz/p.jpg"}},
     };
     Jobs jobs;
     Lines expected;
@@ -114,13 +116,13 @@ TEST_F(DownloadEngineTest, EachReportHasItsWrittenLines)
         expected.insert(expected.end(), {url, "    downloading....", "    受信側：", folder + "/" + name});
         expected.insert(expected.end(), report.begin(), report.end());
     }
-    expected.insert(expected.end(), {"    全て終了", "    成功／要求数 = 1回／4回"});
+    expected.insert(expected.end(), {"    全て終了", "    成功／要求数 = 1回／5回"});
     CQueueItem item = ListItem(jobs, 1);
     EXPECT_EQ(RunToEnd(item), 1);
     EXPECT_EQ(observer.Lines(), expected);
     EXPECT_EQ(SavedFiles(), std::set<std::string>{"ok.jpg"});
     const ProgressSnapshot p = engine->Progress();
-    EXPECT_EQ((std::vector<int64_t>{p.done, p.failed, p.requested, p.bytes}), (std::vector<int64_t>{1, 3, 4, 4}));
+    EXPECT_EQ((std::vector<int64_t>{p.done, p.failed, p.requested, p.bytes}), (std::vector<int64_t>{1, 4, 5, 4}));
 }
 
 TEST_F(DownloadEngineTest, SpeedClassSetsHowManyFilesGoAtOnce)
