@@ -37,6 +37,16 @@ bool IsWebUrl(std::string_view url)
     return true;
 }
 
+int LogLinesKept(int shown, int added)
+{
+    for (int i = 0; i < added; ++i) {
+        if (shown >= kLogMaxLines)
+            shown -= kLogKeepFromLine;
+        ++shown;
+    }
+    return shown;
+}
+
 std::string FailureLine(int32_t status)
 {
     char buf[64];

@@ -13,6 +13,9 @@ namespace pelldra {
 // The log window keeps at most this many lines; one more line first drops all before line kLogKeepFromLine.
 inline constexpr int kLogMaxLines = 100;
 inline constexpr int kLogKeepFromLine = 50;
+// How many lines the window holds after `added` more lines come to the `shown` ones, as if they came one by one. The
+// kept lines are always the newest, so a batch of lines can be shown with one edit of the window.
+int LogLinesKept(int shown, int added);
 
 // A job's line starts with its URL; status lines start with blanks. Empty lines are neither.
 bool IsUrlLine(std::string_view line);

@@ -7,6 +7,7 @@
 #include <QScrollBar>
 #include <QTextBlock>
 
+#include <algorithm>
 #include <string>
 
 #include "core/engine/log_lines.h"
@@ -41,18 +42,46 @@ void CLogEdit::BeginRun()
 
 void CLogEdit::AppendLine(const QString& text)
 {
-    if (LineCount() >= kLogMaxLines) {
-        QTextCursor older(document());
-        older.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, kLogKeepFromLine);
-        older.removeSelectedText();
-    }
-    appendPlainText(text);
-    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    AppendTexts({text});
 }
 
 void CLogEdit::AppendLine(std::string_view utf8)
 {
-    AppendLine(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
+    AppendTexts({QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()))});
+}
+
+void CLogEdit::AppendLines(const std::vector<std::string>& lines)
+{
+    QStringList texts;
+    texts.reserve(static_cast<qsizetype>(lines.size()));
+    for (const std::string& line : lines)
+        texts << QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
+    AppendTexts(texts);
+}
+
+void CLogEdit::AppendTexts(const QStringList& texts)
+{
+    if (texts.isEmpty())
+        return;
+    const int shown = LineCount();
+    const int added = static_cast<int>(texts.size());
+    const int dropped = shown + added - LogLinesKept(shown, added);
+    QTextCursor cursor(document());
+    cursor.beginEditBlock();
+    if (dropped >= shown) {
+        cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    } else {
+        cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, dropped);
+    }
+    cursor.removeSelectedText();
+    cursor.movePosition(QTextCursor::End);
+    if (!document()->isEmpty())
+        cursor.insertBlock();
+    // When the batch alone is longer than the window holds, its own first lines go too.
+    const qsizetype skipped = std::max(0, dropped - shown);
+    cursor.insertText(texts.mid(skipped).join(QLatin1Char('\n')));
+    cursor.endEditBlock();
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
 
 int CLogEdit::LineCount() const
@@ -73,20 +102,16 @@ QMenu* CLogEdit::CreateLineMenu(const QPoint& viewportPos)
     setTextCursor(line);
     ensureCursorVisible();
     const QString text = block.text();
-    if (!IsUrlLine(text.toStdString()))
+    // Only http(s) URLs are ever opened, so a menu for any other line (a message that starts without blanks, too)
+    // would offer nothing.
+    if (WebUrlOfLine(text).isEmpty())
         return nullptr;
 
     auto* menu = new QMenu(this);
-    const bool web = !WebUrlOfLine(text).isEmpty();
-    QAction* view = menu->addAction(QStringLiteral("LinkScoutで見る"), this, [this, text] { OpenLine(text); });
+    menu->addAction(QStringLiteral("LinkScoutで見る"), this, [this, text] { OpenLine(text); });
     // The page gets the line's own text, escaped there, just as the line shows it.
-    QAction* image = menu->addAction(QStringLiteral("画像チェック"), this, [this, text] {
-        if (!WebUrlOfLine(text).isEmpty())
-            CheckImage(QString::fromStdString(UrlOfLine(text.toStdString())));
-    });
-    // Only http(s) URLs are ever opened, so the commands are offered for those alone.
-    view->setEnabled(web);
-    image->setEnabled(web);
+    menu->addAction(QStringLiteral("画像チェック"), this,
+                    [this, text] { CheckImage(QString::fromStdString(UrlOfLine(text.toStdString()))); });
     return menu;
 }
 

@@ -5,7 +5,9 @@
 #include <QUrl>
 
 #include <functional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 class QMenu;
 
@@ -31,6 +33,9 @@ public:
     // Shows one more line, the newest at the bottom in view. At kLogMaxLines lines the older half goes first.
     void AppendLine(const QString& text);
     void AppendLine(std::string_view utf8);
+    // Shows a batch of lines as if they came one by one, in one edit and one scroll: laying the view out again for
+    // every line of a quick run would stall the window.
+    void AppendLines(const std::vector<std::string>& lines);
 
     int LineCount() const;
     QString Line(int i) const;
@@ -46,6 +51,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    void AppendTexts(const QStringList& texts);
     // Opens the URL of a log line when it is an http(s) URL; anything else is never handed on.
     void OpenLine(const QString& line);
     void CheckImage(const QString& url);

@@ -41,13 +41,16 @@ private slots:
 
     void trimsToTheNewestHalf()
     {
-        // Lines appended so far, then how many are kept and the first of them.
+        // Lines appended so far, then how many are kept and the first of them. The lines up to each mark come as one
+        // batch, as the engine gives them.
         const int marks[][3] = {{99, 99, 0},    {100, 100, 0},  {101, 51, 50},
                                 {150, 100, 50}, {151, 51, 100}, {1000, 100, 900}};
         int appended = 0;
         for (const auto& [upTo, count, first] : marks) {
+            std::vector<std::string> batch;
             while (appended < upTo)
-                log_->AppendLine(QStringLiteral("  line %1").arg(appended++));
+                batch.push_back("  line " + std::to_string(appended++));
+            log_->AppendLines(batch);
             QCOMPARE(log_->LineCount(), count);
             QCOMPARE(log_->Line(0), QStringLiteral("  line %1").arg(first));
             QCOMPARE(log_->Line(count - 1), QStringLiteral("  line %1").arg(upTo - 1));
@@ -116,31 +119,25 @@ private slots:
 
     void menuOnlyOnUrlLines()
     {
-        const struct
-        {
-            const char* line;
-            bool menu;
-            bool enabled;
-        } cases[] = {{"   200 OK", false, false}, // a status line
-                     {"", false, false},
-                     {"ftp://a.example/1.jpg", true, false},
-                     {"http://a.example/1.jpg ", true, true}};
+        // Only lines that can be opened get a menu: messages and other schemes start without blanks too.
+        const std::pair<const char*, bool> cases[] = {{"   200 OK", false},
+                                                      {"", false},
+                                                      {"ftp://a.example/1.jpg", false},
+                                                      {"Parse Error! http://[zz/1.jpg", false},
+                                                      {"http://a.example/1.jpg ", true}};
         log_->AppendLine(QStringLiteral("  Logの開始"));
-        for (const auto& c : cases) {
-            log_->AppendLine(QString::fromUtf8(c.line));
+        for (const auto& [line, menu] : cases) {
+            log_->AppendLine(QString::fromUtf8(line));
             std::unique_ptr<QMenu> shown(log_->CreateLineMenu(PointOfLine(log_->LineCount() - 1)));
             // The clicked line is selected either way.
-            QCOMPARE(log_->textCursor().selectedText(), QString::fromUtf8(c.line));
-            QCOMPARE(shown != nullptr, c.menu);
+            QCOMPARE(log_->textCursor().selectedText(), QString::fromUtf8(line));
+            QCOMPARE(shown != nullptr, menu);
             if (!shown)
                 continue;
             QCOMPARE(shown->actions().size(), 2);
             QCOMPARE(shown->actions().at(0)->text(), QStringLiteral("LinkScoutで見る"));
             QCOMPARE(shown->actions().at(1)->text(), QStringLiteral("画像チェック"));
-            QCOMPARE(shown->actions().at(0)->isEnabled(), c.enabled);
-            QCOMPARE(shown->actions().at(1)->isEnabled(), c.enabled);
-            if (c.enabled)
-                shown->actions().at(0)->trigger();
+            shown->actions().at(0)->trigger();
         }
         QCOMPARE(opened_, QList<QUrl>{QUrl(QStringLiteral("http://a.example/1.jpg"))});
     }
