@@ -4,6 +4,7 @@
 #include "gui/app/pelldra_dlg.h"
 #include "gui/app/window_loop.h"
 #include "gui/platform/japanese_font.h"
+#include "gui/platform/qt_translations.h"
 
 #include <QApplication>
 
@@ -34,6 +35,7 @@ int main(int argc, char* argv[])
     // Wayland desktops match the window to its menu entry, and so to its icon, by this name.
     QApplication::setDesktopFileName(QStringLiteral("io.github.pelldra.Pelldra"));
     pelldra::UseJapaneseFont();
+    pelldra::UseJapaneseQtTexts();
     pelldra::CPelldraApp app;
     return app.Run(RunMainWindow);
 }

@@ -9,6 +9,7 @@
 #include "core/platform/folders.h"
 #include "gui/log/log_viewer_window.h"
 #include "gui/platform/japanese_font.h"
+#include "gui/platform/qt_translations.h"
 
 int main(int argc, char* argv[])
 {
@@ -17,6 +18,7 @@ int main(int argc, char* argv[])
     QApplication::setOrganizationName(QStringLiteral("Tavin"));
     QApplication::setApplicationVersion(QStringLiteral(PELLDRA_VERSION));
     pelldra::UseJapaneseFont();
+    pelldra::UseJapaneseQtTexts();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Pelldraの日ごとのログを表示します。"));
