@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -36,6 +37,11 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(buttons);
+    // The title bar shows the title beside the window's own buttons; a box as narrow as its one line would cut the
+    // title off. Title fonts are often bold and larger, hence the room to spare.
+    QFont titleFont = font();
+    titleFont.setBold(true);
+    setMinimumWidth(QFontMetrics(titleFont).horizontalAdvance(windowTitle()) * 5 / 4 + 120);
 }
 
 QString CAboutDlg::VersionLine()

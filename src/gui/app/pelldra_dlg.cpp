@@ -67,6 +67,7 @@ CPelldraDlg::CPelldraDlg(QWidget* parent, Options options) : QDialog(parent), op
     setWindowFlag(Qt::WindowMinMaxButtonsHint, true);
     setSizeGripEnabled(true);
     BuildControls();
+    AddKeyboardShortcuts();
 
     if (options_.app) {
         options_.app->SetAppState(QStringLiteral("opened"));
@@ -131,6 +132,7 @@ void CPelldraDlg::ResetControls()
 void CPelldraDlg::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    const bool first = !minimumTaken_;
     if (!minimumTaken_) {
         // The first size is the smallest: the controls never squeeze below their first layout. It is taken on the
         // series layout, the larger one, even when the window opens in the list mode it was closed in.
@@ -143,6 +145,8 @@ void CPelldraDlg::showEvent(QShowEvent* event)
     // Qt also reports the window system's showing after each show (and a restore); only ours counts.
     if (!event->spontaneous())
         OnShown();
+    if (first)
+        FocusFirstBox();
 }
 
 // --- modes and layouts ---
@@ -273,7 +277,7 @@ void CPelldraDlg::OnStart()
 {
     // A LinkScout list run shows the list layout too, so its start command builds from the list controls.
     const int refused = jobMode_ == JobMode::Sequential ? BuildSequentialItem() : BuildListItem();
-    if (refused != 0)
+    if (refused != 0 || IsRepeatedStart(currentItem_))
         return;
     if (StartRun(currentItem_) > 0)
         AddToQueue(currentItem_, 0);
@@ -344,8 +348,7 @@ void CPelldraDlg::SetIdleLook()
 
 void CPelldraDlg::ShowStatusLines(const std::vector<std::string>& lines)
 {
-    for (const std::string& line : lines)
-        log_->AppendLine(line);
+    log_->AppendLines(lines);
 }
 
 void CPelldraDlg::OnRunEnded(int result)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
 #include <QTimer>
@@ -67,6 +68,7 @@ public:
     static constexpr int kProgressIntervalMs = 300;
     static constexpr const char* kLogViewerProgram = "LogViewer";
     static constexpr const char* kLogViewerMissing = "LogViewerが正しくインストールされていません。";
+    static constexpr const char* kQueueModeKey = "Ctrl+M";
 
     struct Options
     {
@@ -211,6 +213,11 @@ private:
     void CloseWindow();
     void UpdateProgress();
 
+    // Everyday input (pelldra_dlg_input.cpp): the focus at start, the queue-mode key, a start pressed twice.
+    void AddKeyboardShortcuts();
+    void FocusFirstBox();
+    bool IsRepeatedStart(const CQueueItem& item);
+
     void OnUrlChanged();
     void ApplyRanges(const FilledRanges& ranges, bool lower, bool upper);
     void UpdateDigitControls();
@@ -237,6 +244,8 @@ private:
     std::string appText_; // carried through the settings file
     CSeqUrl url_;
     CSeqUrl referer_;
+    CQueueItem lastStart_;         // the order of the last start command that was not ignored
+    QElapsedTimer lastStartClock_; // since that start command
 
     // Companions. The engine is declared after what it uses, so it is gone (its thread joined) before them.
     CContentTypeTable types_;

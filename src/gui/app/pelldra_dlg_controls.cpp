@@ -69,8 +69,16 @@ void CPelldraDlg::BuildControls()
     auto* left = new QVBoxLayout;
     top->addLayout(left, 1);
     BuildModeRows(left);
-    left->addWidget(BuildSeriesPanel());
-    left->addWidget(BuildListPanel());
+    // The two modes' controls share one place as high as the higher of them, so that switching the mode moves
+    // neither the folder row nor the log.
+    auto* modePanels = new QGridLayout;
+    for (QWidget* panel : {BuildSeriesPanel(), BuildListPanel()}) {
+        QSizePolicy policy = panel->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        panel->setSizePolicy(policy);
+        modePanels->addWidget(panel, 0, 0, Qt::AlignTop);
+    }
+    left->addLayout(modePanels);
     BuildFolderRow(left);
     left->addStretch(1);
     // The command column keeps its distance to the right edge.
@@ -238,7 +246,6 @@ QVBoxLayout* CPelldraDlg::BuildCommandColumn()
     auto* right = new QVBoxLayout;
     auto* runRow = new QHBoxLayout;
     animation_ = new CRunAnimation(this);
-    animation_->setToolTip(QStringLiteral("待ち行列モードの切り替え"));
     connect(animation_, &CRunAnimation::Clicked, this, &CPelldraDlg::ToggleQueueMode);
     startButton_ = ToolButton(this, "startButton", main_icons::StartIdle(), 32);
     startButton_->setToolTip(QStringLiteral("ダウンロード開始"));

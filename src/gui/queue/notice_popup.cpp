@@ -1,7 +1,6 @@
 // The queue notice pop-up.
 #include "gui/queue/notice_popup.h"
 
-#include <QEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QVBoxLayout>
@@ -14,8 +13,11 @@ const QColor kBackground(240, 240, 160);
 
 } // namespace
 
-CNoticePopup::CNoticePopup(QWidget* mainWindow) : QFrame(mainWindow, Qt::Dialog | Qt::FramelessWindowHint)
+CNoticePopup::CNoticePopup(QWidget* mainWindow)
+    : QFrame(mainWindow, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus)
 {
+    // The note comes while the user types the next order: keys must go on reaching the main window.
+    setAttribute(Qt::WA_ShowWithoutActivating);
     setFrameStyle(QFrame::Box | QFrame::Plain);
     setLineWidth(1);
     QPalette pal = palette();
@@ -60,9 +62,7 @@ void CNoticePopup::showEvent(QShowEvent* event)
     fromLinkScout_->setVisible(origin_ != 0);
     adjustSize();
     CentreOnOwner();
-    wasActive_ = false;
     timer_.start(delay_);
-    activateWindow();
     QFrame::showEvent(event);
 }
 
@@ -88,17 +88,6 @@ void CNoticePopup::mousePressEvent(QMouseEvent* event)
         return;
     }
     QFrame::mousePressEvent(event);
-}
-
-void CNoticePopup::changeEvent(QEvent* event)
-{
-    if (event->type() == QEvent::ActivationChange) {
-        if (isActiveWindow())
-            wasActive_ = true;
-        else if (wasActive_ && isVisible())
-            hide();
-    }
-    QFrame::changeEvent(event);
 }
 
 QString CNoticePopup::ShownText() const

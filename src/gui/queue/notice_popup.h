@@ -10,8 +10,8 @@ class QLabel;
 
 namespace pelldra {
 
-// A modeless note without a title bar, owned by the main window and hidden between showings. It closes (hides) on
-// the first of: its delay passing, a click on it, or losing activation.
+// A modeless note without a title bar, owned by the main window and hidden between showings. It never takes the
+// focus, and closes (hides) on the first of: its delay passing or a click on it.
 class CNoticePopup final : public QFrame
 {
     Q_OBJECT
@@ -41,7 +41,6 @@ protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
-    void changeEvent(QEvent* event) override;
 
 private:
     void CentreOnOwner();
@@ -53,7 +52,6 @@ private:
     QTimer timer_;
     std::chrono::milliseconds delay_ = kDefaultDelay;
     int origin_ = 0;
-    bool wasActive_ = false;
 };
 
 } // namespace pelldra

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -64,7 +65,25 @@ CFolderBrowser::CFolderBrowser(QWidget* parent, const QString& initialFolder) : 
     layout->addWidget(buttons);
 
     if (IsFolder(initialFolder))
-        SelectFolder(QFileInfo(initialFolder).absoluteFilePath());
+        ScrollToWhenRead(QFileInfo(initialFolder).absoluteFilePath());
+}
+
+void CFolderBrowser::ScrollToWhenRead(const QString& path)
+{
+    SelectFolder(path);
+    // The model reads the folders in the background, one level at a time, and sorts each level after it came in:
+    // every level read or sorted can push the folder out of view again. The tree follows it until the user moves on.
+    const auto follow = [this, path] {
+        const QModelIndex index = model_->index(path);
+        if (index.isValid() && tree_->currentIndex() == index)
+            tree_->scrollTo(index, QAbstractItemView::PositionAtCenter);
+    };
+    following_ = {connect(model_, &QFileSystemModel::directoryLoaded, this, follow),
+                  connect(model_, &QAbstractItemModel::layoutChanged, this, follow)};
+    connect(tree_->verticalScrollBar(), &QAbstractSlider::actionTriggered, this, [this] {
+        for (const QMetaObject::Connection& c : following_)
+            disconnect(c);
+    });
 }
 
 void CFolderBrowser::SelectFolder(const QString& path)

@@ -4,6 +4,8 @@
 #include <QDialog>
 #include <QString>
 
+#include <array>
+
 class QFileSystemModel;
 class QLabel;
 class QLineEdit;
@@ -43,6 +45,8 @@ public:
     void accept() override;
 
 private:
+    // Selects the starting folder and keeps it in view while the folders around it are read.
+    void ScrollToWhenRead(const QString& path);
     // Handles the typed name; true when the dialog may close with chosen_ set.
     bool TakeTypedName(const QString& typed);
 
@@ -52,6 +56,7 @@ private:
     QLineEdit* name_ = nullptr;
     QString currentFolder_;
     QString chosen_;
+    std::array<QMetaObject::Connection, 2> following_; // keeping the starting folder in view
 };
 
 } // namespace pelldra

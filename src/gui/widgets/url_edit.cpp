@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
+#include <QPainter>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QSyntaxHighlighter>
@@ -30,6 +31,16 @@ int Utf16Position(const std::string& utf8, int bytePos)
 {
     const qsizetype n = std::clamp<qsizetype>(bytePos, 0, static_cast<qsizetype>(utf8.size()));
     return static_cast<int>(QString::fromUtf8(utf8.data(), n).size());
+}
+
+// The URL object holds the text without its leading blanks (as the core counts them), so its positions start this
+// many UTF-16 units into the box's text.
+int LeadingBlanks(const QString& text)
+{
+    int n = 0;
+    while (n < text.size() && QStringLiteral(" \t\r\n\v\f").contains(text[n]))
+        ++n;
+    return n;
 }
 
 // The first line of a pasted or dropped text: a one-line box takes no line breaks.
@@ -127,15 +138,16 @@ void CUrlEdit::SetMarks()
     std::array<Marks::Mark, 2> marks;
     if (seqUrl_) {
         const std::string text = seqUrl_->GetText();
+        const int shift = LeadingBlanks(toPlainText());
         const bool lowerSelected = seqUrl_->GetSelectedField() == 0;
         if (!seqUrl_->IsFieldEmpty(0)) {
             const SeqSpan span = seqUrl_->GetFieldSpan(0);
-            marks[0] = {Utf16Position(text, span.start), Utf16Position(text, span.end),
+            marks[0] = {shift + Utf16Position(text, span.start), shift + Utf16Position(text, span.end),
                         lowerSelected ? kLowerStrong : kLowerLight};
         }
         if (seqUrl_->GetUpperEnabled() && !seqUrl_->IsFieldEmpty(1)) {
             const SeqSpan span = seqUrl_->GetFieldSpan(1);
-            marks[1] = {Utf16Position(text, span.start), Utf16Position(text, span.end),
+            marks[1] = {shift + Utf16Position(text, span.start), shift + Utf16Position(text, span.end),
                         lowerSelected ? kUpperLight : kUpperStrong};
         }
     }
@@ -234,6 +246,19 @@ QMenu* CUrlEdit::CreateEditMenu()
     return menu;
 }
 
+bool CUrlEdit::event(QEvent* event)
+{
+    const bool handled = QTextEdit::event(event);
+    // The style draws a focus frame round line edits but not round text boxes; this box stands for a line edit.
+    if (event->type() == QEvent::Paint && hasFocus()) {
+        QPainter painter(this);
+        painter.setPen(QPen(palette().color(QPalette::Highlight), qMax(1, frameWidth())));
+        const int inset = qMax(1, frameWidth()) / 2;
+        painter.drawRect(rect().adjusted(inset, inset, -inset - 1, -inset - 1));
+    }
+    return handled;
+}
+
 void CUrlEdit::keyPressEvent(QKeyEvent* event)
 {
     // Enter belongs to the dialog (its default button); a one-line box takes no line breaks.
@@ -274,7 +299,8 @@ void CUrlEdit::insertFromMimeData(const QMimeData* source)
     if (!source->hasText())
         return;
     // Plain text only: a pasted format would mix with the marks.
-    textCursor().insertText(FirstLine(source->text()));
+    // Copied URLs often bring blanks along, which would stay in the box unseen.
+    textCursor().insertText(FirstLine(source->text()).trimmed());
     ensureCursorVisible();
 }
 

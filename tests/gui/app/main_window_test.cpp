@@ -224,6 +224,7 @@ private slots:
         QCOMPARE(dlg.RunState(), int(CPelldraDlg::kRunning));
         QVERIFY(!dlg.QueueButton()->isEnabled());
 
+        dlg.LowerTo()->setText(QStringLiteral("2")); // another order: the same one pressed again at once is ignored
         dlg.StartButton()->click();
         QVERIFY(dlg.Notice()->isVisible());
         QCOMPARE(dlg.Queue().LoadAll(), 1);

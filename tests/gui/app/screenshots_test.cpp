@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
@@ -35,6 +37,7 @@
 #include "gui/log/log_viewer_window.h"
 #include "gui/platform/japanese_font.h"
 #include "gui/platform/message_box.h"
+#include "gui/platform/qt_translations.h"
 #include "gui/queue/notice_popup.h"
 #include "gui/settings/detail_dialog.h"
 #include "gui/widgets/folder_browser.h"
@@ -141,13 +144,16 @@ private:
 void ScreenshotsTest::initTestCase()
 {
     UseJapaneseFont();
+    UseJapaneseQtTexts();
 }
 
 void ScreenshotsTest::mainWindowIdle()
 {
     CPelldraDlg dlg;
     dlg.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+    dlg.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&dlg));
+    Save(&dlg, "main-at-start"); // the URL box has the focus and shows it
     QTest::keyClicks(dlg.UrlEdit(), QStringLiteral("http://www.example.com/gallery/vol03/pic015.jpg"));
     QTest::mouseClick(dlg.UpperCheck(), Qt::LeftButton);
     dlg.FolderEdit()->setText(QString::fromStdString(env_->makeFolder("downloads")));
@@ -247,6 +253,18 @@ void ScreenshotsTest::dialogs()
     QTest::qWait(800); // the file system model fills in
     Save(&browser, "folder-chooser");
     browser.hide();
+
+    // Qt's own dialogs, in Japanese.
+    QMessageBox question(QMessageBox::Question, QStringLiteral("Pelldra"), QStringLiteral("サブフォルダを作りますか？"),
+                         QMessageBox::Yes | QMessageBox::No, &owner);
+    question.show();
+    Save(&question, "qt-yes-no");
+    question.hide();
+    QFileDialog chooser(&owner, QString::fromUtf8(CPelldraDlg::kListChooserTitle), QDir::homePath());
+    chooser.setOption(QFileDialog::DontUseNativeDialog);
+    chooser.show();
+    QTest::qWait(400);
+    Save(&chooser, "qt-file-chooser");
 }
 
 void ScreenshotsTest::detailSettings()
