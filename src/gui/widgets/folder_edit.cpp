@@ -10,16 +10,20 @@ CFolder::CFolder(QWidget* parent) : QLineEdit(parent) {}
 
 QString CFolder::TrimFolderText(const QString& text)
 {
+    // A pasted folder often brings blanks along at either end.
+    qsizetype begin = 0;
+    while (begin < text.size() && text[begin].isSpace())
+        ++begin;
     qsizetype end = text.size();
-    while (end > 0 && text[end - 1].isSpace())
+    while (end > begin && text[end - 1].isSpace())
         --end;
     const qsizetype afterSpaces = end;
-    while (end > 0 && (text[end - 1] == QLatin1Char('/') || text[end - 1] == QLatin1Char('\\')))
+    while (end > begin && (text[end - 1] == QLatin1Char('/') || text[end - 1] == QLatin1Char('\\')))
         --end;
     // The root folder is a folder too: trimming must not turn "/" into "no folder given".
-    if (end == 0 && afterSpaces > 0 && text[0] == QLatin1Char('/'))
+    if (end == begin && afterSpaces > begin && text[begin] == QLatin1Char('/'))
         return QStringLiteral("/");
-    return text.left(end);
+    return text.mid(begin, end - begin);
 }
 
 void CFolder::SetFolder(const QString& path)
@@ -48,7 +52,7 @@ int CFolder::GetFolder(QString& out, bool& changed)
 
 int CFolder::Browse()
 {
-    const QString chosen = ChooseFolder(parentWidget(), text());
+    const QString chosen = ChooseFolder(parentWidget(), TrimFolderText(text()));
     if (chosen.isEmpty())
         return -1;
     setText(chosen);

@@ -17,7 +17,7 @@ public:
 
     // Shows path and takes it as the last checked folder; "" stands for the home folder.
     void SetFolder(const QString& path);
-    // The shown text without trailing white space and then without trailing "/" and "\" (a lone "/" stays).
+    // The shown text without white space at either end and then without trailing "/" and "\" (a lone "/" stays).
     // Unchanged since the last good check: changed = false, returns 0. Otherwise changed = true and the folder check's
     // code: on 0 out is the folder and becomes the last checked one; on any other code out is the message to show.
     int GetFolder(QString& out, bool& changed);

@@ -39,6 +39,7 @@ private slots:
                                                              {"/dl//\\/", "/dl"},
                                                              {"/dl /", "/dl "},
                                                              {"/my dl", "/my dl"},
+                                                             {" \t/home/u/dl/ ", "/home/u/dl"},
                                                              {"/ ", "/"},
                                                              {"///", "/"},
                                                              {"  ", ""},
