@@ -1,6 +1,6 @@
-// Renders the main window (series and list mode, idle and running), the small dialogs, the detail settings, the
-// credentials dialogs, LogViewer and the help window, checks that no control overlaps another or is cut off, and
-// writes PNG files into $PELLDRA_SCREENSHOTS when it is set.
+// Renders the main window (at start, series and list mode, idle and running), the small dialogs, Qt's own dialogs,
+// the detail settings, the credentials dialogs, LogViewer and the help window, checks that no control overlaps another
+// or is cut off, and writes PNG files into $PELLDRA_SCREENSHOTS when it is set.
 #include "gui/app/pelldra_dlg.h"
 
 #include <QApplication>
