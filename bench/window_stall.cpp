@@ -87,13 +87,13 @@ int main(int argc, char* argv[])
     const qint64 total = run.elapsed();
 
     std::sort(stalls.begin(), stalls.end(), [](const Stall& a, const Stall& b) { return a.lengthMs > b.lengthMs; });
-    const auto over = std::count_if(stalls.begin(), stalls.end(),
-                                    [](const Stall& s) { return s.lengthMs > kStallReportedMs; });
+    const auto over =
+        std::count_if(stalls.begin(), stalls.end(), [](const Stall& s) { return s.lengthMs > kStallReportedMs; });
     out << "run_ms " << total << "\n";
     out << "longest_stall_ms " << (stalls.empty() ? 0 : stalls.front().lengthMs) << "\n";
     out << "stalls_over_" << kStallReportedMs << "ms " << over << "\n";
-    const auto busiest =
-        std::max_element(stalls.begin(), stalls.end(), [](const Stall& a, const Stall& b) { return a.busyMs < b.busyMs; });
+    const auto busiest = std::max_element(stalls.begin(), stalls.end(),
+                                          [](const Stall& a, const Stall& b) { return a.busyMs < b.busyMs; });
     out << "longest_busy_ms " << (stalls.empty() ? 0 : busiest->busyMs) << "\n";
     for (size_t i = 0; i < std::min<size_t>(stalls.size(), 5); ++i)
         out << "stall " << stalls[i].lengthMs << " ms (busy " << stalls[i].busyMs << " ms) at " << stalls[i].atMs

@@ -13,7 +13,6 @@
 #include "core/queue/queue_item.h"
 #include "core/text/text_decoding.h"
 #include "core/text/text_utils.h"
-#include "core/text/text_utils.h"
 
 namespace pelldra {
 

@@ -7,8 +7,8 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
-#include <QMessageBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTabBar>
