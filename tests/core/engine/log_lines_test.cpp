@@ -29,14 +29,6 @@ TEST(LogLinesTest, UrlLines)
     }
 }
 
-TEST(LogLinesTest, WindowKeepsTheNewestHalfOnceItHoldsAHundredLines)
-{
-    // shown, added, kept
-    const int cases[][3] = {{0, 99, 99}, {99, 1, 100}, {100, 1, 51}, {120, 1, 71}, {51, 50, 51}, {0, 1000, 100}};
-    for (const auto& [shown, added, kept] : cases)
-        EXPECT_EQ(LogLinesKept(shown, added), kept) << shown << "+" << added;
-}
-
 TEST(LogLinesTest, OnlyWebUrlsAreOpened)
 {
     const std::pair<std::string, bool> cases[] = {

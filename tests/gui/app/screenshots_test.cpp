@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTabBar>
@@ -153,17 +152,27 @@ void ScreenshotsTest::mainWindowIdle()
     dlg.show();
     dlg.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&dlg));
-    Save(&dlg, "main-at-start"); // the URL box has the focus and shows it
+    // The URL box has the focus and shows it with a frame.
+    QVERIFY(dlg.UrlEdit()->hasFocus());
+    Save(&dlg, "main-at-start");
+    const QImage focused = dlg.UrlEdit()->grab().toImage();
+    dlg.FolderEdit()->setFocus();
+    QVERIFY(dlg.UrlEdit()->grab().toImage() != focused);
     QTest::keyClicks(dlg.UrlEdit(), QStringLiteral("http://www.example.com/gallery/vol03/pic015.jpg"));
     QTest::mouseClick(dlg.UpperCheck(), Qt::LeftButton);
     dlg.FolderEdit()->setText(QString::fromStdString(env_->makeFolder("downloads")));
     CheckLayout(&dlg);
     Save(&dlg, "main-series-idle");
 
+    const QRect folderRow = InWindow(dlg.FolderEdit());
+    const QRect log = InWindow(dlg.LogView());
     dlg.Tabs()->setCurrentIndex(1);
     dlg.ListPathEdit()->setText(QStringLiteral("/home/user/urls.lst"));
     QApplication::processEvents();
     CheckLayout(&dlg);
+    // The folder row and the log stay where they were in the series mode.
+    QCOMPARE(InWindow(dlg.FolderEdit()), folderRow);
+    QCOMPARE(InWindow(dlg.LogView()), log);
     Save(&dlg, "main-list-idle");
 
     // Wider than its first size: the log and the edits take the room, the buttons stay by the right edge.
@@ -255,11 +264,6 @@ void ScreenshotsTest::dialogs()
     browser.hide();
 
     // Qt's own dialogs, in Japanese.
-    QMessageBox question(QMessageBox::Question, QStringLiteral("Pelldra"), QStringLiteral("サブフォルダを作りますか？"),
-                         QMessageBox::Yes | QMessageBox::No, &owner);
-    question.show();
-    Save(&question, "qt-yes-no");
-    question.hide();
     QFileDialog chooser(&owner, QString::fromUtf8(CPelldraDlg::kListChooserTitle), QDir::homePath());
     chooser.setOption(QFileDialog::DontUseNativeDialog);
     chooser.show();
