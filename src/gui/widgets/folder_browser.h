@@ -40,7 +40,6 @@ public:
     void SelectFolder(const QString& path);
 
     QLineEdit* NameEdit() const { return name_; }
-    QLabel* StatusLabel() const { return status_; }
 
     void accept() override;
 

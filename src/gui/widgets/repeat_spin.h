@@ -22,17 +22,7 @@ public:
     void SetBuddy(CNumEdit* buddy) { buddy_ = buddy; }
     CNumEdit* Buddy() const { return buddy_; }
 
-    bool IsPressed() const { return pressed_; }
-    // Steps taken by the timer since the press (the press's own step not counted).
-    long long TickCount() const { return ticks_; }
-    // The running timer's period in ms; -1 when it is not running.
-    int TimerInterval() const { return timer_.isActive() ? timer_.interval() : -1; }
-
-    // Ten-steps while the right button is held on any spin: one setting for the whole program, as only one spin
-    // repeats at a time.
-    static int StepPosition() { return s_stepPosition; }
-
-    // The timer's tick, public so that a test can drive the schedule without waiting for it.
+    // The timer's tick; public so that a test can deliver a late one.
     void Tick();
 
 protected:
@@ -51,6 +41,8 @@ private:
     bool up_ = true;
     long long ticks_ = 0;
 
+    // Ten-steps while the right button is held on any spin: one setting for the whole program, as only one spin
+    // repeats at a time.
     static int s_stepPosition;
     static CRepeatSpin* s_repeating; // the spin whose timer runs, if any
 };
