@@ -27,9 +27,7 @@ public:
 
     // After OK: the user ID typed and the password accepted.
     const LoginValues& Accepted() const { return accepted_; }
-    bool SetupMode() const { return setup_; }
 
-    QLabel* Prompt() const { return prompt_; }
     QLineEdit* UserEdit() const { return userEdit_; }
     QLineEdit* PasswordEdit() const { return passwordEdit_; }
     QLineEdit* ConfirmationEdit() const { return confirmEdit_; }

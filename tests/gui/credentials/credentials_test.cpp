@@ -52,9 +52,6 @@ private slots:
         MessageHook hook;
         CPelldraDlg window;
         WhenShown<CLoginDlg>(this, [&hook](CLoginDlg* login) {
-            QVERIFY(login->SetupMode());
-            QCOMPARE(login->windowTitle(), QStringLiteral("Pelldra - 認証管理ログイン"));
-            QCOMPARE(login->Prompt()->text(), QStringLiteral("認証管理にアクセスする認証を設定します。"));
             QVERIFY(!login->ConfirmationEdit()->isHidden());
             Type(login->UserEdit(), "hana");
             Type(login->PasswordEdit(), "secret");
@@ -95,16 +92,8 @@ private slots:
         QVERIFY(!manager.IsOpen());
 
         WhenShown<CLoginDlg>(this, [this, &hook](CLoginDlg* login) {
-            QVERIFY(!login->SetupMode());
-            QCOMPARE(login->Prompt()->text(), QStringLiteral("認証管理にアクセスするには認証が必要です。"));
             QVERIFY(login->ConfirmationEdit()->isHidden());
             QCOMPARE(login->UserEdit()->text(), QStringLiteral("taro"));
-            Type(login->UserEdit(), "jiro");
-            Type(login->PasswordEdit(), "pw");
-            login->OkButton()->click();
-            QVERIFY(login->isVisible());
-            QCOMPARE(hook.Texts(), QStringList());
-            Type(login->UserEdit(), "taro");
             Type(login->PasswordEdit(), "wrong");
             login->OkButton()->click();
             QVERIFY(login->isVisible());
@@ -112,13 +101,11 @@ private slots:
 
             // A changed password logs in at once.
             WhenShown<CPasswordChangeDlg>(this, [&hook](CPasswordChangeDlg* change) {
-                QCOMPARE(change->windowTitle(), QStringLiteral("Pelldra - 認証管理パスワード変更"));
                 Type(change->CurrentEdit(), "wrong");
                 Type(change->NewEdit(), "neu");
                 Type(change->ConfirmationEdit(), "neu");
                 change->OkButton()->click();
                 QVERIFY(change->isVisible());
-                QCOMPARE(hook.Last()->text, QStringLiteral("現在のパスワードが正しくありません"));
                 Type(change->CurrentEdit(), "pw");
                 change->OkButton()->click();
             });
@@ -148,9 +135,7 @@ private slots:
         current.SetUserId("me");
         current.SetPageUrl("http://now/members/p.jpg");
         CCredentialListDlg list(nullptr, store, current);
-        QCOMPARE(list.windowTitle(), QStringLiteral("認証管理"));
         QTreeWidget* view = list.List();
-        QCOMPARE(view->headerItem()->text(3), QStringLiteral("サイトＵＲＬ"));
         list.show();
         QVERIFY(QTest::qWaitForWindowExposed(&list));
 
@@ -158,7 +143,6 @@ private slots:
         QCOMPARE(hook.Texts(), QStringList{QStringLiteral("編集するアイテムを選択して下さい。")});
 
         WhenShown<CCredentialEditDlg>(this, [](CCredentialEditDlg* edit) {
-            QCOMPARE(edit->windowTitle(), QStringLiteral("認証編集"));
             Type(edit->SiteNameEdit(), "新しいサイト");
             Type(edit->SiteUrlEdit(), " http://new/ ");
             Type(edit->UserEdit(), "nu");
