@@ -1,12 +1,10 @@
 // Tests of reading and writing the credentials data file.
-#include "core/credentials/ninsho_center.h"
 #include "core/credentials/ninsho_file.h"
 #include "core/credentials/scramble.h"
 
 #include <gtest/gtest.h>
 
 #include <ctime>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -109,34 +107,6 @@ TEST(NinshoFile, FormatIsExact)
     empty.SetSiteUrl("http://i/");
     EXPECT_EQ(FormatNinshoFile({r, empty}, 25),
               kHeader + "サイト\r\nuser\r\n9%9a%82\r\nhttp://h/\r\n\r\n\r\n\r\n\r\nhttp://i/\r\n\r\n");
-}
-
-TEST(NinshoFile, LoadingEqualsInsertingInFileOrder)
-{
-    // The loader sorts with a map; the store inserts into its array. Both must follow the same rule.
-    std::mt19937 rng(12345);
-    const char* parts[] = {"a/", "b/", "a/b/", "x", "a/c.jpg"};
-    for (int round = 0; round < 50; ++round) {
-        std::string file = kHeader;
-        CNinshoCenter store{CNinshoCenter::InMemory{}};
-        for (int i = 0; i < 12; ++i) {
-            std::string key = "http://h/";
-            for (int d = static_cast<int>(rng() % 3); d > 0; --d)
-                key += parts[rng() % 5];
-            CAuthRecord r;
-            r.SetSiteName("n" + std::to_string(i));
-            r.SetUserId(rng() % 2 ? "u" : "v");
-            r.SetPassword("p");
-            r.SetSiteUrl(key);
-            file += Group(r.GetSiteName(), r.GetUserId(), "p", key, "");
-            int index = -1;
-            store.Add(r, index);
-        }
-        const NinshoFileContents got = ParseNinshoFile(file);
-        ASSERT_EQ(static_cast<int>(got.records.size()), store.GetCount()) << file;
-        for (int i = 0; i < store.GetCount(); ++i)
-            EXPECT_EQ(got.records[static_cast<size_t>(i)], store.GetAt(i)) << file;
-    }
 }
 
 TEST(NinshoFile, HundredThousandRecordsInReverseOrderLoadQuickly)
