@@ -22,27 +22,12 @@ StoredSettings Written()
     s.url = "http://example.jp/写真/img07.jpg";
     s.folder = "/tmp/ダウンロード";
     s.appText = "app";
-    s.detail = {1,
-                1,
-                "http://example.jp/index07.html",
-                1,
-                "proxy.example",
-                "8080",
-                1,
-                1,
-                kBrowserFireFox,
-                1,
-                3,
-                1,
-                1,
-                9,
-                3,
-                0,
-                1,
-                1,
-                "ユーザー",
-                1,
-                "秘密"};
+    DetailSettings& d = s.detail;
+    d.BossKey = d.SameFolderAsLinkScout = d.UseProxy = d.NoProxyForLocal = d.UseCache = d.WholeSequence = 1;
+    d.AcceptOtherFile = d.assumeFixedDigits = d.UseCredentialManager = d.ConfirmUserAtStart = d.RecordPassword = 1;
+    d.Referer = "http://example.jp/index07.html", d.ProxyHost = "proxy.example", d.ProxyPort = "8080";
+    d.Browser = kBrowserFireFox, d.Speed = 3, d.Reserved = 9, d.syncFlags = 3, d.NoUpdateLinks = 0;
+    d.AuthUser = "ユーザー", d.AuthPassword = "秘密";
     s.FixedWidth = 4;
     s.jobMode = JobMode::List;
     return s;
