@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/linkscout/linkscout_location.h"
@@ -53,57 +54,44 @@ void PlaceOrder(Keys& keys, const TempEnv& env, const std::string& text, const s
 
 TEST(LinkScoutOrders, AVersionBelow154ShowsTwoMessagesAndTakesNothing)
 {
-    struct Case
-    {
-        const char* version;
-        LinkScoutCall call;
-        bool messages;
-        bool taken;
-    };
-    const Case cases[] = {{"1.53", LinkScoutCall::Broadcast, true, false},
-                          {"", LinkScoutCall::Command, true, false},
-                          {"", LinkScoutCall::Start, false, false},
-                          {"1.54", LinkScoutCall::Start, false, true}};
-    for (const Case& c : cases) {
+    // Version, why the window looks, whether it shows the messages, whether it takes the order.
+    const std::tuple<const char*, LinkScoutCall, bool, bool> cases[] = {{"1.53", LinkScoutCall::Broadcast, true, false},
+                                                                        {"", LinkScoutCall::Command, true, false},
+                                                                        {"", LinkScoutCall::Start, false, false},
+                                                                        {"1.54", LinkScoutCall::Start, false, true}};
+    for (const auto& [version, call, messages, taken] : cases) {
         TempEnv env;
         Keys keys;
         PlaceOrder(keys, env, Order(CQueueItem::RENBAN).ToText(), kWholeGetCommand);
-        ASSERT_EQ(keys.linkScout.SetString("Version", c.version), 0);
-        const LinkScoutOrders orders = TakeLinkScoutOrder(keys.linkScout, keys.transfer, c.call, {}, "");
-        EXPECT_EQ(orders.messages.size(), c.messages ? 2u : 0u) << c.version;
-        EXPECT_EQ(orders.runs.size(), c.taken ? 1u : 0u) << c.version;
-        EXPECT_EQ(keys.linkScout.GetString("TransferInfo").empty(), c.taken) << c.version;
+        ASSERT_EQ(keys.linkScout.SetString("Version", version), 0);
+        const LinkScoutOrders orders = TakeLinkScoutOrder(keys.linkScout, keys.transfer, call, {}, "");
+        EXPECT_EQ(orders.messages.size(), messages ? 2u : 0u) << version;
+        EXPECT_EQ(orders.runs.size(), taken ? 1u : 0u) << version;
+        EXPECT_EQ(keys.linkScout.GetString("TransferInfo").empty(), taken) << version;
     }
 }
 
 TEST(LinkScoutOrders, WholeGetRunsASeriesOrAPlainListOnceAndTheTransferListAfterIt)
 {
-    const std::pair<int, int> kinds[] = {
-        {CQueueItem::RENBAN, CQueueItem::RENBAN},
-        {CQueueItem::LIST, CQueueItem::LIST},
-        {CQueueItem::LINK, CQueueItem::LIST},
-        {CQueueItem::IMAGE, CQueueItem::LIST},
-    };
     DetailSettings settings;
     settings.Browser = kBrowserFireFox;
-    for (const auto& [kind, runKind] : kinds) {
+    for (const int kind : {CQueueItem::RENBAN, CQueueItem::LIST, CQueueItem::LINK, CQueueItem::IMAGE}) {
         TempEnv env;
         Keys keys;
         PlaceOrder(keys, env, Order(kind).ToText(), kWholeGetCommand);
         ASSERT_EQ(keys.transfer.SetString("file", "/tmp/links.lst"), 0);
-
-        const LinkScoutOrders orders =
-            TakeLinkScoutOrder(keys.linkScout, keys.transfer, LinkScoutCall::Broadcast, settings, "");
+        const auto take = [&] {
+            return TakeLinkScoutOrder(keys.linkScout, keys.transfer, LinkScoutCall::Broadcast, settings, "");
+        };
+        const LinkScoutOrders orders = take();
         ASSERT_EQ(orders.runs.size(), 2u) << kind;
         const CQueueItem& run = orders.runs[0].item;
-        EXPECT_EQ(run.Kind, runKind);
+        EXPECT_EQ(run.Kind, kind == CQueueItem::RENBAN ? kind : CQueueItem::LIST);
         // The kind name stays: a LINK or IMAGE order's temporary list is deleted after its run.
         EXPECT_EQ(run.KindName, Order(kind).KindName);
         EXPECT_EQ(run.job.Agen, UserAgentFor(kBrowserFireFox));
         EXPECT_TRUE(orders.runs[1].listOrder);
-
-        EXPECT_TRUE(TakeLinkScoutOrder(keys.linkScout, keys.transfer, LinkScoutCall::Broadcast, settings, "").empty())
-            << "an order is taken once";
+        EXPECT_TRUE(take().empty()) << "an order is taken once";
     }
 }
 

@@ -84,13 +84,15 @@ TEST(PartFiles, RacingWritersOfOneNameEachGetTheirOwnFileAndNoPartStays)
         threads.emplace_back([&, t] {
             ClaimedFile part = CreatePartFile(path, 0600);
             const std::string id = std::to_string(t);
-            if (!part.fd.valid() || ::write(part.fd.get(), id.data(), id.size()) != static_cast<ssize_t>(id.size()))
-                return;
+            const bool written =
+                part.fd.valid() && ::write(part.fd.get(), id.data(), id.size()) == static_cast<ssize_t>(id.size());
             part.fd.reset();
+            // Counted either way, so that one failed writer cannot keep the others waiting for ever.
             ready.fetch_add(1);
             while (ready.load() < kThreads)
                 std::this_thread::yield();
-            ClaimFinalName(part.path, path, claimed[static_cast<size_t>(t)]);
+            if (written)
+                ClaimFinalName(part.path, path, claimed[static_cast<size_t>(t)]);
         });
     }
     for (auto& thread : threads)

@@ -11,6 +11,7 @@
 
 #include "core/registry/tavin_reg_key.h"
 #include "gui/announce/announce_dialog.h"
+#include "gui/platform/message_box.h"
 #include "support/http_test_server.h"
 #include "support/temp_env.h"
 
@@ -30,6 +31,7 @@ private slots:
         server_.reset(); // the last test's, before its folders go
         env_.reset();
         env_ = std::make_unique<test::TempEnv>();
+        messages_ = std::make_unique<MessageHook>();
         server_ = std::make_unique<test::TestHttpServer>();
         server_->AddFile("/new-ann.dat", std::string("Url_: ") + kPage + "\r\nID__: 6\r\n");
         options_ = {};
@@ -79,8 +81,11 @@ private slots:
         QVERIFY(opened_.isEmpty());
     }
 
+    void cleanup() { QCOMPARE(messages_->Texts(), QStringList()); }
+
 private:
     std::unique_ptr<test::TempEnv> env_;
+    std::unique_ptr<MessageHook> messages_;
     std::unique_ptr<test::TestHttpServer> server_;
     CPelldraDlg::Options options_;
     QStringList opened_;
