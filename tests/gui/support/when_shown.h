@@ -10,16 +10,20 @@
 
 namespace pelldra::test {
 
-// Acts on the modal dialog of type T once it is up. Another dialog (or none) fails the test and is closed, and so
-// is the dialog when a check in act failed, so that nothing waits for a hand that never comes.
+// Acts on the modal dialog of type T once it is up; act must close it. Another dialog (or none) fails the test and
+// is closed, and so is the dialog when act left it open (a wrongly disabled button ignores its click), so that
+// nothing waits for a hand that never comes.
 template <typename T> void WhenShown(QObject* context, std::function<void(T*)> act)
 {
     QTimer::singleShot(0, context, [act] {
         QWidget* modal = QApplication::activeModalWidget();
         if (auto* dialog = qobject_cast<T*>(modal)) {
             act(dialog);
-            if (QTest::currentTestFailed() && dialog->isVisible())
+            if (dialog->isVisible()) {
+                if (!QTest::currentTestFailed())
+                    QTest::qFail("the dialog was left open", __FILE__, __LINE__);
                 dialog->reject();
+            }
             return;
         }
         if (modal)
