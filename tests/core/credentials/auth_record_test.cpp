@@ -11,17 +11,12 @@ namespace {
 
 TEST(AuthRecord, PlainSettersTrimAndKeepOneLine)
 {
-    struct Case
-    {
-        std::string in;
-        std::string out;
-    };
     const std::string longAscii(1500, 'a');
     // Three-byte characters: the 1022-byte cut falls inside one, which must go whole.
     std::string longUtf8;
     for (int i = 0; i < 400; ++i)
         longUtf8 += "\xe3\x81\x82"; // あ
-    const Case cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         {" \t user \r\n", "user"},
         {" \r\n\t ", ""},
         {"first\r\nsecond", "first"},
@@ -33,16 +28,14 @@ TEST(AuthRecord, PlainSettersTrimAndKeepOneLine)
         {longUtf8, longUtf8.substr(0, 1020)},
         {"ユーザー", "ユーザー"},
     };
-    for (const Case& c : cases) {
+    for (const auto& [in, out] : cases) {
         CAuthRecord r;
-        r.SetSiteName(c.in);
-        r.SetSiteUrl(c.in);
-        r.SetUserId(c.in);
-        r.SetPageUrl(c.in);
-        EXPECT_EQ(r.GetSiteName(), c.out);
-        EXPECT_EQ(r.GetSiteUrl(), c.out);
-        EXPECT_EQ(r.GetUserId(), c.out);
-        EXPECT_EQ(r.GetPageUrl(), c.out);
+        r.SetSiteName(in);
+        r.SetSiteUrl(in);
+        r.SetUserId(in);
+        r.SetPageUrl(in);
+        for (const std::string& got : {r.GetSiteName(), r.GetSiteUrl(), r.GetUserId(), r.GetPageUrl()})
+            EXPECT_EQ(got, out) << in;
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace pelldra {
@@ -31,15 +32,10 @@ using Pairs = std::vector<std::pair<std::string, std::string>>; // key, user
 
 TEST(CredentialLookup, DescentAndRepeatedLookups)
 {
-    struct Case
-    {
-        const char* what;
-        Pairs records;
-        std::string url;
-        Pairs steps; // key and user of the first answer, then of each repeat with the key given before; "": not found
-    };
+    // What the case shows, the records, the URL looked up, then the key and user of the first answer and of each
+    // repeat with the key given before ("": not found).
     const Pairs none = {{"", ""}};
-    const Case cases[] = {
+    const std::tuple<const char*, Pairs, std::string, Pairs> cases[] = {
         {"deepest record wins, repeats climb to the host",
          {{"/a/", "ua"}, {"/a/b/", "ub"}},
          "/a/b/c.jpg",
@@ -72,18 +68,18 @@ TEST(CredentialLookup, DescentAndRepeatedLookups)
         {"URL without a path", {{"/", "u"}}, "http://h", {{"/", "u"}}},
         {"query string", {{"/a/", "u"}}, "/a/show?id=3/4", {{"/a/", "u"}}},
     };
-    for (const Case& c : cases) {
+    for (const auto& [what, stored, url, steps] : cases) {
         std::vector<CAuthRecord> records;
-        for (const auto& [key, user] : c.records)
+        for (const auto& [key, user] : stored)
             records.push_back(Record(Full(key), user));
         std::sort(records.begin(), records.end(),
                   [](const CAuthRecord& a, const CAuthRecord& b) { return a.GetSiteUrl() < b.GetSiteUrl(); });
         std::string previous;
-        for (size_t s = 0; s < c.steps.size(); ++s) {
-            SCOPED_TRACE(std::string(c.what) + ", step " + std::to_string(s));
-            const auto& [key, user] = c.steps[s];
+        for (size_t s = 0; s < steps.size(); ++s) {
+            SCOPED_TRACE(std::string(what) + ", step " + std::to_string(s));
+            const auto& [key, user] = steps[s];
             CAuthRecord query;
-            query.SetPageUrl(Full(c.url));
+            query.SetPageUrl(Full(url));
             query.SetSiteUrl(previous);
             const CAuthRecord before = query;
             const int r = FindCredential(records, query);

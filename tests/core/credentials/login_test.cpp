@@ -2,6 +2,7 @@
 #include "core/credentials/login.h"
 
 #include <string>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -37,22 +38,17 @@ TEST(Login, AnswersOfTheLoginAndThePasswordChange)
         EXPECT_EQ(check.message, c.message) << c.user << " " << c.password;
     }
 
-    const struct
-    {
-        const char* current;
-        const char* next;
-        const char* confirmation;
-        std::string message;
-    } changes[] = {
+    // Current, new and confirmed password as typed, the message ("" accepts).
+    const std::tuple<const char*, const char*, const char*, std::string> changes[] = {
         {"pw ", "new", "new", kCurrentPasswordWrong},
         {"pw", "new", "New", kNewPasswordDiffers},
         {"pw", "new", "new", ""},
         {"pw", "", "", ""},
     };
-    for (const auto& c : changes) {
-        const DialogCheck check = CheckPasswordChange("pw", c.current, c.next, c.confirmation);
-        EXPECT_EQ(check.accepted, c.message.empty()) << c.current << " " << c.next;
-        EXPECT_EQ(check.message, c.message) << c.current << " " << c.next;
+    for (const auto& [current, next, confirmation, message] : changes) {
+        const DialogCheck check = CheckPasswordChange("pw", current, next, confirmation);
+        EXPECT_EQ(check.accepted, message.empty()) << current << " " << next;
+        EXPECT_EQ(check.message, message) << current << " " << next;
     }
 }
 

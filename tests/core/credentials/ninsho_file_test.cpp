@@ -6,6 +6,7 @@
 
 #include <ctime>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace pelldra {
@@ -31,17 +32,11 @@ std::vector<std::string> Keys(const NinshoFileContents& c)
 
 TEST(NinshoFile, HeaderAndGroups)
 {
-    struct Case
-    {
-        const char* what;
-        std::string bytes;
-        bool headerOk;
-        std::vector<std::string> keys;
-    };
     const std::string g1 = Group("one", "u", "p", "http://h/a/", "http://h/a/1.jpg");
     const std::string g2 = Group("two", "u", "q", "http://h/b/", "http://h/b/1.jpg");
     const std::vector<std::string> a = {"http://h/a/"}, ab = {"http://h/a/", "http://h/b/"};
-    const Case cases[] = {
+    // What the file is, its bytes, whether its header is good, the keys read.
+    const std::tuple<const char*, std::string, bool, std::vector<std::string>> cases[] = {
         {"empty file", "", true, {}},
         {"header only", kHeader, true, {}},
         {"other version", "NCFile version 7\r\n" + g1, true, a},
@@ -55,10 +50,10 @@ TEST(NinshoFile, HeaderAndGroups)
         {"file order does not matter", kHeader + g2 + g1, true, ab},
         {"empty site URL skipped", kHeader + Group("n", "u", "p", "", "x") + g1, true, a},
     };
-    for (const Case& c : cases) {
-        const NinshoFileContents got = ParseNinshoFile(c.bytes);
-        EXPECT_EQ(got.headerOk, c.headerOk) << c.what;
-        EXPECT_EQ(Keys(got), c.keys) << c.what;
+    for (const auto& [what, bytes, headerOk, keys] : cases) {
+        const NinshoFileContents got = ParseNinshoFile(bytes);
+        EXPECT_EQ(got.headerOk, headerOk) << what;
+        EXPECT_EQ(Keys(got), keys) << what;
     }
 }
 

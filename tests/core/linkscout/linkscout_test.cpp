@@ -97,25 +97,21 @@ TEST(LinkScoutOrders, WholeGetRunsASeriesOrAPlainListOnceAndTheTransferListAfter
 
 TEST(LinkScoutOrders, AShownOrderTakesTheFolderEditUnlessLinkScoutsFolderIsKeptAndItsReferer)
 {
-    struct Case
-    {
-        int sameFolderAsLinkScout;
-        bool folderEditUsable;
-        bool linkScoutFolder;
-    };
-    for (const Case& c : {Case{0, true, false}, Case{0, false, true}, Case{1, true, true}}) {
+    // The setting to keep LinkScout's folder, whether the folder edit holds a folder, whether LinkScout's is taken.
+    for (const auto& [sameFolderAsLinkScout, folderEditUsable, linkScoutFolder] :
+         {std::tuple{0, true, false}, {0, false, true}, {1, true, true}}) {
         TempEnv env;
         Keys keys;
         PlaceOrder(keys, env, Order(CQueueItem::RENBAN).ToText(), "show");
         ASSERT_EQ(keys.transfer.SetString("file", "/tmp/links.lst"), 0);
         const std::string folder = env.makeFolder("mine");
         DetailSettings settings;
-        settings.SameFolderAsLinkScout = c.sameFolderAsLinkScout;
+        settings.SameFolderAsLinkScout = sameFolderAsLinkScout;
 
         const LinkScoutOrders orders = TakeLinkScoutOrder(keys.linkScout, keys.transfer, LinkScoutCall::Broadcast,
-                                                          settings, c.folderEditUsable ? folder + "/" : "/nowhere");
+                                                          settings, folderEditUsable ? folder + "/" : "/nowhere");
         ASSERT_TRUE(orders.shown);
-        EXPECT_EQ(orders.shown->Fol, c.linkScoutFolder ? "/home/u/linkscout" : folder);
+        EXPECT_EQ(orders.shown->Fol, linkScoutFolder ? "/home/u/linkscout" : folder);
         EXPECT_TRUE(orders.runs.empty());
         EXPECT_EQ(keys.transfer.GetString("file"), "/tmp/links.lst") << "a shown order leaves the list order";
 

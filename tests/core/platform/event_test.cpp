@@ -75,23 +75,18 @@ TEST(Event, WaitOnOneEvent)
 
 TEST(Event, WaitAnyReturnsLowestSignalledIndexAndConsumesOnlyIt)
 {
-    struct Case
-    {
-        std::vector<int> signalled;
-        int expected;
-    };
-    const Case cases[] = {
+    const std::pair<std::vector<int>, int> cases[] = {
         {{}, -1}, {{1}, 1}, {{2}, 2}, {{0, 2}, 0}, {{1, 2}, 1}, {{0, 1, 2}, 0},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::PrintToString(c.signalled));
+    for (const auto& [signalled, expected] : cases) {
+        SCOPED_TRACE(::testing::PrintToString(signalled));
         Event a(Event::Mode::Auto), b(Event::Mode::Auto), d(Event::Mode::Auto);
         Event* all[] = {&a, &b, &d};
-        for (int i : c.signalled)
+        for (int i : signalled)
             all[i]->Set();
-        EXPECT_EQ(Event::WaitAny(all, 10ms), c.expected);
-        for (int i : c.signalled)
-            EXPECT_EQ(all[i]->IsSet(), i != c.expected) << "event " << i;
+        EXPECT_EQ(Event::WaitAny(all, 10ms), expected);
+        for (int i : signalled)
+            EXPECT_EQ(all[i]->IsSet(), i != expected) << "event " << i;
     }
     EXPECT_EQ(Event::WaitAny(std::span<Event* const>{}, std::nullopt), -1) << "an empty list returns at once";
 }

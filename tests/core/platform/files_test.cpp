@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <random>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "support/child_process.h"
@@ -40,13 +41,8 @@ mode_t ModeOf(const std::string& path)
 
 TEST(MakeUniqueFileName, CountsUpPastEveryExistingName)
 {
-    struct Case
-    {
-        std::vector<std::string> existing; // relative to the folder; a trailing '/' makes a folder
-        std::string path;
-        std::string expected;
-    };
-    const std::vector<Case> cases = {
+    // The names already there (a trailing '/' makes a folder), the name asked for, the name given.
+    const std::tuple<std::vector<std::string>, std::string, std::string> cases[] = {
         {{}, "a.jpg", "a.jpg"},
         {{"a.jpg"}, "a.jpg", "a_1.jpg"},
         {{"a.jpg", "a_1.jpg"}, "a.jpg", "a_2.jpg"},
@@ -58,16 +54,16 @@ TEST(MakeUniqueFileName, CountsUpPastEveryExistingName)
         {{"d.x/file"}, "d.x/file", "d.x/file_1"},
         {{"d.x/file", "d.x/file_1"}, "d.x/file", "d.x/file_2"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [existing, path, expected] : cases) {
         TempEnv env;
         const std::string folder = env.makeFolder("dl");
-        for (const auto& e : c.existing) {
+        for (const auto& e : existing) {
             if (e.back() == '/')
                 fs::create_directories(folder + "/" + e);
             else
                 ASSERT_TRUE(test::WriteFile(folder + "/" + e, "x"));
         }
-        EXPECT_EQ(MakeUniqueFileName(folder + "/" + c.path), folder + "/" + c.expected) << c.path;
+        EXPECT_EQ(MakeUniqueFileName(folder + "/" + path), folder + "/" + expected) << path;
     }
 }
 
@@ -113,37 +109,31 @@ TEST(ReplaceFileAtomically, ReplacesContentsAndModeAndLeavesNoTemporaryFileAndEv
     std::string big;
     for (int i = 0; i < 200000; ++i)
         big += static_cast<char>(i % 251);
-    struct Case
-    {
-        const char* label;
-        bool existed;
-        mode_t mode;
-        std::string contents;
-    };
-    const std::vector<Case> cases = {
+    // What the case is, whether a file was there, the mode asked for, the contents.
+    const std::tuple<const char*, bool, mode_t, std::string> cases[] = {
         {"new private file", false, 0600, "secret\r\n"},
         {"over an existing file", true, 0644, "new contents"},
         {"tightens a readable file", true, 0600, std::string("with\0zero", 9)},
         {"empty contents", true, 0600, ""},
         {"every byte value, large", true, 0600, big},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.label);
+    for (const auto& [label, existed, mode, contents] : cases) {
+        SCOPED_TRACE(label);
         TempEnv env;
         const std::string folder = env.makeFolder("data");
         const std::string path = folder + "/PELLDRA.INI";
-        if (c.existed) {
+        if (existed) {
             ASSERT_TRUE(test::WriteFile(path, std::string(5000, 'o')));
             ASSERT_EQ(::chmod(path.c_str(), 0666), 0);
         }
         const mode_t oldMask = ::umask(0);
-        const int rc = ReplaceFileAtomically(path, c.contents, c.mode);
+        const int rc = ReplaceFileAtomically(path, contents, mode);
         ::umask(oldMask);
         EXPECT_EQ(rc, 0);
         std::string out = "stale";
         EXPECT_TRUE(ReadWholeFile(path, out));
-        EXPECT_EQ(out, c.contents);
-        EXPECT_EQ(ModeOf(path), c.mode);
+        EXPECT_EQ(out, contents);
+        EXPECT_EQ(ModeOf(path), mode);
         EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"PELLDRA.INI"});
     }
 }

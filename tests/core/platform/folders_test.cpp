@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <tuple>
 #include <utility>
 
 #include "support/temp_env.h"
@@ -29,13 +30,8 @@ TEST(CheckFolder, GivesTheCodeAndMessageOfTheFirstProblem)
     TempEnv env;
     const std::string folder = env.makeFolder("save");
     ASSERT_TRUE(test::WriteFile(env.root() + "/plain.txt", "x"));
-    struct Case
-    {
-        std::string path;
-        int code;
-        std::string message; // "" when s must stay unchanged
-    };
-    const std::vector<Case> cases = {
+    // The path, the code, the message ("" when the text must stay unchanged).
+    const std::tuple<std::string, int, std::string> cases[] = {
         {"", 1, "保存用のフォルダが指定されていません。"},
         {env.root() + "/missing", 2, "保存用のフォルダ名が不正です。"},
         {env.root() + "/plain.txt/sub", 2, "保存用のフォルダ名が不正です。"},
@@ -43,10 +39,10 @@ TEST(CheckFolder, GivesTheCodeAndMessageOfTheFirstProblem)
         {folder, 0, ""},
         {folder + "/", 0, ""},
     };
-    for (const auto& c : cases) {
-        std::string s = c.path;
-        EXPECT_EQ(CheckFolder(s), c.code) << c.path;
-        EXPECT_EQ(s, c.message.empty() ? c.path : c.message) << c.path;
+    for (const auto& [path, code, message] : cases) {
+        std::string s = path;
+        EXPECT_EQ(CheckFolder(s), code) << path;
+        EXPECT_EQ(s, message.empty() ? path : message) << path;
     }
 }
 

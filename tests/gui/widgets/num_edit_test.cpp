@@ -4,6 +4,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <tuple>
+
 #include "gui/widgets/field_spin.h"
 #include "gui/widgets/num_edit.h"
 #include "gui/widgets/repeat_spin.h"
@@ -44,25 +46,21 @@ private slots:
 
     void halvesStepUpAndDownAndTheRightButtonStepsByTen()
     {
-        const struct
-        {
-            const char* start;
-            bool tens; // the right button held meanwhile
-            bool up;
-            const char* after;
-        } cases[] = {{"0099", false, true, "0100"},
-                     {"0100", false, false, "0099"},
-                     {"0095", true, true, "0105"},
-                     {"0105", true, false, "0095"},
-                     {"0099", false, true, "0100"}}; // the right button's release ended the ten-steps
-        for (const auto& c : cases) {
-            edit_->SetValue(std::string(c.start), 4);
-            if (c.tens)
+        // The box's text, whether the right button is held meanwhile, which half is clicked, the text after.
+        const std::tuple<const char*, bool, bool, const char*> cases[] = {
+            {"0099", false, true, "0100"},
+            {"0100", false, false, "0099"},
+            {"0095", true, true, "0105"},
+            {"0105", true, false, "0095"},
+            {"0099", false, true, "0100"}}; // the right button's release ended the ten-steps
+        for (const auto& [start, tens, up, after] : cases) {
+            edit_->SetValue(std::string(start), 4);
+            if (tens)
                 QTest::mousePress(spin_, Qt::RightButton, {}, UpperHalf(spin_));
-            QTest::mouseClick(spin_, Qt::LeftButton, {}, c.up ? UpperHalf(spin_) : LowerHalf(spin_));
-            if (c.tens)
+            QTest::mouseClick(spin_, Qt::LeftButton, {}, up ? UpperHalf(spin_) : LowerHalf(spin_));
+            if (tens)
                 QTest::mouseRelease(spin_, Qt::RightButton, {}, UpperHalf(spin_));
-            QCOMPARE(edit_->text(), QString::fromUtf8(c.after));
+            QCOMPARE(edit_->text(), QString::fromUtf8(after));
         }
     }
 

@@ -13,6 +13,7 @@
 
 #include <map>
 #include <memory>
+#include <tuple>
 
 #include "core/sequence/seq_url.h"
 #include "gui/platform/message_box.h"
@@ -81,15 +82,12 @@ private slots:
         Type(url);
         QCOMPARE(QString::fromStdString(url_->GetText()), url);
         QCOMPARE(changed.count(), url.size()); // one notification per typed character
-        const struct
-        {
-            bool upper;
-            int selected;
-            const char* spans;
-        } cases[] = {{false, 0, "003:R"}, {true, 0, "12:b 003:R"}, {true, 1, "12:B 003:r"}};
-        for (const auto& c : cases) {
-            SetUpper(c.upper, c.selected);
-            QCOMPARE(Spans(*edit_), QString::fromUtf8(c.spans));
+        // Upper mark on, the field selected, the marks drawn.
+        const std::tuple<bool, int, const char*> cases[] = {
+            {false, 0, "003:R"}, {true, 0, "12:b 003:R"}, {true, 1, "12:B 003:r"}};
+        for (const auto& [upper, selected, spans] : cases) {
+            SetUpper(upper, selected);
+            QCOMPARE(Spans(*edit_), QString::fromUtf8(spans));
         }
         // Byte positions of the URL object must land on the right characters of the box. The text arrives as an
         // input method would deliver it (key clicks carry Latin-1 only).
