@@ -130,6 +130,21 @@ FilledRanges RefreshRangesFromUrl(const CSeqUrl& url, bool wholeSequence)
     return f;
 }
 
+FilledRanges RangesOfItem(const CQueueItem& item, const CSeqUrl& url, bool wholeSequence)
+{
+    if (item.St1.empty() || !FirstBadStoredValue(item).empty())
+        return RefreshRangesFromUrl(url, wholeSequence);
+    auto stored = [](const std::string& start, const std::string& end, int width) {
+        return RangeTexts{start, end, end.empty(), width};
+    };
+    FilledRanges f;
+    f.lower = stored(item.St1, item.Ed1, item.Fx1);
+    f.hasUpper = !item.St2.empty();
+    if (f.hasUpper)
+        f.upper = stored(item.St2, item.Ed2, item.Fx2);
+    return f;
+}
+
 int CheckFolderText(std::string& text)
 {
     text = TrimFolder(text);

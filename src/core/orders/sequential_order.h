@@ -57,6 +57,11 @@ struct FilledRanges
 // runs from 1 with no end.
 FilledRanges RefreshRangesFromUrl(const CSeqUrl& url, bool wholeSequence);
 
+// The edits' texts of a stored series order shown again, so that its start asks for the same files as before:
+// the stored ranges with their widths, or the URL's digits (RefreshRangesFromUrl) when the order holds no lower
+// start or a stored value that is no sound counter or width.
+FilledRanges RangesOfItem(const CQueueItem& item, const CSeqUrl& url, bool wholeSequence);
+
 // The folder edit's check: blanks at either end and then trailing slashes are trimmed, then the folder is checked.
 // Returns 0 and the trimmed folder in text, or the check's code and its message in text.
 int CheckFolderText(std::string& text);

@@ -176,48 +176,6 @@ void CPelldraDlg::OpenListFile()
         listPathEdit_->setText(path);
 }
 
-int CPelldraDlg::LoadItemIntoWindow(const CQueueItem& source)
-{
-    CQueueItem item = source;
-    if (item.Kind >= CQueueItem::LIST && item.Kind <= CQueueItem::IMAGE) {
-        SetJobMode(JobMode::List);
-        listPathEdit_->setText(QString::fromStdString(item.Lst));
-        folderEdit_->setText(QString::fromStdString(item.Fol));
-        deleteListCheck_->setChecked(item.Del != 0);
-        loadedList_ = {item.Lst, item.Kind, item.Page, item.KindName};
-        return 1;
-    }
-    SetJobMode(JobMode::Sequential);
-    if (item.Or1.empty())
-        item.Or1 = item.St1;
-    if (!item.St2.empty() != url_.GetUpperEnabled()) {
-        url_.SetUpperEnabled(!item.St2.empty());
-        url_.SetSelectedField(item.St2.empty() ? 0 : 1);
-    }
-    subfolderOn_ = !item.Sub.empty();
-    {
-        const QSignalBlocker block(subfolderCheck_);
-        subfolderCheck_->setChecked(subfolderOn_);
-    }
-    subfolderEdit_->setText(QString::fromStdString(item.Sub));
-    LoadUrlFromItem(url_, item);
-    urlEdit_->ShowSeqUrlText();
-    saveNameEdit_->setText(QString::fromStdString(AfterLast(item.job.Dest, '/')));
-    if (!item.Fol.empty()) {
-        folderEdit_->setText(QString::fromStdString(item.Fol));
-    } else {
-        std::string folder = UpToLast(item.job.Dest, '/');
-        while (folder.size() > 1 && folder.back() == '/')
-            folder.pop_back();
-        if (!folder.empty())
-            folderEdit_->setText(QString::fromStdString(folder));
-    }
-    seqState_.LastCookie = item.job.Cook;
-    seqState_.LastCookieScope = UpToLast(item.job.Targ, '/');
-    UpdateDigitControls();
-    return 1;
-}
-
 // --- the start command ---
 
 void CPelldraDlg::ShowRefusal(const OrderResult& result)

@@ -35,6 +35,7 @@ class QWidget;
 namespace pelldra {
 
 class CCredentialManager;
+class CDetailDlg;
 class CDownloadEngine;
 class CFieldSpin;
 class CFolder;
@@ -108,7 +109,8 @@ public:
     // HELP and F1: the help window on the manual, or a message when the manual is not where it belongs.
     void ShowHelp();
 
-    // Fills the controls from an order (a stored order, a LinkScout order).
+    // Shows an order in the controls (the kept order, a LinkScout order, one taken out of the queue), so that a
+    // start builds it again: a series with its marks, ranges, Referer and cookie; a list with its kind and page.
     int LoadItemIntoWindow(const CQueueItem& item);
 
     // The engine's side, called on this window's thread by the bridge.
@@ -246,6 +248,7 @@ private:
     CSeqUrl referer_;
     CQueueItem lastStart_;         // the order of the last start command that was not ignored
     QElapsedTimer lastStartClock_; // since that start command
+    QPointer<CDetailDlg> detailDialog_; // while it is shown
 
     // Companions. The engine is declared after what it uses, so it is gone (its thread joined) before them.
     CContentTypeTable types_;

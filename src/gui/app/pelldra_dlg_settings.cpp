@@ -35,7 +35,6 @@ void CPelldraDlg::LoadSettings()
 
     if (LoadKeptOrder(KeptOrderFilePath(), currentItem_)) {
         LoadItemIntoWindow(currentItem_);
-        LoadUrlFromItem(referer_, currentItem_);
         // Both files hold the same folder box, but only the settings file's folder has been checked: a folder
         // that has gone since comes back as the home folder rather than as the gone one.
         if (stored.folder)
@@ -68,6 +67,7 @@ void CPelldraDlg::ShowDetailSettings()
             OpenInLinkScout(*options_.app, QString::fromStdString(url));
     });
     connect(&dialog, &CDetailDlg::ClosedWithEscape, this, &CPelldraDlg::OnCancelCommand);
+    detailDialog_ = &dialog;
     const bool kept = dialog.exec() == QDialog::Accepted;
     // The dialog may have selected the other digit string.
     urlEdit_->Highlight();

@@ -18,6 +18,8 @@
 #include "core/credentials/auth_record.h"
 #include "core/credentials/ninsho_center.h"
 #include "core/orders/detail_settings.h"
+#include "core/orders/sequential_order.h"
+#include "core/queue/queue_item.h"
 #include "gui/app/main_icons.h"
 #include "gui/credentials/credential_manager.h"
 #include "gui/platform/message_box.h"
@@ -335,6 +337,15 @@ void CDetailDlg::ApplyControlRules()
 }
 
 // --- the Referer ---
+
+void CDetailDlg::LoadReferer(const CQueueItem& item)
+{
+    referer_.SetSyncFlags(item.Syn);
+    syncLower_->setChecked((item.Syn & 1) != 0);
+    syncUpper_->setChecked((item.Syn & 2) != 0);
+    LoadUrlFromItem(referer_, item);
+    refererEdit_->ShowSeqUrlText();
+}
 
 bool CDetailDlg::UpperInUse() const
 {

@@ -20,6 +20,7 @@ class QToolButton;
 namespace pelldra {
 
 class CCredentialManager;
+class CQueueItem;
 class CFieldSpin;
 class CUrlEdit;
 struct DetailSettings;
@@ -52,6 +53,8 @@ public:
     bool WholeSequenceChanged() const { return wholeSequenceChanged_; }
     // The controls' values as they stand.
     DetailForm FormNow() const;
+    // An order shown in the main window while this dialog is open brings its Referer and sync flags here.
+    void LoadReferer(const CQueueItem& item);
 
     // OK: checks the form; a refusal shows its message and keeps the dialog open.
     void accept() override;

@@ -478,51 +478,6 @@ private slots:
         QCOMPARE(dlg.Queue().LoadAll(), 2);
     }
 
-    void aQueuedOrderLoadsBackIntoTheWindow()
-    {
-        const std::string folder = env_->makeFolder("save");
-        CQueueItem queued;
-        {
-            Window w(folder);
-            w.dlg.ToggleQueueMode();
-            EnterUrl(w.dlg, "http://h.example/vol2/p05.jpg", true);
-            QTest::mouseClick(w.dlg.UpperCheck(), Qt::LeftButton);
-            w.dlg.UpperTo()->setText(QStringLiteral("4"));
-            w.dlg.LowerTo()->setText(QStringLiteral("09"));
-            w.dlg.SubfolderEdit()->setText(QStringLiteral("v*"));
-            w.dlg.SaveNameEdit()->setText(QStringLiteral("x*.jpg"));
-            w.dlg.StartButton()->click();
-            QVERIFY(w.hook.Texts().isEmpty());
-            QCOMPARE(w.dlg.Queue().TakeFirst(queued), TakeResult::Taken);
-        }
-        Window w;
-        CPelldraDlg& dlg = w.dlg;
-        dlg.LoadItemIntoWindow(queued);
-        QCOMPARE(static_cast<int>(dlg.CurrentJobMode()), 3000);
-        QCOMPARE(dlg.UrlEdit()->Text(), QStringLiteral("http://h.example/vol2/p05.jpg"));
-        QVERIFY(dlg.UpperCheck()->isChecked());
-        QVERIFY(dlg.SubfolderOn());
-        QCOMPARE(dlg.SubfolderEdit()->text(), QStringLiteral("v*"));
-        QCOMPARE(dlg.SaveNameEdit()->text(), QStringLiteral("x*.jpg")); // the subfolder takes the upper number
-        QCOMPARE(dlg.FolderEdit()->text(), Q(folder + "/"));
-        QCOMPARE(dlg.Url().GetFieldText(1), std::string("2"));
-        QCOMPARE(dlg.Url().GetFieldText(0), std::string("05"));
-
-        // A list order switches the window to the list layout with its path, folder and delete flag.
-        CQueueItem list;
-        list.Kind = CQueueItem::LIST;
-        list.KindName = "LIST";
-        list.Lst = "/somewhere/urls.lst";
-        list.Fol = folder;
-        list.Del = 1;
-        dlg.LoadItemIntoWindow(list);
-        QCOMPARE(static_cast<int>(dlg.CurrentJobMode()), 3003);
-        QCOMPARE(dlg.Tabs()->currentIndex(), 1);
-        QVERIFY(dlg.ListPathEdit()->isVisible());
-        QCOMPARE(dlg.ListPathEdit()->text(), QStringLiteral("/somewhere/urls.lst"));
-        QVERIFY(dlg.DeleteListCheck()->isChecked());
-    }
-
     void settingsAndTheSeriesSurviveTheWindowMadeAgain()
     {
         const std::string folder = env_->makeFolder("kept");
