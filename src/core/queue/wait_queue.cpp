@@ -45,6 +45,16 @@ void SyncFolder(const std::string& folder)
         ::fsync(dir.get());
 }
 
+// Removes one order equal to text from orders; false when there is none.
+bool TakeOne(std::vector<std::string>& orders, const std::string& text)
+{
+    const auto it = std::find(orders.begin(), orders.end(), text);
+    if (it == orders.end())
+        return false;
+    orders.erase(it);
+    return true;
+}
+
 bool HoldsItem(std::string_view text)
 {
     StringLineSource lines(text);
@@ -283,6 +293,7 @@ int CWaitQueue::LoadAll()
     FolderLock folderLock(folder_);
     SettleRecords(true); // a failure leaves those orders where they are; the queue can still be shown
     items_.clear();
+    loaded_.clear();
     std::string bytes;
     if (ReadQueueBytes(bytes) != 0) {
         hasItems_ = 0;
@@ -291,8 +302,10 @@ int CWaitQueue::LoadAll()
     const std::string text = OrderFileText(bytes);
     StringLineSource lines(text);
     CQueueItem work;
-    while (work.ReadItem(lines))
+    while (work.ReadItem(lines)) {
+        loaded_.push_back(work.ToText());
         items_.push_back(std::move(work)); // ReadItem clears it again
+    }
     hasItems_ = items_.empty() ? 0 : 1;
     return static_cast<int>(items_.size());
 }
@@ -303,18 +316,42 @@ int CWaitQueue::SaveAll()
     FolderLock folderLock(folder_);
     if (SettleRecords(false) != 0)
         return 1;
-    if (items_.empty()) {
-        if (::unlink(path_.c_str()) != 0 && errno != ENOENT)
-            return 1;
-        hasItems_ = 0;
-        return 0;
+    std::string bytes;
+    if (const int error = ReadQueueBytes(bytes); error != 0 && error != ENOENT)
+        return 1; // what cannot be seen cannot be kept
+    std::vector<std::string> appended;
+    std::vector<std::string> gone = loaded_;
+    {
+        const std::string text = OrderFileText(bytes);
+        StringLineSource lines(text);
+        CQueueItem work;
+        while (work.ReadItem(lines)) {
+            std::string order = work.ToText();
+            if (!TakeOne(gone, order))
+                appended.push_back(std::move(order));
+        }
     }
+    std::vector<CQueueItem> kept;
+    std::vector<std::string> keptTexts;
+    for (CQueueItem& item : items_) {
+        std::string order = item.ToText();
+        if (TakeOne(gone, order))
+            continue;
+        kept.push_back(std::move(item));
+        keptTexts.push_back(std::move(order));
+    }
+    items_ = std::move(kept);
+
     std::string text(kOrderFileMark);
-    for (const CQueueItem& item : items_)
-        item.WriteTo(text);
-    if (ReplaceFileAtomically(path_, text, kFileMode) != 0)
+    for (const std::string& order : keptTexts)
+        text += order;
+    for (const std::string& order : appended)
+        text += order;
+    const bool empty = keptTexts.empty() && appended.empty();
+    if (empty ? ::unlink(path_.c_str()) != 0 && errno != ENOENT : ReplaceFileAtomically(path_, text, kFileMode) != 0)
         return 1;
-    hasItems_ = 1;
+    loaded_ = std::move(keptTexts);
+    hasItems_ = empty ? 0 : 1;
     return 0;
 }
 

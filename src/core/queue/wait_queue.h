@@ -45,7 +45,10 @@ public:
     // Puts back the orders of runs that never ended, then reads every item of the file into the edit list;
     // returns how many.
     int LoadAll();
-    // Replaces the file with the edit list (removes it when the list is empty). 0, or 1 on failure.
+    // Writes the edit list in its order, followed by the orders appended to the file since LoadAll (by a run, a
+    // LinkScout order, another process), so that saving an edit never loses an order the editor did not see.
+    // Orders that left the file meanwhile (taken for a run elsewhere) leave the edit list too, so none runs twice.
+    // Removes the file when nothing is left. 0, or 1 when the file cannot be read or written.
     int SaveAll();
 
     // Edits of the list loaded by LoadAll; the file is not touched. 0, or 1 for a bad index.
@@ -82,6 +85,7 @@ private:
     std::string tempPath_;    // folder_ + "/temp.tmp"
     mutable std::mutex lock_; // guards items_ and every access to the files
     std::vector<CQueueItem> items_;
+    std::vector<std::string> loaded_; // the text of each order the edit list started from, as the file had it
     TakenRecord held_; // the order taken last, until its run ends
     std::string takeFailure_;
     std::atomic<int> hasItems_{0};
