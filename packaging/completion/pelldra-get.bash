@@ -30,7 +30,7 @@ _pelldra_get()
         mapfile -t COMPREPLY < <(compgen -W '--lower --upper --lower-run --whole --fixed --name --subfolder
             --no-subfolder --dir --speed --agent --referer --sync --cookie --user --password --store --proxy
             --proxy-local-direct --cache --accept-other --links --queue --list --delete-list --run-queue
-            --no-settings --help --version' -- "$cur")
+            --queue-list --no-settings --help --version' -- "$cur")
     fi
 }
 complete -F _pelldra_get pelldra-get

@@ -19,6 +19,7 @@
 #include "core/orders/run_controller.h"
 #include "core/orders/sequential_order.h"
 #include "core/queue/queue_item.h"
+#include "core/queue/queue_view.h"
 #include "core/queue/wait_queue.h"
 #include "core/registry/credential_values.h"
 #include "core/sequence/digits.h"
@@ -270,6 +271,20 @@ private:
     std::unique_ptr<StopSignals> signals_; // declared last: gone before the engine it stops
 };
 
+// What --run-queue would do, in its order.
+int ListQueue()
+{
+    CWaitQueue queue;
+    queue.LoadAll();
+    const std::vector<CQueueItem> items = queue.Items();
+    if (items.empty())
+        std::fputs("待ち行列は空です。\n", stderr);
+    int number = 0;
+    for (const CQueueItem& item : items)
+        std::fputs(QueueListLine(++number, item).c_str(), stdout);
+    return kExitDone;
+}
+
 int Main(int argc, char** argv)
 {
     // Before any thread exists, so that every thread leaves the stop signals to the signal thread.
@@ -286,6 +301,8 @@ int Main(int argc, char** argv)
         std::puts("pelldra-get " PELLDRA_VERSION);
         return kExitDone;
     }
+    if (o.mode == Mode::QueueList)
+        return ListQueue();
     DetailSettings settings = StartingSettings(o);
     ApplyToSettings(o, settings);
     InitNetwork();

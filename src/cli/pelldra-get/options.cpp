@@ -14,6 +14,7 @@ const char kUsage[] =
     "usage: pelldra-get [OPTIONS] URL            download a series (連番)\n"
     "       pelldra-get [OPTIONS] --list FILE    download every URL of a list (リスト)\n"
     "       pelldra-get [OPTIONS] --run-queue    work off the queue, first in first out\n"
+    "       pelldra-get --queue-list             show the waiting orders: number, kind, what it fetches, folder\n"
     "\n"
     "  --lower FROM:TO     lower range; either side may be empty: \"1:\" counts on from 1 until downloads\n"
     "                      fail, \":N\" is the same as \"N:\" (from N on), \":\" fetches the URL as typed;\n"
@@ -74,6 +75,8 @@ struct Given
 {
     bool list = false;
     bool runQueue = false;
+    bool queueList = false;
+    int count = 0;           // options given
     bool seriesOnly = false; // an option that only a series order takes
     std::string orderOption; // the first option given that a queued order keeps as its own
     std::string runOption;   // the first option given that belongs to a run, not to an order
@@ -170,6 +173,12 @@ std::string RunQueue(const std::string&, Options&, Given& given)
     return "";
 }
 
+std::string QueueList(const std::string&, Options&, Given& given)
+{
+    given.queueList = true;
+    return "";
+}
+
 // The order is --help's.
 const Rule kRules[] = {
     {"lower", Belongs::Series, {}, {}, LowerRange},
@@ -198,6 +207,7 @@ const Rule kRules[] = {
     {"list", Belongs::Anywhere, {}, {}, List},
     {"delete-list", Belongs::Anywhere, &Options::deleteList},
     {"run-queue", Belongs::Anywhere, {}, {}, RunQueue, false},
+    {"queue-list", Belongs::Anywhere, {}, {}, QueueList, false},
     {"no-settings", Belongs::Anywhere, &Options::noSettings},
     {"help", Belongs::Anywhere, &Options::help},
     {"version", Belongs::Anywhere, &Options::version},
@@ -241,6 +251,7 @@ std::vector<option> LongOptions()
 
 void Note(const Rule& rule, Given& given)
 {
+    ++given.count;
     std::string* first = rule.belongs == Belongs::Order ? &given.orderOption
                          : rule.belongs == Belongs::Run ? &given.runOption
                                                         : nullptr;
@@ -254,6 +265,10 @@ void Note(const Rule& rule, Given& given)
 std::string CheckCombination(int argc, char** argv, Options& out, const Given& given)
 {
     const int rest = argc - optind;
+    if (given.queueList) {
+        out.mode = Mode::QueueList;
+        return given.count == 1 && rest == 0 ? "" : "--queue-list takes nothing else";
+    }
     if (given.list + given.runQueue + (rest > 0) != 1)
         return "give one URL, or --list FILE, or --run-queue";
     if (rest > 1)

@@ -9,9 +9,10 @@
 namespace pelldra::cli {
 
 enum class Mode {
-    Series,   // a URL
-    List,     // --list FILE
-    RunQueue, // --run-queue
+    Series,    // a URL
+    List,      // --list FILE
+    RunQueue,  // --run-queue
+    QueueList, // --queue-list
 };
 
 struct RangeOption
