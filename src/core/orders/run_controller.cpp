@@ -145,7 +145,7 @@ AfterRun NextAfterRun(const RunEndState& s)
     if (s.queueMode)
         return AfterRun::StayIdle;
     // A stop is the user's word: the queue waits until they switch queue mode off again.
-    if (s.userStopped && s.queueHasItems)
+    if ((s.userStopped && s.queueHasItems) || s.summaryOpen)
         return AfterRun::QueueModeOn;
     return AfterRun::RunNextQueued;
 }

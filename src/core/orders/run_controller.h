@@ -81,6 +81,7 @@ struct RunEndState
     bool userStopped = false;
     bool queueMode = false;
     bool queueHasItems = false;
+    bool summaryOpen = false; // the queue summary is being edited: the queue must not run from under it
 };
 AfterRun NextAfterRun(const RunEndState& state);
 

@@ -114,6 +114,49 @@ QIcon Window()
     return QIcon(pixmap);
 }
 
+QIcon OrderKind(int kind)
+{
+    QPixmap pixmap = Canvas(16);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    switch (kind & 3) {
+    case 0: // a series: numbered files one after another
+        for (int i = 2; i >= 0; --i) {
+            p.setPen(QPen(QColor(30, 70, 140), 1));
+            p.setBrush(i == 0 ? QColor(70, 130, 210) : QColor(170, 200, 235));
+            p.drawRect(QRectF(1.5 + i * 3, 4.5 - i * 1.5, 8, 10));
+        }
+        p.setPen(Qt::white);
+        p.drawLine(QPointF(4, 8), QPointF(7, 8));
+        p.drawLine(QPointF(4, 11), QPointF(7, 11));
+        break;
+    case 1: // a URL list: a sheet of lines
+        p.setPen(QPen(QColor(40, 110, 50), 1));
+        p.setBrush(QColor(235, 250, 235));
+        p.drawRect(QRectF(2.5, 1.5, 11, 13));
+        for (double y = 4.5; y < 13; y += 2.5)
+            p.drawLine(QPointF(4.5, y), QPointF(11.5, y));
+        break;
+    case 2: // a link page: two links of a chain
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(QColor(210, 120, 20), 2));
+        p.drawRoundedRect(QRectF(1.5, 5, 8, 5), 2.5, 2.5);
+        p.drawRoundedRect(QRectF(6.5, 6, 8, 5), 2.5, 2.5);
+        break;
+    default: // an image page: a framed picture with a hill and the sun
+        p.setPen(QPen(QColor(110, 50, 140), 1));
+        p.setBrush(QColor(225, 235, 250));
+        p.drawRect(QRectF(1.5, 2.5, 13, 11));
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(70, 160, 80));
+        p.drawPolygon(QPolygonF({{2, 13}, {7, 7}, {10, 10}, {12, 8.5}, {14, 13}}));
+        p.setBrush(QColor(240, 180, 30));
+        p.drawEllipse(QRectF(10, 4, 3, 3));
+        break;
+    }
+    return QIcon(pixmap);
+}
+
 } // namespace main_icons
 
 } // namespace pelldra

@@ -17,6 +17,8 @@ QIcon OpenList();
 // The arrow buttons beside the URL: red while the lower digit string is selected, blue for the upper one.
 QIcon Arrow(bool left, bool upperSelected);
 QIcon Window();
+// The queue summary's 16-pixel picture of an order's kind: 0 series, 1 URL list, 2 link page, 3 image page.
+QIcon OrderKind(int kind);
 
 // A downward arrow with its tip at (cx, tipY) in a box of size s, as the start button and the run picture show it.
 void DrawDownArrow(QPainter& p, double cx, double tipY, double s, const QColor& colour);

@@ -41,6 +41,7 @@
 #include "gui/platform/power.h"
 #include "gui/platform/program_start.h"
 #include "gui/queue/notice_popup.h"
+#include "gui/queue/queue_summary_dialog.h"
 #include "gui/widgets/field_spin.h"
 #include "gui/widgets/folder_edit.h"
 #include "gui/widgets/num_edit.h"
@@ -314,7 +315,8 @@ void CPelldraDlg::OnRunEnded(int result)
     progressTimer_.stop();
     runs_->Finish(result);
     UpdateProgress();
-    const AfterRun next = NextAfterRun({exitRequested_, userStopped_, queueMode_, queue_.hasItems() != 0});
+    const AfterRun next =
+        NextAfterRun({exitRequested_, userStopped_, queueMode_, queue_.hasItems() != 0, summaryDialog_ != nullptr});
     if (next == AfterRun::CloseWindow) {
         CloseWindow();
         return;

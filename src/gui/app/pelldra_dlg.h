@@ -36,6 +36,7 @@ namespace pelldra {
 
 class CCredentialManager;
 class CDetailDlg;
+class CQueueSummaryDlg;
 class CDownloadEngine;
 class CFieldSpin;
 class CFolder;
@@ -96,6 +97,10 @@ public:
     void OpenLogViewer();
     void ToggleQueueMode();
     void OpenListFile();
+    // リストの内容を見る: the list file's jobs; the folder edited there becomes the folder of the download.
+    void ViewListFile();
+    // 待ち行列: the queue summary; a taken-out order is shown, and its power-off flag kept.
+    void ShowQueueSummary();
     void SelectField(int field); // 1 upper, 0 lower
     void SelectPrevRun();
     void SelectNextRun();
@@ -246,9 +251,10 @@ private:
     std::string appText_; // carried through the settings file
     CSeqUrl url_;
     CSeqUrl referer_;
-    CQueueItem lastStart_;         // the order of the last start command that was not ignored
-    QElapsedTimer lastStartClock_; // since that start command
-    QPointer<CDetailDlg> detailDialog_; // while it is shown
+    CQueueItem lastStart_;                     // the order of the last start command that was not ignored
+    QElapsedTimer lastStartClock_;             // since that start command
+    QPointer<CDetailDlg> detailDialog_;        // while it is shown
+    QPointer<CQueueSummaryDlg> summaryDialog_; // while it is shown
 
     // Companions. The engine is declared after what it uses, so it is gone (its thread joined) before them.
     CContentTypeTable types_;

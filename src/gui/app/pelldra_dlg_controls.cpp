@@ -29,8 +29,6 @@ namespace pelldra {
 
 namespace {
 
-constexpr const char* kNotYet = "この画面はまだありません";
-
 QToolButton* ToolButton(QWidget* parent, const char* name, const QIcon& icon, int iconSize)
 {
     auto* b = new QToolButton(parent);
@@ -49,13 +47,6 @@ QPushButton* Button(QWidget* parent, const char* name, const char* text)
     b->setAutoDefault(false);
     b->setDefault(false);
     return b;
-}
-
-// A dialog that is not ready yet: present, honest about it.
-void MarkNotYet(QWidget* w)
-{
-    w->setEnabled(false);
-    w->setToolTip(QString::fromUtf8(kNotYet));
 }
 
 } // namespace
@@ -220,7 +211,7 @@ QWidget* CPelldraDlg::BuildListPanel()
     deleteListCheck_ = new QCheckBox(QStringLiteral("ダウンロード終了後にリストを削除"), listPanel_);
     deleteListCheck_->setObjectName(QStringLiteral("deleteListCheck"));
     viewListButton_ = Button(listPanel_, "viewList", "リストの内容を見る");
-    MarkNotYet(viewListButton_);
+    connect(viewListButton_, &QPushButton::clicked, this, &CPelldraDlg::ViewListFile);
     list->addWidget(listPathEdit_, 0, 0, 1, 2);
     list->addWidget(openButton_, 0, 2);
     list->addWidget(deleteListCheck_, 1, 0);
@@ -259,13 +250,7 @@ QVBoxLayout* CPelldraDlg::BuildCommandColumn()
     runRow->addWidget(stopButton_);
     right->addLayout(runRow);
     queueButton_ = Button(this, "queueButton", "待ち行列");
-    connect(queueButton_, &QPushButton::clicked, this, [this] {
-        // The queue's own dialog is not here yet: say what the queue holds rather than pretend.
-        const int count = queue_.LoadAll();
-        ShowMessage(this, QStringLiteral("待ち行列には %1 件のダウンロード指令があります。").arg(count), QString(),
-                    MessageIcon::Information);
-        queueButton_->setEnabled(count > 0);
-    });
+    connect(queueButton_, &QPushButton::clicked, this, &CPelldraDlg::ShowQueueSummary);
     detailButton_ = Button(this, "detailButton", "詳細設定");
     connect(detailButton_, &QPushButton::clicked, this, &CPelldraDlg::ShowDetailSettings);
     logButton_ = Button(this, "logButton", "ログ");

@@ -92,13 +92,17 @@ TEST(RunControllerTest, AfterARunTheExitTheStopOrTheQueueModeDecides)
 {
     struct Case
     {
-        RunEndState state; // exit requested, user stopped, queue mode, queue has items
+        RunEndState state; // exit requested, user stopped, queue mode, queue has items, summary open
         AfterRun next;
     };
     const Case cases[] = {
-        {{true, true, false, true}, AfterRun::CloseWindow},     {{false, true, false, true}, AfterRun::QueueModeOn},
-        {{false, true, false, false}, AfterRun::RunNextQueued}, {{false, false, false, true}, AfterRun::RunNextQueued},
-        {{false, true, true, true}, AfterRun::StayIdle},        {{false, false, true, true}, AfterRun::StayIdle},
+        {{true, true, false, true}, AfterRun::CloseWindow},
+        {{false, true, false, true}, AfterRun::QueueModeOn},
+        {{false, true, false, false}, AfterRun::RunNextQueued},
+        {{false, false, false, true}, AfterRun::RunNextQueued},
+        {{false, true, true, true}, AfterRun::StayIdle},
+        {{false, false, true, true}, AfterRun::StayIdle},
+        {{false, false, false, true, true}, AfterRun::QueueModeOn}, // the summary is open
     };
     for (const Case& c : cases)
         EXPECT_EQ(NextAfterRun(c.state), c.next) << c.state.exitRequested << c.state.userStopped << c.state.queueMode;

@@ -1,6 +1,6 @@
 // Renders the main window (at start, series and list mode, idle and running), the small dialogs, Qt's own dialogs,
-// the detail settings, the credentials dialogs, LogViewer and the help window, checks that no control overlaps another
-// or is cut off, and writes PNG files into $PELLDRA_SCREENSHOTS when it is set.
+// the detail settings, the credentials dialogs, the queue's dialogs, LogViewer and the help window, checks that no
+// control overlaps another or is cut off, and writes PNG files into $PELLDRA_SCREENSHOTS when it is set.
 #include "gui/app/pelldra_dlg.h"
 
 #include <QApplication>
@@ -13,6 +13,7 @@
 #include <QTabBar>
 #include <QTest>
 #include <QToolButton>
+#include <QTreeWidget>
 
 #include <atomic>
 #include <chrono>
@@ -38,6 +39,8 @@
 #include "gui/platform/message_box.h"
 #include "gui/platform/qt_translations.h"
 #include "gui/queue/notice_popup.h"
+#include "gui/queue/queue_summary_dialog.h"
+#include "gui/queue/url_list_dialog.h"
 #include "gui/settings/detail_dialog.h"
 #include "gui/widgets/folder_browser.h"
 #include "gui/widgets/folder_edit.h"
@@ -135,6 +138,7 @@ private slots:
     void logViewerWithFailures();
     void helpWindow();
     void credentialDialogs();
+    void queueDialogs();
 
 private:
     std::unique_ptr<test::TempEnv> env_;
@@ -391,6 +395,47 @@ void ScreenshotsTest::credentialDialogs()
     edit.show();
     CheckLayout(&edit);
     Save(&edit, "credentials-edit");
+}
+
+void ScreenshotsTest::queueDialogs()
+{
+    QWidget owner;
+    owner.resize(500, 360);
+    owner.show();
+
+    const std::vector<std::string> lines = {
+        "Refe: http://photos.example.net/album12/",      "Targ: http://photos.example.net/album12/img001.jpg",
+        "Dest: /home/taro/Pictures/img001.jpg",          "Targ: http://photos.example.net/album12/img002.jpg",
+        "Dest: /home/taro/Pictures/img002.jpg",          "Targ: http://photos.example.net/album12/img003.jpg",
+        "Dest: /home/taro/Pictures/img003.jpg",          "Refe: http://www.example.com/",
+        "Targ: http://www.example.com/files/manual.pdf", "Dest: /home/taro/Pictures/manual.pdf"};
+    CUrlListDlg view(&owner, lines, QStringLiteral("URLリスト  album12.lst"), QStringLiteral("/home/taro/Pictures/"));
+    view.show();
+    CheckLayout(&view);
+    Save(&view, "url-list");
+    view.hide();
+
+    CWaitQueue queue(env_->makeFolder("queue"));
+    const std::pair<const char*, const char*> orders[] = {
+        {"http://photos.example.net/album12/img*.jpg", "/home/taro/Pictures/album12/"},
+        {"/home/taro/lists/manuals.lst", "/home/taro/Documents"},
+        {"http://www.example.com/downloads.html", "/home/taro/Downloads"},
+        {"http://photos.example.net/gallery/index.html", "/home/taro/Pictures/gallery"},
+        {"http://www.example.org/vol*/p*.png", "/home/taro/Pictures/vol/"}};
+    int kind = 0; // each kind in turn, then a second series
+    for (const auto& [what, folder] : orders) {
+        CQueueItem item;
+        item.Kind = kind++ % 4;
+        item.job.Targ = item.Lst = item.Page = what;
+        item.Fol = folder;
+        QCOMPARE(queue.Append(item), 0);
+    }
+    CQueueSummaryDlg summary(&owner, queue, true);
+    QVERIFY(summary.Load());
+    summary.show();
+    summary.List()->topLevelItem(1)->setSelected(true);
+    CheckLayout(&summary);
+    Save(&summary, "queue-summary");
 }
 
 } // namespace pelldra
