@@ -98,7 +98,7 @@ int CliObserver::WaitRunEnded(const std::function<std::string()>& progressLine)
         if (runEnded_)
             break;
         if (!flushEachLine_)
-            std::fflush(stdout);
+            FlushLocked();
         if (progress_ && !asking_) {
             lock.unlock();
             const std::string text = progressLine();
@@ -112,8 +112,15 @@ int CliObserver::WaitRunEnded(const std::function<std::string()>& progressLine)
         ended_.wait_for(lock, std::chrono::milliseconds(250), [&] { return runEnded_; });
     }
     ClearProgressLocked();
-    std::fflush(stdout);
+    FlushLocked();
     return result_;
+}
+
+void CliObserver::FlushLocked()
+{
+    std::fflush(stdout);
+    if (tickFlush_)
+        tickFlush_();
 }
 
 void CliObserver::ShowLastProgress(const std::string& text)

@@ -38,9 +38,14 @@ public:
     void ShowLastProgress(const std::string& text);
     // Whether the engine refused the run with a message since BeginRun.
     bool MessageShown() const;
+    // Whether lines wait for the next tick (standard output is a file or a pipe).
+    bool BuffersLines() const { return !flushEachLine_; }
+    // Runs with each flush of standard output, so that the day's log keeps pace with it. Before the first run.
+    void SetTickFlush(std::function<void()> flush) { tickFlush_ = std::move(flush); }
 
 private:
     void ClearProgressLocked();
+    void FlushLocked();
 
     const bool progress_;
     const bool ask_;
@@ -48,6 +53,7 @@ private:
     // one write per line would cost more than the downloads of small files themselves.
     const bool flushEachLine_;
     std::mutex askLock_; // one credentials question on the terminal at a time
+    std::function<void()> tickFlush_;
 
     mutable std::mutex mutex_; // guards the output streams and everything below
     std::condition_variable ended_;

@@ -186,6 +186,9 @@ public:
               observer_, [this](const std::vector<std::string>& lines) { observer_.ShowLines(lines); }, &queue_,
               &types_)
     {
+        // Into a file or a pipe the day's log goes with standard output, every 250 ms, not one write per report.
+        runs_.Log().HoldLines(observer_.BuffersLines());
+        observer_.SetTickFlush([this] { runs_.Log().Flush(); });
         if (useStore)
             runs_.Engine().SetCredentialStore(OpenStore());
         signals_ = std::make_unique<StopSignals>([this] { runs_.Stop(); });

@@ -29,6 +29,7 @@ bool CDailyLog::Open()
     const std::string name = FileNameFor(now);
 
     std::lock_guard lock(mutex_);
+    FlushLocked();
     file_.reset();
     path_.clear();
     if (name.empty())
@@ -56,7 +57,34 @@ void CDailyLog::AppendLines(const std::vector<std::string>& lines)
         block.append("\r\n");
     }
     std::lock_guard lock(mutex_);
-    WriteLocked(block);
+    if (!hold_) {
+        WriteLocked(block);
+        return;
+    }
+    held_.append(block);
+    if (held_.size() >= 64 * 1024)
+        FlushLocked();
+}
+
+void CDailyLog::HoldLines(bool hold)
+{
+    std::lock_guard lock(mutex_);
+    hold_ = hold;
+    FlushLocked();
+}
+
+void CDailyLog::Flush()
+{
+    std::lock_guard lock(mutex_);
+    FlushLocked();
+}
+
+void CDailyLog::FlushLocked()
+{
+    if (held_.empty())
+        return;
+    WriteLocked(held_);
+    held_.clear();
 }
 
 void CDailyLog::WriteLocked(std::string_view bytes)
@@ -70,6 +98,7 @@ void CDailyLog::WriteLocked(std::string_view bytes)
 void CDailyLog::Close()
 {
     std::lock_guard lock(mutex_);
+    FlushLocked();
     file_.reset();
     path_.clear();
 }

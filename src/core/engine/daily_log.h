@@ -34,6 +34,10 @@ public:
     void Append(std::string_view text);
     // Appends every line with one write.
     void AppendLines(const std::vector<std::string>& lines);
+    // While held, lines wait in memory until Flush, Close or 64 KiB: one write then serves many reports.
+    // pelldra-get holds them while its standard output is not a terminal and flushes both together.
+    void HoldLines(bool hold);
+    void Flush();
     // At a run's end.
     void Close();
 
@@ -47,12 +51,15 @@ public:
 private:
     // Whole lines, CR LF included.
     void WriteLocked(std::string_view lines);
+    void FlushLocked();
 
     const std::string folder_;
     const Clock clock_;
     mutable std::mutex mutex_; // guards path_ and file_: the engine thread appends while the window opens and closes
     std::string path_;
     UniqueFd file_;
+    bool hold_ = false;
+    std::string held_; // lines not yet written while held
 };
 
 } // namespace pelldra

@@ -358,49 +358,48 @@ void CFetchCore::SetFixedOptions()
         curl_easy_setopt(h, CURLOPT_SHARE, context_.share->get());
 }
 
-bool CFetchCore::Perform(const std::optional<std::pair<std::string, std::string>>& credentials, Response& response)
+std::vector<std::string> RequestHeaderLines(const DownloadJob& job, const std::optional<Credentials>& credentials)
 {
-    CURL* h = easy_.get();
-    current_ = &response;
-    errorBuffer_[0] = '\0';
-
-    CurlSlist headers;
-    headers.Append("Accept: */*");
-    if (!job_.Head.empty()) {
-        size_t start = 0;
-        while (start < job_.Head.size()) {
-            size_t end = job_.Head.find('\n', start);
-            if (end == std::string::npos)
-                end = job_.Head.size();
-            const std::string line(TrimBlanks(std::string_view(job_.Head).substr(start, end - start)));
-            if (!line.empty())
-                headers.Append(line);
-            start = end + 1;
-        }
+    std::vector<std::string> lines{"Accept: */*"};
+    size_t start = 0;
+    while (start < job.Head.size()) {
+        size_t end = job.Head.find('\n', start);
+        if (end == std::string::npos)
+            end = job.Head.size();
+        std::string line(TrimBlanks(std::string_view(job.Head).substr(start, end - start)));
+        if (!line.empty())
+            lines.push_back(std::move(line));
+        start = end + 1;
     }
-    if (!job_.Argu.empty())
-        headers.Append("Content-Length: " + std::to_string(job_.Argu.size()));
-    if (!job_.Agen.empty())
-        headers.Append("User-Agent: " + LineBreaksToBlanks(job_.Agen));
-    if (!job_.Refe.empty())
-        headers.Append("Referer: " + LineBreaksToBlanks(job_.Refe));
-    if (!job_.Cook.empty())
-        headers.Append("Cookie: " + LineBreaksToBlanks(job_.Cook));
+    if (!job.Argu.empty())
+        lines.push_back("Content-Length: " + std::to_string(job.Argu.size()));
+    // A line break in a value would start a header line of its own.
+    if (!job.Agen.empty())
+        lines.push_back("User-Agent: " + LineBreaksToBlanks(job.Agen));
+    if (!job.Refe.empty())
+        lines.push_back("Referer: " + LineBreaksToBlanks(job.Refe));
+    if (!job.Cook.empty())
+        lines.push_back("Cookie: " + LineBreaksToBlanks(job.Cook));
     if (credentials) {
         DownloadJob withCredentials;
         withCredentials.User = credentials->first;
         withCredentials.Pass = credentials->second;
-        headers.Append(std::string(TrimTrailingBlanks(withCredentials.BasicAuthorization())));
+        lines.emplace_back(TrimTrailingBlanks(withCredentials.BasicAuthorization()));
     }
-    if (job_.Cash == 0) {
-        headers.Append("Cache-Control: no-cache");
-        headers.Append("Pragma: no-cache");
+    if (job.Cash == 0) {
+        lines.emplace_back("Cache-Control: no-cache");
+        lines.emplace_back("Pragma: no-cache");
     }
     // The body goes at once; waiting for "100 Continue" only slows down servers that never send it.
-    headers.Append("Expect:");
+    lines.emplace_back("Expect:");
+    return lines;
+}
 
+void CFetchCore::SetRequestOptions(const CurlSlist& headers)
+{
     // The handle keeps its options from request to request (and with them its connection): every option a job
     // may change is set here each time.
+    CURL* h = easy_.get();
     curl_easy_setopt(h, CURLOPT_URL, url_.c_str());
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
     curl_easy_setopt(h, CURLOPT_USERAGENT, job_.Agen.empty() ? "Pelldra" PELLDRA_VERSION : nullptr);
@@ -414,7 +413,17 @@ bool CFetchCore::Perform(const std::optional<std::pair<std::string, std::string>
         curl_easy_setopt(h, CURLOPT_POSTFIELDS, job_.Argu.data());
         curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(job_.Argu.size()));
     }
+}
 
+bool CFetchCore::Perform(const std::optional<Credentials>& credentials, Response& response)
+{
+    CURL* h = easy_.get();
+    current_ = &response;
+    errorBuffer_[0] = '\0';
+    CurlSlist headers;
+    for (const std::string& line : RequestHeaderLines(job_, credentials))
+        headers.Append(line);
+    SetRequestOptions(headers);
     lastActivity_ = std::chrono::steady_clock::now();
     lastBytes_ = 0;
     stalled_ = false;
@@ -427,18 +436,7 @@ bool CFetchCore::Perform(const std::optional<std::pair<std::string, std::string>
     if (response.stoppedAtHead)
         return true;
     if (rc != CURLE_OK) {
-        if (IsCancelled())
-            Fail(2, response.bodyMode ? kForciblyEnded : kCancelled);
-        else if (answerTimedOut_)
-            Fail(2, kAnswerTimedOut);
-        else if (stalled_)
-            Fail(2, "受信が" + std::to_string((context_.limits.stall.count() + 999) / 1000) + "秒間止まりました");
-        else if (response.writeFailed)
-            Fail(2, kCannotSave + savePath_);
-        else if (rc == CURLE_URL_MALFORMAT)
-            Fail(2, "Parse Error! " + url_ + "\n");
-        else
-            Fail(2, errorBuffer_[0] ? std::string(errorBuffer_) : std::string(curl_easy_strerror(rc)));
+        Fail(2, FailureText(rc, response));
         return false;
     }
     if (!response.headersDone) {
@@ -447,6 +445,21 @@ bool CFetchCore::Perform(const std::optional<std::pair<std::string, std::string>
         response.status = code;
     }
     return true;
+}
+
+std::string CFetchCore::FailureText(CURLcode rc, const Response& response) const
+{
+    if (IsCancelled())
+        return response.bodyMode ? kForciblyEnded : kCancelled;
+    if (answerTimedOut_)
+        return kAnswerTimedOut;
+    if (stalled_)
+        return "受信が" + std::to_string((context_.limits.stall.count() + 999) / 1000) + "秒間止まりました";
+    if (response.writeFailed)
+        return kCannotSave + savePath_;
+    if (rc == CURLE_URL_MALFORMAT)
+        return "Parse Error! " + url_ + "\n";
+    return errorBuffer_[0] ? std::string(errorBuffer_) : std::string(curl_easy_strerror(rc));
 }
 
 size_t CFetchCore::OnHeader(char* data, size_t size, size_t count, void* self)
@@ -521,7 +534,7 @@ bool CFetchCore::BeginBody(Response& r)
     // that cannot be made shows as the save file's failure.
     if (!folder_.empty())
         MakeFolders(folder_);
-    ClaimedFile part = CreatePartFile(savePath_);
+    ClaimedFile part = CreatePartFile(savePath_, 0666, &partTags_);
     if (!part.fd.valid()) {
         r.ended = true;
         Fail(2, kCannotSave + savePath_);
@@ -614,130 +627,149 @@ void CFetchCore::FinishBody(Response& r)
     SetOutcome(0, saved);
 }
 
-bool CFetchCore::Authenticate(Response& r)
+// What answering one request's 401s has learnt so far.
+struct CFetchCore::AuthState
 {
-    if (r.status != 401)
-        return true;
-    CAuthAreaTable& areas = *context_.areas;
-    const AreaAsker me{this, [this] { Cancel(); }, [this] { return IsCancelled(); }};
-    const Credentials given{job_.User, job_.Pass};
+    Credentials given; // the job's own
     std::set<Credentials> rejected;
     std::optional<Credentials> sent;
     bool triedGiven = false;
     int area = -1;
-    bool own = false;
+    bool own = false; // this transfer asks the area's question
     bool settled = false;
-    std::string storeKey;
+    std::string storeKey; // the key of the last store record tried
+};
 
+bool CFetchCore::Authenticate(Response& r)
+{
+    if (r.status != 401)
+        return true;
+    AuthState s;
+    s.given = {job_.User, job_.Pass};
     // An area this transfer asks for must not stay pending when it leaves without an answer.
     struct Release
     {
         CAuthAreaTable& areas;
-        const int& area;
-        const bool& own;
-        const bool& settled;
+        const AuthState& s;
         const void* id;
         ~Release()
         {
-            if (own && !settled)
-                areas.Release(area, id);
+            if (s.own && !s.settled)
+                areas.Release(s.area, id);
         }
-    } release{areas, area, own, settled, this};
-
-    auto send = [&](const Credentials& c) {
-        if (IsCancelled()) {
-            Fail(2, kCancelled);
-            return false;
-        }
-        job_.User = c.first;
-        job_.Pass = c.second;
-        sent = c;
-        Response next;
-        if (!Perform(c, next))
-            return false;
-        r = std::move(next);
-        return true;
-    };
-    auto refuse = [&] {
-        if (own) {
-            areas.Refuse(area, this);
-            settled = true;
-        }
-        Fail(2, IsCancelled() ? kCancelled : kAuthRefused);
-        return false;
-    };
+    } release{*context_.areas, s, this};
 
     while (r.status == 401) {
-        if (sent)
-            rejected.insert(*sent);
+        if (s.sent)
+            s.rejected.insert(*s.sent);
         if (IsCancelled()) {
             Fail(2, kCancelled);
             return false;
         }
-        // Credentials that came with the job go first, as a connection made with them would send them.
-        if (!triedGiven && !given.first.empty()) {
-            triedGiven = true;
-            if (!rejected.count(given)) {
-                if (!send(given))
-                    return false;
-                continue;
-            }
-        }
-        if (area < 0) {
-            const CAuthAreaTable::Found found = areas.FindArea(job_.Targ, me);
-            if (found.code == CAuthAreaTable::kCancelled) {
-                Fail(2, kCancelled);
-                return false;
-            }
-            if (found.code == CAuthAreaTable::kRefused)
-                return refuse();
-            if (found.code >= 0 && !found.mustAsk) {
-                area = found.code;
-                const Credentials known{found.user, found.pass};
-                if (rejected.count(known))
-                    return refuse();
-                if (!send(known))
-                    return false;
-                continue;
-            }
-            if (found.code >= 0) {
-                area = found.code;
-            } else {
-                area = areas.AddArea(job_.Targ, me);
-                if (area < 0) {
-                    Fail(2, kBadAreaUrl);
-                    return false;
-                }
-            }
-            own = true;
-        } else if (!own) {
-            // The area's credentials were rejected here; its user has been asked already.
-            return refuse();
-        }
-        Credentials typed;
-        const int source = AskCredentials(storeKey, rejected, typed);
-        if (source < 0) {
-            if (IsCancelled()) {
-                Fail(2, kCancelled);
-                return false; // released by the guard: the next transfer asks again
-            }
-            return refuse();
-        }
-        if (source == 1)
-            areas.SetPrefix(area, UpToLast(storeKey, '/'));
-        if (!send(typed))
+        const std::optional<Credentials> next = NextCredentials(s);
+        if (!next || !SendCredentials(*next, s, r))
             return false;
     }
-
-    if (own) {
-        areas.Settle(area, this, job_.User, job_.Pass);
-        settled = true;
-        const std::vector<AuthArea> list = areas.Areas();
-        const std::string prefix =
-            static_cast<size_t>(area) < list.size() ? list[static_cast<size_t>(area)].Prefix : "";
-        RememberCredentials(context_.store, job_, prefix, storeKey);
-    }
+    if (s.own)
+        SettleArea(s);
     return true;
+}
+
+std::optional<Credentials> CFetchCore::NextCredentials(AuthState& s)
+{
+    // Credentials that came with the job go first, as a connection made with them would send them.
+    if (!s.triedGiven && !s.given.first.empty()) {
+        s.triedGiven = true;
+        if (!s.rejected.count(s.given))
+            return s.given;
+    }
+    if (s.area < 0) {
+        Credentials known;
+        const AreaStep step = JoinArea(s, known);
+        if (step != AreaStep::Ask)
+            return step == AreaStep::Send ? std::optional(known) : std::nullopt;
+    } else if (!s.own) {
+        // The area's credentials were rejected here; its user has been asked already.
+        RefuseArea(s);
+        return std::nullopt;
+    }
+    Credentials typed;
+    const int source = AskCredentials(s.storeKey, s.rejected, typed);
+    if (source < 0) {
+        if (IsCancelled())
+            Fail(2, kCancelled); // the area is released, not refused: the next transfer asks again
+        else
+            RefuseArea(s);
+        return std::nullopt;
+    }
+    if (source == 1)
+        context_.areas->SetPrefix(s.area, UpToLast(s.storeKey, '/'));
+    return typed;
+}
+
+CFetchCore::AreaStep CFetchCore::JoinArea(AuthState& s, Credentials& known)
+{
+    CAuthAreaTable& areas = *context_.areas;
+    const AreaAsker me{this, [this] { Cancel(); }, [this] { return IsCancelled(); }};
+    const CAuthAreaTable::Found found = areas.FindArea(job_.Targ, me);
+    if (found.code == CAuthAreaTable::kCancelled) {
+        Fail(2, kCancelled);
+        return AreaStep::End;
+    }
+    if (found.code == CAuthAreaTable::kRefused) {
+        RefuseArea(s);
+        return AreaStep::End;
+    }
+    if (found.code >= 0 && !found.mustAsk) {
+        s.area = found.code;
+        known = {found.user, found.pass};
+        if (!s.rejected.count(known))
+            return AreaStep::Send;
+        RefuseArea(s);
+        return AreaStep::End;
+    }
+    s.area = found.code >= 0 ? found.code : areas.AddArea(job_.Targ, me);
+    if (s.area < 0) {
+        Fail(2, kBadAreaUrl);
+        return AreaStep::End;
+    }
+    s.own = true;
+    return AreaStep::Ask;
+}
+
+bool CFetchCore::SendCredentials(const Credentials& c, AuthState& s, Response& r)
+{
+    if (IsCancelled()) {
+        Fail(2, kCancelled);
+        return false;
+    }
+    job_.User = c.first;
+    job_.Pass = c.second;
+    s.sent = c;
+    Response next;
+    if (!Perform(c, next))
+        return false;
+    r = std::move(next);
+    return true;
+}
+
+void CFetchCore::RefuseArea(AuthState& s)
+{
+    if (s.own) {
+        context_.areas->Refuse(s.area, this);
+        s.settled = true;
+    }
+    Fail(2, IsCancelled() ? kCancelled : kAuthRefused);
+}
+
+void CFetchCore::SettleArea(AuthState& s)
+{
+    CAuthAreaTable& areas = *context_.areas;
+    areas.Settle(s.area, this, job_.User, job_.Pass);
+    s.settled = true;
+    const std::vector<AuthArea> list = areas.Areas();
+    const auto at = static_cast<size_t>(s.area);
+    RememberCredentials(context_.store, job_, at < list.size() ? list[at].Prefix : "", s.storeKey);
 }
 
 int CFetchCore::AskCredentials(std::string& storeKey, const std::set<Credentials>& rejected, Credentials& out)

@@ -12,8 +12,10 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "core/engine/curl_handles.h"
+#include "core/platform/files.h"
 #include "core/platform/unique_fd.h"
 #include "core/sequence/download_job.h"
 
@@ -59,6 +61,11 @@ struct FetchOutcome
     int64_t TotalLength = -1;
 };
 
+using Credentials = std::pair<std::string, std::string>;
+
+// The header lines of a request for job, in the order they are sent; credentials add an Authorization line.
+std::vector<std::string> RequestHeaderLines(const DownloadJob& job, const std::optional<Credentials>& credentials);
+
 class CFetchCore
 {
 public:
@@ -86,8 +93,8 @@ public:
 
 private:
     struct Response;
-
-    using Credentials = std::pair<std::string, std::string>;
+    struct AuthState;
+    enum class AreaStep { Send, Ask, End };
 
     // The options that stay the same for every request of the handle.
     void SetFixedOptions();
@@ -96,8 +103,19 @@ private:
     // One request of the transfer; sends the job's headers and, when given, an Authorization line. False when the
     // transfer ends here (the outcome is set).
     bool Perform(const std::optional<Credentials>& credentials, Response& response);
+    void SetRequestOptions(const CurlSlist& headers);
+    // The outcome's text for a request that libcurl ended with rc.
+    std::string FailureText(CURLcode rc, const Response& response) const;
     // Answers 401s until the server takes the request; false when the transfer ends here.
     bool Authenticate(Response& response);
+    // The credentials to try next; none when the transfer ends here (the outcome is set).
+    std::optional<Credentials> NextCredentials(AuthState& s);
+    // Finds or opens the authentication area of the job: Send known, Ask the user, or End (the outcome is set).
+    AreaStep JoinArea(AuthState& s, Credentials& known);
+    bool SendCredentials(const Credentials& c, AuthState& s, Response& r);
+    void RefuseArea(AuthState& s);
+    // The area's answer is accepted: the other transfers get it and the store learns it.
+    void SettleArea(AuthState& s);
     // 1 from the store, 0 typed, -1 refused. storeKey is the key of the last store record tried.
     int AskCredentials(std::string& storeKey, const std::set<Credentials>& rejected, Credentials& out);
     // The URL a Location value leads to; empty when it is not an http(s) URL.
@@ -133,6 +151,7 @@ private:
     bool rangeAsked_ = false; // the job's own header lines ask for a part of the file
     Response* current_ = nullptr;
     UniqueFd file_;
+    PartTags partTags_;
     std::string partPath_; // the part file this transfer created, until it has its final name
     std::string savePath_; // the name the body is saved under, before it is made unique
     bool promptUsed_ = false;

@@ -59,7 +59,13 @@ std::string MakeUniqueFileName(const std::string& path)
     }
 }
 
-ClaimedFile CreatePartFile(const std::string& path, mode_t mode)
+PartTags::PartTags()
+{
+    if (::getrandom(&base_, sizeof base_, 0) != sizeof base_)
+        base_ = static_cast<uint32_t>(::getpid()) * 2654435761u;
+}
+
+ClaimedFile CreatePartFile(const std::string& path, mode_t mode, PartTags* tags)
 {
     const size_t slash = path.rfind('/');
     const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
@@ -75,7 +81,9 @@ ClaimedFile CreatePartFile(const std::string& path, mode_t mode)
     ClaimedFile out;
     for (int attempt = 0; attempt < 100; ++attempt) {
         uint32_t random = 0;
-        if (::getrandom(&random, sizeof random, 0) != sizeof random)
+        if (attempt == 0 && tags)
+            random = tags->Next();
+        else if (::getrandom(&random, sizeof random, 0) != sizeof random)
             random = static_cast<uint32_t>(attempt) ^ static_cast<uint32_t>(::getpid());
         char tag[16];
         std::snprintf(tag, sizeof tag, "%08x", random);

@@ -3,6 +3,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -27,9 +28,23 @@ struct ClaimedFile
 // What a part file's name ends with.
 inline constexpr std::string_view kPartFileSuffix = ".pelldra-part";
 
+// Tags for part file names: random once, then counted, which spares a system call per file. Not shared between
+// threads.
+class PartTags
+{
+public:
+    PartTags();
+    uint32_t Next() { return base_ + 0x9E3779B9u * ++count_; }
+
+private:
+    uint32_t base_ = 0;
+    uint32_t count_ = 0;
+};
+
 // A hidden file beside path for a body in progress, ".<name>.<random>.pelldra-part", created with O_EXCL, so that a
 // process killed while writing leaves a file nobody takes for the real one.
-ClaimedFile CreatePartFile(const std::string& path, mode_t mode = 0666);
+// tags, when given, names the first attempt.
+ClaimedFile CreatePartFile(const std::string& path, mode_t mode = 0666, PartTags* tags = nullptr);
 
 // Gives a complete part file its final name: the first of path, base_1.ext, ... that is free, claimed atomically
 // (O_CREAT|O_EXCL semantics: two writers never get the same name, and no name ever shows a partial file). The part
