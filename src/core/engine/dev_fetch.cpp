@@ -80,7 +80,7 @@ const char* CDevFetch::StateName(SlotState s)
 
 void CDevFetch::CollectResult()
 {
-    const FetchOutcome end = transfer_.Outcome();
+    FetchOutcome end = transfer_.Outcome();
     {
         std::lock_guard lock(mutex_);
         if (end.Result == -1) {
@@ -96,7 +96,7 @@ void CDevFetch::CollectResult()
             message_ = end.Message != job_.Dest ? end.Message : std::string();
         }
         if (end.Job.Targ == job_.Targ)
-            job_ = end.Job;
+            job_ = std::move(end.Job);
         state_ = SlotState::Done;
     }
     if (onDone_)

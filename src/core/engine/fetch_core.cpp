@@ -206,8 +206,8 @@ void CFetchCore::WorkerLoop()
             if (quit_)
                 return;
             startPending_ = false;
-            job_ = pendingJob_;
-            folder_ = pendingFolder_;
+            job_ = std::move(pendingJob_);
+            folder_ = std::move(pendingFolder_);
         }
         Transfer();
         {
@@ -420,16 +420,20 @@ bool CFetchCore::Perform(const std::optional<Credentials>& credentials, Response
     CURL* h = easy_.get();
     current_ = &response;
     errorBuffer_[0] = '\0';
-    CurlSlist headers;
-    for (const std::string& line : RequestHeaderLines(job_, credentials))
-        headers.Append(line);
-    SetRequestOptions(headers);
+    // A series sends the same lines job after job: the list libcurl holds is made again only when they change.
+    std::vector<std::string> lines = RequestHeaderLines(job_, credentials);
+    if (lines != headerLines_) {
+        headers_.Clear();
+        for (const std::string& line : lines)
+            headers_.Append(line);
+        headerLines_ = std::move(lines);
+    }
+    SetRequestOptions(headers_);
     lastActivity_ = std::chrono::steady_clock::now();
     lastBytes_ = 0;
     stalled_ = false;
     answerTimedOut_ = false;
     const CURLcode rc = curl_easy_perform(h);
-    curl_easy_setopt(h, CURLOPT_HTTPHEADER, nullptr); // the list goes with this call
     current_ = nullptr;
     if (response.ended)
         return false; // the answer was refused before its body: the outcome is set

@@ -4,13 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdio>
-#include <ctime>
-#include <memory>
 #include <thread>
 
-#include "core/engine/daily_log.h"
-#include "support/temp_env.h"
 
 namespace pelldra {
 namespace {
@@ -43,28 +38,6 @@ TEST(CredentialsPromptTest, ClosesExactlyOnceWhicheverComesFirst)
         EXPECT_EQ(closed.load(), 1);
         EXPECT_TRUE(prompt.WaitCancelled(0ms));
     }
-}
-
-TEST(PlainEngineObserverTest, LinesGoToTheStreamAndTheDailyLogInOrder)
-{
-    test::TempEnv env;
-    const std::string folder = env.makeFolder("logs");
-    CDailyLog log(folder, [] { return std::time_t{1167609600}; }); // 2007-01-01
-    ASSERT_TRUE(log.Open());
-    const std::string outPath = env.root() + "/out.txt";
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> out(std::fopen(outPath.c_str(), "w"), &std::fclose);
-    ASSERT_NE(out, nullptr);
-    {
-        PlainEngineObserver observer(out.get(), &log);
-        observer.ShowLines({"http://h/a.jpg"});
-        observer.ShowLines({"    成功", "    全て終了"});
-    }
-    const std::string path = log.Path();
-    log.Close();
-    const std::string logged = test::ReadFile(path);
-    EXPECT_NE(logged.find("http://h/a.jpg\r\n    成功\r\n    全て終了\r\n"), std::string::npos) << logged;
-    std::fflush(out.get());
-    EXPECT_EQ(test::ReadFile(outPath), "http://h/a.jpg\n    成功\n    全て終了\n");
 }
 
 TEST(ProgressMeterTest, RateCoversTheRecentWindowOnly)
