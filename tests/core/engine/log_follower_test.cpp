@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 
 #include "core/engine/day_logs.h"
 #include "core/engine/log_follower.h"
@@ -35,58 +36,43 @@ TEST(DayLogs, NewestDayFirstAcrossTheCenturyWithTheWantedNameAtItsPlace)
     EXPECT_EQ(DayLogDate("26030a.log"), "");
 }
 
-TEST(LogFollower, ReadsOnlyWhatWasAppendedAndHoldsAnUnfinishedCharacter)
+TEST(LogFollower, ReadsWhatWasAppendedAndStartsAfreshWhenTheFileIsReplacedCutOrRemoved)
 {
     test::TempEnv env;
-    const std::string path = env.root() + "/260305.log";
+    const std::string path = env.root() + "/260305.log", other = env.root() + "/new.tmp";
     LogFollower follower(path);
-    EXPECT_FALSE(follower.Read().changed); // no file yet: nothing to show, and no error
-    EXPECT_FALSE(follower.Exists());
-
-    ASSERT_TRUE(test::WriteFile(path, "  Logの開始\r\nhttp://a.example/1.jpg\r\n    downlo"));
-    LogUpdate update = follower.Read();
-    EXPECT_TRUE(update.changed);
-    EXPECT_FALSE(update.restarted);
-    EXPECT_EQ(update.lines, (Lines{"  Logの開始", "http://a.example/1.jpg"}));
-    EXPECT_EQ(update.tail, "    downlo");
-    EXPECT_EQ(follower.Encoding(), LogEncoding::Utf8);
-    EXPECT_FALSE(follower.Read().changed);
-
-    Append(path, "ading....\r\n    \xE6\x88");
-    update = follower.Read();
-    EXPECT_EQ(update.lines, Lines{"    downloading...."});
-    EXPECT_EQ(update.tail, ""); // the blanks and half a character wait for the rest
-    Append(path, "\x90\xE5\x8A\x9F\r\n");
-    update = follower.Read();
-    EXPECT_EQ(update.lines, Lines{"    成功"});
-    EXPECT_EQ(update.tail, "");
-    EXPECT_TRUE(update.changed);
-}
-
-TEST(LogFollower, StartsAfreshWhenTheFileIsReplacedCutOrRemoved)
-{
-    test::TempEnv env;
-    const std::string path = env.root() + "/260305.log";
-    ASSERT_TRUE(test::WriteFile(path, "one\r\ntwo\r\n"));
-    LogFollower follower(path);
-    follower.Read();
-
-    const std::string other = env.root() + "/new.tmp";
-    ASSERT_TRUE(test::WriteFile(other, "three\r\nfour\r\nfive\r\n"));
-    ASSERT_EQ(std::rename(other.c_str(), path.c_str()), 0);
-    LogUpdate update = follower.Read();
-    EXPECT_TRUE(update.restarted);
-    EXPECT_EQ(update.lines, (Lines{"three", "four", "five"}));
-
-    ASSERT_TRUE(test::WriteFile(path, "six\n")); // the same file, shorter
-    update = follower.Read();
-    EXPECT_TRUE(update.restarted);
-    EXPECT_EQ(update.lines, Lines{"six"});
-
-    ASSERT_EQ(std::remove(path.c_str()), 0);
-    update = follower.Read();
-    EXPECT_TRUE(update.changed && update.restarted);
-    EXPECT_TRUE(update.lines.empty());
+    struct Step
+    {
+        std::function<void()> change;
+        bool changed, restarted;
+        Lines lines;
+        std::string tail;
+    };
+    const Step steps[] = {
+        {[] {}, false, false, {}, ""}, // no file yet: nothing to show, and no error
+        {[&] { test::WriteFile(path, "  Logの開始\r\nhttp://a.example/1.jpg\r\n    downlo"); },
+         true, false, {"  Logの開始", "http://a.example/1.jpg"}, "    downlo"},
+        {[] {}, false, false, {}, ""},
+        // The blanks and half a character wait for the rest.
+        {[&] { Append(path, "ading....\r\n    \xE6\x88"); }, true, false, {"    downloading...."}, ""},
+        {[&] { Append(path, "\x90\xE5\x8A\x9F\r\n"); }, true, false, {"    成功"}, ""},
+        {[&] { test::WriteFile(other, "three\r\nfour\r\n"), std::rename(other.c_str(), path.c_str()); },
+         true, true, {"three", "four"}, ""},
+        {[&] { test::WriteFile(path, "six\n"); }, true, true, {"six"}, ""}, // the same file, shorter
+        {[&] { std::remove(path.c_str()); }, true, true, {}, ""},
+    };
+    int n = 0;
+    for (const Step& step : steps) {
+        SCOPED_TRACE("step " + std::to_string(n++));
+        step.change();
+        const LogUpdate update = follower.Read();
+        EXPECT_EQ(update.changed, step.changed);
+        EXPECT_EQ(update.restarted, step.restarted);
+        EXPECT_EQ(update.lines, step.lines);
+        if (step.changed) {
+            EXPECT_EQ(update.tail, step.tail);
+        }
+    }
     EXPECT_FALSE(follower.Exists());
 }
 
