@@ -140,7 +140,7 @@ private:
     FetchContext context_;
     const std::function<void()> onFinished_;
     std::unique_ptr<CAuthAreaTable> ownAreas_; // when the context brings no table
-    std::vector<std::string> headerLines_; // the request lines in headers_, which easy_ points to: it goes first
+    std::vector<std::string> headerLines_;     // the request lines in headers_, which easy_ points to: it goes first
     CurlSlist headers_;
     CurlEasy easy_; // one for the worker's whole life, so that its connection stays open from job to job
     char errorBuffer_[CURL_ERROR_SIZE] = {};

@@ -50,7 +50,9 @@ TEST(DailyLog, OpenAppendsTheStartLineToAPrivateFileAndHeldLinesWaitForFlushOrCl
     CDailyLog log({}, [] { return LocalTime(2007, 1, 1); });
     ASSERT_TRUE(log.Open());
     EXPECT_EQ(log.Path(), path);
-    struct stat st{};
+    struct stat st
+    {
+    };
     EXPECT_TRUE(::stat(path.c_str(), &st) == 0 && (st.st_mode & 0777) == 0600) << "the log is made private";
     log.AppendLines({"http://example.com/a001.jpg", "    成功", ""});
     log.HoldLines(true);

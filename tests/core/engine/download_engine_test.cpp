@@ -133,7 +133,8 @@ TEST_F(DownloadEngineTest, EachReportHasItsWrittenLinesAndTheLinkFileTheNameUsed
     const ProgressSnapshot p = engine->Progress();
     EXPECT_EQ((std::vector<int64_t>{p.done, p.failed, p.requested, p.bytes}), (std::vector<int64_t>{2, 5, 7, 7}));
     const std::string links = ReadFile(folder + "/pdr.hlk");
-    const size_t ok = links.find("Dest: " + folder + "/ok.jpg\r\n"), renamed = links.find("Dest: " + folder + "/b_1.jpg\r\n");
+    const size_t ok = links.find("Dest: " + folder + "/ok.jpg\r\n"),
+                 renamed = links.find("Dest: " + folder + "/b_1.jpg\r\n");
     EXPECT_TRUE(ok != std::string::npos && renamed != std::string::npos && ok < renamed) << links;
 }
 
@@ -280,7 +281,8 @@ TEST_F(DownloadEngineTest, ARefusedAreaIsAskedAgainInTheNextRun)
     server.AddFile("/d/1.jpg", "one", "image/jpeg");
     CQueueItem item = ListItem({{server.Url("/d/1.jpg"), "1.jpg"}}, 1);
     // Cancelled (nobody answers), then a mistyped password, then the right one: each refusal holds for its run.
-    for (const auto& answer : {CredentialsAnswer{}, CredentialsAnswer{true, "u", "typo"}, CredentialsAnswer{true, "u", "p"}}) {
+    for (const auto& answer :
+         {CredentialsAnswer{}, CredentialsAnswer{true, "u", "typo"}, CredentialsAnswer{true, "u", "p"}}) {
         observer.SetAnswerer([answer](auto&&...) { return answer; });
         EXPECT_EQ(RunToEnd(item), 1);
     }

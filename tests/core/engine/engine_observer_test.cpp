@@ -6,7 +6,6 @@
 #include <atomic>
 #include <thread>
 
-
 namespace pelldra {
 namespace {
 

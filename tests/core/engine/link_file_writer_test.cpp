@@ -9,10 +9,8 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <map>
 #include <thread>
-#include <tuple>
 #include <vector>
 
 #include "support/temp_env.h"
@@ -84,7 +82,9 @@ TEST(LinkFileWriter, EachBlockIsAppendedInQueueOrderToTheFolderOfItsSavePath)
     w.WaitIdle();
     for (const auto& [path, text] : expected) {
         EXPECT_EQ(ReadFile(path), text) << path;
-        struct stat st{};
+        struct stat st
+        {
+        };
         EXPECT_TRUE(::stat(path.c_str(), &st) == 0 && (st.st_mode & 0777) == 0600) << path << " must be private";
     }
     EXPECT_EQ(ReadFile(env.root() + "/elsewhere"), "x");
@@ -137,40 +137,28 @@ TEST(LinkFileWriter, GivesUpWhenTheLockCanNeverBeCreated)
     TempEnv env;
     const std::string victim = env.root() + "/victim.txt";
     ASSERT_TRUE(WriteFile(victim, "keep me"));
-    using Step =
-        std::function<std::string(const std::string&)>; // takes the case's base folder, returns the save folder
-    const std::tuple<const char*, Step, Step> cases[] = {
-        // what, prepare, repair (makes the folder usable again, if it can be)
-        {"a folder named like the lock",
-         [](const std::string& base) {
-             ::mkdir((base + "/append.lock").c_str(), 0755);
-             AgeFile(base + "/append.lock", 5s); // old enough, but a folder is never taken over
-             return base;
-         },
-         [](const std::string& base) { return ::rmdir((base + "/append.lock").c_str()) == 0 ? base : ""; }},
-        {"a link named like the lock, never written through",
-         [&](const std::string& base) {
-             if (::symlink(victim.c_str(), (base + "/append.lock").c_str()) != 0)
-                 return std::string();
-             AgeFile(base + "/append.lock", 5s);
-             return base;
-         },
-         [](const std::string& base) { return ::unlink((base + "/append.lock").c_str()) == 0 ? base : ""; }},
-        {"a missing folder", [](const std::string& base) { return base + "/gone"; },
-         [](const std::string& base) { return ::mkdir((base + "/gone").c_str(), 0755) == 0 ? base + "/gone" : ""; }},
-        {"a file where the folder should be",
-         [](const std::string& base) {
-             WriteFile(base + "/plain", "x");
-             return base + "/plain";
-         },
-         nullptr},
-    };
-    int n = 0;
-    for (const auto& [what, prepare, repair] : cases) {
+    enum Obstacle { LockIsFolder, LockIsLink, FolderMissing, FolderIsFile };
+    // (what, obstacle); an old lock of the wrong kind is never taken over, and a link is never written through
+    for (const auto& [what, obstacle] : {std::pair{"a folder named like the lock", LockIsFolder},
+                                         {"a link named like the lock", LockIsLink},
+                                         {"a missing folder", FolderMissing},
+                                         {"a file where the folder should be", FolderIsFile}}) {
         SCOPED_TRACE(what);
-        const std::string base = env.makeFolder("case" + std::to_string(n++));
-        const std::string dir = prepare(base);
-        ASSERT_FALSE(dir.empty());
+        const std::string base = env.makeFolder(std::string("case") + std::to_string(obstacle));
+        const std::string lock = base + "/append.lock";
+        std::string dir = obstacle == FolderMissing  ? base + "/gone"
+                          : obstacle == FolderIsFile ? base + "/plain"
+                                                     : base;
+        int made = 0;
+        if (obstacle == LockIsFolder)
+            made = ::mkdir(lock.c_str(), 0755);
+        if (obstacle == LockIsLink)
+            made = ::symlink(victim.c_str(), lock.c_str());
+        if (obstacle == FolderIsFile)
+            made = WriteFile(dir, "x") ? 0 : -1;
+        ASSERT_EQ(made, 0);
+        if (obstacle <= LockIsLink)
+            AgeFile(lock, 5s);
         constexpr auto kGiveUp = 400ms;
         CLinkFileWriter w(LinkLockTimes{20ms, 3, 100ms, kGiveUp});
         const auto start = Clock::now();
@@ -183,13 +171,13 @@ TEST(LinkFileWriter, GivesUpWhenTheLockCanNeverBeCreated)
         // Five full waits would take 2 s: the later blocks of a folder just given up must not wait again.
         EXPECT_LT(elapsed, 3 * kGiveUp);
         EXPECT_FALSE(FileExists(dir + "/pdr.hlk"));
-        if (repair) {
-            ASSERT_EQ(repair(base), dir);
-            w.Queue(Job(dir + "/later.jpg"));
-            w.WaitIdle();
-            EXPECT_EQ(ReadFile(dir + "/pdr.hlk"), Block(dir + "/later.jpg"))
-                << "a folder that can be written again must get its blocks again";
-        }
+        if (obstacle == FolderIsFile)
+            continue;
+        // A folder that can be written again must get its blocks again.
+        ASSERT_EQ(obstacle == FolderMissing ? ::mkdir(dir.c_str(), 0755) : ::remove(lock.c_str()), 0);
+        w.Queue(Job(dir + "/later.jpg"));
+        w.WaitIdle();
+        EXPECT_EQ(ReadFile(dir + "/pdr.hlk"), Block(dir + "/later.jpg"));
     }
     EXPECT_EQ(ReadFile(victim), "keep me");
 }

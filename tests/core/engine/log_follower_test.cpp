@@ -51,13 +51,19 @@ TEST(LogFollower, ReadsWhatWasAppendedAndStartsAfreshWhenTheFileIsReplacedCutOrR
     const Step steps[] = {
         {[] {}, false, false, {}, ""}, // no file yet: nothing to show, and no error
         {[&] { test::WriteFile(path, "  Logの開始\r\nhttp://a.example/1.jpg\r\n    downlo"); },
-         true, false, {"  Logの開始", "http://a.example/1.jpg"}, "    downlo"},
+         true,
+         false,
+         {"  Logの開始", "http://a.example/1.jpg"},
+         "    downlo"},
         {[] {}, false, false, {}, ""},
         // The blanks and half a character wait for the rest.
         {[&] { Append(path, "ading....\r\n    \xE6\x88"); }, true, false, {"    downloading...."}, ""},
         {[&] { Append(path, "\x90\xE5\x8A\x9F\r\n"); }, true, false, {"    成功"}, ""},
         {[&] { test::WriteFile(other, "three\r\nfour\r\n"), std::rename(other.c_str(), path.c_str()); },
-         true, true, {"three", "four"}, ""},
+         true,
+         true,
+         {"three", "four"},
+         ""},
         {[&] { test::WriteFile(path, "six\n"); }, true, true, {"six"}, ""}, // the same file, shorter
         {[&] { std::remove(path.c_str()); }, true, true, {}, ""},
     };
