@@ -31,11 +31,9 @@ const FetchLimits kShortLimits{5000ms, 2000ms, 2000ms, 50ms, 3};
 class DownloadEngineTest : public ::testing::Test
 {
 protected:
-    DownloadEngineTest() { Remake(kShortLimits); }
-
-    void Remake(const FetchLimits& limits)
+    DownloadEngineTest()
     {
-        engine.emplace(limits, LinkLockTimes{10ms, 3, 2000ms, 1000ms});
+        engine.emplace(kShortLimits, LinkLockTimes{10ms, 3, 2000ms, 1000ms});
         engine->Setup(&observer, &types);
     }
     CQueueItem ListItem(const Jobs& jobs, int32_t seri) const

@@ -11,35 +11,29 @@
 namespace pelldra {
 namespace {
 
-TEST(LogLinesTest, UrlLines)
+TEST(LogLinesTest, UrlLinesAndOnlyWebUrlsOpened)
 {
     // (line, its URL or "" when it is no URL line)
-    const std::pair<std::string, std::string> cases[] = {
-        {"http://a.example/x/001.jpg", "http://a.example/x/001.jpg"},
-        {"http://a.example/x/001.jpg  \t\r", "http://a.example/x/001.jpg"},
-        {"  Logの開始", ""},
-        {"    全て終了", ""},
-        {"\thttp://a.example/", ""},
-        {"", ""},
-        {"\r", ""},
-    };
-    for (const auto& [line, url] : cases) {
+    for (const auto& [line, url] : std::vector<std::pair<std::string, std::string>>{
+             {"http://a.example/x/001.jpg  \t\r", "http://a.example/x/001.jpg"},
+             {"  Logの開始", ""},
+             {"\thttp://a.example/", ""},
+             {"\r", ""}}) {
         EXPECT_EQ(IsUrlLine(line), !url.empty()) << line;
         EXPECT_EQ(UrlOfLine(line), url) << line;
     }
-}
-
-TEST(LogLinesTest, OnlyWebUrlsAreOpened)
-{
-    const std::pair<std::string, bool> cases[] = {
-        {"http://a.example/1.jpg", true}, {"HTTPS://a.example/1.jpg", true},
-        {"https://a.example", true},      {"file:///etc/passwd", false},
-        {"javascript:alert(1)", false},   {"/home/u/a.sh", false},
-        {"ftp://a.example/1.jpg", false}, {"http://", false},
-        {"http:///etc/passwd", false},    {"http://a.example/a b", false},
-        {"http://a.example/\x01", false}, {"xhttp://a.example/", false},
-    };
-    for (const auto& [url, web] : cases)
+    for (const auto& [url, web] : std::vector<std::pair<std::string, bool>>{{"http://a.example/1.jpg", true},
+                                                                            {"HTTPS://a.example/1.jpg", true},
+                                                                            {"https://a.example", true},
+                                                                            {"file:///etc/passwd", false},
+                                                                            {"javascript:alert(1)", false},
+                                                                            {"/home/u/a.sh", false},
+                                                                            {"ftp://a.example/1.jpg", false},
+                                                                            {"http://", false},
+                                                                            {"http:///etc/passwd", false},
+                                                                            {"http://a.example/a b", false},
+                                                                            {"http://a.example/\x01", false},
+                                                                            {"xhttp://a.example/", false}})
         EXPECT_EQ(IsWebUrl(url), web) << url;
 }
 
