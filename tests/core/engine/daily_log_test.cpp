@@ -21,14 +21,7 @@ using test::TempEnv;
 
 std::time_t LocalTime(int year, int month, int day, int hour = 12, int minute = 0, int second = 0)
 {
-    std::tm t{};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = day;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    t.tm_sec = second;
-    t.tm_isdst = -1;
+    std::tm t{second, minute, hour, day, month - 1, year - 1900, 0, 0, -1, 0, nullptr};
     return std::mktime(&t);
 }
 
