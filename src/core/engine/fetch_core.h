@@ -92,7 +92,21 @@ public:
     FetchOutcome Run(const DownloadJob& job, const std::string& folder = {});
 
 private:
-    struct Response;
+    // What the transfer has read of one answer.
+    struct Response
+    {
+        long status = 0;
+        bool headersDone = false;
+        std::string contentType;
+        std::string location;
+        std::string lastModified;
+        int64_t contentLength = -1;
+        bool bodyMode = false;      // the answer was taken and the body goes to the part file
+        bool ended = false;         // BeginBody refused; the outcome is set
+        bool stoppedAtHead = false; // a body that is not saved is not read either
+        bool writeFailed = false;
+        int64_t written = 0;
+    };
     struct AuthState;
     enum class AreaStep { Send, Ask, End };
 
