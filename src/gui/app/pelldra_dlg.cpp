@@ -24,6 +24,7 @@
 
 #include "core/credentials/ninsho_center.h"
 #include "core/engine/download_engine.h"
+#include "core/linkscout/linkscout_orders.h"
 #include "core/orders/run_order.h"
 #include "core/platform/folders.h"
 #include "core/text/text_utils.h"
@@ -102,6 +103,7 @@ CPelldraDlg::CPelldraDlg(QWidget* parent, Options options) : QDialog(parent), op
                 OpenInLinkScout(*options_.app, url);
         };
     announce_ = std::make_unique<AnnouncementCheck>(this, std::move(announce));
+    ConnectLinkScout();
 }
 
 CPelldraDlg::~CPelldraDlg()
@@ -468,8 +470,12 @@ void CPelldraDlg::closeEvent(QCloseEvent* event)
 void CPelldraDlg::contextMenuEvent(QContextMenuEvent* event)
 {
     QMenu menu(this);
+    QAction* linkScout = menu.addAction(QString::fromUtf8(kLinkScoutCommand));
     QAction* about = menu.addAction(QStringLiteral("バージョン情報(&A)..."));
-    if (menu.exec(event->globalPos()) == about) {
+    QAction* chosen = menu.exec(event->globalPos());
+    if (chosen == linkScout)
+        TakeLinkScoutOrders(LinkScoutCall::Command);
+    if (chosen == about) {
         CAboutDlg dialog(this);
         connect(&dialog, &CAboutDlg::ClosedWithEscape, this, &CPelldraDlg::reject);
         dialog.exec();

@@ -34,6 +34,8 @@ class QWidget;
 
 namespace pelldra {
 
+enum class LinkScoutCall;
+
 class CCredentialManager;
 class CDetailDlg;
 class CQueueSummaryDlg;
@@ -71,6 +73,7 @@ public:
     static constexpr const char* kLogViewerProgram = "LogViewer";
     static constexpr const char* kLogViewerMissing = "LogViewerが正しくインストールされていません。";
     static constexpr const char* kQueueModeKey = "Ctrl+M";
+    static constexpr const char* kLinkScoutCommand = "LinkScoutからの情報";
 
     struct Options
     {
@@ -117,6 +120,8 @@ public:
     // Shows an order in the controls (the kept order, a LinkScout order, one taken out of the queue), so that a
     // start builds it again: a series with its marks, ranges, Referer and cookie; a list with its kind and page.
     int LoadItemIntoWindow(const CQueueItem& item);
+    // Takes LinkScout's waiting order: shown, run or queued; its messages shown. Nothing without the application.
+    void TakeLinkScoutOrders(LinkScoutCall call);
 
     // The engine's side, called on this window's thread by the bridge.
     void ShowStatusLines(const std::vector<std::string>& lines);
@@ -196,6 +201,8 @@ private:
     QVBoxLayout* BuildCommandColumn();
     void BuildLogArea(QVBoxLayout* root);
     void ResetControls();
+    // LinkScout's orders (its broadcast, and once at start) and the log view's URLs shown in LinkScout.
+    void ConnectLinkScout();
     // The settings file and the kept order: read once at start, written once when the window goes.
     void LoadSettings();
     void SaveSettings();
