@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "gui/platform/broadcasts.h"
-#include "gui/platform/single_instance.h"
+#include "core/platform/single_instance.h"
 
 namespace pelldra {
 

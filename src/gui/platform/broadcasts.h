@@ -5,33 +5,22 @@
 #include <QObject>
 #include <QString>
 
+#include "core/platform/broadcast_names.h"
+
 class QDBusMessage;
 
 namespace pelldra {
 
-// The message names that every participant knows.
-namespace broadcast {
-inline constexpr const char* kSelfCall = "SelfCall->Pelldra";    // a second start asks the running one to come up
-inline constexpr const char* kToHelper = "Pelldra->pdrHelper";   // LinkScout: show the URL handed over
-inline constexpr const char* kFromHelper = "pdrHelper->Pelldra"; // LinkScout has an order
-inline constexpr const char* kBossCome = "Pelldra-BossCome";     // boss key: everyone hides
-inline constexpr const char* kPopUp = "Pelldra-PopUp";           // the main window was brought up
-} // namespace broadcast
-
-// Every participant emits and listens to one signal on the session bus:
-//     path /jp/tavin/Broadcast, interface jp.tavin.Broadcast, signal Message(s)
-// with the message's exact name as its single string argument, e.g. from a shell:
-//     dbus-send --session --type=signal /jp/tavin/Broadcast jp.tavin.Broadcast.Message string:'Pelldra-BossCome'
-// A broadcast reaches every listener, the sender's own included. Emitting never waits for a listener. Without a
-// session bus nothing is sent or received and the program runs on.
+// A broadcast (core/platform/broadcast_names.h) reaches every listener, the sender's own included. Emitting never
+// waits for a listener. Without a session bus nothing is sent or received and the program runs on.
 class Broadcasts final : public QObject
 {
     Q_OBJECT
 
 public:
-    static constexpr const char* kPath = "/jp/tavin/Broadcast";
-    static constexpr const char* kInterface = "jp.tavin.Broadcast";
-    static constexpr const char* kSignal = "Message";
+    static constexpr const char* kPath = broadcast::kBusPath;
+    static constexpr const char* kInterface = broadcast::kBusInterface;
+    static constexpr const char* kSignal = broadcast::kBusSignal;
 
     // On the session bus.
     explicit Broadcasts(QObject* parent = nullptr);

@@ -6,7 +6,7 @@
 #include "gui/platform/bring_to_front.h"
 #include "gui/platform/broadcasts.h"
 #include "gui/platform/message_box.h"
-#include "gui/platform/single_instance.h"
+#include "core/platform/single_instance.h"
 
 #include "support/child_process.h"
 #include "support/temp_env.h"

@@ -1,5 +1,5 @@
 // The single-instance lock.
-#include "gui/platform/single_instance.h"
+#include "core/platform/single_instance.h"
 
 #include "core/platform/folders.h"
 

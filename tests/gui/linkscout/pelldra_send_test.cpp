@@ -1,0 +1,149 @@
+// pelldra-send from end to end: it starts the window when none runs and hands orders to the running one.
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <QProcess>
+#include <QTest>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "core/platform/single_instance.h"
+#include "support/http_test_server.h"
+#include "support/private_bus.h"
+#include "support/temp_env.h"
+
+namespace pelldra {
+
+namespace {
+
+constexpr int kRunMs = 30000;
+
+struct Sent
+{
+    int status = -1;
+    QString errors;
+};
+
+Sent Send(const QStringList& arguments)
+{
+    QProcess send;
+    send.start(QStringLiteral(PELLDRA_SEND_TOOL), arguments);
+    Sent result;
+    if (send.waitForFinished(90000) && send.exitStatus() == QProcess::NormalExit)
+        result.status = send.exitCode();
+    result.errors = QString::fromUtf8(send.readAllStandardError());
+    return result;
+}
+
+// The process holding the instance lock, as the kernel lists it; 0 when none.
+pid_t WindowProcess()
+{
+    struct stat lock
+    {
+    };
+    if (::stat(SingleInstanceLock::DefaultPath().c_str(), &lock) != 0)
+        return 0;
+    std::ifstream locks("/proc/locks");
+    for (std::string line; std::getline(locks, line);) {
+        std::istringstream fields(line);
+        std::string id, kind, advisory, mode, where;
+        pid_t pid = 0;
+        fields >> id >> kind >> advisory >> mode >> pid >> where;
+        if (kind == "FLOCK" && where.substr(where.rfind(':') + 1) == std::to_string(lock.st_ino))
+            return pid;
+    }
+    return 0;
+}
+
+// Ends the window that pelldra-send started, whatever the test's outcome.
+struct EndWindow
+{
+    ~EndWindow()
+    {
+        if (const pid_t pid = WindowProcess(); pid > 0) {
+            ::kill(pid, SIGTERM);
+            // Not QTRY: it gives up at once after a failed check, and the window must go all the same.
+            for (int i = 0; i < 200 && WindowProcess() == pid; ++i)
+                QTest::qWait(100);
+            if (WindowProcess() == pid)
+                ::kill(pid, SIGKILL);
+        }
+    }
+};
+
+} // namespace
+
+class PelldraSendTest final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void sendsASeriesToANewWindowAndAListToTheRunningOne()
+    {
+        test::PrivateBus bus;
+        QVERIFY(bus.ready());
+        test::TempEnv env;
+        test::TestHttpServer server;
+        for (const char* path : {"/s/p1.jpg", "/s/p2.jpg", "/s/p3.jpg"})
+            server.AddFile(path, path, "image/jpeg");
+        server.AddFile("/l/x.jpg", "listed", "image/jpeg");
+        const std::string series = env.makeFolder("series");
+        const std::string listed = env.makeFolder("listed");
+        const std::string list = env.root() + "/urls.lst";
+        QVERIFY(test::WriteFile(list, server.Url("/l/x.jpg") + "\n"));
+        EndWindow endWindow;
+
+        // No window runs: the one beside pelldra-send starts and takes the order as it starts, counting on from 1
+        // until the files run out.
+        QCOMPARE(WindowProcess(), 0);
+        Sent sent = Send({QStringLiteral("--now"), QStringLiteral("--dir"), QString::fromStdString(series),
+                          QString::fromStdString(server.Url("/s/p2.jpg"))});
+        QCOMPARE(sent.errors, QString());
+        QCOMPARE(sent.status, 0);
+        QVERIFY(WindowProcess() > 0);
+        QTRY_COMPARE_WITH_TIMEOUT(QString::fromStdString(test::ReadFile(series + "/p3.jpg")),
+                                  QStringLiteral("/s/p3.jpg"), kRunMs);
+        QCOMPARE(QString::fromStdString(test::ReadFile(series + "/p1.jpg")), QStringLiteral("/s/p1.jpg"));
+
+        // The window runs: a list of a page's links goes to it on the bus. It deletes the list it was handed after
+        // the run, so it was handed a copy.
+        sent = Send({QStringLiteral("--list"), QString::fromStdString(list), QStringLiteral("--type"),
+                     QStringLiteral("LINK"), QStringLiteral("--dir"), QString::fromStdString(listed)});
+        QCOMPARE(sent.errors, QString());
+        QCOMPARE(sent.status, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(QString::fromStdString(test::ReadFile(listed + "/x.jpg")), QStringLiteral("listed"),
+                                  kRunMs);
+        QVERIFY(test::FileExists(list));
+
+        // Refused before anything is handed over, and bad arguments: status and one line each.
+        const struct
+        {
+            QStringList arguments;
+            int status;
+            const char* error;
+        } refusals[] = {
+            {{QStringLiteral("--list"), QString::fromStdString(env.root() + "/none.lst")},
+             2,
+             "ファイルが見つかりません"},
+            {{QStringLiteral("--dir"), QString::fromStdString(list), QStringLiteral("http://h.example/1.jpg")}, 2, ""},
+            {{QStringLiteral("--type"), QStringLiteral("PAGE"), QStringLiteral("--list"), QString::fromStdString(list)},
+             4,
+             "--type needs LINK or IMAGE"},
+            {{}, 4, "give one URL, or --list FILE"},
+        };
+        for (const auto& r : refusals) {
+            sent = Send(r.arguments);
+            QCOMPARE(sent.status, r.status);
+            QVERIFY2(sent.errors.startsWith(QStringLiteral("pelldra-send: ")) && sent.errors.count('\n') == 1 &&
+                         sent.errors.contains(QString::fromUtf8(r.error)),
+                     qPrintable(sent.errors));
+        }
+    }
+};
+
+} // namespace pelldra
+
+QTEST_GUILESS_MAIN(pelldra::PelldraSendTest)
+#include "pelldra_send_test.moc"
