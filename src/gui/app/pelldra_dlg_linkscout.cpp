@@ -42,7 +42,8 @@ void CPelldraDlg::ConnectLinkScout()
 void CPelldraDlg::TakeLinkScoutOrders(LinkScoutCall call)
 {
     AppRegistry* registry = options_.app ? options_.app->Registry() : nullptr;
-    if (!registry)
+    // A window on its way out would lose what it takes; left in the store, the order stays for the next window.
+    if (!registry || closeRequested_ || exitRequested_)
         return;
     CTavinRegKey transfer(kTransferKeyPath);
     LinkScoutOrders orders =
