@@ -259,6 +259,11 @@ int Main(int argc, char** argv)
     CTavinRegKey& slot = order.list ? transfer : linkScout;
     const char* slotValue = order.list ? "file" : "TransferInfo";
     RemoveStaleOrderFiles(folder, linkScout.GetString("TransferInfo"));
+    // An order left waiting (its sender gone) is handed on first: the window takes it before ours.
+    if (!slot.GetString(slotValue).empty()) {
+        std::string program;
+        WindowRuns() ? TellWindow() : StartWindow(program);
+    }
     if (!WaitUntilGone(slot, slotValue, {})) {
         Complain("an earlier order has not been taken by the window yet");
         return kExitNotTaken;
