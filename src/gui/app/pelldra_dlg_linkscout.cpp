@@ -12,7 +12,6 @@
 #include "gui/log/log_edit.h"
 #include "gui/platform/broadcasts.h"
 #include "gui/platform/message_box.h"
-#include "gui/settings/detail_dialog.h"
 #include "gui/widgets/folder_edit.h"
 
 namespace pelldra {
@@ -52,13 +51,7 @@ void CPelldraDlg::TakeLinkScoutOrders(LinkScoutCall call)
         ShowMessage(this, QString::fromStdString(message));
     if (orders.shown) {
         LoadItemIntoWindow(*orders.shown);
-        // An open detail dialog edits the Referer object itself, and its OK writes the settings from it.
-        if (auto* detail = findChild<CDetailDlg*>(); detail && detail->isVisible()) {
-            LoadUrlFromItem(referer_, *orders.shown);
-            detail->ShowRefererAgain();
-        } else {
-            LoadRefererFromItem(*orders.shown, referer_, settings_);
-        }
+        LoadRefererFromItem(*orders.shown, referer_, settings_);
     }
     for (const LinkScoutRun& run : orders.runs) {
         if (run.listOrder)

@@ -354,12 +354,6 @@ bool CDetailDlg::UpperInUse() const
     return master && master->GetUpperEnabled() && master->CanMoveLeft(0);
 }
 
-void CDetailDlg::ShowRefererAgain()
-{
-    refererEdit_->ShowSeqUrlText();
-    OnRefererChanged();
-}
-
 void CDetailDlg::OnRefererChanged()
 {
     prevMatch_->setEnabled(referer_.HasPrevMatch());

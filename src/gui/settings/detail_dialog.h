@@ -55,8 +55,6 @@ public:
     DetailForm FormNow() const;
     // An order shown in the main window while this dialog is open brings its Referer and sync flags here.
     void LoadReferer(const CQueueItem& item);
-    // The Referer object was loaded from an order while the dialog is open: its box shows it again.
-    void ShowRefererAgain();
 
     // OK: checks the form; a refusal shows its message and keeps the dialog open.
     void accept() override;
