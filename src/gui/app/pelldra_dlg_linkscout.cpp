@@ -49,10 +49,8 @@ void CPelldraDlg::TakeLinkScoutOrders(LinkScoutCall call)
         TakeLinkScoutOrder(registry->LinkScoutKey(), transfer, call, settings_, folderEdit_->text().toStdString());
     for (const std::string& message : orders.messages)
         ShowMessage(this, QString::fromStdString(message));
-    if (orders.shown) {
-        LoadItemIntoWindow(*orders.shown);
-        LoadRefererFromItem(*orders.shown, referer_, settings_);
-    }
+    if (orders.shown)
+        LoadItemIntoWindow(*orders.shown); // its Referer with it, into an open detail dialog too
     for (const LinkScoutRun& run : orders.runs) {
         if (run.listOrder)
             SetJobMode(JobMode::LinkScoutList);
