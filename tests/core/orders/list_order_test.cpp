@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <future>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -27,13 +28,8 @@ using namespace std::chrono_literals;
 
 TEST(MakeJobLinesTest, ListLinesBecomeJobLines)
 {
-    struct Case
-    {
-        const char* name;
-        std::string text;
-        Lines lines;
-    };
-    const Case cases[] = {
+    // What the case shows, the list's text and the job lines.
+    const std::tuple<const char*, std::string, Lines> cases[] = {
         {"bare URLs in any case, each with its Dest",
          "http://ex.com/a/1.jpg\r\nHTTP://ex.com/b/2.png\nHttp://ex.com/3.gif",
          {"Targ: http://ex.com/a/1.jpg", "Dest: /dl/1.jpg", "Targ: HTTP://ex.com/b/2.png", "Dest: /dl/2.png",
@@ -62,23 +58,18 @@ TEST(MakeJobLinesTest, ListLinesBecomeJobLines)
         {"short lines are not URLs", "http:/\nhttp\n", {"http:/", "http"}},
         {"empty text", "", {}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, text, expected] : cases) {
+        SCOPED_TRACE(name);
         Lines lines = {"stale"};
-        EXPECT_EQ(MakeJobLines(c.text, "/dl/", lines), "");
-        EXPECT_EQ(lines, c.lines);
+        EXPECT_EQ(MakeJobLines(text, "/dl/", lines), "");
+        EXPECT_EQ(lines, expected);
     }
 }
 
 TEST(TextDecodingTest, Utf8IsKeptAndOtherBytesAreReadAsCp932)
 {
-    struct Case
-    {
-        std::string bytes;
-        bool ok;
-        std::string text;
-    };
-    const Case cases[] = {
+    // Bytes, whether they decode, and the text.
+    const std::tuple<std::string, bool, std::string> cases[] = {
         {"plain ascii", true, "plain ascii"},
         {"ダウンロード", true, "ダウンロード"},
         {"\xEF\xBB\xBFhttp://a", true, "http://a"}, // byte-order mark dropped
@@ -90,12 +81,12 @@ TEST(TextDecodingTest, Utf8IsKeptAndOtherBytesAreReadAsCp932)
         {"abc\x83", false, ""},             // a CP932 character cut off at the end
         {"\xED\xA0\x80", false, ""},        // a UTF-8 surrogate
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.bytes);
+    for (const auto& [bytes, ok, expected] : cases) {
+        SCOPED_TRACE(bytes);
         std::string text;
-        EXPECT_EQ(DecodeLegacyText(c.bytes, text), c.ok);
-        if (c.ok) {
-            EXPECT_EQ(text, c.text);
+        EXPECT_EQ(DecodeLegacyText(bytes, text), ok);
+        if (ok) {
+            EXPECT_EQ(text, expected);
         }
     }
     EXPECT_FALSE(IsValidUtf8("\xE3\x83"));
@@ -117,8 +108,7 @@ TEST_F(ListFileTest, Cp932ListIsReadIntoUtf8Lines)
                                       "Dest: /\x83_\x83"
                                       "E\x83\x93\x83\x8d\x81[\x83h/\x95\\.jpg\r\n"));
     CQueueItem item;
-    item.Lst = path;
-    item.Fol = folder_;
+    item.Lst = path, item.Fol = folder_;
     Lines lines;
     const ListReadResult r = ReadJobList(item, lines, JobMode::List, "");
     ASSERT_TRUE(r.ok()) << r.message;
@@ -131,26 +121,20 @@ TEST_F(ListFileTest, FolderComesFromTheItemTheEditOrHome)
 {
     const std::string path = env_.root() + "/a.lst";
     ASSERT_TRUE(test::WriteFile(path, "http://ex.com/x.jpg\n"));
-    struct Case
-    {
-        std::string itemFolder;
-        std::string edit;
-        std::string expected;
-    };
-    const Case cases[] = {
+    // The item's folder, the folder edit and the folder used.
+    const std::tuple<std::string, std::string, std::string> cases[] = {
         {folder_, "/nowhere", folder_ + "/"},
         {"", folder_ + "/ ", folder_ + "/"},
         {"", env_.root() + "/missing", env_.root() + "/home/"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.edit);
+    for (const auto& [itemFolder, edit, expected] : cases) {
+        SCOPED_TRACE(edit);
         CQueueItem item;
-        item.Lst = path;
-        item.Fol = c.itemFolder;
+        item.Lst = path, item.Fol = itemFolder;
         Lines lines;
-        ASSERT_TRUE(ReadJobList(item, lines, JobMode::List, c.edit).ok());
-        EXPECT_EQ(item.Fol, c.expected);
-        EXPECT_EQ(lines, (Lines{"Targ: http://ex.com/x.jpg", "Dest: " + c.expected + "x.jpg"}));
+        ASSERT_TRUE(ReadJobList(item, lines, JobMode::List, edit).ok());
+        EXPECT_EQ(item.Fol, expected);
+        EXPECT_EQ(lines, (Lines{"Targ: http://ex.com/x.jpg", "Dest: " + expected + "x.jpg"}));
     }
 }
 
@@ -166,13 +150,7 @@ TEST_F(ListFileTest, UnreadableAndHostileListsGiveTheirMessage)
     const std::string noJob = env_.root() + "/nojob.lst";
     ASSERT_TRUE(test::WriteFile(noJob, "Refe: http://ex.com/\r\nftp://ex.com/a.jpg\r\nDest:x\r\n"));
     const std::string kBroken = "リストファイルが壊れています";
-    struct Case
-    {
-        std::string path;
-        JobMode mode;
-        std::string message;
-    };
-    const Case cases[] = {
+    const std::tuple<std::string, JobMode, std::string> cases[] = {
         {env_.root() + "/none.lst", JobMode::List, "ファイルが見つかりません"},
         {folder_, JobMode::List, "ファイルが見つかりません"}, // a folder is no list
         {broken, JobMode::List, kBroken},
@@ -184,20 +162,19 @@ TEST_F(ListFileTest, UnreadableAndHostileListsGiveTheirMessage)
          "LinkScoutから渡されるはずの一時ファイルが見つかりません。"},
         {broken, JobMode::LinkScoutList, "LinkScoutから渡された一時ファイルが壊れています。"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.path);
+    for (const auto& [path, mode, message] : cases) {
+        SCOPED_TRACE(path);
         CQueueItem item;
-        item.Lst = c.path;
-        item.Fol = folder_;
+        item.Lst = path, item.Fol = folder_;
         Lines lines = {"stale"};
-        auto reading = std::async(std::launch::async, [&] { return ReadJobList(item, lines, c.mode, ""); });
+        auto reading = std::async(std::launch::async, [&, mode = mode] { return ReadJobList(item, lines, mode, ""); });
         if (reading.wait_for(10s) != std::future_status::ready)
             ::close(::open(fifo.c_str(), O_WRONLY | O_NONBLOCK)); // frees a reader stuck on the FIFO, to fail below
         const ListReadResult r = reading.get();
         EXPECT_EQ(r.code, 1);
-        EXPECT_EQ(r.message, c.message);
-        EXPECT_EQ(item.StatusText, c.message);
-        EXPECT_EQ(r.backToSequential, c.mode == JobMode::LinkScoutList);
+        EXPECT_EQ(r.message, message);
+        EXPECT_EQ(item.StatusText, message);
+        EXPECT_EQ(r.backToSequential, mode == JobMode::LinkScoutList);
         EXPECT_TRUE(lines.empty());
     }
 }
@@ -237,10 +214,7 @@ TEST_F(ListFileTest, RunStartGivesItsLinesAndReadsTheList)
     const std::string path = env_.root() + "/l.lst";
     ASSERT_TRUE(test::WriteFile(path, "http://ex.com/a.jpg\n"));
     CQueueItem item;
-    item.Kind = CQueueItem::IMAGE;
-    item.KindName = "IMAGE";
-    item.Lst = path;
-    item.Fol = folder_;
+    item.Kind = CQueueItem::IMAGE, item.KindName = "IMAGE", item.Lst = path, item.Fol = folder_;
     DetailSettings settings;
     settings.Speed = 3;
     const RunPreparation prep = PrepareRun(item, &settings, JobMode::List, "");
@@ -285,10 +259,7 @@ TEST_F(ListFileTest, OrdersThatCannotRunAreRefusedAtTheStartWithTheirLine)
         item.Lst = env_.root() + "/run.lst";
         std::remove(item.Lst.c_str());
         ASSERT_TRUE(!c.list || test::WriteFile(item.Lst, c.list));
-        item.Fol = fol;
-        item.Sub = c.sub;
-        item.job.Dest = c.dest;
-        item.Fx1 = c.fx1;
+        item.Fol = fol, item.Sub = c.sub, item.job.Dest = c.dest, item.Fx1 = c.fx1;
         const RunPreparation prep = PrepareRun(item, nullptr, JobMode::List, "");
         EXPECT_EQ(prep.code, c.code);
         EXPECT_EQ(prep.lines.back(), c.line);
@@ -303,8 +274,7 @@ TEST_F(ListFileTest, QueueRunStartsTheFirstSkipsUnreadableAndRequeuesWhenBusy)
     CWaitQueue queue(env_.makeFolder("queue"));
     for (const char* name : {"bad", "one", "two"}) {
         CQueueItem item;
-        item.Kind = CQueueItem::RENBAN;
-        item.job.Targ = std::string("http://ex.com/") + name + "*.jpg";
+        item.Kind = CQueueItem::RENBAN, item.job.Targ = std::string("http://ex.com/") + name + "*.jpg";
         ASSERT_EQ(queue.Append(item), 0);
     }
     std::vector<std::string> tried;
@@ -328,13 +298,11 @@ TEST_F(ListFileTest, QueueRunStartsTheFirstSkipsUnreadableAndRequeuesWhenBusy)
     EXPECT_EQ(queue.ItemAt(0).job.Targ, "http://ex.com/two*.jpg");
 
     answer = 0;
-    r = RunNextQueued(queue, start, true);
-    EXPECT_EQ(r.outcome, QueueRunResult::Started);
+    EXPECT_EQ(RunNextQueued(queue, start, true).outcome, QueueRunResult::Started);
     r = RunNextQueued(queue, start, true);
     EXPECT_EQ(r.outcome, QueueRunResult::Empty);
     EXPECT_TRUE(r.powerOff);
-    r = RunNextQueued(queue, start, false);
-    EXPECT_FALSE(r.powerOff);
+    EXPECT_FALSE(RunNextQueued(queue, start, false).powerOff);
 
     // A queue that cannot be taken from is not an empty one: no power-off, and the caller learns why.
     CQueueItem item;

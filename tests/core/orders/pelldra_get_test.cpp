@@ -11,8 +11,8 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <memory>
 #include <future>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -40,6 +40,22 @@ struct ToolRun
     std::string err;
 };
 
+// The exit status of pid, or -1 when it did not end normally within limit (then it is killed).
+int WaitExit(pid_t pid, std::chrono::milliseconds limit)
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    int status = 0;
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+            return -1;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 // pelldra-get with args, started in folder, standard input from /dev/null; the output goes to files in root.
 class Tool
 {
@@ -47,11 +63,9 @@ public:
     Tool(const std::string& root, const std::string& folder, const std::vector<std::string>& args)
         : outPath_(root + "/tool.out"), errPath_(root + "/tool.err")
     {
-        std::vector<std::string> argv = {PELLDRA_GET_TOOL};
-        argv.insert(argv.end(), args.begin(), args.end());
-        std::vector<char*> raw;
-        for (std::string& a : argv)
-            raw.push_back(a.data());
+        std::vector<char*> raw = {const_cast<char*>(PELLDRA_GET_TOOL)};
+        for (const std::string& a : args)
+            raw.push_back(const_cast<char*>(a.c_str()));
         raw.push_back(nullptr);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
@@ -71,29 +85,14 @@ public:
         }
     }
 
-    std::string Out() const { return test::ReadFile(outPath_); }
     void Signal(int sig) const { ::kill(pid_, sig); }
 
     // Waits up to limit for the program to end; its exit status, or -1 when it had to be killed.
     ToolRun Wait(std::chrono::milliseconds limit = 60s)
     {
-        ToolRun r;
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        int status = 0;
-        while (::waitpid(pid_, &status, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                ::kill(pid_, SIGKILL);
-                ::waitpid(pid_, &status, 0);
-                status = -1;
-                break;
-            }
-            std::this_thread::sleep_for(10ms);
-        }
+        const int status = WaitExit(pid_, limit);
         pid_ = -1;
-        r.status = status >= 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.out = test::ReadFile(outPath_);
-        r.err = test::ReadFile(errPath_);
-        return r;
+        return {status, test::ReadFile(outPath_), test::ReadFile(errPath_)};
     }
 
 private:
@@ -133,88 +132,33 @@ protected:
     test::TestHttpServer server_;
 };
 
-TEST_F(PelldraGetTest, TwoLevelSeriesIntoSubfolders)
+TEST_F(PelldraGetTest, TwoLevelSeriesIntoSubfoldersWithTheSyncedReferer)
 {
-    for (const char* v : {"1", "2"})
-        for (const char* i : {"01", "02"})
-            server_.AddFile(std::string("/v") + v + "/img" + i + ".jpg", std::string("body ") + v + i, "image/jpeg");
     const std::string u = server_.Url("");
-    const ToolRun r = Run({"--speed", "1", "--upper", "1:2", "--lower", "01:02", "--links", u + "/v1/img01.jpg"});
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "");
     std::vector<std::string> expected = {"  Logの開始", "  Target: " + u + "/v*/img*.jpg",
                                          "  保存用フォルダは: " + dl_ + "/"};
-    for (const char* v : {"1", "2"}) {
-        for (const char* i : {"01", "02"}) {
-            expected.push_back(u + "/v" + v + "/img" + i + ".jpg");
-            expected.push_back("    downloading....");
-            expected.push_back("    受信側：");
-            expected.push_back(dl_ + "/" + v + "/img" + i + ".jpg");
-            expected.push_back("    成功");
+    for (const std::string v : {"1", "2"})
+        for (const std::string i : {"01", "02"}) {
+            server_.AddFile("/v" + v + "/img" + i + ".jpg", "body " + v + i, "image/jpeg");
+            const std::string name = v + "/img" + i + ".jpg";
+            expected.insert(expected.end(),
+                            {u + "/v" + name, "    downloading....", "    受信側：", dl_ + "/" + name, "    成功"});
         }
-    }
-    expected.push_back("    全て終了");
-    expected.push_back("    成功／要求数 = 4回／4回");
+    expected.insert(expected.end(), {"    全て終了", "    成功／要求数 = 4回／4回"});
+    const ToolRun r =
+        Run({"--speed", "1", "--upper", "1:2", "--lower", "01:02", "--links", "--referer",
+             "http://ref.example/page01.html", "--sync", "lower", "--cookie", "k=v", u + "/v1/img01.jpg"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out, Lines(expected));
     EXPECT_EQ(FilesUnder(dl_), (std::vector<std::string>{"1/img01.jpg", "1/img02.jpg", "1/pdr.hlk", "2/img01.jpg",
                                                          "2/img02.jpg", "2/pdr.hlk"}));
     EXPECT_EQ(test::ReadFile(dl_ + "/2/img01.jpg"), "body 201");
     EXPECT_EQ(LogFiles().size(), 1u);
-}
-
-TEST_F(PelldraGetTest, DigitRunsAndRangesChosenOnTheCommandLine)
-{
-    for (const char* path : {"/a1/b2.jpg", "/a2/b2.jpg", "/w1.jpg", "/w2.jpg", "/w3.jpg", "/z01.jpg", "/z02.jpg"})
-        server_.AddFile(path, path, "image/jpeg");
-    struct Case
-    {
-        const char* name;
-        std::vector<std::string> args;
-        std::vector<std::string> files;
-        int status;
-    };
-    const Case cases[] = {
-        // The second run from the end counts; the file name gets the number it lacks.
-        {"lower run 2", {"--lower-run", "2", "--lower", "1:2", server_.Url("/a1/b2.jpg")}, {"b21.jpg", "b22.jpg"}, 0},
-        // The whole sequence counts from 1 with no end, whatever digits the URL shows; the failure that ends an
-        // open range counts as one.
-        {"whole", {"--whole", server_.Url("/w2.jpg")}, {"w1.jpg", "w2.jpg", "w3.jpg"}, 1},
-        {"whole with fixed digits", {"--whole", "--fixed", server_.Url("/z02.jpg")}, {"z01.jpg", "z02.jpg"}, 1},
-        // Typed as the window's boxes would show it.
-        {"fixed digits fill a typed range",
-         {"--fixed", "--lower", "1:2", server_.Url("/z01.jpg")},
-         {"z01.jpg", "z02.jpg"},
-         0},
-        // By default both ends are the URL's own digits: one file.
-        {"default range", {server_.Url("/w3.jpg")}, {"w3.jpg"}, 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        fs::remove_all(dl_);
-        fs::create_directories(dl_);
-        const ToolRun r = Run([&] {
-            std::vector<std::string> args = {"--speed", "1"};
-            args.insert(args.end(), c.args.begin(), c.args.end());
-            return args;
-        }());
-        EXPECT_EQ(r.status, c.status) << r.out << r.err;
-        EXPECT_EQ(FilesUnder(dl_), c.files);
-    }
-}
-
-TEST_F(PelldraGetTest, RefererFollowsTheLowerNumber)
-{
-    server_.AddFile("/r1.jpg", "1", "image/jpeg");
-    server_.AddFile("/r2.jpg", "2", "image/jpeg");
-    const ToolRun r = Run({"--speed", "1", "--lower", "1:2", "--referer", "http://ref.example/page1.html", "--sync",
-                           "lower", "--cookie", "k=v", server_.Url("/r1.jpg")});
-    ASSERT_EQ(r.status, 0) << r.out << r.err;
     const std::vector<test::TestRequest> requests = server_.Requests();
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0].Header("Referer"), "http://ref.example/page1.html");
-    EXPECT_EQ(requests[1].Header("Referer"), "http://ref.example/page2.html");
+    ASSERT_EQ(requests.size(), 4u);
+    EXPECT_EQ(requests[1].Header("Referer"), "http://ref.example/page02.html");
     EXPECT_EQ(requests[1].Header("Cookie"), "k=v");
-    EXPECT_EQ(requests[1].Header("User-Agent"), std::string("Pelldra") + PELLDRA_VERSION);
 }
 
 TEST_F(PelldraGetTest, SavedDetailSettingsAreTheDefaultsUnlessToldOtherwise)
@@ -249,50 +193,44 @@ TEST_F(PelldraGetTest, SavedDetailSettingsAreTheDefaultsUnlessToldOtherwise)
 TEST_F(PelldraGetTest, ArgumentErrorsAndRefusedOrdersWriteNothing)
 {
     ASSERT_TRUE(test::WriteFile(env_.root() + "/plain", "x"));
-    struct Case
-    {
-        std::vector<std::string> args;
-        int status;
-        std::string err; // exactly; for bad arguments the problem between the name and "; see --help"
-        std::string out = "";
-    };
     // No order here may reach a server: the host is never looked up, and its name has no digits to count.
     const std::string u = "http://example.invalid/a1.jpg";
     const std::string me = "pelldra-get: ", plain = env_.root() + "/plain";
-    const Case cases[] = {
+    // args, status, standard error (for bad arguments the problem between the name and "; see --help"), output start
+    const std::tuple<std::vector<std::string>, int, std::string, std::string> cases[] = {
         {{"-h"}, 0, "", "usage: pelldra-get [OPTIONS] URL "},
         {{"--version"}, 0, "", "pelldra-get " PELLDRA_VERSION "\n"},
-        // Refusals (the order builder's texts) name the file they are about.
-        {{"--dir", plain, u}, 2, me + plain + ": 保存用フォルダ名はフォルダを指していません。\n"},
-        {{"--list", env_.root() + "/none.lst"}, 2, me + env_.root() + "/none.lst: ファイルが見つかりません\n"},
-        {{"--lower", "1:3", "http://example.invalid/a.jpg"}, 4, "the URL has no digits to count"},
-        {{"--upper", "1:3", u}, 4, "the URL has no digit run left of the lower string (--upper)"},
+        {{"--dir", plain, u}, 2, me + plain + ": 保存用フォルダ名はフォルダを指していません。\n", ""},
+        {{"--lower", "1:3", "http://example.invalid/a.jpg"}, 4, "the URL has no digits to count", ""},
+        {{"--upper", "1:3", u}, 4, "the URL has no digit run left of the lower string (--upper)", ""},
         {{"--lower-run", "3", "http://example.invalid/d1/a1.jpg"},
          4,
-         "the URL has fewer than 3 digit runs (--lower-run)"},
-        {{"--speed", "4", u}, 4, "--speed needs 1, 2 or 3"},
-        {{"--lower", "a:b", u}, 4, "--lower needs FROM:TO, each side digits or empty"},
-        {{"--proxy", "h:80a", u}, 4, "プロキシのポート番号に数字以外の文字があります"},
-        {{"--nonsense", u}, 4, "unknown option --nonsense"},
-        {{u, "--dir"}, 4, "--dir needs a value"},
-        {{u, u}, 4, "give one URL"},
-        {{}, 4, "give one URL, or --list FILE, or --run-queue"},
+         "the URL has fewer than 3 digit runs (--lower-run)",
+         ""},
+        {{"--speed", "4", u}, 4, "--speed needs 1, 2 or 3", ""},
+        {{"--lower", "a:b", u}, 4, "--lower needs FROM:TO, each side digits or empty", ""},
+        {{"--nonsense", u}, 4, "unknown option --nonsense", ""},
+        {{u, "--dir"}, 4, "--dir needs a value", ""},
+        {{u, u}, 4, "give one URL", ""},
+        {{}, 4, "give one URL, or --list FILE, or --run-queue", ""},
         {{"--list", "x.lst", "--lower", "1:2"},
          4,
-         "range, name, subfolder, referer and cookie options are for a series URL"},
+         "range, name, subfolder, referer and cookie options are for a series URL",
+         ""},
         // Nothing is dropped: what a queued order cannot keep goes to the queue run, and the reverse.
-        {{"--queue", "--links", u}, 4, "--links cannot be kept in the queue; give it with --run-queue"},
+        {{"--queue", "--links", u}, 4, "--links cannot be kept in the queue; give it with --run-queue", ""},
         {{"--run-queue", "--agent", "msie"},
          4,
-         "--agent goes with an order; --run-queue runs each order with the options it was queued with"},
+         "--agent goes with an order; --run-queue runs each order with the options it was queued with",
+         ""},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(c.args));
-        const ToolRun r = Run(c.args);
-        EXPECT_EQ(r.status, c.status);
-        EXPECT_EQ(r.out.substr(0, c.out.size()), c.out);
-        EXPECT_EQ(r.out.empty(), c.out.empty());
-        EXPECT_EQ(r.err, c.status == 4 ? me + c.err + "; see --help\n" : c.err);
+    for (const auto& [args, status, err, out] : cases) {
+        SCOPED_TRACE(testing::PrintToString(args));
+        const ToolRun r = Run(args);
+        EXPECT_EQ(r.status, status);
+        EXPECT_EQ(r.out.substr(0, out.size()), out);
+        EXPECT_EQ(r.out.empty(), out.empty());
+        EXPECT_EQ(r.err, status == 4 ? me + err + "; see --help\n" : err);
     }
     EXPECT_TRUE(FilesUnder(dl_).empty());
     EXPECT_TRUE(LogFiles().empty());
@@ -336,35 +274,6 @@ TEST_F(PelldraGetTest, ListThatYieldsNoJobIsAFailedRunWithItsLine)
     EXPECT_EQ(LogFiles().size(), 1u);
 }
 
-TEST_F(PelldraGetTest, QueuedOrdersRunFirstInFirstOutWithTheirOwnOptions)
-{
-    server_.AddFile("/q1.jpg", "1", "image/jpeg");
-    server_.AddFile("/secret/q2.jpg", "2", "image/jpeg");
-    server_.RequireBasic("/secret/", "user", "pw");
-    const std::string list = env_.root() + "/urls.lst";
-    ASSERT_TRUE(test::WriteFile(list, server_.Url("/secret/q2.jpg") + "\n"));
-    ToolRun r = Run({"--queue", server_.Url("/q1.jpg")});
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "ただいまのダウンロード指令は待ち行列に取り込まれました\n");
-    ASSERT_EQ(Run({"--queue", "--agent", "msie", "--user", "user", "--password", "pw", "--list", list}).status, 0);
-    EXPECT_EQ(server_.RequestCount(), 0);
-
-    r = Run({"--run-queue"});
-    EXPECT_EQ(r.status, 0) << r.out << r.err;
-    EXPECT_EQ(FilesUnder(dl_), (std::vector<std::string>{"q1.jpg", "q2.jpg"}));
-    const std::vector<test::TestRequest> requests = server_.Requests();
-    ASSERT_FALSE(requests.empty());
-    EXPECT_EQ(requests.front().path, "/q1.jpg");
-    EXPECT_EQ(requests.back().path, "/secret/q2.jpg");
-    EXPECT_EQ(requests.back().Header("User-Agent"), "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0; Q312461)");
-    EXPECT_FALSE(test::FileExists(env_.dataFolder() + "/Waiting.wlt"));
-
-    // An empty queue is nothing to do.
-    r = Run({"--run-queue"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "");
-}
-
 TEST_F(PelldraGetTest, AKilledQueueRunLosesNoOrderAndAQueueThatCannotBeTakenFails)
 {
     auto open = std::make_shared<std::atomic<bool>>(false);
@@ -378,9 +287,16 @@ TEST_F(PelldraGetTest, AKilledQueueRunLosesNoOrderAndAQueueThatCannotBeTakenFail
         answer.content_type = "image/jpeg";
         return answer;
     });
-    server_.AddFile("/k2.jpg", "2", "image/jpeg");
-    for (const char* path : {"/k1.jpg", "/k2.jpg"})
-        ASSERT_EQ(Run({"--queue", server_.Url(path)}).status, 0);
+    server_.AddFile("/secret/k2.jpg", "2", "image/jpeg");
+    server_.RequireBasic("/secret/", "user", "pw");
+    const std::string list = env_.root() + "/urls.lst";
+    ASSERT_TRUE(test::WriteFile(list, server_.Url("/secret/k2.jpg") + "\n"));
+    ToolRun r = Run({"--queue", server_.Url("/k1.jpg")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "ただいまのダウンロード指令は待ち行列に取り込まれました\n");
+    // Each order runs with the options it was queued with.
+    ASSERT_EQ(Run({"--queue", "--agent", "msie", "--user", "user", "--password", "pw", "--list", list}).status, 0);
+    EXPECT_EQ(server_.RequestCount(), 0);
     {
         Tool killed(env_.root(), dl_, {"--run-queue"});
         const auto deadline = std::chrono::steady_clock::now() + 20s;
@@ -391,15 +307,19 @@ TEST_F(PelldraGetTest, AKilledQueueRunLosesNoOrderAndAQueueThatCannotBeTakenFail
         EXPECT_EQ(killed.Wait(20s).status, -1);
     }
     *open = true;
-    ToolRun r = Run({"--run-queue"});
+    r = Run({"--run-queue"});
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(test::ReadFile(dl_ + "/k1.jpg") + test::ReadFile(dl_ + "/k2.jpg"), "12");
+    const std::vector<test::TestRequest> requests = server_.Requests();
+    EXPECT_EQ(requests.back().Header("User-Agent"), "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0; Q312461)");
     r = Run({"--run-queue"}); // every run's end was marked: nothing comes back
     EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(server_.RequestCount(), int(requests.size()));
     EXPECT_EQ(server_.RequestsFor("/k1.jpg").size(), 2u);
-    EXPECT_EQ(server_.RequestsFor("/k2.jpg").size(), 1u);
+    EXPECT_FALSE(test::FileExists(env_.dataFolder() + "/Waiting.wlt"));
 
-    ASSERT_EQ(Run({"--queue", server_.Url("/k2.jpg")}).status, 0);
+    ASSERT_EQ(Run({"--queue", server_.Url("/k1.jpg")}).status, 0);
     const test::ReadOnlyFolder readOnly(env_.dataFolder());
     if (!readOnly.ready())
         GTEST_SKIP() << "running as root on a file system without the immutable flag: no folder is read-only to root";
@@ -413,12 +333,9 @@ TEST_F(PelldraGetTest, AuthenticationWithoutATerminalIsRefused)
 {
     server_.AddFile("/secret/s1.jpg", "s", "image/jpeg");
     server_.RequireBasic("/secret/", "user", "pw");
-    ToolRun r = Run({server_.Url("/secret/s1.jpg")});
-    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    EXPECT_EQ(Run({server_.Url("/secret/s1.jpg")}).status, 1);
     EXPECT_TRUE(FilesUnder(dl_).empty());
-
-    r = Run({"--user", "user", "--password", "pw", server_.Url("/secret/s1.jpg")});
-    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(Run({"--user", "user", "--password", "pw", server_.Url("/secret/s1.jpg")}).status, 0);
     EXPECT_EQ(FilesUnder(dl_), (std::vector<std::string>{"s1.jpg"}));
 }
 
@@ -480,17 +397,7 @@ TEST_F(PelldraGetTest, CredentialsAreAskedOnTheTerminalUndisturbedAndWithoutEcho
     }
     ReadUntil(master, "\x01never", transcript, 20s); // everything up to the program's end
     ::close(master);
-    int status = 0;
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (::waitpid(pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            ::kill(pid, SIGKILL); // a hang fails below instead of holding the test
-            ::waitpid(pid, &status, 0);
-            break;
-        }
-        std::this_thread::sleep_for(10ms);
-    }
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << transcript;
+    EXPECT_EQ(WaitExit(pid, 20s), 0) << transcript; // a hang fails instead of holding the test
     // The terminal echoes what is typed (the user name shows), but not the password; nothing comes in between.
     EXPECT_NE(transcript.find("認証が必要です: " + url + "\r\nユーザー名: user\r\nパスワード: "), std::string::npos)
         << transcript;

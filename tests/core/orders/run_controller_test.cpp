@@ -73,29 +73,20 @@ TEST(RunControllerTest, RunIsLoggedAndCountedAndAFailedStartLeavesNoOldCounts)
 
 TEST(RunControllerTest, ProgressLineShowsTheTotalAndShareOnlyWhenKnown)
 {
-    struct Case
-    {
-        RunFigures figures;
-        const char* line;
-    };
-    const Case cases[] = {
+    const std::pair<RunFigures, std::string> cases[] = {
         {{}, "完了 0  失敗 0  要求 0  0 B  0 B/s"},
         {{3, 1, 5, 1258291, 307200, 20}, "完了 3/20  失敗 1  要求 5  1.2 MiB  300.0 KiB/s  20%"},
         {{0, 0, 1, 1023, 1024, 0}, "完了 0/0  失敗 0  要求 1  1023 B  1.0 KiB/s  100%"},
         {{5, 0, 5, 5LL << 50, 0, 4}, "完了 5/4  失敗 0  要求 5  5120.0 TiB  0 B/s  100%"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(ProgressLine(c.figures), c.line);
+    for (const auto& [figures, line] : cases)
+        EXPECT_EQ(ProgressLine(figures), line);
 }
 
 TEST(RunControllerTest, AfterARunTheExitTheStopOrTheQueueModeDecides)
 {
-    struct Case
-    {
-        RunEndState state; // exit requested, user stopped, queue mode, queue has items, summary open
-        AfterRun next;
-    };
-    const Case cases[] = {
+    // Exit requested, user stopped, queue mode, queue has items, summary open; what comes next.
+    const std::pair<RunEndState, AfterRun> cases[] = {
         {{true, true, false, true}, AfterRun::CloseWindow},
         {{false, true, false, true}, AfterRun::QueueModeOn},
         {{false, true, false, false}, AfterRun::RunNextQueued},
@@ -104,8 +95,8 @@ TEST(RunControllerTest, AfterARunTheExitTheStopOrTheQueueModeDecides)
         {{false, false, true, true}, AfterRun::StayIdle},
         {{false, false, false, true, true}, AfterRun::QueueModeOn}, // the summary is open
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(NextAfterRun(c.state), c.next) << c.state.exitRequested << c.state.userStopped << c.state.queueMode;
+    for (const auto& [state, next] : cases)
+        EXPECT_EQ(NextAfterRun(state), next) << state.exitRequested << state.userStopped << state.queueMode;
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "core/orders/sequential_order.h"
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -21,15 +22,8 @@ const std::string kUnsuitable = "  保存ファイル名が不適当なため、
 
 TEST(CheckFixedWidthTest, LeadingZerosMustAgreeWithTheUrlDigits)
 {
-    struct Case
-    {
-        const char* digits;
-        const char* from;
-        const char* to;
-        int result;
-        int width; // FixedWidth afterwards
-    };
-    const Case cases[] = {
+    // URL digits, from, to, the result, and FixedWidth afterwards when it passes (starting at 7).
+    const std::tuple<std::string, std::string, std::string, int, int> cases[] = {
         {"007", "1", "20", 1, 3},    // the URL asks for width 3; "1" is too short
         {"007", "", "", 0, 3},       // empty texts are always fine
         {"007", "001", "020", 0, 3}, // all agree
@@ -42,12 +36,12 @@ TEST(CheckFixedWidthTest, LeadingZerosMustAgreeWithTheUrlDigits)
         {"", "01", "5", 0, 7},       // nothing marked: passes and leaves the width alone
         {"0012", "", "0099", 0, 4},  // URL and to agree on 4
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.digits) + " " + c.from + ".." + c.to);
+    for (const auto& [digits, from, to, result, fixed] : cases) {
+        SCOPED_TRACE(digits + " " + from + ".." + to);
         int width = 7;
-        EXPECT_EQ(CheckFixedWidth(c.digits, c.from, c.to, width), c.result);
-        if (c.result == 0) {
-            EXPECT_EQ(width, c.width);
+        EXPECT_EQ(CheckFixedWidth(digits, from, to, width), result);
+        if (result == 0) {
+            EXPECT_EQ(width, fixed);
         }
     }
 }
@@ -79,16 +73,10 @@ protected:
         url_.SetText(p.url);
         url_.SetUpperEnabled(p.upper);
         SequentialControls c;
-        c.url = &url_;
-        c.lowerFrom = p.lowerFrom;
-        c.lowerTo = p.lowerTo;
-        c.upperOn = p.upper;
-        c.upperFrom = p.upperFrom;
-        c.upperTo = p.upperTo;
-        c.subfolderOn = p.subfolderOn;
-        c.subfolder = p.subfolder;
-        c.saveName = p.saveName;
-        c.folder = folder_;
+        c.url = &url_, c.folder = folder_;
+        c.lowerFrom = p.lowerFrom, c.lowerTo = p.lowerTo;
+        c.upperOn = p.upper, c.upperFrom = p.upperFrom, c.upperTo = p.upperTo;
+        c.subfolderOn = p.subfolderOn, c.subfolder = p.subfolder, c.saveName = p.saveName;
         return c;
     }
 
@@ -192,19 +180,14 @@ TEST_F(SequentialOrderTest, WrittenEdgeCases)
 
 TEST_F(SequentialOrderTest, TypedTemplatesMayNotClimbOutOfTheFolder)
 {
-    struct Case
-    {
-        std::string saveName;
-        std::string subfolder;
-        Messages messages;
-    };
-    const Case cases[] = {
+    // Save name, subfolder and the messages.
+    const std::tuple<std::string, std::string, Messages> cases[] = {
         {"a/../../x*.jpg", "", {"保存時ファイル名に「..」や制御文字は使えません", kUnsuitable}},
         {"", "../../s*", {"　サブフォルダに「..」や制御文字は使えません"}},
         {"n*/", "v*", {"保存先のファイル名がありません"}}, // no number missing, so no star goes after the '/'
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.saveName + c.subfolder);
+    for (const auto& [saveName, subfolder, messages] : cases) {
+        SCOPED_TRACE(saveName + subfolder);
         CQueueItem item;
         const Press press{.url = "http://ex.com/a1/b2.jpg",
                           .upper = true,
@@ -213,9 +196,9 @@ TEST_F(SequentialOrderTest, TypedTemplatesMayNotClimbOutOfTheFolder)
                           .upperFrom = "1",
                           .upperTo = "2",
                           .subfolderOn = true,
-                          .subfolder = c.subfolder,
-                          .saveName = c.saveName};
-        EXPECT_EQ(Build(press, item).messages, c.messages);
+                          .subfolder = subfolder,
+                          .saveName = saveName};
+        EXPECT_EQ(Build(press, item).messages, messages);
     }
 }
 
@@ -237,24 +220,20 @@ TEST_F(SequentialOrderTest, UrlDigitsAreKeptForReloading)
     EXPECT_EQ(item.job.Targ, "http://ex.com/x*/y*.jpg");
 }
 
-TEST_F(SequentialOrderTest, FolderProblemsCarryTheStopIcon)
+TEST_F(SequentialOrderTest, TypedFolderIsTrimmedAndItsProblemsCarryTheStopIcon)
 {
+    const std::string folder = folder_;
+    folder_ = " " + folder + "//  \n";
+    CQueueItem item;
+    ASSERT_TRUE(Build({.url = "http://ex.com/img1.jpg", .lowerFrom = "1", .lowerTo = "2"}, item).ok());
+    EXPECT_EQ(item.Fol, folder + "/");
+    EXPECT_EQ(item.job.Dest, folder + "/img*.jpg");
     // The folder check's own messages are the folder check's; here only that they refuse with the stop icon.
     folder_ = env_.root() + "/missing";
-    CQueueItem item;
     const OrderResult r = Build({.url = "http://ex.com/img1.jpg", .lowerFrom = "1", .lowerTo = "2"}, item);
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.messages, Messages{"保存用のフォルダ名が不正です。"});
     EXPECT_TRUE(r.stopIcon);
-}
-
-TEST_F(SequentialOrderTest, TypedFolderIsTrimmedAndEndsInOneSlash)
-{
-    folder_ = " " + folder_ + "//  \n";
-    CQueueItem item;
-    ASSERT_TRUE(Build({.url = "http://ex.com/img1.jpg", .lowerFrom = "1", .lowerTo = "2"}, item).ok());
-    EXPECT_EQ(item.Fol, env_.root() + "/dl/");
-    EXPECT_EQ(item.job.Dest, env_.root() + "/dl/img*.jpg");
 }
 
 TEST_F(SequentialOrderTest, CookieIsCarriedOnlyWithinItsFolder)
@@ -275,16 +254,10 @@ TEST_F(SequentialOrderTest, RefererFollowsTheSyncedDigits)
 {
     CSeqUrl referer;
     ASSERT_TRUE(referer.SetMaster(&url_));
-    url_.SetText("http://ex.com/g3/img005.jpg");
+    SequentialControls c = Controls({.url = "http://ex.com/g3/img005.jpg", .lowerFrom = "001", .lowerTo = "009"});
+    c.referer = &referer;
     url_.SetSyncFlags(1);
     referer.SetText("http://ex.com/page005.html");
-
-    SequentialControls c;
-    c.url = &url_;
-    c.referer = &referer;
-    c.lowerFrom = "001";
-    c.lowerTo = "009";
-    c.folder = folder_;
     CQueueItem item;
     ASSERT_TRUE(BuildSequentialItem(c, DetailSettings{}, state_, item).ok());
     EXPECT_EQ(item.job.Refe, "http://ex.com/page*.html");
@@ -332,11 +305,8 @@ TEST(RefreshRangesTest, EditsTakeTheUrlDigitsOrTheWholeSequence)
     struct Case
     {
         const char* url;
-        bool upper;
-        bool fixed;
-        bool whole;
-        RangeTexts lower;
-        RangeTexts upperTexts;
+        bool upper, fixed, whole;
+        RangeTexts lower, upperTexts;
     };
     const Case cases[] = {
         {"http://ex.com/img007.jpg", false, false, false, {"007", "007", false, 3}, {}},
@@ -355,16 +325,11 @@ TEST(RefreshRangesTest, EditsTakeTheUrlDigitsOrTheWholeSequence)
         url.SetUpperEnabled(c.upper);
         url.SetAssumeFixedDigits(c.fixed);
         const FilledRanges f = RefreshRangesFromUrl(url, c.whole);
-        EXPECT_EQ(f.lower.from, c.lower.from);
-        EXPECT_EQ(f.lower.to, c.lower.to);
-        EXPECT_EQ(f.lower.toEmptied, c.lower.toEmptied);
-        EXPECT_EQ(f.lower.width, c.lower.width);
+        const auto texts = [](const RangeTexts& t) { return std::tuple(t.from, t.to, t.toEmptied, t.width); };
+        EXPECT_EQ(texts(f.lower), texts(c.lower));
         EXPECT_EQ(f.hasUpper, c.upper);
         if (c.upper) {
-            EXPECT_EQ(f.upper.from, c.upperTexts.from);
-            EXPECT_EQ(f.upper.to, c.upperTexts.to);
-            EXPECT_EQ(f.upper.toEmptied, c.upperTexts.toEmptied);
-            EXPECT_EQ(f.upper.width, c.upperTexts.width);
+            EXPECT_EQ(texts(f.upper), texts(c.upperTexts));
         }
     }
 }
@@ -378,10 +343,7 @@ TEST(FillRequestOptionsTest, SettingsBecomeTheJobsRequestOptions)
     EXPECT_EQ(item.job.Agen, std::string("Pelldra") + PELLDRA_VERSION);
     EXPECT_EQ(item.job.Seri, 2);
 
-    s.Browser = kBrowserFireFox;
-    s.UseProxy = 1;
-    s.ProxyHost = "proxy";
-    s.ProxyPort = "3128";
+    s.Browser = kBrowserFireFox, s.UseProxy = 1, s.ProxyHost = "proxy", s.ProxyPort = "3128";
     FillRequestOptions(s, item);
     EXPECT_EQ(item.job.Agen, "Mozilla/5.0 (Windows; U; Windows NT 5.1; ja-JP; rv:1.7.10) Gecko/20050717 Firefox/1.0.6");
     EXPECT_EQ(item.job.Prox, "proxy:3128");
