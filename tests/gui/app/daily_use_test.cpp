@@ -1,25 +1,17 @@
-// Tests of the main window in everyday use: a pasted URL, a double click on start, the queue-mode key, the folder
-// chooser's first view and Qt's own texts.
+// Tests of the main window in everyday use: the queue-mode key, the folder chooser's first view and Qt's own texts.
 #include "gui/app/pelldra_dlg.h"
 
 #include <QApplication>
-#include <QClipboard>
 #include <QDir>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QStyleHints>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeView>
 
 #include "gui/app/run_animation.h"
-#include "gui/platform/message_box.h"
 #include "gui/platform/qt_translations.h"
 #include "gui/widgets/folder_browser.h"
-#include "gui/widgets/folder_edit.h"
-#include "gui/widgets/num_edit.h"
-#include "gui/widgets/url_edit.h"
-#include "support/http_test_server.h"
 #include "support/temp_env.h"
 
 namespace pelldra {
@@ -29,38 +21,6 @@ class DailyUseTest final : public QObject
     Q_OBJECT
 
 private slots:
-    void pastedUrlWithBlanksDownloadsAndADoubleClickStartsOnce()
-    {
-        test::TempEnv env;
-        test::TestHttpServer server;
-        for (const char* path : {"/p/img001.jpg", "/p/img002.jpg"})
-            server.AddFile(path, path, "image/jpeg");
-        const std::string folder = env.makeFolder("save");
-        // Long enough that a loaded machine cannot make the two presses of a double click seem apart.
-        QGuiApplication::styleHints()->setMouseDoubleClickInterval(60000);
-        MessageHook hook;
-        CPelldraDlg dlg;
-        dlg.show();
-        QCOMPARE(dlg.focusWidget(), static_cast<QWidget*>(dlg.UrlEdit()));
-        // As many pages and terminals copy it: blanks around, a line break after.
-        QApplication::clipboard()->setText(QString::fromStdString("  " + server.Url("/p/img001.jpg") + "  \n"));
-        QTest::keyClick(dlg.UrlEdit(), Qt::Key_V, Qt::ControlModifier);
-        QCOMPARE(dlg.UrlEdit()->Text(), QString::fromStdString(server.Url("/p/img001.jpg")));
-        dlg.LowerTo()->setText(QStringLiteral("002"));
-        dlg.FolderEdit()->setText(QString::fromStdString("  " + folder + " "));
-        QTest::mouseClick(dlg.StartButton(), Qt::LeftButton);
-        QTest::mouseClick(dlg.StartButton(), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(dlg.RunState(), int(CPelldraDlg::kIdle), 15000);
-        QGuiApplication::styleHints()->setMouseDoubleClickInterval(-1);
-
-        QVERIFY2(hook.Texts().isEmpty(), qPrintable(hook.Texts().join(QLatin1Char('|'))));
-        QCOMPARE(QDir(QString::fromStdString(folder)).entryList(QDir::Files),
-                 (QStringList{QStringLiteral("img001.jpg"), QStringLiteral("img002.jpg")}));
-        // The second press neither queued the order nor ran it again.
-        QCOMPARE(server.RequestCount(), 2);
-        QCOMPARE(dlg.Queue().LoadAll(), 0);
-    }
-
     void queueModeHasAKeyNamedInTheAnimationsTooltip()
     {
         test::TempEnv env;
