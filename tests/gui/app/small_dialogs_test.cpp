@@ -17,6 +17,7 @@
 
 #include <chrono>
 #include <thread>
+#include <tuple>
 
 using namespace std::chrono_literals;
 
@@ -27,11 +28,14 @@ class SmallDialogsTest final : public QObject
     Q_OBJECT
 
 private slots:
-    void noticeWordingFollowsTheOrigin()
+    void noticeFollowsItsOriginSitsCentredAndClosesAfterItsDelayOrOnAClick()
     {
         QWidget window;
+        window.setGeometry(100, 100, 640, 400);
         window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
         CNoticePopup popup(&window);
+        popup.SetCloseDelay(300ms);
         const QString rest = QStringLiteral("ダウンロード指令は待ち行列に取り込まれました");
         // The note is reused: a different earlier origin must not leave its label behind. 1 is an order from
         // LinkScout, 2 one that came while the queue ran.
@@ -44,39 +48,18 @@ private slots:
             QVERIFY(popup.isVisible());
             QCOMPARE(popup.ShownText(), text);
         }
-    }
-
-    void noticeClosesAfterItsDelayAndStartsAgainWhenShownAgain()
-    {
-        QWidget window;
-        window.show();
-        CNoticePopup popup(&window);
-        popup.SetCloseDelay(300ms);
-        popup.ShowNotice(0);
-        QTest::qWait(200);
-        popup.ShowNotice(1); // a second order while the note is up: the wording changes, the delay starts again
-        QCOMPARE(popup.ShownText().left(9), QStringLiteral("LinkScout"));
-        QTest::qWait(200);
-        QVERIFY(popup.isVisible());
-        QTRY_VERIFY_WITH_TIMEOUT(!popup.isVisible(), 2000);
-        popup.ShowNotice(0);
-        QVERIFY(popup.isVisible());
-        QTRY_VERIFY_WITH_TIMEOUT(!popup.isVisible(), 2000);
-    }
-
-    void noticeIsCentredAndClosesOnAClick()
-    {
-        QWidget window;
-        window.setGeometry(100, 100, 640, 400);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        CNoticePopup popup(&window);
-        popup.ShowNotice(0);
         const QPoint gap = popup.frameGeometry().center() - window.frameGeometry().center();
         QVERIFY2(gap.manhattanLength() <= 2, qPrintable(QStringLiteral("off by %1,%2").arg(gap.x()).arg(gap.y())));
         // On a label, too: the whole note takes the click.
         QTest::mouseClick(&popup, Qt::LeftButton, {}, popup.rect().center());
         QVERIFY(!popup.isVisible());
+
+        popup.ShowNotice(0);
+        QTest::qWait(200);
+        popup.ShowNotice(1); // a second order while the note is up: the delay starts again
+        QTest::qWait(200);
+        QVERIFY(popup.isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!popup.isVisible(), 2000);
     }
 
     void authPromptGivesWhatWasTyped()
@@ -164,54 +147,36 @@ private slots:
         QCOMPARE(shown.size(), 61);
     }
 
-    void countdownButtons()
-    {
-        // Now, the cancel button, Esc.
-        for (const int action : {0, 1, 2}) {
-            CPowerOffDlg dialog(nullptr); // the real second: nothing may end it but the action
-            QSignalSpy finished(&dialog, &QDialog::finished);
-            dialog.open();
-            if (action == 2)
-                QTest::keyClick(&dialog, Qt::Key_Escape);
-            else
-                QTest::mouseClick(action == 0 ? dialog.NowButton() : dialog.CancelButton(), Qt::LeftButton);
-            QCOMPARE(finished.size(), 1);
-            QCOMPARE(finished.at(0).at(0).toInt(), int(action == 0 ? QDialog::Accepted : QDialog::Rejected));
-            QCOMPARE(dialog.RemainingText(), QStringLiteral("60 秒"));
-        }
-    }
-
     void powerOffOutcomes()
     {
         using P = PowerBackend::Permission;
-        const struct
-        {
-            bool confirm;
-            P permission;
-            bool callSucceeds;
-            bool switchedOff;
-            int powerOffCalls;
-            const char* message;
-        } cases[] = {
-            {true, P::Yes, true, true, 1, nullptr},
-            {true, P::Challenge, true, true, 1, nullptr}, // after authentication
-            {true, P::No, true, false, 0, "電源ＯＦＦの特権がありません"},
-            {true, P::Yes, false, false, 1, "電源ＯＦＦできません"},
-            {true, P::Unknown, true, true, 1, nullptr}, // the question failed, the call works
-            {false, P::Yes, true, false, 0, nullptr},   // countdown cancelled
+        // The countdown's key (Now, Cancel, Esc), the permission, whether the call works, switched off, calls made,
+        // the message. The countdown runs in real seconds: nothing may end it but the key.
+        enum Key { Now, Cancel, Esc };
+        const std::tuple<Key, P, bool, bool, int, const char*> cases[] = {
+            {Now, P::Yes, true, true, 1, nullptr},
+            {Now, P::Challenge, true, true, 1, nullptr}, // after authentication
+            {Now, P::No, true, false, 0, "電源ＯＦＦの特権がありません"},
+            {Now, P::Yes, false, false, 1, "電源ＯＦＦできません"},
+            {Now, P::Unknown, true, true, 1, nullptr}, // the question failed, the call works
+            {Cancel, P::Yes, true, false, 0, nullptr},
+            {Esc, P::Yes, true, false, 0, nullptr},
         };
-        for (const auto& c : cases) {
+        for (const auto& [key, permission, callSucceeds, switchedOff, calls, message] : cases) {
             test::FakePowerBackend backend;
-            backend.permission = c.permission;
-            backend.powerOffSucceeds = c.callSucceeds;
+            backend.permission = permission;
+            backend.powerOffSucceeds = callSucceeds;
             MessageHook hook;
-            QTimer::singleShot(0, this, [confirm = c.confirm] {
-                if (auto* d = qobject_cast<CPowerOffDlg*>(QApplication::activeModalWidget()))
-                    (confirm ? d->NowButton() : d->CancelButton())->click();
+            QTimer::singleShot(0, this, [key = key] {
+                auto* d = qobject_cast<CPowerOffDlg*>(QApplication::activeModalWidget());
+                if (d && key == Esc)
+                    QTest::keyClick(d, Qt::Key_Escape);
+                else if (d)
+                    (key == Now ? d->NowButton() : d->CancelButton())->click();
             });
-            QCOMPARE(ConfirmAndPowerOff(nullptr, backend), c.switchedOff);
-            QCOMPARE(backend.powerOffCalls, c.powerOffCalls);
-            QCOMPARE(hook.Texts(), c.message ? QStringList{QString::fromUtf8(c.message)} : QStringList());
+            QCOMPARE(ConfirmAndPowerOff(nullptr, backend), switchedOff);
+            QCOMPARE(backend.powerOffCalls, calls);
+            QCOMPARE(hook.Texts(), message ? QStringList{QString::fromUtf8(message)} : QStringList());
         }
     }
 
