@@ -33,6 +33,7 @@ namespace pelldra {
 
 namespace {
 
+using SignalAction = struct sigaction;
 constexpr const char* kRunAppArgument = "--run-pelldra-app";
 constexpr const char* kRunnerMarker = "main window ran";
 
@@ -158,9 +159,10 @@ private slots:
         QSignalSpy oursGot(&ours, &Broadcasts::Received);
         QSignalSpy theirsGot(&theirs, &Broadcasts::Received);
 
-        const QStringList names = {QString::fromUtf8(broadcast::kSelfCall), QString::fromUtf8(broadcast::kToHelper),
-                                   QString::fromUtf8(broadcast::kFromHelper), QString::fromUtf8(broadcast::kBossCome),
-                                   QString::fromUtf8(broadcast::kPopUp)};
+        QStringList names;
+        for (const char* name : {broadcast::kSelfCall, broadcast::kToHelper, broadcast::kFromHelper,
+                                 broadcast::kBossCome, broadcast::kPopUp})
+            names << QString::fromUtf8(name);
         for (const QString& name : names)
             QVERIFY(ours.Emit(name));
         QTRY_VERIFY(HeardInOrder(theirsGot, names, false));
@@ -295,9 +297,7 @@ private slots:
     {
         test::TempEnv env;
         for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
-            struct sigaction before
-            {
-            };
+            SignalAction before{};
             QCOMPARE(::sigaction(signal, nullptr, &before), 0);
             CPelldraApp app;
             const int code = app.Run([&](CPelldraApp& running) {
@@ -312,9 +312,7 @@ private slots:
             QCOMPARE(QString::fromStdString(CTavinRegKey(kAppKeyPath, true).GetString("State")),
                      QStringLiteral("closed"));
             // The test program's own handler is back.
-            struct sigaction after
-            {
-            };
+            SignalAction after{};
             QCOMPARE(::sigaction(signal, nullptr, &after), 0);
             QVERIFY(after.sa_handler == before.sa_handler);
         }

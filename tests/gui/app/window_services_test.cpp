@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <tuple>
 #include <vector>
 
 #include "gui/app/help_window.h"
@@ -72,9 +73,7 @@ private slots:
             QSignalSpy finished(&dlg, &QDialog::finished);
             // An order that cannot run is dropped, which empties the queue as well as a finished one.
             CQueueItem order;
-            order.Kind = CQueueItem::LIST;
-            order.KindName = "LIST";
-            order.Lst = env_->root() + "/gone.lst";
+            order.Kind = CQueueItem::LIST, order.KindName = "LIST", order.Lst = env_->root() + "/gone.lst";
             order.Fol = env_->makeFolder("saved");
             QCOMPARE(dlg.Queue().Append(order), 0);
             dlg.SetPowerOffWhenQueueDone(true);
@@ -163,12 +162,8 @@ private slots:
 
     void helpWindowFollowsTheManualsLinksAndGivesWebLinksToTheDesktop()
     {
-        const struct
-        {
-            const char* link;
-            const char* shown; // the page afterwards
-            const char* opened;
-        } cases[] = {
+        // The link, the page shown afterwards, and what went to the desktop.
+        const std::tuple<const char*, const char*, const char*> cases[] = {
             {"series.html", "series.html", ""},
             {"queue.html#power", "queue.html#power", ""},
             {"#quick", "index.html#quick", ""},
@@ -177,12 +172,12 @@ private slots:
             {"file:///etc/hostname", "index.html", ""},
             {"mailto:someone@example.org", "index.html", ""},
         };
-        for (const auto& c : cases) {
+        for (const auto& [link, shown, desktop] : cases) {
             QList<QUrl> opened;
             CHelpWindow help(nullptr, QString::fromUtf8(kManual), [&](const QUrl& url) { opened << url; });
-            help.OpenLink(QUrl(QString::fromUtf8(c.link)));
-            QCOMPARE(PageShown(help), QString::fromUtf8(c.shown));
-            QCOMPARE(opened, *c.opened ? QList<QUrl>{QUrl(QString::fromUtf8(c.opened))} : QList<QUrl>{});
+            help.OpenLink(QUrl(QString::fromUtf8(link)));
+            QCOMPARE(PageShown(help), QString::fromUtf8(shown));
+            QCOMPARE(opened, *desktop ? QList<QUrl>{QUrl(QString::fromUtf8(desktop))} : QList<QUrl>{});
         }
     }
 
