@@ -232,14 +232,14 @@ TEST_F(ListFileTest, RunStartGivesItsLinesAndReadsTheList)
 TEST_F(ListFileTest, OrdersThatCannotRunAreRefusedAtTheStartWithTheirLine)
 {
     const std::string fol = folder_ + "/";
+    // The list file's text (null: no file); a series item's dest, after the start when it may run; the last log line.
     struct Case
     {
         int kind;
-        const char* list; // the list file's text; null: no file
-        std::string sub;
-        std::string dest; // a series item's; after the start when it may run
+        const char* list;
+        std::string sub, dest;
         int code;
-        std::string line; // the last log line
+        std::string line;
         int fx1 = 0;
     };
     const Case cases[] = {

@@ -96,19 +96,16 @@ void SetRange(const std::string& range, std::string& from, std::string& to)
 
 TEST_F(SequentialOrderTest, WrittenEdgeCases)
 {
+    // Ranges are "from:to"; upper or subfolder null: that check off; no messages: accepted with the fields after
+    // them (the order's ranges as "St1:Ed1 St2:Ed2", Targ, Sub and Dest after the folder).
     struct Case
     {
         const char* name;
-        std::string url;
-        std::string lower;     // "from:to"
-        const char* upper;     // "from:to"; null: the upper string off
-        const char* subfolder; // null: its check off
+        std::string url, lower;
+        const char *upper, *subfolder;
         std::string saveName;
-        Messages messages{};  // empty: accepted with the fields below
-        std::string ranges{}; // "St1:Ed1" or "St1:Ed1 St2:Ed2" as the order holds them
-        std::string Targ{};
-        std::string Sub{};
-        std::string destTail{}; // Dest after the folder
+        Messages messages{};
+        std::string ranges{}, Targ{}, Sub{}, destTail{};
     };
     const std::string ab = "http://ex.com/a1/b2.jpg", img7 = "http://ex.com/img7.jpg";
     // One case a row.
