@@ -1,12 +1,12 @@
 // The queue item's text form: a begin marker, a kind line, tab-separated key lines and an end marker.
 #include "core/queue/queue_item.h"
 
-#include <cerrno>
 #include <climits>
-#include <cstdlib>
+#include <functional>
 #include <string_view>
 #include <type_traits>
 #include <utility>
+#include <variant>
 
 #include "core/platform/files.h"
 #include "core/sequence/digits.h"
@@ -20,10 +20,78 @@ namespace {
 
 constexpr std::string_view kBegin = "//Item Gegin//";
 constexpr std::string_view kEnd = "//Item End//";
-constexpr std::string_view kKindTags = "[num] [lst] [lnk] [img]";
-constexpr std::string_view kKeys =
-    "Lst Fol Ref Des St1 Ed1 Fx1 St2 Ed2 Fx2 Coo Age Use Pas Pro Cas Loc Rel Thr Sub Syn Or1 Or2 Del";
-const char* const kKindNames[] = {"RENBAN", "LIST", "LINK", "IMAGE"};
+
+// The kind line: a tag, a blank, the kind's main value.
+struct KindForm
+{
+    std::string_view tag;
+    const char* name;
+};
+constexpr KindForm kKinds[] = {{"[num]", "RENBAN"}, {"[lst]", "LIST"}, {"[lnk]", "LINK"}, {"[img]", "IMAGE"}};
+
+template <typename Order> auto& MainValue(Order& order, int kind)
+{
+    if (kind == CQueueItem::RENBAN)
+        return order.job.Targ;
+    return kind == CQueueItem::LIST ? order.Lst : order.Page;
+}
+
+// Which kinds write a key; the reader takes every key whatever the kind.
+enum class WrittenFor { Series, PageKinds, AllButSeries, Every };
+
+using Member = std::variant<std::string StoredOrder::*, int StoredOrder::*, std::string DownloadJob::*,
+                            int32_t DownloadJob::*>;
+
+struct Key
+{
+    std::string_view name; // three letters
+    WrittenFor written;
+    Member member;
+};
+
+// Every key line, in the order it is written.
+const Key kKeys[] = {
+    {"Ref", WrittenFor::Series, &DownloadJob::Refe},    {"Des", WrittenFor::Series, &DownloadJob::Dest},
+    {"St1", WrittenFor::Series, &StoredOrder::St1},     {"Ed1", WrittenFor::Series, &StoredOrder::Ed1},
+    {"Or1", WrittenFor::Series, &StoredOrder::Or1},     {"Fx1", WrittenFor::Series, &StoredOrder::Fx1},
+    {"St2", WrittenFor::Series, &StoredOrder::St2},     {"Ed2", WrittenFor::Series, &StoredOrder::Ed2},
+    {"Or2", WrittenFor::Series, &StoredOrder::Or2},     {"Fx2", WrittenFor::Series, &StoredOrder::Fx2},
+    {"Coo", WrittenFor::Series, &DownloadJob::Cook},    {"Sub", WrittenFor::Series, &StoredOrder::Sub},
+    {"Syn", WrittenFor::Series, &StoredOrder::Syn},     {"Lst", WrittenFor::PageKinds, &StoredOrder::Lst},
+    {"Del", WrittenFor::AllButSeries, &StoredOrder::Del}, {"Fol", WrittenFor::Every, &StoredOrder::Fol},
+    {"Age", WrittenFor::Every, &DownloadJob::Agen},     {"Use", WrittenFor::Every, &DownloadJob::User},
+    {"Pas", WrittenFor::Every, &DownloadJob::Pass},     {"Pro", WrittenFor::Every, &DownloadJob::Prox},
+    {"Cas", WrittenFor::Every, &DownloadJob::Cash},     {"Loc", WrittenFor::Every, &DownloadJob::ByPa},
+    {"Rel", WrittenFor::Every, &DownloadJob::Relo},     {"Thr", WrittenFor::Every, &DownloadJob::Seri},
+};
+
+// Hands the key's member of the order (const or not) to use.
+template <typename Order, typename Use> void WithMember(const Key& key, Order& order, Use use)
+{
+    std::visit(
+        [&](auto member) {
+            if constexpr (std::is_invocable_v<decltype(member), decltype(order.job)&>)
+                use(std::invoke(member, order.job));
+            else
+                use(std::invoke(member, order));
+        },
+        key.member);
+}
+
+bool IsWritten(WrittenFor written, int kind)
+{
+    switch (written) {
+    case WrittenFor::Series:
+        return kind == CQueueItem::RENBAN;
+    case WrittenFor::PageKinds:
+        return kind >= CQueueItem::LINK;
+    case WrittenFor::AllButSeries:
+        return kind != CQueueItem::RENBAN;
+    case WrittenFor::Every:
+        break;
+    }
+    return true;
+}
 
 // atoi without its undefined overflow: leading blanks, a sign, digits; anything else ends the number.
 int ToInt(std::string_view s)
@@ -47,26 +115,21 @@ int ToInt(std::string_view s)
     return static_cast<int>(v);
 }
 
-void AddKey(std::string& out, const char* key, const std::string& value)
+void AddKey(std::string& out, const Key& key, const StoredOrder& order)
 {
     out += '\t';
-    out += key;
+    out += key.name;
     out += '\t';
-    // A line break cannot be stored; a blank keeps the rest of the value and the item's lines intact.
-    out += LineBreaksToBlanks(value);
+    WithMember(key, order, [&](const auto& value) {
+        if constexpr (std::is_same_v<std::decay_t<decltype(value)>, std::string>)
+            out += LineBreaksToBlanks(value); // a blank keeps the rest of the value and the item's lines intact
+        else
+            out += std::to_string(value);
+    });
     out += "\r\n";
 }
 
-void AddKey(std::string& out, const char* key, int value)
-{
-    out += '\t';
-    out += key;
-    out += '\t';
-    out += std::to_string(value);
-    out += "\r\n";
-}
-
-bool NextTextLine(LineSource& lines, std::string& line)
+bool NextTextLine(StringLineSource& lines, std::string& line)
 {
     if (!lines.NextLine(line))
         return false;
@@ -75,9 +138,52 @@ bool NextTextLine(LineSource& lines, std::string& line)
     return true;
 }
 
+bool SkipToBegin(StringLineSource& lines)
+{
+    std::string line;
+    while (NextTextLine(lines, line))
+        if (line == kBegin)
+            return true;
+    return false;
+}
+
 std::string TextValue(const std::string& line, size_t from)
 {
     return line.size() > from ? line.substr(from) : std::string();
+}
+
+// "\tKey\tvalue"; an unknown key is skipped.
+void TakeKeyLine(const std::string& line, StoredOrder& order)
+{
+    if (line.size() < 4)
+        return;
+    const std::string_view name = std::string_view(line).substr(1, 3);
+    for (const Key& key : kKeys) {
+        if (key.name != name)
+            continue;
+        WithMember(key, order, [&](auto& member) {
+            if constexpr (std::is_same_v<std::decay_t<decltype(member)>, std::string>)
+                member = TextValue(line, 5);
+            else
+                member = ToInt(TextValue(line, 5));
+        });
+        return;
+    }
+}
+
+// "[tag] value"; an unknown tag is skipped.
+void TakeKindLine(const std::string& line, StoredOrder& order)
+{
+    if (line.size() < 5)
+        return;
+    for (int kind = 0; kind < 4; ++kind) {
+        if (std::string_view(line).substr(0, 5) != kKinds[kind].tag)
+            continue;
+        MainValue(order, kind) = TextValue(line, 6);
+        order.Kind = kind;
+        order.KindName = kKinds[kind].name;
+        return;
+    }
 }
 
 bool AllAsciiDigits(const std::string& s)
@@ -90,215 +196,23 @@ bool AllAsciiDigits(const std::string& s)
 
 } // namespace
 
-// Copies or moves every member; the atomics take the other item's current values.
-template <typename Self, typename Other> static void AssignAll(Self& to, Other&& from)
+bool CQueueItem::ReadItem(StringLineSource& lines)
 {
-    auto pass = [](auto& member) -> decltype(auto) {
-        if constexpr (std::is_rvalue_reference_v<Other&&>)
-            return std::move(member);
-        else
-            return static_cast<const std::remove_reference_t<decltype(member)>&>(member);
-    };
-    to.job = pass(from.job);
-    to.Reserved = from.Reserved;
-    to.St1 = pass(from.St1);
-    to.Ed1 = pass(from.Ed1);
-    to.Or1 = pass(from.Or1);
-    to.Fx1 = from.Fx1;
-    to.St2 = pass(from.St2);
-    to.Ed2 = pass(from.Ed2);
-    to.Or2 = pass(from.Or2);
-    to.Fx2 = from.Fx2;
-    to.Sub = pass(from.Sub);
-    to.Lst = pass(from.Lst);
-    to.Page = pass(from.Page);
-    to.KindName = pass(from.KindName);
-    to.Del = from.Del;
-    to.Fol = pass(from.Fol);
-    to.Kind = from.Kind;
-    to.Syn = from.Syn;
-    to.ListLines = pass(from.ListLines);
-    to.AbortRequested.store(from.AbortRequested.load());
-    to.StatusText = pass(from.StatusText);
-    to.RunStatus.store(from.RunStatus.load());
-}
-
-CQueueItem::CQueueItem(const CQueueItem& other)
-{
-    AssignAll(*this, other);
-}
-
-CQueueItem::CQueueItem(CQueueItem&& other) noexcept
-{
-    AssignAll(*this, std::move(other));
-}
-
-CQueueItem& CQueueItem::operator=(const CQueueItem& other)
-{
-    if (this != &other)
-        AssignAll(*this, other);
-    return *this;
-}
-
-CQueueItem& CQueueItem::operator=(CQueueItem&& other) noexcept
-{
-    if (this != &other)
-        AssignAll(*this, std::move(other));
-    return *this;
-}
-
-void CQueueItem::Clear()
-{
-    job.Reset();
-    Reserved = -1;
-    St1.clear();
-    Ed1.clear();
-    Or1.clear();
-    Fx1 = 0;
-    St2.clear();
-    Ed2.clear();
-    Or2.clear();
-    Fx2 = 0;
-    Sub.clear();
-    Lst.clear();
-    Page.clear();
-    KindName.clear();
-    Del = 0;
-    Fol.clear();
-    Kind = -1;
-    Syn = 0;
-    std::vector<std::string>().swap(ListLines);
-    AbortRequested.store(0);
-    std::string().swap(StatusText);
-    RunStatus.store(0);
-}
-
-bool CQueueItem::ReadItem(LineSource& lines)
-{
-    std::string line;
-    for (;;) {
-        if (!NextTextLine(lines, line))
-            return false;
-        if (line == kBegin)
-            break;
-    }
+    if (!SkipToBegin(lines))
+        return false;
     Clear();
+    std::string line;
     while (NextTextLine(lines, line)) {
         if (line == kEnd)
             return true;
-        if (line == kBegin) {
+        if (line == kBegin)
             Clear();
-            continue;
-        }
-        if (!line.empty() && line[0] == '\t') {
-            if (line.size() < 4)
-                continue;
-            const size_t at = kKeys.find(std::string_view(line).substr(1, 3));
-            if (at == std::string_view::npos || at % 4 != 0)
-                continue;
-            std::string value = TextValue(line, 5);
-            switch (at / 4) {
-            case 0:
-                Lst = std::move(value);
-                break;
-            case 1:
-                Fol = std::move(value);
-                break;
-            case 2:
-                job.Refe = std::move(value);
-                break;
-            case 3:
-                job.Dest = std::move(value);
-                break;
-            case 4:
-                St1 = std::move(value);
-                break;
-            case 5:
-                Ed1 = std::move(value);
-                break;
-            case 6:
-                Fx1 = ToInt(value);
-                break;
-            case 7:
-                St2 = std::move(value);
-                break;
-            case 8:
-                Ed2 = std::move(value);
-                break;
-            case 9:
-                Fx2 = ToInt(value);
-                break;
-            case 10:
-                job.Cook = std::move(value);
-                break;
-            case 11:
-                job.Agen = std::move(value);
-                break;
-            case 12:
-                job.User = std::move(value);
-                break;
-            case 13:
-                job.Pass = std::move(value);
-                break;
-            case 14:
-                job.Prox = std::move(value);
-                break;
-            case 15:
-                job.Cash = ToInt(value);
-                break;
-            case 16:
-                job.ByPa = ToInt(value);
-                break;
-            case 17:
-                job.Relo = ToInt(value);
-                break;
-            case 18:
-                job.Seri = ToInt(value);
-                break;
-            case 19:
-                Sub = std::move(value);
-                break;
-            case 20:
-                Syn = ToInt(value);
-                break;
-            case 21:
-                Or1 = std::move(value);
-                break;
-            case 22:
-                Or2 = std::move(value);
-                break;
-            case 23:
-                Del = ToInt(value);
-                break;
-            default:
-                break;
-            }
-            continue;
-        }
-        // A kind line: one of the four tags, then (after the blank) the kind's main value.
-        if (line.size() < 5)
-            continue;
-        const size_t at = kKindTags.find(std::string_view(line).substr(0, 5));
-        if (at == std::string_view::npos || at % 6 != 0)
-            continue;
-        const int kind = static_cast<int>(at / 6);
-        std::string value = TextValue(line, 6);
-        if (kind == RENBAN)
-            job.Targ = std::move(value);
-        else if (kind == LIST)
-            Lst = std::move(value);
+        else if (!line.empty() && line[0] == '\t')
+            TakeKeyLine(line, *this);
         else
-            Page = std::move(value);
-        Kind = kind;
-        KindName = kKindNames[kind];
+            TakeKindLine(line, *this);
     }
     return false;
-}
-
-bool CQueueItem::ReadItem(std::FILE* file)
-{
-    FileLineSource lines(file);
-    return ReadItem(lines);
 }
 
 bool CQueueItem::ReadFrom(const std::string& path)
@@ -317,53 +231,13 @@ void CQueueItem::WriteTo(std::string& out) const
     const int kind = Kind & 3;
     out += kBegin;
     out += "\r\n";
-    switch (kind) {
-    case RENBAN:
-        out += "[num] ";
-        out += LineBreaksToBlanks(job.Targ);
-        break;
-    case LIST:
-        out += "[lst] ";
-        out += LineBreaksToBlanks(Lst);
-        break;
-    case LINK:
-        out += "[lnk] ";
-        out += LineBreaksToBlanks(Page);
-        break;
-    default:
-        out += "[img] ";
-        out += LineBreaksToBlanks(Page);
-        break;
-    }
+    out += kKinds[kind].tag;
+    out += ' ';
+    out += LineBreaksToBlanks(MainValue(*this, kind));
     out += "\r\n";
-    if (kind == RENBAN) {
-        AddKey(out, "Ref", job.Refe);
-        AddKey(out, "Des", job.Dest);
-        AddKey(out, "St1", St1);
-        AddKey(out, "Ed1", Ed1);
-        AddKey(out, "Or1", Or1);
-        AddKey(out, "Fx1", Fx1);
-        AddKey(out, "St2", St2);
-        AddKey(out, "Ed2", Ed2);
-        AddKey(out, "Or2", Or2);
-        AddKey(out, "Fx2", Fx2);
-        AddKey(out, "Coo", job.Cook);
-        AddKey(out, "Sub", Sub);
-        AddKey(out, "Syn", Syn);
-    } else {
-        if (kind != LIST)
-            AddKey(out, "Lst", Lst);
-        AddKey(out, "Del", Del);
-    }
-    AddKey(out, "Fol", Fol);
-    AddKey(out, "Age", job.Agen);
-    AddKey(out, "Use", job.User);
-    AddKey(out, "Pas", job.Pass);
-    AddKey(out, "Pro", job.Prox);
-    AddKey(out, "Cas", job.Cash);
-    AddKey(out, "Loc", job.ByPa);
-    AddKey(out, "Rel", job.Relo);
-    AddKey(out, "Thr", job.Seri);
+    for (const Key& key : kKeys)
+        if (IsWritten(key.written, kind))
+            AddKey(out, key, *this);
     out += kEnd;
     out += "\r\n";
 }
@@ -373,23 +247,6 @@ std::string CQueueItem::ToText() const
     std::string out;
     WriteTo(out);
     return out;
-}
-
-int CQueueItem::WriteTo(std::FILE* file) const
-{
-    if (!file)
-        return 1;
-    const std::string text = ToText();
-    if (std::fwrite(text.data(), 1, text.size(), file) != text.size())
-        return 1;
-    return std::fflush(file) == 0 ? 0 : 1;
-}
-
-bool CQueueItem::SameStoredValues(const CQueueItem& o) const
-{
-    return job == o.job && Reserved == o.Reserved && St1 == o.St1 && Ed1 == o.Ed1 && Or1 == o.Or1 && Fx1 == o.Fx1 &&
-           St2 == o.St2 && Ed2 == o.Ed2 && Or2 == o.Or2 && Fx2 == o.Fx2 && Sub == o.Sub && Lst == o.Lst &&
-           Page == o.Page && KindName == o.KindName && Del == o.Del && Fol == o.Fol && Kind == o.Kind && Syn == o.Syn;
 }
 
 std::string OrderFileText(std::string_view bytes)

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <atomic>
-#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,21 +11,12 @@
 
 namespace pelldra {
 
-class LineSource;
+class StringLineSource;
 
-class CQueueItem
+// What an order file holds of an order: copied and compared as a whole.
+struct StoredOrder
 {
-public:
-    enum : int {
-        RENBAN = 0,
-        LIST = 1,
-        LINK = 2,
-        IMAGE = 3,
-    };
-
-    // Stored members, in the order of the record.
     DownloadJob job;   // request options and the templates Targ, Refe, Dest
-    int Reserved = -1; // never stored
     std::string St1;   // lower field: start,
     std::string Ed1;   // end ("" open),
     std::string Or1;   // and the digits the URL had at the '*'
@@ -44,27 +34,53 @@ public:
     int Kind = -1;        // RENBAN, LIST, LINK, IMAGE; the low two bits choose the written form
     int Syn = 0;          // Referer follows the lower (1) and/or upper (2) number
 
-    // Run-time members, never stored.
-    std::vector<std::string> ListLines; // job lines of a list run
-    std::atomic<int> AbortRequested{0}; // set by the window's thread, polled by the engine's
-    std::string StatusText;             // the status line being shown
-    std::atomic<int> RunStatus{0};      // 200 when started, -1 once the engine has taken it up
+    bool operator==(const StoredOrder&) const = default;
+};
 
-    CQueueItem() = default;
-    CQueueItem(const CQueueItem& other);
-    CQueueItem& operator=(const CQueueItem& other);
-    CQueueItem(CQueueItem&& other) noexcept;
-    CQueueItem& operator=(CQueueItem&& other) noexcept;
+// A flag shared between the window's thread and the engine's; a copy takes the current value.
+class SharedFlag : public std::atomic<int>
+{
+public:
+    SharedFlag() : std::atomic<int>(0) {}
+    SharedFlag(const SharedFlag& other) noexcept : std::atomic<int>(other.load()) {}
+    SharedFlag& operator=(const SharedFlag& other) noexcept
+    {
+        store(other.load());
+        return *this;
+    }
+    using std::atomic<int>::operator=;
+};
+
+// What a run adds to an order; never stored.
+struct OrderRunState
+{
+    std::vector<std::string> ListLines; // job lines of a list run
+    SharedFlag AbortRequested;          // set by the window's thread, polled by the engine's
+    std::string StatusText;             // the status line being shown
+    SharedFlag RunStatus;               // 200 when started, -1 once the engine has taken it up
+};
+
+// An order with its run. Comparing two items compares their stored orders only.
+class CQueueItem : public StoredOrder, public OrderRunState
+{
+public:
+    enum : int {
+        RENBAN = 0,
+        LIST = 1,
+        LINK = 2,
+        IMAGE = 3,
+    };
 
     // Back to the values of an empty order; the run-time members are emptied too.
-    void Clear();
+    void Clear() { *this = CQueueItem(); }
+    // The same order, whatever either run is doing.
+    bool SameStoredValues(const StoredOrder& other) const { return StoredOrder::operator==(other); }
 
     // Reads the next complete item from the lines: skips to "//Item Gegin//", clears this item and takes key and
     // kind lines up to "//Item End//". False when no complete item follows (a cut-off item is not taken). A second
     // begin marker before the end marker starts the item afresh, so an item cut off by a crash cannot bleed into
     // the next one. Values are taken byte for byte: the encoding is the whole file's (OrderFileText).
-    bool ReadItem(LineSource& lines);
-    bool ReadItem(std::FILE* file);
+    bool ReadItem(StringLineSource& lines);
     // Clears and reads the first item of the file (through OrderFileText); false when it cannot be opened or holds
     // no complete item.
     bool ReadFrom(const std::string& path);
@@ -73,11 +89,6 @@ public:
     // be stored, and would otherwise break the item's lines).
     std::string ToText() const;
     void WriteTo(std::string& out) const;
-    // Appends the item to an open file; 0, or 1 when it could not be written.
-    int WriteTo(std::FILE* file) const;
-
-    // True when every stored member (the whole job included) and Reserved are equal; run-time members are ignored.
-    bool SameStoredValues(const CQueueItem& other) const;
 };
 
 // The first line of every order file this program writes (the queue, a saved order): a UTF-8 byte-order mark
