@@ -1,11 +1,10 @@
 // How the download engine reaches whoever shows it: status lines, the run's end, messages, the credentials
-// question; a plain observer for tests and the command line; and a progress meter a window can poll.
+// question; and a progress meter a window can poll.
 #pragma once
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <cstdio>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -13,8 +12,6 @@
 #include <vector>
 
 namespace pelldra {
-
-class CDailyLog;
 
 struct CredentialsAnswer
 {
@@ -65,44 +62,6 @@ public:
     // cancelled through prompt, or limit has passed (which answers as refused).
     virtual CredentialsAnswer AskCredentials(const std::string& url, std::chrono::milliseconds limit,
                                              CredentialsPrompt& prompt) = 0;
-};
-
-// Prints and records what it is told. Lines go to out (when given) and to log (when given).
-class PlainEngineObserver : public EngineObserver
-{
-public:
-    // Answers within limit (or sooner when prompt is cancelled); a terminal front end, say, reads the user's input.
-    using Answerer = std::function<CredentialsAnswer(const std::string& url, std::chrono::milliseconds limit,
-                                                     CredentialsPrompt& prompt)>;
-
-    explicit PlainEngineObserver(std::FILE* out = nullptr, CDailyLog* log = nullptr);
-
-    void ShowLines(const std::vector<std::string>& lines) override;
-    void RunEnded(int result) override;
-    void ShowMessage(const std::string& text) override;
-    CredentialsAnswer AskCredentials(const std::string& url, std::chrono::milliseconds limit,
-                                     CredentialsPrompt& prompt) override;
-
-    // Who answers credentials questions; without one every question is refused.
-    void SetAnswerer(Answerer answerer);
-
-    std::vector<std::string> Lines() const;
-    std::vector<std::string> Messages() const;
-    std::vector<int> RunResults() const;
-    std::vector<std::string> PromptedUrls() const;
-    // Blocks until `count` runs have ended; false on time-out.
-    bool WaitForRuns(size_t count, std::chrono::milliseconds limit) const;
-
-private:
-    std::FILE* const out_;
-    CDailyLog* const log_;
-    mutable std::mutex mutex_; // guards everything below
-    mutable std::condition_variable ended_;
-    Answerer answerer_;
-    std::vector<std::string> lines_;
-    std::vector<std::string> messages_;
-    std::vector<int> results_;
-    std::vector<std::string> prompted_;
 };
 
 struct ProgressSnapshot

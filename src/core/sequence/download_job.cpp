@@ -4,7 +4,6 @@
 #include <array>
 
 #include "core/text/encoding.h"
-#include "core/text/text_lines.h"
 #include "core/text/text_utils.h"
 
 namespace pelldra {
@@ -61,12 +60,6 @@ bool DownloadJob::ReadListLine(std::string_view line)
 std::string DownloadJob::UpdateLinkBlock() const
 {
     std::string out;
-    WriteUpdateLink(out);
-    return out;
-}
-
-int DownloadJob::WriteUpdateLink(std::string& out) const
-{
     out += "\t//{{TOP\r\n";
     AddLine(out, "User: ", User);
     AddLine(out, "Pass: ", Pass);
@@ -87,38 +80,12 @@ int DownloadJob::WriteUpdateLink(std::string& out) const
     AddLine(out, "Name: ", Name);
     AddLine(out, "Head: ", UrlEncode(Head));
     out += "\tEND}}//\r\n";
-    return 0;
-}
-
-int DownloadJob::WriteUpdateLink(std::FILE* file) const
-{
-    if (!file)
-        return 1;
-    // One write, so that another writer appending to the same file cannot land inside the block.
-    const std::string block = UpdateLinkBlock();
-    if (std::fwrite(block.data(), 1, block.size(), file) != block.size())
-        return 1;
-    return std::fflush(file) == 0 ? 0 : 1;
+    return out;
 }
 
 std::string DownloadJob::BasicAuthorization() const
 {
     return "Authorization: Basic " + Base64(User + ":" + Pass) + "\r\n";
-}
-
-long ReadListJobs(std::FILE* file, DownloadJob& record, const std::function<bool(const DownloadJob&)>& onJob)
-{
-    FileLineSource lines(file);
-    std::string line;
-    long jobs = 0;
-    while (lines.NextLine(line)) {
-        if (!record.ReadListLine(line))
-            continue;
-        ++jobs;
-        if (onJob && !onJob(record))
-            break;
-    }
-    return jobs;
 }
 
 } // namespace pelldra

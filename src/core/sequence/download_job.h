@@ -2,8 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -42,18 +40,9 @@ struct DownloadJob
     // The update-link block, twenty lines ending in CR LF. A line break inside a value is written as a blank,
     // so that no value can add or break lines of the block.
     std::string UpdateLinkBlock() const;
-    // Appends the block to an open file in one write. 0 on success, 1 when it could not be written.
-    int WriteUpdateLink(std::FILE* file) const;
-    // Appends the block to a string; always 0.
-    int WriteUpdateLink(std::string& out) const;
 
     // "Authorization: Basic <base64 of User:Pass>\r\n".
     std::string BasicAuthorization() const;
 };
-
-// Reads a download list line by line from file, applying ReadListLine to record (which starts as the run's
-// settings record). onJob receives each completed job; returning false stops the reading. Only one line and the
-// one record are held at a time, however long the list. Returns the number of jobs handed out.
-long ReadListJobs(std::FILE* file, DownloadJob& record, const std::function<bool(const DownloadJob&)>& onJob);
 
 } // namespace pelldra

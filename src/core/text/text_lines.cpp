@@ -1,7 +1,5 @@
-// Line readers that accept LF and CR LF line ends.
+// A line reader that accepts LF and CR LF line ends.
 #include "core/text/text_lines.h"
-
-#include <cstdlib>
 
 namespace pelldra {
 
@@ -16,24 +14,6 @@ void DropLineEnd(std::string& line)
 }
 
 } // namespace
-
-bool FileLineSource::NextLine(std::string& line)
-{
-    line.clear();
-    if (!file_)
-        return false;
-    // getline keeps NUL bytes and has no length limit other than the line itself.
-    char* buf = nullptr;
-    size_t cap = 0;
-    const ssize_t n = ::getline(&buf, &cap, file_);
-    if (n >= 0)
-        line.assign(buf, static_cast<size_t>(n));
-    std::free(buf);
-    if (n < 0)
-        return false;
-    DropLineEnd(line);
-    return true;
-}
 
 bool StringLineSource::NextLine(std::string& line)
 {

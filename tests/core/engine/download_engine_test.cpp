@@ -13,6 +13,7 @@
 
 #include "core/engine/content_type_table.h"
 #include "support/http_test_server.h"
+#include "support/plain_engine_observer.h"
 #include "support/raw_test_server.h"
 #include "support/temp_env.h"
 

@@ -6,6 +6,8 @@
 #include <atomic>
 #include <thread>
 
+#include "support/plain_engine_observer.h"
+
 namespace pelldra {
 namespace {
 

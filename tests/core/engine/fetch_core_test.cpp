@@ -14,6 +14,7 @@
 #include "core/engine/content_type_table.h"
 #include "core/engine/credential_access.h"
 #include "core/engine/engine_observer.h"
+#include "support/plain_engine_observer.h"
 #include "support/http_test_server.h"
 #include "support/raw_test_server.h"
 #include "support/temp_env.h"

@@ -10,6 +10,7 @@
 
 #include "core/platform/folders.h"
 #include "support/http_test_server.h"
+#include "support/plain_engine_observer.h"
 #include "support/temp_env.h"
 
 namespace pelldra {

@@ -1,10 +1,7 @@
 // The job record's key-line reader, update-link block and Basic credentials.
 #include <gtest/gtest.h>
 
-#include <malloc.h>
-
 #include <array>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -59,21 +56,6 @@ TEST(UpdateLinkBlock, LineBreakInValueCannotAddLines)
         ++lines;
     EXPECT_EQ(lines, 20u);
     EXPECT_EQ(block.find('\n'), block.find("\r\n") + 1); // no bare LF anywhere before the first line end
-}
-
-TEST(UpdateLinkBlock, AppendsToFileAndReportsFailure)
-{
-    test::TempEnv env;
-    const std::string path = env.root() + "/pdr.hlk";
-    const DownloadJob j{.Targ = "http://h/1"};
-    for (const char* mode : {"ab", "ab", "rb"}) {
-        std::FILE* f = std::fopen(path.c_str(), mode);
-        ASSERT_NE(f, nullptr);
-        EXPECT_EQ(j.WriteUpdateLink(f), mode[0] == 'r' ? 1 : 0) << mode;
-        std::fclose(f);
-    }
-    EXPECT_EQ(test::ReadFile(path), j.UpdateLinkBlock() + j.UpdateLinkBlock());
-    EXPECT_EQ(j.WriteUpdateLink(static_cast<std::FILE*>(nullptr)), 1);
 }
 
 TEST(BasicAuthorization, EncodesUserColonPass)
@@ -137,47 +119,6 @@ TEST(ReadListLine, SetsEachKeyFromTheRunRecord)
                                    .Cook = "C",
                                    .Prox = "p:1",
                                    .Seri = 2}));
-}
-
-TEST(ReadListJobs, MillionLinesInBoundedMemory)
-{
-    std::string list;
-    for (int n = 0; n < 500000; ++n)
-        list += "Targ: http://h/" + std::to_string(n) + "\r\nDest: /dl/" + std::to_string(n) + "\r\n";
-    std::FILE* f = fmemopen(list.data(), list.size(), "rb");
-    ASSERT_NE(f, nullptr);
-    DownloadJob record{.Refe = "r"};
-    long seen = 0;
-    const size_t heapAtStart = mallinfo2().uordblks; // so that reading the whole list at once shows too
-    size_t heapGrowth = 0;
-    const long jobs = ReadListJobs(f, record, [&](const DownloadJob& job) {
-        if (job.Targ != "http://h/" + std::to_string(seen) || job.Dest != "/dl/" + std::to_string(seen) ||
-            job.Refe != "r")
-            return false;
-        heapGrowth = std::max(heapGrowth, mallinfo2().uordblks - std::min(heapAtStart, mallinfo2().uordblks));
-        ++seen;
-        return true;
-    });
-    std::fclose(f);
-    EXPECT_EQ(jobs, 500000);
-    EXPECT_EQ(seen, 500000);
-    EXPECT_LT(heapGrowth, 64u * 1024u);
-}
-
-TEST(ReadListJobs, StopsWhenTheCallerSaysSo)
-{
-    char list[] = "Targ: a\nDest: 1\nTarg: b\nDest: 2\nTarg: c\nDest: 3\n";
-    std::FILE* f = fmemopen(list, sizeof list - 1, "rb");
-    ASSERT_NE(f, nullptr);
-    DownloadJob record;
-    std::vector<std::string> got;
-    const long jobs = ReadListJobs(f, record, [&](const DownloadJob& job) {
-        got.push_back(job.Targ);
-        return got.size() < 2;
-    });
-    std::fclose(f);
-    EXPECT_EQ(jobs, 2);
-    EXPECT_EQ(got, (std::vector<std::string>{"a", "b"}));
 }
 
 } // namespace
