@@ -104,17 +104,6 @@ bool RawConnection::ReadNextHead()
     }
 }
 
-bool RawConnection::ReadBody(size_t n, std::string& out)
-{
-    while (pending_.size() < n) {
-        if (!ReceiveMore())
-            return false;
-    }
-    out = pending_.substr(0, n);
-    pending_.erase(0, n);
-    return true;
-}
-
 RawTestServer::RawTestServer(RawScript script) : script_(std::move(script))
 {
     listen_fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -187,7 +176,7 @@ void RawTestServer::AcceptLoop()
         ++connections_;
         workers_.emplace_back([this, fd] {
             RawConnection c(fd, *this);
-            if (c.ReadFirstHead())
+            if (c.ReadNextHead())
                 script_(c);
         });
     }
@@ -229,14 +218,6 @@ RawScript RawTestServer::StallMidBody(size_t declared, size_t sent)
 RawScript RawTestServer::NeverAnswer()
 {
     return [](RawConnection& c) { c.HoldOpen(); };
-}
-
-RawScript RawTestServer::RawAnswer(std::string bytes)
-{
-    return [bytes = std::move(bytes)](RawConnection& c) {
-        c.Send(bytes);
-        ::usleep(20000);
-    };
 }
 
 } // namespace pelldra::test

@@ -25,9 +25,6 @@ public:
     ~RawConnection();
     RawConnection(const RawConnection&) = delete;
     RawConnection& operator=(const RawConnection&) = delete;
-    // Reads the first request head; false when the peer sent none.
-    bool ReadFirstHead() { return ReadNextHead(); }
-
     const std::string& head() const { return head_; }
     // Sends everything; false once the peer is gone.
     bool Send(const std::string& bytes);
@@ -37,8 +34,6 @@ public:
     void HoldOpen();
     // Reads the next request head on this connection (keep-alive); false on end or error.
     bool ReadNextHead();
-    // Reads exactly n body bytes; false on end or error.
-    bool ReadBody(size_t n, std::string& out);
 
 private:
     bool ReceiveMore();
@@ -74,8 +69,6 @@ public:
     static RawScript StallMidBody(size_t declared, size_t sent);
     // Reads the request and never answers.
     static RawScript NeverAnswer();
-    // Sends these exact bytes as the answer, then closes.
-    static RawScript RawAnswer(std::string bytes);
 
 private:
     friend class RawConnection;

@@ -22,23 +22,15 @@ TEST(DigitsTest, IncDigits)
 {
     // Beyond one 6-digit chunk leading zeros stay even without keepWidth, but a carry into a head of at most six
     // digits writes the head without its leading zeros.
-    const StepCase cases[] = {{"0099", "0100", "100"},
-                              {"999", "1000", "1000"},
-                              {"09", "10", "10"},
-                              {"000000", "000001", "1"},
-                              {"999999", "1000000", "1000000"},
-                              {"", "", ""},
-                              {"1234999999", "1235000000", "1235000000"},
-                              {"0000999", "0001000", "0001000"},
-                              {"9999999", "10000000", "10000000"},
-                              {"0999999", "1000000", "1000000"},
-                              {"0000000999999", "0000001000000", "0000001000000"},
-                              {"000001999999999999", "000002000000000000", "2000000000000"},
-                              {"1234567890123456789012345678901234567890", "1234567890123456789012345678901234567891",
-                               "1234567890123456789012345678901234567891"},
-                              {"12" + Rep('9', 38), "13" + Rep('0', 38), "13" + Rep('0', 38)},
-                              {Rep('9', 40), "1" + Rep('0', 40), "1" + Rep('0', 40)},
-                              {"00" + Rep('9', 38), "01" + Rep('0', 38), "1" + Rep('0', 38)}};
+    const StepCase cases[] = {
+        {"0099", "0100", "100"},
+        {"999999", "1000000", "1000000"},
+        {"", "", ""},
+        {"0999999", "1000000", "1000000"},
+        {"0000000999999", "0000001000000", "0000001000000"},
+        {"000001999999999999", "000002000000000000", "2000000000000"},
+        {Rep('9', 40), "1" + Rep('0', 40), "1" + Rep('0', 40)},
+    };
     for (const auto& [in, kept, free] : cases) {
         EXPECT_EQ(IncDigits(in, true), kept) << in;
         EXPECT_EQ(IncDigits(in, false), free) << in;
@@ -48,15 +40,13 @@ TEST(DigitsTest, IncDigits)
 TEST(DigitsTest, DecDigits)
 {
     // A borrow shrinks a short head; the chunks below keep their width.
-    const StepCase cases[] = {{"1000000", "0999999", "0999999"},
-                              {"10", "09", "9"},
-                              {"0010000000", "0009999999", "9999999"},
-                              {"1", "0", "0"},
-                              {"", "", ""},
-                              {"1000001000000", "1000000999999", "1000000999999"},
-                              {"000002000000000000", "000001999999999999", "1999999999999"},
-                              {"13" + Rep('0', 38), "12" + Rep('9', 38), "12" + Rep('9', 38)},
-                              {"1" + Rep('0', 40), "0" + Rep('9', 40), Rep('9', 40)}};
+    const StepCase cases[] = {
+        {"1000000", "0999999", "0999999"},
+        {"10", "09", "9"},
+        {"", "", ""},
+        {"000002000000000000", "000001999999999999", "1999999999999"},
+        {"1" + Rep('0', 40), "0" + Rep('9', 40), Rep('9', 40)},
+    };
     for (const auto& [in, kept, free] : cases) {
         EXPECT_EQ(DecDigits(in, true), kept) << in;
         EXPECT_EQ(DecDigits(in, false), free) << in;
@@ -77,24 +67,17 @@ TEST(DigitsTest, VeryLongNumbersStepInLinearTime)
 
 TEST(DigitsTest, CompareDigits)
 {
+    // Leading zeros do not count; the order's consistency on any input is a property of the digit_strings fuzz
+    // target.
     const std::tuple<std::string, std::string, int> cases[] = {
-        {"007", "7", 0}, {"", "000", 0}, {"10", "9", 1}, {"123", "124", -1}, {"0010", "9", 1}, {"0999", "1000", -1}};
-    for (const auto& [a, b, expected] : cases) {
+        {"007", "7", 0}, {"", "000", 0}, {"0010", "9", 1}, {"0999", "1000", -1}, {"1" + Rep('0', 39), Rep('9', 39), 1}};
+    for (const auto& [a, b, expected] : cases)
         EXPECT_EQ(CompareDigits(a, b), expected) << a << " vs " << b;
-        EXPECT_EQ(CompareDigits(b, a), -expected) << b << " vs " << a;
-    }
-    EXPECT_EQ(CompareDigits("1" + Rep('0', 39), Rep('9', 39)), 1);
-    EXPECT_EQ(CompareDigits("00" + Rep('5', 38), Rep('5', 38)), 0);
-    EXPECT_EQ(CompareDigits(Rep('5', 38) + "4", Rep('5', 38) + "6"), -1);
 }
 
 TEST(DigitsTest, ZerosAndStars)
 {
-    EXPECT_TRUE(IsAllZeros("0000"));
-    EXPECT_FALSE(IsAllZeros("0100"));
     EXPECT_FALSE(IsAllZeros("a"));
-    EXPECT_EQ(PadZeros("7", 3), "007");
-    EXPECT_EQ(PadZeros("1234", 3), "1234");
     EXPECT_EQ(PadZeros("5", -4), "5");
     // The last star takes the number; width 0 fills nothing, and a longer number is never cut to the width.
     const std::tuple<std::string, std::string, int, std::string> cases[] = {{"a*b*c", "5", 3, "a*b005c"},
