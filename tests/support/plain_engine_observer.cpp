@@ -47,30 +47,6 @@ void PlainEngineObserver::SetAnswerer(Answerer answerer)
     answerer_ = std::move(answerer);
 }
 
-std::vector<std::string> PlainEngineObserver::Lines() const
-{
-    std::lock_guard lock(mutex_);
-    return lines_;
-}
-
-std::vector<std::string> PlainEngineObserver::Messages() const
-{
-    std::lock_guard lock(mutex_);
-    return messages_;
-}
-
-std::vector<int> PlainEngineObserver::RunResults() const
-{
-    std::lock_guard lock(mutex_);
-    return results_;
-}
-
-std::vector<std::string> PlainEngineObserver::PromptedUrls() const
-{
-    std::lock_guard lock(mutex_);
-    return prompted_;
-}
-
 bool PlainEngineObserver::WaitForRuns(size_t count, std::chrono::milliseconds limit) const
 {
     std::unique_lock lock(mutex_);

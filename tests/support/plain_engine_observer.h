@@ -26,14 +26,20 @@ public:
     // Who answers credentials questions; without one every question is refused.
     void SetAnswerer(Answerer answerer);
 
-    std::vector<std::string> Lines() const;
-    std::vector<std::string> Messages() const;
-    std::vector<int> RunResults() const;
-    std::vector<std::string> PromptedUrls() const;
+    std::vector<std::string> Lines() const { return Copy(lines_); }
+    std::vector<std::string> Messages() const { return Copy(messages_); }
+    std::vector<int> RunResults() const { return Copy(results_); }
+    std::vector<std::string> PromptedUrls() const { return Copy(prompted_); }
     // Blocks until `count` runs have ended; false on time-out.
     bool WaitForRuns(size_t count, std::chrono::milliseconds limit) const;
 
 private:
+    template <typename T> T Copy(const T& member) const
+    {
+        std::lock_guard lock(mutex_);
+        return member;
+    }
+
     mutable std::mutex mutex_; // guards everything below
     mutable std::condition_variable ended_;
     Answerer answerer_;

@@ -44,7 +44,6 @@ public:
     // The credentials manager has a login user ("UserID" under the NinshoCenter key is not empty).
     bool HasLoginUser() const;
 
-    CTavinRegKey& AppKey() { return *appKey_; }
     CTavinRegKey& LinkScoutKey() { return *linkScoutKey_; }
     CTavinRegKey& LocationKey() { return *locationKey_; }
 

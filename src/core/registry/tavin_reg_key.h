@@ -39,7 +39,6 @@ public:
     CTavinRegKey& operator=(const CTavinRegKey&) = delete;
 
     bool IsOpen() const { return open_; }
-    bool IsOpenOnly() const { return openOnly_; }
     const std::string& GetPath() const { return path_; }
 
     // The value's text; "" when it is missing or the key is not open.
@@ -51,8 +50,6 @@ public:
     // Reads the value and empties it in one transaction, so that an order handed over through it is taken exactly
     // once however many readers race for it. "" when there was nothing, or on a key that is not writable.
     std::string Take(const std::string& name);
-    // Every write has committed already; kept so callers can mark the points where the store must be current.
-    void Flush() {}
 
     // Where the store lives ($XDG_CONFIG_HOME/Tavin/registry.sqlite); creates the folder.
     static std::string StorePath();

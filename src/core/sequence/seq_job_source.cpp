@@ -148,12 +148,6 @@ void CSeqJobSource::Report(const DownloadJob& job, ResultList list)
     }
 }
 
-void CSeqJobSource::RecordResult(ResultList list, const IssuedJob& record)
-{
-    std::lock_guard guard(listsLock_);
-    RecordLocked(list, record);
-}
-
 void CSeqJobSource::RecordLocked(ResultList list, IssuedJob record)
 {
     std::vector<IssuedJob>& results = ListOf(list);
@@ -174,12 +168,6 @@ std::optional<IssuedJob> CSeqJobSource::FindByUpper(ResultList list, const std::
         if (element.upper == upper)
             return element;
     return std::nullopt;
-}
-
-size_t CSeqJobSource::IssuedCount() const
-{
-    std::lock_guard guard(listsLock_);
-    return issued_.size();
 }
 
 } // namespace pelldra

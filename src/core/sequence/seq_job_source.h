@@ -71,17 +71,11 @@ public:
     Next HasNext();
     // Steps the upper number and restarts the lower; Over when there is no upper field or it ran past its end.
     Next AdvanceUpper();
-    // Keeps, per upper number, the record with the highest lower number.
-    void RecordResult(ResultList list, const IssuedJob& record);
-    std::optional<IssuedJob> FindByUpper(ResultList list, const std::string& upper) const;
-
-    size_t IssuedCount() const;
-    const std::string& lowerCur() const { return lowerCur_; }
-    const std::string& upperCur() const { return upperCur_; }
-
 private:
+    std::optional<IssuedJob> FindByUpper(ResultList list, const std::string& upper) const;
     void Report(const DownloadJob& job, ResultList list);
-    void RecordLocked(ResultList list, IssuedJob record); // listsLock_ held
+    // Keeps, per upper number, the record with the highest lower number; listsLock_ held.
+    void RecordLocked(ResultList list, IssuedJob record);
     // A job of upper number upper with a lower number below lower (any, when lower is empty) is still out.
     bool InFlight(const std::string& upper, const std::string& lower = {}) const;
     // An upper number all of whose jobs have reported without a single file.

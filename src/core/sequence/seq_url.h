@@ -40,7 +40,6 @@ public:
 
     // Queries. A field index other than 0 or 1 addresses an empty field.
     std::string GetText() const { return text_; }
-    const std::string& GetPrevText() const { return prevText_; }
     std::string GetFieldText(int i) const;
     // (start, end), or (0, 0) for an empty field.
     SeqSpan GetFieldSpan(int i) const;

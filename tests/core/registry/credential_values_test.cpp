@@ -15,8 +15,11 @@ TEST(LoginValues, RecordsOnlyWhatChangedWithThePasswordScrambled)
 {
     test::TempEnv env;
     EXPECT_FALSE(HasLoginUser());
+    EXPECT_FALSE(CTavinRegKey(kNinshoCenterKeyPath, true).IsOpen()) << "asking must not create the key";
     CTavinRegKey key(kNinshoCenterKeyPath);
     EXPECT_EQ(ReadLoginValues(key), LoginValues{});
+    key.SetString("UserID", "");
+    EXPECT_FALSE(HasLoginUser());
 
     RecordLogin(key, {}, {"taro", " p w"});
     EXPECT_TRUE(HasLoginUser());

@@ -123,36 +123,6 @@ TEST(SeqJobSource, BothEndsOpenAndEverythingThereRunsUntilTheCallerStops)
         allGood.ReportSuccess(job);
     }
     EXPECT_EQ(job.Targ, "http://h/1/a2000");
-    EXPECT_EQ(allGood.IssuedCount(), 0u);
-}
-
-TEST(SeqJobSource, ReportsMatchByUrlAndKeepTheHighestLower)
-{
-    using List = CSeqJobSource::ResultList;
-    CSeqJobSource source;
-    source.Load(Series("1", "", 0, "1", "", 0));
-    DownloadJob first;
-    DownloadJob job;
-    source.NextJob(first);
-    source.NextJob(job);
-    source.NextJob(job);
-    source.ReportSuccess(job);
-    source.ReportSuccess(first); // lower than the recorded one: ignored
-    source.ReportSuccess(first); // no longer issued: ignored
-    EXPECT_EQ(source.IssuedCount(), 1u);
-    const auto s = source.FindByUpper(List::Successes, "1");
-    ASSERT_TRUE(s);
-    EXPECT_EQ(s->lower, "3");
-    EXPECT_EQ(s->job.Targ, "http://h/1/a3");
-
-    for (const auto& [lower, kept] : {std::pair{"7", "7"}, {"10", "10"}, {"9", "10"}, {"010", "010"}}) {
-        source.RecordResult(List::Failures, {DownloadJob(), lower, "4"});
-        EXPECT_EQ(source.FindByUpper(List::Failures, "4")->lower, kept) << lower;
-    }
-    EXPECT_FALSE(source.FindByUpper(List::Failures, "04"));
-    source.Load(Series("1", "", 0));
-    EXPECT_EQ(source.IssuedCount(), 0u);
-    EXPECT_FALSE(source.FindByUpper(List::Failures, "4"));
 }
 
 TEST(SeqJobSource, EachJobNamesItsSubfolderAndNoneIsMadeInAdvance)
