@@ -27,18 +27,6 @@
 namespace pelldra {
 namespace {
 
-// ThreadSanitizer makes string work some twenty times slower: the file-size tests use smaller queues under it.
-#if defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define PELLDRA_UNDER_TSAN
-#endif
-#endif
-#if defined(__SANITIZE_THREAD__) || defined(PELLDRA_UNDER_TSAN)
-constexpr int kScale = 10;
-#else
-constexpr int kScale = 1;
-#endif
-
 CQueueItem Order(const std::string& name, int kind = CQueueItem::RENBAN)
 {
     CQueueItem it;
@@ -234,29 +222,6 @@ TEST(WaitQueue, CannotTakeIsNotEmptyAndChangesNothing)
     CWaitQueue missing(env.root() + "/missing");
     ASSERT_EQ(missing.InsertAt(0, Order("a")), 0);
     EXPECT_EQ(missing.SaveAll(), 1);
-}
-
-TEST(WaitQueue, LargeAndDamagedFiles)
-{
-    test::TempEnv env;
-    CWaitQueue q;
-    const int count = 100000 / kScale;
-    std::string text;
-    for (int i = 0; i < count; ++i)
-        text += Order(std::to_string(i)).ToText();
-    // A cut-off item is passed over; the next begin marker starts a fresh item.
-    text += "//Item Gegin//\r\n[num] http://cut/\r\n\tFol\t/dl/cut\r\n";
-    text += Order("long" + std::string(10000, 'x')).ToText();
-    text += "//Item Gegin//\r\n[lst] /tail\r\n"; // cut off at the very end
-    ASSERT_TRUE(test::WriteFile(q.path(), text));
-    ASSERT_EQ(q.LoadAll(), count + 1);
-    EXPECT_EQ(q.GetFolderAt(count - 1), "/dl/" + std::to_string(count - 1));
-    EXPECT_EQ(q.GetFolderAt(count).size(), 10008u);
-    CQueueItem it;
-    ASSERT_EQ(q.TakeFirst(it), TakeResult::Taken);
-    EXPECT_EQ(NameOf(it), "0");
-    ASSERT_EQ(q.LoadAll(), count);
-    EXPECT_EQ(q.GetFolderAt(0), "/dl/1");
 }
 
 TEST(WaitQueueThreads, TwoWritersAndATaker)
