@@ -221,7 +221,7 @@ public:
         int worst = kExitDone;
         while (!Stopped()) {
             observer_.BeginRun();
-            const QueueRunResult r = runs_.StartNextQueued(Request(true), false);
+            const QueueRunResult r = runs_.StartNextQueued(Request(true), false, {}, [this] { return Stopped(); });
             if (r.outcome == QueueRunResult::CannotTake) {
                 std::fprintf(stderr, "pelldra-get: cannot take an order from the queue: %s\n", r.failure.c_str());
                 return kExitFailures;

@@ -104,11 +104,14 @@ RunEnd RunController::Finish(int result)
 }
 
 QueueRunResult RunController::StartNextQueued(const RunRequest& request, bool powerOffWhenQueueDone,
-                                              const std::function<void(const CQueueItem&)>& taken)
+                                              const std::function<void(const CQueueItem&)>& taken,
+                                              const std::function<bool()>& stopRequested)
 {
     if (!queue_)
         return {};
     const StartRunFunction start = [&](const CQueueItem& item) {
+        if (stopRequested && stopRequested())
+            return 1; // queued again, as when a run is going
         if (taken)
             taken(item);
         switch (Start(item, request).outcome) {

@@ -116,9 +116,11 @@ public:
     // its order asks for that and no job failed.
     RunEnd Finish(int result);
     // Takes queued orders until one starts (taken sees each before its start), one finds a run going, or none is
-    // left.
+    // left. An order taken after stopRequested turns true goes back to the queue unstarted: a stop that lands
+    // between two orders must not use one up.
     QueueRunResult StartNextQueued(const RunRequest& request, bool powerOffWhenQueueDone,
-                                   const std::function<void(const CQueueItem&)>& taken = {});
+                                   const std::function<void(const CQueueItem&)>& taken = {},
+                                   const std::function<bool()>& stopRequested = {});
     // The stop command: the run ends through RunEnded as usual. Any thread.
     void Stop() { engine_->Abort(); }
 

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "core/platform/folders.h"
+#include "core/queue/wait_queue.h"
 #include "support/http_test_server.h"
 #include "support/plain_engine_observer.h"
 #include "support/temp_env.h"
@@ -98,6 +99,28 @@ TEST(RunControllerTest, AfterARunTheExitTheStopOrTheQueueModeDecides)
     };
     for (const auto& [state, next] : cases)
         EXPECT_EQ(NextAfterRun(state), next) << state.exitRequested << state.userStopped << state.queueMode;
+}
+
+TEST(RunControllerTest, AStopBeforeTheNextQueuedStartLeavesTheOrderQueued)
+{
+    test::TempEnv env;
+    CWaitQueue queue(env.makeFolder("q"));
+    CQueueItem order;
+    order.Kind = CQueueItem::RENBAN;
+    order.job.Targ = "http://127.0.0.1:9/img*.jpg";
+    order.St1 = order.Or1 = order.Ed1 = "1";
+    ASSERT_EQ(queue.Append(order), 0);
+    PlainEngineObserver frontEnd;
+    RunController runs(
+        frontEnd, [](const Lines&) {}, &queue, nullptr);
+
+    bool started = false;
+    const QueueRunResult r = runs.StartNextQueued(
+        {}, false, [&](const CQueueItem&) { started = true; }, [] { return true; });
+    EXPECT_EQ(r.outcome, QueueRunResult::Requeued);
+    EXPECT_FALSE(started);
+    EXPECT_FALSE(runs.Running());
+    EXPECT_EQ(queue.LoadAll(), 1);
 }
 
 } // namespace
