@@ -110,13 +110,7 @@ int BuildSeries(const Options& o, const DetailSettings& settings, CQueueItem& it
 
     CSeqUrl referer;
     SequentialControls c;
-    c.url = &url;
-    if (!settings.Referer.empty()) {
-        referer.SetMaster(&url);
-        url.SetSyncFlags(settings.syncFlags);
-        referer.SetText(settings.Referer);
-        c.referer = &referer;
-    }
+    BindSavedReferer(settings, url, referer, c);
     const FilledRanges filled = RefreshRangesFromUrl(url, settings.WholeSequence != 0);
     c.lowerFrom = o.lower.given ? o.lower.from : filled.lower.from;
     c.lowerTo = o.lower.given ? o.lower.to : filled.lower.to;

@@ -53,13 +53,7 @@ Refusal BuildSeries(const SendRequest& request, const std::string& folder, Prepa
     url.SetSelectedField(0);
     CSeqUrl referer;
     SequentialControls c;
-    c.url = &url;
-    if (!settings.Referer.empty()) {
-        referer.SetMaster(&url);
-        url.SetSyncFlags(settings.syncFlags);
-        referer.SetText(settings.Referer);
-        c.referer = &referer;
-    }
+    BindSavedReferer(settings, url, referer, c);
     // The range boxes as the window fills them when the URL is pasted.
     const FilledRanges filled = RefreshRangesFromUrl(url, settings.WholeSequence != 0);
     c.lowerFrom = filled.lower.from;

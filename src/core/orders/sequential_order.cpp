@@ -10,6 +10,17 @@
 
 namespace pelldra {
 
+void BindSavedReferer(const DetailSettings& settings, CSeqUrl& url, CSeqUrl& referer, SequentialControls& controls)
+{
+    controls.url = &url;
+    if (settings.Referer.empty())
+        return;
+    referer.SetMaster(&url);
+    url.SetSyncFlags(settings.syncFlags);
+    referer.SetText(settings.Referer);
+    controls.referer = &referer;
+}
+
 namespace {
 
 constexpr const char* kFixedWidthMessage =

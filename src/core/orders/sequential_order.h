@@ -27,6 +27,10 @@ struct SequentialControls
     std::string folder;    // the download folder as typed
 };
 
+// Binds the saved Referer template to url as the window does, so that a start from the command line sends the same
+// Referer; nothing when none is saved. referer holds it and must outlive controls.
+void BindSavedReferer(const DetailSettings& settings, CSeqUrl& url, CSeqUrl& referer, SequentialControls& controls);
+
 // Window state that the start command reads and changes.
 struct SequentialState
 {

@@ -1,6 +1,8 @@
 // The program's icons, drawn with QPainter so that no image files are needed.
 #include "gui/app/main_icons.h"
 
+#include <QAbstractButton>
+#include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -95,6 +97,23 @@ QIcon Arrow(bool left, bool upperSelected)
     else
         p.drawPolygon(QPolygonF({{5, 2}, {5, 14}, {13, 8}}));
     return QIcon(pixmap);
+}
+
+void ShowSelectedField(const QPalette& base, QLabel* lower, QLabel* upper, QAbstractButton* prev, QAbstractButton* next,
+                       bool upperSelected)
+{
+    auto paint = [&base](QLabel* label, bool selected, const QColor& ground) {
+        QPalette p = base;
+        if (selected) {
+            p.setColor(QPalette::Window, ground);
+            p.setColor(QPalette::WindowText, Qt::white);
+        }
+        label->setPalette(p);
+    };
+    paint(lower, !upperSelected, QColor(255, 0, 0));
+    paint(upper, upperSelected, QColor(0, 0, 255));
+    prev->setIcon(Arrow(true, upperSelected));
+    next->setIcon(Arrow(false, upperSelected));
 }
 
 QIcon Window()

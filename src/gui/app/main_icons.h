@@ -4,6 +4,8 @@
 #include <QColor>
 #include <QIcon>
 
+class QAbstractButton;
+class QLabel;
 class QPainter;
 
 namespace pelldra {
@@ -16,6 +18,9 @@ QIcon Stop();
 QIcon OpenList();
 // The arrow buttons beside the URL: red while the lower digit string is selected, blue for the upper one.
 QIcon Arrow(bool left, bool upperSelected);
+// Shows which digit string is selected: its label (上位/下位) on red or blue, and the arrow buttons in its colour.
+void ShowSelectedField(const QPalette& base, QLabel* lower, QLabel* upper, QAbstractButton* prev, QAbstractButton* next,
+                       bool upperSelected);
 QIcon Window();
 // The queue summary's 16-pixel picture of an order's kind: 0 series, 1 URL list, 2 link page, 3 image page.
 QIcon OrderKind(int kind);

@@ -65,19 +65,8 @@ void CPelldraDlg::UpdateDigitControls()
 
 void CPelldraDlg::PaintFieldLabels()
 {
-    const bool upperSelected = url_.GetSelectedField() == 1;
-    auto paint = [this](QLabel* label, bool selected, const QColor& ground) {
-        QPalette p = palette();
-        if (selected) {
-            p.setColor(QPalette::Window, ground);
-            p.setColor(QPalette::WindowText, Qt::white);
-        }
-        label->setPalette(p);
-    };
-    paint(lowerLabel_, !upperSelected, QColor(255, 0, 0));
-    paint(upperLabel_, upperSelected, QColor(0, 0, 255));
-    prevRun_->setIcon(main_icons::Arrow(true, upperSelected));
-    nextRun_->setIcon(main_icons::Arrow(false, upperSelected));
+    main_icons::ShowSelectedField(palette(), lowerLabel_, upperLabel_, prevRun_, nextRun_,
+                                  url_.GetSelectedField() == 1);
 }
 
 void CPelldraDlg::SelectField(int field)

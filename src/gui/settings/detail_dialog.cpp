@@ -64,8 +64,7 @@ QString Q(const std::string& s)
 
 CDetailDlg::CDetailDlg(QWidget* parent, DetailSettings& settings, CSeqUrl& referer, CCredentialManager& credentials,
                        UrlShower showUrl)
-    : QDialog(parent), settings_(settings), referer_(referer), credentials_(credentials),
-      showUrl_(std::move(showUrl))
+    : QDialog(parent), settings_(settings), referer_(referer), credentials_(credentials), showUrl_(std::move(showUrl))
 {
     refererBefore_ = referer_.SaveOwnState();
     syncBefore_ = referer_.GetSyncFlags();
@@ -384,19 +383,8 @@ void CDetailDlg::ToggleSync()
 
 void CDetailDlg::PaintSyncLabels()
 {
-    const bool upperSelected = referer_.GetSelectedField() == 1;
-    auto paint = [this](QLabel* label, bool selected, const QColor& ground) {
-        QPalette p = palette();
-        if (selected) {
-            p.setColor(QPalette::Window, ground);
-            p.setColor(QPalette::WindowText, Qt::white);
-        }
-        label->setPalette(p);
-    };
-    paint(lowerLabel_, !upperSelected, CUrlEdit::kLowerStrong);
-    paint(upperLabel_, upperSelected, CUrlEdit::kUpperStrong);
-    prevMatch_->setIcon(main_icons::Arrow(true, upperSelected));
-    nextMatch_->setIcon(main_icons::Arrow(false, upperSelected));
+    main_icons::ShowSelectedField(palette(), lowerLabel_, upperLabel_, prevMatch_, nextMatch_,
+                                  referer_.GetSelectedField() == 1);
 }
 
 bool CDetailDlg::eventFilter(QObject* watched, QEvent* event)
@@ -430,7 +418,7 @@ void CDetailDlg::ToggleCredentialManager()
 void CDetailDlg::ToggleConfirmAtStart()
 {
     if (!confirmAtStart_->isChecked() && ShowMessage(this, QString::fromUtf8(kConfirmOffQuestion), QString(),
-                                                      MessageIcon::None, MessageButtons::YesNo) != MessageAnswer::Yes)
+                                                     MessageIcon::None, MessageButtons::YesNo) != MessageAnswer::Yes)
         confirmAtStart_->setChecked(true);
     ApplyControlRules();
 }
