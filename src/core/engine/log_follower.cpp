@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <string_view>
 
+#include "core/platform/files.h"
 #include "core/platform/unique_fd.h"
 #include "core/text/text_decoding.h"
 
@@ -26,23 +27,6 @@ void SplitLines(std::string_view text, std::vector<std::string>& lines)
             line.remove_suffix(1);
         lines.emplace_back(line);
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-    }
-}
-
-// Everything from offset to the end of the file, however far it has grown meanwhile.
-bool ReadRest(int fd, off_t offset, std::string& out)
-{
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::pread(fd, buffer, sizeof buffer, offset);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        if (n == 0)
-            return true;
-        out.append(buffer, static_cast<size_t>(n));
-        offset += n;
     }
 }
 
@@ -87,7 +71,7 @@ LogUpdate LogFollower::ReadFrom(int fd)
 {
     LogUpdate update;
     std::string bytes;
-    if (!ReadRest(fd, offset_, bytes) || bytes.empty())
+    if (!ReadToEnd(fd, offset_, bytes) || bytes.empty())
         return update;
     const bool atStart = offset_ == 0;
     offset_ += static_cast<off_t>(bytes.size());

@@ -174,7 +174,9 @@ UniqueFd OpenPrivateForAppend(const std::string& path)
 {
     UniqueFd fd(
         ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, kPrivateFileMode));
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
         return {};
     // Written by an older version, or by hand: it may hold what the newer files keep private.
@@ -203,17 +205,22 @@ bool ReadWholeFile(const std::string& path, std::string& out)
     if (!fd.valid())
         return false;
     out.clear();
+    return ReadToEnd(fd.get(), 0, out);
+}
+
+bool ReadToEnd(int fd, off_t offset, std::string& out)
+{
     char buf[65536];
     for (;;) {
-        const ssize_t n = ::read(fd.get(), buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
+        const ssize_t n = ::pread(fd, buf, sizeof buf, offset);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
             return false;
-        }
         if (n == 0)
             return true;
         out.append(buf, static_cast<size_t>(n));
+        offset += n;
     }
 }
 

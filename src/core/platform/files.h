@@ -65,5 +65,7 @@ bool WriteAll(int fd, std::string_view data);
 
 // Reads a whole file; false when it cannot be opened or read.
 bool ReadWholeFile(const std::string& path, std::string& out);
+// Appends everything of fd from offset to its end, however far it grows meanwhile; false on a read error.
+bool ReadToEnd(int fd, off_t offset, std::string& out);
 
 } // namespace pelldra

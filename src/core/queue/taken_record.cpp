@@ -95,21 +95,6 @@ std::string NewStamp()
     return text;
 }
 
-bool ReadAll(int fd, std::string& out)
-{
-    char buffer[16384];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        if (n == 0)
-            return true;
-        out.append(buffer, static_cast<size_t>(n));
-    }
-}
-
 struct DirCloser
 {
     void operator()(DIR* d) const { ::closedir(d); }
@@ -166,7 +151,7 @@ std::vector<TakenRecord> TakenRecord::FindOrphans(const std::string& folder)
         const std::string path = folder + "/" + entry->d_name;
         r.fd_.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
         // A lock held elsewhere is a run still going; and this process's own runs lock through another descriptor.
-        if (!r.fd_.valid() || ::flock(r.fd_.get(), LOCK_EX | LOCK_NB) != 0 || !ReadAll(r.fd_.get(), r.text_))
+        if (!r.fd_.valid() || ::flock(r.fd_.get(), LOCK_EX | LOCK_NB) != 0 || !ReadToEnd(r.fd_.get(), 0, r.text_))
             continue;
         found.push_back(std::move(r));
     }
