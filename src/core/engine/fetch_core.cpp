@@ -15,6 +15,7 @@
 #include "core/engine/content_type_table.h"
 #include "core/engine/credential_access.h"
 #include "core/engine/engine_observer.h"
+#include "core/engine/http_date.h"
 #include "core/platform/files.h"
 #include "core/platform/folders.h"
 #include "core/text/text_utils.h"
@@ -515,7 +516,7 @@ bool CFetchCore::BeginBody(Response& r)
         Fail(2, kWrongType);
         return false;
     }
-    job_.Modi = r.lastModified.empty() ? 0 : ClampSeconds(curl_getdate(r.lastModified.c_str(), nullptr));
+    job_.Modi = r.lastModified.empty() ? 0 : ClampSeconds(HttpDateSeconds(r.lastModified));
     savePath_ = check.savePath.empty() ? job_.Dest : check.savePath;
     // The series' subfolder comes with its first file, so that numbers without files leave no folder behind. One
     // that cannot be made shows as the save file's failure.

@@ -106,11 +106,26 @@ ClaimedFile CreatePartFile(const std::string& path, mode_t mode, PartTags* tags)
 int ClaimFinalName(const std::string& partPath, const std::string& path, std::string& finalPath)
 {
     const NameParts n = SplitName(path);
-    // A hard link claims the name with the whole file behind it. Without hard links (FAT, some network and FUSE
-    // file systems) the name is claimed as an empty file and the part file renamed over it.
+    // A rename that refuses to replace claims the name with the whole file behind it in one step. Where the file
+    // system cannot do that, a hard link claims it, and the part file's name goes after. Without hard links (FAT,
+    // some network and FUSE file systems) the name is claimed as an empty file and the part file renamed over it.
+    bool renamable = true;
     bool linkable = true;
     for (int i = 0;;) {
         const std::string c = Candidate(n, i);
+        if (renamable) {
+            if (::renameat2(AT_FDCWD, partPath.c_str(), AT_FDCWD, c.c_str(), RENAME_NOREPLACE) == 0) {
+                finalPath = c;
+                return 0;
+            }
+            if (errno == EEXIST) {
+                ++i;
+                continue;
+            }
+            if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+                return errno;
+            renamable = false;
+        }
         if (linkable) {
             if (::link(partPath.c_str(), c.c_str()) == 0) {
                 ::unlink(partPath.c_str());
