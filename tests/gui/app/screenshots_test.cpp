@@ -15,11 +15,9 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
-#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <thread>
 
 #include "core/credentials/ninsho_center.h"
 #include "gui/announce/announce_dialog.h"
@@ -46,7 +44,7 @@
 #include "gui/widgets/folder_edit.h"
 #include "gui/widgets/num_edit.h"
 #include "gui/widgets/url_edit.h"
-#include "support/http_test_server.h"
+#include "support/main_window.h"
 #include "support/temp_env.h"
 
 using namespace std::chrono_literals;
@@ -108,7 +106,6 @@ void Save(QWidget* w, const char* name)
 {
     QApplication::processEvents();
     const QPixmap shot = w->grab();
-    QVERIFY(!shot.isNull());
     QVERIFY(shot.width() > 50 && shot.height() > 30);
     const QString folder = qEnvironmentVariable("PELLDRA_SCREENSHOTS");
     if (folder.isEmpty())
@@ -118,6 +115,26 @@ void Save(QWidget* w, const char* name)
     QVERIFY2(shot.save(path), qPrintable(path));
 }
 
+// Wider, `growing` takes the room, keeping its left edge and its distance to the right edge; never narrower than at
+// the first showing.
+void CheckGrowing(QWidget* window, QWidget* growing)
+{
+    const QRect before = InWindow(growing);
+    const int rightGap = window->width() - before.right();
+    window->resize(window->width() + 200, window->height() + 100);
+    QApplication::processEvents();
+    QCOMPARE(InWindow(growing).left(), before.left());
+    QCOMPARE(window->width() - InWindow(growing).right(), rightGap);
+    CheckLayout(window);
+    window->resize(100, 100);
+    QApplication::processEvents();
+    QVERIFY(InWindow(growing).width() >= before.width());
+    CheckLayout(window);
+}
+
+// Records a failed check in a scene that goes on to give its window.
+#define CHECK(cond) QTest::qVerify(static_cast<bool>(cond), #cond, "", __FILE__, __LINE__)
+
 } // namespace
 
 class ScreenshotsTest final : public QObject
@@ -125,106 +142,35 @@ class ScreenshotsTest final : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    // Each picture starts from a first start: nothing kept by the window before.
+    void initTestCase()
+    {
+        UseJapaneseFont();
+        UseJapaneseQtTexts();
+    }
+    // A first start: nothing kept by a window before.
     void init() { env_ = std::make_unique<test::TempEnv>(); }
     void cleanup() { env_.reset(); }
-    void mainWindowIdle();
-    void mainWindowRunning();
-    void dialogs();
-    void detailSettings();
-    void logViewerWithFailures();
-    void queueDialogs();
+    void scenes();
 
 private:
     std::unique_ptr<test::TempEnv> env_;
 };
 
-void ScreenshotsTest::initTestCase()
-{
-    UseJapaneseFont();
-    UseJapaneseQtTexts();
-}
-
-void ScreenshotsTest::mainWindowIdle()
-{
-    CPelldraDlg dlg;
-    dlg.show();
-    dlg.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&dlg));
-    // The URL box has the focus and shows it with a frame.
-    QVERIFY(dlg.UrlEdit()->hasFocus());
-    Save(&dlg, "main-at-start");
-    const QImage focused = dlg.UrlEdit()->grab().toImage();
-    dlg.FolderEdit()->setFocus();
-    QVERIFY(dlg.UrlEdit()->grab().toImage() != focused);
-    QTest::keyClicks(dlg.UrlEdit(), QStringLiteral("http://www.example.com/gallery/vol03/pic015.jpg"));
-    QTest::mouseClick(dlg.UpperCheck(), Qt::LeftButton);
-    dlg.FolderEdit()->setText(QString::fromStdString(env_->makeFolder("downloads")));
-    CheckLayout(&dlg);
-    Save(&dlg, "main-series-idle");
-
-    const QRect folderRow = InWindow(dlg.FolderEdit());
-    const QRect log = InWindow(dlg.LogView());
-    dlg.Tabs()->setCurrentIndex(1);
-    dlg.ListPathEdit()->setText(QStringLiteral("/home/user/urls.lst"));
-    QApplication::processEvents();
-    CheckLayout(&dlg);
-    // The folder row and the log stay where they were in the series mode.
-    QCOMPARE(InWindow(dlg.FolderEdit()), folderRow);
-    QCOMPARE(InWindow(dlg.LogView()), log);
-    Save(&dlg, "main-list-idle");
-
-    // Wider than its first size: the log and the edits take the room, the buttons stay by the right edge.
-    dlg.Tabs()->setCurrentIndex(0);
-    const QRect exitBefore = InWindow(dlg.ExitButton());
-    const int rightGap = dlg.width() - exitBefore.right();
-    dlg.resize(dlg.width() + 200, dlg.height() + 100);
-    QApplication::processEvents();
-    QCOMPARE(dlg.width() - InWindow(dlg.ExitButton()).right(), rightGap);
-    CheckLayout(&dlg);
-    // Never smaller than its first size.
-    dlg.resize(100, 100);
-    QApplication::processEvents();
-    QVERIFY(dlg.width() >= exitBefore.right());
-    CheckLayout(&dlg);
-}
-
-void ScreenshotsTest::mainWindowRunning()
-{
-    test::TestHttpServer server;
-    auto open = std::make_shared<std::atomic<bool>>(false);
-    server.AddFile("/vol1/p01.jpg", "picture", "image/jpeg");
-    server.AddHandler("/vol1/p02.jpg", [open](const test::TestRequest&) {
-        for (int i = 0; i < 500 && !*open; ++i)
-            std::this_thread::sleep_for(10ms);
-        return test::TestResponse{200, {}, "picture", "image/jpeg"};
-    });
-    MessageHook hook;
-    {
-        CPelldraDlg dlg;
-        dlg.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-        QTest::keyClicks(dlg.UrlEdit(), QString::fromStdString(server.Url("/vol1/p01.jpg")));
-        dlg.LowerTo()->setText(QStringLiteral("02"));
-        dlg.FolderEdit()->setText(QString::fromStdString(env_->makeFolder("running")));
-        dlg.StartButton()->click();
-        QCOMPARE(dlg.RunState(), int(CPelldraDlg::kRunning));
-        QTRY_VERIFY(dlg.LogView()->LineCount() >= 6);
-        QTest::qWait(400); // a progress line and a few animation frames
-        CheckLayout(&dlg);
-        Save(&dlg, "main-series-running");
-        dlg.OnStop();
-        QTRY_COMPARE(dlg.RunState(), int(CPelldraDlg::kIdle));
-    }
-    *open = true;
-}
-
-void ScreenshotsTest::dialogs()
+void ScreenshotsTest::scenes()
 {
     QWidget owner;
     owner.resize(500, 360);
     owner.show();
+
+    // A running series: its second file held until the picture is taken.
+    test::TestHttpServer server;
+    test::Gate gate;
+    server.AddFile("/vol1/p01.jpg", "picture", "image/jpeg");
+    server.AddHandler("/vol1/p02.jpg", gate.Handler("picture"));
+    MessageHook hook;
+    CPelldraDlg main;
+    CPelldraDlg running;
+
     CNinshoCenter store{CNinshoCenter::InMemory{}};
     const char* const rows[][4] = {{"写真館", "taro", "pass1", "http://www.example.com/members/"},
                                    {"", "guest", "guest", "http://photos.example.net/"},
@@ -236,66 +182,7 @@ void ScreenshotsTest::dialogs()
         store.Add(r, index);
     }
     CAuthRecord current = store.GetAt(0);
-    const QString chooserFolder = QString::fromStdString(env_->makeFolder("chooser"));
-    using Make = std::function<QWidget*()>;
-    // Picture name, the window, and how long it fills in before the picture (Qt's own dialogs: no layout check).
-    const std::tuple<const char*, Make, int> shots[] = {
-        {"notice-popup",
-         [&] {
-             auto* n = new CNoticePopup(&owner);
-             n->ShowNotice(0);
-             return n;
-         },
-         0},
-        {"auth-prompt",
-         [&] { return new CAuthPromptDlg(&owner, QStringLiteral("http://www.example.com/members/pic001.jpg"), 0ms); },
-         0},
-        {"power-off-countdown", [&] { return new CPowerOffDlg(&owner, 1h); }, 0},
-        {"about-box", [&] { return new CAboutDlg(&owner); }, 0},
-        {"announce-question", [&] { return new CAnnounceDlg(&owner); }, 0},
-        {"help-window", [] { return new CHelpWindow(nullptr, QStringLiteral(PELLDRA_SOURCE_MANUAL)); }, 0},
-        {"credentials-login-setup",
-         [&] {
-             return new CLoginDlg(&owner, {"", "pw"});
-         },
-         0},
-        {"credentials-login",
-         [&] {
-             return new CLoginDlg(&owner, {"taro", "pw"});
-         },
-         0},
-        {"credentials-password-change", [&] { return new CPasswordChangeDlg(&owner, "pw"); }, 0},
-        {"credentials-list", [&] { return new CCredentialListDlg(&owner, store, current); }, 0},
-        {"credentials-edit", [&] { return new CCredentialEditDlg(&owner, current); }, 0},
-        {"folder-chooser", [&] { return new CFolderBrowser(&owner, chooserFolder); }, 800},
-        {"qt-file-chooser",
-         [&] {
-             auto* chooser =
-                 new QFileDialog(&owner, QString::fromUtf8(CPelldraDlg::kListChooserTitle), QDir::homePath());
-             chooser->setOption(QFileDialog::DontUseNativeDialog);
-             return chooser;
-         },
-         400},
-    };
-    for (const auto& [name, make, settle] : shots) {
-        const std::unique_ptr<QWidget> window(make());
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        if (settle)
-            QTest::qWait(settle);
-        else
-            CheckLayout(window.get());
-        Save(window.get(), name);
-        if (QTest::currentTestFailed())
-            return qWarning("in the picture %s", name);
-    }
-}
 
-void ScreenshotsTest::detailSettings()
-{
-    QWidget owner;
-    owner.resize(500, 360);
-    owner.show();
     CSeqUrl url;
     CSeqUrl referer;
     referer.SetMaster(&url);
@@ -307,30 +194,8 @@ void ScreenshotsTest::detailSettings()
     settings.UseProxy = 1, settings.ProxyHost = "proxy.example.com", settings.ProxyPort = "8080";
     settings.AuthUser = "taro", settings.AuthPassword = "secret";
     CCredentialManager credentials(&owner, {});
-    CDetailDlg dialog(&owner, settings, referer, credentials, {});
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    CheckLayout(&dialog);
-    Save(&dialog, "detail-settings");
 
-    // Wider: the Referer box takes the room, keeping its left edge and its distance to the right edge.
-    QWidget* box = dialog.findChild<QWidget*>(QStringLiteral("refererEdit"));
-    const QRect before = InWindow(box);
-    const int rightGap = dialog.width() - before.right();
-    dialog.resize(dialog.width() + 200, dialog.height());
-    QApplication::processEvents();
-    QCOMPARE(InWindow(box).left(), before.left());
-    QCOMPARE(dialog.width() - InWindow(box).right(), rightGap);
-    CheckLayout(&dialog);
-    // Never narrower than at the first showing.
-    dialog.resize(100, 100);
-    QApplication::processEvents();
-    QVERIFY(InWindow(box).width() >= before.width());
-}
-
-void ScreenshotsTest::logViewerWithFailures()
-{
-    const std::string folder = env_->makeFolder("viewer");
+    const std::string logs = env_->makeFolder("viewer");
     std::string log = "  Logの開始\r\n  Target: http://www.example.com/gallery/vol03/pic***.jpg\r\n"
                       "  保存用フォルダは: /home/user/ダウンロード/gallery\r\n";
     for (int n = 1; n <= 9; ++n) {
@@ -342,34 +207,15 @@ void ScreenshotsTest::logViewerWithFailures()
                          : "    成功\r\n");
     }
     log += "    全て終了\r\n    成功／要求数 = 7回／9回\r\n";
-    QVERIFY(test::WriteFile(folder + "/260304.log", "  Logの開始\r\n"));
-    QVERIFY(test::WriteFile(folder + "/260305.log", log));
-    LogViewerWindow viewer(QString::fromStdString(folder + "/260305.log"));
-    viewer.resize(760, 680); // the newest lines, both failures among them
-    viewer.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&viewer));
-    QCOMPARE(viewer.View()->FailureCount(), 2);
-    CheckLayout(&viewer);
-    Save(&viewer, "logviewer-failures");
-}
+    QVERIFY(test::WriteFile(logs + "/260304.log", "  Logの開始\r\n"));
+    QVERIFY(test::WriteFile(logs + "/260305.log", log));
 
-void ScreenshotsTest::queueDialogs()
-{
-    QWidget owner;
-    owner.resize(500, 360);
-    owner.show();
-
-    const std::vector<std::string> lines = {
-        "Refe: http://photos.example.net/album12/",      "Targ: http://photos.example.net/album12/img001.jpg",
-        "Dest: /home/taro/Pictures/img001.jpg",          "Targ: http://photos.example.net/album12/img002.jpg",
-        "Dest: /home/taro/Pictures/img002.jpg",          "Targ: http://photos.example.net/album12/img003.jpg",
-        "Dest: /home/taro/Pictures/img003.jpg",          "Refe: http://www.example.com/",
-        "Targ: http://www.example.com/files/manual.pdf", "Dest: /home/taro/Pictures/manual.pdf"};
-    CUrlListDlg view(&owner, lines, QStringLiteral("URLリスト  album12.lst"), QStringLiteral("/home/taro/Pictures/"));
-    view.show();
-    CheckLayout(&view);
-    Save(&view, "url-list");
-    view.hide();
+    std::vector<std::string> listed{"Refe: http://photos.example.net/album12/"};
+    for (const char* n : {"001", "002", "003"})
+        listed.insert(listed.end(), {std::string("Targ: http://photos.example.net/album12/img") + n + ".jpg",
+                                     std::string("Dest: /home/taro/Pictures/img") + n + ".jpg"});
+    listed.insert(listed.end(), {"Refe: http://www.example.com/", "Targ: http://www.example.com/files/manual.pdf",
+                                 "Dest: /home/taro/Pictures/manual.pdf"});
 
     CWaitQueue queue(env_->makeFolder("queue"));
     const std::pair<const char*, const char*> orders[] = {
@@ -386,12 +232,126 @@ void ScreenshotsTest::queueDialogs()
         item.Fol = folder;
         QCOMPARE(queue.Append(item), 0);
     }
-    CQueueSummaryDlg summary(&owner, queue, true);
-    QVERIFY(summary.Load());
-    summary.show();
-    summary.List()->topLevelItem(1)->setSelected(true);
-    CheckLayout(&summary);
-    Save(&summary, "queue-summary");
+
+    // The picture's name, what brings its window up, how long it fills in first (Qt's own dialogs, no layout check),
+    // and the control that takes the room when the window grows.
+    using Make = std::function<QWidget*()>;
+    const struct
+    {
+        const char* name;
+        Make make;
+        int settle = 0;
+        const char* growing = nullptr;
+    } scenes[] = {
+        {"main-at-start",
+         [&] {
+             main.show();
+             main.activateWindow();
+             CHECK(QTest::qWaitForWindowActive(&main));
+             // The URL box has the focus and shows it with a frame.
+             CHECK(main.UrlEdit()->hasFocus());
+             const QImage focused = main.UrlEdit()->grab().toImage();
+             main.FolderEdit()->setFocus();
+             CHECK(main.UrlEdit()->grab().toImage() != focused);
+             main.UrlEdit()->setFocus();
+             return &main;
+         }},
+        {"main-series-idle",
+         [&] {
+             QTest::keyClicks(main.UrlEdit(), QStringLiteral("http://www.example.com/gallery/vol03/pic015.jpg"));
+             QTest::mouseClick(main.UpperCheck(), Qt::LeftButton);
+             main.FolderEdit()->setText(test::Q(env_->makeFolder("downloads")));
+             return &main;
+         }},
+        {"main-list-idle",
+         [&] {
+             // The folder row and the log stay where they were in the series mode.
+             const QRect folderRow = InWindow(main.FolderEdit());
+             const QRect logView = InWindow(main.LogView());
+             main.Tabs()->setCurrentIndex(1);
+             main.ListPathEdit()->setText(QStringLiteral("/home/user/urls.lst"));
+             QApplication::processEvents();
+             CHECK(InWindow(main.FolderEdit()) == folderRow && InWindow(main.LogView()) == logView);
+             return &main;
+         },
+         0, "logView"},
+        {"main-series-running",
+         [&] {
+             running.show();
+             CHECK(QTest::qWaitForWindowExposed(&running));
+             QTest::keyClicks(running.UrlEdit(), test::Q(server.Url("/vol1/p01.jpg")));
+             running.LowerTo()->setText(QStringLiteral("02"));
+             running.FolderEdit()->setText(test::Q(env_->makeFolder("running")));
+             running.StartButton()->click();
+             CHECK(running.RunState() == CPelldraDlg::kRunning);
+             CHECK(QTest::qWaitFor([&] { return running.LogView()->LineCount() >= 6; }, 15000));
+             QTest::qWait(400); // a progress line and a few animation frames
+             return &running;
+         }},
+        {"notice-popup",
+         [&] {
+             auto* n = new CNoticePopup(&owner);
+             n->ShowNotice(0);
+             return n;
+         }},
+        {"auth-prompt",
+         [&] { return new CAuthPromptDlg(&owner, QStringLiteral("http://www.example.com/members/pic001.jpg"), 0ms); }},
+        {"power-off-countdown", [&] { return new CPowerOffDlg(&owner, 1h); }},
+        {"about-box", [&] { return new CAboutDlg(&owner); }},
+        {"announce-question", [&] { return new CAnnounceDlg(&owner); }},
+        {"help-window", [&] { return new CHelpWindow(&owner, QStringLiteral(PELLDRA_SOURCE_MANUAL)); }},
+        {"credentials-login-setup", [&] { return new CLoginDlg(&owner, {"", "pw"}); }},
+        {"credentials-login", [&] { return new CLoginDlg(&owner, {"taro", "pw"}); }},
+        {"credentials-password-change", [&] { return new CPasswordChangeDlg(&owner, "pw"); }},
+        {"credentials-list", [&] { return new CCredentialListDlg(&owner, store, current); }},
+        {"credentials-edit", [&] { return new CCredentialEditDlg(&owner, current); }},
+        {"folder-chooser", [&] { return new CFolderBrowser(&owner, test::Q(env_->makeFolder("chooser"))); }, 800},
+        {"qt-file-chooser",
+         [&] {
+             auto* chooser =
+                 new QFileDialog(&owner, QString::fromUtf8(CPelldraDlg::kListChooserTitle), QDir::homePath());
+             chooser->setOption(QFileDialog::DontUseNativeDialog);
+             return chooser;
+         },
+         400},
+        {"detail-settings", [&] { return new CDetailDlg(&owner, settings, referer, credentials, {}); }, 0,
+         "refererEdit"},
+        {"logviewer-failures",
+         [&] {
+             auto* viewer = new LogViewerWindow(test::Q(logs + "/260305.log"), &owner);
+             viewer->resize(760, 680); // the newest lines, both failures among them
+             return viewer;
+         }},
+        {"url-list",
+         [&] {
+             return new CUrlListDlg(&owner, listed, QStringLiteral("URLリスト  album12.lst"),
+                                    QStringLiteral("/home/taro/Pictures/"));
+         }},
+        {"queue-summary",
+         [&] {
+             auto* summary = new CQueueSummaryDlg(&owner, queue, true);
+             CHECK(summary->Load());
+             summary->List()->topLevelItem(1)->setSelected(true);
+             return summary;
+         }},
+    };
+    for (const auto& scene : scenes) {
+        QWidget* window = scene.make();
+        window->show();
+        CHECK(QTest::qWaitForWindowExposed(window));
+        if (scene.settle)
+            QTest::qWait(scene.settle);
+        else
+            CheckLayout(window);
+        Save(window, scene.name);
+        if (scene.growing)
+            CheckGrowing(window, window->findChild<QWidget*>(QLatin1String(scene.growing)));
+        if (QTest::currentTestFailed())
+            return qWarning("in the picture %s", scene.name);
+        if (window != &main)
+            window->hide();
+    }
+    QVERIFY(hook.Texts().isEmpty());
 }
 
 } // namespace pelldra
