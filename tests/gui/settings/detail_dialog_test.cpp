@@ -1,27 +1,21 @@
-// Tests of the detail settings dialog over the main window: what OK keeps and cancel does not, the credentials
-// switches, and settings reaching the next run's requests.
+// Tests of the detail settings dialog over the main window: OK keeps, cancel does not, the credentials switches, and
+// settings reaching the next run's requests. Each control's setting and the port rule are the core's form.
 #include "gui/settings/detail_dialog.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTest>
 
 #include "core/credentials/login.h"
-#include "core/credentials/ninsho_center.h"
 #include "core/registry/app_registry.h"
 #include "core/registry/credential_values.h"
 #include "core/registry/tavin_reg_key.h"
-#include "core/settings/settings_file.h"
-#include "gui/app/pelldra_dlg.h"
 #include "gui/credentials/credential_manager.h"
 #include "gui/credentials/login_dialog.h"
-#include "gui/platform/message_box.h"
-#include "gui/widgets/folder_edit.h"
 #include "gui/widgets/num_edit.h"
 #include "gui/widgets/url_edit.h"
-#include "support/http_test_server.h"
+#include "support/main_window.h"
 #include "support/temp_env.h"
 #include "support/when_shown.h"
 
@@ -31,7 +25,7 @@ using test::WhenShown;
 
 namespace {
 
-template <typename T = QWidget> T* Get(QWidget* dialog, const char* name)
+template <typename T = QAbstractButton> T* Get(QWidget* dialog, const char* name)
 {
     T* w = dialog->findChild<T*>(QLatin1String(name));
     if (!w)
@@ -39,38 +33,17 @@ template <typename T = QWidget> T* Get(QWidget* dialog, const char* name)
     return w;
 }
 
-void Click(QWidget* dialog, const char* name)
+void Type(QWidget* dialog, const char* name, const std::string& text)
 {
-    Get<QAbstractButton>(dialog, name)->click();
-}
-
-void Type(QWidget* dialog, const char* name, const char* text)
-{
-    QWidget* w = Get(dialog, name);
-    if (auto* line = qobject_cast<QLineEdit*>(w))
-        line->setText(QString::fromUtf8(text));
-    else
-        QTest::keyClicks(w, QString::fromUtf8(text));
+    QTest::keyClicks(Get<QWidget>(dialog, name), QString::fromStdString(text));
 }
 
 // Opens the detail dialog from the main window's button and acts on it; act must close it.
 void InDetailDialog(QObject* context, CPelldraDlg& window, std::function<void(CDetailDlg*)> act)
 {
     WhenShown<CDetailDlg>(context, std::move(act));
-    Get<QPushButton>(&window, "detailButton")->click();
+    Get(&window, "detailButton")->click();
 }
-
-struct Window
-{
-    Window()
-    {
-        std::remove(SettingsFilePath().c_str());
-        std::remove(KeptOrderFilePath().c_str());
-        dlg.show();
-    }
-    MessageHook hook;
-    CPelldraDlg dlg;
-};
 
 } // namespace
 
@@ -84,28 +57,18 @@ private slots:
 
     void okKeepsTheControlsWhileCancelEscAndTheCloseBoxKeepNothing()
     {
-        Window w;
-        w.dlg.UrlEdit()->insertPlainText(QStringLiteral("http://h.example/vol2/p05.jpg"));
+        test::ShownWindow w;
         w.dlg.Settings().BossKey = 1;
         const DetailSettings before = w.dlg.Settings();
-        auto change = [](CDetailDlg* d) {
-            Type(d, "refererEdit", "http://h.example/vol2/index05.html");
-            Click(d, "syncLower");
-            Click(d, "browserMsie");
-            Click(d, "speedFast");
-            Click(d, "useProxy");
-            Type(d, "proxyHost", "px.example");
-            Type(d, "proxyPort", "3128");
-            Type(d, "authUser", "u");
-        };
         const std::function<void(CDetailDlg*)> closers[] = {
-            [](CDetailDlg* d) { Click(d, "cancelButton"); },
+            [](CDetailDlg* d) { Get(d, "cancelButton")->click(); },
             [](CDetailDlg* d) { d->close(); },
             [](CDetailDlg* d) { QTest::keyClick(d, Qt::Key_Escape); },
         };
         for (const auto& close : closers) {
             InDetailDialog(this, w.dlg, [&](CDetailDlg* d) {
-                change(d);
+                Get(d, "syncLower")->click();
+                Get(d, "useProxy")->click();
                 close(d);
             });
             QVERIFY(w.dlg.Settings() == before);
@@ -115,32 +78,27 @@ private slots:
         QVERIFY(w.dlg.Hidden());
 
         InDetailDialog(this, w.dlg, [&](CDetailDlg* d) {
-            change(d);
-            Type(d, "proxyPort", "3128a");
-            Click(d, "okButton");
+            Get(d, "syncLower")->click();
+            Get(d, "useProxy")->click();
+            Get<QLineEdit>(d, "proxyPort")->setText(QStringLiteral("3128a"));
+            Get(d, "okButton")->click();
             QCOMPARE(w.hook.Texts(), QStringList{QString::fromUtf8(kProxyPortNotDigits)});
-            QVERIFY(d->isVisible());
-            Type(d, "proxyPort", "3128");
-            Click(d, "okButton");
+            Get<QLineEdit>(d, "proxyPort")->setText(QStringLiteral("3128"));
+            Get(d, "okButton")->click();
         });
-        const DetailSettings& s = w.dlg.Settings();
-        QCOMPARE(s.Referer, std::string("http://h.example/vol2/index05.html"));
-        QCOMPARE(s.syncFlags, 1);
+        QCOMPARE(w.dlg.Settings().syncFlags, 1);
         QCOMPARE(w.dlg.Url().GetSyncFlags(), 1);
-        QCOMPARE(s.Browser, int(kBrowserMsie));
-        QCOMPARE(s.Speed, 3);
-        QCOMPARE(ProxyTextOf(s), std::string("px.example:3128"));
-        QCOMPARE(s.AuthUser, std::string("u"));
+        QCOMPARE(w.dlg.Settings().UseProxy, 1);
+        QCOMPARE(w.dlg.Settings().ProxyPort, std::string("3128"));
     }
 
     void credentialsSwitchOpensBehindTheLoginAndCancelClosesItAgain()
     {
-        Window w;
+        test::ShownWindow w;
         CTavinRegKey key(kNinshoCenterKeyPath);
         RecordLogin(key, {}, {"taro", "pw"});
         InDetailDialog(this, w.dlg, [&](CDetailDlg* d) {
             auto* manager = Get<QCheckBox>(d, "useManager");
-            QVERIFY(Get(d, "record")->isVisible() && !Get(d, "lookUp")->isVisible());
             WhenShown<CLoginDlg>(this, [](CLoginDlg* login) { login->CancelButton()->click(); });
             manager->click();
             QCOMPARE(w.hook.Texts(), QStringList{QString::fromUtf8(CDetailDlg::kManagerRefused)});
@@ -152,10 +110,9 @@ private slots:
             });
             manager->click();
             QVERIFY(manager->isChecked() && w.dlg.Credentials().IsOpen());
-            QVERIFY(Get(d, "lookUp")->isVisible() && !Get(d, "record")->isVisible());
-            QVERIFY(Get(d, "editCredentials")->isEnabled());
+            QVERIFY(Get<QWidget>(d, "lookUp")->isVisible() && !Get<QWidget>(d, "record")->isVisible());
             // Nothing is stored for the main URL.
-            Click(d, "lookUp");
+            Get(d, "lookUp")->click();
             QCOMPARE(w.hook.Texts().last(), QString::fromUtf8(CDetailDlg::kNoMatch));
 
             // Turning the confirmation off is asked first; No keeps it.
@@ -165,7 +122,7 @@ private slots:
             confirm->click();
             QCOMPARE(w.hook.Texts().last(), QString::fromUtf8(CDetailDlg::kConfirmOffQuestion));
             QVERIFY(confirm->isChecked());
-            Click(d, "cancelButton");
+            Get(d, "cancelButton")->click();
         });
         QVERIFY(!w.dlg.Credentials().IsOpen());
         QCOMPARE(w.dlg.Settings().UseCredentialManager, 0);
@@ -176,16 +133,14 @@ private slots:
         test::TestHttpServer server;
         server.AddFile("/s/p01.jpg", "one", "image/jpeg");
         server.AddFile("/s/p02.jpg", "two", "image/jpeg");
-        Window w;
-        w.dlg.FolderEdit()->setText(QString::fromStdString(env_->makeFolder("got")));
-        w.dlg.UrlEdit()->insertPlainText(QString::fromStdString(server.Url("/s/p05.jpg")));
-        const std::string referer = server.Url("/s/index05.html");
+        test::ShownWindow w(env_->makeFolder("got"));
+        w.dlg.UrlEdit()->insertPlainText(test::Q(server.Url("/s/p05.jpg")));
         InDetailDialog(this, w.dlg, [&](CDetailDlg* d) {
-            Type(d, "refererEdit", referer.c_str());
-            Click(d, "syncLower");
-            Click(d, "browserNetscape");
-            Click(d, "wholeSequence");
-            Click(d, "okButton");
+            Type(d, "refererEdit", server.Url("/s/index05.html"));
+            Get(d, "syncLower")->click();
+            Get(d, "browserNetscape")->click();
+            Get(d, "wholeSequence")->click();
+            Get(d, "okButton")->click();
         });
         // The whole sequence: from the first number on, with the URL's width.
         QCOMPARE(w.dlg.LowerFrom()->text(), QStringLiteral("01"));
