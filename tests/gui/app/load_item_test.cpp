@@ -2,19 +2,17 @@
 #include "gui/app/pelldra_dlg.h"
 
 #include <QCheckBox>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
 
 #include <memory>
+#include <tuple>
 
-#include "core/settings/settings_file.h"
-#include "gui/platform/message_box.h"
 #include "gui/settings/detail_dialog.h"
-#include "gui/widgets/folder_edit.h"
 #include "gui/widgets/num_edit.h"
 #include "gui/widgets/url_edit.h"
+#include "support/main_window.h"
 #include "support/temp_env.h"
 #include "support/when_shown.h"
 
@@ -22,34 +20,21 @@ namespace pelldra {
 
 namespace {
 
-QString Q(const std::string& s)
-{
-    return QString::fromStdString(s);
-}
+using test::Q;
 
 // A window in queue mode, so that a start only appends its order; the orders are taken back with TakeFirst.
-struct QueueingWindow
+struct QueueingWindow : test::ShownWindow
 {
-    explicit QueueingWindow(const std::string& folder)
-    {
-        std::remove(SettingsFilePath().c_str());
-        std::remove(KeptOrderFilePath().c_str());
-        dlg = std::make_unique<CPelldraDlg>();
-        dlg->show();
-        dlg->FolderEdit()->setText(Q(folder));
-        dlg->ToggleQueueMode();
-    }
+    explicit QueueingWindow(const std::string& folder) : ShownWindow(folder) { dlg.ToggleQueueMode(); }
     CQueueItem StartAndTake()
     {
-        dlg->StartButton()->click();
+        dlg.StartButton()->click();
         CQueueItem taken;
-        if (dlg->Queue().TakeFirst(taken) != TakeResult::Taken)
+        if (dlg.Queue().TakeFirst(taken) != TakeResult::Taken)
             taken.Clear();
-        dlg->Queue().EndTakenRun();
+        dlg.Queue().EndTakenRun();
         return taken;
     }
-    MessageHook hook;
-    std::unique_ptr<CPelldraDlg> dlg;
 };
 
 } // namespace
@@ -68,7 +53,7 @@ private slots:
         CQueueItem original;
         {
             QueueingWindow w(folder);
-            CPelldraDlg& dlg = *w.dlg;
+            CPelldraDlg& dlg = w.dlg;
             dlg.Settings().Referer = "http://h.example/vol2/index05.html";
             dlg.Settings().syncFlags = 1;
             dlg.UrlEdit()->selectAll();
@@ -87,7 +72,7 @@ private slots:
 
         // A window with other settings, the upper string off and nothing typed.
         QueueingWindow w(env_->makeFolder("other"));
-        CPelldraDlg& dlg = *w.dlg;
+        CPelldraDlg& dlg = w.dlg;
         dlg.LoadItemIntoWindow(original);
         const CQueueItem again = w.StartAndTake();
         QVERIFY(w.hook.Texts().isEmpty());
@@ -98,7 +83,6 @@ private slots:
     {
         const std::string folder = env_->makeFolder("save");
         CQueueItem page;
-        page.Clear();
         page.Kind = CQueueItem::IMAGE;
         page.KindName = "IMAGE";
         page.Lst = env_->root() + "/handed.lst";
@@ -106,14 +90,12 @@ private slots:
         page.Fol = folder;
         page.Del = 1;
         QueueingWindow w(env_->makeFolder("other"));
-        CPelldraDlg& dlg = *w.dlg;
+        CPelldraDlg& dlg = w.dlg;
         dlg.LoadItemIntoWindow(page);
         const CQueueItem again = w.StartAndTake();
         QVERIFY(w.hook.Texts().isEmpty());
-        QCOMPARE(again.Kind, int(CQueueItem::IMAGE));
-        QCOMPARE(Q(again.Page), Q(page.Page));
-        QCOMPARE(Q(again.Fol), Q(page.Fol));
-        QCOMPARE(again.Del, 1);
+        QVERIFY(std::tie(again.Kind, again.Page, again.Fol, again.Del) ==
+                std::tie(page.Kind, page.Page, page.Fol, page.Del));
         // Only that very start: the next one is a plain list.
         QCOMPARE(w.StartAndTake().Kind, int(CQueueItem::LIST));
     }
@@ -121,9 +103,8 @@ private slots:
     void theRefererGoesIntoAnOpenDetailDialog()
     {
         QueueingWindow w(env_->makeFolder("save"));
-        CPelldraDlg& dlg = *w.dlg;
+        CPelldraDlg& dlg = w.dlg;
         CQueueItem order;
-        order.Clear();
         order.Kind = CQueueItem::RENBAN;
         order.job.Targ = "http://h.example/a/p*.jpg";
         order.job.Refe = "http://h.example/a/index*.html";

@@ -182,6 +182,7 @@ void ScreenshotsTest::scenes()
         store.Add(r, index);
     }
     CAuthRecord current = store.GetAt(0);
+    const LoginValues setup{"", "pw"}, login{"taro", "pw"};
 
     CSeqUrl url;
     CSeqUrl referer;
@@ -300,8 +301,8 @@ void ScreenshotsTest::scenes()
         {"about-box", [&] { return new CAboutDlg(&owner); }},
         {"announce-question", [&] { return new CAnnounceDlg(&owner); }},
         {"help-window", [&] { return new CHelpWindow(&owner, QStringLiteral(PELLDRA_SOURCE_MANUAL)); }},
-        {"credentials-login-setup", [&] { return new CLoginDlg(&owner, {"", "pw"}); }},
-        {"credentials-login", [&] { return new CLoginDlg(&owner, {"taro", "pw"}); }},
+        {"credentials-login-setup", [&] { return new CLoginDlg(&owner, setup); }},
+        {"credentials-login", [&] { return new CLoginDlg(&owner, login); }},
         {"credentials-password-change", [&] { return new CPasswordChangeDlg(&owner, "pw"); }},
         {"credentials-list", [&] { return new CCredentialListDlg(&owner, store, current); }},
         {"credentials-edit", [&] { return new CCredentialEditDlg(&owner, current); }},

@@ -1,12 +1,12 @@
 // Tests of the program's shell: the instance lock across processes, the broadcasts on the session bus, and the
 // application object's start-up, second start and registry values.
 #include "core/platform/folders.h"
+#include "core/platform/single_instance.h"
 #include "core/registry/app_registry.h"
 #include "gui/app/pelldra_app.h"
 #include "gui/platform/bring_to_front.h"
 #include "gui/platform/broadcasts.h"
 #include "gui/platform/message_box.h"
-#include "core/platform/single_instance.h"
 
 #include "support/child_process.h"
 #include "support/temp_env.h"

@@ -7,13 +7,10 @@
 
 #include <memory>
 
-#include "core/settings/settings_file.h"
-#include "gui/app/pelldra_dlg.h"
-#include "gui/platform/message_box.h"
 #include "gui/queue/queue_summary_dialog.h"
 #include "gui/queue/url_list_dialog.h"
-#include "gui/widgets/folder_edit.h"
 #include "gui/widgets/url_edit.h"
+#include "support/main_window.h"
 #include "support/temp_env.h"
 #include "support/when_shown.h"
 
@@ -24,7 +21,6 @@ namespace {
 CQueueItem Order(const std::string& name, int kind = CQueueItem::RENBAN)
 {
     CQueueItem it;
-    it.Clear();
     it.Kind = kind;
     it.job.Targ = "http://h.example/" + name + "/p*.jpg";
     it.Lst = "/lists/" + name + ".lst";
@@ -61,20 +57,18 @@ private slots:
     void init()
     {
         env_ = std::make_unique<test::TempEnv>();
-        std::remove(SettingsFilePath().c_str());
-        std::remove(KeptOrderFilePath().c_str());
-        dlg_ = std::make_unique<CPelldraDlg>();
-        dlg_->show();
+        window_ = std::make_unique<test::ShownWindow>();
+        dlg_ = &window_->dlg;
     }
     void cleanup()
     {
-        dlg_.reset();
+        window_.reset();
         env_.reset();
     }
 
     void editsAreWrittenOnlyWhenSavedAndEscIsTheWindows()
     {
-        MessageHook hook;
+        MessageHook& hook = window_->hook;
         for (const char* n : {"a", "b", "c", "d"})
             QVERIFY(dlg_->Queue().Append(Order(n)) == 0);
         test::WhenShown<CQueueSummaryDlg>(this, [&](CQueueSummaryDlg* s) {
@@ -118,7 +112,7 @@ private slots:
 
     void takingOutWritesAtOnceAndShowsTheOrder()
     {
-        MessageHook hook;
+        MessageHook& hook = window_->hook;
         for (const CQueueItem& it : {Order("a"), Order("b", CQueueItem::LIST), Order("c")})
             QVERIFY(dlg_->Queue().Append(it) == 0);
         test::WhenShown<CQueueSummaryDlg>(this, [&](CQueueSummaryDlg* s) {
@@ -151,7 +145,7 @@ private slots:
 
     void theListViewerShowsTheJobsAndHandsBackItsFolder()
     {
-        MessageHook hook;
+        MessageHook& hook = window_->hook;
         const QString folder = QString::fromStdString(env_->makeFolder("save"));
         dlg_->FolderEdit()->setText(folder);
         dlg_->Tabs()->setCurrentIndex(1);
@@ -159,7 +153,7 @@ private slots:
         const std::string listPath = env_->root() + "/pics.lst";
         dlg_->ListPathEdit()->setText(QString::fromStdString(listPath));
         QVERIFY(test::WriteFile(listPath, "# nothing\r\n"));
-        view->click();
+        view->click(); // no dialog for a list without a job
         QVERIFY(test::WriteFile(listPath, "Refe: http://r.example/\r\nhttp://h.example/1.jpg\r\n"));
         test::WhenShown<CUrlListDlg>(this, [&](CUrlListDlg* v) {
             QCOMPARE(v->windowTitle(), QStringLiteral("URLリスト  pics.lst"));
@@ -177,7 +171,8 @@ private slots:
 
 private:
     std::unique_ptr<test::TempEnv> env_;
-    std::unique_ptr<CPelldraDlg> dlg_;
+    std::unique_ptr<test::ShownWindow> window_;
+    CPelldraDlg* dlg_ = nullptr;
 };
 
 } // namespace pelldra
