@@ -4,24 +4,15 @@
 #include <QDBusConnection>
 #include <QTest>
 
-#include <atomic>
-#include <chrono>
-#include <memory>
-#include <thread>
-
 #include "core/linkscout/linkscout_orders.h"
 #include "core/registry/app_registry.h"
 #include "core/registry/tavin_reg_key.h"
-#include "core/settings/settings_file.h"
 #include "gui/app/pelldra_app.h"
 #include "gui/platform/broadcasts.h"
-#include "gui/platform/message_box.h"
 #include "gui/queue/notice_popup.h"
-#include "support/http_test_server.h"
+#include "support/main_window.h"
 #include "support/private_bus.h"
 #include "support/temp_env.h"
-
-using namespace std::chrono_literals;
 
 namespace pelldra {
 
@@ -58,15 +49,8 @@ private slots:
         test::TempEnv env;
         test::TestHttpServer server;
         // The first order's file waits until the second order has been queued.
-        auto open = std::make_shared<std::atomic<bool>>(false);
-        server.AddHandler("/a/1.jpg", [open](const test::TestRequest&) {
-            for (int i = 0; i < 2000 && !*open; ++i)
-                std::this_thread::sleep_for(10ms);
-            test::TestResponse r;
-            r.body = "first";
-            r.content_type = "image/jpeg";
-            return r;
-        });
+        test::Gate gate;
+        server.AddHandler("/a/1.jpg", gate.Handler("first"));
         server.AddFile("/b/2.jpg", "second", "image/jpeg");
         const std::string first = env.makeFolder("first");
         const std::string second = env.makeFolder("second");
@@ -92,7 +76,7 @@ private slots:
                  QStringLiteral("LinkScoutからのダウンロード指令は待ち行列に取り込まれました"));
 
         // The first run ends; the queued order runs next, each into LinkScout's folder of its time.
-        *open = true;
+        *gate.open = true;
         QTRY_COMPARE_WITH_TIMEOUT(QString::fromStdString(test::ReadFile(second + "/2.jpg")), QStringLiteral("second"),
                                   kRunMs);
         QTRY_COMPARE_WITH_TIMEOUT(dlg.RunState(), int(CPelldraDlg::kIdle), kRunMs);
