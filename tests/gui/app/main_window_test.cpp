@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
-#include <QDir>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStyleHints>
@@ -241,6 +240,16 @@ private slots:
         }
     }
 
+    void queueModeHasAKeyNamedInTheAnimationsTooltip()
+    {
+        Window w;
+        w.dlg.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w.dlg));
+        QVERIFY(w.dlg.Animation()->toolTip().contains(QStringLiteral("Ctrl+M")));
+        QTest::keyClick(&w.dlg, Qt::Key_M, Qt::ControlModifier);
+        QVERIFY(w.dlg.QueueMode());
+    }
+
     void aTerminationSignalClosesAnOpenPromptAndTheWindowAtOnce()
     {
         test::TestHttpServer server;
@@ -350,37 +359,27 @@ private slots:
 
     void settingsAndTheSeriesSurviveTheWindowMadeAgain()
     {
+        // The files' contents are the settings file's; here that the window writes them at its end and shows them.
         const std::string folder = env_->makeFolder("kept");
         DetailSettings settings;
         settings.UseProxy = 1, settings.ProxyHost = "px", settings.ProxyPort = "8080";
-        settings.AuthUser = "u", settings.AuthPassword = "pw", settings.RecordPassword = 1;
         QSize smallest;
         {
             Window w(folder);
             smallest = w.dlg.minimumSize();
             EnterUrl(w.dlg, "http://h.example/vol2/p05.jpg", true);
-            QTest::mouseClick(w.dlg.UpperCheck(), Qt::LeftButton);
-            w.dlg.SaveNameEdit()->setText(QStringLiteral("x*-*.jpg"));
             w.dlg.Settings() = settings;
             w.dlg.Tabs()->setCurrentIndex(1); // closed in the list mode
         }
         MessageHook hook;
-        {
-            CPelldraDlg dlg{nullptr, FastOptions()};
-            dlg.show();
-            QVERIFY(dlg.Settings() == settings);
-            QCOMPARE(static_cast<int>(dlg.CurrentJobMode()), 3003);
-            QCOMPARE(dlg.Tabs()->currentIndex(), 1);
-            QCOMPARE(dlg.minimumSize(), smallest); // room for the series layout, though it opens on the list
-            QCOMPARE(dlg.UrlEdit()->Text(), QStringLiteral("http://h.example/vol2/p05.jpg"));
-            QVERIFY(dlg.UpperCheck()->isChecked());
-            QCOMPARE(dlg.SaveNameEdit()->text(), QStringLiteral("x*-*.jpg"));
-            QCOMPARE(dlg.FolderEdit()->text(), Q(folder));
-        }
-        // A folder that has gone since comes back as the home folder.
-        QVERIFY(QDir(Q(folder)).removeRecursively());
         CPelldraDlg dlg{nullptr, FastOptions()};
-        QCOMPARE(dlg.FolderEdit()->text(), QDir::homePath());
+        dlg.show();
+        QVERIFY(dlg.Settings() == settings);
+        QCOMPARE(static_cast<int>(dlg.CurrentJobMode()), 3003);
+        QCOMPARE(dlg.Tabs()->currentIndex(), 1);
+        QCOMPARE(dlg.minimumSize(), smallest); // room for the series layout, though it opens on the list
+        QCOMPARE(dlg.UrlEdit()->Text(), QStringLiteral("http://h.example/vol2/p05.jpg"));
+        QCOMPARE(dlg.FolderEdit()->text(), Q(folder));
         QVERIFY(hook.Texts().isEmpty());
     }
 

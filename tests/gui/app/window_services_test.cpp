@@ -1,5 +1,5 @@
 // Tests of the main window's services: power-off after the queue, the boss key and bringing the window back, the
-// help window on the manual.
+// help window on the manual, the announcement check.
 #include "gui/app/pelldra_dlg.h"
 
 #include <QApplication>
@@ -9,15 +9,19 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBrowser>
+#include <QThread>
 #include <QTimer>
 
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <tuple>
 #include <vector>
 
+#include "core/registry/tavin_reg_key.h"
+#include "gui/announce/announce_dialog.h"
 #include "gui/app/help_window.h"
 #include "gui/app/pelldra_app.h"
 #include "gui/app/power_off_dialog.h"
@@ -26,6 +30,7 @@
 #include "gui/platform/message_box.h"
 #include "gui/platform/power.h"
 #include "support/fake_power_backend.h"
+#include "support/http_test_server.h"
 #include "support/temp_env.h"
 #include "support/when_shown.h"
 
@@ -33,8 +38,11 @@ namespace pelldra {
 
 namespace {
 
+using namespace std::chrono_literals;
+
 constexpr const char* kOwnBus = "PELLDRA_TEST_OWN_BUS";
 constexpr const char* kManual = PELLDRA_SOURCE_MANUAL;
+constexpr const char* kAnnounced = "http://www.tavin.example/news/6.html";
 
 // How many times `name` came from another process.
 qsizetype Heard(const QSignalSpy& spy, const char* name)
@@ -48,6 +56,15 @@ QString PageShown(const CHelpWindow& help)
 {
     const QUrl source = help.Browser()->source();
     return QFileInfo(source.toLocalFile()).fileName() + (source.hasFragment() ? "#" + source.fragment() : QString());
+}
+
+// A window's options for an announcement check at once against `server`; the pages it opens go to `opened`.
+CPelldraDlg::Options Announcing(test::TestHttpServer& server, QStringList& opened)
+{
+    server.AddFile("/new-ann.dat", std::string("Url_: ") + kAnnounced + "\r\nID__: 6\r\n");
+    CPelldraDlg::Options options;
+    options.announce = {server.Url("/new-ann.dat"), 0ms, {}, [&opened](const QString& url) { opened << url; }};
+    return options;
 }
 
 } // namespace
@@ -179,6 +196,56 @@ private slots:
             QCOMPARE(PageShown(help), QString::fromUtf8(shown));
             QCOMPARE(opened, *desktop ? QList<QUrl>{QUrl(QString::fromUtf8(desktop))} : QList<QUrl>{});
         }
+    }
+
+    void announcementIsAskedOnTheWindowsThreadAndAShowingDuringACheckStartsNoOther()
+    {
+        MessageHook hook;
+        test::TestHttpServer server;
+        QStringList opened;
+        CPelldraDlg::Options options = Announcing(server, opened);
+        CPelldraDlg* window = nullptr;
+        bool onWindowsThread = false;
+        options.announce.ask = [&](QWidget* parent) {
+            onWindowsThread = parent == window && QThread::currentThread() == qApp->thread();
+            // Shown again while its check is running: that check stays the only one.
+            window->hide();
+            window->show();
+            QApplication::processEvents();
+            return AnnounceAnswer::Yes;
+        };
+        CPelldraDlg dlg(nullptr, options);
+        window = &dlg;
+        dlg.show();
+        QTRY_COMPARE_WITH_TIMEOUT(opened, QStringList{QString::fromUtf8(kAnnounced)}, 30000);
+        QVERIFY(onWindowsThread);
+        QCOMPARE(server.RequestCount(), 1);
+        QCOMPARE(CTavinRegKey("Software\\Tavin\\AutoAnn\\Pelldra").GetString("AnnID"), std::string("6"));
+        QVERIFY(hook.Texts().isEmpty());
+    }
+
+    void aWindowClosingWhileTheAnnouncementQuestionIsUpTakesTheQuestionAlong()
+    {
+        MessageHook hook;
+        test::TestHttpServer server;
+        QStringList opened;
+        auto dlg = std::make_unique<CPelldraDlg>(nullptr, Announcing(server, opened));
+        bool questionSeen = false;
+        // The question runs its own event loop: the window is closed from within it.
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            const auto questions = dlg->findChildren<CAnnounceDlg*>();
+            if (!questions.isEmpty() && questions.first()->isVisible()) {
+                questionSeen = true;
+                dlg->done(QDialog::Accepted);
+            }
+        });
+        poll.start(20);
+        dlg->show();
+        QTRY_VERIFY_WITH_TIMEOUT(questionSeen, 30000);
+        QTRY_VERIFY(dlg->findChildren<CAnnounceDlg*>().isEmpty());
+        dlg.reset();
+        QVERIFY(opened.isEmpty() && hook.Texts().isEmpty());
     }
 
 private:

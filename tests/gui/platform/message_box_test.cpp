@@ -1,5 +1,7 @@
-// Tests of the message function: the real box's answers to each button and to Esc, and the chooser's filter form.
+// Tests of the message function: the real box's answers to each button and to Esc, its Japanese buttons, and the
+// chooser's filter form.
 #include "gui/platform/message_box.h"
+#include "gui/platform/qt_translations.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -48,6 +50,14 @@ private slots:
         QCOMPARE(ShowMessage(nullptr, QStringLiteral("本文"), QString(), MessageIcon::Warning, buttons), answer);
         QCOMPARE(shownText, QStringLiteral("本文"));
         QCOMPARE(shownTitle, QStringLiteral("Pelldra"));
+    }
+
+    void qtsOwnButtonsSpeakJapanese()
+    {
+        QVERIFY(UseJapaneseQtTexts());
+        QMessageBox box(QMessageBox::Question, QString(), QString(), QMessageBox::Yes | QMessageBox::No);
+        QVERIFY2(box.button(QMessageBox::Yes)->text().contains(QStringLiteral("はい")),
+                 qPrintable(box.button(QMessageBox::Yes)->text()));
     }
 
     void writtenFilterBecomesQtFilter()

@@ -1,4 +1,5 @@
-// Tests of the save-folder edit (trimming, check, fallback, browse) and of the folder browser's subfolder making.
+// Tests of the save-folder edit (trimming, check, fallback, browse) and of the folder browser: its first view and its
+// subfolder making.
 #include "gui/platform/message_box.h"
 #include "gui/widgets/folder_browser.h"
 #include "gui/widgets/folder_edit.h"
@@ -10,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTreeView>
 
 namespace pelldra {
 
@@ -157,6 +159,22 @@ private slots:
         QCOMPARE(browser.result(), int(QDialog::Accepted));
         QCOMPARE(browser.ChosenFolder(), start + QStringLiteral("/写真/2026"));
         QVERIFY(QFileInfo(browser.ChosenFolder()).isDir());
+    }
+
+    void browserOpensWithItsFolderInView()
+    {
+        test::TempEnv env;
+        // Last of a long list of folders: out of view unless the tree scrolls to it.
+        const QString parent = QString::fromStdString(env.makeFolder("many"));
+        for (int i = 0; i < 80; ++i)
+            QVERIFY(QDir(parent).mkdir(QStringLiteral("f%1").arg(i, 2, 10, QLatin1Char('0'))));
+        CFolderBrowser browser(nullptr, parent + QStringLiteral("/f79"));
+        browser.show();
+        // Judged once the model has read and sorted the folders beside it in the background (it is then the last).
+        auto* tree = browser.findChild<QTreeView*>();
+        QTRY_VERIFY_WITH_TIMEOUT(tree->currentIndex().row() == 79 &&
+                                     tree->viewport()->rect().contains(tree->visualRect(tree->currentIndex())),
+                                 10000);
     }
 };
 

@@ -251,8 +251,6 @@ private slots:
         window_->layout()->addWidget(plain);
         const qint64 plainMs = typeInto(plain);
         const qint64 ms = typeInto(edit_);
-        qInfo("100 keystrokes on a %d-character URL: %lld ms (a plain box: %lld ms)", static_cast<int>(url.size()), ms,
-              plainMs);
         QVERIFY2(ms < 2 * plainMs + 100, qPrintable(QStringLiteral("%1 ms against %2 ms").arg(ms).arg(plainMs)));
         QCOMPARE(Spans(*edit_), QStringLiteral("0123456789").repeated(10) + QStringLiteral(":R"));
     }
