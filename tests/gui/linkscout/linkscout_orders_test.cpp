@@ -1,10 +1,20 @@
-// LinkScout's list orders reaching the real window over the session bus: run, or queued while a run goes on.
+// Orders reaching the real window over the session bus: LinkScout's list orders, run or queued while a run goes on,
+// and pelldra-send from end to end, starting the window when none runs.
 #include "gui/app/pelldra_dlg.h"
 
+#include <signal.h>
+#include <sys/stat.h>
+
 #include <QDBusConnection>
+#include <QProcess>
 #include <QTest>
 
+#include <fstream>
+#include <sstream>
+#include <string>
+
 #include "core/linkscout/linkscout_orders.h"
+#include "core/platform/single_instance.h"
 #include "core/registry/app_registry.h"
 #include "core/registry/tavin_reg_key.h"
 #include "gui/app/pelldra_app.h"
@@ -18,7 +28,7 @@ namespace pelldra {
 
 namespace {
 
-constexpr int kRunMs = 20000;
+constexpr int kRunMs = 30000;
 
 // LinkScout's side: a list file, the values naming it, then the broadcast from a connection of its own.
 void SendListOrder(const std::string& list, const std::string& lines, const std::string& saveFolder)
@@ -34,6 +44,59 @@ void SendListOrder(const std::string& list, const std::string& lines, const std:
     Broadcasts helper(QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("linkscout")), nullptr);
     QVERIFY(helper.EmitAndFlush(QString::fromUtf8(broadcast::kFromHelper)));
 }
+
+struct Sent
+{
+    int status = -1;
+    QString errors;
+};
+
+Sent Send(const QStringList& arguments)
+{
+    QProcess send;
+    send.start(QStringLiteral(PELLDRA_SEND_TOOL), arguments);
+    Sent result;
+    if (send.waitForFinished(90000) && send.exitStatus() == QProcess::NormalExit)
+        result.status = send.exitCode();
+    result.errors = QString::fromUtf8(send.readAllStandardError());
+    return result;
+}
+
+// The process holding the instance lock, as the kernel lists it; 0 when none.
+pid_t WindowProcess()
+{
+    struct stat lock
+    {
+    };
+    if (::stat(SingleInstanceLock::DefaultPath().c_str(), &lock) != 0)
+        return 0;
+    std::ifstream locks("/proc/locks");
+    for (std::string line; std::getline(locks, line);) {
+        std::istringstream fields(line);
+        std::string id, kind, advisory, mode, where;
+        pid_t pid = 0;
+        fields >> id >> kind >> advisory >> mode >> pid >> where;
+        if (kind == "FLOCK" && where.substr(where.rfind(':') + 1) == std::to_string(lock.st_ino))
+            return pid;
+    }
+    return 0;
+}
+
+// Ends the window that pelldra-send started, whatever the test's outcome.
+struct EndWindow
+{
+    ~EndWindow()
+    {
+        if (const pid_t pid = WindowProcess(); pid > 0) {
+            ::kill(pid, SIGTERM);
+            // Not QTRY: it gives up at once after a failed check, and the window must go all the same.
+            for (int i = 0; i < 200 && WindowProcess() == pid; ++i)
+                QTest::qWait(100);
+            if (WindowProcess() == pid)
+                ::kill(pid, SIGKILL);
+        }
+    }
+};
 
 } // namespace
 
@@ -87,6 +150,69 @@ private slots:
         QCOMPARE(dlg.Queue().LoadAll(), 0);
         QVERIFY2(hook.Texts().isEmpty(), qPrintable(hook.Texts().join(QLatin1Char('|'))));
         app.SetMainWindow(nullptr);
+    }
+
+    void sendsASeriesToANewWindowAndAListToTheRunningOne()
+    {
+        test::PrivateBus bus;
+        QVERIFY(bus.ready());
+        test::TempEnv env;
+        test::TestHttpServer server;
+        for (const char* path : {"/s/p1.jpg", "/s/p2.jpg", "/s/p3.jpg"})
+            server.AddFile(path, path, "image/jpeg");
+        server.AddFile("/l/x.jpg", "listed", "image/jpeg");
+        const std::string series = env.makeFolder("series");
+        const std::string listed = env.makeFolder("listed");
+        const std::string list = env.root() + "/urls.lst";
+        QVERIFY(test::WriteFile(list, server.Url("/l/x.jpg") + "\n"));
+        EndWindow endWindow;
+
+        // No window runs: the one beside pelldra-send starts and takes the order as it starts, counting on from 1
+        // until the files run out.
+        QCOMPARE(WindowProcess(), 0);
+        Sent sent = Send({QStringLiteral("--now"), QStringLiteral("--dir"), QString::fromStdString(series),
+                          QString::fromStdString(server.Url("/s/p2.jpg"))});
+        QCOMPARE(sent.errors, QString());
+        QCOMPARE(sent.status, 0);
+        QVERIFY(WindowProcess() > 0);
+        // Up to three files come at a time, in any order.
+        for (const char* name : {"p1.jpg", "p3.jpg"})
+            QTRY_COMPARE_WITH_TIMEOUT(QString::fromStdString(test::ReadFile(series + "/" + name)),
+                                      QStringLiteral("/s/") + QLatin1String(name), kRunMs);
+
+        // The window runs: a list of a page's links goes to it on the bus. It deletes the list it was handed after
+        // the run, so it was handed a copy.
+        sent = Send({QStringLiteral("--list"), QString::fromStdString(list), QStringLiteral("--type"),
+                     QStringLiteral("LINK"), QStringLiteral("--dir"), QString::fromStdString(listed)});
+        QCOMPARE(sent.errors, QString());
+        QCOMPARE(sent.status, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(QString::fromStdString(test::ReadFile(listed + "/x.jpg")), QStringLiteral("listed"),
+                                  kRunMs);
+        QVERIFY(test::FileExists(list));
+
+        // Refused before anything is handed over, and bad arguments: status and one line each.
+        const struct
+        {
+            QStringList arguments;
+            int status;
+            const char* error;
+        } refusals[] = {
+            {{QStringLiteral("--list"), QString::fromStdString(env.root() + "/none.lst")},
+             2,
+             "ファイルが見つかりません"},
+            {{QStringLiteral("--dir"), QString::fromStdString(list), QStringLiteral("http://h.example/1.jpg")}, 2, ""},
+            {{QStringLiteral("--type"), QStringLiteral("PAGE"), QStringLiteral("--list"), QString::fromStdString(list)},
+             4,
+             "--type needs LINK or IMAGE"},
+            {{}, 4, "give one URL, or --list FILE"},
+        };
+        for (const auto& r : refusals) {
+            sent = Send(r.arguments);
+            QCOMPARE(sent.status, r.status);
+            QVERIFY2(sent.errors.startsWith(QStringLiteral("pelldra-send: ")) && sent.errors.count('\n') == 1 &&
+                         sent.errors.contains(QString::fromUtf8(r.error)),
+                     qPrintable(sent.errors));
+        }
     }
 };
 
