@@ -273,6 +273,7 @@ private slots:
         test::TestHttpServer server;
         server.RequireBasic("/club/", "aki", "secret");
         std::chrono::steady_clock::time_point signalled;
+        MessageHook hook;
         CPelldraApp app;
         app.Run([&](CPelldraApp& running) {
             CPelldraDlg::Options options = FastOptions();
@@ -299,6 +300,7 @@ private slots:
         });
         QVERIFY(signalled != std::chrono::steady_clock::time_point{});
         QVERIFY(std::chrono::steady_clock::now() - signalled < 10s);
+        QVERIFY(hook.Texts().isEmpty());
     }
 
     void destroyingTheWindowDuringARunStopsAndJoinsTheEngine()

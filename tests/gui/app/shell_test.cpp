@@ -81,6 +81,7 @@ class ShellTest final : public QObject
     Q_OBJECT
 
 private slots:
+    void cleanup() { QCOMPARE(unexpected_.Texts(), QStringList()); }
     void lockPathUsesTheRuntimeFolderElseTheUserId()
     {
         test::TempEnv env;
@@ -311,6 +312,9 @@ private slots:
             QTRY_VERIFY2(window.isActiveWindow(), before);
         }
     }
+
+private:
+    MessageHook unexpected_; // a message no test waits for fails its test instead of blocking it
 };
 
 } // namespace pelldra

@@ -28,6 +28,7 @@ class SmallDialogsTest final : public QObject
     Q_OBJECT
 
 private slots:
+    void cleanup() { QCOMPARE(unexpected_.Texts(), QStringList()); }
     void noticeFollowsItsOriginSitsCentredAndClosesAfterItsDelayOrOnAClick()
     {
         QWidget window;
@@ -190,6 +191,9 @@ private slots:
             QCOMPARE(escape.size(), byEscape ? 1 : 0);
         }
     }
+
+private:
+    MessageHook unexpected_; // a message no test waits for fails its test instead of blocking it
 };
 
 } // namespace pelldra

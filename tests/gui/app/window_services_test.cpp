@@ -75,7 +75,11 @@ class WindowServicesTest final : public QObject
 
 private slots:
     void init() { env_ = std::make_unique<test::TempEnv>(); }
-    void cleanup() { env_.reset(); }
+    void cleanup()
+    {
+        env_.reset();
+        QCOMPARE(unexpected_.Texts(), QStringList());
+    }
 
     void theQueueWorkedOffPowersOffAfterTheCountdownOrRunsOnWhenItCannot()
     {
@@ -249,6 +253,7 @@ private slots:
     }
 
 private:
+    MessageHook unexpected_; // a message no test waits for fails its test instead of blocking it
     // Esc hid the window and what it showed. A second start and LinkScout each bring it back; a companion's
     // BossCome hides it again and is answered once, never while the window is hidden.
     static void HiddenUntilBroughtBack(CPelldraApp& app, CPelldraDlg& dlg, QDialog& question, Broadcasts& companion,
