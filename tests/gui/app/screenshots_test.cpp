@@ -31,7 +31,6 @@
 #include "gui/credentials/login_dialog.h"
 #include "gui/credentials/password_change_dialog.h"
 #include "gui/log/log_edit.h"
-#include "gui/log/log_text_view.h"
 #include "gui/log/log_viewer_window.h"
 #include "gui/platform/japanese_font.h"
 #include "gui/platform/message_box.h"
@@ -119,6 +118,7 @@ void Save(QWidget* w, const char* name)
 // the first showing.
 void CheckGrowing(QWidget* window, QWidget* growing)
 {
+    QVERIFY(growing);
     const QRect before = InWindow(growing);
     const int rightGap = window->width() - before.right();
     window->resize(window->width() + 200, window->height() + 100);
