@@ -18,8 +18,6 @@ QDBusMessage LogindCall(const QString& method)
                                           QStringLiteral("org.freedesktop.login1.Manager"), method);
 }
 
-PowerBackend* g_backend = nullptr;
-
 } // namespace
 
 PowerBackend::Permission LogindPowerBackend::CanPowerOff()
@@ -73,12 +71,7 @@ QString SwitchPowerOff(PowerBackend& backend)
 PowerBackend& ProgramPowerBackend()
 {
     static LogindPowerBackend logind;
-    return g_backend ? *g_backend : logind;
-}
-
-void SetProgramPowerBackend(PowerBackend* backend)
-{
-    g_backend = backend;
+    return logind;
 }
 
 } // namespace pelldra

@@ -40,9 +40,7 @@ inline constexpr const char* kCannotPowerOff = "電源ＯＦＦできません";
 // permission question failed, since that question is only a courtesy.
 QString SwitchPowerOff(PowerBackend& backend);
 
-// The program's backend: logind, unless a test has put another in place.
+// The program's backend: logind. Tests hand the window a fake of their own.
 PowerBackend& ProgramPowerBackend();
-// Tests: put a fake in place (nullptr restores logind). GUI thread only.
-void SetProgramPowerBackend(PowerBackend* backend);
 
 } // namespace pelldra
