@@ -17,21 +17,52 @@ public:
     using Answerer = std::function<CredentialsAnswer(const std::string& url, std::chrono::milliseconds limit,
                                                      CredentialsPrompt& prompt)>;
 
-    void ShowLines(const std::vector<std::string>& lines) override;
-    void RunEnded(int result) override;
-    void ShowMessage(const std::string& text) override;
+    void ShowLines(const std::vector<std::string>& lines) override
+    {
+        std::lock_guard lock(mutex_);
+        lines_.insert(lines_.end(), lines.begin(), lines.end());
+    }
+    void RunEnded(int result) override
+    {
+        std::lock_guard lock(mutex_);
+        results_.push_back(result);
+        ended_.notify_all();
+    }
+    void ShowMessage(const std::string& text) override
+    {
+        std::lock_guard lock(mutex_);
+        messages_.push_back(text);
+    }
+    // Asks the answerer, if any, unless the question is cancelled first; every other question is refused.
     CredentialsAnswer AskCredentials(const std::string& url, std::chrono::milliseconds limit,
-                                     CredentialsPrompt& prompt) override;
+                                     CredentialsPrompt& prompt) override
+    {
+        Answerer answerer;
+        {
+            std::lock_guard lock(mutex_);
+            prompted_.push_back(url);
+            answerer = answerer_;
+        }
+        CredentialsAnswer a = answerer && !prompt.Cancelled() ? answerer(url, limit, prompt) : CredentialsAnswer{};
+        return prompt.Cancelled() ? CredentialsAnswer{} : a;
+    }
 
-    // Who answers credentials questions; without one every question is refused.
-    void SetAnswerer(Answerer answerer);
+    void SetAnswerer(Answerer answerer)
+    {
+        std::lock_guard lock(mutex_);
+        answerer_ = std::move(answerer);
+    }
 
     std::vector<std::string> Lines() const { return Copy(lines_); }
     std::vector<std::string> Messages() const { return Copy(messages_); }
     std::vector<int> RunResults() const { return Copy(results_); }
     std::vector<std::string> PromptedUrls() const { return Copy(prompted_); }
     // Blocks until `count` runs have ended; false on time-out.
-    bool WaitForRuns(size_t count, std::chrono::milliseconds limit) const;
+    bool WaitForRuns(size_t count, std::chrono::milliseconds limit) const
+    {
+        std::unique_lock lock(mutex_);
+        return ended_.wait_for(lock, limit, [&] { return results_.size() >= count; });
+    }
 
 private:
     template <typename T> T Copy(const T& member) const

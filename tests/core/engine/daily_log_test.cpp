@@ -27,13 +27,6 @@ std::time_t LocalTime(int year, int month, int day, int hour = 12, int minute = 
 
 const std::string kStart = "  Logの開始\r\n";
 
-TEST(DailyLog, FileNameIsTwoDigitYearMonthDayOfLocalDate)
-{
-    EXPECT_EQ(CDailyLog::FileNameFor(LocalTime(2007, 1, 1, 0)), "070101.log");
-    EXPECT_EQ(CDailyLog::FileNameFor(LocalTime(1999, 12, 31, 23, 59, 59)), "991231.log");
-    EXPECT_EQ(CDailyLog::FileNameFor(LocalTime(2110, 7, 9)), "100709.log");
-}
-
 TEST(DailyLog, OpenAppendsTheStartLineToAPrivateFileAndHeldLinesWaitForFlushOrClose)
 {
     TempEnv env;
@@ -43,9 +36,7 @@ TEST(DailyLog, OpenAppendsTheStartLineToAPrivateFileAndHeldLinesWaitForFlushOrCl
     CDailyLog log({}, [] { return LocalTime(2007, 1, 1); });
     ASSERT_TRUE(log.Open());
     EXPECT_EQ(log.Path(), path);
-    struct stat st
-    {
-    };
+    struct stat st = {};
     EXPECT_TRUE(::stat(path.c_str(), &st) == 0 && (st.st_mode & 0777) == 0600) << "the log is made private";
     log.AppendLines({"http://example.com/a001.jpg", "    成功", ""});
     log.HoldLines(true);

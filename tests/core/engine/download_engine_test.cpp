@@ -14,7 +14,6 @@
 #include "core/engine/content_type_table.h"
 #include "support/http_test_server.h"
 #include "support/plain_engine_observer.h"
-#include "support/raw_test_server.h"
 #include "support/temp_env.h"
 
 namespace pelldra {
@@ -182,7 +181,7 @@ TEST_F(DownloadEngineTest, SpeedClassSetsHowManyFilesGoAtOnce)
 
 TEST_F(DownloadEngineTest, AbortWithThreeWorkingSlotsAndAStartRefusedMeanwhile)
 {
-    RawTestServer raw(RawTestServer::StallMidBody(100000, 100));
+    RawTestServer raw(test::PartialBody(100000, 100, test::BodyEnd::Stall));
     CQueueItem item = ListItem(Numbered(raw.Url("/f.bin?n="), 5), 2);
     ASSERT_TRUE(engine->Start(item));
     CQueueItem second = ListItem({{server.Url("/b.bin"), "b.bin"}}, 1);

@@ -82,9 +82,7 @@ TEST(LinkFileWriter, EachBlockIsAppendedInQueueOrderToTheFolderOfItsSavePath)
     w.WaitIdle();
     for (const auto& [path, text] : expected) {
         EXPECT_EQ(ReadFile(path), text) << path;
-        struct stat st
-        {
-        };
+        struct stat st = {};
         EXPECT_TRUE(::stat(path.c_str(), &st) == 0 && (st.st_mode & 0777) == 0600) << path << " must be private";
     }
     EXPECT_EQ(ReadFile(env.root() + "/elsewhere"), "x");

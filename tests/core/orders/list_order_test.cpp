@@ -101,26 +101,12 @@ protected:
     std::string folder_ = env_.makeFolder("dl");
 };
 
-TEST_F(ListFileTest, Cp932ListIsReadIntoUtf8Lines)
+TEST_F(ListFileTest, Cp932ListIsReadIntoTheFolderOfTheItemTheEditOrHome)
 {
-    const std::string path = env_.root() + "/old.lst";
+    const std::string path = env_.root() + "/a.lst";
     ASSERT_TRUE(test::WriteFile(path, "http://ex.com/1.jpg\r\nTarg: http://ex.com/2.jpg\r\n"
                                       "Dest: /\x83_\x83"
                                       "E\x83\x93\x83\x8d\x81[\x83h/\x95\\.jpg\r\n"));
-    CQueueItem item;
-    item.Lst = path, item.Fol = folder_;
-    Lines lines;
-    const ListReadResult r = ReadJobList(item, lines, JobMode::List, "");
-    ASSERT_TRUE(r.ok()) << r.message;
-    EXPECT_EQ(item.Fol, folder_ + "/");
-    EXPECT_EQ(lines, (Lines{"Targ: http://ex.com/1.jpg", "Dest: " + folder_ + "/1.jpg", "Targ: http://ex.com/2.jpg",
-                            "Dest: /ダウンロード/表.jpg"}));
-}
-
-TEST_F(ListFileTest, FolderComesFromTheItemTheEditOrHome)
-{
-    const std::string path = env_.root() + "/a.lst";
-    ASSERT_TRUE(test::WriteFile(path, "http://ex.com/x.jpg\n"));
     // The item's folder, the folder edit and the folder used.
     const std::tuple<std::string, std::string, std::string> cases[] = {
         {folder_, "/nowhere", folder_ + "/"},
@@ -134,7 +120,8 @@ TEST_F(ListFileTest, FolderComesFromTheItemTheEditOrHome)
         Lines lines;
         ASSERT_TRUE(ReadJobList(item, lines, JobMode::List, edit).ok());
         EXPECT_EQ(item.Fol, expected);
-        EXPECT_EQ(lines, (Lines{"Targ: http://ex.com/x.jpg", "Dest: " + expected + "x.jpg"}));
+        EXPECT_EQ(lines, (Lines{"Targ: http://ex.com/1.jpg", "Dest: " + expected + "1.jpg", "Targ: http://ex.com/2.jpg",
+                                "Dest: /ダウンロード/表.jpg"}));
     }
 }
 

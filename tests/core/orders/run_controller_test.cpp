@@ -20,14 +20,6 @@ namespace {
 using Lines = std::vector<std::string>;
 using namespace std::chrono_literals;
 
-std::string Joined(const Lines& lines, const char* end)
-{
-    std::string text;
-    for (const std::string& line : lines)
-        text += line + end;
-    return text;
-}
-
 TEST(RunControllerTest, RunIsLoggedAndCountedAndAFailedStartLeavesNoOldCounts)
 {
     test::TempEnv env;
@@ -58,11 +50,11 @@ TEST(RunControllerTest, RunIsLoggedAndCountedAndAFailedStartLeavesNoOldCounts)
     EXPECT_EQ(ProgressLine(runs.Figures()), "完了 2/2  失敗 0  要求 2  6 B  0 B/s  100%");
     // The day's log holds the start's lines and every line of the engine, and is closed after the run.
     EXPECT_FALSE(runs.Log().IsOpen());
-    Lines all = shown;
-    for (const std::string& line : frontEnd.Lines())
-        all.push_back(line);
-    EXPECT_EQ(test::ReadFile(GetProgramFolder() + "/" + CDailyLog::FileNameFor(std::time(nullptr))),
-              Joined(all, "\r\n"));
+    std::string logged;
+    for (const Lines& lines : {shown, frontEnd.Lines()})
+        for (const std::string& line : lines)
+            logged += line + "\r\n";
+    EXPECT_EQ(test::ReadFile(GetProgramFolder() + "/" + CDailyLog::FileNameFor(std::time(nullptr))), logged);
 
     order.Fx1 = 2147483647; // a stored width no series can have
     const RunStart refused = runs.Start(order, {});

@@ -46,17 +46,14 @@ TEST(CheckFixedWidthTest, LeadingZerosMustAgreeWithTheUrlDigits)
     }
 }
 
-// One start pressed on a window whose controls hold these values.
+// One start pressed on a window whose controls hold these values; ranges are "from:to", a null upper range or
+// subfolder has its check off.
 struct Press
 {
     std::string url{};
-    bool upper = false;
-    std::string lowerFrom{};
-    std::string lowerTo{};
-    std::string upperFrom{};
-    std::string upperTo{};
-    bool subfolderOn = false;
-    std::string subfolder{};
+    std::string lower = ":";
+    const char* upper = nullptr;
+    const char* subfolder = nullptr;
     std::string saveName{};
 };
 
@@ -70,13 +67,19 @@ protected:
 
     SequentialControls Controls(const Press& p)
     {
+        const auto split = [](const std::string& range, std::string& from, std::string& to) {
+            const size_t colon = range.find(':');
+            from = range.substr(0, colon);
+            to = colon == std::string::npos ? "" : range.substr(colon + 1);
+        };
         url_.SetText(p.url);
-        url_.SetUpperEnabled(p.upper);
+        url_.SetUpperEnabled(p.upper != nullptr);
         SequentialControls c;
         c.url = &url_, c.folder = folder_;
-        c.lowerFrom = p.lowerFrom, c.lowerTo = p.lowerTo;
-        c.upperOn = p.upper, c.upperFrom = p.upperFrom, c.upperTo = p.upperTo;
-        c.subfolderOn = p.subfolderOn, c.subfolder = p.subfolder, c.saveName = p.saveName;
+        split(p.lower, c.lowerFrom, c.lowerTo);
+        split(p.upper ? p.upper : "", c.upperFrom, c.upperTo);
+        c.upperOn = p.upper != nullptr, c.subfolderOn = p.subfolder != nullptr;
+        c.subfolder = p.subfolder ? p.subfolder : "", c.saveName = p.saveName;
         return c;
     }
 
@@ -86,18 +89,10 @@ protected:
     SequentialState state_;
 };
 
-// "from:to" into the two boxes.
-void SetRange(const std::string& range, std::string& from, std::string& to)
-{
-    const size_t colon = range.find(':');
-    from = range.substr(0, colon);
-    to = colon == std::string::npos ? "" : range.substr(colon + 1);
-}
-
 TEST_F(SequentialOrderTest, WrittenEdgeCases)
 {
-    // Ranges are "from:to"; upper or subfolder null: that check off; no messages: accepted with the fields after
-    // them (the order's ranges as "St1:Ed1 St2:Ed2", Targ, Sub and Dest after the folder).
+    // The controls as in a Press; no messages: accepted with the fields after them (the order's ranges as
+    // "St1:Ed1 St2:Ed2", Targ, Sub and Dest after the folder).
     struct Case
     {
         const char* name;
@@ -152,13 +147,8 @@ TEST_F(SequentialOrderTest, WrittenEdgeCases)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         state_ = SequentialState{}; // as after the window's reset
-        Press press{.url = c.url, .upper = c.upper != nullptr, .subfolderOn = c.subfolder != nullptr};
-        SetRange(c.lower, press.lowerFrom, press.lowerTo);
-        SetRange(c.upper ? c.upper : "", press.upperFrom, press.upperTo);
-        press.subfolder = c.subfolder ? c.subfolder : "";
-        press.saveName = c.saveName;
         CQueueItem item;
-        const OrderResult r = Build(press, item);
+        const OrderResult r = Build({c.url, c.lower, c.upper, c.subfolder, c.saveName}, item);
         EXPECT_EQ(r.messages, c.messages);
         EXPECT_FALSE(r.stopIcon);
         if (!c.messages.empty()) {
@@ -178,7 +168,7 @@ TEST_F(SequentialOrderTest, WrittenEdgeCases)
 TEST_F(SequentialOrderTest, TypedTemplatesMayNotClimbOutOfTheFolder)
 {
     // Save name, subfolder and the messages.
-    const std::tuple<std::string, std::string, Messages> cases[] = {
+    const std::tuple<std::string, const char*, Messages> cases[] = {
         {"a/../../x*.jpg", "", {"保存時ファイル名に「..」や制御文字は使えません", kUnsuitable}},
         {"", "../../s*", {"　サブフォルダに「..」や制御文字は使えません"}},
         {"n*/", "v*", {"保存先のファイル名がありません"}}, // no number missing, so no star goes after the '/'
@@ -186,32 +176,15 @@ TEST_F(SequentialOrderTest, TypedTemplatesMayNotClimbOutOfTheFolder)
     for (const auto& [saveName, subfolder, messages] : cases) {
         SCOPED_TRACE(saveName + subfolder);
         CQueueItem item;
-        const Press press{.url = "http://ex.com/a1/b2.jpg",
-                          .upper = true,
-                          .lowerFrom = "2",
-                          .lowerTo = "2",
-                          .upperFrom = "1",
-                          .upperTo = "2",
-                          .subfolderOn = true,
-                          .subfolder = subfolder,
-                          .saveName = saveName};
-        EXPECT_EQ(Build(press, item).messages, messages);
+        EXPECT_EQ(Build({"http://ex.com/a1/b2.jpg", "2:2", "1:2", subfolder, saveName}, item).messages, messages);
     }
 }
 
 TEST_F(SequentialOrderTest, UrlDigitsAreKeptForReloading)
 {
     CQueueItem item;
-    ASSERT_TRUE(Build({.url = "http://ex.com/x12/y003.jpg",
-                       .upper = true,
-                       .lowerFrom = "001",
-                       .lowerTo = "010",
-                       .upperFrom = "12",
-                       .upperTo = "13"},
-                      item)
-                    .ok());
-    EXPECT_EQ(item.Or1, "003");
-    EXPECT_EQ(item.Or2, "12");
+    ASSERT_TRUE(Build({.url = "http://ex.com/x12/y003.jpg", .lower = "001:010", .upper = "12:13"}, item).ok());
+    EXPECT_EQ(item.Or1 + " " + item.Or2, "003 12");
     EXPECT_EQ(item.Fx1, 3);
     EXPECT_EQ(item.Fx2, 0);
     EXPECT_EQ(item.job.Targ, "http://ex.com/x*/y*.jpg");
@@ -222,12 +195,12 @@ TEST_F(SequentialOrderTest, TypedFolderIsTrimmedAndItsProblemsCarryTheStopIcon)
     const std::string folder = folder_;
     folder_ = " " + folder + "//  \n";
     CQueueItem item;
-    ASSERT_TRUE(Build({.url = "http://ex.com/img1.jpg", .lowerFrom = "1", .lowerTo = "2"}, item).ok());
+    ASSERT_TRUE(Build({.url = "http://ex.com/img1.jpg", .lower = "1:2"}, item).ok());
     EXPECT_EQ(item.Fol, folder + "/");
     EXPECT_EQ(item.job.Dest, folder + "/img*.jpg");
     // The folder check's own messages are the folder check's; here only that they refuse with the stop icon.
     folder_ = env_.root() + "/missing";
-    const OrderResult r = Build({.url = "http://ex.com/img1.jpg", .lowerFrom = "1", .lowerTo = "2"}, item);
+    const OrderResult r = Build({.url = "http://ex.com/img1.jpg", .lower = "1:2"}, item);
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.messages, Messages{"保存用のフォルダ名が不正です。"});
     EXPECT_TRUE(r.stopIcon);
@@ -238,33 +211,27 @@ TEST_F(SequentialOrderTest, CookieIsCarriedOnlyWithinItsFolder)
     state_.LastCookie = "sid=1";
     state_.LastCookieScope = "http://ex.com/a/";
     CQueueItem item;
-    ASSERT_TRUE(Build({.url = "http://ex.com/a/img1.jpg", .lowerFrom = "1", .lowerTo = "2"}, item).ok());
+    ASSERT_TRUE(Build({.url = "http://ex.com/a/img1.jpg", .lower = "1:2"}, item).ok());
     EXPECT_EQ(item.job.Cook, "sid=1");
-
-    ASSERT_TRUE(Build({.url = "http://ex.com/b/img1.jpg", .lowerFrom = "1", .lowerTo = "2"}, item).ok());
-    EXPECT_EQ(item.job.Cook, "");
-    EXPECT_EQ(state_.LastCookie, "");
-    EXPECT_EQ(state_.LastCookieScope, "");
+    ASSERT_TRUE(Build({.url = "http://ex.com/b/img1.jpg", .lower = "1:2"}, item).ok());
+    EXPECT_EQ(item.job.Cook + state_.LastCookie + state_.LastCookieScope, "") << "forgotten outside its folder";
 }
 
 TEST_F(SequentialOrderTest, RefererFollowsTheSyncedDigits)
 {
     CSeqUrl referer;
     ASSERT_TRUE(referer.SetMaster(&url_));
-    SequentialControls c = Controls({.url = "http://ex.com/g3/img005.jpg", .lowerFrom = "001", .lowerTo = "009"});
+    SequentialControls c = Controls({.url = "http://ex.com/g3/img005.jpg", .lower = "001:009"});
     c.referer = &referer;
-    url_.SetSyncFlags(1);
     referer.SetText("http://ex.com/page005.html");
-    CQueueItem item;
-    ASSERT_TRUE(BuildSequentialItem(c, DetailSettings{}, state_, item).ok());
-    EXPECT_EQ(item.job.Refe, "http://ex.com/page*.html");
-    EXPECT_EQ(item.Syn, 1);
-
     // Without sync the Referer goes out exactly as typed.
-    url_.SetSyncFlags(0);
-    ASSERT_TRUE(BuildSequentialItem(c, DetailSettings{}, state_, item).ok());
-    EXPECT_EQ(item.job.Refe, "http://ex.com/page005.html");
-    EXPECT_EQ(item.Syn, 0);
+    for (const auto& [sync, sent] : {std::pair{1, "http://ex.com/page*.html"}, {0, "http://ex.com/page005.html"}}) {
+        url_.SetSyncFlags(sync);
+        CQueueItem item;
+        ASSERT_TRUE(BuildSequentialItem(c, DetailSettings{}, state_, item).ok());
+        EXPECT_EQ(item.job.Refe, sent);
+        EXPECT_EQ(item.Syn, sync);
+    }
 }
 
 TEST_F(SequentialOrderTest, KeptOrderKeepsWhatTheStartCommandRefuses)
@@ -274,12 +241,11 @@ TEST_F(SequentialOrderTest, KeptOrderKeepsWhatTheStartCommandRefuses)
         Press press;
         int record; // 記録: the password is kept only with it
         int Fx1;
-        const char* Targ;
-        const char* Sub;
+        const char *St1, *Targ, *Sub;
     } cases[] = {
-        {{.url = "http://e.jp/i007.jpg", .lowerFrom = "1", .lowerTo = "20"}, 0, 0, "http://e.jp/i*.jpg", ""},
-        {{.url = "ab", .saveName = "x**.jpg"}, 1, 2, "http://", ""}, // nothing marked: the width stays
-        {{.url = "http://e.jp/i7", .subfolderOn = true, .subfolder = "/a*b*/"}, 0, 0, "http://e.jp/i7", "/a*b*/"},
+        {{.url = "http://e.jp/i007.jpg", .lower = "1:20"}, 0, 0, "1", "http://e.jp/i*.jpg", ""},
+        {{.url = "ab", .saveName = "x**.jpg"}, 1, 2, "", "http://", ""}, // nothing marked: the width stays
+        {{.url = "http://e.jp/i7", .subfolder = "/a*b*/"}, 0, 0, "", "http://e.jp/i7", "/a*b*/"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.press.url);
@@ -288,7 +254,7 @@ TEST_F(SequentialOrderTest, KeptOrderKeepsWhatTheStartCommandRefuses)
         CQueueItem item;
         SequentialState state;
         BuildKeptSequentialItem(Controls(c.press), settings, state, item);
-        EXPECT_EQ(item.St1, c.press.lowerFrom);
+        EXPECT_EQ(item.St1, c.St1);
         EXPECT_EQ(item.Fx1, c.Fx1);
         EXPECT_EQ(item.job.Targ, c.Targ);
         EXPECT_EQ(item.Sub, c.Sub);
