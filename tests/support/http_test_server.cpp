@@ -1,4 +1,4 @@
-// The loopback test servers: the raw one with its named fault scripts, and the HTTP server on top of it.
+// The loopback test server: connections, scripts, and requests answered through handlers.
 #include "support/http_test_server.h"
 
 #include <arpa/inet.h>
@@ -8,11 +8,15 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <condition_variable>
 #include <map>
+#include <mutex>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 #include "core/text/encoding.h"
 #include "core/text/text_utils.h"
@@ -27,7 +31,102 @@ std::string Head(int status, const std::string& content_type, size_t length)
            "\r\nContent-Length: " + std::to_string(length) + "\r\n";
 }
 
+TestRequest Parse(const std::string& head)
+{
+    TestRequest r;
+    std::istringstream in(head);
+    std::string target, line;
+    in >> r.method >> target;
+    std::getline(in, line);
+    while (std::getline(in, line))
+        if (const size_t colon = line.find(':'); colon != std::string::npos)
+            r.headers.emplace_back(line.substr(0, colon), TrimBlanks(line.substr(colon + 1)));
+    const size_t q = target.find('?');
+    r.path = target.substr(0, q);
+    r.query = q == std::string::npos ? "" : target.substr(q + 1);
+    return r;
+}
+
+struct BasicRule
+{
+    std::string prefix, user, pass;
+};
+
+TestResponse Answer(const TestRequest& r, const TestHandler& handler, const std::vector<BasicRule>& rules)
+{
+    for (const auto& rule : rules)
+        if (r.path.starts_with(rule.prefix) &&
+            r.Header("Authorization") != "Basic " + Base64(rule.user + ":" + rule.pass))
+            return {401, {{"WWW-Authenticate", "Basic realm=\"test\""}}, "no entry", "text/plain"};
+    return handler ? handler(r) : TestResponse{404, {}, "not here", "text/plain"};
+}
+
 } // namespace
+
+struct TestHttpServer::Impl
+{
+    int listen_fd = -1;
+    int port = 0;
+    std::atomic<bool> stopping{false};
+    std::thread acceptor;
+    std::vector<std::thread> workers; // added by the acceptor only
+
+    mutable std::mutex mutex; // guards everything below
+    std::condition_variable stopped;
+    std::map<std::string, TestHandler> handlers;
+    std::map<std::string, RawScript> scripts;
+    std::vector<BasicRule> rules;
+    std::vector<TestRequest> log;
+    int connections = 0;
+
+    void Accept(TestHttpServer& server)
+    {
+        for (;;) {
+            const int fd = ::accept4(listen_fd, nullptr, nullptr, SOCK_CLOEXEC);
+            if (stopping || (fd < 0 && errno != EINTR && errno != ECONNABORTED)) {
+                if (fd >= 0)
+                    ::close(fd);
+                return;
+            }
+            if (fd >= 0)
+                workers.emplace_back([this, &server, fd] {
+                    RawConnection c(fd, server);
+                    Serve(c);
+                });
+        }
+    }
+
+    void Serve(RawConnection& c)
+    {
+        std::string head;
+        for (bool first = true; c.ReadNextHead(head); first = false) {
+            TestRequest r = Parse(head);
+            if (!c.ReadBody(std::strtoul(r.Header("Content-Length").c_str(), nullptr, 10), r.body))
+                return;
+            TestHandler handler;
+            RawScript script;
+            std::vector<BasicRule> rules_now;
+            {
+                std::lock_guard lock(mutex);
+                log.push_back(r);
+                connections += first;
+                if (auto it = handlers.find(r.path); it != handlers.end())
+                    handler = it->second;
+                if (auto it = scripts.find(r.path); it != scripts.end())
+                    script = it->second;
+                rules_now = rules;
+            }
+            if (script)
+                return script(c);
+            const TestResponse out = Answer(r, handler, rules_now);
+            std::string answer = Head(out.status, out.content_type, out.body.size());
+            for (const auto& [k, v] : out.headers)
+                answer += k + ": " + v + "\r\n";
+            if (!c.Send(answer + "\r\n" + out.body) || EqualsNoCase(r.Header("Connection"), "close"))
+                return;
+        }
+    }
+};
 
 RawConnection::~RawConnection()
 {
@@ -58,8 +157,9 @@ void RawConnection::Reset()
 
 void RawConnection::HoldOpen()
 {
-    std::unique_lock lock(server_.mutex_);
-    server_.cv_.wait(lock, [&] { return server_.stopping_.load(); });
+    TestHttpServer::Impl& s = *server_.impl_;
+    std::unique_lock lock(s.mutex);
+    s.stopped.wait(lock, [&] { return s.stopping.load(); });
 }
 
 // Waits for more bytes in short steps so that stopping the server is noticed; false when the peer or server ended.
@@ -68,7 +168,7 @@ bool RawConnection::ReceiveMore()
     for (;;) {
         pollfd p{fd_, POLLIN, 0};
         const int r = ::poll(&p, 1, 50);
-        if (server_.stopping_)
+        if (server_.impl_->stopping)
             return false;
         if (r <= 0)
             continue;
@@ -81,16 +181,14 @@ bool RawConnection::ReceiveMore()
     }
 }
 
-bool RawConnection::ReadNextHead()
+bool RawConnection::ReadNextHead(std::string& head)
 {
     size_t end;
     while ((end = pending_.find("\r\n\r\n")) == std::string::npos)
         if (!ReceiveMore() || !std::isupper(static_cast<unsigned char>(pending_[0])))
             return false; // a TLS hello is no request: ended at once, as a plain server would
-    head_ = pending_.substr(0, end + 4);
+    head = pending_.substr(0, end + 4);
     pending_.erase(0, end + 4);
-    std::lock_guard lock(server_.mutex_);
-    server_.heads_.push_back(head_);
     return true;
 }
 
@@ -102,80 +200,6 @@ bool RawConnection::ReadBody(size_t n, std::string& body)
     body = pending_.substr(0, n);
     pending_.erase(0, n);
     return true;
-}
-
-RawTestServer::RawTestServer(RawScript script) : script_(std::move(script))
-{
-    listen_fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    if (listen_fd_ < 0 || ::bind(listen_fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        ::listen(listen_fd_, 64) != 0 || ::getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-        if (listen_fd_ >= 0)
-            ::close(listen_fd_);
-        throw std::runtime_error("test server: cannot listen on loopback");
-    }
-    port_ = ntohs(addr.sin_port);
-    acceptor_ = std::thread([this] { AcceptLoop(); });
-}
-
-RawTestServer::~RawTestServer()
-{
-    {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
-    }
-    cv_.notify_all();
-    ::shutdown(listen_fd_, SHUT_RDWR);
-    acceptor_.join();
-    ::close(listen_fd_);
-    // The acceptor is gone: nobody adds workers any more.
-    for (auto& t : workers_)
-        t.join();
-}
-
-std::string RawTestServer::Url(const std::string& path) const
-{
-    return "http://127.0.0.1:" + std::to_string(port_) + path;
-}
-
-std::vector<std::string> RawTestServer::Heads() const
-{
-    std::lock_guard lock(mutex_);
-    return heads_;
-}
-
-int RawTestServer::ConnectionCount() const
-{
-    std::lock_guard lock(mutex_);
-    return connections_;
-}
-
-void RawTestServer::AcceptLoop()
-{
-    for (;;) {
-        const int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (stopping_ || (fd < 0 && errno != EINTR && errno != ECONNABORTED)) {
-            if (fd >= 0)
-                ::close(fd);
-            return;
-        }
-        if (fd < 0)
-            continue;
-        std::lock_guard lock(mutex_);
-        workers_.emplace_back([this, fd] {
-            RawConnection c(fd, *this);
-            if (!c.ReadNextHead())
-                return;
-            {
-                std::lock_guard counting(mutex_);
-                ++connections_;
-            }
-            script_(c);
-        });
-    }
 }
 
 RawScript PartialBody(size_t declared, size_t sent, BodyEnd end)
@@ -203,81 +227,47 @@ bool TestRequest::HasHeader(const std::string& name) const
     return std::any_of(headers.begin(), headers.end(), [&](const auto& h) { return EqualsNoCase(h.first, name); });
 }
 
-struct TestHttpServer::Impl
+TestHttpServer::TestHttpServer() : impl_(std::make_unique<Impl>())
 {
-    struct BasicRule
-    {
-        std::string prefix, user, pass;
-    };
-
-    mutable std::mutex mutex; // guards everything below
-    std::map<std::string, TestHandler> handlers;
-    std::vector<BasicRule> rules;
-    std::vector<TestRequest> log;
-    RawTestServer raw{[this](RawConnection& c) { Serve(c); }}; // last: stops before what its threads use goes
-
-    static TestRequest Parse(const std::string& head)
-    {
-        TestRequest r;
-        std::istringstream in(head);
-        std::string target, line;
-        in >> r.method >> target;
-        std::getline(in, line);
-        while (std::getline(in, line))
-            if (const size_t colon = line.find(':'); colon != std::string::npos)
-                r.headers.emplace_back(line.substr(0, colon), TrimBlanks(line.substr(colon + 1)));
-        const size_t q = target.find('?');
-        r.path = target.substr(0, q);
-        r.query = q == std::string::npos ? "" : target.substr(q + 1);
-        return r;
+    Impl& s = *impl_;
+    s.listen_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    if (s.listen_fd < 0 || ::bind(s.listen_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::listen(s.listen_fd, 64) != 0 || ::getsockname(s.listen_fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+        if (s.listen_fd >= 0)
+            ::close(s.listen_fd);
+        throw std::runtime_error("test server: cannot listen on loopback");
     }
+    s.port = ntohs(addr.sin_port);
+    s.acceptor = std::thread([this] { impl_->Accept(*this); });
+}
 
-    TestResponse Answer(const TestRequest& r)
+TestHttpServer::~TestHttpServer()
+{
+    Impl& s = *impl_;
     {
-        TestHandler handler;
-        std::vector<BasicRule> rules_now;
-        {
-            std::lock_guard lock(mutex);
-            log.push_back(r);
-            if (auto it = handlers.find(r.path); it != handlers.end())
-                handler = it->second;
-            rules_now = rules;
-        }
-        for (const auto& rule : rules_now)
-            if (r.path.starts_with(rule.prefix) &&
-                r.Header("Authorization") != "Basic " + Base64(rule.user + ":" + rule.pass))
-                return {401, {{"WWW-Authenticate", "Basic realm=\"test\""}}, "no entry", "text/plain"};
-        return handler ? handler(r) : TestResponse{404, {}, "not here", "text/plain"};
+        std::lock_guard lock(s.mutex);
+        s.stopping = true;
     }
-
-    void Serve(RawConnection& c)
-    {
-        do {
-            TestRequest r = Parse(c.head());
-            if (!c.ReadBody(std::strtoul(r.Header("Content-Length").c_str(), nullptr, 10), r.body))
-                return;
-            const TestResponse out = Answer(r);
-            std::string answer = Head(out.status, out.content_type, out.body.size());
-            for (const auto& [k, v] : out.headers)
-                answer += k + ": " + v + "\r\n";
-            if (!c.Send(answer + "\r\n" + out.body) || EqualsNoCase(r.Header("Connection"), "close"))
-                return;
-        } while (c.ReadNextHead());
-    }
-};
-
-TestHttpServer::TestHttpServer() : impl_(std::make_unique<Impl>()) {}
-
-TestHttpServer::~TestHttpServer() = default;
+    s.stopped.notify_all();
+    ::shutdown(s.listen_fd, SHUT_RDWR);
+    s.acceptor.join();
+    ::close(s.listen_fd);
+    for (auto& t : s.workers)
+        t.join();
+}
 
 int TestHttpServer::port() const
 {
-    return impl_->raw.port();
+    return impl_->port;
 }
 
 std::string TestHttpServer::Url(const std::string& path) const
 {
-    return impl_->raw.Url(path);
+    return "http://127.0.0.1:" + std::to_string(impl_->port) + path;
 }
 
 void TestHttpServer::AddFile(const std::string& path, std::string body, std::string content_type,
@@ -309,6 +299,12 @@ void TestHttpServer::AddHandler(const std::string& path, TestHandler handler)
     impl_->handlers[path] = std::move(handler);
 }
 
+void TestHttpServer::AddScript(const std::string& path, RawScript script)
+{
+    std::lock_guard lock(impl_->mutex);
+    impl_->scripts[path] = std::move(script);
+}
+
 std::vector<TestRequest> TestHttpServer::Requests() const
 {
     std::lock_guard lock(impl_->mutex);
@@ -330,7 +326,8 @@ int TestHttpServer::RequestCount() const
 
 int TestHttpServer::ConnectionCount() const
 {
-    return impl_->raw.ConnectionCount();
+    std::lock_guard lock(impl_->mutex);
+    return impl_->connections;
 }
 
 } // namespace pelldra::test

@@ -23,7 +23,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::FileExists;
-using test::RawTestServer;
 using test::ReadFile;
 using test::TestHttpServer;
 
@@ -223,15 +222,15 @@ TEST_F(FetchCoreTest, SlowAndBrokenAnswersEndInTimeAndLeaveNoFile)
              {"endless 401", endless("401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"r\""), 2,
               "認証が否定されました"}}) {
         SCOPED_TRACE(behaviour);
-        RawTestServer raw(script);
+        server.AddScript("/f.jpg", script);
         const auto t0 = std::chrono::steady_clock::now();
-        const FetchOutcome out = CFetchCore(c).Run(Job(raw.Url("/f.jpg"), "f.jpg"));
+        const FetchOutcome out = CFetchCore(c).Run(Job(server.Url("/f.jpg"), "f.jpg"));
         EXPECT_LT(std::chrono::steady_clock::now() - t0, 10s);
         EXPECT_EQ(out.Result, code);
         if (message.empty()) {
             EXPECT_FALSE(out.Message.empty());
         } else if (code != 0) {
-            EXPECT_EQ(out.Message, message == "-" ? "" : message[0] == '/' ? raw.Url(message) : message);
+            EXPECT_EQ(out.Message, message == "-" ? "" : message[0] == '/' ? server.Url(message) : message);
         } else {
             EXPECT_TRUE(std::filesystem::remove(folder + "/f.jpg"));
         }
@@ -254,17 +253,17 @@ TEST_F(FetchCoreTest, TheSubfolderComesWithItsFirstFile)
 
 TEST_F(FetchCoreTest, CancelBeforeSendingSendsNothingAndWhileWritingRemovesTheFile)
 {
-    RawTestServer raw(test::PartialBody(100000, 100, test::BodyEnd::Stall));
+    server.AddScript("/f.bin", test::PartialBody(100000, 100, test::BodyEnd::Stall));
     FetchContext c = Context();
     c.limits.stall = 30s;
     CFetchCore fetch(c);
     fetch.Cancel();
-    const FetchOutcome before = fetch.Run(Job(raw.Url("/f.bin"), "f.bin"));
+    const FetchOutcome before = fetch.Run(Job(server.Url("/f.bin"), "f.bin"));
     EXPECT_EQ(before.Result, -1);
     EXPECT_EQ(before.Message, "ユーザーによって切断されました");
-    EXPECT_TRUE(raw.Heads().empty());
+    EXPECT_EQ(server.RequestCount(), 0);
 
-    fetch.Start(Job(raw.Url("/f.bin"), "f.bin"));
+    fetch.Start(Job(server.Url("/f.bin"), "f.bin"));
     ASSERT_TRUE(fetch.WaitAnswer(5s));
     EXPECT_EQ(fetch.Outcome().Result, 0) << "the answer came and saving began";
     // Meanwhile only a hidden part file shows the body.

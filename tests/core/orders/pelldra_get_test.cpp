@@ -216,11 +216,11 @@ TEST_F(PelldraGetTest, ArgumentErrorsAndRefusedOrdersWriteNothing)
 
 TEST_F(PelldraGetTest, SignalsMidFileLeaveNoFileUnderItsName)
 {
-    test::RawTestServer stall(test::PartialBody(1 << 20, 4096, test::BodyEnd::Stall));
+    server_.AddScript("/big1.bin", test::PartialBody(1 << 20, 4096, test::BodyEnd::Stall));
     // Every signal that ends the program stops the run; a kill leaves at most the hidden part file.
     for (const int sig : {SIGINT, SIGHUP, SIGQUIT, SIGKILL}) {
         SCOPED_TRACE(strsignal(sig));
-        Tool tool(env_.root(), dl_, {stall.Url("/big1.bin")});
+        Tool tool(env_.root(), dl_, {server_.Url("/big1.bin")});
         // Once the body is under way.
         const auto deadline = std::chrono::steady_clock::now() + 20s;
         std::vector<std::string> files;
