@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <stdexcept>
 
 #include "core/platform/unique_fd.h"
@@ -100,9 +100,7 @@ bool WriteFile(const std::string& path, const std::string& contents)
 std::string ReadFile(const std::string& path)
 {
     std::ifstream f(path, std::ios::binary);
-    std::ostringstream s;
-    s << f.rdbuf();
-    return s.str();
+    return {std::istreambuf_iterator<char>(f), {}};
 }
 
 bool FileExists(const std::string& path)

@@ -7,7 +7,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
-#include <optional>
 #include <set>
 #include <thread>
 
@@ -30,11 +29,7 @@ const FetchLimits kShortLimits{5000ms, 2000ms, 2000ms, 50ms, 3};
 class DownloadEngineTest : public ::testing::Test
 {
 protected:
-    DownloadEngineTest()
-    {
-        engine.emplace(kShortLimits, LinkLockTimes{10ms, 3, 2000ms, 1000ms});
-        engine->Setup(&observer, &types);
-    }
+    DownloadEngineTest() { engine.Setup(&observer, &types); }
     CQueueItem ListItem(const Jobs& jobs, int32_t seri) const
     {
         CQueueItem item;
@@ -67,7 +62,7 @@ protected:
     int RunToEnd(CQueueItem& item)
     {
         const size_t before = observer.RunResults().size();
-        EXPECT_TRUE(engine->Start(item));
+        EXPECT_TRUE(engine.Start(item));
         EXPECT_TRUE(observer.WaitForRuns(before + 1, 60s)) << "the run did not end";
         return observer.RunResults().back();
     }
@@ -84,7 +79,7 @@ protected:
     // The downloaded files, once the link writer is done with the folder.
     std::set<std::string> SavedFiles()
     {
-        engine->LinkWriter().WaitIdle();
+        engine.LinkWriter().WaitIdle();
         std::set<std::string> names;
         for (const auto& e : std::filesystem::directory_iterator(folder))
             if (e.path().filename() != "pdr.hlk")
@@ -97,7 +92,7 @@ protected:
     std::string folder = env.makeFolder("dl");
     CContentTypeTable types;
     PlainEngineObserver observer;
-    std::optional<CDownloadEngine> engine;
+    CDownloadEngine engine{kShortLimits, LinkLockTimes{10ms, 3, 2000ms, 1000ms}};
 };
 
 TEST_F(DownloadEngineTest, EachReportHasItsWrittenLinesAndTheLinkFileTheNameUsed)
@@ -136,7 +131,7 @@ TEST_F(DownloadEngineTest, EachReportHasItsWrittenLinesAndTheLinkFileTheNameUsed
         EXPECT_TRUE(expected[i] == "*" ? !lines[i].empty() : lines[i] == expected[i]) << i << ": " << lines[i];
     EXPECT_EQ(SavedFiles(), (std::set<std::string>{"ok.jpg", "b.jpg", "b_1.jpg"}));
     EXPECT_EQ(ReadFile(folder + "/b.jpg"), "older");
-    const ProgressSnapshot p = engine->Progress();
+    const ProgressSnapshot p = engine.Progress();
     EXPECT_EQ((std::vector<int64_t>{p.done, p.failed, p.requested, p.bytes}), (std::vector<int64_t>{2, 5, 7, 7}));
     const std::string links = ReadFile(folder + "/pdr.hlk");
     const size_t ok = links.find("Dest: " + folder + "/ok.jpg\r\n"),
@@ -172,7 +167,7 @@ TEST_F(DownloadEngineTest, SpeedClassSetsHowManyFilesGoAtOnce)
         }
         CQueueItem item = ListItem(Numbered(server.Url("/slow.bin?n="), jobs), seri);
         EXPECT_EQ(RunToEnd(item), 1);
-        EXPECT_EQ(engine->Progress().done, jobs);
+        EXPECT_EQ(engine.Progress().done, jobs);
         std::lock_guard lock(m);
         EXPECT_EQ(most, slots);
     }
@@ -182,16 +177,16 @@ TEST_F(DownloadEngineTest, AbortWithThreeWorkingSlotsAndAStartRefusedMeanwhile)
 {
     server.AddScript("/f.bin", test::PartialBody(100000, 100, test::BodyEnd::Stall));
     CQueueItem item = ListItem(Numbered(server.Url("/f.bin?n="), 5), 2);
-    ASSERT_TRUE(engine->Start(item));
+    ASSERT_TRUE(engine.Start(item));
     CQueueItem second = ListItem({{server.Url("/b.bin"), "b.bin"}}, 1);
-    EXPECT_FALSE(engine->Start(second));
+    EXPECT_FALSE(engine.Start(second));
     EXPECT_EQ(observer.Messages(), Lines{"まだダウンロードがビジーです。"});
 
     const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (engine->Progress().bytes < 300 && std::chrono::steady_clock::now() < deadline)
+    while (engine.Progress().bytes < 300 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(5ms);
-    ASSERT_EQ(engine->Progress().bytes, 300) << "three bodies have begun";
-    EXPECT_EQ(engine->Abort(), 3);
+    ASSERT_EQ(engine.Progress().bytes, 300) << "three bodies have begun";
+    EXPECT_EQ(engine.Abort(), 3);
     ASSERT_TRUE(observer.WaitForRuns(1, 10s));
     EXPECT_EQ(observer.RunResults().back(), 0);
     EXPECT_EQ(Count("    受信側："), 3u) << "every working slot reports";
@@ -217,7 +212,7 @@ TEST_F(DownloadEngineTest, StartUpFailuresAreMessagesOnly)
         EXPECT_EQ(RunToEnd(item), 0);
         shown.push_back(message);
         EXPECT_EQ(observer.Messages(), shown);
-        EXPECT_EQ(engine->RunState(), CDownloadEngine::kIdle);
+        EXPECT_EQ(engine.RunState(), CDownloadEngine::kIdle);
     }
     EXPECT_TRUE(observer.Lines().empty());
 }
@@ -250,7 +245,7 @@ TEST_F(DownloadEngineTest, OpenEndedSeriesWaitsForTheFilesInFrontOfAMissingOne)
     EXPECT_EQ(SavedFiles(), expected);
     EXPECT_EQ(LastTwoLines().at(0), "    全て終了");
     // Jobs past the last file go out before the first failure comes back, but no more than the slots.
-    EXPECT_LE(engine->Progress().requested, 6 + 3 * CDownloadEngine::kMaxSlots);
+    EXPECT_LE(engine.Progress().requested, 6 + 3 * CDownloadEngine::kMaxSlots);
 }
 
 TEST_F(DownloadEngineTest, AnOpenUpperRangeEndsAtANumberWithoutFilesAndLeavesNoFolder)
@@ -263,7 +258,7 @@ TEST_F(DownloadEngineTest, AnOpenUpperRangeEndsAtANumberWithoutFilesAndLeavesNoF
     item.Ed1 = "2";
     item.St2 = "3"; // no Ed2
     EXPECT_EQ(RunToEnd(item), 1);
-    EXPECT_LE(engine->Progress().requested, 2 * CDownloadEngine::kMaxSlots);
+    EXPECT_LE(engine.Progress().requested, 2 * CDownloadEngine::kMaxSlots);
     EXPECT_TRUE(std::filesystem::is_empty(folder));
 }
 
@@ -292,7 +287,7 @@ TEST_F(DownloadEngineTest, TwoThousandFilesKeepOneConnectionPerSlotAndNoLinkFile
         return r;
     });
     CQueueItem item = ListItem(Numbered(server.Url("/f.bin?n="), kFiles), 3);
-    engine->SetNoUpdateLinks(true);
+    engine.SetNoUpdateLinks(true);
     EXPECT_EQ(RunToEnd(item), 1);
     EXPECT_EQ(SavedFiles().size(), static_cast<size_t>(kFiles));
     EXPECT_FALSE(test::FileExists(folder + "/pdr.hlk"));
