@@ -1,4 +1,5 @@
-// The series start command: ranges, widths, templates, subfolder and save name, folder, Referer and cookie.
+// The series start command: ranges, widths, templates, subfolder and save name, folder, Referer and cookie; the
+// ranges shown for a URL or a stored order.
 #include "core/orders/sequential_order.h"
 
 #include <string>
@@ -262,37 +263,54 @@ TEST_F(SequentialOrderTest, KeptOrderKeepsWhatTheStartCommandRefuses)
     }
 }
 
+// The ranges as "from-to/width", an emptied end as "~", the upper range after a '|'.
+std::string Shown(const FilledRanges& f)
+{
+    auto one = [](const RangeTexts& r) {
+        return r.from + "-" + (r.toEmptied ? "~" : r.to) + "/" + std::to_string(r.width);
+    };
+    return one(f.lower) + (f.hasUpper ? "|" + one(f.upper) : "");
+}
+
 TEST(RefreshRangesTest, EditsTakeTheUrlDigitsOrTheWholeSequence)
 {
-    struct Case
-    {
-        const char* url;
-        bool upper, fixed, whole;
-        RangeTexts lower, upperTexts;
+    // URL, upper string on, fixed digits assumed, whole sequence, the ranges shown.
+    const std::tuple<const char*, bool, bool, bool, const char*> cases[] = {
+        {"http://ex.com/img007.jpg", false, false, false, "007-007/3"},
+        {"http://ex.com/img7.jpg", false, false, false, "7-7/0"},
+        {"http://ex.com/img12.jpg", false, true, false, "12-12/2"},
+        {"http://ex.com/img007.jpg", false, false, true, "001-~/3"},
+        {"http://ex.com/d4/img9.jpg", true, false, true, "1-~/0|1-~/0"},
+        {"http://www2.ex.com/a.jpg", false, false, true, "2-2/0"}, // a number in the host name is never counted from 1
+        {"http://ex.com/d04/img9.jpg", true, false, false, "9-9/0|04-04/2"},
     };
-    const Case cases[] = {
-        {"http://ex.com/img007.jpg", false, false, false, {"007", "007", false, 3}, {}},
-        {"http://ex.com/img7.jpg", false, false, false, {"7", "7", false, 0}, {}},
-        {"http://ex.com/img12.jpg", false, true, false, {"12", "12", false, 2}, {}},
-        {"http://ex.com/img007.jpg", false, false, true, {"001", "", true, 3}, {}},
-        {"http://ex.com/d4/img9.jpg", true, false, true, {"1", "", true, 0}, {"1", "", true, 0}},
-        // A number in the host name is never counted from 1.
-        {"http://www2.ex.com/a.jpg", false, false, true, {"2", "2", false, 0}, {}},
-        {"http://ex.com/d04/img9.jpg", true, false, false, {"9", "9", false, 0}, {"04", "04", false, 2}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.url);
+    for (const auto& [text, upper, fixed, whole, shown] : cases) {
         CSeqUrl url;
-        url.SetText(c.url);
-        url.SetUpperEnabled(c.upper);
-        url.SetAssumeFixedDigits(c.fixed);
-        const FilledRanges f = RefreshRangesFromUrl(url, c.whole);
-        const auto texts = [](const RangeTexts& t) { return std::tuple(t.from, t.to, t.toEmptied, t.width); };
-        EXPECT_EQ(texts(f.lower), texts(c.lower));
-        EXPECT_EQ(f.hasUpper, c.upper);
-        if (c.upper) {
-            EXPECT_EQ(texts(f.upper), texts(c.upperTexts));
-        }
+        url.SetText(text);
+        url.SetUpperEnabled(upper);
+        url.SetAssumeFixedDigits(fixed);
+        EXPECT_EQ(Shown(RefreshRangesFromUrl(url, whole)), shown) << text;
+    }
+}
+
+TEST(RangesOfItemTest, StoredRangesComeBackUnlessTheyAreUnsound)
+{
+    // St1, Ed1, Fx1, St2, Ed2 and the ranges shown; the URL's digits, 2 (upper, on) and 05 (lower), are what a
+    // fallback shows.
+    const std::tuple<const char*, const char*, int, const char*, const char*, const char*> cases[] = {
+        {"01", "09", 2, "", "", "01-09/2"},
+        {"3", "", 0, "1", "4", "3-~/0|1-4/0"},
+        {"", "", 0, "", "", "05-05/2|2-2/0"},     // no lower start
+        {"0x", "09", 2, "", "", "05-05/2|2-2/0"}, // letters in a counter
+    };
+    CSeqUrl url;
+    url.SetText("http://h.example/vol2/p05.jpg");
+    url.SetUpperEnabled(true);
+    for (const auto& [st1, ed1, fx1, st2, ed2, shown] : cases) {
+        CQueueItem item;
+        item.Kind = CQueueItem::RENBAN;
+        item.St1 = st1, item.Ed1 = ed1, item.Fx1 = fx1, item.St2 = st2, item.Ed2 = ed2;
+        EXPECT_EQ(Shown(RangesOfItem(item, url, false)), shown) << st1 << " " << fx1;
     }
 }
 
