@@ -297,14 +297,6 @@ TEST_F(PelldraGetTest, AKilledQueueRunLosesNoOrderAndAQueueThatCannotBeTakenFail
         << r.err;
 }
 
-TEST_F(PelldraGetTest, AuthenticationWithoutATerminalIsRefused)
-{
-    server_.AddFile("/secret/s1.jpg", "s", "image/jpeg");
-    server_.RequireBasic("/secret/", "user", "pw");
-    EXPECT_EQ(Run({server_.Url("/secret/s1.jpg")}).status, 1);
-    EXPECT_TRUE(FilesUnder(dl_).empty());
-}
-
 // Reads the terminal's output into transcript until it holds text; false at end of output or on time-out.
 bool ReadUntil(int master, const std::string& text, std::string& transcript, std::chrono::milliseconds limit)
 {
@@ -324,10 +316,13 @@ bool ReadUntil(int master, const std::string& text, std::string& transcript, std
     return true;
 }
 
-TEST_F(PelldraGetTest, CredentialsAreAskedOnTheTerminalUndisturbedAndWithoutEchoingThePassword)
+TEST_F(PelldraGetTest, CredentialsAreAskedOnlyOnATerminalUndisturbedAndWithoutEchoingThePassword)
 {
     server_.AddFile("/secret/s1.jpg", "s", "image/jpeg");
     server_.RequireBasic("/secret/", "user", "hidden-pw");
+    const std::string url = server_.Url("/secret/s1.jpg");
+    EXPECT_EQ(Run({url}).status, 1) << "without a terminal nobody is asked";
+    EXPECT_TRUE(FilesUnder(dl_).empty());
     // The other two files arrive once the question is open.
     std::promise<void> asking;
     const std::shared_future<void> asked = asking.get_future().share();
@@ -336,7 +331,6 @@ TEST_F(PelldraGetTest, CredentialsAreAskedOnTheTerminalUndisturbedAndWithoutEcho
             asked.wait_for(20s);
             return test::TestResponse{200, {}, "x", "image/jpeg"};
         });
-    const std::string url = server_.Url("/secret/s1.jpg");
     const std::string list = env_.root() + "/auth.lst";
     ASSERT_TRUE(test::WriteFile(list, url + "\n" + server_.Url("/open/a.jpg") + "\n" + server_.Url("/open/b.jpg")));
     int master = -1;
