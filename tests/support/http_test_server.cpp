@@ -31,22 +31,6 @@ std::string Head(int status, const std::string& content_type, size_t length)
            "\r\nContent-Length: " + std::to_string(length) + "\r\n";
 }
 
-TestRequest Parse(const std::string& head)
-{
-    TestRequest r;
-    std::istringstream in(head);
-    std::string target, line;
-    in >> r.method >> target;
-    std::getline(in, line);
-    while (std::getline(in, line))
-        if (const size_t colon = line.find(':'); colon != std::string::npos)
-            r.headers.emplace_back(line.substr(0, colon), TrimBlanks(line.substr(colon + 1)));
-    const size_t q = target.find('?');
-    r.path = target.substr(0, q);
-    r.query = q == std::string::npos ? "" : target.substr(q + 1);
-    return r;
-}
-
 struct BasicRule
 {
     std::string prefix, user, pass;
@@ -98,18 +82,15 @@ struct TestHttpServer::Impl
 
     void Serve(RawConnection& c)
     {
-        std::string head;
-        for (bool first = true; c.ReadNextHead(head); first = false) {
-            TestRequest r = Parse(head);
-            if (!c.ReadBody(std::strtoul(r.Header("Content-Length").c_str(), nullptr, 10), r.body))
-                return;
+        TestRequest r;
+        for (int served = 0; c.ReadRequest(r); ++served, r = {}) {
             TestHandler handler;
             RawScript script;
             std::vector<BasicRule> rules_now;
             {
                 std::lock_guard lock(mutex);
                 log.push_back(r);
-                connections += first;
+                connections += served == 0;
                 if (auto it = handlers.find(r.path); it != handlers.end())
                     handler = it->second;
                 if (auto it = scripts.find(r.path); it != scripts.end())
@@ -181,24 +162,29 @@ bool RawConnection::ReceiveMore()
     }
 }
 
-bool RawConnection::ReadNextHead(std::string& head)
+bool RawConnection::ReadRequest(TestRequest& r)
 {
     size_t end;
     while ((end = pending_.find("\r\n\r\n")) == std::string::npos)
         if (!ReceiveMore() || !std::isupper(static_cast<unsigned char>(pending_[0])))
             return false; // a TLS hello is no request: ended at once, as a plain server would
-    head = pending_.substr(0, end + 4);
+    std::istringstream head(pending_.substr(0, end + 4));
     pending_.erase(0, end + 4);
-    return true;
-}
-
-bool RawConnection::ReadBody(size_t n, std::string& body)
-{
-    while (pending_.size() < n)
+    std::string target, line;
+    head >> r.method >> target;
+    std::getline(head, line);
+    while (std::getline(head, line))
+        if (const size_t colon = line.find(':'); colon != std::string::npos)
+            r.headers.emplace_back(line.substr(0, colon), TrimBlanks(line.substr(colon + 1)));
+    const size_t q = target.find('?');
+    r.path = target.substr(0, q);
+    r.query = q == std::string::npos ? "" : target.substr(q + 1);
+    const size_t length = std::strtoul(r.Header("Content-Length").c_str(), nullptr, 10);
+    while (pending_.size() < length)
         if (!ReceiveMore())
             return false;
-    body = pending_.substr(0, n);
-    pending_.erase(0, n);
+    r.body = pending_.substr(0, length);
+    pending_.erase(0, length);
     return true;
 }
 

@@ -92,13 +92,11 @@ public:
     void Reset();
     // Blocks until the server stops: the peer sees a connection that stays open and silent.
     void HoldOpen();
-    // The head of the next request (request line and headers, up to and including the blank line); false on end, on
-    // error, or on bytes that are no HTTP (a TLS hello).
-    bool ReadNextHead(std::string& head);
-    // The n body bytes that follow a head; false when the peer ends first.
-    bool ReadBody(size_t n, std::string& body);
 
 private:
+    friend struct TestHttpServer::Impl;
+    // The next request on the connection; false on end, on error, or on bytes that are no HTTP (a TLS hello).
+    bool ReadRequest(TestRequest& request);
     bool ReceiveMore();
 
     int fd_;
