@@ -282,9 +282,7 @@ TEST_F(DownloadEngineTest, TwoThousandFilesKeepOneConnectionPerSlotAndNoLinkFile
 {
     constexpr int kFiles = 2000;
     server.AddHandler("/f.bin", [](const test::TestRequest& req) {
-        test::TestResponse r;
-        r.body = "file " + req.query;
-        return r;
+        return test::TestResponse{200, {}, "file " + req.query, "application/octet-stream"};
     });
     CQueueItem item = ListItem(Numbered(server.Url("/f.bin?n="), kFiles), 3);
     engine.SetNoUpdateLinks(true);

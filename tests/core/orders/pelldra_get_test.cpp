@@ -250,10 +250,7 @@ TEST_F(PelldraGetTest, AKilledQueueRunLosesNoOrderAndAQueueThatCannotBeTakenFail
         *asked = true;
         for (int i = 0; i < 3000 && !*open; ++i)
             std::this_thread::sleep_for(10ms);
-        test::TestResponse answer;
-        answer.body = "1";
-        answer.content_type = "image/jpeg";
-        return answer;
+        return test::TestResponse{200, {}, "1", "image/jpeg"};
     });
     server_.AddFile("/secret/k2.jpg", "2", "image/jpeg");
     server_.RequireBasic("/secret/", "user", "pw");
