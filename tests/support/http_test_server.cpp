@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -72,11 +73,14 @@ struct TestHttpServer::Impl
                     ::close(fd);
                 return;
             }
-            if (fd >= 0)
-                workers.emplace_back([this, &server, fd] {
-                    RawConnection c(fd, server);
-                    Serve(c);
-                });
+            if (fd < 0)
+                continue;
+            const timeval sendLimit{10, 0}; // a peer that stops reading never holds the server's end
+            ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &sendLimit, sizeof sendLimit);
+            workers.emplace_back([this, &server, fd] {
+                RawConnection c(fd, server);
+                Serve(c);
+            });
         }
     }
 
