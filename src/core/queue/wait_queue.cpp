@@ -374,14 +374,6 @@ int CWaitQueue::InsertAt(int i, const CQueueItem& item)
     return 0;
 }
 
-std::string CWaitQueue::GetFolderAt(int i) const
-{
-    std::lock_guard guard(lock_);
-    if (i < 0 || static_cast<size_t>(i) >= items_.size())
-        return "";
-    return items_[static_cast<size_t>(i)].Fol;
-}
-
 int CWaitQueue::Count() const
 {
     std::lock_guard guard(lock_);

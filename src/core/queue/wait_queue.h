@@ -54,8 +54,6 @@ public:
     // Edits of the list loaded by LoadAll; the file is not touched. 0, or 1 for a bad index.
     int RemoveAt(int i);
     int InsertAt(int i, const CQueueItem& item);
-    // Item i's save folder, or "" for a bad index.
-    std::string GetFolderAt(int i) const;
     int Count() const;
     // A copy of item i (a cleared item for a bad index).
     CQueueItem ItemAt(int i) const;
