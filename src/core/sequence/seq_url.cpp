@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <optional>
 
 #include "core/text/text_utils.h"
 
@@ -66,8 +67,8 @@ EditDiff CompareForEdit(std::string_view s, std::string_view prev)
     return {prefix == 0 ? -1 : prefix, n - suffix, p - suffix};
 }
 
-} // namespace
-
+// Digit-run primitives. A digit is a byte '0'..'9'; positions count bytes.
+// Last digit at or before p (p outside the string: start at its end); -1 when none.
 int LastDigitAtOrBefore(std::string_view s, int p)
 {
     const int n = Length(s);
@@ -77,6 +78,7 @@ int LastDigitAtOrBefore(std::string_view s, int p)
     return -1;
 }
 
+// First digit at or after p (p outside the string: start at 0); -1 when none.
 int FirstDigitFrom(std::string_view s, int p)
 {
     const int n = Length(s);
@@ -86,6 +88,8 @@ int FirstDigitFrom(std::string_view s, int p)
     return -1;
 }
 
+// First position of the run holding p (p outside: the last byte); for a non-digit p, p + 1; -1 when that is past
+// the end.
 int RunStartOf(std::string_view s, int p)
 {
     const int n = Length(s);
@@ -95,6 +99,7 @@ int RunStartOf(std::string_view s, int p)
     return k + 1 >= n ? -1 : k + 1;
 }
 
+// Last position of the run that begins at p (p outside: 0); p - 1 when p is not a digit.
 int RunLastOf(std::string_view s, int p)
 {
     const int n = Length(s);
@@ -104,6 +109,7 @@ int RunLastOf(std::string_view s, int p)
     return k - 1;
 }
 
+// The last occurrence of sub in s; an empty sub occurs nowhere, so it can never mark an empty field.
 std::optional<SeqSpan> FindLast(std::string_view s, std::string_view sub)
 {
     if (sub.empty())
@@ -113,6 +119,8 @@ std::optional<SeqSpan> FindLast(std::string_view s, std::string_view sub)
         return std::nullopt;
     return SeqSpan{static_cast<int>(p), static_cast<int>(p + sub.size())};
 }
+
+} // namespace
 
 // ---- queries
 

@@ -1,7 +1,6 @@
-// CSeqUrl: a URL text with its two marked digit runs (lower field 0, upper field 1) and the digit-run primitives.
+// CSeqUrl: a URL text with its two marked digit runs (lower field 0, upper field 1).
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,19 +15,6 @@ struct SeqSpan
     int end = -1;
     bool operator==(const SeqSpan&) const = default;
 };
-
-// Digit-run primitives. A digit is a byte '0'..'9'; positions count bytes.
-// Last digit at or before p (p outside the string: start at its end); -1 when none.
-int LastDigitAtOrBefore(std::string_view s, int p);
-// First digit at or after p (p outside the string: start at 0); -1 when none.
-int FirstDigitFrom(std::string_view s, int p);
-// First position of the run holding p (p outside: the last byte); for a non-digit p, p + 1; -1 when that is past
-// the end.
-int RunStartOf(std::string_view s, int p);
-// Last position of the run that begins at p (p outside: 0); p - 1 when p is not a digit.
-int RunLastOf(std::string_view s, int p);
-// The last occurrence of sub in s; an empty sub occurs nowhere, so it can never mark an empty field.
-std::optional<SeqSpan> FindLast(std::string_view s, std::string_view sub);
 
 class CSeqUrl
 {

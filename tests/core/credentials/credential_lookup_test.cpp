@@ -33,7 +33,8 @@ using Pairs = std::vector<std::pair<std::string, std::string>>; // key, user
 TEST(CredentialLookup, DescentAndRepeatedLookups)
 {
     // What the case shows, the records, the URL looked up, then the key and user of the first answer and of each
-    // repeat with the key given before ("": not found).
+    // repeat with the key given before ("": not found). The credentials_lookup fuzz target checks every lookup
+    // against a plain recursive form; its seeds hold the finer cases.
     const Pairs none = {{"", ""}};
     const std::tuple<const char*, Pairs, std::string, Pairs> cases[] = {
         {"deepest record wins, repeats climb to the host",
@@ -45,28 +46,9 @@ TEST(CredentialLookup, DescentAndRepeatedLookups)
          "/a/c.jpg",
          {{"/a/", "ub"}, {"/", "ub"}}},
         {"the server part without its slash is never a key", {{"http://h", "u"}}, "/a/c.jpg", none},
-        {"the full URL as key",
-         {{"/a/b/c.jpg", "u"}},
-         "/a/b/c.jpg",
-         {{"/a/b/c.jpg", "u"}, {"/a/b/", "u"}, {"/a/", "u"}}},
-        {"another host", {{"http://h2/a/", "u"}}, "/a/c.jpg", none},
-        {"another directory of the same host answers", {{"/z/", "uz"}}, "/a/b.jpg", {{"/", "uz"}}},
-        {"the host record when no directory fits", {{"/", "root"}, {"/a/", "ua"}}, "/b/c.jpg", {{"/", "root"}}},
-        {"a longer directory name is not the directory", {{"/ab/", "uab"}}, "/a/x.jpg", {{"/", "uab"}}},
-        {"siblings after the parent are searched",
-         {{"/a/", "ua"}, {"/a/b/", "ub"}, {"/a/c/", "uc"}},
-         "/a/c/x.jpg",
-         {{"/a/c/", "uc"}, {"/a/", "ua"}, {"/", "ua"}}},
         {"first record under the host, not the nearest", {{"/a/", "ua"}, {"/b/", "ub"}}, "/c/x.jpg", {{"/", "ua"}}},
         {"https", {{"https://h/a/", "u"}}, "https://h/a/x.jpg", {{"https://h/a/", "u"}}},
-        {"upper-case scheme passes", {{"HTTP://h/a/", "u"}}, "HTTP://h/a/x.jpg", {{"HTTP://h/a/", "u"}}},
-        {"case of the scheme must match the key", {{"/a/", "u"}}, "HTTP://h/a/x.jpg", none},
         {"ftp", {{"ftp://h/a/", "u"}}, "ftp://h/a/x.jpg", none},
-        {"no colon", {{"h/a/", "u"}}, "h/a/x.jpg", none},
-        {"colon last", {{"http:", "u"}}, "http:", none},
-        {"empty URL", {{"/", "u"}}, "", none},
-        {"URL without a path", {{"/", "u"}}, "http://h", {{"/", "u"}}},
-        {"query string", {{"/a/", "u"}}, "/a/show?id=3/4", {{"/a/", "u"}}},
     };
     for (const auto& [what, stored, url, steps] : cases) {
         std::vector<CAuthRecord> records;

@@ -23,47 +23,29 @@ TEST(AppRegistry, LinkScoutVersionDropsTheFirstDotOnly)
         EXPECT_EQ(ParseLinkScoutVersion(text), expected) << '"' << text << '"';
 }
 
-TEST(AppRegistry, StartValuesAndStateAreWhatLinkScoutReads)
+TEST(AppRegistry, ValuesAreWhereLinkScoutReadsAndWritesThem)
 {
     TempEnv env;
+    CTavinRegKey linkScout(kLinkScoutKeyPath);
+    for (const auto& [name, value] : {std::pair{"Position", "/opt/ls"},
+                                      {"State", "opened"},
+                                      {"Version", "1.54"},
+                                      {"SaveFolder", "/home/u/dl"},
+                                      {"Command", "LIST"}})
+        ASSERT_EQ(linkScout.SetString(name, value), 0);
     {
         AppRegistry registry;
         registry.RecordStart("/opt/pelldra/bin");
         registry.SetAppState("opened");
+        EXPECT_EQ(registry.GetLinkScoutPosition() + " " + registry.GetLinkScoutState() + " " +
+                      registry.GetLinkScoutSaveFolder() + " " + registry.GetLinkScoutCommand(),
+                  "/opt/ls opened /home/u/dl LIST");
+        EXPECT_EQ(registry.GetLinkScoutVersion(), 154);
     }
     // A fresh key object, as LinkScout or tavin-reg would read it.
     const CTavinRegKey key(kAppKeyPath, true);
-    EXPECT_EQ(key.GetString("Position"), "/opt/pelldra/bin");
-    EXPECT_EQ(key.GetString("Version"), "1.79");
-    EXPECT_EQ(key.GetString("State"), "opened");
-
-    AppRegistry again;
-    again.SetAppState("closed");
-    EXPECT_EQ(CTavinRegKey(kAppKeyPath, true).GetString("State"), "closed");
-}
-
-TEST(AppRegistry, ReadsLinkScoutsValuesAndTreatsMissingOnesAsEmpty)
-{
-    TempEnv env;
-    {
-        CTavinRegKey linkScout(kLinkScoutKeyPath);
-        ASSERT_EQ(linkScout.SetString("Position", "/opt/linkscout"), 0);
-        ASSERT_EQ(linkScout.SetString("State", "opened"), 0);
-        ASSERT_EQ(linkScout.SetString("Version", "1.54"), 0);
-        ASSERT_EQ(linkScout.SetString("SaveFolder", "/home/u/dl"), 0);
-        ASSERT_EQ(linkScout.SetString("Command", "LIST"), 0);
-    }
-    AppRegistry registry;
-    EXPECT_EQ(registry.GetLinkScoutPosition(), "/opt/linkscout");
-    EXPECT_EQ(registry.GetLinkScoutState(), "opened");
-    EXPECT_EQ(registry.GetLinkScoutVersion(), 154);
-    EXPECT_EQ(registry.GetLinkScoutSaveFolder(), "/home/u/dl");
-    EXPECT_EQ(registry.GetLinkScoutCommand(), "LIST");
-
-    TempEnv fresh;
-    AppRegistry empty;
-    EXPECT_EQ(empty.GetLinkScoutPosition(), "");
-    EXPECT_EQ(empty.GetLinkScoutVersion(), 0);
+    EXPECT_EQ(key.GetString("Position") + " " + key.GetString("Version") + " " + key.GetString("State"),
+              "/opt/pelldra/bin 1.79 opened");
 }
 
 TEST(AppRegistry, AStoreThatCannotBeMadeIsReportedPerKeyAndTheProgramRunsOn)

@@ -15,41 +15,28 @@ std::string Rep(char c, size_t n)
     return std::string(n, c);
 }
 
-// The digits, the step's result with keepWidth, and without it.
-using StepCase = std::tuple<std::string, std::string, std::string>;
-
-TEST(DigitsTest, IncDigits)
+TEST(DigitsTest, StepsUpAndDown)
 {
-    // Beyond one 6-digit chunk leading zeros stay even without keepWidth, but a carry into a head of at most six
-    // digits writes the head without its leading zeros.
-    const StepCase cases[] = {
-        {"0099", "0100", "100"},
-        {"999999", "1000000", "1000000"},
-        {"", "", ""},
-        {"0999999", "1000000", "1000000"},
-        {"0000000999999", "0000001000000", "0000001000000"},
-        {"000001999999999999", "000002000000000000", "2000000000000"},
-        {Rep('9', 40), "1" + Rep('0', 40), "1" + Rep('0', 40)},
+    // Up or down, the digits, the result with keepWidth, and without it. Beyond one 6-digit chunk leading zeros
+    // stay even without keepWidth, but a carry into (or a borrow from) a head of at most six digits writes the head
+    // without its leading zeros.
+    const std::tuple<bool, std::string, std::string, std::string> cases[] = {
+        {true, "0099", "0100", "100"},
+        {true, "999999", "1000000", "1000000"},
+        {true, "", "", ""},
+        {true, "0999999", "1000000", "1000000"},
+        {true, "0000000999999", "0000001000000", "0000001000000"},
+        {true, "000001999999999999", "000002000000000000", "2000000000000"},
+        {true, Rep('9', 40), "1" + Rep('0', 40), "1" + Rep('0', 40)},
+        {false, "1000000", "0999999", "0999999"},
+        {false, "10", "09", "9"},
+        {false, "", "", ""},
+        {false, "000002000000000000", "000001999999999999", "1999999999999"},
+        {false, "1" + Rep('0', 40), "0" + Rep('9', 40), Rep('9', 40)},
     };
-    for (const auto& [in, kept, free] : cases) {
-        EXPECT_EQ(IncDigits(in, true), kept) << in;
-        EXPECT_EQ(IncDigits(in, false), free) << in;
-    }
-}
-
-TEST(DigitsTest, DecDigits)
-{
-    // A borrow shrinks a short head; the chunks below keep their width.
-    const StepCase cases[] = {
-        {"1000000", "0999999", "0999999"},
-        {"10", "09", "9"},
-        {"", "", ""},
-        {"000002000000000000", "000001999999999999", "1999999999999"},
-        {"1" + Rep('0', 40), "0" + Rep('9', 40), Rep('9', 40)},
-    };
-    for (const auto& [in, kept, free] : cases) {
-        EXPECT_EQ(DecDigits(in, true), kept) << in;
-        EXPECT_EQ(DecDigits(in, false), free) << in;
+    for (const auto& [up, in, kept, free] : cases) {
+        EXPECT_EQ((up ? IncDigits : DecDigits)(in, true), kept) << in;
+        EXPECT_EQ((up ? IncDigits : DecDigits)(in, false), free) << in;
     }
 }
 
