@@ -77,8 +77,7 @@ TEST(AnnounceChecker, AsksOnlyAboutANewAnnouncementForThisVersionAndKeepsTheAnsw
         {"line rules", "  Url_: http://x.example/old\r\nUrl_: http://x.example/new\r\ns: Cat: x\r\nID__: 7th\r\nID__",
          "6", A::Yes, true, "7", "http://x.example/new"},
         {"not found", "", "", A::Yes, false, "", ""},
-        {"too large", ann + std::string(kAnnounceSizeLimit, ' '), "", A::Yes, false, "", ""},
-    };
+        {"too large", ann + std::string(kAnnounceSizeLimit, ' '), "", A::Yes, false, "", ""}};
     for (const Case& c : cases) {
         TempEnv env;
         test::TestHttpServer server;

@@ -26,8 +26,7 @@ TEST(AuthRecord, PlainSettersTrimAndKeepOneLine)
         {std::string("\0ab", 3), ""},
         {longAscii, longAscii.substr(0, 1022)},
         {longUtf8, longUtf8.substr(0, 1020)},
-        {"ユーザー", "ユーザー"},
-    };
+        {"ユーザー", "ユーザー"}};
     for (const auto& [in, out] : cases) {
         CAuthRecord r;
         r.SetSiteName(in);

@@ -48,8 +48,7 @@ TEST(CredentialLookup, DescentAndRepeatedLookups)
         {"the server part without its slash is never a key", {{"http://h", "u"}}, "/a/c.jpg", none},
         {"first record under the host, not the nearest", {{"/a/", "ua"}, {"/b/", "ub"}}, "/c/x.jpg", {{"/", "ua"}}},
         {"https", {{"https://h/a/", "u"}}, "https://h/a/x.jpg", {{"https://h/a/", "u"}}},
-        {"ftp", {{"ftp://h/a/", "u"}}, "ftp://h/a/x.jpg", none},
-    };
+        {"ftp", {{"ftp://h/a/", "u"}}, "ftp://h/a/x.jpg", none}};
     for (const auto& [what, stored, url, steps] : cases) {
         std::vector<CAuthRecord> records;
         for (const auto& [key, user] : stored)

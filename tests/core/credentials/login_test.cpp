@@ -43,8 +43,7 @@ TEST(Login, AnswersOfTheLoginAndThePasswordChange)
         {"pw ", "new", "new", kCurrentPasswordWrong},
         {"pw", "new", "New", kNewPasswordDiffers},
         {"pw", "new", "new", ""},
-        {"pw", "", "", ""},
-    };
+        {"pw", "", "", ""}};
     for (const auto& [current, next, confirmation, message] : changes) {
         const DialogCheck check = CheckPasswordChange("pw", current, next, confirmation);
         EXPECT_EQ(check.accepted, message.empty()) << current << " " << next;

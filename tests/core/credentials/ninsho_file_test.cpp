@@ -48,8 +48,7 @@ TEST(NinshoFile, HeaderAndGroups)
         {"no final line end", kHeader + g1 + g2.substr(0, g2.size() - 2), true, ab},
         {"LF only", "NCFile version 1\n" + Group("one", "u", "p", "http://h/a/", "", "\n"), true, a},
         {"file order does not matter", kHeader + g2 + g1, true, ab},
-        {"empty site URL skipped", kHeader + Group("n", "u", "p", "", "x") + g1, true, a},
-    };
+        {"empty site URL skipped", kHeader + Group("n", "u", "p", "", "x") + g1, true, a}};
     for (const auto& [what, bytes, headerOk, keys] : cases) {
         const NinshoFileContents got = ParseNinshoFile(bytes);
         EXPECT_EQ(got.headerOk, headerOk) << what;

@@ -198,8 +198,7 @@ TEST(OpenInLinkScout, HandsTheUrlOverStartsLinkScoutOrFallsBackToTheBrowser)
         {"never ran", "", "/opt/ls", true, "", page, 0, true, true, false, page, "/opt/ls"},
         {"cannot start", "closed", "/opt/ls", false, "", page, 0, true, false, true, "", ""},
         {"not installed", "", "", true, first, page, 0, false, false, true, "", ""},
-        {"other scheme", "", "", true, "", "file:///etc/passwd", -1, false, false, false, "", ""},
-    };
+        {"other scheme", "", "", true, "", "file:///etc/passwd", -1, false, false, false, "", ""}};
     for (const Case& c : cases) {
         TempEnv env;
         Keys keys;

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace pelldra {
@@ -41,43 +42,35 @@ TEST(Event, AutoResetLetsOneWaiterThroughPerSetManualLetsAllThroughAndStaysSet)
 
 TEST(Event, WaitOnOneEvent)
 {
-    struct Case
-    {
-        const char* name;
-        Event::Mode mode;
-        bool initially, reset_first;
-        std::chrono::milliseconds timeout;
-        bool first, second; // results of two waits in a row
-    };
-    const Case cases[] = {
-        {"auto unsignalled polls false", Event::Mode::Auto, false, false, 0ms, false, false},
-        {"auto signalled is consumed", Event::Mode::Auto, true, false, 0ms, true, false},
-        {"manual signalled stays", Event::Mode::Manual, true, false, 0ms, true, true},
-        {"reset clears auto", Event::Mode::Auto, true, true, 0ms, false, false},
-        {"reset clears manual", Event::Mode::Manual, true, true, 0ms, false, false},
-        {"auto times out", Event::Mode::Auto, false, false, 40ms, false, false},
-        {"manual times out", Event::Mode::Manual, false, false, 40ms, false, false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Event e(c.mode, c.initially);
-        if (c.reset_first)
+    using M = Event::Mode;
+    // What the case is, the mode, set at first, reset before waiting, the time-out, results of two waits in a row.
+    const std::tuple<const char*, M, bool, bool, std::chrono::milliseconds, bool, bool> cases[] = {
+        {"auto unsignalled polls false", M::Auto, false, false, 0ms, false, false},
+        {"auto signalled is consumed", M::Auto, true, false, 0ms, true, false},
+        {"manual signalled stays", M::Manual, true, false, 0ms, true, true},
+        {"reset clears auto", M::Auto, true, true, 0ms, false, false},
+        {"reset clears manual", M::Manual, true, true, 0ms, false, false},
+        {"auto times out", M::Auto, false, false, 40ms, false, false},
+        {"manual times out", M::Manual, false, false, 40ms, false, false}};
+    for (const auto& [name, mode, initially, resetFirst, timeout, first, second] : cases) {
+        SCOPED_TRACE(name);
+        Event e(mode, initially);
+        if (resetFirst)
             e.Reset();
         const auto start = Clock::now();
-        EXPECT_EQ(e.Wait(c.timeout), c.first);
-        EXPECT_EQ(e.Wait(c.timeout), c.second);
+        EXPECT_EQ(e.Wait(timeout), first);
+        EXPECT_EQ(e.Wait(timeout), second);
         const auto elapsed = Clock::now() - start;
-        const int misses = (c.first ? 0 : 1) + (c.second ? 0 : 1);
-        EXPECT_GE(elapsed, misses * c.timeout) << "a time-out returned early";
-        EXPECT_LT(elapsed, misses * c.timeout + 1s);
+        const int misses = (first ? 0 : 1) + (second ? 0 : 1);
+        EXPECT_GE(elapsed, misses * timeout) << "a time-out returned early";
+        EXPECT_LT(elapsed, misses * timeout + 1s);
     }
 }
 
 TEST(Event, WaitAnyReturnsLowestSignalledIndexAndConsumesOnlyIt)
 {
-    const std::pair<std::vector<int>, int> cases[] = {
-        {{}, -1}, {{1}, 1}, {{2}, 2}, {{0, 2}, 0}, {{1, 2}, 1}, {{0, 1, 2}, 0},
-    };
+    const std::pair<std::vector<int>, int> cases[] = {{{}, -1},    {{1}, 1},    {{2}, 2},
+                                                      {{0, 2}, 0}, {{1, 2}, 1}, {{0, 1, 2}, 0}};
     for (const auto& [signalled, expected] : cases) {
         SCOPED_TRACE(::testing::PrintToString(signalled));
         Event a(Event::Mode::Auto), b(Event::Mode::Auto), d(Event::Mode::Auto);

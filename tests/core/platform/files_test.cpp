@@ -52,8 +52,7 @@ TEST(MakeUniqueFileName, CountsUpPastEveryExistingName)
         {{"a.tar.gz"}, "a.tar.gz", "a.tar_1.gz"},
         {{"noext"}, "noext", "noext_1"},
         {{"d.x/file"}, "d.x/file", "d.x/file_1"},
-        {{"d.x/file", "d.x/file_1"}, "d.x/file", "d.x/file_2"},
-    };
+        {{"d.x/file", "d.x/file_1"}, "d.x/file", "d.x/file_2"}};
     for (const auto& [existing, path, expected] : cases) {
         TempEnv env;
         const std::string folder = env.makeFolder("dl");
@@ -115,8 +114,7 @@ TEST(ReplaceFileAtomically, ReplacesContentsAndModeAndLeavesNoTemporaryFileAndEv
         {"over an existing file", true, 0644, "new contents"},
         {"tightens a readable file", true, 0600, std::string("with\0zero", 9)},
         {"empty contents", true, 0600, ""},
-        {"every byte value, large", true, 0600, big},
-    };
+        {"every byte value, large", true, 0600, big}};
     for (const auto& [label, existed, mode, contents] : cases) {
         SCOPED_TRACE(label);
         TempEnv env;

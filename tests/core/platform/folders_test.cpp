@@ -37,8 +37,7 @@ TEST(CheckFolder, GivesTheCodeAndMessageOfTheFirstProblem)
         {env.root() + "/plain.txt/sub", 2, "保存用のフォルダ名が不正です。"},
         {env.root() + "/plain.txt", 3, "保存用フォルダ名はフォルダを指していません。"},
         {folder, 0, ""},
-        {folder + "/", 0, ""},
-    };
+        {folder + "/", 0, ""}};
     for (const auto& [path, code, message] : cases) {
         std::string s = path;
         EXPECT_EQ(CheckFolder(s), code) << path;
@@ -67,13 +66,11 @@ TEST(Folders, AreMadeUnderTheXdgFoldersWithoutTrailingSlash)
         const char* config; // XDG_CONFIG_HOME likewise
         std::string expectedData, expectedConfig; // below the test's root
     };
-    const Case cases[] = {
-        {"set", "/data", "/config", "/data/Pelldra", "/config/Tavin"},
-        {"trailing slashes", "/data//", "/config/", "/data/Pelldra", "/config/Tavin"},
-        {"unset: under HOME", nullptr, nullptr, "/home/.local/share/Pelldra", "/home/.config/Tavin"},
-        {"relative values are ignored", "relative/data", "relative/config", "/home/.local/share/Pelldra",
-         "/home/.config/Tavin"},
-    };
+    const Case cases[] = {{"set", "/data", "/config", "/data/Pelldra", "/config/Tavin"},
+                          {"trailing slashes", "/data//", "/config/", "/data/Pelldra", "/config/Tavin"},
+                          {"unset: under HOME", nullptr, nullptr, "/home/.local/share/Pelldra", "/home/.config/Tavin"},
+                          {"relative values are ignored", "relative/data", "relative/config",
+                           "/home/.local/share/Pelldra", "/home/.config/Tavin"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         TempEnv env;
@@ -102,8 +99,7 @@ TEST(MakeFolders, MakesMissingParentsAndFailsThroughAFile)
     ASSERT_TRUE(test::WriteFile(env.root() + "/file", "x"));
     const std::vector<std::pair<std::string, bool>> cases = {
         {env.root() + "/a/b/c", true}, {env.root() + "/a/b/c", true}, // already there
-        {env.root() + "/a//d/", true}, {env.root() + "/file", false}, {env.root() + "/file/sub", false}, {"", false},
-    };
+        {env.root() + "/a//d/", true}, {env.root() + "/file", false}, {env.root() + "/file/sub", false}, {"", false}};
     for (const auto& [path, made] : cases) {
         EXPECT_EQ(MakeFolders(path), made) << path;
         if (made) {

@@ -93,8 +93,7 @@ TEST(QueueItemReader, Rules)
         {"tab inside and at the start of a value", b + "\tFol\t\ta\tb\r\n" + e, true, "\ta\tb", "", -1},
         {"second begin starts afresh", b + "[num] cut\r\n\tFol\t/old\r\n" + b + "[lst] l\r\n" + e, true, "", "", 1},
         {"NUL byte in value", b + std::string("\tFol\t/a\0b\r\n", 11) + e, true, std::string("/a\0b", 4), "", -1},
-        {"lone CR stays in value", b + "\tFol\t/a\rb\r\r\n" + e, true, "/a\rb\r", "", -1},
-    };
+        {"lone CR stays in value", b + "\tFol\t/a\rb\r\r\n" + e, true, "/a\rb\r", "", -1}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         CQueueItem it;
@@ -128,22 +127,20 @@ TEST(QueueItemReader, IntegerValues)
 
 TEST(QueueItemReader, UnsoundCountersAndWidthsAreNamed)
 {
-    const std::pair<std::string, std::string> cases[] = {
-        {"\tFx1\t2147483647", "Fx1"},
-        {"\tFx2\t-1", "Fx2"},
-        {"\tFx1\t255", ""},
-        {"\tFx1\t256", "Fx1"},
-        {"\tSt1\tabc", "St1"},
-        {"\tEd1\t1 ", "Ed1"},
-        {"\tSt2\t\xEF\xBC\x91", "St2"}, // a full-width one
-        {"\tOr1\t-3", "Or1"},
-        {"\tEd2\t" + std::string(256, '9'), "Ed2"},
-        {"\tSt1\t" + std::string(255, '0'), ""},
-        {"\tSt1\t", ""},
-        {"\tSt1\t5\n\tEd1\t03", "St1"}, // a start beyond its end
-        {"\tSt2\t12\n\tEd2\t9", "St2"},
-        {"\tSt1\t5\n\tEd1\t005", ""},
-    };
+    const std::pair<std::string, std::string> cases[] = {{"\tFx1\t2147483647", "Fx1"},
+                                                         {"\tFx2\t-1", "Fx2"},
+                                                         {"\tFx1\t255", ""},
+                                                         {"\tFx1\t256", "Fx1"},
+                                                         {"\tSt1\tabc", "St1"},
+                                                         {"\tEd1\t1 ", "Ed1"},
+                                                         {"\tSt2\t\xEF\xBC\x91", "St2"}, // a full-width one
+                                                         {"\tOr1\t-3", "Or1"},
+                                                         {"\tEd2\t" + std::string(256, '9'), "Ed2"},
+                                                         {"\tSt1\t" + std::string(255, '0'), ""},
+                                                         {"\tSt1\t", ""},
+                                                         {"\tSt1\t5\n\tEd1\t03", "St1"}, // a start beyond its end
+                                                         {"\tSt2\t12\n\tEd2\t9", "St2"},
+                                                         {"\tSt1\t5\n\tEd1\t005", ""}};
     for (const auto& [line, key] : cases) {
         CQueueItem it;
         ASSERT_TRUE(ReadText("//Item Gegin//\n[num] http://h/*.jpg\n" + line + "\n//Item End//\n", it));

@@ -16,15 +16,13 @@ TEST(UrlListRowsTest, EachDestGivesARowWithTheLastTargAndReferer)
         std::vector<std::string> lines;
         std::vector<std::pair<std::string, std::string>> rows;
     };
-    const Case cases[] = {
-        {"a Referer given once applies to every later row",
-         {"Refe: http://r/", "Targ: http://h/1", "Dest: /d/1", "Targ: http://h/2", "Dest: /d/2"},
-         {{"http://h/1", "http://r/"}, {"http://h/2", "http://r/"}}},
-        {"Targ without Dest gives no row", {"Targ: http://h/1", "Targ: http://h/2"}, {}},
-        {"a later Referer replaces it; other keys and short lines are ignored",
-         {"Targ: http://h/1", "Dest: /d/1", "Refe: http://s/", "Cook: a=1", "Dest", "Dest: /d/1b"},
-         {{"http://h/1", ""}, {"http://h/1", "http://s/"}}},
-    };
+    const Case cases[] = {{"a Referer given once applies to every later row",
+                           {"Refe: http://r/", "Targ: http://h/1", "Dest: /d/1", "Targ: http://h/2", "Dest: /d/2"},
+                           {{"http://h/1", "http://r/"}, {"http://h/2", "http://r/"}}},
+                          {"Targ without Dest gives no row", {"Targ: http://h/1", "Targ: http://h/2"}, {}},
+                          {"a later Referer replaces it; other keys and short lines are ignored",
+                           {"Targ: http://h/1", "Dest: /d/1", "Refe: http://s/", "Cook: a=1", "Dest", "Dest: /d/1b"},
+                           {{"http://h/1", ""}, {"http://h/1", "http://s/"}}}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<std::pair<std::string, std::string>> rows;

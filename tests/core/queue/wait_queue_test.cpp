@@ -84,14 +84,12 @@ TEST(WaitQueue, TakeFirstOnDamagedFiles)
         bool taken, fileLeft;
         std::string left; // the file afterwards, when it is left
     };
-    const Case cases[] = {
-        {"no item at all", "garbage\r\n\tFol\t/x\r\n", false, false, ""},
-        {"cut-off first item", "//Item Gegin//\r\n[num] u\r\n", false, false, ""},
-        {"only blank lines after the item", item + "\r\n\r\n", true, false, ""},
-        {"cut-off item after it", item + "//Item Gegin//\r\n[num] v\r\n", true, false, ""},
-        {"rest kept byte for byte", item + "between\n//Item Gegin//\n[num] v\n//Item End//\n", true, true,
-         std::string(kOrderFileMark) + "between\n//Item Gegin//\n[num] v\n//Item End//\n"},
-    };
+    const Case cases[] = {{"no item at all", "garbage\r\n\tFol\t/x\r\n", false, false, ""},
+                          {"cut-off first item", "//Item Gegin//\r\n[num] u\r\n", false, false, ""},
+                          {"only blank lines after the item", item + "\r\n\r\n", true, false, ""},
+                          {"cut-off item after it", item + "//Item Gegin//\r\n[num] v\r\n", true, false, ""},
+                          {"rest kept byte for byte", item + "between\n//Item Gegin//\n[num] v\n//Item End//\n", true,
+                           true, std::string(kOrderFileMark) + "between\n//Item Gegin//\n[num] v\n//Item End//\n"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         test::TempEnv env;

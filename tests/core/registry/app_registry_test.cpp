@@ -17,8 +17,7 @@ using test::TempEnv;
 TEST(AppRegistry, LinkScoutVersionDropsTheFirstDotOnly)
 {
     const std::vector<std::pair<std::string, int>> cases = {
-        {"1.54", 154}, {"2.0", 20}, {"", 0}, {"1.5.4", 15}, {"abc", 0}, {"1.60beta", 160}, {"99999999999", 2147483647},
-    };
+        {"1.54", 154}, {"2.0", 20}, {"", 0}, {"1.5.4", 15}, {"abc", 0}, {"1.60beta", 160}, {"99999999999", 2147483647}};
     for (const auto& [text, expected] : cases)
         EXPECT_EQ(ParseLinkScoutVersion(text), expected) << '"' << text << '"';
 }

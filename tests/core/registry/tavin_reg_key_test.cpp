@@ -42,7 +42,9 @@ void ExpectClosed(CTavinRegKey& key)
 
 mode_t ModeOf(const std::string& path)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     return ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
 }
 
@@ -65,8 +67,7 @@ TEST(TavinRegKey, ValuesReadBackExactlyThroughAFreshObject)
         {"line breaks", kKey, "Lines", "one\ntwo\r\nthree\n"},
         {"japanese key, name and text", "Software\\Tavin\\日本語", "保存先", "保存用のフォルダ／連番"},
         {"zero byte inside", kKey, "Zero", std::string("a\0b", 3)},
-        {"100 000 bytes", kKey, "Long", patterned},
-    };
+        {"100 000 bytes", kKey, "Long", patterned}};
     for (const auto& c : cases) {
         EXPECT_EQ(CTavinRegKey(c.key).SetString(c.name, c.value), 0) << c.label;
         EXPECT_EQ(CTavinRegKey(c.key, true).GetString(c.name), c.value) << c.label;
@@ -94,7 +95,7 @@ TEST(TavinRegKey, WritesReplaceAndNamesIgnoreAsciiCase)
     std::vector<RegValue> values;
     std::string error;
     ASSERT_TRUE(CTavinRegKey::ListValues("", values, error)) << error;
-    ASSERT_EQ(values.size(), 2u); // "State" and "state" are one value
+    ASSERT_EQ(values.size(), 2u);   // "State" and "state" are one value
     EXPECT_EQ(values[0].key, kKey); // the spelling it was created with
 }
 
@@ -221,11 +222,12 @@ TEST(TavinRegKey, ListValuesGivesAKeyAndTheKeysBelowIt)
     ASSERT_EQ(CTavinRegKey(kKey + "X").SetString("c", "3"), 0);
     ASSERT_EQ(CTavinRegKey("Other").SetString("d", "4"), 0);
 
-    const std::pair<std::string, std::string> cases[] = {
-        {"", "dabc"}, // "Other" sorts first
-        {"software\\tavin\\pelldra", "ab"}, {"Software\\Tavin", "abc"}, {"Software\\Tavin\\Pelldra\\Sub", "b"},
-        {"Software\\Tav", ""},           {"Nothing", ""},
-    };
+    const std::pair<std::string, std::string> cases[] = {{"", "dabc"}, // "Other" sorts first
+                                                         {"software\\tavin\\pelldra", "ab"},
+                                                         {"Software\\Tavin", "abc"},
+                                                         {"Software\\Tavin\\Pelldra\\Sub", "b"},
+                                                         {"Software\\Tav", ""},
+                                                         {"Nothing", ""}};
     for (const auto& [key, names] : cases) {
         ASSERT_TRUE(CTavinRegKey::ListValues(key, values, error)) << error;
         std::string got;

@@ -49,12 +49,20 @@ ToolRun RunTool(const TempEnv& env, const std::vector<std::string>& args)
 
 TEST(TavinRegTool, ArgumentsDecideTheExitCode)
 {
-    const std::pair<std::vector<std::string>, int> cases[] = {
-        {{}, 2},          {{"frob"}, 2},        {{"get"}, 2},        {{"get", kKey}, 2}, {{"get", kKey, "State", "x"}, 2},
-        {{"set", kKey, "State"}, 2},            {{"take", kKey}, 2}, {{"list", kKey, "x"}, 2},
-        {{"--help"}, 0},  {{"set", kKey, "State", "opened"}, 0}, {{"get", kKey, "State"}, 0},
-        {{"list"}, 0},    {{"list", kKey}, 0},  {{"take", kKey, "State"}, 0},
-    };
+    const std::pair<std::vector<std::string>, int> cases[] = {{{}, 2},
+                                                              {{"frob"}, 2},
+                                                              {{"get"}, 2},
+                                                              {{"get", kKey}, 2},
+                                                              {{"get", kKey, "State", "x"}, 2},
+                                                              {{"set", kKey, "State"}, 2},
+                                                              {{"take", kKey}, 2},
+                                                              {{"list", kKey, "x"}, 2},
+                                                              {{"--help"}, 0},
+                                                              {{"set", kKey, "State", "opened"}, 0},
+                                                              {{"get", kKey, "State"}, 0},
+                                                              {{"list"}, 0},
+                                                              {{"list", kKey}, 0},
+                                                              {{"take", kKey, "State"}, 0}};
     TempEnv env;
     for (const auto& [args, exit] : cases) {
         std::string label = "tavin-reg";

@@ -32,8 +32,7 @@ TEST(DigitsTest, StepsUpAndDown)
         {false, "10", "09", "9"},
         {false, "", "", ""},
         {false, "000002000000000000", "000001999999999999", "1999999999999"},
-        {false, "1" + Rep('0', 40), "0" + Rep('9', 40), Rep('9', 40)},
-    };
+        {false, "1" + Rep('0', 40), "0" + Rep('9', 40), Rep('9', 40)}};
     for (const auto& [up, in, kept, free] : cases) {
         EXPECT_EQ((up ? IncDigits : DecDigits)(in, true), kept) << in;
         EXPECT_EQ((up ? IncDigits : DecDigits)(in, false), free) << in;

@@ -77,8 +77,7 @@ TEST(ReadListLine, KeyLinesMakeJobs)
         {"short lines are not keys", {"Targ:", "Dest:", "Dest", ""}, {}},
         {"empty Dest still completes", {"Targ: u", "Dest: "}, {"|u|"}},
         {"other lines skipped", {"http://h/x", "# Targ: no", " Targ: no", "Targ: u", "Dest: d"}, {"|u|d"}},
-        {"later key overwrites", {"Targ: u1", "Targ: u2", "Dest: d"}, {"|u2|d"}},
-    };
+        {"later key overwrites", {"Targ: u1", "Targ: u2", "Dest: d"}, {"|u2|d"}}};
     for (const Case& c : cases)
         EXPECT_EQ(JobsOf(c.lines), c.jobs) << c.name;
 }

@@ -19,8 +19,7 @@ TEST(DetailForm, ShowsOnlyChoicesItsButtonsHave)
         {kBrowserFireFox, 3, 1, true, kBrowserFireFox, 3, true},
         {kBrowserMsie, 1, 1, false, kBrowserMsie, 1, false}, // the manager's store is closed: not in use
         {7, 0, 0, true, kBrowserPelldra, 2, false},          // an old file's speed 0, a damaged browser
-        {-1, 9, 0, false, kBrowserPelldra, 2, false},
-    };
+        {-1, 9, 0, false, kBrowserPelldra, 2, false}};
     for (const Row& r : rows) {
         DetailSettings s;
         s.Browser = r.browser, s.Speed = r.speed, s.UseCredentialManager = r.useManager;

@@ -48,8 +48,7 @@ TEST(TextUtils, ServerPartUrlExtensionAndChangeExtension)
         {toPng, "/dl/a.tar.gz", "/dl/a.tar.png"},
         {toPng, "/d.x/file", "/d.x/file.png"},
         {toPng, "C:\\d.x\\file", "C:\\d.x\\file.png"},
-        {toPng, "/dl/a.", "/dl/a.png"},
-    };
+        {toPng, "/dl/a.", "/dl/a.png"}};
     for (const auto& [fn, in, out] : cases)
         EXPECT_EQ(fn(in), out) << in;
 }
