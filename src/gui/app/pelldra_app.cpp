@@ -114,24 +114,9 @@ QString CPelldraApp::GetAppState() const
     return registry_ ? QString::fromStdString(registry_->GetAppState()) : QString();
 }
 
-QString CPelldraApp::GetLinkScoutPosition() const
-{
-    return registry_ ? QString::fromStdString(registry_->GetLinkScoutPosition()) : QString();
-}
-
-QString CPelldraApp::GetLinkScoutState() const
-{
-    return registry_ ? QString::fromStdString(registry_->GetLinkScoutState()) : QString();
-}
-
 QString CPelldraApp::GetLinkScoutSaveFolder() const
 {
     return registry_ ? QString::fromStdString(registry_->GetLinkScoutSaveFolder()) : QString();
-}
-
-QString CPelldraApp::GetLinkScoutCommand() const
-{
-    return registry_ ? QString::fromStdString(registry_->GetLinkScoutCommand()) : QString();
 }
 
 int CPelldraApp::GetLinkScoutVersion() const

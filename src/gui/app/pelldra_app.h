@@ -53,10 +53,7 @@ public:
 
     void SetAppState(const QString& state);
     QString GetAppState() const;
-    QString GetLinkScoutPosition() const;
-    QString GetLinkScoutState() const;
     QString GetLinkScoutSaveFolder() const;
-    QString GetLinkScoutCommand() const;
     int GetLinkScoutVersion() const;
     bool HasLoginUser() const;
 
