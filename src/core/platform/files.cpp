@@ -103,59 +103,63 @@ ClaimedFile CreatePartFile(const std::string& path, mode_t mode, PartTags* tags)
     return out;
 }
 
-int ClaimFinalName(const std::string& partPath, const std::string& path, std::string& finalPath)
+namespace {
+
+// Claims candidate for the part file in one way: 0, EEXIST when the name is taken, or another errno.
+int ClaimAs(NameClaim way, const std::string& partPath, const std::string& candidate)
+{
+    switch (way) {
+    case NameClaim::Rename:
+        return ::renameat2(AT_FDCWD, partPath.c_str(), AT_FDCWD, candidate.c_str(), RENAME_NOREPLACE) == 0 ? 0 : errno;
+    case NameClaim::Link:
+        if (::link(partPath.c_str(), candidate.c_str()) != 0)
+            return errno;
+        ::unlink(partPath.c_str());
+        return 0;
+    case NameClaim::EmptyFile:
+        break;
+    }
+    const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return errno;
+    ::close(fd);
+    if (::rename(partPath.c_str(), candidate.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(candidate.c_str());
+        return error;
+    }
+    return 0;
+}
+
+// Whether error says the file system cannot claim a name that way, so the next way is tried.
+bool CannotClaimThatWay(NameClaim way, int error)
+{
+    if (way == NameClaim::Rename)
+        return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
+    if (way == NameClaim::Link)
+        return error == EPERM || error == EOPNOTSUPP || error == ENOSYS || error == EMLINK;
+    return false;
+}
+
+} // namespace
+
+int ClaimFinalName(const std::string& partPath, const std::string& path, std::string& finalPath, NameClaim way)
 {
     const NameParts n = SplitName(path);
-    // A rename that refuses to replace claims the name with the whole file behind it in one step. Where the file
-    // system cannot do that, a hard link claims it, and the part file's name goes after. Without hard links (FAT,
-    // some network and FUSE file systems) the name is claimed as an empty file and the part file renamed over it.
-    bool renamable = true;
-    bool linkable = true;
     for (int i = 0;;) {
         const std::string c = Candidate(n, i);
-        if (renamable) {
-            if (::renameat2(AT_FDCWD, partPath.c_str(), AT_FDCWD, c.c_str(), RENAME_NOREPLACE) == 0) {
-                finalPath = c;
-                return 0;
-            }
-            if (errno == EEXIST) {
-                ++i;
-                continue;
-            }
-            if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
-                return errno;
-            renamable = false;
+        const int error = ClaimAs(way, partPath, c);
+        if (error == 0) {
+            finalPath = c;
+            return 0;
         }
-        if (linkable) {
-            if (::link(partPath.c_str(), c.c_str()) == 0) {
-                ::unlink(partPath.c_str());
-                finalPath = c;
-                return 0;
-            }
-            if (errno == EEXIST) {
-                ++i;
-                continue;
-            }
-            if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS && errno != EMLINK)
-                return errno;
-            linkable = false;
-            continue; // the same name, claimed the other way
-        }
-        const int fd = ::open(c.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd < 0) {
-            if (errno != EEXIST)
-                return errno;
+        if (error == EEXIST) {
             ++i;
-            continue;
-        }
-        ::close(fd);
-        if (::rename(partPath.c_str(), c.c_str()) != 0) {
-            const int error = errno;
-            ::unlink(c.c_str());
+        } else if (CannotClaimThatWay(way, error)) {
+            way = static_cast<NameClaim>(static_cast<int>(way) + 1); // the same name, claimed the next way
+        } else {
             return error;
         }
-        finalPath = c;
-        return 0;
     }
 }
 

@@ -46,10 +46,17 @@ private:
 // tags, when given, names the first attempt.
 ClaimedFile CreatePartFile(const std::string& path, mode_t mode = 0666, PartTags* tags = nullptr);
 
+// How a name is claimed, the best first: a rename that refuses to replace claims it with the whole file behind it in
+// one step; where the file system cannot do that, a hard link, and the part file's name goes after; without hard
+// links (FAT, some network and FUSE file systems) an empty file, and the part file is renamed over it.
+enum class NameClaim { Rename, Link, EmptyFile };
+
 // Gives a complete part file its final name: the first of path, base_1.ext, ... that is free, claimed atomically
 // (O_CREAT|O_EXCL semantics: two writers never get the same name, and no name ever shows a partial file). The part
-// file's own name goes. 0 and finalPath, or an errno; the part file then stays where it was.
-int ClaimFinalName(const std::string& partPath, const std::string& path, std::string& finalPath);
+// file's own name goes. 0 and finalPath, or an errno; the part file then stays where it was. way: the first way
+// tried; the file system may need a later one.
+int ClaimFinalName(const std::string& partPath, const std::string& path, std::string& finalPath,
+                   NameClaim way = NameClaim::Rename);
 
 // Replaces path with contents so that a reader (or a crash) sees either the old or the new file, never a half one:
 // a temporary file in the same folder is written, flushed to disk and renamed over path. Returns 0 or an errno.

@@ -66,40 +66,43 @@ TEST(MakeUniqueFileName, CountsUpPastEveryExistingName)
     }
 }
 
-TEST(PartFiles, RacingWritersOfOneNameEachGetTheirOwnFileAndNoPartStays)
+TEST(PartFiles, RacingWritersOfOneNameEachGetTheirOwnFileAndNoPartStaysWhicheverWayNamesAreClaimed)
 {
     TempEnv env;
-    const std::string folder = env.makeFolder("dl");
-    const std::string path = folder + "/pic.jpg";
-    constexpr int kThreads = 8;
-    std::vector<std::string> claimed(kThreads);
-    std::atomic<int> ready{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([&, t] {
-            ClaimedFile part = CreatePartFile(path, 0600);
-            const std::string id = std::to_string(t);
-            const bool written =
-                part.fd.valid() && ::write(part.fd.get(), id.data(), id.size()) == static_cast<ssize_t>(id.size());
-            part.fd.reset();
-            // Counted either way, so that one failed writer cannot keep the others waiting for ever.
-            ready.fetch_add(1);
-            while (ready.load() < kThreads)
-                std::this_thread::yield();
-            if (written)
-                ClaimFinalName(part.path, path, claimed[static_cast<size_t>(t)]);
-        });
-    }
-    for (auto& thread : threads)
-        thread.join();
-    std::vector<std::string> names = {"pic.jpg"};
-    for (int t = 1; t < kThreads; ++t)
-        names.push_back("pic_" + std::to_string(t) + ".jpg");
-    EXPECT_EQ(FolderEntries(folder), names);
-    for (int t = 0; t < kThreads; ++t) {
-        const std::string& p = claimed[static_cast<size_t>(t)];
-        EXPECT_EQ(test::ReadFile(p), std::to_string(t)) << "thread " << t << " got no file of its own: " << p;
-        EXPECT_EQ(ModeOf(p), 0600u) << p;
+    for (const NameClaim way : {NameClaim::Rename, NameClaim::Link, NameClaim::EmptyFile}) {
+        SCOPED_TRACE(static_cast<int>(way));
+        const std::string folder = env.makeFolder("dl" + std::to_string(static_cast<int>(way)));
+        const std::string path = folder + "/pic.jpg";
+        constexpr int kThreads = 8;
+        std::vector<std::string> claimed(kThreads);
+        std::atomic<int> ready{0};
+        std::vector<std::thread> threads;
+        for (int t = 0; t < kThreads; ++t) {
+            threads.emplace_back([&, t] {
+                ClaimedFile part = CreatePartFile(path, 0600);
+                const std::string id = std::to_string(t);
+                const bool written = part.fd.valid() &&
+                                     ::write(part.fd.get(), id.data(), id.size()) == static_cast<ssize_t>(id.size());
+                part.fd.reset();
+                // Counted either way, so that one failed writer cannot keep the others waiting for ever.
+                ready.fetch_add(1);
+                while (ready.load() < kThreads)
+                    std::this_thread::yield();
+                if (written)
+                    ClaimFinalName(part.path, path, claimed[static_cast<size_t>(t)], way);
+            });
+        }
+        for (auto& thread : threads)
+            thread.join();
+        std::vector<std::string> names = {"pic.jpg"};
+        for (int t = 1; t < kThreads; ++t)
+            names.push_back("pic_" + std::to_string(t) + ".jpg");
+        EXPECT_EQ(FolderEntries(folder), names);
+        for (int t = 0; t < kThreads; ++t) {
+            const std::string& p = claimed[static_cast<size_t>(t)];
+            EXPECT_EQ(test::ReadFile(p), std::to_string(t)) << "thread " << t << " got no file of its own: " << p;
+            EXPECT_EQ(ModeOf(p), 0600u) << p;
+        }
     }
 }
 
