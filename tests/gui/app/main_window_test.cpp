@@ -1,5 +1,5 @@
-// Tests of the main window: marking the URL, series downloads into a folder, refusals, the queue, stop and exit, and
-// orders shown in it again.
+// Tests of the main window: marking the URL, series downloads into a folder, refusals, the queue and its summary, the
+// URL list viewer, stop and exit, and orders shown in it again.
 #include "gui/app/pelldra_dlg.h"
 
 #include <QApplication>
@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeWidget>
 
 #include <chrono>
 #include <csignal>
@@ -26,6 +27,8 @@
 #include "gui/credentials/auth_prompt.h"
 #include "gui/log/log_edit.h"
 #include "gui/queue/notice_popup.h"
+#include "gui/queue/queue_summary_dialog.h"
+#include "gui/queue/url_list_dialog.h"
 #include "gui/settings/detail_dialog.h"
 #include "gui/widgets/num_edit.h"
 #include "gui/widgets/url_edit.h"
@@ -70,6 +73,36 @@ QStringList LogLines(const CPelldraDlg& dlg)
     for (int i = 0; i < dlg.LogView()->LineCount(); ++i)
         lines << dlg.LogView()->Line(i);
     return lines;
+}
+
+// A series order of the folder /dl/<name>.
+CQueueItem Order(const std::string& name, int kind = CQueueItem::RENBAN)
+{
+    CQueueItem it;
+    it.Kind = kind;
+    it.job.Targ = "http://h.example/" + name + "/p*.jpg";
+    it.Lst = "/lists/" + name + ".lst";
+    it.St1 = it.Or1 = "1";
+    it.Fol = "/dl/" + name;
+    return it;
+}
+
+// The names of the orders' folders in the queue file.
+QString Queued(const CWaitQueue& queue)
+{
+    CWaitQueue reader(queue.folder());
+    reader.LoadAll();
+    QStringList names;
+    for (const CQueueItem& it : reader.Items())
+        names << Q(it.Fol.substr(4));
+    return names.join(' ');
+}
+
+void Select(QTreeWidget* list, std::initializer_list<int> rows)
+{
+    list->clearSelection();
+    for (int row : rows)
+        list->topLevelItem(row)->setSelected(true);
 }
 
 // A shown window with quick time limits.
@@ -231,7 +264,8 @@ private slots:
         Window w;
         CPelldraDlg& dlg = w.dlg;
         QSignalSpy finished(&dlg, &QDialog::finished);
-        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        dlg.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&dlg));
         EnterUrl(dlg, "http://h.example/p1.jpg");
         for (QWidget* target : std::initializer_list<QWidget*>{&dlg, dlg.FolderEdit(), dlg.SaveNameEdit()}) {
             target->setFocus();
@@ -244,28 +278,21 @@ private slots:
         QVERIFY(w.hook.Texts().isEmpty());
 
         // The pointer over start shows the still ready clip; in queue mode the queue's clip plays whatever it does.
+        // Queue mode has a key, named in the picture's tooltip.
+        QVERIFY(dlg.Animation()->toolTip().contains(QStringLiteral("Ctrl+M")));
         using Clip = CRunAnimation::Clip;
         const std::tuple<QEvent::Type, bool, Clip, bool> steps[] = {{QEvent::Enter, false, Clip::Ready, false},
                                                                     {QEvent::Leave, false, Clip::Still, false},
                                                                     {QEvent::Enter, true, Clip::Queue, true}};
         for (const auto& [type, queueMode, clip, playing] : steps) {
             if (queueMode != dlg.QueueMode())
-                dlg.ToggleQueueMode();
+                QTest::keyClick(&dlg, Qt::Key_M, Qt::ControlModifier);
+            QCOMPARE(dlg.QueueMode(), queueMode);
             QEvent event(type);
             QApplication::sendEvent(dlg.StartButton(), &event);
             QCOMPARE(dlg.Animation()->CurrentClip(), clip);
             QCOMPARE(dlg.Animation()->IsPlaying(), playing);
         }
-    }
-
-    void queueModeHasAKeyNamedInTheAnimationsTooltip()
-    {
-        Window w;
-        w.dlg.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&w.dlg));
-        QVERIFY(w.dlg.Animation()->toolTip().contains(QStringLiteral("Ctrl+M")));
-        QTest::keyClick(&w.dlg, Qt::Key_M, Qt::ControlModifier);
-        QVERIFY(w.dlg.QueueMode());
     }
 
     void aTerminationSignalClosesAnOpenPromptAndTheWindowAtOnce()
@@ -325,20 +352,17 @@ private slots:
         QVERIFY(!test::FileExists(folder + "/f1.jpg"));
     }
 
-    void digitBoxesAndTheSubfolderEditFollowTheUrlAndTheChecks()
+    void subfolderEditAndUpperStringFollowTheUrlAndTheChecks()
     {
         Window w;
         CPelldraDlg& dlg = w.dlg;
-        EnterUrl(dlg, "http://h.example/s1/p007.jpg"); // typed key by key
-        QCOMPARE(dlg.LowerTo()->Value(), std::string("007"));
         EnterUrl(dlg, "http://h.example/s1/p1.jpg", true);
         QVERIFY(dlg.SubfolderOn());
         // Each click, then whether the subfolder box is open: not without an upper string, nor with the check off.
-        const std::pair<QCheckBox*, bool> steps[] = {{nullptr, false},
-                                                     {dlg.UpperCheck(), true},
-                                                     {dlg.SubfolderCheck(), false},
-                                                     {dlg.SubfolderCheck(), true},
-                                                     {dlg.UpperCheck(), false}};
+        // clang-format off
+        const std::pair<QCheckBox*, bool> steps[] = {{nullptr, false}, {dlg.UpperCheck(), true},
+            {dlg.SubfolderCheck(), false}, {dlg.SubfolderCheck(), true}, {dlg.UpperCheck(), false}};
+        // clang-format on
         for (const auto& [check, open] : steps) {
             if (check)
                 QTest::mouseClick(check, Qt::LeftButton);
@@ -361,10 +385,7 @@ private slots:
         Window w;
         CPelldraDlg& dlg = w.dlg;
         dlg.ToggleQueueMode();
-        CQueueItem order;
-        order.Kind = CQueueItem::RENBAN;
-        order.job.Targ = "http://127.0.0.1:9/a*.jpg";
-        QCOMPARE(dlg.Queue().Append(order) + dlg.Queue().Append(order), 0);
+        QCOMPARE(dlg.Queue().Append(Order("a")) + dlg.Queue().Append(Order("b")), 0);
         QVERIFY(test::WriteFile(env_->dataFolder() + "/temp.tmp/keep", "x")); // the queue cannot be rewritten
         QTest::mouseClick(dlg.Animation(), Qt::LeftButton);
         QCOMPARE(w.hook.Texts().size(), 1);
@@ -375,6 +396,111 @@ private slots:
         QVERIFY(dlg.QueueMode() && dlg.QueueButton()->isEnabled());
         QCOMPARE(dlg.RunState(), int(CPelldraDlg::kIdle));
         QCOMPARE(dlg.Queue().LoadAll(), 2);
+    }
+
+    void queueSummaryWritesEditsOnlyWhenSavedAndEscIsTheWindows()
+    {
+        Window w;
+        CPelldraDlg& dlg = w.dlg;
+        for (const char* n : {"a", "b", "c", "d"})
+            QVERIFY(dlg.Queue().Append(Order(n)) == 0);
+        test::WhenShown<CQueueSummaryDlg>(this, [&](CQueueSummaryDlg* s) {
+            QTreeWidget* list = s->List();
+            Select(list, {0});
+            QTest::keyClick(list, Qt::Key_Up, Qt::ControlModifier);
+            Select(list, {3});
+            QTest::keyClick(list, Qt::Key_Down, Qt::ControlModifier);
+            QVERIFY(!s->SaveButton()->isEnabled()); // the first row cannot go up, nor the last one down
+            QTest::keyClick(list, Qt::Key_Up, Qt::ControlModifier);
+            Select(list, {0, 2});
+            QTest::keyClick(list, Qt::Key_Delete);
+            QCOMPARE(list->topLevelItemCount(), 2);
+            QCOMPARE(list->topLevelItem(1)->text(1), QStringLiteral("/dl/c"));
+            QTest::keyClick(list, Qt::Key_Escape); // the boss key is off
+            QVERIFY(s->isVisible());
+            w.hook.QueueAnswer(MessageAnswer::No);
+            s->CloseButton()->click();
+        });
+        dlg.ShowQueueSummary();
+        QCOMPARE(w.hook.Texts(), QStringList{QStringLiteral("待ち行列変更しますか？")});
+        QCOMPARE(Queued(dlg.Queue()), QStringLiteral("a b c d"));
+
+        test::WhenShown<CQueueSummaryDlg>(this, [&](CQueueSummaryDlg* s) {
+            Select(s->List(), {1});
+            QTest::keyClick(s->List(), Qt::Key_Backspace);
+            s->SaveButton()->click();
+            QVERIFY(!s->SaveButton()->isEnabled());
+            // The boss key hides the window and closes the summary, asking nothing: the last edit is dropped.
+            Select(s->List(), {0});
+            QTest::keyClick(s->List(), Qt::Key_Delete);
+            QVERIFY(s->SaveButton()->isEnabled());
+            dlg.Settings().BossKey = 1;
+            QTest::keyClick(s->List(), Qt::Key_Escape);
+        });
+        dlg.ShowQueueSummary();
+        QVERIFY(dlg.Hidden());
+        QCOMPARE(Queued(dlg.Queue()), QStringLiteral("a c d"));
+        QCOMPARE(w.hook.Texts().size(), 1);
+    }
+
+    void queueSummaryTakesOutAtOnceAndShowsTheOrder()
+    {
+        Window w;
+        CPelldraDlg& dlg = w.dlg;
+        for (const CQueueItem& it : {Order("a"), Order("b", CQueueItem::LIST), Order("c")})
+            QVERIFY(dlg.Queue().Append(it) == 0);
+        test::WhenShown<CQueueSummaryDlg>(this, [&](CQueueSummaryDlg* s) {
+            QTest::keyClick(s->List(), Qt::Key_Return);
+            QCOMPARE(w.hook.Texts(), QStringList{QStringLiteral("選択されたアイテムがありません")});
+            Select(s->List(), {2});
+            QTest::keyClick(s->List(), Qt::Key_Delete); // unsaved, but written with the take-out
+            Select(s->List(), {1});
+            QTest::keyClick(s->List(), Qt::Key_Return);
+            QVERIFY(!s->isVisible());
+        });
+        dlg.ShowQueueSummary();
+        QCOMPARE(Queued(dlg.Queue()), QStringLiteral("a"));
+        QCOMPARE(dlg.ListPathEdit()->text(), QStringLiteral("/lists/b.lst"));
+
+        test::WhenShown<CQueueSummaryDlg>(this, [&](CQueueSummaryDlg* s) {
+            s->PowerOffButton()->click();
+            const QPoint row = s->List()->visualItemRect(s->List()->topLevelItem(0)).center();
+            QTest::mouseClick(s->List()->viewport(), Qt::LeftButton, {}, row);
+            QTest::mouseDClick(s->List()->viewport(), Qt::LeftButton, {}, row);
+            QVERIFY(!s->isVisible());
+        });
+        dlg.ShowQueueSummary();
+        QVERIFY(dlg.PowerOffWhenQueueDone());
+        QCOMPARE(dlg.UrlEdit()->Text(), QStringLiteral("http://h.example/a/p1.jpg"));
+        QVERIFY(!dlg.QueueButton()->isEnabled());
+        dlg.ShowQueueSummary();
+        QCOMPARE(w.hook.Texts().last(), QStringLiteral("待ち行列は空です。"));
+    }
+
+    void listViewerShowsTheJobsAndHandsBackItsFolder()
+    {
+        const std::string folder = env_->makeFolder("save");
+        Window w(folder);
+        CPelldraDlg& dlg = w.dlg;
+        dlg.Tabs()->setCurrentIndex(1);
+        auto* view = dlg.findChild<QPushButton*>(QStringLiteral("viewList"));
+        const std::string listPath = env_->root() + "/pics.lst";
+        dlg.ListPathEdit()->setText(Q(listPath));
+        QVERIFY(test::WriteFile(listPath, "# nothing\r\n"));
+        view->click(); // no dialog for a list without a job
+        QVERIFY(test::WriteFile(listPath, "Refe: http://r.example/\r\nhttp://h.example/1.jpg\r\n"));
+        test::WhenShown<CUrlListDlg>(this, [&](CUrlListDlg* v) {
+            QCOMPARE(v->windowTitle(), QStringLiteral("URLリスト  pics.lst"));
+            QCOMPARE(v->List()->topLevelItem(0)->text(1), QStringLiteral("http://r.example/"));
+            QCOMPARE(v->Folder(), Q(folder + "/"));
+            QTest::keyClick(v->List(), Qt::Key_Escape); // the boss key is off
+            QVERIFY(v->isVisible());
+            v->FolderEdit()->setText(QStringLiteral("/elsewhere"));
+            v->accept();
+        });
+        view->click();
+        QCOMPARE(w.hook.Texts(), QStringList{QStringLiteral("リストは空です。")});
+        QCOMPARE(dlg.FolderEdit()->text(), QStringLiteral("/elsewhere"));
     }
 
     void settingsAndTheSeriesSurviveTheWindowMadeAgain()
@@ -395,7 +521,6 @@ private slots:
         CPelldraDlg dlg{nullptr, FastOptions()};
         dlg.show();
         QVERIFY(dlg.Settings() == settings);
-        QCOMPARE(static_cast<int>(dlg.CurrentJobMode()), 3003);
         QCOMPARE(dlg.Tabs()->currentIndex(), 1);
         QCOMPARE(dlg.minimumSize(), smallest); // room for the series layout, though it opens on the list
         QCOMPARE(dlg.UrlEdit()->Text(), QStringLiteral("http://h.example/vol2/p05.jpg"));
@@ -424,11 +549,11 @@ private slots:
         QCOMPARE(hook.Texts(), QStringList{QStringLiteral("LogViewerが正しくインストールされていません。")});
     }
 
-    // An order shown in the window again builds the same order on start.
-    void aSeriesShownAgainBuildsTheSameOrder()
+    // An order shown in the window again builds the same order on start: a series, and a list of a page's images.
+    void anOrderShownAgainBuildsTheSameOrder()
     {
         const std::string folder = env_->makeFolder("save");
-        CQueueItem original;
+        CQueueItem series;
         {
             QueueingWindow w(folder);
             CPelldraDlg& dlg = w.dlg;
@@ -442,49 +567,33 @@ private slots:
             dlg.LowerTo()->setText(QStringLiteral("09"));
             dlg.SubfolderEdit()->setText(QStringLiteral("v*"));
             dlg.SaveNameEdit()->setText(QStringLiteral("x*.jpg"));
-            original = w.StartAndTake();
+            series = w.StartAndTake();
             QVERIFY(w.hook.Texts().isEmpty());
-            QCOMPARE(Q(original.job.Refe), QStringLiteral("http://h.example/vol2/index*.html"));
+            QCOMPARE(Q(series.job.Refe), QStringLiteral("http://h.example/vol2/index*.html"));
         }
-        original.job.Cook = "sid=1"; // goes with orders from the same URL folder
+        series.job.Cook = "sid=1"; // goes with orders from the same URL folder
+        CQueueItem page;
+        page.Kind = CQueueItem::IMAGE, page.KindName = "IMAGE", page.Lst = env_->root() + "/handed.lst";
+        page.Page = "http://h.example/gallery.html", page.Fol = folder, page.Del = 1;
 
         // A window with other settings, the upper string off and nothing typed.
         QueueingWindow w(env_->makeFolder("other"));
-        CPelldraDlg& dlg = w.dlg;
-        dlg.LoadItemIntoWindow(original);
+        w.dlg.LoadItemIntoWindow(series);
+        QCOMPARE(Q(w.StartAndTake().ToText()), Q(series.ToText()));
+        w.dlg.LoadItemIntoWindow(page);
         const CQueueItem again = w.StartAndTake();
-        QVERIFY(w.hook.Texts().isEmpty());
-        QCOMPARE(Q(again.ToText()), Q(original.ToText()));
-    }
-
-    void aListShownAgainKeepsItsKindAndPage()
-    {
-        const std::string folder = env_->makeFolder("save");
-        CQueueItem page;
-        page.Kind = CQueueItem::IMAGE;
-        page.KindName = "IMAGE";
-        page.Lst = env_->root() + "/handed.lst";
-        page.Page = "http://h.example/gallery.html";
-        page.Fol = folder;
-        page.Del = 1;
-        QueueingWindow w(env_->makeFolder("other"));
-        CPelldraDlg& dlg = w.dlg;
-        dlg.LoadItemIntoWindow(page);
-        const CQueueItem again = w.StartAndTake();
-        QVERIFY(w.hook.Texts().isEmpty());
         QVERIFY(std::tie(again.Kind, again.Page, again.Fol, again.Del) ==
                 std::tie(page.Kind, page.Page, page.Fol, page.Del));
         // Only that very start: the next one is a plain list.
         QCOMPARE(w.StartAndTake().Kind, int(CQueueItem::LIST));
+        QVERIFY(w.hook.Texts().isEmpty());
     }
 
     void theRefererGoesIntoAnOpenDetailDialog()
     {
         QueueingWindow w(env_->makeFolder("save"));
         CPelldraDlg& dlg = w.dlg;
-        CQueueItem order;
-        order.Kind = CQueueItem::RENBAN;
-        order.job.Targ = "http://h.example/a/p*.jpg";
+        CQueueItem order = Order("a");
         order.job.Refe = "http://h.example/a/index*.html";
         order.Or1 = order.St1 = "3";
         order.Ed1 = "7";
