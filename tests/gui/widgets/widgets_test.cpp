@@ -1,17 +1,25 @@
-// Tests of the save-folder edit (trimming, check, fallback, browse) and of the folder browser: its first view and its
-// subfolder making.
-#include "gui/platform/message_box.h"
-#include "gui/widgets/folder_browser.h"
-#include "gui/widgets/folder_edit.h"
-
-#include "support/temp_env.h"
-
+// Tests of the main window's smaller controls: the number box and its spins (what the box takes, which half and
+// button steps how, the held button's repeat and its end, the field chooser; the step arithmetic and the repeat's
+// timing are the core's), the save-folder edit (trimming, check, fallback, browse) and the folder browser (its first
+// view and its subfolder making).
 #include <QDir>
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
+
+#include <tuple>
+
+#include "gui/platform/message_box.h"
+#include "gui/widgets/field_spin.h"
+#include "gui/widgets/folder_browser.h"
+#include "gui/widgets/folder_edit.h"
+#include "gui/widgets/num_edit.h"
+#include "gui/widgets/repeat_spin.h"
+#include "support/temp_env.h"
 
 namespace pelldra {
 
@@ -34,12 +42,113 @@ QString Question(const QString& at, const QString& name)
 
 } // namespace
 
-class FolderTest final : public QObject
+class WidgetsTest final : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void cleanup() { QCOMPARE(unexpected_.Texts(), QStringList()); }
+    void init()
+    {
+        env_ = std::make_unique<test::TempEnv>();
+        window_ = std::make_unique<QWidget>();
+        new QHBoxLayout(window_.get());
+        edit_ = AddBox();
+        spin_ = AddSpin(edit_);
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    }
+    void cleanup()
+    {
+        window_.reset();
+        env_.reset();
+        QCOMPARE(unexpected_.Texts(), QStringList());
+    }
+
+    void setValueZeroFillsAndOnlyDigitsCanBeTyped()
+    {
+        edit_->SetValue(std::string("7"), 4);
+        QCOMPARE(edit_->text(), QStringLiteral("0007"));
+        edit_->SetValue(std::nullopt, 3);
+        QCOMPARE(edit_->text(), QString());
+        edit_->setFocus();
+        QTest::keyClicks(edit_, QStringLiteral("1a2-3 4"));
+        QCOMPARE(edit_->text(), QStringLiteral("1234"));
+    }
+
+    void halvesStepUpAndDownAndTheRightButtonStepsByTen()
+    {
+        // The box's text, whether the right button is held meanwhile, which half is clicked, the text after.
+        const std::tuple<const char*, bool, bool, const char*> cases[] = {
+            {"0099", false, true, "0100"},
+            {"0100", false, false, "0099"},
+            {"0095", true, true, "0105"},
+            {"0099", false, true, "0100"}}; // the right button's release ended the ten-steps
+        for (const auto& [start, tens, up, after] : cases) {
+            edit_->SetValue(std::string(start), 4);
+            if (tens)
+                QTest::mousePress(spin_, Qt::RightButton, {}, UpperHalf(spin_));
+            QTest::mouseClick(spin_, Qt::LeftButton, {}, up ? UpperHalf(spin_) : LowerHalf(spin_));
+            if (tens)
+                QTest::mouseRelease(spin_, Qt::RightButton, {}, UpperHalf(spin_));
+            QCOMPARE(edit_->text(), QString::fromUtf8(after));
+        }
+    }
+
+    void heldButtonRepeatsUntilReleased()
+    {
+        edit_->SetValue(std::string("100"), 0);
+        QTest::mousePress(spin_, Qt::LeftButton, {}, LowerHalf(spin_));
+        QCOMPARE(edit_->text(), QStringLiteral("99")); // the press steps at once; the repeat's timing is the core's
+        QTRY_VERIFY_WITH_TIMEOUT(edit_->text().toInt() <= 95, 20000);
+        QTest::mouseRelease(spin_, Qt::LeftButton, {}, LowerHalf(spin_));
+        const QString released = edit_->text();
+        QTest::qWait(300);
+        QCOMPARE(edit_->text(), released);
+        spin_->Tick(); // a tick already on its way when the button came up steps nothing
+        QCOMPARE(edit_->text(), released);
+    }
+
+    void pressOnAnotherSpinOrDisablingEndsTheRepeat()
+    {
+        CNumEdit* other = AddBox();
+        CRepeatSpin* otherSpin = AddSpin(other);
+        edit_->SetValue(std::string("5"), 0);
+        other->SetValue(std::string("5"), 0);
+
+        QTest::mousePress(spin_, Qt::LeftButton, {}, UpperHalf(spin_));
+        QTest::mousePress(otherSpin, Qt::LeftButton, {}, UpperHalf(otherSpin));
+        spin_->Tick();
+        otherSpin->Tick();
+        QCOMPARE(edit_->text(), QStringLiteral("6"));
+        QCOMPARE(other->text(), QStringLiteral("7"));
+        QTest::mouseRelease(otherSpin, Qt::LeftButton, {}, UpperHalf(otherSpin));
+
+        // The run starts and the window disables its controls; the button's release may never reach the spin.
+        QTest::mousePress(spin_, Qt::LeftButton, {}, UpperHalf(spin_));
+        spin_->setEnabled(false);
+        spin_->setEnabled(true);
+        spin_->Tick();
+        QCOMPARE(edit_->text(), QStringLiteral("7"));
+    }
+
+    void fieldSpinChoosesByHalf()
+    {
+        auto* spin = new CFieldSpin(window_.get());
+        spin->setFixedSize(16, 40);
+        window_->layout()->addWidget(spin);
+        QSignalSpy chosen(spin, &CFieldSpin::FieldChosen);
+
+        QTest::mouseClick(spin, Qt::LeftButton, {}, UpperHalf(spin));
+        QTest::mouseClick(spin, Qt::LeftButton, {}, LowerHalf(spin));
+        // Pressed, then let go outside: no choice; a right click never chooses.
+        QTest::mousePress(spin, Qt::LeftButton, {}, UpperHalf(spin));
+        QTest::mouseRelease(spin, Qt::LeftButton, {}, QPoint(spin->width() + 30, -20));
+        QTest::mouseClick(spin, Qt::RightButton, {}, UpperHalf(spin));
+        QCOMPARE(chosen.count(), 2);
+        QCOMPARE(chosen.at(0).at(0).toInt(), 1);
+        QCOMPARE(chosen.at(1).at(0).toInt(), 0);
+    }
+
     void trimmingRemovesTrailingBlanksThenSlashes()
     {
         // Blanks first, then slashes: a blank before the slash stays.
@@ -56,9 +165,8 @@ private slots:
 
     void getFolderChecksOnlyChangedTextAndKeepsTheLastGoodFolder()
     {
-        test::TempEnv env;
-        const QString a = QString::fromStdString(env.makeFolder("a"));
-        const QString b = QString::fromStdString(env.makeFolder("b"));
+        const QString a = QString::fromStdString(env_->makeFolder("a"));
+        const QString b = QString::fromStdString(env_->makeFolder("b"));
         CFolder edit(nullptr);
         // A fresh control has no folder yet: even an empty text is checked, not passed as unchanged. A bad text
         // leaves the last good folder in place, and the next good text is checked again.
@@ -85,7 +193,6 @@ private slots:
 
     void anEmptyFolderFallsBackToHomeAndBrowseStartsAtTheText()
     {
-        test::TempEnv env;
         MessageHook hook;
         CFolder edit(nullptr);
         edit.SetFolder(QString());
@@ -104,10 +211,9 @@ private slots:
 
     void browserRefusesWhatItCannotChooseOrMake()
     {
-        test::TempEnv env;
-        const QString start = QString::fromStdString(env.makeFolder("start"));
-        env.makeFolder("start/inner");
-        QVERIFY(test::WriteFile(env.root() + "/start/file.txt", "x"));
+        const QString start = QString::fromStdString(env_->makeFolder("start"));
+        env_->makeFolder("start/inner");
+        QVERIFY(test::WriteFile(env_->root() + "/start/file.txt", "x"));
         const struct
         {
             const char* typed;
@@ -141,8 +247,7 @@ private slots:
 
     void browserMakesASubfolderAndStaysOpenOnIt()
     {
-        test::TempEnv env;
-        const QString start = QString::fromStdString(env.makeFolder("start"));
+        const QString start = QString::fromStdString(env_->makeFolder("start"));
         MessageHook hook;
         CFolderBrowser browser(nullptr, start);
         browser.show();
@@ -164,9 +269,8 @@ private slots:
 
     void browserOpensWithItsFolderInView()
     {
-        test::TempEnv env;
         // Last of a long list of folders: out of view unless the tree scrolls to it.
-        const QString parent = QString::fromStdString(env.makeFolder("many"));
+        const QString parent = QString::fromStdString(env_->makeFolder("many"));
         for (int i = 0; i < 80; ++i)
             QVERIFY(QDir(parent).mkdir(QStringLiteral("f%1").arg(i, 2, 10, QLatin1Char('0'))));
         CFolderBrowser browser(nullptr, parent + QStringLiteral("/f79"));
@@ -179,10 +283,31 @@ private slots:
     }
 
 private:
+    static QPoint UpperHalf(QWidget* w) { return {w->width() / 2, w->height() / 4}; }
+    static QPoint LowerHalf(QWidget* w) { return {w->width() / 2, w->height() * 3 / 4}; }
+    CNumEdit* AddBox()
+    {
+        auto* box = new CNumEdit(window_.get());
+        window_->layout()->addWidget(box);
+        return box;
+    }
+    CRepeatSpin* AddSpin(CNumEdit* buddy)
+    {
+        auto* spin = new CRepeatSpin(window_.get());
+        spin->SetBuddy(buddy);
+        spin->setFixedSize(16, 40);
+        window_->layout()->addWidget(spin);
+        return spin;
+    }
+
     MessageHook unexpected_; // a message no test waits for fails its test instead of blocking it
+    std::unique_ptr<test::TempEnv> env_;
+    std::unique_ptr<QWidget> window_;
+    CNumEdit* edit_ = nullptr;
+    CRepeatSpin* spin_ = nullptr;
 };
 
 } // namespace pelldra
 
-QTEST_MAIN(pelldra::FolderTest)
-#include "folder_test.moc"
+QTEST_MAIN(pelldra::WidgetsTest)
+#include "widgets_test.moc"
