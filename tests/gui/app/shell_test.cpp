@@ -1,23 +1,20 @@
-// Tests of the program's shell: the instance lock across processes, the broadcasts on the session bus, and the
-// application object's start-up, second start and registry values.
-#include "core/platform/folders.h"
-#include "core/platform/single_instance.h"
-#include "core/registry/app_registry.h"
-#include "gui/app/pelldra_app.h"
-#include "gui/platform/bring_to_front.h"
-#include "gui/platform/broadcasts.h"
-#include "gui/platform/message_box.h"
-
-#include "support/child_process.h"
-#include "support/temp_env.h"
+// Tests of the program's shell (the instance lock across processes, the broadcasts on the session bus, the
+// application object's start-up, second start, signals and registry values) and of the main window's services
+// (power-off after the queue, the boss key and bringing the window back, the help window on the manual, the
+// announcement check).
+#include "gui/app/pelldra_dlg.h"
 
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDialog>
+#include <QFileInfo>
 #include <QProcess>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextBrowser>
+#include <QThread>
 #include <QTimer>
 #include <QWidget>
 
@@ -25,17 +22,43 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <tuple>
+#include <vector>
+
+#include "core/platform/folders.h"
+#include "core/platform/single_instance.h"
+#include "core/registry/app_registry.h"
+#include "core/registry/tavin_reg_key.h"
+#include "gui/announce/announce_dialog.h"
+#include "gui/app/help_window.h"
+#include "gui/app/pelldra_app.h"
+#include "gui/app/power_off_dialog.h"
+#include "gui/app/window_loop.h"
+#include "gui/platform/bring_to_front.h"
+#include "gui/platform/broadcasts.h"
+#include "gui/platform/message_box.h"
+#include "gui/platform/power.h"
+#include "support/child_process.h"
+#include "support/fake_power_backend.h"
+#include "support/http_test_server.h"
+#include "support/temp_env.h"
+#include "support/when_shown.h"
 
 namespace pelldra {
 
 namespace {
 
+using namespace std::chrono_literals;
 using SignalAction = struct sigaction;
+constexpr const char* kOwnBus = "PELLDRA_TEST_OWN_BUS";
 constexpr const char* kRunAppArgument = "--run-pelldra-app";
 constexpr const char* kRunnerMarker = "main window ran";
+constexpr const char* kManual = PELLDRA_SOURCE_MANUAL;
+constexpr const char* kAnnounced = "http://www.tavin.example/news/6.html";
 
 // The child's side of the second-start test: the program's own start-up with a runner that says it ran.
 int RunAppAsChild(int argc, char* argv[])
@@ -48,8 +71,7 @@ int RunAppAsChild(int argc, char* argv[])
     });
 }
 
-// Other test programs may broadcast on the same bus at the same time, so what one listener heard is checked to hold
-// the expected messages in order rather than to be exactly them.
+// Whether one listener heard the expected messages in order, among any others.
 bool HeardInOrder(const QSignalSpy& spy, const QStringList& expected, bool fromThisProcess)
 {
     qsizetype next = 0;
@@ -59,19 +81,32 @@ bool HeardInOrder(const QSignalSpy& spy, const QStringList& expected, bool fromT
     return next == expected.size();
 }
 
-// A connection's own broadcasts come back to it complete, but Qt does not keep their order.
-bool HeardAll(const QSignalSpy& spy, const QStringList& expected, bool fromThisProcess)
+// How many times `name` came from another process, or from this one.
+qsizetype Heard(const QSignalSpy& spy, const QString& name, bool fromThisProcess = false)
 {
-    return std::all_of(expected.begin(), expected.end(), [&](const QString& name) {
-        return std::any_of(spy.begin(), spy.end(), [&](const QList<QVariant>& args) {
-            return args.at(0).toString() == name && args.at(1).toBool() == fromThisProcess;
-        });
+    return std::count_if(spy.begin(), spy.end(), [&](const QList<QVariant>& args) {
+        return args.at(0).toString() == name && args.at(1).toBool() == fromThisProcess;
     });
 }
 
 QDBusConnection OtherConnection(const QString& name)
 {
     return QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
+}
+
+QString PageShown(const CHelpWindow& help)
+{
+    const QUrl source = help.Browser()->source();
+    return QFileInfo(source.toLocalFile()).fileName() + (source.hasFragment() ? "#" + source.fragment() : QString());
+}
+
+// A window's options for an announcement check at once against `server`; the pages it opens go to `opened`.
+CPelldraDlg::Options Announcing(test::TestHttpServer& server, QStringList& opened)
+{
+    server.AddFile("/new-ann.dat", std::string("Url_: ") + kAnnounced + "\r\nID__: 6\r\n");
+    CPelldraDlg::Options options;
+    options.announce = {server.Url("/new-ann.dat"), 0ms, {}, [&opened](const QString& url) { opened << url; }};
+    return options;
 }
 
 } // namespace
@@ -81,25 +116,29 @@ class ShellTest final : public QObject
     Q_OBJECT
 
 private slots:
-    void cleanup() { QCOMPARE(unexpected_.Texts(), QStringList()); }
+    void init() { env_ = std::make_unique<test::TempEnv>(); }
+    void cleanup()
+    {
+        env_.reset();
+        QCOMPARE(unexpected_.Texts(), QStringList());
+    }
+
     void lockPathUsesTheRuntimeFolderElseTheUserId()
     {
-        test::TempEnv env;
         QCOMPARE(QString::fromStdString(SingleInstanceLock::DefaultPath()),
-                 QString::fromStdString(env.root()) + QStringLiteral("/runtime/Pelldra_Existing.lock"));
+                 QString::fromStdString(env_->root()) + QStringLiteral("/runtime/Pelldra_Existing.lock"));
         const QByteArray tmp = qgetenv("TMPDIR");
         ::unsetenv("XDG_RUNTIME_DIR"); // the test folders put it back
-        qputenv("TMPDIR", QByteArray::fromStdString(env.root() + "/tmp"));
+        qputenv("TMPDIR", QByteArray::fromStdString(env_->root() + "/tmp"));
         const QString fallback = QString::fromStdString(SingleInstanceLock::DefaultPath());
         tmp.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", tmp);
-        QCOMPARE(
-            fallback,
-            QStringLiteral("%1/tmp/Pelldra_Existing-%2.lock").arg(QString::fromStdString(env.root())).arg(::getuid()));
+        QCOMPARE(fallback, QStringLiteral("%1/tmp/Pelldra_Existing-%2.lock")
+                               .arg(QString::fromStdString(env_->root()))
+                               .arg(::getuid()));
     }
 
     void lockIsExclusiveBetweenProcessesFreedWithItsHolderAndNeverInherited()
     {
-        test::TempEnv env;
         const auto tryInChild = [] {
             return SingleInstanceLock::State(
                 test::WaitChild(test::ForkChild([] { return static_cast<int>(SingleInstanceLock().Acquire()); })));
@@ -124,16 +163,15 @@ private slots:
 
     void lockThatCannotBeOpenedFails()
     {
-        test::TempEnv env;
-        const std::string link = env.root() + "/link.lock";
-        QVERIFY(::symlink((env.root() + "/elsewhere").c_str(), link.c_str()) == 0);
+        const std::string link = env_->root() + "/link.lock";
+        QVERIFY(::symlink((env_->root() + "/elsewhere").c_str(), link.c_str()) == 0);
         // The folder missing, or the name a symbolic link.
-        for (const std::string& path : {env.root() + "/missing/Pelldra_Existing.lock", link}) {
+        for (const std::string& path : {env_->root() + "/missing/Pelldra_Existing.lock", link}) {
             SingleInstanceLock lock(path);
             QCOMPARE(lock.Acquire(), SingleInstanceLock::State::Failed);
             QVERIFY(lock.GetError() != 0);
         }
-        QVERIFY(!test::FileExists(env.root() + "/elsewhere"));
+        QVERIFY(!test::FileExists(env_->root() + "/elsewhere"));
     }
 
     void broadcastsReachOtherProcessesAndTheSenderAndIgnoreOtherShapes()
@@ -155,7 +193,8 @@ private slots:
         for (const QString& name : names)
             QVERIFY(ours.Emit(name));
         QTRY_VERIFY(HeardInOrder(theirsGot, names, false));
-        QTRY_VERIFY(HeardAll(oursGot, names, true));
+        // The sender's own come back to it complete, but Qt does not keep their order.
+        QTRY_VERIFY(std::all_of(names.begin(), names.end(), [&](const QString& n) { return Heard(oursGot, n, true); }));
         QCOMPARE(names.size(), std::count_if(oursGot.begin(), oursGot.end(),
                                              [](const QList<QVariant>& args) { return args.at(1).toBool(); }));
 
@@ -190,7 +229,6 @@ private slots:
     void appRecordsItsStartAndLeavesItsStateClosed()
     {
         // What each value holds is the registry's; here that the program's start and end write them.
-        test::TempEnv env;
         QCOMPARE(CPelldraApp().GetLinkScoutVersion(), 0); // before start-up: no keys, no values, no crash
         CTavinRegKey(kLinkScoutKeyPath).SetString("Version", "2.0");
         QString state;
@@ -215,9 +253,8 @@ private slots:
 
     void appReportsARegistryItCannotMakeAndRunsOn()
     {
-        test::TempEnv env;
-        QVERIFY(test::WriteFile(env.root() + "/not-a-folder", "x"));
-        ::setenv("XDG_CONFIG_HOME", (env.root() + "/not-a-folder").c_str(), 1);
+        QVERIFY(test::WriteFile(env_->root() + "/not-a-folder", "x"));
+        ::setenv("XDG_CONFIG_HOME", (env_->root() + "/not-a-folder").c_str(), 1);
         MessageHook hook;
         CPelldraApp app;
         QCOMPARE(app.Start(), CPelldraApp::StartResult::Running);
@@ -231,7 +268,6 @@ private slots:
     {
         if (!QDBusConnection::sessionBus().isConnected())
             QSKIP("no session bus: run under dbus-run-session");
-        test::TempEnv env;
         Broadcasts companion(OtherConnection(QStringLiteral("companion")), nullptr);
         QVERIFY(companion.Listen());
         QSignalSpy companionGot(&companion, &Broadcasts::Received);
@@ -270,7 +306,6 @@ private slots:
 
     void terminationSignalsCloseTheMainWindow()
     {
-        test::TempEnv env;
         for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
             SignalAction before{};
             QCOMPARE(::sigaction(signal, nullptr, &before), 0);
@@ -313,8 +348,210 @@ private slots:
         }
     }
 
+    void theQueueWorkedOffPowersOffAfterTheCountdownOrRunsOnWhenItCannot()
+    {
+        for (const bool accepted : {true, false}) {
+            MessageHook hook;
+            test::FakePowerBackend power;
+            power.powerOffSucceeds = accepted;
+            CPelldraDlg::Options options;
+            options.power = &power;
+            CPelldraDlg dlg(nullptr, options);
+            dlg.show();
+            QSignalSpy finished(&dlg, &QDialog::finished);
+            // An order that cannot run is dropped, which empties the queue as well as a finished one.
+            CQueueItem order;
+            order.Kind = CQueueItem::LIST, order.KindName = "LIST", order.Lst = env_->root() + "/gone.lst";
+            order.Fol = env_->makeFolder("saved");
+            QCOMPARE(dlg.Queue().Append(order), 0);
+            dlg.SetPowerOffWhenQueueDone(true);
+            dlg.ToggleQueueMode();
+            test::WhenShown<CPowerOffDlg>(this, [](CPowerOffDlg* countdown) { countdown->NowButton()->click(); });
+            dlg.ToggleQueueMode(); // off: the queue runs
+            QCOMPARE(power.powerOffCalls, 1);
+            QCOMPARE(finished.count(), accepted ? 1 : 0);
+            QCOMPARE(hook.Texts(), accepted ? QStringList() : QStringList{QString::fromUtf8(kCannotPowerOff)});
+        }
+    }
+
+    void bossKeyHidesTheProgramUntilBroughtBackWhileTheWindowRunsOn()
+    {
+        if (!QDBusConnection::sessionBus().isConnected())
+            QSKIP("no session bus");
+        // LinkScout's broadcast also looks for its order; with no LinkScout recorded that says LinkScout is too old.
+        MessageHook hook;
+        CPelldraApp app;
+        QCOMPARE(app.Start(), CPelldraApp::StartResult::Running);
+        Broadcasts companion(OtherConnection(QStringLiteral("companion")), nullptr);
+        QVERIFY(companion.Listen());
+        QSignalSpy companionGot(&companion, &Broadcasts::Received);
+        QSignalSpy appGot(&app, &CPelldraApp::BroadcastReceived);
+        CPelldraDlg::Options options;
+        options.app = &app;
+        options.manualFolder = QString::fromUtf8(kManual);
+        CPelldraDlg dlg(nullptr, options);
+        dlg.Settings().BossKey = 1;
+        app.SetMainWindow(&dlg);
+        bool ranOnHidden = false;
+        auto* question = new QDialog(&dlg);
+        QTimer::singleShot(0, &dlg, [&] {
+            dlg.ShowHelp();
+            question->show();
+            QTest::keyClick(&dlg, Qt::Key_Escape);
+            // The window's loop goes on while nothing of it shows.
+            QTimer::singleShot(0, &dlg, [&] {
+                ranOnHidden = true;
+                HiddenUntilBroughtBack(app, dlg, *question, companion, companionGot, appGot);
+                dlg.close(); // as a logout does, hidden or not
+            });
+        });
+        QCOMPARE(RunUntilDone(dlg), int(QDialog::Rejected));
+        QVERIFY(ranOnHidden);
+        QDBusConnection::disconnectFromBus(QStringLiteral("companion"));
+    }
+
+    void closingTheWindowClosesItsDialogsSoTheProgramEnds()
+    {
+        CPelldraDlg dlg;
+        dlg.show();
+        QSignalSpy finished(&dlg, &QDialog::finished);
+        QDialog question(&dlg);
+        QTimer::singleShot(0, &dlg, [&] { dlg.close(); });
+        QTimer::singleShot(10000, &question, [&] { question.done(2); }); // left open, it would hold the program
+        QCOMPARE(question.exec(), int(QDialog::Rejected));
+        QCOMPARE(finished.count(), 1);
+    }
+
+    void helpAndF1OpenOneHelpWindowOrSayTheManualIsMissing()
+    {
+        MessageHook hook;
+        CPelldraDlg::Options options;
+        options.manualFolder = QString::fromUtf8(kManual);
+        CPelldraDlg dlg(nullptr, options);
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dlg));
+        dlg.findChild<QPushButton*>(QStringLiteral("helpButton"))->click();
+        QTest::keyClick(&dlg, Qt::Key_F1);
+        const QList<CHelpWindow*> open = dlg.findChildren<CHelpWindow*>();
+        QCOMPARE(open.size(), 1);
+        QVERIFY(open.front()->isVisible());
+        QCOMPARE(PageShown(*open.front()), QStringLiteral("index.html"));
+        QVERIFY(open.front()->windowTitle().startsWith(QStringLiteral("Pelldra マニュアル")));
+        QVERIFY(hook.Texts().isEmpty());
+
+        options.manualFolder = QString::fromStdString(env_->makeFolder("empty"));
+        CPelldraDlg without(nullptr, options);
+        without.ShowHelp();
+        QVERIFY(without.findChildren<CHelpWindow*>().isEmpty());
+        QCOMPARE(hook.Texts(),
+                 QStringList{QString::fromUtf8(kManualMissing) + options.manualFolder + QStringLiteral("/index.html")});
+    }
+
+    void helpWindowFollowsTheManualsLinksAndGivesWebLinksToTheDesktop()
+    {
+        // The link, the page shown afterwards, and what went to the desktop.
+        const std::tuple<const char*, const char*, const char*> cases[] = {
+            {"series.html", "series.html", ""},
+            {"queue.html#power", "queue.html#power", ""},
+            {"#quick", "index.html#quick", ""},
+            {"https://example.org/a?b=1", "index.html", "https://example.org/a?b=1"},
+            {"../../../../../../../../etc/hostname", "index.html", ""},
+            {"file:///etc/hostname", "index.html", ""},
+            {"mailto:someone@example.org", "index.html", ""},
+        };
+        for (const auto& [link, shown, desktop] : cases) {
+            QList<QUrl> opened;
+            CHelpWindow help(nullptr, QString::fromUtf8(kManual), [&](const QUrl& url) { opened << url; });
+            help.OpenLink(QUrl(QString::fromUtf8(link)));
+            QCOMPARE(PageShown(help), QString::fromUtf8(shown));
+            QCOMPARE(opened, *desktop ? QList<QUrl>{QUrl(QString::fromUtf8(desktop))} : QList<QUrl>{});
+        }
+    }
+
+    void announcementIsAskedOnTheWindowsThreadAndAShowingDuringACheckStartsNoOther()
+    {
+        MessageHook hook;
+        test::TestHttpServer server;
+        QStringList opened;
+        CPelldraDlg::Options options = Announcing(server, opened);
+        CPelldraDlg* window = nullptr;
+        bool onWindowsThread = false;
+        options.announce.ask = [&](QWidget* parent) {
+            onWindowsThread = parent == window && QThread::currentThread() == qApp->thread();
+            // Shown again while its check is running: that check stays the only one.
+            window->hide();
+            window->show();
+            QApplication::processEvents();
+            return AnnounceAnswer::Yes;
+        };
+        CPelldraDlg dlg(nullptr, options);
+        window = &dlg;
+        dlg.show();
+        QTRY_COMPARE_WITH_TIMEOUT(opened, QStringList{QString::fromUtf8(kAnnounced)}, 30000);
+        QVERIFY(onWindowsThread);
+        QCOMPARE(server.RequestCount(), 1);
+        QCOMPARE(CTavinRegKey("Software\\Tavin\\AutoAnn\\Pelldra").GetString("AnnID"), std::string("6"));
+        QVERIFY(hook.Texts().isEmpty());
+    }
+
+    void aWindowClosingWhileTheAnnouncementQuestionIsUpTakesTheQuestionAlong()
+    {
+        MessageHook hook;
+        test::TestHttpServer server;
+        QStringList opened;
+        auto dlg = std::make_unique<CPelldraDlg>(nullptr, Announcing(server, opened));
+        bool questionSeen = false;
+        // The question runs its own event loop: the window is closed from within it.
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            const auto questions = dlg->findChildren<CAnnounceDlg*>();
+            if (!questions.isEmpty() && questions.first()->isVisible()) {
+                questionSeen = true;
+                dlg->done(QDialog::Accepted);
+            }
+        });
+        poll.start(20);
+        dlg->show();
+        QTRY_VERIFY_WITH_TIMEOUT(questionSeen, 30000);
+        QTRY_VERIFY(dlg->findChildren<CAnnounceDlg*>().isEmpty());
+        dlg.reset();
+        QVERIFY(opened.isEmpty() && hook.Texts().isEmpty());
+    }
+
 private:
     MessageHook unexpected_; // a message no test waits for fails its test instead of blocking it
+    // Esc hid the window and what it showed. A second start and LinkScout each bring it back; a companion's
+    // BossCome hides it again and is answered once, never while the window is hidden.
+    static void HiddenUntilBroughtBack(CPelldraApp& app, CPelldraDlg& dlg, QDialog& question, Broadcasts& companion,
+                                       const QSignalSpy& companionGot, const QSignalSpy& appGot)
+    {
+        QVERIFY(dlg.Hidden() && dlg.isHidden());
+        QVERIFY(dlg.findChild<CHelpWindow*>()->isHidden() && question.isHidden());
+        QCOMPARE(app.GetAppState(), QStringLiteral("hide"));
+        QTRY_COMPARE(Heard(companionGot, broadcast::kBossCome), 1);
+        QCOMPARE(Heard(companionGot, broadcast::kPopUp), 1); // the first showing announced itself
+        qsizetype round = 0;
+        for (const char* back : {broadcast::kSelfCall, broadcast::kFromHelper}) {
+            ++round;
+            QVERIFY(companion.Emit(QString::fromUtf8(back)));
+            QTRY_VERIFY(dlg.isVisible());
+            QVERIFY(!dlg.Hidden());
+            QCOMPARE(app.GetAppState(), QStringLiteral("opened"));
+            QVERIFY(companion.Emit(QString::fromUtf8(broadcast::kBossCome)));
+            QTRY_VERIFY(dlg.isHidden());
+            QCOMPARE(app.GetAppState(), QStringLiteral("hide"));
+            // Called again while hidden, the window stays silent. Once the companion's marker has reached the
+            // window, the window's own marker comes after any answer it gave.
+            QVERIFY(companion.Emit(QString::fromUtf8(broadcast::kBossCome)));
+            QVERIFY(companion.Emit(QStringLiteral("test-marker")));
+            QTRY_COMPARE(Heard(appGot, "test-marker"), round);
+            QVERIFY(app.GetBroadcasts().Emit(QStringLiteral("test-answer")));
+            QTRY_COMPARE(Heard(companionGot, "test-answer"), round);
+            QCOMPARE(Heard(companionGot, broadcast::kBossCome), 1 + round);
+        }
+    }
+
+    std::unique_ptr<test::TempEnv> env_;
 };
 
 } // namespace pelldra
@@ -323,6 +560,15 @@ int main(int argc, char* argv[])
 {
     if (argc > 1 && std::strcmp(argv[1], pelldra::kRunAppArgument) == 0)
         return pelldra::RunAppAsChild(argc, argv);
+    // The window answers broadcasts, so other test programs' on a shared bus would move it: these run on their own.
+    if (!std::getenv(pelldra::kOwnBus)) {
+        ::setenv(pelldra::kOwnBus, "1", 1);
+        std::vector<char*> args{const_cast<char*>("dbus-run-session"), const_cast<char*>("--")};
+        args.insert(args.end(), argv, argv + argc);
+        args.push_back(nullptr);
+        ::execvp(args[0], args.data());
+        std::perror("dbus-run-session"); // runs on, on whatever bus there is
+    }
     QApplication application(argc, argv);
     pelldra::ShellTest test;
     return QTest::qExec(&test, argc, argv);
