@@ -1,8 +1,11 @@
-// Tests of the small dialogs: the queue notice, the authentication prompt, the power-off countdown, the about box.
+// Tests of the small dialogs: the queue notice, the authentication prompt, the power-off countdown, the about box, and
+// the message function (the real box's answers to each button and to Esc, its Japanese buttons, the chooser's filter
+// form).
 #include "gui/app/about_dialog.h"
 #include "gui/app/power_off_dialog.h"
 #include "gui/credentials/auth_prompt.h"
 #include "gui/platform/message_box.h"
+#include "gui/platform/qt_translations.h"
 #include "gui/queue/notice_popup.h"
 
 #include "support/fake_power_backend.h"
@@ -10,12 +13,14 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
 #include <chrono>
+#include <optional>
 #include <thread>
 #include <tuple>
 
@@ -28,7 +33,13 @@ class SmallDialogsTest final : public QObject
     Q_OBJECT
 
 private slots:
-    void cleanup() { QCOMPARE(unexpected_.Texts(), QStringList()); }
+    void init() { unexpected_.emplace(); }
+    void cleanup()
+    {
+        if (unexpected_)
+            QCOMPARE(unexpected_->Texts(), QStringList());
+        unexpected_.reset();
+    }
     void noticeFollowsItsOriginSitsCentredAndClosesAfterItsDelayOrOnAClick()
     {
         QWidget window;
@@ -192,8 +203,64 @@ private slots:
         }
     }
 
+    void realBoxAnswersWithTheButtonPressed_data()
+    {
+        QTest::addColumn<MessageButtons>("buttons");
+        QTest::addColumn<int>("press"); // a QMessageBox::StandardButton, or 0 for the Esc key
+        QTest::addColumn<MessageAnswer>("answer");
+        QTest::newRow("ok: Esc") << MessageButtons::Ok << 0 << MessageAnswer::Ok;
+        QTest::newRow("ok cancel: Esc") << MessageButtons::OkCancel << 0 << MessageAnswer::Cancel;
+        QTest::newRow("yes no: Esc") << MessageButtons::YesNo << 0 << MessageAnswer::No;
+        QTest::newRow("yes no cancel: Esc") << MessageButtons::YesNoCancel << 0 << MessageAnswer::Cancel;
+        QTest::newRow("yes no cancel: no") << MessageButtons::YesNoCancel << int(QMessageBox::No) << MessageAnswer::No;
+        QTest::newRow("retry cancel: retry")
+            << MessageButtons::RetryCancel << int(QMessageBox::Retry) << MessageAnswer::Retry;
+    }
+
+    void realBoxAnswersWithTheButtonPressed()
+    {
+        QFETCH(MessageButtons, buttons);
+        QFETCH(int, press);
+        QFETCH(MessageAnswer, answer);
+        unexpected_.reset(); // the real box, not the recorder
+        QString shownText;
+        QString shownTitle;
+        QTimer::singleShot(0, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            shownText = box->text();
+            shownTitle = box->windowTitle();
+            if (press == 0)
+                QTest::keyClick(box, Qt::Key_Escape);
+            else
+                box->button(static_cast<QMessageBox::StandardButton>(press))->click();
+        });
+        QCOMPARE(ShowMessage(nullptr, QStringLiteral("本文"), QString(), MessageIcon::Warning, buttons), answer);
+        QCOMPARE(shownText, QStringLiteral("本文"));
+        QCOMPARE(shownTitle, QStringLiteral("Pelldra"));
+    }
+
+    void qtsOwnButtonsSpeakJapanese()
+    {
+        QVERIFY(UseJapaneseQtTexts());
+        QMessageBox box(QMessageBox::Question, QString(), QString(), QMessageBox::Yes | QMessageBox::No);
+        QVERIFY2(box.button(QMessageBox::Yes)->text().contains(QStringLiteral("はい")),
+                 qPrintable(box.button(QMessageBox::Yes)->text()));
+    }
+
+    void writtenFilterBecomesQtFilter()
+    {
+        const std::pair<const char*, const char*> cases[] = {
+            {"URLリスト(*.lst)|*.lst|すべてのファイル(*.*)|*.*||", "URLリスト (*.lst);;すべてのファイル (*)"},
+            {"画像(*.jpg;*.png)|*.jpg;*.png||", "画像 (*.jpg *.png)"}, // several patterns
+            {"text|*.txt||", "text (*.txt)"},                          // a name without its pattern
+            {"", ""}};
+        for (const auto& [written, qt] : cases)
+            QCOMPARE(ToQtFileFilter(QString::fromUtf8(written)), QString::fromUtf8(qt));
+    }
+
 private:
-    MessageHook unexpected_; // a message no test waits for fails its test instead of blocking it
+    std::optional<MessageHook> unexpected_; // a message no test waits for fails its test instead of blocking it
 };
 
 } // namespace pelldra

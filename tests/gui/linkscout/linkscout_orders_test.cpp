@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <tuple>
 
 #include "core/linkscout/linkscout_orders.h"
 #include "core/platform/single_instance.h"
@@ -191,26 +192,17 @@ private slots:
         QVERIFY(test::FileExists(list));
 
         // Refused before anything is handed over, and bad arguments: status and one line each.
-        const struct
-        {
-            QStringList arguments;
-            int status;
-            const char* error;
-        } refusals[] = {
-            {{QStringLiteral("--list"), QString::fromStdString(env.root() + "/none.lst")},
-             2,
-             "ファイルが見つかりません"},
-            {{QStringLiteral("--dir"), QString::fromStdString(list), QStringLiteral("http://h.example/1.jpg")}, 2, ""},
-            {{QStringLiteral("--type"), QStringLiteral("PAGE"), QStringLiteral("--list"), QString::fromStdString(list)},
-             4,
-             "--type needs LINK or IMAGE"},
-            {{}, 4, "give one URL, or --list FILE"},
-        };
-        for (const auto& r : refusals) {
-            sent = Send(r.arguments);
-            QCOMPARE(sent.status, r.status);
+        const QString none = QString::fromStdString(env.root() + "/none.lst"), lst = QString::fromStdString(list);
+        const std::tuple<QStringList, int, const char*> refusals[] = {
+            {{QStringLiteral("--list"), none}, 2, "ファイルが見つかりません"},
+            {{QStringLiteral("--dir"), lst, QStringLiteral("http://h.example/1.jpg")}, 2, ""},
+            {QStringLiteral("--type PAGE --list").split(' ') << lst, 4, "--type needs LINK or IMAGE"},
+            {{}, 4, "give one URL, or --list FILE"}};
+        for (const auto& [arguments, status, error] : refusals) {
+            sent = Send(arguments);
+            QCOMPARE(sent.status, status);
             QVERIFY2(sent.errors.startsWith(QStringLiteral("pelldra-send: ")) && sent.errors.count('\n') == 1 &&
-                         sent.errors.contains(QString::fromUtf8(r.error)),
+                         sent.errors.contains(QString::fromUtf8(error)),
                      qPrintable(sent.errors));
         }
     }
