@@ -27,7 +27,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <tuple>
-#include <vector>
 
 #include "core/platform/folders.h"
 #include "core/platform/single_instance.h"
@@ -45,6 +44,7 @@
 #include "support/child_process.h"
 #include "support/fake_power_backend.h"
 #include "support/http_test_server.h"
+#include "support/own_bus.h"
 #include "support/temp_env.h"
 #include "support/when_shown.h"
 
@@ -54,7 +54,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using SignalAction = struct sigaction;
-constexpr const char* kOwnBus = "PELLDRA_TEST_OWN_BUS";
 constexpr const char* kRunAppArgument = "--run-pelldra-app";
 constexpr const char* kRunnerMarker = "main window ran";
 constexpr const char* kManual = PELLDRA_SOURCE_MANUAL;
@@ -560,15 +559,8 @@ int main(int argc, char* argv[])
 {
     if (argc > 1 && std::strcmp(argv[1], pelldra::kRunAppArgument) == 0)
         return pelldra::RunAppAsChild(argc, argv);
-    // The window answers broadcasts, so other test programs' on a shared bus would move it: these run on their own.
-    if (!std::getenv(pelldra::kOwnBus)) {
-        ::setenv(pelldra::kOwnBus, "1", 1);
-        std::vector<char*> args{const_cast<char*>("dbus-run-session"), const_cast<char*>("--")};
-        args.insert(args.end(), argv, argv + argc);
-        args.push_back(nullptr);
-        ::execvp(args[0], args.data());
-        std::perror("dbus-run-session"); // runs on, on whatever bus there is
-    }
+    // The window answers broadcasts, so other test programs' on a shared bus would move it.
+    pelldra::test::RunOnOwnBus(argc, argv);
     QApplication application(argc, argv);
     pelldra::ShellTest test;
     return QTest::qExec(&test, argc, argv);

@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <QApplication>
 #include <QDBusConnection>
 #include <QProcess>
 #include <QTest>
@@ -22,7 +23,7 @@
 #include "gui/platform/broadcasts.h"
 #include "gui/queue/notice_popup.h"
 #include "support/main_window.h"
-#include "support/private_bus.h"
+#include "support/own_bus.h"
 #include "support/temp_env.h"
 
 namespace pelldra {
@@ -108,8 +109,6 @@ class LinkScoutOrdersTest final : public QObject
 private slots:
     void listOrdersRunIntoTheSaveFolderOrQueueWhileARunGoesOn()
     {
-        test::PrivateBus bus;
-        QVERIFY(bus.ready());
         test::TempEnv env;
         test::TestHttpServer server;
         // The first order's file waits until the second order has been queued.
@@ -155,8 +154,6 @@ private slots:
 
     void sendsASeriesToANewWindowAndAListToTheRunningOne()
     {
-        test::PrivateBus bus;
-        QVERIFY(bus.ready());
         test::TempEnv env;
         test::TestHttpServer server;
         for (const char* path : {"/s/p1.jpg", "/s/p2.jpg", "/s/p3.jpg"})
@@ -210,5 +207,11 @@ private slots:
 
 } // namespace pelldra
 
-QTEST_MAIN(pelldra::LinkScoutOrdersTest)
+int main(int argc, char* argv[])
+{
+    pelldra::test::RunOnOwnBus(argc, argv);
+    QApplication application(argc, argv);
+    pelldra::LinkScoutOrdersTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "linkscout_orders_test.moc"
