@@ -17,7 +17,6 @@
 
 #include <chrono>
 #include <functional>
-#include <memory>
 
 #include "core/credentials/ninsho_center.h"
 #include "gui/announce/announce_dialog.h"
@@ -147,17 +146,12 @@ private slots:
         UseJapaneseFont();
         UseJapaneseQtTexts();
     }
-    // A first start: nothing kept by a window before.
-    void init() { env_ = std::make_unique<test::TempEnv>(); }
-    void cleanup() { env_.reset(); }
     void scenes();
-
-private:
-    std::unique_ptr<test::TempEnv> env_;
 };
 
 void ScreenshotsTest::scenes()
 {
+    const test::TempEnv env; // a first start: nothing kept by a window before
     QWidget owner;
     owner.resize(500, 360);
     owner.show();
@@ -175,10 +169,10 @@ void ScreenshotsTest::scenes()
     const char* const rows[][4] = {{"写真館", "taro", "pass1", "http://www.example.com/members/"},
                                    {"", "guest", "guest", "http://photos.example.net/"},
                                    {"資料室", "hanako", "s3cret", "https://archive.example.org/library/vol1/"}};
+    int index = 0;
     for (const auto& row : rows) {
         CAuthRecord r;
         r.SetSiteName(row[0]), r.SetUserId(row[1]), r.SetPassword(row[2]), r.SetSiteUrl(row[3]);
-        int index = 0;
         store.Add(r, index);
     }
     CAuthRecord current = store.GetAt(0);
@@ -196,7 +190,7 @@ void ScreenshotsTest::scenes()
     settings.AuthUser = "taro", settings.AuthPassword = "secret";
     CCredentialManager credentials(&owner, {});
 
-    const std::string logs = env_->makeFolder("viewer");
+    const std::string logs = env.makeFolder("viewer");
     std::string log = "  Logの開始\r\n  Target: http://www.example.com/gallery/vol03/pic***.jpg\r\n"
                       "  保存用フォルダは: /home/user/ダウンロード/gallery\r\n";
     for (int n = 1; n <= 9; ++n) {
@@ -218,7 +212,7 @@ void ScreenshotsTest::scenes()
     listed.insert(listed.end(), {"Refe: http://www.example.com/", "Targ: http://www.example.com/files/manual.pdf",
                                  "Dest: /home/taro/Pictures/manual.pdf"});
 
-    CWaitQueue queue(env_->makeFolder("queue"));
+    CWaitQueue queue(env.makeFolder("queue"));
     const std::pair<const char*, const char*> orders[] = {
         {"http://photos.example.net/album12/img*.jpg", "/home/taro/Pictures/album12/"},
         {"/home/taro/lists/manuals.lst", "/home/taro/Documents"},
@@ -236,11 +230,10 @@ void ScreenshotsTest::scenes()
 
     // The picture's name, what brings its window up, how long it fills in first (Qt's own dialogs, no layout check),
     // and the control that takes the room when the window grows.
-    using Make = std::function<QWidget*()>;
     const struct
     {
         const char* name;
-        Make make;
+        std::function<QWidget*()> make;
         int settle = 0;
         const char* growing = nullptr;
     } scenes[] = {
@@ -261,7 +254,7 @@ void ScreenshotsTest::scenes()
          [&] {
              QTest::keyClicks(main.UrlEdit(), QStringLiteral("http://www.example.com/gallery/vol03/pic015.jpg"));
              QTest::mouseClick(main.UpperCheck(), Qt::LeftButton);
-             main.FolderEdit()->setText(test::Q(env_->makeFolder("downloads")));
+             main.FolderEdit()->setText(test::Q(env.makeFolder("downloads")));
              return &main;
          }},
         {"main-list-idle",
@@ -282,7 +275,7 @@ void ScreenshotsTest::scenes()
              CHECK(QTest::qWaitForWindowExposed(&running));
              QTest::keyClicks(running.UrlEdit(), test::Q(server.Url("/vol1/p01.jpg")));
              running.LowerTo()->setText(QStringLiteral("02"));
-             running.FolderEdit()->setText(test::Q(env_->makeFolder("running")));
+             running.FolderEdit()->setText(test::Q(env.makeFolder("running")));
              running.StartButton()->click();
              CHECK(running.RunState() == CPelldraDlg::kRunning);
              CHECK(QTest::qWaitFor([&] { return running.LogView()->LineCount() >= 6; }, 15000));
@@ -306,7 +299,7 @@ void ScreenshotsTest::scenes()
         {"credentials-password-change", [&] { return new CPasswordChangeDlg(&owner, "pw"); }},
         {"credentials-list", [&] { return new CCredentialListDlg(&owner, store, current); }},
         {"credentials-edit", [&] { return new CCredentialEditDlg(&owner, current); }},
-        {"folder-chooser", [&] { return new CFolderBrowser(&owner, test::Q(env_->makeFolder("chooser"))); }, 800},
+        {"folder-chooser", [&] { return new CFolderBrowser(&owner, test::Q(env.makeFolder("chooser"))); }, 800},
         {"qt-file-chooser",
          [&] {
              auto* chooser =

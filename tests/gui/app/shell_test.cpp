@@ -44,6 +44,7 @@
 #include "support/child_process.h"
 #include "support/fake_power_backend.h"
 #include "support/http_test_server.h"
+#include "support/main_window.h"
 #include "support/own_bus.h"
 #include "support/temp_env.h"
 #include "support/when_shown.h"
@@ -51,6 +52,8 @@
 namespace pelldra {
 
 namespace {
+
+using test::Q;
 
 using namespace std::chrono_literals;
 using SignalAction = struct sigaction;
@@ -124,16 +127,14 @@ private slots:
 
     void lockPathUsesTheRuntimeFolderElseTheUserId()
     {
-        QCOMPARE(QString::fromStdString(SingleInstanceLock::DefaultPath()),
-                 QString::fromStdString(env_->root()) + QStringLiteral("/runtime/Pelldra_Existing.lock"));
+        QCOMPARE(Q(SingleInstanceLock::DefaultPath()),
+                 Q(env_->root()) + QStringLiteral("/runtime/Pelldra_Existing.lock"));
         const QByteArray tmp = qgetenv("TMPDIR");
         ::unsetenv("XDG_RUNTIME_DIR"); // the test folders put it back
         qputenv("TMPDIR", QByteArray::fromStdString(env_->root() + "/tmp"));
-        const QString fallback = QString::fromStdString(SingleInstanceLock::DefaultPath());
+        const QString fallback = Q(SingleInstanceLock::DefaultPath());
         tmp.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", tmp);
-        QCOMPARE(fallback, QStringLiteral("%1/tmp/Pelldra_Existing-%2.lock")
-                               .arg(QString::fromStdString(env_->root()))
-                               .arg(::getuid()));
+        QCOMPARE(fallback, QStringLiteral("%1/tmp/Pelldra_Existing-%2.lock").arg(Q(env_->root())).arg(::getuid()));
     }
 
     void lockIsExclusiveBetweenProcessesFreedWithItsHolderAndNeverInherited()
@@ -299,7 +300,7 @@ private slots:
         QCOMPARE(stateAfterBringUp, QStringLiteral("opened"));
         QTRY_VERIFY(
             HeardInOrder(companionGot, {QStringLiteral("SelfCall->Pelldra"), QStringLiteral("Pelldra-PopUp")}, false));
-        QCOMPARE(QString::fromStdString(CTavinRegKey(kAppKeyPath, true).GetString("State")), QStringLiteral("closed"));
+        QCOMPARE(Q(CTavinRegKey(kAppKeyPath, true).GetString("State")), QStringLiteral("closed"));
         QDBusConnection::disconnectFromBus(QStringLiteral("companion"));
     }
 
@@ -318,8 +319,7 @@ private slots:
                 return window.exec();
             });
             QCOMPARE(code, int(QDialog::Rejected));
-            QCOMPARE(QString::fromStdString(CTavinRegKey(kAppKeyPath, true).GetString("State")),
-                     QStringLiteral("closed"));
+            QCOMPARE(Q(CTavinRegKey(kAppKeyPath, true).GetString("State")), QStringLiteral("closed"));
             // The test program's own handler is back.
             SignalAction after{};
             QCOMPARE(::sigaction(signal, nullptr, &after), 0);
@@ -438,7 +438,7 @@ private slots:
         QVERIFY(open.front()->windowTitle().startsWith(QStringLiteral("Pelldra マニュアル")));
         QVERIFY(hook.Texts().isEmpty());
 
-        options.manualFolder = QString::fromStdString(env_->makeFolder("empty"));
+        options.manualFolder = Q(env_->makeFolder("empty"));
         CPelldraDlg without(nullptr, options);
         without.ShowHelp();
         QVERIFY(without.findChildren<CHelpWindow*>().isEmpty());

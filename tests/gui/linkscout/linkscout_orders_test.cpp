@@ -30,6 +30,8 @@ namespace pelldra {
 
 namespace {
 
+using test::Q;
+
 constexpr int kRunMs = 30000;
 
 // LinkScout's side: a list file, the values naming it, then the broadcast from a connection of its own.
@@ -140,10 +142,9 @@ private slots:
 
         // The first run ends; the queued order runs next, each into LinkScout's folder of its time.
         *gate.open = true;
-        QTRY_COMPARE_WITH_TIMEOUT(QString::fromStdString(test::ReadFile(second + "/2.jpg")), QStringLiteral("second"),
-                                  kRunMs);
+        QTRY_COMPARE_WITH_TIMEOUT(Q(test::ReadFile(second + "/2.jpg")), QStringLiteral("second"), kRunMs);
         QTRY_COMPARE_WITH_TIMEOUT(dlg.RunState(), int(CPelldraDlg::kIdle), kRunMs);
-        QCOMPARE(QString::fromStdString(test::ReadFile(first + "/1.jpg")), QStringLiteral("first"));
+        QCOMPARE(Q(test::ReadFile(first + "/1.jpg")), QStringLiteral("first"));
         // LinkScout's hand-over files are gone once their runs have finished.
         QVERIFY(!test::FileExists(tmp + "/a.lst"));
         QVERIFY(!test::FileExists(tmp + "/b.lst"));
@@ -168,28 +169,26 @@ private slots:
         // No window runs: the one beside pelldra-send starts and takes the order as it starts, counting on from 1
         // until the files run out.
         QCOMPARE(WindowProcess(), 0);
-        Sent sent = Send({QStringLiteral("--now"), QStringLiteral("--dir"), QString::fromStdString(series),
-                          QString::fromStdString(server.Url("/s/p2.jpg"))});
+        Sent sent = Send({QStringLiteral("--now"), QStringLiteral("--dir"), Q(series), Q(server.Url("/s/p2.jpg"))});
         QCOMPARE(sent.errors, QString());
         QCOMPARE(sent.status, 0);
         QVERIFY(WindowProcess() > 0);
         // Up to three files come at a time, in any order.
         for (const char* name : {"p1.jpg", "p3.jpg"})
-            QTRY_COMPARE_WITH_TIMEOUT(QString::fromStdString(test::ReadFile(series + "/" + name)),
+            QTRY_COMPARE_WITH_TIMEOUT(Q(test::ReadFile(series + "/" + name)),
                                       QStringLiteral("/s/") + QLatin1String(name), kRunMs);
 
         // The window runs: a list of a page's links goes to it on the bus. It deletes the list it was handed after
         // the run, so it was handed a copy.
-        sent = Send({QStringLiteral("--list"), QString::fromStdString(list), QStringLiteral("--type"),
-                     QStringLiteral("LINK"), QStringLiteral("--dir"), QString::fromStdString(listed)});
+        sent = Send({QStringLiteral("--list"), Q(list), QStringLiteral("--type"), QStringLiteral("LINK"),
+                     QStringLiteral("--dir"), Q(listed)});
         QCOMPARE(sent.errors, QString());
         QCOMPARE(sent.status, 0);
-        QTRY_COMPARE_WITH_TIMEOUT(QString::fromStdString(test::ReadFile(listed + "/x.jpg")), QStringLiteral("listed"),
-                                  kRunMs);
+        QTRY_COMPARE_WITH_TIMEOUT(Q(test::ReadFile(listed + "/x.jpg")), QStringLiteral("listed"), kRunMs);
         QVERIFY(test::FileExists(list));
 
         // Refused before anything is handed over, and bad arguments: status and one line each.
-        const QString none = QString::fromStdString(env.root() + "/none.lst"), lst = QString::fromStdString(list);
+        const QString none = Q(env.root() + "/none.lst"), lst = Q(list);
         const std::tuple<QStringList, int, const char*> refusals[] = {
             {{QStringLiteral("--list"), none}, 2, "ファイルが見つかりません"},
             {{QStringLiteral("--dir"), lst, QStringLiteral("http://h.example/1.jpg")}, 2, ""},

@@ -217,14 +217,12 @@ private slots:
         int index = 0;
         for (const char* key : {"http://a/", "http://b/", "http://c/"}) {
             CAuthRecord r;
-            r.SetSiteUrl(key);
-            r.SetUserId("u");
+            r.SetSiteUrl(key), r.SetUserId("u");
             store.Add(r, index);
         }
         CAuthRecord current;
-        current.SetSiteUrl("http://now/members/");
-        current.SetUserId("me");
-        current.SetPageUrl("http://now/members/p.jpg");
+        current.SetSiteUrl("http://now/members/"), current.SetUserId("me"),
+            current.SetPageUrl("http://now/members/p.jpg");
         CCredentialListDlg list(nullptr, store, current);
         QTreeWidget* view = list.List();
         list.show();
