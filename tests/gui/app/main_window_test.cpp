@@ -208,8 +208,7 @@ private slots:
         dlg.StartButton()->click();
         QVERIFY(dlg.Notice()->isVisible());
         QCOMPARE(dlg.Queue().LoadAll(), 1);
-        QVERIFY(dlg.QueueButton()->isEnabled());
-        QVERIFY(!dlg.QueueMode());
+        QVERIFY(dlg.QueueButton()->isEnabled() && !dlg.QueueMode());
 
         dlg.StopButton()->click();
         WAIT_IDLE(dlg);

@@ -1,7 +1,5 @@
-// Tests of the program's shell (the instance lock across processes, the broadcasts on the session bus, the
-// application object's start-up, second start, signals and registry values) and of the main window's services
-// (power-off after the queue, the boss key and bringing the window back, the help window on the manual, the
-// announcement check).
+// Tests of the program's shell (instance lock, broadcasts, start-up, second start, signals, registry values) and of
+// the main window's services (power-off after the queue, the boss key, the help window, the announcement check).
 #include "gui/app/pelldra_dlg.h"
 
 #include <QApplication>

@@ -1,6 +1,5 @@
-// Tests of the small dialogs: the queue notice, the authentication prompt, the power-off countdown, the about box, and
-// the message function (the real box's answers to each button and to Esc, its Japanese buttons, the chooser's filter
-// form).
+// Tests of the small dialogs: the queue notice, the authentication prompt, the power-off countdown, the about box,
+// and the message function's real box and file filters.
 #include "gui/app/about_dialog.h"
 #include "gui/app/power_off_dialog.h"
 #include "gui/credentials/auth_prompt.h"
@@ -34,12 +33,7 @@ class SmallDialogsTest final : public QObject
 
 private slots:
     void init() { unexpected_.emplace(); }
-    void cleanup()
-    {
-        if (unexpected_)
-            QCOMPARE(unexpected_->Texts(), QStringList());
-        unexpected_.reset();
-    }
+    void cleanup() { QCOMPARE(unexpected_ ? unexpected_->Texts() : QStringList(), QStringList()); }
     void noticeFollowsItsOriginSitsCentredAndClosesAfterItsDelayOrOnAClick()
     {
         QWidget window;

@@ -1,6 +1,5 @@
-// Tests of the window's log view (trimming to the newest half, URL lines opened by double click and menu, the image
-// test page) and of the log viewer's window (a day's log with its failures marked, followed as a run appends to it or
-// replaces it, the other days, search and failure steps, URL lines opened in the browser).
+// Tests of the window's log view (trimming, URL lines, the image test page) and of the log viewer's window (failures
+// marked, a growing or replaced file followed, other days, search and failure steps, URL lines).
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QLineEdit>

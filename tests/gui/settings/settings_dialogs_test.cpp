@@ -1,7 +1,5 @@
-// Tests of the settings' dialogs: the detail settings over the main window (OK keeps, cancel does not, the credentials
-// switches, settings reaching the next run's requests) and the credentials manager's login with its password change
-// and its list over a real store. Each control's setting, the port rule and which answers each dialog refuses are the
-// core's.
+// Tests of the detail settings dialog over the main window and of the credentials manager's dialogs over a real
+// store. Each control's setting, the port rule and which answers each dialog refuses are the core's.
 #include "gui/settings/detail_dialog.h"
 
 #include <QCheckBox>

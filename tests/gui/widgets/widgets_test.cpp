@@ -1,7 +1,5 @@
-// Tests of the main window's smaller controls: the number box and its spins (what the box takes, which half and
-// button steps how, the held button's repeat and its end, the field chooser; the step arithmetic and the repeat's
-// timing are the core's), the save-folder edit (trimming, check, fallback, browse) and the folder browser (its first
-// view and its subfolder making).
+// Tests of the number box and its spins (the step arithmetic and the repeat's timing are the core's), the save-folder
+// edit and the folder browser.
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
