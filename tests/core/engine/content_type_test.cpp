@@ -1,12 +1,15 @@
-// Tests of the content-type table and the file-type check of an answer.
+// Reading an answer's head: the content-type table, the file-type check, the server's date.
 #include "core/engine/content_type_table.h"
 
+#include <curl/curl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
 #include <tuple>
 #include <vector>
+
+#include "core/engine/http_date.h"
 
 namespace pelldra {
 namespace {
@@ -32,20 +35,15 @@ TEST(ContentTypeTable, AddKeepsTheTableSortedAndNormalisesOrRefuses)
 TEST(ContentTypeTable, Lookup)
 {
     // Content type, asked extension, result, the extension afterwards.
+    // clang-format off
     const std::tuple<std::string, std::string, int, std::string> cases[] = {
-        {"image/jpeg", "jpg", 0, "jpg"},
-        {"image/jpeg", "", 0, "jpeg"},
-        {"image/jpeg", "png", -1, "jpeg"},
+        {"image/jpeg", "jpg", 0, "jpg"}, {"image/jpeg", "", 0, "jpeg"}, {"image/jpeg", "png", -1, "jpeg"},
         {"image/jpeg", "pe", 0, "pe"}, // part of a listed extension counts
-        {"IMAGE/GIF ", "gif", 0, "gif"},
-        {"text/html; charset=utf-8", "jpg", -1, "html"},
-        {"application/octet-stream", "zip", -1, "bin"},
-        {"image/webp", "webp", 1, "webp"},
-        {"image/webp", "", 1, ""},
-        {"", "jpg", 1, "jpg"},
-        {"zzzz/none", "x", 1, "x"}, // after the last entry
-        {"a/none", "x", 1, "x"},    // before the first entry
+        {"IMAGE/GIF ", "gif", 0, "gif"}, {"text/html; charset=utf-8", "jpg", -1, "html"},
+        {"application/octet-stream", "zip", -1, "bin"}, {"image/webp", "webp", 1, "webp"}, {"image/webp", "", 1, ""},
+        {"", "jpg", 1, "jpg"}, {"zzzz/none", "x", 1, "x"}, {"a/none", "x", 1, "x"}, // past either end
     };
+    // clang-format on
     const CContentTypeTable table;
     for (const auto& [type, asked, result, after] : cases) {
         std::string ext = asked;
@@ -94,6 +92,23 @@ TEST(CheckType, Cases)
         EXPECT_EQ(r.refuse, refuse);
         EXPECT_EQ(r.savePath, savePath);
     }
+}
+
+TEST(HttpDate, AgreesWithTheGeneralReader)
+{
+    const char* const dates[] = {
+        "Sun, 06 Nov 1994 08:49:37 GMT", "Thu, 01 Jan 1970 00:00:00 GMT", "Tue, 29 Feb 2000 23:59:59 GMT",
+        "Mon, 07 Dec 2026 16:48:25 GMT", "Fri, 31 Dec 9999 23:59:59 GMT", "Wed, 01 Mar 2100 12:00:00 GMT",
+        // wrong weekday, older forms, odd values: whatever the general reader makes of them
+        "Mon, 06 Nov 1994 08:49:37 GMT", "Sunday, 06-Nov-94 08:49:37 GMT", "Sun Nov  6 08:49:37 1994",
+        "Sun, 29 Feb 2001 00:00:00 GMT", "Sun, 06 Nov 1994 08:49:60 GMT", "Sun, 06 Nov 1994 24:00:00 GMT",
+        "Sun, 06 Nov 1994 08:49:37 UTC", "Sun, 6 Nov 1994 08:49:37 GMT", "Sun, 06 nov 1994 08:49:37 GMT",
+        "Sun, 06 Nov 1a94 08:49:37 GMT", "", "garbage"};
+    for (const char* d : dates) {
+        SCOPED_TRACE(d);
+        EXPECT_EQ(HttpDateSeconds(d), curl_getdate(d, nullptr));
+    }
+    EXPECT_EQ(HttpDateSeconds("Sun, 06 Nov 1994 08:49:37 GMT"), 784111777);
 }
 
 } // namespace

@@ -1,9 +1,12 @@
-// Transfers against loopback servers: the failure table, redirects, headers, POST, dates, names, faults, credentials.
+// Transfers against loopback servers: failures, redirects, headers, POST, dates, names, faults, credentials; the
+// credentials question's cancel hand-off and the progress meter's rate window.
 #include "core/engine/fetch_core.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <set>
@@ -175,10 +178,8 @@ TEST_F(FetchCoreTest, APostSendsItsBodyAndEveryHeaderOnce)
     EXPECT_EQ(ReadFile(folder + "/form.txt"), "a=1") << "the echoed body";
     const test::TestRequest request = server.Requests().at(0);
     EXPECT_EQ(request.method, "POST");
-    for (const char* once : {"Accept", "Content-Length", "User-Agent", "X-A"})
-        EXPECT_EQ(
-            std::count_if(request.headers.begin(), request.headers.end(), [&](auto& h) { return h.first == once; }), 1)
-            << once;
+    for (const std::string once : {"Accept", "Content-Length", "User-Agent", "X-A"})
+        EXPECT_EQ(std::ranges::count(request.headers, once, [](const auto& h) { return h.first; }), 1) << once;
     EXPECT_FALSE(request.HasHeader("Expect"));
 }
 
@@ -385,6 +386,43 @@ TEST_F(FetchCredentialsTest, CancelClosesAnOpenPromptAndASilentOneIsTakenOver)
     }
     EXPECT_EQ(third.Outcome().Result, 0) << third.Outcome().Message;
     EXPECT_EQ(asked.load(), 3);
+}
+
+TEST(CredentialsPromptTest, ClosesExactlyOnceWhicheverComesFirst)
+{
+    for (const bool cancelFirst : {true, false}) {
+        SCOPED_TRACE(cancelFirst ? "cancelled before the prompt shows" : "cancelled while it shows");
+        CredentialsPrompt prompt;
+        std::atomic<int> closed{0};
+        if (cancelFirst)
+            prompt.Cancel();
+        prompt.OnCancel([&] { ++closed; });
+        std::thread other([&] {
+            prompt.Cancel();
+            prompt.Cancel();
+        });
+        other.join();
+        EXPECT_EQ(closed.load(), 1);
+        EXPECT_TRUE(prompt.WaitCancelled(0ms));
+    }
+}
+
+TEST(ProgressMeterTest, RateCoversTheRecentWindowOnly)
+{
+    ProgressMeter meter;
+    meter.Snapshot(100ms);
+    meter.AddBytes(1000000); // a burst that is over by the last look
+    std::this_thread::sleep_for(150ms);
+    meter.Snapshot(100ms);
+    std::this_thread::sleep_for(150ms);
+    meter.AddBytes(100);
+    const ProgressSnapshot s = meter.Snapshot(100ms);
+    EXPECT_EQ(s.bytes, 1000100);
+    EXPECT_GT(s.rate, 0);
+    EXPECT_LT(s.rate, 100 / 0.1) << "the burst before the window does not count";
+    meter.Reset();
+    EXPECT_EQ(meter.Snapshot().bytes, 0);
+    EXPECT_EQ(meter.Snapshot().rate, 0);
 }
 
 } // namespace

@@ -27,12 +27,6 @@ using test::TestHttpServer;
 
 constexpr const char* kTinyproxy = "/usr/bin/tinyproxy";
 
-// A loopback port nobody listens on any more.
-int FreePort()
-{
-    return TestHttpServer().port();
-}
-
 bool Accepts(int port)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -74,7 +68,7 @@ public:
 
 private:
     pid_t pid_ = -1;
-    const int port_ = FreePort();
+    const int port_ = TestHttpServer().port(); // a loopback port nobody listens on any more
 };
 
 class ProxyTest : public ::testing::Test
@@ -100,7 +94,8 @@ protected:
 
 TEST_F(ProxyTest, RequestsGoThroughTheProxyUnlessLocalAddressesBypassItAndADeadProxyIsAFailure)
 {
-    const FetchOutcome dead = Fetch("127.0.0.1:" + std::to_string(FreePort()), 0, "dead.jpg");
+    const int deadPort = TestHttpServer().port(); // free again once the temporary is gone
+    const FetchOutcome dead = Fetch("127.0.0.1:" + std::to_string(deadPort), 0, "dead.jpg");
     EXPECT_EQ(dead.Result, 2);
     EXPECT_FALSE(dead.Message.empty());
     EXPECT_EQ(server.RequestCount(), 0);

@@ -1,4 +1,5 @@
-// URL list files into job lines, the list start's checks, the run's start and the queue run.
+// URL list files into job lines, the save paths they may name, the list start's checks, the run's start and the
+// queue run.
 #include "core/orders/list_order.h"
 
 #include <fcntl.h>
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "core/orders/run_order.h"
+#include "core/orders/save_path.h"
 #include "core/queue/queue_item.h"
 #include "core/queue/wait_queue.h"
 #include "core/text/text_decoding.h"
@@ -29,40 +31,58 @@ using namespace std::chrono_literals;
 TEST(MakeJobLinesTest, ListLinesBecomeJobLines)
 {
     // What the case shows, the list's text and the job lines.
+    // clang-format off
     const std::tuple<const char*, std::string, Lines> cases[] = {
-        {"bare URLs in any case, each with its Dest",
-         "http://ex.com/a/1.jpg\r\nHTTP://ex.com/b/2.png\nHttp://ex.com/3.gif",
+        {"bare URLs in any case", "http://ex.com/a/1.jpg\r\nHTTP://ex.com/b/2.png\nHttp://ex.com/3.gif",
          {"Targ: http://ex.com/a/1.jpg", "Dest: /dl/1.jpg", "Targ: HTTP://ex.com/b/2.png", "Dest: /dl/2.png",
           "Targ: Http://ex.com/3.gif", "Dest: /dl/3.gif"}},
-        {"a URL ending in / is saved as index.html",
-         "http://ex.com/dir/\n",
+        {"a URL ending in / is saved as index.html", "http://ex.com/dir/\n",
          {"Targ: http://ex.com/dir/", "Dest: /dl/index.html"}},
-        {"https lines are bare URLs too, other schemes are not",
-         "HTTPS://ex.com/a.jpg\nftp://ex.com/b.jpg\n",
+        {"https lines are bare URLs too, other schemes are not", "HTTPS://ex.com/a.jpg\nftp://ex.com/b.jpg\n",
          {"Targ: HTTPS://ex.com/a.jpg", "Dest: /dl/a.jpg", "ftp://ex.com/b.jpg"}},
-        {"a relative Dest is in the folder",
-         "Targ: http://ex.com/a.jpg\nDest: sub/b.jpg\nDest: /abs/c.jpg\n",
+        {"a relative Dest is in the folder", "Targ: http://ex.com/a.jpg\nDest: sub/b.jpg\nDest: /abs/c.jpg\n",
          {"Targ: http://ex.com/a.jpg", "Dest: /dl/sub/b.jpg", "Dest: /abs/c.jpg"}},
-        {"a given Dest is kept with its ? replaced",
-         "Targ: http://ex.com/a.cgi?id=1\nDest: /keep/a.cgi?id=1\n",
+        {"a given Dest is kept with its ? replaced", "Targ: http://ex.com/a.cgi?id=1\nDest: /keep/a.cgi?id=1\n",
          {"Targ: http://ex.com/a.cgi?id=1", "Dest: /keep/a.cgi_id=1"}},
-        {"a made Dest has its ? replaced",
-         "http://ex.com/a.cgi?id=1&b=2\n",
+        {"a made Dest has its ? replaced", "http://ex.com/a.cgi?id=1&b=2\n",
          {"Targ: http://ex.com/a.cgi?id=1&b=2", "Dest: /dl/a.cgi_id=1&b=2"}},
-        {"key lines pass through; the last Targ still gets its Dest",
-         "Refe: http://ex.com/\nAgen: X\nTarg: http://ex.com/z.jpg",
+        {"key lines pass; the last Targ gets its Dest", "Refe: http://ex.com/\nAgen: X\nTarg: http://ex.com/z.jpg",
          {"Refe: http://ex.com/", "Agen: X", "Targ: http://ex.com/z.jpg", "Dest: /dl/z.jpg"}},
-        {"a Targ followed by another line gets its Dest in between",
-         "http://ex.com/1.jpg\nCook: a=b\n\n",
+        {"a Targ followed by another line gets its Dest in between", "http://ex.com/1.jpg\nCook: a=b\n\n",
          {"Targ: http://ex.com/1.jpg", "Dest: /dl/1.jpg", "Cook: a=b", ""}},
         {"short lines are not URLs", "http:/\nhttp\n", {"http:/", "http"}},
         {"empty text", "", {}},
     };
+    // clang-format on
     for (const auto& [name, text, expected] : cases) {
         SCOPED_TRACE(name);
         Lines lines = {"stale"};
         EXPECT_EQ(MakeJobLines(text, "/dl/", lines), "");
         EXPECT_EQ(lines, expected);
+    }
+}
+
+TEST(SavePathTest, PathsThatClimbOutNameNoFileOrHoldControlsAreRefused)
+{
+    const std::string folder = "/up/../dl/"; // the chosen folder itself is not looked at
+    const std::string climb = "保存先に「..」や制御文字は使えません";
+    const std::string noName = "保存先のファイル名がありません";
+    // clang-format off
+    const std::pair<std::string, std::string> cases[] = {
+        {folder + "..a/画像...jpg", ""},
+        {"/other/../dl/a.jpg", climb},
+        {folder + "a/../../b.jpg", climb},
+        {folder + "a\\..\\..\\b.jpg", climb}, // a list from another system
+        {folder + "a\x1b[2J\x7f.jpg", climb},
+        {folder + "a\xC2\x9B" "2J.jpg", climb}, // the C1 escape in UTF-8
+        {"", noName},
+        {folder, noName},
+        {folder + "a/..", noName},
+    };
+    // clang-format on
+    for (const auto& [dest, refusal] : cases) {
+        SCOPED_TRACE(dest);
+        EXPECT_EQ(DestRefusal(dest, folder), refusal);
     }
 }
 
@@ -214,40 +234,30 @@ TEST_F(ListFileTest, RunStartGivesItsLinesAndReadsTheList)
 TEST_F(ListFileTest, OrdersThatCannotRunAreRefusedAtTheStartWithTheirLine)
 {
     const std::string fol = folder_ + "/";
-    // The list file's text (null: no file); a series item's dest, after the start when it may run; the last log line.
-    struct Case
-    {
-        int kind;
-        const char* list;
-        std::string sub, dest;
-        int code;
-        std::string line;
-        int fx1 = 0;
-    };
-    const Case cases[] = {
-        {CQueueItem::RENBAN, "", "s*", "x*.jpg", 0, "  保存用フォルダは: " + fol}, // stored relative
-        {CQueueItem::RENBAN, "", "", fol + "../x*.jpg", -2, "保存先に「..」や制御文字は使えません"},
-        {CQueueItem::RENBAN, "", "../../s*", fol + "x*.jpg", -2, "　サブフォルダに「..」や制御文字は使えません"},
+    // Kind, the list file's text (null: no file), Sub, Dest (after the start when it may run), result, the last log
+    // line, Fx1.
+    const std::tuple<int, const char*, std::string, std::string, int, std::string, int> cases[] = {
+        {CQueueItem::RENBAN, "", "s*", "x*.jpg", 0, "  保存用フォルダは: " + fol, 0}, // stored relative
+        {CQueueItem::RENBAN, "", "", fol + "../x*.jpg", -2, "保存先に「..」や制御文字は使えません", 0},
+        {CQueueItem::RENBAN, "", "../../s*", fol + "x*.jpg", -2, "　サブフォルダに「..」や制御文字は使えません", 0},
         {CQueueItem::RENBAN, "", "", fol + "x*.jpg", -2, "指令の値が不正なため、中止: Fx1", 2147483647},
         {CQueueItem::LIST, "http://ex.com/a.jpg\r\nDest: a/../../b.jpg", "", "", -2,
-         "リストの2行目：保存先に「..」や制御文字は使えません"},
-        {CQueueItem::LIST, "Refe: r\nhttp://ex.com/a/..", "", "", -2, "リストの2行目：保存先のファイル名がありません"},
-        {CQueueItem::LIST, nullptr, "", "", -1, "ファイルが見つかりません"},
+         "リストの2行目：保存先に「..」や制御文字は使えません", 0},
+        {CQueueItem::LIST, "Refe: r\nhttp://ex.com/a/..", "", "", -2, "リストの2行目：保存先のファイル名がありません",
+         0},
+        {CQueueItem::LIST, nullptr, "", "", -1, "ファイルが見つかりません", 0},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.line);
+    for (const auto& [kind, list, sub, dest, code, line, fx1] : cases) {
+        SCOPED_TRACE(line);
         CQueueItem item;
-        item.Kind = c.kind;
-        item.Lst = env_.root() + "/run.lst";
+        item.Kind = kind, item.Lst = env_.root() + "/run.lst";
         std::remove(item.Lst.c_str());
-        ASSERT_TRUE(!c.list || test::WriteFile(item.Lst, c.list));
-        item.Fol = fol, item.Sub = c.sub, item.job.Dest = c.dest, item.Fx1 = c.fx1;
+        ASSERT_TRUE(!list || test::WriteFile(item.Lst, list));
+        item.Fol = fol, item.Sub = sub, item.job.Dest = dest, item.Fx1 = fx1;
         const RunPreparation prep = PrepareRun(item, nullptr, JobMode::List, "");
-        EXPECT_EQ(prep.code, c.code);
-        EXPECT_EQ(prep.lines.back(), c.line);
-        if (c.code == 0) {
-            EXPECT_EQ(item.job.Dest, fol + c.dest);
-        }
+        EXPECT_EQ(prep.code, code);
+        EXPECT_EQ(prep.lines.back(), line);
+        EXPECT_TRUE(code != 0 || item.job.Dest == fol + dest) << item.job.Dest;
     }
 }
 

@@ -35,8 +35,7 @@ using namespace std::chrono_literals;
 struct ToolRun
 {
     int status = -1;
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
 
 // The exit status of pid, or -1 when it did not end normally within limit (then it is killed).
@@ -90,8 +89,7 @@ public:
     }
 
 private:
-    std::string outPath_;
-    std::string errPath_;
+    std::string outPath_, errPath_;
     pid_t pid_ = -1;
 };
 
@@ -175,33 +173,29 @@ TEST_F(PelldraGetTest, ArgumentErrorsAndRefusedOrdersWriteNothing)
     const std::string u = "http://example.invalid/a1.jpg";
     const std::string me = "pelldra-get: ", plain = env_.root() + "/plain";
     // args, status, standard error (for bad arguments the problem between the name and "; see --help"), output start
+    // clang-format off
     const std::tuple<std::vector<std::string>, int, std::string, std::string> cases[] = {
         {{"-h"}, 0, "", "usage: pelldra-get [OPTIONS] URL "},
         {{"--version"}, 0, "", "pelldra-get " PELLDRA_VERSION "\n"},
         {{"--dir", plain, u}, 2, me + plain + ": 保存用フォルダ名はフォルダを指していません。\n", ""},
         {{"--lower", "1:3", "http://example.invalid/a.jpg"}, 4, "the URL has no digits to count", ""},
         {{"--upper", "1:3", u}, 4, "the URL has no digit run left of the lower string (--upper)", ""},
-        {{"--lower-run", "3", "http://example.invalid/d1/a1.jpg"},
-         4,
-         "the URL has fewer than 3 digit runs (--lower-run)",
-         ""},
+        {{"--lower-run", "3", "http://example.invalid/d1/a1.jpg"}, 4,
+         "the URL has fewer than 3 digit runs (--lower-run)", ""},
         {{"--speed", "4", u}, 4, "--speed needs 1, 2 or 3", ""},
         {{"--lower", "a:b", u}, 4, "--lower needs FROM:TO, each side digits or empty", ""},
         {{"--nonsense", u}, 4, "unknown option --nonsense", ""},
         {{u, "--dir"}, 4, "--dir needs a value", ""},
         {{u, u}, 4, "give one URL", ""},
         {{}, 4, "give one URL, or --list FILE, or --run-queue", ""},
-        {{"--list", "x.lst", "--lower", "1:2"},
-         4,
-         "range, name, subfolder, referer and cookie options are for a series URL",
-         ""},
+        {{"--list", "x.lst", "--lower", "1:2"}, 4,
+         "range, name, subfolder, referer and cookie options are for a series URL", ""},
         // Nothing is dropped: what a queued order cannot keep goes to the queue run, and the reverse.
         {{"--queue", "--links", u}, 4, "--links cannot be kept in the queue; give it with --run-queue", ""},
-        {{"--run-queue", "--agent", "msie"},
-         4,
-         "--agent goes with an order; --run-queue runs each order with the options it was queued with",
-         ""},
+        {{"--run-queue", "--agent", "msie"}, 4,
+         "--agent goes with an order; --run-queue runs each order with the options it was queued with", ""},
     };
+    // clang-format on
     for (const auto& [args, status, err, out] : cases) {
         SCOPED_TRACE(testing::PrintToString(args));
         const ToolRun r = Run(args);

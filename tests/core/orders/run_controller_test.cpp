@@ -1,9 +1,11 @@
-// The run controller on a real engine: a run's lines and log, its figures, a start that fails, what comes next.
+// A run from start to end: the run controller on a real engine (a run's lines and log, its figures, a start that
+// fails, what comes next), a run's known total, and whether its list goes.
 #include "core/orders/run_controller.h"
 
 #include <chrono>
 #include <ctime>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -32,13 +34,8 @@ TEST(RunControllerTest, RunIsLoggedAndCountedAndAFailedStartLeavesNoOldCounts)
         frontEnd, [&](const Lines& lines) { shown.insert(shown.end(), lines.begin(), lines.end()); }, nullptr, nullptr);
     const std::string folder = env.makeFolder("dl") + "/";
     CQueueItem order;
-    order.Kind = CQueueItem::RENBAN;
-    order.job.Targ = server.Url("/img*.jpg");
-    order.job.Dest = folder + "img*.jpg";
-    order.job.Seri = 1;
-    order.Fol = folder;
-    order.St1 = order.Or1 = "1";
-    order.Ed1 = "2";
+    order.Kind = CQueueItem::RENBAN, order.Fol = folder, order.St1 = order.Or1 = "1", order.Ed1 = "2";
+    order.job.Targ = server.Url("/img*.jpg"), order.job.Dest = folder + "img*.jpg", order.job.Seri = 1;
 
     ASSERT_EQ(runs.Start(order, {}).outcome, RunStart::Started);
     EXPECT_EQ(shown, (Lines{"  Logの開始", "  Target: " + order.job.Targ, "  保存用フォルダは: " + folder}));
@@ -80,15 +77,14 @@ TEST(RunControllerTest, ProgressLineShowsTheTotalAndShareOnlyWhenKnown)
 TEST(RunControllerTest, AfterARunTheExitTheStopOrTheQueueModeDecides)
 {
     // Exit requested, user stopped, queue mode, queue has items, summary open; what comes next.
+    // clang-format off
     const std::pair<RunEndState, AfterRun> cases[] = {
-        {{true, true, false, true}, AfterRun::CloseWindow},
-        {{false, true, false, true}, AfterRun::QueueModeOn},
-        {{false, true, false, false}, AfterRun::RunNextQueued},
-        {{false, false, false, true}, AfterRun::RunNextQueued},
-        {{false, true, true, true}, AfterRun::StayIdle},
-        {{false, false, true, true}, AfterRun::StayIdle},
+        {{true, true, false, true}, AfterRun::CloseWindow}, {{false, true, false, true}, AfterRun::QueueModeOn},
+        {{false, true, false, false}, AfterRun::RunNextQueued}, {{false, false, false, true}, AfterRun::RunNextQueued},
+        {{false, true, true, true}, AfterRun::StayIdle}, {{false, false, true, true}, AfterRun::StayIdle},
         {{false, false, false, true, true}, AfterRun::QueueModeOn}, // the summary is open
     };
+    // clang-format on
     for (const auto& [state, next] : cases)
         EXPECT_EQ(NextAfterRun(state), next) << state.exitRequested << state.userStopped << state.queueMode;
 }
@@ -98,9 +94,8 @@ TEST(RunControllerTest, AStopBeforeTheNextQueuedStartLeavesTheOrderQueued)
     test::TempEnv env;
     CWaitQueue queue(env.makeFolder("q"));
     CQueueItem order;
-    order.Kind = CQueueItem::RENBAN;
+    order.Kind = CQueueItem::RENBAN, order.St1 = order.Or1 = order.Ed1 = "1";
     order.job.Targ = "http://127.0.0.1:9/img*.jpg";
-    order.St1 = order.Or1 = order.Ed1 = "1";
     ASSERT_EQ(queue.Append(order), 0);
     PlainEngineObserver frontEnd;
     RunController runs(
@@ -113,6 +108,44 @@ TEST(RunControllerTest, AStopBeforeTheNextQueuedStartLeavesTheOrderQueued)
     EXPECT_FALSE(started);
     EXPECT_FALSE(runs.Running());
     EXPECT_EQ(queue.LoadAll(), 1);
+}
+
+TEST(RunOrder, TotalIsKnownForClosedRanges)
+{
+    // St1, Ed1, St2, Ed2 and the total.
+    const std::tuple<std::string, std::string, std::string, std::string, long long> cases[] = {
+        {"01", "12", "", "", 12},  {"5", "3", "", "", 0},
+        {"", "", "", "", 1}, // the URL as typed
+        {"1", "", "", "", -1},     {"1", "3", "2", "", -1},
+        {"1", "3", "08", "10", 9}, {"1", "1234567890123456789", "", "", -1}, // too long to count
+    };
+    for (const auto& [st1, ed1, st2, ed2, total] : cases) {
+        CQueueItem item;
+        item.Kind = CQueueItem::RENBAN;
+        item.St1 = st1, item.Ed1 = ed1, item.St2 = st2, item.Ed2 = ed2;
+        EXPECT_EQ(RunTotal(item), total) << st1 << ":" << ed1 << " " << st2 << ":" << ed2;
+    }
+}
+
+TEST(RunOrder, ListIsDeletedOnlyAfterARunWithoutFailures)
+{
+    // Del, kind, the run's result, failed jobs, deleted.
+    const std::tuple<int, std::string, int, int, bool> cases[] = {
+        {1, "LIST", 1, 0, true},    {1, "LIST", 1, 1, false}, // a list with files still missing is kept
+        {1, "LIST", 0, 0, false},   {0, "LIST", 1, 0, false},
+        {0, "LINK", 1, 3, true},    {0, "IMAGE", 0, 0, false}, // LinkScout's hand-over file goes after any run
+        {1, "RENBAN", 1, 0, false},                            // a series order never deletes a file
+    };
+    test::TempEnv env;
+    for (const auto& [del, kind, result, failed, deleted] : cases) {
+        CQueueItem item;
+        item.Lst = env.root() + "/order.lst";
+        ASSERT_TRUE(test::WriteFile(item.Lst, "http://a/1.jpg\n"));
+        item.Del = del, item.KindName = kind;
+        item.Kind = kind == "RENBAN" ? CQueueItem::RENBAN : CQueueItem::LIST;
+        EXPECT_EQ(DeleteListAfterRun(item, result, failed), deleted) << kind << del << result << failed;
+        EXPECT_EQ(test::FileExists(item.Lst), !deleted);
+    }
 }
 
 } // namespace
