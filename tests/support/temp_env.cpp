@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <thread>
 
 #include "core/platform/unique_fd.h"
 
@@ -107,6 +108,15 @@ bool FileExists(const std::string& path)
 {
     std::error_code ec;
     return fs::exists(path, ec);
+}
+
+bool WaitUntil(const std::function<bool()>& ready, std::chrono::milliseconds limit)
+{
+    for (const auto deadline = std::chrono::steady_clock::now() + limit; !ready();
+         std::this_thread::sleep_for(std::chrono::milliseconds(5)))
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+    return true;
 }
 
 } // namespace pelldra::test

@@ -1,6 +1,8 @@
-// Fresh data, config, runtime and home folders for one test, restored afterwards.
+// Fresh data, config, runtime and home folders for one test, restored afterwards; file and waiting helpers.
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -48,5 +50,7 @@ private:
 bool WriteFile(const std::string& path, const std::string& contents);
 std::string ReadFile(const std::string& path);
 bool FileExists(const std::string& path);
+// Asks ready every few milliseconds until it holds (true) or limit has passed (false), so that a hang fails.
+bool WaitUntil(const std::function<bool()>& ready, std::chrono::milliseconds limit = std::chrono::seconds(10));
 
 } // namespace pelldra::test

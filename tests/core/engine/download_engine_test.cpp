@@ -33,8 +33,7 @@ protected:
     CQueueItem ListItem(const Jobs& jobs, int32_t seri) const
     {
         CQueueItem item;
-        item.Kind = CQueueItem::LIST;
-        item.job.Seri = seri;
+        item.Kind = CQueueItem::LIST, item.job.Seri = seri;
         for (const auto& [url, name] : jobs) {
             item.ListLines.push_back("Targ: " + url);
             item.ListLines.push_back("Dest: " + folder + "/" + name);
@@ -44,10 +43,7 @@ protected:
     static CQueueItem Series(const std::string& targ, const std::string& dest)
     {
         CQueueItem item;
-        item.Kind = CQueueItem::RENBAN;
-        item.job.Targ = targ;
-        item.job.Dest = dest;
-        item.job.Seri = 3;
+        item.Kind = CQueueItem::RENBAN, item.job.Targ = targ, item.job.Dest = dest, item.job.Seri = 3;
         return item;
     }
     // n jobs: urlStem + i saved as "i.bin".
@@ -182,9 +178,7 @@ TEST_F(DownloadEngineTest, AbortWithThreeWorkingSlotsAndAStartRefusedMeanwhile)
     EXPECT_FALSE(engine.Start(second));
     EXPECT_EQ(observer.Messages(), Lines{"まだダウンロードがビジーです。"});
 
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (engine.Progress().bytes < 300 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(5ms);
+    test::WaitUntil([&] { return engine.Progress().bytes >= 300; });
     ASSERT_EQ(engine.Progress().bytes, 300) << "three bodies have begun";
     EXPECT_EQ(engine.Abort(), 3);
     ASSERT_TRUE(observer.WaitForRuns(1, 10s));
@@ -207,8 +201,7 @@ TEST_F(DownloadEngineTest, StartUpFailuresAreMessagesOnly)
              {empty, "ダウンロードリストが空白です。"}}) {
         SCOPED_TRACE(lst);
         CQueueItem item;
-        item.Kind = CQueueItem::LIST;
-        item.Lst = lst;
+        item.Kind = CQueueItem::LIST, item.Lst = lst;
         EXPECT_EQ(RunToEnd(item), 0);
         shown.push_back(message);
         EXPECT_EQ(observer.Messages(), shown);
@@ -221,22 +214,16 @@ TEST_F(DownloadEngineTest, OpenEndedSeriesWaitsForTheFilesInFrontOfAMissingOne)
 {
     // Upper number 1 has p01 to p03, which answer only once the missing p04 has been reported; 2 has them at once;
     // 3 has nothing.
+    const test::TestHandler slow = [this](const test::TestRequest&) {
+        test::WaitUntil([this] { return Count("   失敗［status=404］") > 0; });
+        return test::TestResponse{.status = 200, .headers = {}, .body = "slow", .content_type = "image/jpeg"};
+    };
     std::set<std::string> expected;
-    for (const std::string upper : {"1", "2"})
-        for (const std::string lower : {"01", "02", "03"}) {
-            const std::string path = "/v" + upper + "/p" + lower + ".jpg";
-            expected.insert("v" + upper + "_p" + lower + ".jpg");
-            if (upper == "2") {
-                server.AddFile(path, "img", "image/jpeg");
-                continue;
-            }
-            server.AddHandler(path, [this](const test::TestRequest&) {
-                const auto until = std::chrono::steady_clock::now() + 10s;
-                while (Count("   失敗［status=404］") == 0 && std::chrono::steady_clock::now() < until)
-                    std::this_thread::sleep_for(5ms);
-                return test::TestResponse{.status = 200, .headers = {}, .body = "slow", .content_type = "image/jpeg"};
-            });
-        }
+    for (const std::string lower : {"01", "02", "03"}) {
+        server.AddHandler("/v1/p" + lower + ".jpg", slow);
+        server.AddFile("/v2/p" + lower + ".jpg", "img", "image/jpeg");
+        expected.insert({"v1_p" + lower + ".jpg", "v2_p" + lower + ".jpg"});
+    }
     CQueueItem item = Series(server.Url("/v*/p*.jpg"), folder + "/v*_p*.jpg");
     item.St1 = "01"; // no Ed1: the lower number runs on until a file is missing
     item.Fx1 = 2;
@@ -252,11 +239,7 @@ TEST_F(DownloadEngineTest, AnOpenUpperRangeEndsAtANumberWithoutFilesAndLeavesNoF
 {
     const std::string dead = "http://127.0.0.1:" + std::to_string(TestHttpServer().port());
     CQueueItem item = Series(dead + "/v*/p*.jpg", folder + "/v*/p*.jpg");
-    item.Fol = folder;
-    item.Sub = "v*";
-    item.St1 = "1";
-    item.Ed1 = "2";
-    item.St2 = "3"; // no Ed2
+    item.Fol = folder, item.Sub = "v*", item.St1 = "1", item.Ed1 = "2", item.St2 = "3"; // no Ed2
     EXPECT_EQ(RunToEnd(item), 1);
     EXPECT_LE(engine.Progress().requested, 2 * CDownloadEngine::kMaxSlots);
     EXPECT_TRUE(std::filesystem::is_empty(folder));

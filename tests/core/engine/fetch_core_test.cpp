@@ -42,20 +42,13 @@ protected:
     DownloadJob Job(const std::string& url, const std::string& name) const
     {
         DownloadJob j;
-        j.Targ = url;
-        j.Dest = folder + "/" + name;
+        j.Targ = url, j.Dest = folder + "/" + name;
         return j;
     }
     size_t FilesSaved() const
     {
         namespace fs = std::filesystem;
         return static_cast<size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
-    }
-    void WaitForPrompt() const
-    {
-        for (int i = 0; i < 2000 && observer.PromptedUrls().empty(); ++i)
-            std::this_thread::sleep_for(5ms);
-        ASSERT_FALSE(observer.PromptedUrls().empty()) << "no prompt came";
     }
     TestHttpServer server; // declared first: outlives the transfers' connections
     test::TempEnv env;
@@ -149,12 +142,8 @@ TEST_F(FetchCoreTest, TypeAndRedirectsDecideTheSavedNameAndTheServersDateIsKept)
 TEST(RequestHeaderLines, TheJobsLinesInOrderWithoutInjectedOnes)
 {
     DownloadJob job;
-    job.Head = "X-A: 1\r\n \r\nX-B: 2 \t\r\n";
-    job.Argu = "q=2";
-    job.Agen = "Agent/1";
-    job.Refe = "http://ref/\r\nX-Injected: 1";
-    job.Cook = "k=v";
-    job.Cash = 0;
+    job.Head = "X-A: 1\r\n \r\nX-B: 2 \t\r\n", job.Argu = "q=2", job.Agen = "Agent/1";
+    job.Refe = "http://ref/\r\nX-Injected: 1", job.Cook = "k=v", job.Cash = 0;
     EXPECT_EQ(
         RequestHeaderLines(job, Credentials{"u", "p"}),
         (std::vector<std::string>{"Accept: */*", "X-A: 1", "X-B: 2", "Content-Length: 3", "User-Agent: Agent/1",
@@ -169,9 +158,7 @@ TEST_F(FetchCoreTest, APostSendsItsBodyAndEveryHeaderOnce)
         return test::TestResponse{200, {}, r.body, "text/plain"};
     });
     DownloadJob job = Job(server.Url("/form.txt"), "form.txt");
-    job.Argu = "a=1";
-    job.Agen = "Agent/1";
-    job.Head = "X-A: 1";
+    job.Argu = "a=1", job.Agen = "Agent/1", job.Head = "X-A: 1";
     const FetchOutcome out = CFetchCore(Context()).Run(job);
     ASSERT_EQ(out.Result, 0) << out.Message;
     EXPECT_EQ(out.Job.Head, "X-A: 1\r\n") << "the job's Head is normalised";
@@ -298,7 +285,8 @@ TEST_F(FetchCredentialsTest, TwoTransfersOfOneAreaGetOnePrompt)
     CFetchCore first(context);
     CFetchCore second(context);
     first.Start(Job(server.Url("/d/1.jpg"), "1.jpg"));
-    WaitForPrompt(); // the first holds the area of /d/ before the second meets it
+    // The first holds the area of /d/ before the second meets it.
+    ASSERT_TRUE(test::WaitUntil([&] { return !observer.PromptedUrls().empty(); }));
     second.Start(Job(server.Url("/d/sub/x.jpg"), "x.jpg"));
     first.WaitFinished();
     second.WaitFinished();
@@ -334,9 +322,7 @@ TEST_F(FetchCredentialsTest, TheStoreStepsUpPastRejectedRecordsAndLearnsTheTyped
     auto center = std::make_shared<CNinshoCenter>(CNinshoCenter::InMemory{});
     for (const auto& [site, pass] : {std::pair{"/d/sub/", "old"}, std::pair{"/d/", "stale"}}) {
         CAuthRecord r;
-        r.SetSiteUrl(server.Url(site));
-        r.SetUserId("u");
-        r.SetPassword(pass);
+        r.SetSiteUrl(server.Url(site)), r.SetUserId("u"), r.SetPassword(pass);
         int index = 0;
         ASSERT_GE(center->Add(r, index), 0);
     }
@@ -367,16 +353,14 @@ TEST_F(FetchCredentialsTest, CancelClosesAnOpenPromptAndASilentOneIsTakenOver)
     });
     CFetchCore first(Context()), second(Context()), third(Context());
     first.Start(Job(server.Url("/d/1.jpg"), "1.jpg"));
-    WaitForPrompt();
+    ASSERT_TRUE(test::WaitUntil([&] { return !observer.PromptedUrls().empty(); }));
     first.Cancel();
     first.WaitFinished();
     EXPECT_FALSE(areas.Areas().at(0).Pending) << "the area is free for the next transfer";
     EXPECT_EQ(areas.Areas().at(0).Outcome, 0) << "a cancelled question is not a refusal";
 
     second.Start(Job(server.Url("/d/1.jpg"), "1.jpg"));
-    for (int i = 0; i < 2000 && asked < 2; ++i)
-        std::this_thread::sleep_for(5ms);
-    ASSERT_EQ(asked.load(), 2) << "the second transfer did not ask";
+    ASSERT_TRUE(test::WaitUntil([&] { return asked == 2; })) << "the second transfer did not ask";
     third.Start(Job(server.Url("/d/2.jpg"), "2.jpg"));
     third.WaitFinished();
     second.WaitFinished();

@@ -29,9 +29,7 @@ using test::WriteFile;
 DownloadJob Job(const std::string& dest)
 {
     DownloadJob j;
-    j.Targ = "http://example.com/a001.jpg";
-    j.Dest = dest;
-    j.Modi = 1167609600;
+    j.Targ = "http://example.com/a001.jpg", j.Dest = dest, j.Modi = 1167609600;
     return j;
 }
 

@@ -212,16 +212,14 @@ TEST(LogFollower, DecidesTheEncodingForTheWholeFile)
 
 TEST(LogLinesTest, UrlLinesAndOnlyWebUrlsOpened)
 {
+    // clang-format off
     // (line, its URL or "" when it is no URL line)
     for (const auto& [line, url] : std::vector<std::pair<std::string, std::string>>{
-             {"http://a.example/x/001.jpg  \t\r", "http://a.example/x/001.jpg"},
-             {"  Logの開始", ""},
-             {"\thttp://a.example/", ""},
-             {"\r", ""}}) {
+             {"http://a.example/x/001.jpg  \t\r", "http://a.example/x/001.jpg"}, {"  Logの開始", ""},
+             {"\thttp://a.example/", ""}, {"\r", ""}}) {
         EXPECT_EQ(IsUrlLine(line), !url.empty()) << line;
         EXPECT_EQ(UrlOfLine(line), url) << line;
     }
-    // clang-format off
     for (const auto& [url, web] : std::vector<std::pair<std::string, bool>>{
              {"http://a.example/1.jpg", true}, {"HTTPS://a.example/1.jpg", true}, {"https://a.example", true},
              {"file:///etc/passwd", false}, {"javascript:alert(1)", false}, {"/home/u/a.sh", false},

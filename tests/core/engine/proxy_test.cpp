@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <thread>
 
 #include "core/engine/auth_area_table.h"
 #include "core/engine/fetch_core.h"
@@ -53,8 +52,8 @@ public:
         const char* argv[] = {"tinyproxy", "-d", "-c", conf.c_str(), nullptr};
         if (::posix_spawn(&pid_, kTinyproxy, nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
             pid_ = -1;
-        for (int i = 0; pid_ > 0 && i < 200 && !Accepts(port_); ++i)
-            std::this_thread::sleep_for(25ms);
+        if (pid_ > 0)
+            test::WaitUntil([this] { return Accepts(port_); }, 5s);
     }
     ~Tinyproxy()
     {
@@ -78,10 +77,7 @@ protected:
     FetchOutcome Fetch(const std::string& proxy, int32_t bypass, const std::string& name)
     {
         DownloadJob job;
-        job.Targ = server.Url("/p.jpg");
-        job.Dest = folder + "/" + name;
-        job.Prox = proxy;
-        job.ByPa = bypass;
+        job.Targ = server.Url("/p.jpg"), job.Dest = folder + "/" + name, job.Prox = proxy, job.ByPa = bypass;
         FetchContext context;
         context.limits.stall = 5s;
         return CFetchCore(context).Run(job);

@@ -14,7 +14,6 @@
 #include <future>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -41,15 +40,11 @@ struct ToolRun
 // The exit status of pid, or -1 when it did not end normally within limit (then it is killed).
 int WaitExit(pid_t pid, std::chrono::milliseconds limit)
 {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
     int status = 0;
-    while (::waitpid(pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-            return -1;
-        }
-        std::this_thread::sleep_for(10ms);
+    if (!test::WaitUntil([&] { return ::waitpid(pid, &status, WNOHANG) != 0; }, limit)) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        return -1;
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -146,10 +141,8 @@ TEST_F(PelldraGetTest, SavedDetailSettingsAreTheDefaultsUnlessToldOtherwise)
     const std::string url = "http://127.0.0.1:1/p1.jpg";
     server_.AddFile(url, "picture", "image/jpeg");
     StoredSettings saved;
-    saved.detail.UseProxy = 1;
-    saved.detail.ProxyHost = "127.0.0.1";
+    saved.detail.UseProxy = 1, saved.detail.ProxyHost = "127.0.0.1", saved.detail.Browser = kBrowserMsie;
     saved.detail.ProxyPort = std::to_string(server_.port());
-    saved.detail.Browser = kBrowserMsie;
     ASSERT_TRUE(test::WriteFile(SettingsFilePath(), FormatSettings(saved)));
     for (const auto& [args, status, agent] : std::vector<std::tuple<std::vector<std::string>, int, std::string>>{
              {{url}, 0, "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0; Q312461)"},
@@ -215,11 +208,8 @@ TEST_F(PelldraGetTest, SignalsMidFileLeaveNoFileUnderItsName)
     for (const int sig : {SIGINT, SIGHUP, SIGQUIT, SIGKILL}) {
         SCOPED_TRACE(strsignal(sig));
         Tool tool(env_.root(), dl_, {server_.Url("/big1.bin")});
-        // Once the body is under way.
-        const auto deadline = std::chrono::steady_clock::now() + 20s;
-        std::vector<std::string> files;
-        while ((files = FilesUnder(dl_)).empty() && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(10ms);
+        std::vector<std::string> files; // once the body is under way
+        test::WaitUntil([&] { return !(files = FilesUnder(dl_)).empty(); }, 20s);
         ASSERT_EQ(files.size(), 1u);
         EXPECT_TRUE(files[0].starts_with(".big1.bin.") && files[0].ends_with(".pelldra-part")) << files[0];
         tool.Signal(sig);
@@ -242,8 +232,7 @@ TEST_F(PelldraGetTest, AKilledQueueRunLosesNoOrderAndAQueueThatCannotBeTakenFail
     auto asked = std::make_shared<std::atomic<bool>>(false);
     server_.AddHandler("/k1.jpg", [open, asked](const test::TestRequest&) {
         *asked = true;
-        for (int i = 0; i < 3000 && !*open; ++i)
-            std::this_thread::sleep_for(10ms);
+        test::WaitUntil([open] { return open->load(); }, 30s);
         return test::TestResponse{200, {}, "1", "image/jpeg"};
     });
     server_.AddFile("/secret/k2.jpg", "2", "image/jpeg");
@@ -258,10 +247,7 @@ TEST_F(PelldraGetTest, AKilledQueueRunLosesNoOrderAndAQueueThatCannotBeTakenFail
     EXPECT_EQ(server_.RequestCount(), 0);
     {
         Tool killed(env_.root(), dl_, {"--run-queue"});
-        const auto deadline = std::chrono::steady_clock::now() + 20s;
-        while (!*asked && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(10ms);
-        ASSERT_TRUE(*asked);
+        ASSERT_TRUE(test::WaitUntil([asked] { return asked->load(); }, 20s));
         killed.Signal(SIGKILL);
         EXPECT_EQ(killed.Wait(20s).status, -1);
     }

@@ -121,8 +121,7 @@ TEST(RunOrder, TotalIsKnownForClosedRanges)
     };
     for (const auto& [st1, ed1, st2, ed2, total] : cases) {
         CQueueItem item;
-        item.Kind = CQueueItem::RENBAN;
-        item.St1 = st1, item.Ed1 = ed1, item.St2 = st2, item.Ed2 = ed2;
+        item.Kind = CQueueItem::RENBAN, item.St1 = st1, item.Ed1 = ed1, item.St2 = st2, item.Ed2 = ed2;
         EXPECT_EQ(RunTotal(item), total) << st1 << ":" << ed1 << " " << st2 << ":" << ed2;
     }
 }

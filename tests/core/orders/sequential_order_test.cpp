@@ -184,9 +184,8 @@ TEST_F(SequentialOrderTest, UrlDigitsAreKeptForReloading)
 {
     CQueueItem item;
     ASSERT_TRUE(Build({.url = "http://ex.com/x12/y003.jpg", .lower = "001:010", .upper = "12:13"}, item).ok());
-    EXPECT_EQ(item.Or1 + " " + item.Or2, "003 12");
-    EXPECT_EQ(item.Fx1, 3);
-    EXPECT_EQ(item.Fx2, 0);
+    EXPECT_EQ(std::tie(item.Or1, item.Or2, item.Fx1, item.Fx2),
+              (std::tuple<std::string, std::string, int, int>{"003", "12", 3, 0}));
     EXPECT_EQ(item.job.Targ, "http://ex.com/x*/y*.jpg");
 }
 
@@ -236,30 +235,23 @@ TEST_F(SequentialOrderTest, RefererFollowsTheSyncedDigits)
 
 TEST_F(SequentialOrderTest, KeptOrderKeepsWhatTheStartCommandRefuses)
 {
-    const struct
-    {
-        Press press;
-        int record; // 記録: the password is kept only with it
-        int Fx1;
-        const char *St1, *Targ, *Sub;
-    } cases[] = {
+    // The controls, 記録 (the password is kept only with it), and the order's Fx1, St1, Targ and Sub.
+    const std::tuple<Press, int, int, const char*, const char*, const char*> cases[] = {
         {{.url = "http://e.jp/i007.jpg", .lower = "1:20"}, 0, 0, "1", "http://e.jp/i*.jpg", ""},
         {{.url = "ab", .saveName = "x**.jpg"}, 1, 2, "", "http://", ""}, // nothing marked: the width stays
         {{.url = "http://e.jp/i7", .subfolder = "/a*b*/"}, 0, 0, "", "http://e.jp/i7", "/a*b*/"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.press.url);
+    for (const auto& [press, record, Fx1, St1, Targ, Sub] : cases) {
+        SCOPED_TRACE(press.url);
         DetailSettings settings;
-        settings.AuthUser = "u", settings.AuthPassword = "pw", settings.RecordPassword = c.record;
+        settings.AuthUser = "u", settings.AuthPassword = "pw", settings.RecordPassword = record;
         CQueueItem item;
         SequentialState state;
-        BuildKeptSequentialItem(Controls(c.press), settings, state, item);
-        EXPECT_EQ(item.St1, c.St1);
-        EXPECT_EQ(item.Fx1, c.Fx1);
-        EXPECT_EQ(item.job.Targ, c.Targ);
-        EXPECT_EQ(item.Sub, c.Sub);
-        EXPECT_EQ(item.job.Dest, folder_ + "/" + c.press.saveName);
-        EXPECT_EQ(item.job.User + item.job.Pass, c.record ? "upw" : "u");
+        BuildKeptSequentialItem(Controls(press), settings, state, item);
+        EXPECT_EQ(std::tie(item.St1, item.Fx1, item.job.Targ, item.Sub),
+                  (std::tuple<std::string, int, std::string, std::string>{St1, Fx1, Targ, Sub}));
+        EXPECT_EQ(item.job.Dest, folder_ + "/" + press.saveName);
+        EXPECT_EQ(item.job.User + item.job.Pass, record ? "upw" : "u");
     }
 }
 
@@ -308,8 +300,7 @@ TEST(RangesOfItemTest, StoredRangesComeBackUnlessTheyAreUnsound)
     url.SetUpperEnabled(true);
     for (const auto& [st1, ed1, fx1, st2, ed2, shown] : cases) {
         CQueueItem item;
-        item.Kind = CQueueItem::RENBAN;
-        item.St1 = st1, item.Ed1 = ed1, item.Fx1 = fx1, item.St2 = st2, item.Ed2 = ed2;
+        item.Kind = CQueueItem::RENBAN, item.St1 = st1, item.Ed1 = ed1, item.Fx1 = fx1, item.St2 = st2, item.Ed2 = ed2;
         EXPECT_EQ(Shown(RangesOfItem(item, url, false)), shown) << st1 << " " << fx1;
     }
 }
