@@ -91,7 +91,7 @@ protected:
     CDownloadEngine engine{kShortLimits, LinkLockTimes{10ms, 3, 2000ms, 1000ms}};
 };
 
-TEST_F(DownloadEngineTest, EachReportHasItsWrittenLinesAndTheLinkFileTheNameUsed)
+TEST_F(DownloadEngineTest, EachReportHasItsLinesAndTheLinkFileTheNameUsed)
 {
     server.AddFile("/ok.jpg", "fine", "image/jpeg");
     server.AddFile("/b.jpg", "bbb", "image/jpeg");

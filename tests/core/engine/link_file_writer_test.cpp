@@ -53,18 +53,15 @@ TEST(LinkFileWriter, EachBlockIsAppendedInQueueOrderToTheFolderOfItsSavePath)
     // In a folder others may write to, a link planted under the file's name must not carry a password elsewhere.
     ASSERT_TRUE(WriteFile(env.root() + "/elsewhere", "x"));
     ASSERT_EQ(::symlink((env.root() + "/elsewhere").c_str(), (planted + "/pdr.hlk").c_str()), 0);
+    // Save path, link file ("": the block is dropped).
+    // clang-format off
     const std::pair<std::string, std::string> cases[] = {
-        // save path, link file ("": the block is dropped)
-        {a + "/a002.jpg", a + "/pdr.hlk"},
-        {b + "/2.jpg", b + "/pdr.hlk"},
+        {a + "/a002.jpg", a + "/pdr.hlk"}, {b + "/2.jpg", b + "/pdr.hlk"},
         {a + "//3.jpg", a + "/pdr.hlk"}, // doubled slashes before the name
-        {sub + "/4.jpg", sub + "/pdr.hlk"},
-        {"5.jpg", ""}, // no folder at all
-        {bad + "/x.jpg", ""},
-        {planted + "/y.jpg", ""},
-        {pipe + "/z.jpg", ""},
-        {a + "/a001.jpg", a + "/pdr.hlk"},
+        {sub + "/4.jpg", sub + "/pdr.hlk"}, {"5.jpg", ""} /* no folder at all */, {bad + "/x.jpg", ""},
+        {planted + "/y.jpg", ""}, {pipe + "/z.jpg", ""}, {a + "/a001.jpg", a + "/pdr.hlk"},
     };
+    // clang-format on
     CLinkFileWriter w;
     std::map<std::string, std::string> expected = {{a + "/pdr.hlk", "older blocks\r\n"}};
     for (const auto& [dest, linkFile] : cases) {

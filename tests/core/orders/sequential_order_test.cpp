@@ -90,7 +90,7 @@ protected:
     SequentialState state_;
 };
 
-TEST_F(SequentialOrderTest, WrittenEdgeCases)
+TEST_F(SequentialOrderTest, RangesTemplatesAndSubfoldersOfAStart)
 {
     // The controls as in a Press; no messages: accepted with the fields after them (the order's ranges as
     // "St1:Ed1 St2:Ed2", Targ, Sub and Dest after the folder).
@@ -180,23 +180,18 @@ TEST_F(SequentialOrderTest, TypedTemplatesMayNotClimbOutOfTheFolder)
     }
 }
 
-TEST_F(SequentialOrderTest, UrlDigitsAreKeptForReloading)
-{
-    CQueueItem item;
-    ASSERT_TRUE(Build({.url = "http://ex.com/x12/y003.jpg", .lower = "001:010", .upper = "12:13"}, item).ok());
-    EXPECT_EQ(std::tie(item.Or1, item.Or2, item.Fx1, item.Fx2),
-              (std::tuple<std::string, std::string, int, int>{"003", "12", 3, 0}));
-    EXPECT_EQ(item.job.Targ, "http://ex.com/x*/y*.jpg");
-}
-
-TEST_F(SequentialOrderTest, TypedFolderIsTrimmedAndItsProblemsCarryTheStopIcon)
+TEST_F(SequentialOrderTest, TypedFolderIsTrimmedUrlDigitsAreKeptAndFolderProblemsCarryTheStopIcon)
 {
     const std::string folder = folder_;
     folder_ = " " + folder + "//  \n";
     CQueueItem item;
-    ASSERT_TRUE(Build({.url = "http://ex.com/img1.jpg", .lower = "1:2"}, item).ok());
+    ASSERT_TRUE(Build({.url = "http://ex.com/x12/y003.jpg", .lower = "001:010", .upper = "12:13"}, item).ok());
     EXPECT_EQ(item.Fol, folder + "/");
-    EXPECT_EQ(item.job.Dest, folder + "/img*.jpg");
+    EXPECT_EQ(item.job.Dest, folder + "/y*-*.jpg");
+    // The URL's digits, kept for reloading the order.
+    EXPECT_EQ(std::tie(item.Or1, item.Or2, item.Fx1, item.Fx2),
+              (std::tuple<std::string, std::string, int, int>{"003", "12", 3, 0}));
+    EXPECT_EQ(item.job.Targ, "http://ex.com/x*/y*.jpg");
     // The folder check's own messages are the folder check's; here only that they refuse with the stop icon.
     folder_ = env_.root() + "/missing";
     const OrderResult r = Build({.url = "http://ex.com/img1.jpg", .lower = "1:2"}, item);
