@@ -1,6 +1,11 @@
-// Tests of CTavinRegKey: values, keys, store failures, and processes and threads sharing the store.
+// Tests of the registry store, its keys and the tavin-reg program, with processes and threads sharing the store.
+
+#include "core/credentials/scramble.h"
+#include "core/registry/app_registry.h"
+#include "core/registry/credential_values.h"
 #include "core/registry/tavin_reg_key.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,7 +15,10 @@
 #include <functional>
 #include <optional>
 #include <set>
+#include <string>
 #include <thread>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "support/child_process.h"
@@ -46,12 +54,8 @@ TEST(TavinRegKey, ValuesReadBackExactlyThroughAFreshObject)
     std::string patterned;
     while (patterned.size() < 100000)
         patterned += "連番0123456789\\\"\n";
-    struct Case
-    {
-        const char* label;
-        std::string key, name, value;
-    };
-    const std::vector<Case> cases = {
+    // What the case is, the key, the name, the value.
+    const std::tuple<const char*, std::string, std::string, std::string> cases[] = {
         {"plain", kKey, "State", "opened"},
         {"empty", kKey, "Empty", ""},
         {"quotes", kKey, "Quoted \"name\"", "say \"hi\" and 'bye'"},
@@ -60,9 +64,9 @@ TEST(TavinRegKey, ValuesReadBackExactlyThroughAFreshObject)
         {"japanese key, name and text", "Software\\Tavin\\日本語", "保存先", "保存用のフォルダ／連番"},
         {"zero byte inside", kKey, "Zero", std::string("a\0b", 3)},
         {"100 000 bytes", kKey, "Long", patterned}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(CTavinRegKey(c.key).SetString(c.name, c.value), 0) << c.label;
-        EXPECT_EQ(CTavinRegKey(c.key, true).GetString(c.name), c.value) << c.label;
+    for (const auto& [label, key, name, value] : cases) {
+        EXPECT_EQ(CTavinRegKey(key).SetString(name, value), 0) << label;
+        EXPECT_EQ(CTavinRegKey(key, true).GetString(name), value) << label;
     }
     // Later writes to other names or keys left the earlier ones alone.
     EXPECT_EQ(CTavinRegKey(kKey, true).GetString("State"), "opened");
@@ -191,9 +195,7 @@ TEST(TavinRegKey, StoreFilesArePrivateWhateverTheUmask)
         ASSERT_EQ(written, 0);
         // While a connection is open the write-ahead log exists (the store runs in WAL mode) and is private too.
         for (const char* suffix : {"", "-wal", "-shm"}) {
-            struct stat st
-            {
-            };
+            struct stat st = {};
             EXPECT_EQ(::stat((StoreFile(env) + suffix).c_str(), &st), 0) << suffix;
             EXPECT_EQ(st.st_mode & 07777, 0600u) << suffix;
         }
@@ -357,6 +359,197 @@ TEST(TavinRegKey, EachOrderIsTakenExactlyOnceByThreadsSharingOneObject)
     EXPECT_EQ(written, 0);
     EXPECT_TRUE(finished[0] && finished[1] && finished[2]);
     HandOver::ExpectEachOrderOnce(taken[0] + taken[1] + taken[2]);
+}
+
+struct ToolRun
+{
+    int exit = -1;
+    std::string out;
+    std::string err;
+};
+
+ToolRun RunTool(const TempEnv& env, const std::vector<std::string>& args)
+{
+    const std::string outFile = env.root() + "/tool.out";
+    const std::string errFile = env.root() + "/tool.err";
+    const pid_t pid = test::ForkChild([&] {
+        const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0)
+            return 126;
+        std::vector<char*> argv{const_cast<char*>(TAVIN_REG_TOOL)};
+        for (const auto& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(TAVIN_REG_TOOL, argv.data());
+        return 127;
+    });
+    // A braced list is evaluated in order: the files are read once the tool has ended.
+    return {test::WaitChild(pid), test::ReadFile(outFile), test::ReadFile(errFile)};
+}
+
+TEST(TavinRegTool, ArgumentsDecideTheExitCode)
+{
+    // clang-format off
+    const std::pair<std::vector<std::string>, int> cases[] = {
+        {{}, 2}, {{"frob"}, 2}, {{"get"}, 2}, {{"get", kKey}, 2}, {{"get", kKey, "State", "x"}, 2},
+        {{"set", kKey, "State"}, 2}, {{"take", kKey}, 2}, {{"list", kKey, "x"}, 2}, {{"--help"}, 0},
+        {{"set", kKey, "State", "opened"}, 0}, {{"get", kKey, "State"}, 0}, {{"list"}, 0}, {{"list", kKey}, 0},
+        {{"take", kKey, "State"}, 0}};
+    // clang-format on
+    TempEnv env;
+    for (const auto& [args, exit] : cases) {
+        std::string label = "tavin-reg";
+        for (const auto& a : args)
+            label += " " + a;
+        SCOPED_TRACE(label);
+        const ToolRun run = RunTool(env, args);
+        EXPECT_EQ(run.exit, exit);
+        EXPECT_EQ(run.err.find("usage:") != std::string::npos, exit == 2) << run.err;
+        EXPECT_EQ(exit == 2 ? run.out : run.err, "");
+    }
+}
+
+TEST(TavinRegTool, SetGetAndTakeShareTheStoreWithTheProgram)
+{
+    TempEnv env;
+    const std::string value = "C:\\dl\\連番 \"x\"\nsecond line";
+    ASSERT_EQ(RunTool(env, {"set", kKey, "TransferInfo", value}).exit, 0);
+    EXPECT_EQ(CTavinRegKey(kKey, true).GetString("TransferInfo"), value);
+
+    EXPECT_EQ(RunTool(env, {"get", "software\\tavin\\pelldra", "transferinfo"}).out, value + "\n");
+    EXPECT_EQ(RunTool(env, {"take", kKey, "TransferInfo"}).out, value + "\n");
+    EXPECT_EQ(RunTool(env, {"take", kKey, "TransferInfo"}).out, "\n");
+    EXPECT_EQ(CTavinRegKey(kKey, true).GetString("TransferInfo"), "");
+
+    ASSERT_EQ(CTavinRegKey(kKey).SetString("State", "hide"), 0);
+    EXPECT_EQ(RunTool(env, {"get", kKey, "State"}).out, "hide\n");
+}
+
+TEST(TavinRegTool, ReadingNeverCreatesAKeyOrTheStore)
+{
+    TempEnv env;
+    const std::string missing = "Software\\Tavin\\Missing";
+    for (const bool storeExists : {false, true}) {
+        if (storeExists) {
+            ASSERT_EQ(RunTool(env, {"set", kKey, "State", "opened"}).exit, 0);
+        }
+        for (const char* command : {"get", "take"}) {
+            const ToolRun run = RunTool(env, {command, missing, "Name"});
+            EXPECT_EQ(run.exit, 0) << command;
+            EXPECT_EQ(run.out, "\n") << command;
+            EXPECT_EQ(test::FileExists(StoreFile(env)), storeExists) << command;
+            EXPECT_FALSE(CTavinRegKey(missing, true).IsOpen()) << command;
+        }
+    }
+}
+
+TEST(TavinRegTool, ListQuotesEveryFieldSoEachValueIsOneLine)
+{
+    TempEnv env;
+    CTavinRegKey key(kKey);
+    ASSERT_EQ(key.SetString("Plain", "opened"), 0);
+    ASSERT_EQ(key.SetString("Tricky \"name\"", "a\\b\"c\nd\re\tf\x01g\x7fh 日本"), 0);
+    ASSERT_EQ(CTavinRegKey("Software\\Tavin\\Location").SetString("URL", ""), 0);
+
+    const ToolRun run = RunTool(env, {"list", "Software\\Tavin"});
+    EXPECT_EQ(run.exit, 0);
+    EXPECT_EQ(run.out, "\"Software\\\\Tavin\\\\Location\" \"URL\" \"\"\n"
+                       "\"Software\\\\Tavin\\\\Pelldra\" \"Plain\" \"opened\"\n"
+                       "\"Software\\\\Tavin\\\\Pelldra\" \"Tricky \\\"name\\\"\" "
+                       "\"a\\\\b\\\"c\\nd\\re\\tf\\x01g\\x7fh 日本\"\n");
+    EXPECT_EQ(RunTool(env, {"list", "Software\\Tavin\\Nothing"}).out, "");
+}
+
+TEST(TavinRegTool, AnUnopenableStoreIsReportedWithTheCaption)
+{
+    TempEnv env;
+    ASSERT_TRUE(test::WriteFile(StoreFile(env), std::string(2048, 'G')));
+    const std::vector<std::string> commands[] = {
+        {"get", kKey, "State"}, {"set", kKey, "State", "opened"}, {"take", kKey, "State"}, {"list"}};
+    for (const auto& args : commands) {
+        const ToolRun run = RunTool(env, args);
+        EXPECT_EQ(run.exit, 1) << args[0];
+        EXPECT_EQ(run.out, "") << args[0];
+        EXPECT_EQ(run.err.rfind(kCaption + "\n", 0), 0u) << args[0] << ": " << run.err;
+    }
+}
+
+TEST(AppRegistry, LinkScoutVersionDropsTheFirstDotOnly)
+{
+    const std::vector<std::pair<std::string, int>> cases = {
+        {"1.54", 154}, {"2.0", 20}, {"", 0}, {"1.5.4", 15}, {"abc", 0}, {"1.60beta", 160}, {"99999999999", 2147483647}};
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(ParseLinkScoutVersion(text), expected) << '"' << text << '"';
+}
+
+TEST(AppRegistry, ValuesAreWhereLinkScoutReadsAndWritesThem)
+{
+    TempEnv env;
+    CTavinRegKey linkScout(kLinkScoutKeyPath);
+    for (const auto& [name, value] : {std::pair{"Position", "/opt/ls"},
+                                      {"State", "opened"},
+                                      {"Version", "1.54"},
+                                      {"SaveFolder", "/home/u/dl"},
+                                      {"Command", "LIST"}})
+        ASSERT_EQ(linkScout.SetString(name, value), 0);
+    {
+        AppRegistry registry;
+        registry.RecordStart("/opt/pelldra/bin");
+        registry.SetAppState("opened");
+        EXPECT_EQ(registry.GetLinkScoutPosition() + " " + registry.GetLinkScoutState() + " " +
+                      registry.GetLinkScoutSaveFolder() + " " + registry.GetLinkScoutCommand(),
+                  "/opt/ls opened /home/u/dl LIST");
+        EXPECT_EQ(registry.GetLinkScoutVersion(), 154);
+    }
+    // A fresh key object, as LinkScout or tavin-reg would read it.
+    const CTavinRegKey key(kAppKeyPath, true);
+    EXPECT_EQ(key.GetString("Position") + " " + key.GetString("Version") + " " + key.GetString("State"),
+              "/opt/pelldra/bin 1.79 opened");
+}
+
+TEST(AppRegistry, AStoreThatCannotBeMadeIsReportedPerKeyAndTheProgramRunsOn)
+{
+    TempEnv env;
+    ASSERT_TRUE(test::WriteFile(env.root() + "/not-a-folder", "x"));
+    ::setenv("XDG_CONFIG_HOME", (env.root() + "/not-a-folder").c_str(), 1);
+    std::vector<std::string> captions;
+    AppRegistry registry([&](const std::string& caption, const std::string&) { captions.push_back(caption); });
+    ASSERT_EQ(captions.size(), 3u);
+    for (const std::string& caption : captions)
+        EXPECT_EQ(caption, CTavinRegKey::kErrorCaption);
+    registry.RecordStart("/x");
+    registry.SetAppState("opened");
+    EXPECT_EQ(registry.GetAppState(), "");
+    EXPECT_EQ(registry.GetLinkScoutVersion(), 0);
+    EXPECT_FALSE(registry.HasLoginUser());
+}
+
+TEST(LoginValues, RecordsOnlyWhatChangedWithThePasswordScrambled)
+{
+    test::TempEnv env;
+    EXPECT_FALSE(HasLoginUser());
+    EXPECT_FALSE(CTavinRegKey(kNinshoCenterKeyPath, true).IsOpen()) << "asking must not create the key";
+    CTavinRegKey key(kNinshoCenterKeyPath);
+    EXPECT_EQ(ReadLoginValues(key), LoginValues{});
+    key.SetString("UserID", "");
+    EXPECT_FALSE(HasLoginUser());
+
+    RecordLogin(key, {}, {"taro", " p w"});
+    EXPECT_TRUE(HasLoginUser());
+    EXPECT_EQ(key.GetString("UserID"), "taro");
+    EXPECT_NE(key.GetString("Password").find('%'), std::string::npos); // scrambled, not in clear
+    EXPECT_EQ(ReadLoginValues(key), (LoginValues{"taro", " p w"}));
+
+    // Values that did not change are not written: texts stored meanwhile stay.
+    key.SetString("UserID", "someone");
+    key.SetString("Password", "x");
+    RecordLogin(key, {"taro", "new"}, {"taro", "new"});
+    EXPECT_EQ(key.GetString("UserID"), "someone");
+    EXPECT_EQ(key.GetString("Password"), "x");
+    RecordLogin(key, {"taro", "old"}, {"taro", "new"});
+    EXPECT_EQ(key.GetString("UserID"), "someone");
+    EXPECT_EQ(UnscramblePassword(key.GetString("Password")), "new");
 }
 
 } // namespace
