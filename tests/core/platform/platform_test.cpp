@@ -1,0 +1,392 @@
+// Tests of events, save names and atomic files, the per-user folders and finding a companion program.
+
+#include "core/platform/event.h"
+#include "core/platform/files.h"
+#include "core/platform/folders.h"
+#include "core/platform/programs.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <random>
+#include <thread>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "support/child_process.h"
+#include "support/temp_env.h"
+
+namespace pelldra {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using test::TempEnv;
+namespace fs = std::filesystem;
+
+TEST(Event, AutoResetLetsOneWaiterThroughPerSetManualLetsAllThroughAndStaysSet)
+{
+    for (const Event::Mode mode : {Event::Mode::Auto, Event::Mode::Manual}) {
+        const bool manual = mode == Event::Mode::Manual;
+        SCOPED_TRACE(manual ? "manual" : "auto");
+        Event e(mode);
+        constexpr int kWaiters = 4;
+        std::atomic<int> through{0};
+        std::vector<std::thread> threads;
+        for (int i = 0; i < kWaiters; ++i)
+            threads.emplace_back([&] { through += e.Wait(10s) ? 1 : 0; });
+        for (int round = 1; round <= (manual ? 1 : kWaiters); ++round) {
+            e.Set();
+            const int want = manual ? kWaiters : round;
+            for (const auto end = Clock::now() + 5s; through.load() < want && Clock::now() < end;)
+                std::this_thread::sleep_for(1ms);
+            std::this_thread::sleep_for(30ms); // room for a second, wrong wake-up
+            EXPECT_EQ(through.load(), want);
+            EXPECT_EQ(e.IsSet(), manual) << "only an auto-reset signal is consumed by the waiter that went through";
+        }
+        for (auto& t : threads)
+            t.join();
+    }
+}
+
+TEST(Event, WaitOnOneEvent)
+{
+    using M = Event::Mode;
+    // What the case is, the mode, set at first, reset before waiting, the time-out, results of two waits in a row.
+    const std::tuple<const char*, M, bool, bool, std::chrono::milliseconds, bool, bool> cases[] = {
+        {"auto unsignalled polls false", M::Auto, false, false, 0ms, false, false},
+        {"auto signalled is consumed", M::Auto, true, false, 0ms, true, false},
+        {"manual signalled stays", M::Manual, true, false, 0ms, true, true},
+        {"reset clears auto", M::Auto, true, true, 0ms, false, false},
+        {"reset clears manual", M::Manual, true, true, 0ms, false, false},
+        {"auto times out", M::Auto, false, false, 40ms, false, false},
+        {"manual times out", M::Manual, false, false, 40ms, false, false}};
+    for (const auto& [name, mode, initially, resetFirst, timeout, first, second] : cases) {
+        SCOPED_TRACE(name);
+        Event e(mode, initially);
+        if (resetFirst)
+            e.Reset();
+        const auto start = Clock::now();
+        EXPECT_EQ(e.Wait(timeout), first);
+        EXPECT_EQ(e.Wait(timeout), second);
+        const auto elapsed = Clock::now() - start;
+        const int misses = (first ? 0 : 1) + (second ? 0 : 1);
+        EXPECT_GE(elapsed, misses * timeout) << "a time-out returned early";
+        EXPECT_LT(elapsed, misses * timeout + 1s);
+    }
+}
+
+TEST(Event, WaitAnyReturnsLowestSignalledIndexAndConsumesOnlyIt)
+{
+    const std::pair<std::vector<int>, int> cases[] = {{{}, -1},    {{1}, 1},    {{2}, 2},
+                                                      {{0, 2}, 0}, {{1, 2}, 1}, {{0, 1, 2}, 0}};
+    for (const auto& [signalled, expected] : cases) {
+        SCOPED_TRACE(::testing::PrintToString(signalled));
+        Event a(Event::Mode::Auto), b(Event::Mode::Auto), d(Event::Mode::Auto);
+        Event* all[] = {&a, &b, &d};
+        for (int i : signalled)
+            all[i]->Set();
+        EXPECT_EQ(Event::WaitAny(all, 10ms), expected);
+        for (int i : signalled)
+            EXPECT_EQ(all[i]->IsSet(), i != expected) << "event " << i;
+    }
+    EXPECT_EQ(Event::WaitAny(std::span<Event* const>{}, std::nullopt), -1) << "an empty list returns at once";
+}
+
+// Two threads hand a token back and forth a thousand times, one waiting for any of three events set by the other;
+// a lost wake-up stalls a round into its time-out.
+TEST(Event, PingPongLosesNoWakeUp)
+{
+    Event ping(Event::Mode::Auto), pong(Event::Mode::Auto), quit(Event::Mode::Manual), never(Event::Mode::Auto);
+    constexpr int kRounds = 1000;
+    std::atomic<int> answered{0};
+    std::thread partner([&] {
+        for (;;) {
+            if (Event::WaitAny({&quit, &never, &ping}, 5s) != 2)
+                return;
+            ++answered;
+            pong.Set();
+        }
+    });
+    int ok = 0;
+    for (int i = 0; i < kRounds; ++i) {
+        ping.Set();
+        if (!pong.Wait(5s))
+            break;
+        ++ok;
+    }
+    quit.Set();
+    partner.join();
+    EXPECT_EQ(ok, kRounds);
+    EXPECT_EQ(answered.load(), kRounds);
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+mode_t ModeOf(const std::string& path)
+{
+    struct stat st = {};
+    return ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
+}
+
+TEST(MakeUniqueFileName, CountsUpPastEveryExistingName)
+{
+    // The names already there (a trailing '/' makes a folder), the name asked for, the name given.
+    const std::tuple<std::vector<std::string>, std::string, std::string> cases[] = {
+        {{}, "a.jpg", "a.jpg"},
+        {{"a.jpg"}, "a.jpg", "a_1.jpg"},
+        {{"a.jpg", "a_1.jpg"}, "a.jpg", "a_2.jpg"},
+        {{"a.jpg", "a_2.jpg"}, "a.jpg", "a_1.jpg"},
+        {{"a_1.jpg"}, "a.jpg", "a.jpg"},
+        {{"a.jpg/"}, "a.jpg", "a_1.jpg"},
+        {{"a.tar.gz"}, "a.tar.gz", "a.tar_1.gz"},
+        {{"noext"}, "noext", "noext_1"},
+        {{"d.x/file"}, "d.x/file", "d.x/file_1"},
+        {{"d.x/file", "d.x/file_1"}, "d.x/file", "d.x/file_2"}};
+    for (const auto& [existing, path, expected] : cases) {
+        TempEnv env;
+        const std::string folder = env.makeFolder("dl");
+        for (const auto& e : existing) {
+            if (e.back() == '/')
+                fs::create_directories(folder + "/" + e);
+            else
+                ASSERT_TRUE(test::WriteFile(folder + "/" + e, "x"));
+        }
+        EXPECT_EQ(MakeUniqueFileName(folder + "/" + path), folder + "/" + expected) << path;
+    }
+}
+
+TEST(PartFiles, RacingWritersOfOneNameEachGetTheirOwnFileAndNoPartStaysWhicheverWayNamesAreClaimed)
+{
+    TempEnv env;
+    for (const NameClaim way : {NameClaim::Rename, NameClaim::Link, NameClaim::EmptyFile}) {
+        SCOPED_TRACE(static_cast<int>(way));
+        const std::string folder = env.makeFolder("dl" + std::to_string(static_cast<int>(way)));
+        const std::string path = folder + "/pic.jpg";
+        constexpr int kThreads = 8;
+        std::vector<std::string> claimed(kThreads);
+        std::atomic<int> ready{0};
+        std::vector<std::thread> threads;
+        for (int t = 0; t < kThreads; ++t) {
+            threads.emplace_back([&, t] {
+                ClaimedFile part = CreatePartFile(path, 0600);
+                const std::string id = std::to_string(t);
+                const bool written =
+                    part.fd.valid() && ::write(part.fd.get(), id.data(), id.size()) == static_cast<ssize_t>(id.size());
+                part.fd.reset();
+                // Counted either way, so that one failed writer cannot keep the others waiting for ever.
+                ready.fetch_add(1);
+                while (ready.load() < kThreads)
+                    std::this_thread::yield();
+                if (written)
+                    ClaimFinalName(part.path, path, claimed[static_cast<size_t>(t)], way);
+            });
+        }
+        for (auto& thread : threads)
+            thread.join();
+        std::vector<std::string> names = {"pic.jpg"};
+        for (int t = 1; t < kThreads; ++t)
+            names.push_back("pic_" + std::to_string(t) + ".jpg");
+        EXPECT_EQ(FolderEntries(folder), names);
+        for (int t = 0; t < kThreads; ++t) {
+            const std::string& p = claimed[static_cast<size_t>(t)];
+            EXPECT_EQ(test::ReadFile(p), std::to_string(t)) << "thread " << t << " got no file of its own: " << p;
+            EXPECT_EQ(ModeOf(p), 0600u) << p;
+        }
+    }
+}
+
+TEST(ReplaceFileAtomically, ReplacesContentsAndModeAndLeavesNoTemporaryFileAndEveryByteReadsBack)
+{
+    std::string big;
+    for (int i = 0; i < 200000; ++i)
+        big += static_cast<char>(i % 251);
+    // What the case is, whether a file was there, the mode asked for, the contents.
+    const std::tuple<const char*, bool, mode_t, std::string> cases[] = {
+        {"new private file", false, 0600, "secret\r\n"},
+        {"over an existing file", true, 0644, "new contents"},
+        {"tightens a readable file", true, 0600, std::string("with\0zero", 9)},
+        {"empty contents", true, 0600, ""},
+        {"every byte value, large", true, 0600, big}};
+    for (const auto& [label, existed, mode, contents] : cases) {
+        SCOPED_TRACE(label);
+        TempEnv env;
+        const std::string folder = env.makeFolder("data");
+        const std::string path = folder + "/PELLDRA.INI";
+        if (existed) {
+            ASSERT_TRUE(test::WriteFile(path, std::string(5000, 'o')));
+            ASSERT_EQ(::chmod(path.c_str(), 0666), 0);
+        }
+        const mode_t oldMask = ::umask(0);
+        const int rc = ReplaceFileAtomically(path, contents, mode);
+        ::umask(oldMask);
+        EXPECT_EQ(rc, 0);
+        std::string out = "stale";
+        EXPECT_TRUE(ReadWholeFile(path, out));
+        EXPECT_EQ(out, contents);
+        EXPECT_EQ(ModeOf(path), mode);
+        EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"PELLDRA.INI"});
+    }
+}
+
+TEST(Files, AMissingFolderFailsWithItsErrorAndCreatesNothing)
+{
+    TempEnv env;
+    const ClaimedFile f = CreatePartFile(env.root() + "/missing/a.jpg");
+    EXPECT_FALSE(f.fd.valid());
+    EXPECT_EQ(f.error, ENOENT);
+    EXPECT_EQ(ReplaceFileAtomically(env.root() + "/missing/file", "x", 0600), ENOENT);
+    std::string out;
+    EXPECT_FALSE(ReadWholeFile(env.root() + "/missing/file", out));
+    EXPECT_FALSE(ReadWholeFile(env.root(), out)) << "a folder is not a file";
+    EXPECT_FALSE(test::FileExists(env.root() + "/missing"));
+}
+
+TEST(ReplaceFileAtomically, AWriterKilledAtAnyMomentLeavesOldOrNewContents)
+{
+    TempEnv env;
+    const std::string folder = env.makeFolder("data");
+    const std::string path = folder + "/Waiting.wlt";
+    // Different sizes, so a half-written file can be neither.
+    const std::string a(300000, 'A');
+    const std::string b(200000, 'B');
+    ASSERT_EQ(ReplaceFileAtomically(path, a, 0600), 0);
+    std::mt19937 random(12345);
+    std::uniform_int_distribution<int> delayUs(0, 8000);
+    for (int round = 0; round < 25; ++round) {
+        const pid_t writer = test::ForkChild([&] {
+            for (int i = 0;; ++i)
+                if (ReplaceFileAtomically(path, i % 2 ? a : b, 0600) != 0)
+                    return 1;
+        });
+        ASSERT_GT(writer, 0);
+        std::this_thread::sleep_for(std::chrono::microseconds(delayUs(random)));
+        ::kill(writer, SIGKILL);
+        ASSERT_EQ(test::WaitChild(writer), 128 + SIGKILL) << "the writer stopped by itself";
+        const std::string now = test::ReadFile(path);
+        ASSERT_TRUE(now == a || now == b) << "round " << round << ": " << now.size() << " bytes of a mix";
+    }
+}
+
+TEST(CheckFolder, GivesTheCodeAndMessageOfTheFirstProblem)
+{
+    TempEnv env;
+    const std::string folder = env.makeFolder("save");
+    ASSERT_TRUE(test::WriteFile(env.root() + "/plain.txt", "x"));
+    // The path, the code, the message ("" when the text must stay unchanged).
+    const std::tuple<std::string, int, std::string> cases[] = {
+        {"", 1, "保存用のフォルダが指定されていません。"},
+        {env.root() + "/missing", 2, "保存用のフォルダ名が不正です。"},
+        {env.root() + "/plain.txt/sub", 2, "保存用のフォルダ名が不正です。"},
+        {env.root() + "/plain.txt", 3, "保存用フォルダ名はフォルダを指していません。"},
+        {folder, 0, ""},
+        {folder + "/", 0, ""}};
+    for (const auto& [path, code, message] : cases) {
+        std::string s = path;
+        EXPECT_EQ(CheckFolder(s), code) << path;
+        EXPECT_EQ(s, message.empty() ? path : message) << path;
+    }
+}
+
+TEST(CheckFolder, AFolderThisUserCannotWriteIsReadOnly)
+{
+    TempEnv env;
+    const std::string folder = env.makeFolder("readonly");
+    const test::ReadOnlyFolder readOnly(folder);
+    if (!readOnly.ready())
+        GTEST_SKIP() << "running as root on a file system without the immutable flag: no folder is read-only to root";
+    std::string s = folder;
+    EXPECT_EQ(CheckFolder(s), 4);
+    EXPECT_EQ(s, "保存用のフォルダが読み取り専用です。");
+}
+
+TEST(Folders, AreMadeUnderTheXdgFoldersWithoutTrailingSlash)
+{
+    // What the case is, XDG_DATA_HOME and XDG_CONFIG_HOME (below the test's root when they start with '/'; nullptr:
+    // unset), the data and config folders made below the test's root.
+    const std::tuple<const char*, const char*, const char*, const char*, const char*> cases[] = {
+        {"set", "/data", "/config", "/data/Pelldra", "/config/Tavin"},
+        {"trailing slashes", "/data//", "/config/", "/data/Pelldra", "/config/Tavin"},
+        {"unset: under HOME", nullptr, nullptr, "/home/.local/share/Pelldra", "/home/.config/Tavin"},
+        {"relative values are ignored", "relative/data", "relative/config", "/home/.local/share/Pelldra",
+         "/home/.config/Tavin"}};
+    for (const auto& [label, xdgData, xdgConfig, expectedData, expectedConfig] : cases) {
+        SCOPED_TRACE(label);
+        TempEnv env;
+        for (const auto& [name, value] :
+             {std::pair{"XDG_DATA_HOME", xdgData}, std::pair{"XDG_CONFIG_HOME", xdgConfig}}) {
+            if (!value)
+                ::unsetenv(name);
+            else
+                ::setenv(name, (value[0] == '/' ? env.root() + value : std::string(value)).c_str(), 1);
+        }
+        const std::string data = GetProgramFolder();
+        EXPECT_EQ(data, env.root() + expectedData);
+        EXPECT_TRUE(fs::is_directory(data)) << "the data folder is made on first use";
+        EXPECT_EQ(fs::status(data).permissions(), fs::perms::owner_all) << "and is private";
+        fs::permissions(data, fs::perms::all);
+        GetProgramFolder();
+        EXPECT_EQ(fs::status(data).permissions(), fs::perms::owner_all) << "one left open is made private";
+        const std::string config = GetTavinConfigFolder();
+        EXPECT_EQ(config, env.root() + expectedConfig);
+        EXPECT_TRUE(fs::is_directory(config));
+    }
+}
+
+TEST(MakeFolders, MakesMissingParentsAndFailsThroughAFile)
+{
+    TempEnv env;
+    ASSERT_TRUE(test::WriteFile(env.root() + "/file", "x"));
+    const std::vector<std::pair<std::string, bool>> cases = {
+        {env.root() + "/a/b/c", true}, {env.root() + "/a/b/c", true}, // already there
+        {env.root() + "/a//d/", true}, {env.root() + "/file", false}, {env.root() + "/file/sub", false}, {"", false}};
+    for (const auto& [path, made] : cases) {
+        EXPECT_EQ(MakeFolders(path), made) << path;
+        EXPECT_EQ(fs::is_directory(path), made) << path;
+    }
+}
+
+TEST(FindProgram, OwnFolderThenInstalledFolderThenSearchPath)
+{
+    test::TempEnv env;
+    const std::string bin = env.makeFolder("prefix/bin");
+    const std::string libexec = env.makeFolder(std::string("prefix/bin/") + kInstalledProgramFolder);
+    const std::string onPath = env.makeFolder("path");
+    const auto program = [](const std::string& path, mode_t mode) {
+        ASSERT_TRUE(test::WriteFile(path, "#!/bin/sh\n"));
+        ASSERT_EQ(::chmod(path.c_str(), mode), 0);
+    };
+    const std::string search = ":" + env.root() + "/nowhere:" + onPath;
+
+    EXPECT_EQ(FindProgram("LogViewer", bin, search), "");
+    program(onPath + "/LogViewer", 0755);
+    EXPECT_EQ(FindProgram("LogViewer", bin, search), onPath + "/LogViewer");
+    program(libexec + "/LogViewer", 0755);
+    EXPECT_EQ(FindProgram("LogViewer", bin, search), libexec + "/LogViewer");
+    program(bin + "/LogViewer", 0644); // not executable: passed over
+    EXPECT_EQ(FindProgram("LogViewer", bin, search), libexec + "/LogViewer");
+    ASSERT_EQ(::chmod((bin + "/LogViewer").c_str(), 0755), 0);
+    EXPECT_EQ(FindProgram("LogViewer", bin, search), bin + "/LogViewer");
+    // A name with a folder in it is never looked up.
+    EXPECT_EQ(FindProgram("../bin/LogViewer", libexec, search), "");
+}
+
+} // namespace
+} // namespace pelldra
