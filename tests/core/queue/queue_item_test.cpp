@@ -1,11 +1,16 @@
-// The queue item's text form: exact output, round trips of every kind, and the reader's rules.
+// The queue item's text form, its reader's rules, order files, and the lines the queue's viewers show.
+
+#include "core/queue/queue_item.h"
+#include "core/queue/queue_view.h"
+#include "core/text/text_lines.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <string>
+#include <tuple>
+#include <vector>
 
-#include "core/queue/queue_item.h"
-#include "core/text/text_lines.h"
 #include "support/temp_env.h"
 
 namespace pelldra {
@@ -64,17 +69,10 @@ TEST(QueueItemText, LineBreakInValueIsWrittenAsBlank)
 
 TEST(QueueItemReader, Rules)
 {
-    struct Case
-    {
-        const char* name;
-        std::string text;
-        bool found;
-        std::string fol, target;
-        int kind;
-    };
+    // What the case shows, the text, whether an item is found, its folder, target and kind.
     const std::string b = "//Item Gegin//\r\n";
     const std::string e = "//Item End//\r\n";
-    const Case cases[] = {
+    const std::tuple<const char*, std::string, bool, std::string, std::string, int> cases[] = {
         {"keys in any order", b + "\tFol\t/f\r\n[num] u\r\n" + e, true, "/f", "u", 0},
         {"last value wins", b + "[num] u\r\n\tFol\t/a\r\n\tFol\t/b\r\n[num] v\r\n" + e, true, "/b", "v", 0},
         {"unknown key skipped", b + "\tFox\t/a\r\n\tFol\t/f\r\n" + e, true, "/f", "", -1},
@@ -94,15 +92,15 @@ TEST(QueueItemReader, Rules)
         {"second begin starts afresh", b + "[num] cut\r\n\tFol\t/old\r\n" + b + "[lst] l\r\n" + e, true, "", "", 1},
         {"NUL byte in value", b + std::string("\tFol\t/a\0b\r\n", 11) + e, true, std::string("/a\0b", 4), "", -1},
         {"lone CR stays in value", b + "\tFol\t/a\rb\r\r\n" + e, true, "/a\rb\r", "", -1}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, text, found, fol, target, kind] : cases) {
+        SCOPED_TRACE(name);
         CQueueItem it;
-        ASSERT_EQ(ReadText(c.text, it), c.found);
-        if (c.found) {
-            EXPECT_EQ(it.Fol, c.fol);
-            EXPECT_EQ(it.job.Targ, c.target);
-            EXPECT_EQ(it.Kind, c.kind);
-            EXPECT_EQ(it.KindName, c.kind == CQueueItem::LIST ? "LIST" : it.KindName);
+        ASSERT_EQ(ReadText(text, it), found);
+        if (found) {
+            EXPECT_EQ(it.Fol, fol);
+            EXPECT_EQ(it.job.Targ, target);
+            EXPECT_EQ(it.Kind, kind);
+            EXPECT_EQ(it.KindName, kind == CQueueItem::LIST ? "LIST" : it.KindName);
         }
     }
 }
@@ -179,6 +177,35 @@ TEST(OrderFiles, OneEncodingForTheWholeFile)
     CQueueItem back;
     ASSERT_TRUE(back.ReadFrom(path));
     EXPECT_EQ(back.ToText(), it.ToText());
+}
+
+TEST(UrlListRowsTest, EachDestGivesARowWithTheLastTargAndReferer)
+{
+    using Rows = std::vector<std::pair<std::string, std::string>>; // URL, Referer
+    const std::tuple<const char*, std::vector<std::string>, Rows> cases[] = {
+        {"a Referer given once applies to every later row",
+         {"Refe: http://r/", "Targ: http://h/1", "Dest: /d/1", "Targ: http://h/2", "Dest: /d/2"},
+         {{"http://h/1", "http://r/"}, {"http://h/2", "http://r/"}}},
+        {"Targ without Dest gives no row", {"Targ: http://h/1", "Targ: http://h/2"}, {}},
+        {"a later Referer replaces it; other keys and short lines are ignored",
+         {"Targ: http://h/1", "Dest: /d/1", "Refe: http://s/", "Cook: a=1", "Dest", "Dest: /d/1b"},
+         {{"http://h/1", ""}, {"http://h/1", "http://s/"}}}};
+    for (const auto& [name, lines, expected] : cases) {
+        Rows rows;
+        for (const UrlListRow& r : UrlListRows(lines))
+            rows.emplace_back(r.url, r.referer);
+        EXPECT_EQ(rows, expected) << name;
+    }
+}
+
+TEST(QueueListLineTest, EachKindIsNamedByWhatItFetches)
+{
+    CQueueItem it;
+    it.job.Targ = "http://h/a*.jpg", it.Lst = "/l/u.lst", it.Page = "http://h/p.html", it.Fol = "/dl";
+    const char* const lines[] = {"1\tRENBAN\thttp://h/a*.jpg\t/dl\n", "2\tLIST\t/l/u.lst\t/dl\n",
+                                 "3\tLINK\thttp://h/p.html\t/dl\n", "4\tIMAGE\thttp://h/p.html\t/dl\n"};
+    for (it.Kind = 0; it.Kind < 4; ++it.Kind)
+        EXPECT_EQ(QueueListLine(it.Kind + 1, it), lines[it.Kind]);
 }
 
 } // namespace

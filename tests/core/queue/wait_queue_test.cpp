@@ -1,7 +1,10 @@
-// The queue file: order, lifecycle flags, damaged and blocked files, threads, other processes and crashes.
-#include <gtest/gtest.h>
+// The queue file: order, lifecycle flags, damaged and blocked files, editing, threads, other processes and crashes.
+
+#include "core/platform/files.h"
+#include "core/queue/wait_queue.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -19,10 +22,9 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
-#include "core/platform/files.h"
-#include "core/queue/wait_queue.h"
 #include "support/child_process.h"
 #include "support/temp_env.h"
 
@@ -44,6 +46,21 @@ std::string NameOf(const CQueueItem& it)
     return it.Fol.substr(4);
 }
 
+std::string Names(const std::vector<CQueueItem>& items)
+{
+    std::string names;
+    for (const CQueueItem& it : items)
+        names += NameOf(it);
+    return names;
+}
+
+std::string NamesInFile(const std::string& folder)
+{
+    CWaitQueue reader(folder);
+    reader.LoadAll();
+    return Names(reader.Items());
+}
+
 TEST(WaitQueue, FirstInFirstOutAndFlags)
 {
     test::TempEnv env;
@@ -59,9 +76,7 @@ TEST(WaitQueue, FirstInFirstOutAndFlags)
     ASSERT_EQ(q.TakeFirst(it), TakeResult::Taken);
     EXPECT_EQ(NameOf(it) + it.Sub, "a");
     EXPECT_EQ(q.emptied(), 0);
-    struct stat st
-    {
-    };
+    struct stat st = {};
     ASSERT_EQ(::stat(q.path().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u); // orders may hold passwords
     ASSERT_EQ(q.TakeFirst(it), TakeResult::Taken);
@@ -77,29 +92,24 @@ TEST(WaitQueue, FirstInFirstOutAndFlags)
 TEST(WaitQueue, TakeFirstOnDamagedFiles)
 {
     const std::string item = Order("x").ToText();
-    struct Case
-    {
-        const char* name;
-        std::string file;
-        bool taken, fileLeft;
-        std::string left; // the file afterwards, when it is left
-    };
-    const Case cases[] = {{"no item at all", "garbage\r\n\tFol\t/x\r\n", false, false, ""},
-                          {"cut-off first item", "//Item Gegin//\r\n[num] u\r\n", false, false, ""},
-                          {"only blank lines after the item", item + "\r\n\r\n", true, false, ""},
-                          {"cut-off item after it", item + "//Item Gegin//\r\n[num] v\r\n", true, false, ""},
-                          {"rest kept byte for byte", item + "between\n//Item Gegin//\n[num] v\n//Item End//\n", true,
-                           true, std::string(kOrderFileMark) + "between\n//Item Gegin//\n[num] v\n//Item End//\n"}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    // What the file holds, its bytes, whether an order is taken, the file afterwards ("": it is gone).
+    const std::tuple<const char*, std::string, bool, std::string> cases[] = {
+        {"no item at all", "garbage\r\n\tFol\t/x\r\n", false, ""},
+        {"cut-off first item", "//Item Gegin//\r\n[num] u\r\n", false, ""},
+        {"only blank lines after the item", item + "\r\n\r\n", true, ""},
+        {"cut-off item after it", item + "//Item Gegin//\r\n[num] v\r\n", true, ""},
+        {"rest kept byte for byte", item + "between\n//Item Gegin//\n[num] v\n//Item End//\n", true,
+         std::string(kOrderFileMark) + "between\n//Item Gegin//\n[num] v\n//Item End//\n"}};
+    for (const auto& [name, file, taken, left] : cases) {
+        SCOPED_TRACE(name);
         test::TempEnv env;
         CWaitQueue q;
-        ASSERT_TRUE(test::WriteFile(q.path(), c.file));
+        ASSERT_TRUE(test::WriteFile(q.path(), file));
         CQueueItem it;
-        EXPECT_EQ(q.TakeFirst(it), c.taken ? TakeResult::Taken : TakeResult::Empty);
-        EXPECT_EQ(q.hasItems(), c.fileLeft ? 1 : 0);
-        EXPECT_EQ(q.emptied(), c.taken && !c.fileLeft ? 1 : 0);
-        EXPECT_EQ(c.fileLeft ? test::ReadFile(q.path()) : "", c.left);
+        EXPECT_EQ(q.TakeFirst(it), taken ? TakeResult::Taken : TakeResult::Empty);
+        EXPECT_EQ(q.hasItems(), left.empty() ? 0 : 1);
+        EXPECT_EQ(q.emptied(), taken && left.empty() ? 1 : 0);
+        EXPECT_EQ(test::FileExists(q.path()) ? test::ReadFile(q.path()) : "", left);
     }
 }
 
@@ -336,6 +346,57 @@ TEST(WaitQueueCrash, KilledRunsLoseNoOrderAndNeverShareOne)
     EXPECT_FALSE(test::FileExists(folder + "/Waiting.wlt"));
     for (const auto& entry : std::filesystem::directory_iterator(folder))
         EXPECT_EQ(entry.path().filename(), "done"); // no record is left behind
+}
+
+TEST(QueueEdit, SavingKeepsOrdersAppendedMeanwhileAndDropsOrdersTakenMeanwhile)
+{
+    test::TempEnv env;
+    const std::string folder = env.makeFolder("q");
+    CWaitQueue edit(folder);  // the summary's copy
+    CWaitQueue other(folder); // a run, LinkScout or pelldra-get in another process
+    EXPECT_EQ(edit.LoadAll(), 0);
+    for (const char* n : {"a", "b", "c", "e", "e"})
+        ASSERT_EQ(other.Append(Order(n)), 0);
+    ASSERT_EQ(edit.LoadAll(), 5);
+    EXPECT_EQ(edit.RemoveAt(-1) + edit.RemoveAt(5) + edit.InsertAt(-1, Order("x")), 3); // bad indexes
+    EXPECT_EQ(edit.ItemAt(5).Kind, -1);
+
+    // The user deletes b and one of the two equal e, and moves c to the top.
+    ASSERT_EQ(edit.RemoveAt(1), 0);
+    ASSERT_EQ(edit.RemoveAt(3), 0);
+    const CQueueItem c = edit.ItemAt(1);
+    ASSERT_EQ(edit.RemoveAt(1), 0);
+    ASSERT_EQ(edit.InsertAt(0, c), 0);
+    // Meanwhile: an order arrives, another equal to one the user keeps, and a run elsewhere takes a.
+    ASSERT_EQ(other.Append(Order("d")), 0);
+    ASSERT_EQ(other.Append(Order("e")), 0);
+    CQueueItem taken;
+    ASSERT_EQ(other.TakeFirst(taken), TakeResult::Taken);
+    ASSERT_EQ(NameOf(taken), "a");
+
+    ASSERT_EQ(edit.SaveAll(), 0);
+    EXPECT_EQ(NamesInFile(folder), "cede");
+    EXPECT_EQ(Names(edit.Items()), "ce"); // a is running elsewhere: it must not come back
+    struct stat st = {};
+    ASSERT_EQ(::stat(edit.path().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    // Saved again, or after a take-out, the later orders stay behind the user's; an index past the end appends.
+    ASSERT_EQ(edit.SaveAll(), 0);
+    EXPECT_EQ(NamesInFile(folder), "cede");
+    ASSERT_EQ(edit.RemoveAt(0), 0);
+    ASSERT_EQ(edit.InsertAt(99, Order("f")), 0);
+    ASSERT_EQ(edit.SaveAll(), 0);
+    EXPECT_EQ(NamesInFile(folder), "efde");
+
+    // Emptied and saved, the file goes; saving again with nothing to delete is no failure.
+    other.EndTakenRun();
+    ASSERT_EQ(edit.LoadAll(), 4);
+    while (edit.Count() > 0)
+        ASSERT_EQ(edit.RemoveAt(0), 0);
+    ASSERT_EQ(edit.SaveAll(), 0);
+    EXPECT_FALSE(test::FileExists(edit.path()));
+    EXPECT_EQ(edit.SaveAll(), 0);
 }
 
 } // namespace
