@@ -1,15 +1,18 @@
-// The settings file: its byte items, the written file, every older version and block, and the files on disk.
-#include "core/settings/settings_file.h"
-
-#include <sys/stat.h>
-
-#include <string>
-
-#include <gtest/gtest.h>
+// The settings file: its byte items, the written file, every older version and block, the files on disk; the detail
+// dialog's form.
 
 #include "core/platform/folders.h"
 #include "core/queue/queue_item.h"
 #include "core/settings/archive.h"
+#include "core/settings/detail_form.h"
+#include "core/settings/settings_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+#include <tuple>
+
 #include "support/temp_env.h"
 
 namespace pelldra {
@@ -110,8 +113,8 @@ TEST(SettingsFile, ReadsEveryOlderVersionAndBlock)
         const char* user; // from the file up to version 4, from the block since its version 7
         const char* pass;
     } cases[] = {
-        {5, 0, 0, 0, kBrowserMsie, 1, 0, 3, 1, JobMode::List, "",
-         ""}, // the oldest block: its first integer is the boss key
+        // The oldest block: its first integer is the boss key.
+        {5, 0, 0, 0, kBrowserMsie, 1, 0, 3, 1, JobMode::List, "", ""},
         {5, 1, 0, 1, kBrowserMsie, 1, 0, 3, 1, JobMode::List, "", ""},
         {5, 2, 0, 1, kBrowserMsie, 1, 0, 3, 1, JobMode::List, "", ""},
         {5, 3, 0, 1, kBrowserFireFox, 0, 0, 3, 1, JobMode::List, "", ""},
@@ -174,9 +177,7 @@ TEST(SettingsFile, FilesArePrivateAndAStoredFolderThatIsGoneComesBackAsHome)
     ASSERT_TRUE(LoadKeptOrder(KeptOrderFilePath(), back));
     EXPECT_EQ(back.Fol, kept.Fol);
     for (const std::string& path : {SettingsFilePath(), KeptOrderFilePath()}) {
-        struct stat st
-        {
-        };
+        struct stat st = {};
         ASSERT_EQ(::stat(path.c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & 0777, 0600u) << path;
     }
@@ -185,6 +186,69 @@ TEST(SettingsFile, FilesArePrivateAndAStoredFolderThatIsGoneComesBackAsHome)
     s.folder = *s.folder + "/gone";
     ASSERT_EQ(SaveSettingsFile(SettingsFilePath(), s), 0);
     EXPECT_EQ(LoadSettingsFile(SettingsFilePath()).folder, GetHomeFolder());
+}
+
+TEST(DetailForm, ShowsOnlyChoicesItsButtonsHave)
+{
+    // Browser, speed, credentials manager in use, its store open; the browser, speed and manager use shown.
+    const std::tuple<int, int, int, bool, int, int, bool> rows[] = {
+        {kBrowserFireFox, 3, 1, true, kBrowserFireFox, 3, true},
+        {kBrowserMsie, 1, 1, false, kBrowserMsie, 1, false}, // the manager's store is closed: not in use
+        {7, 0, 0, true, kBrowserPelldra, 2, false},          // an old file's speed 0, a damaged browser
+        {-1, 9, 0, false, kBrowserPelldra, 2, false}};
+    for (const auto& [browser, speed, useManager, storeOpen, shownBrowser, shownSpeed, shownManager] : rows) {
+        DetailSettings s;
+        s.Browser = browser, s.Speed = speed, s.UseCredentialManager = useManager;
+        const DetailForm f = FormOf(s, storeOpen);
+        EXPECT_EQ(f.browser, shownBrowser) << browser;
+        EXPECT_EQ(f.speed, shownSpeed) << speed;
+        EXPECT_EQ(f.useCredentialManager, shownManager) << useManager << storeOpen;
+    }
+}
+
+TEST(DetailForm, ProxyAndCredentialsControlsFollowTheirSwitches)
+{
+    DetailForm f;
+    EXPECT_EQ(ControlsOf(f), (DetailControls{false, false, false, false, true}));
+    f.useProxy = true;
+    EXPECT_EQ(ControlsOf(f), (DetailControls{true, false, false, false, true}));
+    f.useProxy = false, f.useCredentialManager = true;
+    EXPECT_EQ(ControlsOf(f), (DetailControls{false, true, true, true, false}));
+}
+
+TEST(DetailForm, PortMustBeDigitsOrEmpty)
+{
+    DetailForm f;
+    for (const char* port : {"", "8080", "0"}) {
+        f.proxyPort = port;
+        EXPECT_EQ(CheckDetailForm(f), "") << port;
+    }
+    for (const char* port : {"80a", " 80", "80 ", "-1", "８０", "0x50"}) {
+        f.proxyPort = port;
+        EXPECT_EQ(CheckDetailForm(f), kProxyPortNotDigits) << port;
+    }
+}
+
+TEST(DetailForm, OkKeepsEveryControlAndSaysWhenWholeSequenceChanged)
+{
+    DetailSettings before;
+    before.Reserved = 9;
+    before.WholeSequence = 5; // any non-zero value is on
+    DetailForm f = FormOf(before, false);
+    DetailSettings after = before;
+    EXPECT_FALSE(ApplyDetailForm(f, after));
+    EXPECT_EQ(after.WholeSequence, 1);
+
+    // Every control away from its default.
+    f.referer = "http://r.example/p1.html", f.browser = kBrowserNetscape, f.speed = 3;
+    f.syncUpper = f.assumeFixedDigits = f.useCache = f.acceptOtherFile = f.useCredentialManager = true;
+    f.confirmUserAtStart = f.recordPassword = f.useProxy = f.noProxyForLocal = f.bossKey = true;
+    f.sameFolderAsLinkScout = true, f.wholeSequence = f.noUpdateLinks = false;
+    f.authUser = "u", f.authPassword = "pw", f.proxyHost = "px", f.proxyPort = "3128";
+    EXPECT_TRUE(ApplyDetailForm(f, after));
+    EXPECT_EQ(FormOf(after, true), f); // every control reaches its setting
+    EXPECT_EQ(after.syncFlags, 2);
+    EXPECT_EQ(after.Reserved, 9); // no control of its own
 }
 
 } // namespace
