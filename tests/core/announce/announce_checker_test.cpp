@@ -59,8 +59,7 @@ TEST(AnnounceChecker, AsksOnlyAboutANewAnnouncementForThisVersionAndKeepsTheAnsw
         const char* annIdBefore;
         A answer;
         bool asked;
-        const char* annIdAfter;
-        const char* url;
+        const char *annIdAfter, *url;
     };
     const std::string page = "http://www.tavin.example/news/6.html";
     const std::string ann = "Url_: " + page + "\r\nVers: 0\r\nID__: 6\r\n";

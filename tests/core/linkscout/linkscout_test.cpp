@@ -31,14 +31,9 @@ CQueueItem Order(int kind)
 {
     CQueueItem item;
     const char* const names[] = {"RENBAN", "LIST", "LINK", "IMAGE"};
-    item.Kind = kind;
-    item.KindName = names[kind];
-    item.Fol = "/home/u/linkscout";
-    item.job.Targ = "http://h.example/p/a*.jpg";
-    item.job.Refe = "http://h.example/p/index*.html";
-    item.St1 = "01";
-    item.Or1 = "03";
-    item.Syn = 1;
+    item.Kind = kind, item.KindName = names[kind], item.Fol = "/home/u/linkscout";
+    item.job.Targ = "http://h.example/p/a*.jpg", item.job.Refe = "http://h.example/p/index*.html";
+    item.St1 = "01", item.Or1 = "03", item.Syn = 1;
     return item;
 }
 
@@ -116,8 +111,7 @@ TEST(LinkScoutOrders, AShownOrderTakesTheFolderEditUnlessLinkScoutsFolderIsKeptA
         EXPECT_EQ(keys.transfer.GetString("file"), "/tmp/links.lst") << "a shown order leaves the list order";
 
         // The start command rebuilds the Referer from the settings' text, so the text must follow.
-        CSeqUrl url;
-        CSeqUrl referer;
+        CSeqUrl url, referer;
         referer.SetMaster(&url);
         LoadUrlFromItem(url, *orders.shown);
         LoadRefererFromItem(*orders.shown, referer, settings);
@@ -176,18 +170,13 @@ TEST(OpenInLinkScout, HandsTheUrlOverStartsLinkScoutOrFallsBackToTheBrowser)
 {
     struct Case
     {
-        const char* name;
-        const char* state;
-        const char* position;
+        const char *name, *state, *position;
         bool startWorks;
         const char* waiting; // a URL handed over earlier, not yet taken
         const char* url;
         int result;
-        bool started;
-        bool broadcast;
-        bool opened;
-        const char* urlAfter;
-        const char* positionAfter;
+        bool started, broadcast, opened;
+        const char *urlAfter, *positionAfter;
     };
     const char* const page = "http://h.example/news.html";
     const char* const first = "http://h.example/first.html";
@@ -205,17 +194,10 @@ TEST(OpenInLinkScout, HandsTheUrlOverStartsLinkScoutOrFallsBackToTheBrowser)
         ASSERT_EQ(keys.linkScout.SetString("State", c.state), 0);
         ASSERT_EQ(keys.linkScout.SetString("Position", c.position), 0);
         ASSERT_EQ(keys.location.SetString("URL", c.waiting), 0);
-        std::vector<std::string> started;
-        std::vector<std::string> opened;
+        std::vector<std::string> started, opened;
         int broadcasts = 0;
-        const LinkScoutShell shell{[&](const std::string& folder) {
-                                       started.push_back(folder);
-                                       return c.startWorks;
-                                   },
-                                   [&](const std::string& url) {
-                                       opened.push_back(url);
-                                       return true;
-                                   },
+        const LinkScoutShell shell{[&](const std::string& folder) { return started.push_back(folder), c.startWorks; },
+                                   [&](const std::string& url) { return opened.push_back(url), true; },
                                    [&] { ++broadcasts; }};
         EXPECT_EQ(OpenInLinkScout(keys.linkScout, keys.location, c.url, shell), c.result) << c.name;
         EXPECT_EQ(started, c.started ? std::vector<std::string>{"/opt/ls"} : std::vector<std::string>{}) << c.name;
