@@ -69,9 +69,8 @@ TEST(QueueItemText, LineBreakInValueIsWrittenAsBlank)
 
 TEST(QueueItemReader, Rules)
 {
+    const std::string b = "//Item Gegin//\r\n", e = "//Item End//\r\n";
     // What the case shows, the text, whether an item is found, its folder, target and kind.
-    const std::string b = "//Item Gegin//\r\n";
-    const std::string e = "//Item End//\r\n";
     const std::tuple<const char*, std::string, bool, std::string, std::string, int> cases[] = {
         {"keys in any order", b + "\tFol\t/f\r\n[num] u\r\n" + e, true, "/f", "u", 0},
         {"last value wins", b + "[num] u\r\n\tFol\t/a\r\n\tFol\t/b\r\n[num] v\r\n" + e, true, "/b", "v", 0},

@@ -435,8 +435,7 @@ TEST(SeqUrlTest, ArrowMoves)
 
 TEST(SeqUrlTest, SettingsLiveAtTheRootOfTheChainWhichNeverLoops)
 {
-    CSeqUrl master;
-    CSeqUrl referer;
+    CSeqUrl master, referer;
     ASSERT_TRUE(referer.SetMaster(&master));
     referer.SetSyncFlags(2);
     referer.SetSelectedField(1);
@@ -456,8 +455,7 @@ TEST(SeqUrlTest, SettingsLiveAtTheRootOfTheChainWhichNeverLoops)
 // The main URL and the Referer chained to it, as the main window holds them.
 struct Pair
 {
-    CSeqUrl url;
-    CSeqUrl ref;
+    CSeqUrl url, ref;
     Pair(const std::string& u, int syncFlags, const std::string& r)
     {
         ref.SetMaster(&url);
