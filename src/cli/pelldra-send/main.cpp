@@ -9,6 +9,8 @@
 #include <QDBusMessage>
 #include <QProcess>
 #include <QString>
+#include <QStringList>
+#include <QVariantMap>
 
 #include <chrono>
 #include <cstdio>
@@ -61,9 +63,33 @@ const char kUsage[] =
 constexpr auto kTakeLimit = 60s;
 constexpr auto kPoll = 100ms;
 
+// Started by a file manager, this program has no terminal to complain to: the desktop's notifications show it.
+void NotifyDesktop(const std::string& message)
+{
+    if (::isatty(STDIN_FILENO) || ::isatty(STDERR_FILENO) || !QCoreApplication::instance())
+        return;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const QString notifications = QStringLiteral("org.freedesktop.Notifications");
+    QDBusMessage notify = QDBusMessage::createMethodCall(notifications, QStringLiteral("/org/freedesktop/Notifications"),
+                                                         notifications, QStringLiteral("Notify"));
+    notify << QStringLiteral("Pelldra") << 0u << QStringLiteral("io.github.pelldra.Pelldra")
+           << QString::fromUtf8("Pelldraに送る") << QString::fromStdString(message) << QStringList() << QVariantMap()
+           << -1;
+    // Not waiting for the answer (there may be no notification service); a round trip to the bus itself makes sure
+    // the message has left before this process ends.
+    if (bus.isConnected() && bus.send(notify)) {
+        bus.call(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+                                                QStringLiteral("/org/freedesktop/DBus"),
+                                                QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping")),
+                 QDBus::Block, 2000);
+    }
+}
+
 void Complain(const std::string& message, const std::string& subject = {})
 {
-    std::fprintf(stderr, "pelldra-send: %s%s%s\n", subject.c_str(), subject.empty() ? "" : ": ", message.c_str());
+    const std::string line = subject + (subject.empty() ? "" : ": ") + message;
+    std::fprintf(stderr, "pelldra-send: %s\n", line.c_str());
+    NotifyDesktop(line);
 }
 
 int BadArguments(const std::string& problem)

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QProcess>
 #include <QTest>
 
@@ -85,6 +86,24 @@ pid_t WindowProcess()
     }
     return 0;
 }
+
+// The desktop's notification service, as far as pelldra-send uses it.
+class FakeNotifications final : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+public:
+    QStringList bodies;
+
+public slots:
+    uint Notify(const QString&, uint, const QString&, const QString&, const QString& body, const QStringList&,
+                const QVariantMap&, int)
+    {
+        bodies << body;
+        return 1;
+    }
+};
 
 // Ends the window that pelldra-send started, whatever the test's outcome.
 struct EndWindow
@@ -187,7 +206,14 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(Q(test::ReadFile(listed + "/x.jpg")), QStringLiteral("listed"), kRunMs);
         QVERIFY(test::FileExists(list));
 
-        // Refused before anything is handed over, and bad arguments: status and one line each.
+        // Refused before anything is handed over, and bad arguments: status and one line each. Without a terminal
+        // (as from a file manager) the refusal is a desktop notification too; bad arguments come only from a caller
+        // that has a terminal to read them.
+        FakeNotifications notifications;
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        QVERIFY(bus.registerService(QStringLiteral("org.freedesktop.Notifications")));
+        QVERIFY(bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &notifications,
+                                   QDBusConnection::ExportAllSlots));
         const QString none = Q(env.root() + "/none.lst"), lst = Q(list);
         const std::tuple<QStringList, int, const char*> refusals[] = {
             {{QStringLiteral("--list"), none}, 2, "ファイルが見つかりません"},
@@ -200,6 +226,9 @@ private slots:
             QVERIFY2(sent.errors.startsWith(QStringLiteral("pelldra-send: ")) && sent.errors.count('\n') == 1 &&
                          sent.errors.contains(QString::fromUtf8(error)),
                      qPrintable(sent.errors));
+            const QStringList shown = status == 2 ? QStringList{sent.errors.mid(14).trimmed()} : QStringList();
+            QTRY_COMPARE(notifications.bodies, shown);
+            notifications.bodies.clear();
         }
     }
 };
