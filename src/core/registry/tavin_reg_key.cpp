@@ -1,10 +1,12 @@
 // CTavinRegKey over one SQLite database per user.
 #include "core/registry/tavin_reg_key.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include "core/platform/folders.h"
@@ -61,7 +63,7 @@ bool FileExists(const std::string& path)
 // SQLite creates its files with mode 0644; the store holds private paths and orders, so it is made 0600 before
 // SQLite first opens it (the WAL and index files take the database file's mode). The database file itself is never
 // opened here: closing any descriptor of it would drop the locks that this process's connections hold on it. A new
-// store is made as a private temporary file and linked into place, which fails harmlessly when one already exists.
+// store is made as a private temporary file and put into place, which fails harmlessly when one already exists.
 void PrepareStoreFile(const std::string& file)
 {
     struct stat st
@@ -78,8 +80,12 @@ void PrepareStoreFile(const std::string& file)
         return;
     ::fchmod(fd.get(), 0600);
     fd.reset(); // closed before it becomes the store, for the reason above
-    ::link(temp.c_str(), file.c_str());
-    ::unlink(temp.c_str());
+    // Neither way replaces a store another process made meanwhile. Where the file system offers neither, SQLite makes
+    // the file and the check above makes it private at the next start.
+    [[maybe_unused]] const bool placed =
+        ::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, file.c_str(), RENAME_NOREPLACE) == 0 ||
+        ::link(temp.c_str(), file.c_str()) == 0;
+    ::unlink(temp.c_str()); // already gone when it was renamed
 }
 
 // Opens the store and makes sure its tables exist. SQLITE_OK, or an error with the connection's text in error.
