@@ -22,6 +22,7 @@
 #include "gui/widgets/field_spin.h"
 #include "gui/widgets/folder_edit.h"
 #include "gui/widgets/num_edit.h"
+#include "gui/widgets/plain_button.h"
 #include "gui/widgets/repeat_spin.h"
 #include "gui/widgets/url_edit.h"
 
@@ -36,16 +37,6 @@ QToolButton* ToolButton(QWidget* parent, const char* name, const QIcon& icon, in
     b->setIcon(icon);
     b->setIconSize(QSize(iconSize, iconSize));
     b->setAutoRaise(false);
-    return b;
-}
-
-QPushButton* Button(QWidget* parent, const char* name, const char* text)
-{
-    auto* b = new QPushButton(QString::fromUtf8(text), parent);
-    b->setObjectName(QLatin1String(name));
-    // Enter must never press a button of this window.
-    b->setAutoDefault(false);
-    b->setDefault(false);
     return b;
 }
 
@@ -210,7 +201,7 @@ QWidget* CPelldraDlg::BuildListPanel()
     connect(openButton_, &QToolButton::clicked, this, &CPelldraDlg::OpenListFile);
     deleteListCheck_ = new QCheckBox(QStringLiteral("ダウンロード終了後にリストを削除"), listPanel_);
     deleteListCheck_->setObjectName(QStringLiteral("deleteListCheck"));
-    viewListButton_ = Button(listPanel_, "viewList", "リストの内容を見る");
+    viewListButton_ = PlainButton(listPanel_, "viewList", "リストの内容を見る");
     connect(viewListButton_, &QPushButton::clicked, this, &CPelldraDlg::ViewListFile);
     list->addWidget(listPathEdit_, 0, 0, 1, 2);
     list->addWidget(openButton_, 0, 2);
@@ -223,7 +214,7 @@ QWidget* CPelldraDlg::BuildListPanel()
 void CPelldraDlg::BuildFolderRow(QVBoxLayout* left)
 {
     auto* folderRow = new QHBoxLayout;
-    folderButton_ = Button(this, "folderButton", "保存するフォルダ");
+    folderButton_ = PlainButton(this, "folderButton", "保存するフォルダ");
     folderEdit_ = new CFolder(this);
     folderEdit_->setObjectName(QStringLiteral("folderEdit"));
     connect(folderButton_, &QPushButton::clicked, this, [this] { folderEdit_->Browse(); });
@@ -249,16 +240,16 @@ QVBoxLayout* CPelldraDlg::BuildCommandColumn()
     runRow->addWidget(startButton_);
     runRow->addWidget(stopButton_);
     right->addLayout(runRow);
-    queueButton_ = Button(this, "queueButton", "待ち行列");
+    queueButton_ = PlainButton(this, "queueButton", "待ち行列");
     connect(queueButton_, &QPushButton::clicked, this, &CPelldraDlg::ShowQueueSummary);
-    detailButton_ = Button(this, "detailButton", "詳細設定");
+    detailButton_ = PlainButton(this, "detailButton", "詳細設定");
     connect(detailButton_, &QPushButton::clicked, this, &CPelldraDlg::ShowDetailSettings);
-    logButton_ = Button(this, "logButton", "ログ");
+    logButton_ = PlainButton(this, "logButton", "ログ");
     connect(logButton_, &QPushButton::clicked, this, &CPelldraDlg::OpenLogViewer);
-    helpButton_ = Button(this, "helpButton", "HELP");
+    helpButton_ = PlainButton(this, "helpButton", "HELP");
     connect(helpButton_, &QPushButton::clicked, this, &CPelldraDlg::ShowHelp);
     new QShortcut(QKeySequence::HelpContents, this, this, &CPelldraDlg::ShowHelp);
-    exitButton_ = Button(this, "exitButton", "終了");
+    exitButton_ = PlainButton(this, "exitButton", "終了");
     connect(exitButton_, &QPushButton::clicked, this, &CPelldraDlg::OnExit);
     auto* smallRow = new QHBoxLayout;
     smallRow->addWidget(logButton_);

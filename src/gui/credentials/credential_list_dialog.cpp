@@ -12,20 +12,9 @@
 #include "core/credentials/ninsho_center.h"
 #include "gui/credentials/credential_edit_dialog.h"
 #include "gui/platform/message_box.h"
+#include "gui/widgets/plain_button.h"
 
 namespace pelldra {
-
-namespace {
-
-QPushButton* Button(QWidget* parent, const char* name, const char* text)
-{
-    auto* b = new QPushButton(QString::fromUtf8(text), parent);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(false);
-    return b;
-}
-
-} // namespace
 
 CCredentialListDlg::CCredentialListDlg(QWidget* parent, CNinshoCenter& store, CAuthRecord& current)
     : QDialog(parent), store_(store), current_(current)
@@ -45,11 +34,11 @@ CCredentialListDlg::CCredentialListDlg(QWidget* parent, CNinshoCenter& store, CA
     list_->setMinimumWidth(100 + 100 + 100 + 280 + 2 * list_->frameWidth());
     connect(list_, &QTreeWidget::itemDoubleClicked, this, &CCredentialListDlg::EditSelected);
 
-    edit_ = Button(this, "editRecord", "既存データを修正");
-    addCurrent_ = Button(this, "addCurrent", "現在の認証データを追加");
-    addNew_ = Button(this, "addNew", "新規認証データ追加");
-    delete_ = Button(this, "deleteRecords", "削除");
-    close_ = Button(this, "closeList", "閉じる");
+    edit_ = PlainButton(this, "editRecord", "既存データを修正");
+    addCurrent_ = PlainButton(this, "addCurrent", "現在の認証データを追加");
+    addNew_ = PlainButton(this, "addNew", "新規認証データ追加");
+    delete_ = PlainButton(this, "deleteRecords", "削除");
+    close_ = PlainButton(this, "closeList", "閉じる");
     connect(edit_, &QPushButton::clicked, this, &CCredentialListDlg::EditSelected);
     connect(addCurrent_, &QPushButton::clicked, this, &CCredentialListDlg::AddCurrent);
     connect(addNew_, &QPushButton::clicked, this, &CCredentialListDlg::AddNew);

@@ -13,19 +13,11 @@
 #include "core/queue/wait_queue.h"
 #include "gui/app/main_icons.h"
 #include "gui/platform/message_box.h"
+#include "gui/widgets/plain_button.h"
 
 namespace pelldra {
 
 namespace {
-
-QPushButton* Button(QWidget* parent, const char* name, const char* text)
-{
-    auto* b = new QPushButton(QString::fromUtf8(text), parent);
-    b->setObjectName(QLatin1String(name));
-    // Enter takes the selected order out, whichever control has the focus.
-    b->setAutoDefault(false);
-    return b;
-}
 
 QTreeWidgetItem* RowOf(const CQueueItem& item)
 {
@@ -58,14 +50,15 @@ CQueueSummaryDlg::CQueueSummaryDlg(QWidget* parent, CWaitQueue& queue, bool powe
     connect(list_, &QTreeWidget::itemDoubleClicked, this, &CQueueSummaryDlg::TakeOut);
     root->addWidget(list_, 1);
 
+    // Enter takes the selected order out, whichever control has the focus: no button here is its default.
     auto* buttons = new QHBoxLayout;
-    powerOffButton_ = Button(this, "powerOffButton", "終了後電源ＯＦＦ");
+    powerOffButton_ = PlainButton(this, "powerOffButton", "終了後電源ＯＦＦ");
     powerOffButton_->setCheckable(true);
     powerOffButton_->setChecked(powerOff_);
     connect(powerOffButton_, &QPushButton::toggled, this, [this](bool on) { powerOff_ = on; });
-    saveButton_ = Button(this, "saveButton", "変更を保存");
+    saveButton_ = PlainButton(this, "saveButton", "変更を保存");
     connect(saveButton_, &QPushButton::clicked, this, &CQueueSummaryDlg::Save);
-    closeButton_ = Button(this, "closeButton", "閉じる");
+    closeButton_ = PlainButton(this, "closeButton", "閉じる");
     connect(closeButton_, &QPushButton::clicked, this, &CQueueSummaryDlg::reject);
     buttons->addWidget(powerOffButton_);
     buttons->addStretch(1);

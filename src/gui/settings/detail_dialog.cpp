@@ -24,6 +24,7 @@
 #include "gui/credentials/credential_manager.h"
 #include "gui/platform/message_box.h"
 #include "gui/widgets/field_spin.h"
+#include "gui/widgets/plain_button.h"
 #include "gui/widgets/url_edit.h"
 
 namespace pelldra {
@@ -39,13 +40,6 @@ template <typename T> T* Named(T* w, const char* name)
 QCheckBox* Check(QWidget* parent, const char* name, const char* text = "")
 {
     return Named(new QCheckBox(QString::fromUtf8(text), parent), name);
-}
-
-QPushButton* Button(QWidget* parent, const char* name, const char* text)
-{
-    auto* b = Named(new QPushButton(QString::fromUtf8(text), parent), name);
-    b->setAutoDefault(false);
-    return b;
 }
 
 QRadioButton* Radio(QWidget* parent, QButtonGroup* group, int id, const char* name, const char* text)
@@ -101,8 +95,8 @@ void CDetailDlg::BuildControls()
     refererRow->addWidget(new QLabel(QStringLiteral("リンク元ＵＲＬ"), this));
     refererEdit_ = Named(new CUrlEdit(this), "refererEdit");
     refererRow->addWidget(refererEdit_, 1);
-    clearReferer_ = Button(this, "clearReferer", "クリア");
-    checkReferer_ = Button(this, "checkReferer", "チェック");
+    clearReferer_ = PlainButton(this, "clearReferer", "クリア");
+    checkReferer_ = PlainButton(this, "checkReferer", "チェック");
     refererRow->addWidget(clearReferer_);
     refererRow->addWidget(checkReferer_);
     root->addLayout(refererRow);
@@ -182,15 +176,15 @@ void CDetailDlg::BuildControls()
     auto* authBox = new QGroupBox(QStringLiteral("認証"), this);
     auto* auth = new QGridLayout(authBox);
     useManager_ = Check(authBox, "useManager", "認証管理を利用する");
-    editCredentials_ = Button(authBox, "editCredentials", "認証管理データ編集");
+    editCredentials_ = PlainButton(authBox, "editCredentials", "認証管理データ編集");
     confirmAtStart_ = Check(authBox, "confirmAtStart", "Pelldra起動時にユーザー確認する");
     user_ = Named(new QLineEdit(authBox), "authUser");
     password_ = Named(new QLineEdit(authBox), "authPassword");
     password_->setEchoMode(QLineEdit::Password);
-    lookUp_ = Button(authBox, "lookUp", "参照");
-    record_ = Button(authBox, "record", "記録");
+    lookUp_ = PlainButton(authBox, "lookUp", "参照");
+    record_ = PlainButton(authBox, "record", "記録");
     record_->setCheckable(true);
-    clearAuth_ = Button(authBox, "clearAuth", "クリア");
+    clearAuth_ = PlainButton(authBox, "clearAuth", "クリア");
     auth->addWidget(useManager_, 0, 0, 1, 2);
     auth->addWidget(editCredentials_, 0, 2, 1, 2);
     auth->addWidget(confirmAtStart_, 1, 0, 1, 4);
@@ -244,9 +238,9 @@ void CDetailDlg::BuildControls()
     programColumn->addWidget(sameFolder_);
     programColumn->addWidget(noUpdateLinks_);
     programColumn->addStretch(1);
-    auto* ok = Button(this, "okButton", "OK");
+    auto* ok = PlainButton(this, "okButton", "OK");
     ok->setDefault(true);
-    auto* cancel = Button(this, "cancelButton", "ｷｬﾝｾﾙ");
+    auto* cancel = PlainButton(this, "cancelButton", "ｷｬﾝｾﾙ");
     programColumn->addWidget(ok);
     programColumn->addWidget(cancel);
     connect(ok, &QPushButton::clicked, this, &CDetailDlg::accept);
