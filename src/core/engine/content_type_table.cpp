@@ -60,14 +60,18 @@ std::string_view ExtensionsOf(const std::string& entry)
 // The file name of a URL's path: a query or a fragment names nothing.
 std::string UrlFileName(const std::string& url)
 {
-    return AfterLast(AfterLast(url.substr(0, url.find_first_of("?#")), '\\'), '/');
+    std::string_view name = url;
+    name = name.substr(0, std::min(name.find('?'), name.find('#')));
+    name.remove_prefix(name.rfind('\\') + 1); // npos + 1 is 0
+    name.remove_prefix(name.rfind('/') + 1);
+    return std::string(name);
 }
 
 bool IsUnknownType(const std::string& contentType)
 {
-    std::string type = AsciiLower(std::string(TrimBlanks(contentType)));
-    type = std::string(TrimBlanks(std::string_view(type).substr(0, type.find(';'))));
-    return type.empty() || type == "application/octet-stream";
+    std::string_view type = TrimBlanks(contentType);
+    type = TrimBlanks(type.substr(0, type.find(';')));
+    return type.empty() || EqualsNoCase(type, "application/octet-stream");
 }
 
 } // namespace

@@ -80,7 +80,7 @@ const char* CDevFetch::StateName(SlotState s)
 
 void CDevFetch::CollectResult()
 {
-    FetchOutcome end = transfer_.Outcome();
+    FetchOutcome end = transfer_.TakeOutcome();
     {
         std::lock_guard lock(mutex_);
         if (end.Result == -1) {

@@ -67,6 +67,7 @@ void CDownloadEngine::Setup(EngineObserver* observer, const CContentTypeTable* t
     context.share = &share_;
     context.progress = &progress_;
     context.limits = limits_;
+    ready_.fill(true);
     for (int i = 0; i < kMaxSlots; ++i) {
         slots_[static_cast<size_t>(i)] =
             std::make_unique<CDevFetch>(i, context, [this](int index) { OnSlotDone(index); });
@@ -226,9 +227,10 @@ void CDownloadEngine::OnSlotDone(int index)
         return;
     Report(slot);
     slot.MarkReady();
+    ready_[static_cast<size_t>(index)] = true;
     // The report may be what the series waited for: every free slot asks again, not only this one.
     FillReadySlots();
-    const bool idle = slot.State() == CDevFetch::SlotState::Ready;
+    const bool idle = ready_[static_cast<size_t>(index)];
     FlushLines(lock);
     // The engine's thread only needs waking when a slot falls idle: the run may be over.
     if (idle)
@@ -238,9 +240,9 @@ void CDownloadEngine::OnSlotDone(int index)
 void CDownloadEngine::FillReadySlots()
 {
     for (int i = 0; i < slotCount_ && !noMoreJobs_; ++i) {
-        CDevFetch& slot = *slots_[static_cast<size_t>(i)];
-        if (slot.State() != CDevFetch::SlotState::Ready)
+        if (!ready_[static_cast<size_t>(i)])
             continue;
+        CDevFetch& slot = *slots_[static_cast<size_t>(i)];
         DownloadJob job;
         std::string folder;
         const CSeqJobSource::Next next = NextJob(job, folder);
@@ -262,12 +264,8 @@ CSeqJobSource::Next CDownloadEngine::NextJob(DownloadJob& job, std::string& fold
 {
     if (AbortRequested())
         return CSeqJobSource::Next::Over;
-    if (sequenceMode_) {
-        const CSeqJobSource::Next next = source_.NextJob(current_, &folder);
-        if (next == CSeqJobSource::Next::Job)
-            job = current_;
-        return next;
-    }
+    if (sequenceMode_)
+        return source_.NextJob(job, &folder);
     const auto& lines = item_->ListLines;
     while (lineIndex_ + 1 < static_cast<int>(lines.size())) {
         ++lineIndex_;
@@ -281,6 +279,7 @@ CSeqJobSource::Next CDownloadEngine::NextJob(DownloadJob& job, std::string& fold
 
 void CDownloadEngine::Hand(CDevFetch& slot, const DownloadJob& job, const std::string& folder)
 {
+    ready_[static_cast<size_t>(slot.Index())] = false;
     slot.Start(job, folder);
     progress_.AddRequested();
     // An abort that came while this job was being made must reach its transfer too.
@@ -327,7 +326,7 @@ void CDownloadEngine::Report(CDevFetch& slot)
 bool CDownloadEngine::AllReady() const
 {
     for (int i = 0; i < slotCount_; ++i)
-        if (slots_[static_cast<size_t>(i)]->State() != CDevFetch::SlotState::Ready)
+        if (!ready_[static_cast<size_t>(i)])
             return false;
     return true;
 }

@@ -107,6 +107,9 @@ private:
     bool sequenceMode_ = false;
     bool runNoLinks_ = false;
     bool noMoreJobs_ = false;
+    // Which slots may take a job. Kept here rather than asked of each slot: a slot becomes free and busy only
+    // under this lock, and asking ten slots under their own locks for every file costs more than the file's headers.
+    std::array<bool, kMaxSlots> ready_{};
     int lineIndex_ = -1;
     int successes_ = 0;
     int failures_ = 0;

@@ -46,46 +46,49 @@ bool CredentialsPrompt::WaitCancelled(std::chrono::milliseconds limit) const
 void ProgressMeter::Reset()
 {
     std::lock_guard lock(mutex_);
-    now_ = {};
+    done_ = 0;
+    failed_ = 0;
+    requested_ = 0;
+    bytes_ = 0;
     samples_.clear();
 }
 
 void ProgressMeter::AddRequested()
 {
-    std::lock_guard lock(mutex_);
-    ++now_.requested;
+    requested_.fetch_add(1, std::memory_order_relaxed);
 }
 
 void ProgressMeter::AddDone()
 {
-    std::lock_guard lock(mutex_);
-    ++now_.done;
+    done_.fetch_add(1, std::memory_order_relaxed);
 }
 
 void ProgressMeter::AddFailed()
 {
-    std::lock_guard lock(mutex_);
-    ++now_.failed;
+    failed_.fetch_add(1, std::memory_order_relaxed);
 }
 
 void ProgressMeter::AddBytes(int64_t n)
 {
-    std::lock_guard lock(mutex_);
-    now_.bytes += n;
+    bytes_.fetch_add(n, std::memory_order_relaxed);
 }
 
 ProgressSnapshot ProgressMeter::Snapshot(std::chrono::milliseconds window)
 {
     std::lock_guard lock(mutex_);
+    ProgressSnapshot out;
+    out.done = done_.load(std::memory_order_relaxed);
+    out.failed = failed_.load(std::memory_order_relaxed);
+    out.requested = requested_.load(std::memory_order_relaxed);
+    out.bytes = bytes_.load(std::memory_order_relaxed);
     const auto t = Clock::now();
-    samples_.emplace_back(t, now_.bytes);
+    samples_.emplace_back(t, out.bytes);
     // Keep one sample older than the window so the rate always spans at least the window once it has passed.
     while (samples_.size() > 2 && t - samples_[1].first >= window)
         samples_.pop_front();
-    ProgressSnapshot out = now_;
     const auto& first = samples_.front();
     const double seconds = std::chrono::duration<double>(t - first.first).count();
-    out.rate = seconds > 0 ? static_cast<double>(now_.bytes - first.second) / seconds : 0;
+    out.rate = seconds > 0 ? static_cast<double>(out.bytes - first.second) / seconds : 0;
     return out;
 }
 

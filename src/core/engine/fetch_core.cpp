@@ -123,7 +123,6 @@ void CFetchCore::Start(const DownloadJob& job, const std::string& folder)
         pendingJob_ = job;
         pendingFolder_ = folder;
         outcome_ = FetchOutcome{};
-        outcome_.Job = job;
         outcome_.Url = job.Targ;
         answered_ = false;
         finished_ = false;
@@ -165,6 +164,12 @@ FetchOutcome CFetchCore::Outcome() const
     return outcome_;
 }
 
+FetchOutcome CFetchCore::TakeOutcome()
+{
+    std::lock_guard lock(mutex_);
+    return std::move(outcome_);
+}
+
 FetchOutcome CFetchCore::Run(const DownloadJob& job, const std::string& folder)
 {
     {
@@ -177,6 +182,7 @@ FetchOutcome CFetchCore::Run(const DownloadJob& job, const std::string& folder)
     folder_ = folder;
     Transfer();
     std::lock_guard lock(mutex_);
+    outcome_.Job = std::move(job_);
     finished_ = true;
     return outcome_;
 }
@@ -196,6 +202,8 @@ void CFetchCore::WorkerLoop()
         Transfer();
         {
             std::lock_guard lock(mutex_);
+            // The job goes with the outcome once, when it has learnt all it will (the server's date).
+            outcome_.Job = std::move(job_);
             finished_ = true;
         }
         changed_.notify_all();
@@ -211,7 +219,6 @@ void CFetchCore::SetOutcome(int32_t code, const std::string& message)
         outcome_.Result = code;
         outcome_.Message = message;
         outcome_.Url = url_;
-        outcome_.Job = job_;
         answered_ = true;
     }
     changed_.notify_all();

@@ -86,6 +86,8 @@ public:
     void WaitFinished();
     // The result so far: at the answer, Result 0 and the save path; at the end, the final result.
     FetchOutcome Outcome() const;
+    // The outcome of a finished transfer, moved out: for the one reader that has the last word on it.
+    FetchOutcome TakeOutcome();
 
     // Runs one transfer on the calling thread (tools and tests). Unlike Start it keeps an earlier Cancel, which
     // then ends the transfer before anything is sent.

@@ -56,7 +56,7 @@ CSeqJobSource::Next CSeqJobSource::NextJob(DownloadJob& job, std::string* folder
     }
     {
         std::lock_guard guard(listsLock_);
-        issued_.push_back({job, lowerCur_, upperCur_});
+        issued_.push_back({job.Targ, lowerCur_, upperCur_});
     }
     lowerCur_ = IncDigits(lowerCur_, lowerWidth_ != 0);
     if (lowerStart_.empty())
@@ -139,9 +139,12 @@ void CSeqJobSource::Report(const DownloadJob& job, ResultList list)
 {
     std::lock_guard guard(listsLock_);
     for (auto it = issued_.begin(); it != issued_.end(); ++it) {
-        if (it->job.Targ == job.Targ) {
+        if (it->targ == job.Targ) {
             IssuedJob record = std::move(*it);
-            issued_.erase(it);
+            // The jobs out have no order: the last takes the reported one's place.
+            if (&*it != &issued_.back())
+                *it = std::move(issued_.back());
+            issued_.pop_back();
             RecordLocked(list, std::move(record));
             return;
         }

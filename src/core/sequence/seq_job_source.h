@@ -28,7 +28,7 @@ struct SeriesOrder
 // A job handed out, with the counter values it was made from.
 struct IssuedJob
 {
-    DownloadJob job;
+    std::string targ; // the URL, which tells a job's report from the others
     std::string lower;
     std::string upper;
 };

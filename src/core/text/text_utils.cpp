@@ -29,13 +29,14 @@ std::string ServerPart(const std::string& url)
 std::string UrlExtension(const std::string& url)
 {
     // Paths on Linux use '/', but a URL may still carry a back slash from a Windows list file.
-    std::string name = AfterLast(AfterLast(url, '\\'), '/');
+    std::string_view name = url;
+    name.remove_prefix(name.rfind('\\') + 1); // npos + 1 is 0
+    name.remove_prefix(name.rfind('/') + 1);
     const size_t dot = name.rfind('.');
-    if (dot == std::string::npos)
+    if (dot == std::string_view::npos)
         return "";
-    std::string ext = name.substr(dot + 1);
-    const size_t query = ext.find('?');
-    return query == std::string::npos ? ext : ext.substr(0, query);
+    const std::string_view ext = name.substr(dot + 1);
+    return std::string(ext.substr(0, ext.find('?')));
 }
 
 std::string ChangeExtension(const std::string& path, const std::string& ext)
