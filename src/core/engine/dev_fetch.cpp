@@ -1,6 +1,8 @@
 // A download slot: starts its transfer and collects the result.
 #include "core/engine/dev_fetch.h"
 
+#include <utility>
+
 namespace pelldra {
 
 namespace {
@@ -19,14 +21,14 @@ CDevFetch::~CDevFetch()
     Stop();
 }
 
-void CDevFetch::Start(const DownloadJob& job, const std::string& folder)
+void CDevFetch::Start(DownloadJob job, const std::string& folder)
 {
     std::lock_guard lock(mutex_);
     job_ = job;
     state_ = SlotState::Working;
     result_ = -1;
     message_.clear();
-    transfer_.Start(job, folder);
+    transfer_.Start(std::move(job), folder);
 }
 
 void CDevFetch::Stop()

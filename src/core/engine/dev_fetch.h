@@ -29,7 +29,7 @@ public:
 
     // Hands the slot a job (it must be Ready); the slot is Working until the job is done. folder: a folder to make
     // (with its parents) when the file arrives, or "".
-    void Start(const DownloadJob& job, const std::string& folder = {});
+    void Start(DownloadJob job, const std::string& folder = {});
     // Cancels the transfer in hand; safe from any thread at any moment.
     void Stop();
     // Done back to Ready, after the engine has reported the job.

@@ -247,9 +247,11 @@ void CDownloadEngine::FillReadySlots()
         std::string folder;
         const CSeqJobSource::Next next = NextJob(job, folder);
         if (next == CSeqJobSource::Next::Job) {
-            Hand(slot, job, folder);
+            // The lines go first, while the job is still here: the slot takes it over. No report of this job can
+            // come between them, since reports wait for the run lock this thread holds.
             ShowLine(job.Targ);
             ShowLine(kDownloading);
+            Hand(slot, std::move(job), folder);
             continue;
         }
         // "Over" and an abort are both for good: the source is not asked again. "Nothing now" waits for the next
@@ -277,10 +279,10 @@ CSeqJobSource::Next CDownloadEngine::NextJob(DownloadJob& job, std::string& fold
     return CSeqJobSource::Next::Over;
 }
 
-void CDownloadEngine::Hand(CDevFetch& slot, const DownloadJob& job, const std::string& folder)
+void CDownloadEngine::Hand(CDevFetch& slot, DownloadJob job, const std::string& folder)
 {
     ready_[static_cast<size_t>(slot.Index())] = false;
-    slot.Start(job, folder);
+    slot.Start(std::move(job), folder);
     progress_.AddRequested();
     // An abort that came while this job was being made must reach its transfer too.
     if (AbortRequested())

@@ -78,7 +78,7 @@ private:
     void FillReadySlots();
     // folder: the subfolder the job's file goes to, made when the file arrives.
     CSeqJobSource::Next NextJob(DownloadJob& job, std::string& folder);
-    void Hand(CDevFetch& slot, const DownloadJob& job, const std::string& folder);
+    void Hand(CDevFetch& slot, DownloadJob job, const std::string& folder);
     void Report(CDevFetch& slot);
     bool AbortRequested() const { return item_->AbortRequested.load() != 0; }
     // Lines gather under the run lock and go to the observer in batches, so that a report costs the window or the

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "core/engine/auth_area_table.h"
 #include "core/engine/content_type_table.h"
@@ -116,14 +117,14 @@ CFetchCore::~CFetchCore()
         thread_.join();
 }
 
-void CFetchCore::Start(const DownloadJob& job, const std::string& folder)
+void CFetchCore::Start(DownloadJob job, const std::string& folder)
 {
     {
         std::lock_guard lock(mutex_);
-        pendingJob_ = job;
-        pendingFolder_ = folder;
         outcome_ = FetchOutcome{};
         outcome_.Url = job.Targ;
+        pendingJob_ = std::move(job);
+        pendingFolder_ = folder;
         answered_ = false;
         finished_ = false;
         startPending_ = true;
@@ -386,6 +387,13 @@ std::vector<std::string> RequestHeaderLines(const DownloadJob& job, const std::o
     return lines;
 }
 
+bool CFetchCore::SameHeaderSources(const std::optional<Credentials>& credentials) const
+{
+    const DownloadJob& h = headerJob_;
+    return headersMade_ && job_.Head == h.Head && job_.Argu == h.Argu && job_.Agen == h.Agen && job_.Refe == h.Refe &&
+           job_.Cook == h.Cook && job_.Cash == h.Cash && credentials == headerCredentials_;
+}
+
 void CFetchCore::SetRequestOptions(const CurlSlist& headers)
 {
     // The handle keeps its options from request to request (and with them its connection): every option a job
@@ -411,13 +419,15 @@ bool CFetchCore::Perform(const std::optional<Credentials>& credentials, Response
     CURL* h = easy_.get();
     current_ = &response;
     errorBuffer_[0] = '\0';
-    // A series sends the same lines job after job: the list libcurl holds is made again only when they change.
-    std::vector<std::string> lines = RequestHeaderLines(job_, credentials);
-    if (lines != headerLines_) {
+    // A series sends the same lines job after job: they are made again only when what they come from changes.
+    if (!SameHeaderSources(credentials)) {
         headers_.Clear();
-        for (const std::string& line : lines)
+        for (const std::string& line : RequestHeaderLines(job_, credentials))
             headers_.Append(line);
-        headerLines_ = std::move(lines);
+        headerJob_.Head = job_.Head, headerJob_.Argu = job_.Argu, headerJob_.Agen = job_.Agen;
+        headerJob_.Refe = job_.Refe, headerJob_.Cook = job_.Cook, headerJob_.Cash = job_.Cash;
+        headerCredentials_ = credentials;
+        headersMade_ = true;
     }
     SetRequestOptions(headers_);
     lastActivity_ = std::chrono::steady_clock::now();
@@ -488,7 +498,14 @@ size_t CFetchCore::OnHeader(char* data, size_t size, size_t count, void* self)
         r.stoppedAtHead = true;
         return 0;
     }
-    // Only the first of each header the transfer reads counts.
+    // Only the first of each header the transfer reads counts. Most lines of a head are none of the four: their
+    // first letter turns them away before any trimming and comparing.
+    size_t start = 0;
+    while (start < line.size() && IsBlank(line[start]))
+        ++start;
+    const char first = static_cast<char>(start < line.size() ? line[start] | 0x20 : 0);
+    if (first != 'c' && first != 'l')
+        return n;
     const size_t colon = line.find(':');
     if (colon == std::string_view::npos)
         return n;

@@ -78,7 +78,7 @@ public:
 
     // Starts a transfer of job on the worker thread and clears an earlier Cancel. The previous transfer must have
     // finished. folder: a folder to make (with its parents) when the body arrives, or "".
-    void Start(const DownloadJob& job, const std::string& folder = {});
+    void Start(DownloadJob job, const std::string& folder = {});
     // Any thread, any moment: the transfer stops at its next check and an open credentials prompt closes.
     void Cancel();
     // True once the answer is known (saving has begun, or the transfer ended); false on time-out.
@@ -120,6 +120,8 @@ private:
     // transfer ends here (the outcome is set).
     bool Perform(const std::optional<Credentials>& credentials, Response& response);
     void SetRequestOptions(const CurlSlist& headers);
+    // The job's header fields and credentials are those headers_ was made from.
+    bool SameHeaderSources(const std::optional<Credentials>& credentials) const;
     // The outcome's text for a request that libcurl ended with rc.
     std::string FailureText(CURLcode rc, const Response& response) const;
     // Answers 401s until the server takes the request; false when the transfer ends here.
@@ -156,7 +158,10 @@ private:
     FetchContext context_;
     const std::function<void()> onFinished_;
     std::unique_ptr<CAuthAreaTable> ownAreas_; // when the context brings no table
-    std::vector<std::string> headerLines_;     // the request lines in headers_, which easy_ points to: it goes first
+    // What the request lines in headers_ were made from; easy_ points to headers_, so they go after it.
+    DownloadJob headerJob_;
+    std::optional<Credentials> headerCredentials_;
+    bool headersMade_ = false;
     CurlSlist headers_;
     CurlEasy easy_; // one for the worker's whole life, so that its connection stays open from job to job
     char errorBuffer_[CURL_ERROR_SIZE] = {};

@@ -218,6 +218,29 @@ TEST_F(FetchCoreTest, SlowAndBrokenAnswersEndInTimeAndLeaveNoFile)
     }
 }
 
+TEST_F(FetchCoreTest, HeaderNamesCountWhateverTheirCaseAndOnlyTheFirstOfEach)
+{
+    const auto answer = [](const std::string& head) -> test::RawScript {
+        return [head](test::RawConnection& conn) { conn.Send("HTTP/1.1 " + head + "\r\n\r\nbody"); };
+    };
+    // (head, result, message, Modi of a saved file)
+    for (const auto& [head, code, message, modi] : std::vector<std::tuple<std::string, int, std::string, int64_t>>{
+             {"302 Found\r\nlocation: /x/y.jpg\r\nLOCATION: /z.jpg\r\nContent-Length: 4", 3, "/x/y.jpg", -1},
+             {"200 OK\r\nCONTENT-TYPE: text/html\r\ncontent-type: image/jpeg\r\ncontent-length: 4", 2,
+              "異なるファイルタイプが返されました", -1},
+             {"200 OK\r\nlast-MODIFIED: Sun, 06 Nov 1994 08:49:37 GMT\r\nLast-Modified: Mon, 07 Nov 1994 08:49:37 GMT"
+              "\r\nContent-Type: image/jpeg\r\nContent-Length: 4",
+              0, "", 784111777}}) {
+        SCOPED_TRACE(head);
+        server.AddScript("/f.jpg", answer(head));
+        const FetchOutcome out = CFetchCore(Context()).Run(Job(server.Url("/f.jpg"), "f.jpg"));
+        EXPECT_EQ(out.Result, code);
+        EXPECT_EQ(out.Message, code == 0 ? folder + "/f.jpg" : code == 3 ? server.Url(message) : message);
+        EXPECT_EQ(out.Job.Modi, modi);
+        std::filesystem::remove(folder + "/f.jpg");
+    }
+}
+
 TEST_F(FetchCoreTest, TheSubfolderComesWithItsFirstFile)
 {
     server.AddFile("/v1/a.jpg", "a", "image/jpeg");
