@@ -8,6 +8,7 @@
 #include "core/engine/daily_log.h"
 #include "core/platform/folders.h"
 #include "gui/log/log_viewer_window.h"
+#include "gui/platform/broadcasts.h"
 #include "gui/platform/japanese_font.h"
 #include "gui/platform/qt_translations.h"
 
@@ -35,6 +36,11 @@ int main(int argc, char* argv[])
                                   .filePath(QString::fromStdString(pelldra::CDailyLog::FileNameFor(std::time(nullptr))))
                             : QDir::current().absoluteFilePath(arguments.first());
     pelldra::LogViewerWindow window(path);
+    // Without a session bus the viewer simply does not hear the boss key.
+    pelldra::Broadcasts broadcasts;
+    QObject::connect(&broadcasts, &pelldra::Broadcasts::Received, &window,
+                     [&window](const QString& name, bool) { window.FollowBroadcast(name); });
+    broadcasts.Listen();
     window.show();
     return application.exec();
 }

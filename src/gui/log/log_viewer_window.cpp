@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "core/engine/day_logs.h"
+#include "core/platform/broadcast_names.h"
 #include "gui/app/main_icons.h"
 #include "gui/log/log_text_view.h"
 
@@ -129,6 +130,17 @@ void LogViewerWindow::BuildControls()
     connect(next, &QShortcut::activated, this, [this] { FindNext(false); });
     auto* previous = new QShortcut(QKeySequence::FindPrevious, this);
     connect(previous, &QShortcut::activated, this, [this] { FindNext(true); });
+}
+
+void LogViewerWindow::FollowBroadcast(const QString& name)
+{
+    if (name == QLatin1String(broadcast::kBossCome) && isVisible()) {
+        hide();
+        hiddenByBoss_ = true;
+    } else if (name == QLatin1String(broadcast::kPopUp) && hiddenByBoss_) {
+        show();
+        hiddenByBoss_ = false;
+    }
 }
 
 void LogViewerWindow::OpenDay(const QString& name)

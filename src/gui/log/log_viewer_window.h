@@ -39,6 +39,9 @@ public:
     void ReadMore();
     void FindNext(bool backward);
     void GoToFailure(bool backward);
+    // A broadcast of the program: the boss key hides the viewer with the main window, and the main window coming up
+    // again brings back a viewer that the boss key hid (only that one).
+    void FollowBroadcast(const QString& name);
 
     LogTextView* View() const { return view_; }
     QComboBox* DayBox() const { return days_; }
@@ -57,6 +60,7 @@ private:
     std::unique_ptr<LogFollower> follower_;
     QFileSystemWatcher watcher_;
     QTimer poll_;
+    bool hiddenByBoss_ = false;
 
     QComboBox* days_ = nullptr;
     QLineEdit* find_ = nullptr;

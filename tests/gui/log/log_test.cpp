@@ -220,6 +220,18 @@ private slots:
         }
     }
 
+    void viewerHidesOnTheBossKeyAndComesBackOnlyIfItHid()
+    {
+        viewer_->FollowBroadcast(QStringLiteral("Pelldra-BossCome"));
+        QVERIFY(!viewer_->isVisible());
+        viewer_->FollowBroadcast(QStringLiteral("Pelldra-PopUp"));
+        QVERIFY(viewer_->isVisible());
+        viewer_->hide(); // closed by the user: the main window coming up leaves it closed
+        viewer_->FollowBroadcast(QStringLiteral("Pelldra-BossCome"));
+        viewer_->FollowBroadcast(QStringLiteral("Pelldra-PopUp"));
+        QVERIFY(!viewer_->isVisible());
+    }
+
     void viewerOpensOnlyWebUrlLinesOnADoubleClick()
     {
         QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "OpenUrl");
