@@ -60,11 +60,8 @@ std::string_view ExtensionsOf(const std::string& entry)
 // The file name of a URL's path: a query or a fragment names nothing.
 std::string UrlFileName(const std::string& url)
 {
-    std::string_view name = url;
-    name = name.substr(0, std::min(name.find('?'), name.find('#')));
-    name.remove_prefix(name.rfind('\\') + 1); // npos + 1 is 0
-    name.remove_prefix(name.rfind('/') + 1);
-    return std::string(name);
+    const std::string_view path = std::string_view(url).substr(0, std::min(url.find('?'), url.find('#')));
+    return std::string(LastPathPart(path));
 }
 
 bool IsUnknownType(const std::string& contentType)

@@ -26,12 +26,16 @@ std::string ServerPart(const std::string& url)
     return slash == std::string::npos ? url : url.substr(0, slash);
 }
 
+std::string_view LastPathPart(std::string_view path)
+{
+    path.remove_prefix(path.rfind('\\') + 1); // npos + 1 is 0
+    path.remove_prefix(path.rfind('/') + 1);
+    return path;
+}
+
 std::string UrlExtension(const std::string& url)
 {
-    // Paths on Linux use '/', but a URL may still carry a back slash from a Windows list file.
-    std::string_view name = url;
-    name.remove_prefix(name.rfind('\\') + 1); // npos + 1 is 0
-    name.remove_prefix(name.rfind('/') + 1);
+    const std::string_view name = LastPathPart(url);
     const size_t dot = name.rfind('.');
     if (dot == std::string_view::npos)
         return "";

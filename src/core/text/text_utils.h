@@ -9,6 +9,8 @@ namespace pelldra {
 std::string AfterLast(const std::string& s, char ch);
 std::string UpToLast(const std::string& s, char ch);
 std::string ServerPart(const std::string& url);
+// What follows the last '/' or '\\': a URL may still carry a back slash from a Windows list file.
+std::string_view LastPathPart(std::string_view path);
 std::string UrlExtension(const std::string& url);
 std::string ChangeExtension(const std::string& path, const std::string& ext);
 int CountOccurrences(const std::string& s, const std::string& sub);
