@@ -1,6 +1,7 @@
 // Status lines, messages, the terminal question and the progress line of pelldra-get.
 #include "cli/pelldra-get/cli_observer.h"
 
+#include <stdio.h>
 #include <unistd.h>
 
 #include "cli/pelldra-get/terminal.h"
@@ -34,10 +35,13 @@ void CliObserver::ShowLines(const std::vector<std::string>& lines)
     if (flushEachLine_)
         answered_.wait(lock, [this] { return !asking_; });
     ClearProgressLocked();
+    // One hold on the stream for the batch rather than two per line.
+    ::flockfile(stdout);
     for (const std::string& line : lines) {
-        std::fputs(line.c_str(), stdout);
-        std::fputc('\n', stdout);
+        ::fwrite_unlocked(line.data(), 1, line.size(), stdout);
+        ::fputc_unlocked('\n', stdout);
     }
+    ::funlockfile(stdout);
     if (flushEachLine_)
         std::fflush(stdout);
 }

@@ -8,6 +8,8 @@
 
 namespace pelldra {
 
+using namespace std::string_view_literals;
+
 namespace {
 
 constexpr const char* kBuiltIn[] = {
@@ -58,17 +60,16 @@ std::string_view ExtensionsOf(const std::string& entry)
 }
 
 // The file name of a URL's path: a query or a fragment names nothing.
-std::string UrlFileName(const std::string& url)
+std::string_view UrlFileName(std::string_view url)
 {
-    const std::string_view path = std::string_view(url).substr(0, std::min(url.find('?'), url.find('#')));
-    return std::string(LastPathPart(path));
+    return LastPathPart(url.substr(0, std::min(url.find('?'), url.find('#'))));
 }
 
 bool IsUnknownType(const std::string& contentType)
 {
     std::string_view type = TrimBlanks(contentType);
     type = TrimBlanks(type.substr(0, type.find(';')));
-    return type.empty() || EqualsNoCase(type, "application/octet-stream");
+    return type.empty() || EqualsNoCase(type, "application/octet-stream"sv);
 }
 
 } // namespace
@@ -139,16 +140,16 @@ TypeCheck CheckType(const std::string& contentType, const std::string& targ, con
                     const CContentTypeTable* table)
 {
     TypeCheck out;
-    const std::string urlName = UrlFileName(targ);
-    std::string urlExt = AsciiLower(UrlExtension(urlName));
-    std::string savedExt = UrlExtension(dest);
+    const std::string_view urlName = UrlFileName(targ);
+    std::string urlExt = AsciiLower(std::string(ExtensionPart(urlName)));
+    std::string_view savedExt = ExtensionPart(dest);
     // A list names a file after its URL with the query joined on ("pic.jpg?x=1" saved as "pic.jpg_x=1"): such a
     // name has the URL's extension.
-    const std::string saveName = AfterLast(dest, '/');
-    if (!urlExt.empty() && saveName.size() > urlName.size() && saveName.compare(0, urlName.size(), urlName) == 0 &&
+    const std::string_view saveName = std::string_view(dest).substr(dest.rfind('/') + 1); // npos + 1 is 0
+    if (!urlExt.empty() && saveName.size() > urlName.size() && saveName.starts_with(urlName) &&
         std::string_view("_?#").find(saveName[urlName.size()]) != std::string_view::npos)
         savedExt = urlName.substr(urlName.size() - urlExt.size());
-    std::string saveExt = AsciiLower(savedExt);
+    std::string saveExt = AsciiLower(std::string(savedExt));
     // Bytes of no particular kind: the name asked for says what they are.
     if (IsUnknownType(contentType))
         table = nullptr;

@@ -51,18 +51,11 @@ void CDailyLog::Append(std::string_view text)
 
 void CDailyLog::AppendLines(const std::vector<std::string>& lines)
 {
-    std::string block;
-    for (const std::string& line : lines) {
-        block.append(line);
-        block.append("\r\n");
-    }
     std::lock_guard lock(mutex_);
-    if (!hold_) {
-        WriteLocked(block);
-        return;
-    }
-    held_.append(block);
-    if (held_.size() >= 64 * 1024)
+    // Lines go straight into the held block; written at once they still go in one write.
+    for (const std::string& line : lines)
+        held_.append(line).append("\r\n");
+    if (!hold_ || held_.size() >= 64 * 1024)
         FlushLocked();
 }
 

@@ -21,13 +21,10 @@ CDevFetch::~CDevFetch()
     Stop();
 }
 
-void CDevFetch::Start(DownloadJob job, const std::string& folder)
+void CDevFetch::Start(DownloadJob&& job, const std::string& folder)
 {
     std::lock_guard lock(mutex_);
-    job_ = job;
     state_ = SlotState::Working;
-    result_ = -1;
-    message_.clear();
     transfer_.Start(std::move(job), folder);
 }
 
@@ -36,35 +33,19 @@ void CDevFetch::Stop()
     transfer_.Cancel();
 }
 
-void CDevFetch::MarkReady()
+std::optional<CDevFetch::Report> CDevFetch::TakeReport()
 {
     std::lock_guard lock(mutex_);
-    if (state_ == SlotState::Done)
-        state_ = SlotState::Ready;
+    if (state_ != SlotState::Done)
+        return std::nullopt;
+    state_ = SlotState::Ready;
+    return std::move(report_);
 }
 
 CDevFetch::SlotState CDevFetch::State() const
 {
     std::lock_guard lock(mutex_);
     return state_;
-}
-
-int32_t CDevFetch::Result() const
-{
-    std::lock_guard lock(mutex_);
-    return result_;
-}
-
-std::string CDevFetch::Message() const
-{
-    std::lock_guard lock(mutex_);
-    return message_;
-}
-
-DownloadJob CDevFetch::Job() const
-{
-    std::lock_guard lock(mutex_);
-    return job_;
 }
 
 const char* CDevFetch::StateName(SlotState s)
@@ -85,20 +66,24 @@ void CDevFetch::CollectResult()
     FetchOutcome end = transfer_.TakeOutcome();
     {
         std::lock_guard lock(mutex_);
+        Report& r = report_;
+        r.job = std::move(end.Job);
         if (end.Result == -1) {
             // Cancelled before anything was sent counts as no answer.
-            result_ = 2;
-            message_ = kAnswerTimedOut;
+            r.result = 2;
+            r.message = kAnswerTimedOut;
         } else if (end.Result != 0) {
             // A failure, before or after the answer, reports its own text.
-            result_ = end.Result;
-            message_ = end.Message;
+            r.result = end.Result;
+            r.message = std::move(end.Message);
         } else {
-            result_ = 0;
-            message_ = end.Message != job_.Dest ? end.Message : std::string();
+            // A success names its file only when it is not the one asked for.
+            r.result = 0;
+            if (end.Message != r.job.Dest)
+                r.message = std::move(end.Message);
+            else
+                r.message.clear();
         }
-        if (end.Job.Targ == job_.Targ)
-            job_ = std::move(end.Job);
         state_ = SlotState::Done;
     }
     if (onDone_)

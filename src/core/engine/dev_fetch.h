@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "core/engine/fetch_core.h"
@@ -29,18 +30,21 @@ public:
 
     // Hands the slot a job (it must be Ready); the slot is Working until the job is done. folder: a folder to make
     // (with its parents) when the file arrives, or "".
-    void Start(DownloadJob job, const std::string& folder = {});
+    void Start(DownloadJob&& job, const std::string& folder = {});
     // Cancels the transfer in hand; safe from any thread at any moment.
     void Stop();
-    // Done back to Ready, after the engine has reported the job.
-    void MarkReady();
+    // What a done job has to report: the result code, the text to report, and the job with what the transfer learnt.
+    struct Report
+    {
+        int32_t result = -1;
+        std::string message;
+        DownloadJob job;
+    };
+    // Once the slot is Done: its report, taken once, and the slot Ready again. Empty while the slot is not Done.
+    std::optional<Report> TakeReport();
 
     SlotState State() const;
     int Index() const { return index_; }
-    // Valid once the slot is Done: the result code, the text to report, and the job with what the transfer learnt.
-    int32_t Result() const;
-    std::string Message() const;
-    DownloadJob Job() const;
 
     static const char* StateName(SlotState s);
 
@@ -53,9 +57,7 @@ private:
 
     mutable std::mutex mutex_; // guards everything below but transfer_
     SlotState state_ = SlotState::Ready;
-    DownloadJob job_;
-    int32_t result_ = -1;
-    std::string message_;
+    Report report_;
 
     // Last, so that it goes first: its thread reports into the members above until it has been joined. The
     // slot's only transfer: one easy handle, one connection kept open from job to job.

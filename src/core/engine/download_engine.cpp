@@ -144,16 +144,17 @@ void CDownloadEngine::ThreadLoop()
     }
 }
 
-void CDownloadEngine::ShowLine(const std::string& line)
+void CDownloadEngine::ShowLine(std::string_view text)
 {
     if (!observer_)
         return;
     // A message may end in a line break of its own ("Parse Error! ...\n"); the log gives every line its CR LF, and
     // a bare break inside would split one report into lines the log's readers cannot tell apart.
-    std::string_view text = line;
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
         text.remove_suffix(1);
-    lines_.push_back(LineBreaksToBlanks(std::string(text)));
+    std::string& line = lines_.emplace_back(text);
+    if (HasLineBreak(line))
+        line = LineBreaksToBlanks(std::move(line));
 }
 
 void CDownloadEngine::FlushLines(std::unique_lock<std::mutex>& lock)
@@ -164,11 +165,15 @@ void CDownloadEngine::FlushLines(std::unique_lock<std::mutex>& lock)
         return;
     flushing_ = true;
     while (!lines_.empty()) {
+        // The emptied batch comes back as the next one's room, so that a report does not grow a vector anew.
         std::vector<std::string> batch;
+        batch.swap(spareLines_);
         batch.swap(lines_);
         lock.unlock();
         observer_->ShowLines(batch);
+        batch.clear();
         lock.lock();
+        spareLines_.swap(batch);
     }
     flushing_ = false;
     // The engine's thread ends the run only once the last lines are out.
@@ -222,11 +227,10 @@ int CDownloadEngine::Run()
 void CDownloadEngine::OnSlotDone(int index)
 {
     std::unique_lock lock(runMutex_);
-    CDevFetch& slot = *slots_[static_cast<size_t>(index)];
-    if (slot.State() != CDevFetch::SlotState::Done)
+    std::optional<CDevFetch::Report> report = slots_[static_cast<size_t>(index)]->TakeReport();
+    if (!report)
         return;
-    Report(slot);
-    slot.MarkReady();
+    Report(*report);
     ready_[static_cast<size_t>(index)] = true;
     // The report may be what the series waited for: every free slot asks again, not only this one.
     FillReadySlots();
@@ -279,7 +283,7 @@ CSeqJobSource::Next CDownloadEngine::NextJob(DownloadJob& job, std::string& fold
     return CSeqJobSource::Next::Over;
 }
 
-void CDownloadEngine::Hand(CDevFetch& slot, DownloadJob job, const std::string& folder)
+void CDownloadEngine::Hand(CDevFetch& slot, DownloadJob&& job, const std::string& folder)
 {
     ready_[static_cast<size_t>(slot.Index())] = false;
     slot.Start(std::move(job), folder);
@@ -289,11 +293,11 @@ void CDownloadEngine::Hand(CDevFetch& slot, DownloadJob job, const std::string& 
         slot.Stop();
 }
 
-void CDownloadEngine::Report(CDevFetch& slot)
+void CDownloadEngine::Report(CDevFetch::Report& report)
 {
-    DownloadJob job = slot.Job();
-    const int32_t result = slot.Result();
-    const std::string message = slot.Message();
+    DownloadJob& job = report.job;
+    const int32_t result = report.result;
+    const std::string& message = report.message;
     ShowLine(kReceiver);
     ShowLine(job.Dest);
     if (result != 0) {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -78,12 +79,12 @@ private:
     void FillReadySlots();
     // folder: the subfolder the job's file goes to, made when the file arrives.
     CSeqJobSource::Next NextJob(DownloadJob& job, std::string& folder);
-    void Hand(CDevFetch& slot, DownloadJob job, const std::string& folder);
-    void Report(CDevFetch& slot);
+    void Hand(CDevFetch& slot, DownloadJob&& job, const std::string& folder);
+    void Report(CDevFetch::Report& report);
     bool AbortRequested() const { return item_->AbortRequested.load() != 0; }
     // Lines gather under the run lock and go to the observer in batches, so that a report costs the window or the
     // log one hand-over instead of one per line. FlushLines lets go of lock while the observer shows them.
-    void ShowLine(const std::string& line);
+    void ShowLine(std::string_view text);
     void FlushLines(std::unique_lock<std::mutex>& lock);
     bool AllReady() const;
 
@@ -114,6 +115,7 @@ private:
     int successes_ = 0;
     int failures_ = 0;
     std::vector<std::string> lines_; // shown, not yet handed to the observer
+    std::vector<std::string> spareLines_;
     bool flushing_ = false;          // a thread is handing lines to the observer
 
     mutable std::mutex mutex_; // guards the fields below

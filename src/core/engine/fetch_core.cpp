@@ -23,6 +23,8 @@
 
 namespace pelldra {
 
+using namespace std::string_view_literals;
+
 namespace {
 
 constexpr const char* kCancelledBeforeSending = "ユーザーによって切断されました";
@@ -117,7 +119,7 @@ CFetchCore::~CFetchCore()
         thread_.join();
 }
 
-void CFetchCore::Start(DownloadJob job, const std::string& folder)
+void CFetchCore::Start(DownloadJob&& job, const std::string& folder)
 {
     {
         std::lock_guard lock(mutex_);
@@ -477,7 +479,7 @@ size_t CFetchCore::OnHeader(char* data, size_t size, size_t count, void* self)
         // A new answer begins (after an interim 1xx one, the real one follows).
         r.contentType.clear();
         r.location.clear();
-        r.lastModified.clear();
+        r.lastModified.reset();
         r.contentLength = -1;
         r.headersDone = false;
         return n;
@@ -511,16 +513,17 @@ size_t CFetchCore::OnHeader(char* data, size_t size, size_t count, void* self)
         return n;
     const std::string_view name = TrimBlanks(line.substr(0, colon));
     const std::string_view value = TrimBlanks(line.substr(colon + 1));
-    if (EqualsNoCase(name, "content-type")) {
+    if (EqualsNoCase(name, "content-type"sv)) {
         if (r.contentType.empty())
             r.contentType = value;
-    } else if (EqualsNoCase(name, "location")) {
+    } else if (EqualsNoCase(name, "location"sv)) {
         if (r.location.empty())
             r.location = value;
-    } else if (EqualsNoCase(name, "last-modified")) {
-        if (r.lastModified.empty())
-            r.lastModified = value;
-    } else if (EqualsNoCase(name, "content-length")) {
+    } else if (EqualsNoCase(name, "last-modified"sv)) {
+        // Read at once: the text itself is not kept.
+        if (!r.lastModified && !value.empty())
+            r.lastModified = HttpDateSeconds(value);
+    } else if (EqualsNoCase(name, "content-length"sv)) {
         if (r.contentLength < 0)
             r.contentLength = std::strtoll(std::string(value).c_str(), nullptr, 10);
     }
@@ -540,7 +543,7 @@ bool CFetchCore::BeginBody(Response& r)
         Fail(2, kWrongType);
         return false;
     }
-    job_.Modi = r.lastModified.empty() ? 0 : ClampSeconds(HttpDateSeconds(r.lastModified));
+    job_.Modi = r.lastModified ? ClampSeconds(*r.lastModified) : 0;
     savePath_ = check.savePath.empty() ? job_.Dest : check.savePath;
     // The series' subfolder comes with its first file, so that numbers without files leave no folder behind. One
     // that cannot be made shows as the save file's failure.

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -78,7 +79,7 @@ public:
 
     // Starts a transfer of job on the worker thread and clears an earlier Cancel. The previous transfer must have
     // finished. folder: a folder to make (with its parents) when the body arrives, or "".
-    void Start(DownloadJob job, const std::string& folder = {});
+    void Start(DownloadJob&& job, const std::string& folder = {});
     // Any thread, any moment: the transfer stops at its next check and an open credentials prompt closes.
     void Cancel();
     // True once the answer is known (saving has begun, or the transfer ended); false on time-out.
@@ -101,7 +102,7 @@ private:
         bool headersDone = false;
         std::string contentType;
         std::string location;
-        std::string lastModified;
+        std::optional<time_t> lastModified;
         int64_t contentLength = -1;
         bool bodyMode = false;      // the answer was taken and the body goes to the part file
         bool ended = false;         // BeginBody refused; the outcome is set

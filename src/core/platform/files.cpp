@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
+#include <string_view>
 
 namespace pelldra {
 
@@ -68,15 +70,15 @@ PartTags::PartTags()
 ClaimedFile CreatePartFile(const std::string& path, mode_t mode, PartTags* tags)
 {
     const size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string_view folder = slash == std::string::npos ? "" : std::string_view(path).substr(0, slash + 1);
+    std::string_view name = slash == std::string::npos ? path : std::string_view(path).substr(slash + 1);
     // Room for the marks within a file name's 255 bytes; the cut never splits a UTF-8 character.
     constexpr size_t kMaxStem = 200;
     if (name.size() > kMaxStem) {
         size_t n = kMaxStem;
         while (n > 0 && (static_cast<unsigned char>(name[n]) & 0xC0) == 0x80)
             --n;
-        name.resize(n);
+        name = name.substr(0, n);
     }
     ClaimedFile out;
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -87,7 +89,9 @@ ClaimedFile CreatePartFile(const std::string& path, mode_t mode, PartTags* tags)
             random = static_cast<uint32_t>(attempt) ^ static_cast<uint32_t>(::getpid());
         char tag[16];
         std::snprintf(tag, sizeof tag, "%08x", random);
-        std::string candidate = folder + "." + name + "." + tag + std::string(kPartFileSuffix);
+        std::string candidate;
+        candidate.reserve(folder.size() + name.size() + 10 + std::string_view(kPartFileSuffix).size());
+        candidate.append(folder).append(".").append(name).append(".").append(tag).append(kPartFileSuffix);
         const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         out.path = std::move(candidate);
         if (fd >= 0) {
@@ -145,12 +149,19 @@ bool CannotClaimThatWay(NameClaim way, int error)
 
 int ClaimFinalName(const std::string& partPath, const std::string& path, std::string& finalPath, NameClaim way)
 {
-    const NameParts n = SplitName(path);
+    // Most names are free: the name asked for is tried before it is taken apart for numbered ones.
+    std::optional<NameParts> parts;
+    std::string numbered;
     for (int i = 0;;) {
-        const std::string c = Candidate(n, i);
-        const int error = ClaimAs(way, partPath, c);
+        if (i > 0) {
+            if (!parts)
+                parts = SplitName(path);
+            numbered = Candidate(*parts, i);
+        }
+        const std::string& name = i == 0 ? path : numbered;
+        const int error = ClaimAs(way, partPath, name);
         if (error == 0) {
-            finalPath = c;
+            finalPath = name;
             return 0;
         }
         if (error == EEXIST) {

@@ -33,14 +33,19 @@ std::string_view LastPathPart(std::string_view path)
     return path;
 }
 
-std::string UrlExtension(const std::string& url)
+std::string_view ExtensionPart(std::string_view path)
 {
-    const std::string_view name = LastPathPart(url);
+    const std::string_view name = LastPathPart(path);
     const size_t dot = name.rfind('.');
     if (dot == std::string_view::npos)
-        return "";
+        return {};
     const std::string_view ext = name.substr(dot + 1);
-    return std::string(ext.substr(0, ext.find('?')));
+    return ext.substr(0, ext.find('?'));
+}
+
+std::string UrlExtension(const std::string& url)
+{
+    return std::string(ExtensionPart(url));
 }
 
 std::string ChangeExtension(const std::string& path, const std::string& ext)
@@ -87,33 +92,34 @@ bool IsHttpUrl(std::string_view url)
     return StartsWithNoCase(url, "http://") || StartsWithNoCase(url, "https://");
 }
 
-namespace {
-
-constexpr std::string_view kBlanks = " \t\r\n\v\f";
-
-} // namespace
-
-bool IsBlank(char c)
-{
-    return kBlanks.find(c) != std::string_view::npos;
-}
-
 std::string_view TrimBlanks(std::string_view s)
 {
-    const size_t first = s.find_first_not_of(kBlanks);
-    if (first == std::string_view::npos)
-        return {};
-    return s.substr(first, s.find_last_not_of(kBlanks) - first + 1);
+    size_t first = 0;
+    while (first < s.size() && IsBlank(s[first]))
+        ++first;
+    size_t end = s.size();
+    while (end > first && IsBlank(s[end - 1]))
+        --end;
+    return s.substr(first, end - first);
 }
 
 std::string_view TrimTrailingBlanks(std::string_view s)
 {
-    const size_t last = s.find_last_not_of(kBlanks);
-    return last == std::string_view::npos ? std::string_view() : s.substr(0, last + 1);
+    size_t end = s.size();
+    while (end > 0 && IsBlank(s[end - 1]))
+        --end;
+    return s.substr(0, end);
+}
+
+bool HasLineBreak(std::string_view s)
+{
+    return s.find('\n') != std::string_view::npos || s.find('\r') != std::string_view::npos;
 }
 
 std::string LineBreaksToBlanks(std::string s)
 {
+    if (!HasLineBreak(s))
+        return s;
     std::replace_if(
         s.begin(), s.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
     return s;

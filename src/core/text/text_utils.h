@@ -12,6 +12,8 @@ std::string ServerPart(const std::string& url);
 // What follows the last '/' or '\\': a URL may still carry a back slash from a Windows list file.
 std::string_view LastPathPart(std::string_view path);
 std::string UrlExtension(const std::string& url);
+// The same without a copy: what follows the last dot of the last part, up to a '?'.
+std::string_view ExtensionPart(std::string_view path);
 std::string ChangeExtension(const std::string& path, const std::string& ext);
 int CountOccurrences(const std::string& s, const std::string& sub);
 
@@ -22,12 +24,16 @@ bool StartsWithNoCase(std::string_view s, std::string_view prefix);
 // Starts with "http://" or "https://", the scheme in any case: the only URLs the program fetches.
 bool IsHttpUrl(std::string_view url);
 
-// Blanks are space, tab, CR, LF, vertical tab and form feed.
-bool IsBlank(char c);
+// Blanks are space, tab, CR, LF, vertical tab and form feed. Inline: every header line of every answer asks.
+constexpr bool IsBlank(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 // Without blanks at either end, or at the end only.
 std::string_view TrimBlanks(std::string_view s);
 std::string_view TrimTrailingBlanks(std::string_view s);
 // Every CR and LF made a blank, so that a value stays on the one line it is written to.
 std::string LineBreaksToBlanks(std::string s);
+bool HasLineBreak(std::string_view s);
 
 } // namespace pelldra
