@@ -123,8 +123,12 @@ void CFetchCore::Start(DownloadJob&& job, const std::string& folder)
 {
     {
         std::lock_guard lock(mutex_);
-        outcome_ = FetchOutcome{};
+        // Field by field: a whole new outcome would build a whole new job only to be replaced by this one.
+        outcome_.Result = -1;
+        outcome_.Message.clear();
         outcome_.Url = job.Targ;
+        outcome_.Written = 0;
+        outcome_.TotalLength = -1;
         pendingJob_ = std::move(job);
         pendingFolder_ = folder;
         answered_ = false;

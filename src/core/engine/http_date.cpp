@@ -4,6 +4,7 @@
 #include <curl/curl.h>
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -22,21 +23,32 @@ std::optional<int> Digits(std::string_view text, size_t at, size_t count)
     return value;
 }
 
+// Three letters as one number, so that a name is found without a string compare per candidate.
+constexpr uint32_t Key3(std::string_view s)
+{
+    return static_cast<uint32_t>(static_cast<unsigned char>(s[0])) << 16 |
+           static_cast<uint32_t>(static_cast<unsigned char>(s[1])) << 8 | static_cast<unsigned char>(s[2]);
+}
+
 int MonthIndex(std::string_view name)
 {
-    static constexpr std::array<std::string_view, 12> kMonths = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                                                 "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    static constexpr std::array<uint32_t, 12> kMonths = {Key3("Jan"), Key3("Feb"), Key3("Mar"), Key3("Apr"),
+                                                         Key3("May"), Key3("Jun"), Key3("Jul"), Key3("Aug"),
+                                                         Key3("Sep"), Key3("Oct"), Key3("Nov"), Key3("Dec")};
+    const uint32_t key = Key3(name);
     for (size_t i = 0; i < kMonths.size(); ++i)
-        if (kMonths[i] == name)
+        if (kMonths[i] == key)
             return static_cast<int>(i);
     return -1;
 }
 
 bool IsDayName(std::string_view name)
 {
-    static constexpr std::array<std::string_view, 7> kDays = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-    for (std::string_view d : kDays)
-        if (d == name)
+    static constexpr std::array<uint32_t, 7> kDays = {Key3("Sun"), Key3("Mon"), Key3("Tue"), Key3("Wed"),
+                                                      Key3("Thu"), Key3("Fri"), Key3("Sat")};
+    const uint32_t key = Key3(name);
+    for (uint32_t d : kDays)
+        if (d == key)
             return true;
     return false;
 }

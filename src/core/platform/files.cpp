@@ -87,11 +87,12 @@ ClaimedFile CreatePartFile(const std::string& path, mode_t mode, PartTags* tags)
             random = tags->Next();
         else if (::getrandom(&random, sizeof random, 0) != sizeof random)
             random = static_cast<uint32_t>(attempt) ^ static_cast<uint32_t>(::getpid());
-        char tag[16];
-        std::snprintf(tag, sizeof tag, "%08x", random);
+        char tag[8];
+        for (int i = 7; i >= 0; --i, random >>= 4)
+            tag[i] = "0123456789abcdef"[random & 15u];
         std::string candidate;
         candidate.reserve(folder.size() + name.size() + 10 + std::string_view(kPartFileSuffix).size());
-        candidate.append(folder).append(".").append(name).append(".").append(tag).append(kPartFileSuffix);
+        candidate.append(folder).append(".").append(name).append(".").append(tag, sizeof tag).append(kPartFileSuffix);
         const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         out.path = std::move(candidate);
         if (fd >= 0) {

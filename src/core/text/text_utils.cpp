@@ -28,8 +28,9 @@ std::string ServerPart(const std::string& url)
 
 std::string_view LastPathPart(std::string_view path)
 {
-    path.remove_prefix(path.rfind('\\') + 1); // npos + 1 is 0
-    path.remove_prefix(path.rfind('/') + 1);
+    for (size_t i = path.size(); i > 0; --i)
+        if (path[i - 1] == '/' || path[i - 1] == '\\')
+            return path.substr(i);
     return path;
 }
 
@@ -77,9 +78,14 @@ std::string AsciiLower(std::string s)
 
 bool EqualsNoCase(std::string_view a, std::string_view b)
 {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+    if (a.size() != b.size())
+        return false;
+    // No early way out: the loop over a header name then runs many bytes at a time.
+    const auto lower = [](unsigned c) { return c - 'A' < 26u ? c | 0x20u : c; };
+    unsigned differ = 0;
+    for (size_t i = 0; i < a.size(); ++i)
+        differ |= lower(static_cast<unsigned char>(a[i])) ^ lower(static_cast<unsigned char>(b[i]));
+    return differ == 0;
 }
 
 bool StartsWithNoCase(std::string_view s, std::string_view prefix)
@@ -90,25 +96,6 @@ bool StartsWithNoCase(std::string_view s, std::string_view prefix)
 bool IsHttpUrl(std::string_view url)
 {
     return StartsWithNoCase(url, "http://") || StartsWithNoCase(url, "https://");
-}
-
-std::string_view TrimBlanks(std::string_view s)
-{
-    size_t first = 0;
-    while (first < s.size() && IsBlank(s[first]))
-        ++first;
-    size_t end = s.size();
-    while (end > first && IsBlank(s[end - 1]))
-        --end;
-    return s.substr(first, end - first);
-}
-
-std::string_view TrimTrailingBlanks(std::string_view s)
-{
-    size_t end = s.size();
-    while (end > 0 && IsBlank(s[end - 1]))
-        --end;
-    return s.substr(0, end);
 }
 
 bool HasLineBreak(std::string_view s)

@@ -30,8 +30,20 @@ constexpr bool IsBlank(char c)
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
 // Without blanks at either end, or at the end only.
-std::string_view TrimBlanks(std::string_view s);
-std::string_view TrimTrailingBlanks(std::string_view s);
+constexpr std::string_view TrimTrailingBlanks(std::string_view s)
+{
+    size_t end = s.size();
+    while (end > 0 && IsBlank(s[end - 1]))
+        --end;
+    return s.substr(0, end);
+}
+constexpr std::string_view TrimBlanks(std::string_view s)
+{
+    size_t first = 0;
+    while (first < s.size() && IsBlank(s[first]))
+        ++first;
+    return TrimTrailingBlanks(s.substr(first));
+}
 // Every CR and LF made a blank, so that a value stays on the one line it is written to.
 std::string LineBreaksToBlanks(std::string s);
 bool HasLineBreak(std::string_view s);
