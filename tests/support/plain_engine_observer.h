@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,7 @@ public:
     using Answerer = std::function<CredentialsAnswer(const std::string& url, std::chrono::milliseconds limit,
                                                      CredentialsPrompt& prompt)>;
 
-    void ShowLines(const std::vector<std::string>& lines) override
+    void ShowLines(std::span<const std::string> lines) override
     {
         std::lock_guard lock(mutex_);
         lines_.insert(lines_.end(), lines.begin(), lines.end());

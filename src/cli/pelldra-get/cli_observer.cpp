@@ -28,7 +28,7 @@ void CliObserver::ClearProgressLocked()
     }
 }
 
-void CliObserver::ShowLines(const std::vector<std::string>& lines)
+void CliObserver::ShowLines(std::span<const std::string> lines)
 {
     std::unique_lock lock(mutex_);
     // A line shown now would land in the middle of the question; the engine goes on meanwhile.

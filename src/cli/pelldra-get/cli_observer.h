@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <functional>
 #include <mutex>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,7 @@ public:
     // every question is refused).
     CliObserver(bool progress, bool ask);
 
-    void ShowLines(const std::vector<std::string>& lines) override;
+    void ShowLines(std::span<const std::string> lines) override;
     void RunEnded(int result) override;
     void ShowMessage(const std::string& text) override;
     CredentialsAnswer AskCredentials(const std::string& url, std::chrono::milliseconds limit,

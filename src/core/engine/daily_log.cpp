@@ -46,10 +46,11 @@ bool CDailyLog::Open()
 
 void CDailyLog::Append(std::string_view text)
 {
-    AppendLines({std::string(text)});
+    const std::string line(text);
+    AppendLines({&line, 1});
 }
 
-void CDailyLog::AppendLines(const std::vector<std::string>& lines)
+void CDailyLog::AppendLines(std::span<const std::string> lines)
 {
     std::lock_guard lock(mutex_);
     // Lines go straight into the held block; written at once they still go in one write.

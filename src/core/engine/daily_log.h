@@ -4,6 +4,7 @@
 #include <ctime>
 #include <functional>
 #include <mutex>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,7 +34,7 @@ public:
     // Appends text and CR LF when a file is open. A run past midnight stays in the file of the day it started.
     void Append(std::string_view text);
     // Appends every line with one write.
-    void AppendLines(const std::vector<std::string>& lines);
+    void AppendLines(std::span<const std::string> lines);
     // While held, lines wait in memory until Flush, Close or 64 KiB: one write then serves many reports.
     // pelldra-get holds them while its standard output is not a terminal and flushes both together.
     void HoldLines(bool hold);

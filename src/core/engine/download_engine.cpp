@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <span>
 #include <string_view>
 #include <utility>
 
@@ -152,7 +153,10 @@ void CDownloadEngine::ShowLine(std::string_view text)
     // a bare break inside would split one report into lines the log's readers cannot tell apart.
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
         text.remove_suffix(1);
-    std::string& line = lines_.emplace_back(text);
+    // A line takes the place, and the room, of one already shown.
+    std::string& line = lineCount_ < lines_.size() ? lines_[lineCount_] : lines_.emplace_back();
+    ++lineCount_;
+    line.assign(text);
     if (HasLineBreak(line))
         line = LineBreaksToBlanks(std::move(line));
 }
@@ -164,14 +168,14 @@ void CDownloadEngine::FlushLines(std::unique_lock<std::mutex>& lock)
     if (flushing_)
         return;
     flushing_ = true;
-    while (!lines_.empty()) {
-        // The emptied batch comes back as the next one's room, so that a report does not grow a vector anew.
+    while (lineCount_ > 0) {
+        // The batch shown comes back as the room of the one after next: a report then costs no allocation.
         std::vector<std::string> batch;
         batch.swap(spareLines_);
         batch.swap(lines_);
+        const size_t count = std::exchange(lineCount_, 0);
         lock.unlock();
-        observer_->ShowLines(batch);
-        batch.clear();
+        observer_->ShowLines(std::span<const std::string>(batch.data(), count));
         lock.lock();
         spareLines_.swap(batch);
     }

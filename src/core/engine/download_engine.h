@@ -114,7 +114,8 @@ private:
     int lineIndex_ = -1;
     int successes_ = 0;
     int failures_ = 0;
-    std::vector<std::string> lines_; // shown, not yet handed to the observer
+    std::vector<std::string> lines_; // the first lineCount_ are shown, not yet handed to the observer
+    size_t lineCount_ = 0;
     std::vector<std::string> spareLines_;
     bool flushing_ = false;          // a thread is handing lines to the observer
 

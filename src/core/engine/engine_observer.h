@@ -9,6 +9,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -54,7 +55,7 @@ public:
     virtual ~EngineObserver() = default;
     // Status lines in their order: the engine hands over what gathered while it worked. Returns only once they have
     // been shown and logged, so that lines appear in order.
-    virtual void ShowLines(const std::vector<std::string>& lines) = 0;
+    virtual void ShowLines(std::span<const std::string> lines) = 0;
     // The run ended: 1 when it ended with every job finished, 0 otherwise (abort, start-up failure).
     virtual void RunEnded(int result) = 0;
     // A message box text (start-up failures).

@@ -126,7 +126,6 @@ void CFetchCore::Start(DownloadJob&& job, const std::string& folder)
         // Field by field: a whole new outcome would build a whole new job only to be replaced by this one.
         outcome_.Result = -1;
         outcome_.Message.clear();
-        outcome_.Url = job.Targ;
         outcome_.Written = 0;
         outcome_.TotalLength = -1;
         pendingJob_ = std::move(job);
@@ -219,13 +218,17 @@ void CFetchCore::WorkerLoop()
     }
 }
 
-void CFetchCore::SetOutcome(int32_t code, const std::string& message)
+void CFetchCore::SetOutcome(int32_t code, const std::string& message, std::optional<int64_t> totalLength,
+                            std::optional<int64_t> written)
 {
     {
         std::lock_guard lock(mutex_);
         outcome_.Result = code;
         outcome_.Message = message;
-        outcome_.Url = url_;
+        if (totalLength)
+            outcome_.TotalLength = *totalLength;
+        if (written)
+            outcome_.Written = *written;
         answered_ = true;
     }
     changed_.notify_all();
@@ -517,19 +520,27 @@ size_t CFetchCore::OnHeader(char* data, size_t size, size_t count, void* self)
         return n;
     const std::string_view name = TrimBlanks(line.substr(0, colon));
     const std::string_view value = TrimBlanks(line.substr(colon + 1));
-    if (EqualsNoCase(name, "content-type"sv)) {
-        if (r.contentType.empty())
+    // The four names differ in length: one comparison tells.
+    switch (name.size()) {
+    case "content-type"sv.size():
+        if (r.contentType.empty() && EqualsNoCase(name, "content-type"sv))
             r.contentType = value;
-    } else if (EqualsNoCase(name, "location"sv)) {
-        if (r.location.empty())
+        break;
+    case "location"sv.size():
+        if (r.location.empty() && EqualsNoCase(name, "location"sv))
             r.location = value;
-    } else if (EqualsNoCase(name, "last-modified"sv)) {
+        break;
+    case "last-modified"sv.size():
         // Read at once: the text itself is not kept.
-        if (!r.lastModified && !value.empty())
+        if (!r.lastModified && !value.empty() && EqualsNoCase(name, "last-modified"sv))
             r.lastModified = HttpDateSeconds(value);
-    } else if (EqualsNoCase(name, "content-length"sv)) {
-        if (r.contentLength < 0)
+        break;
+    case "content-length"sv.size():
+        if (r.contentLength < 0 && EqualsNoCase(name, "content-length"sv))
             r.contentLength = std::strtoll(std::string(value).c_str(), nullptr, 10);
+        break;
+    default:
+        break;
     }
     return n;
 }
@@ -562,12 +573,8 @@ bool CFetchCore::BeginBody(Response& r)
     file_ = std::move(part.fd);
     partPath_ = part.path;
     r.bodyMode = true;
-    {
-        std::lock_guard lock(mutex_);
-        outcome_.TotalLength = r.contentLength;
-    }
     // The unique name is claimed once the body is complete; until then the answer names the one wanted.
-    SetOutcome(0, savePath_);
+    SetOutcome(0, savePath_, r.contentLength);
     return true;
 }
 
@@ -639,11 +646,7 @@ void CFetchCore::FinishBody(Response& r)
         return;
     }
     partPath_.clear();
-    {
-        std::lock_guard lock(mutex_);
-        outcome_.Written = r.written;
-    }
-    SetOutcome(0, saved);
+    SetOutcome(0, saved, std::nullopt, r.written);
 }
 
 } // namespace pelldra

@@ -56,7 +56,6 @@ struct FetchOutcome
 {
     int32_t Result = -1; // 0 saved, 2 failed, 3 redirected elsewhere, -1 cancelled before sending, else HTTP status
     std::string Message; // error text, the new URL of a redirect, or the path the body was saved to
-    std::string Url;     // the URL last requested
     DownloadJob Job;     // the job with what the transfer learnt: User, Pass, normalised Head, Modi
     int64_t Written = 0; // body bytes saved
     int64_t TotalLength = -1;
@@ -146,7 +145,9 @@ private:
     bool BeginBody(Response& response);
     void FinishBody(Response& response);
     // Sets the result and makes the answer known.
-    void SetOutcome(int32_t code, const std::string& message);
+    // The lengths, when given, go into the outcome under the same lock.
+    void SetOutcome(int32_t code, const std::string& message, std::optional<int64_t> totalLength = std::nullopt,
+                    std::optional<int64_t> written = std::nullopt);
     // A failure: the part file this transfer created goes, then the result is set.
     void Fail(int32_t code, const std::string& message);
     void DropFile();

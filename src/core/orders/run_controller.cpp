@@ -14,7 +14,7 @@ class RunController::Relay final : public EngineObserver
 public:
     Relay(EngineObserver& frontEnd, CDailyLog& log) : frontEnd_(frontEnd), log_(log) {}
 
-    void ShowLines(const std::vector<std::string>& lines) override
+    void ShowLines(std::span<const std::string> lines) override
     {
         log_.AppendLines(lines);
         frontEnd_.ShowLines(lines);

@@ -93,7 +93,12 @@ std::string ReplaceStar(const std::string& templ, const std::string& digits, int
     const size_t star = templ.rfind('*');
     if (star == std::string::npos)
         return templ;
-    return templ.substr(0, star) + PadZeros(digits, width) + templ.substr(star + 1);
+    // Built in place: a series makes two of these for every file.
+    const size_t zeros = width > 0 && digits.size() < static_cast<size_t>(width) ? width - digits.size() : 0;
+    std::string out;
+    out.reserve(templ.size() - 1 + zeros + digits.size());
+    out.append(templ, 0, star).append(zeros, '0').append(digits).append(templ, star + 1);
+    return out;
 }
 
 } // namespace pelldra

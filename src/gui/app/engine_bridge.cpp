@@ -38,8 +38,10 @@ void EngineBridge::Finish(const std::shared_ptr<Handoff>& h)
     changed_.notify_all();
 }
 
-void EngineBridge::ShowLines(const std::vector<std::string>& lines)
+void EngineBridge::ShowLines(std::span<const std::string> shown)
 {
+    // The window shows them later, on its own thread: they go along as a copy.
+    std::vector<std::string> lines(shown.begin(), shown.end());
     auto h = std::make_shared<Handoff>();
     {
         std::lock_guard lock(mutex_);

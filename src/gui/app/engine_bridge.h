@@ -4,6 +4,8 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <span>
+#include <string>
 #include <vector>
 
 #include <QPointer>
@@ -26,7 +28,7 @@ public:
     EngineBridge(const EngineBridge&) = delete;
     EngineBridge& operator=(const EngineBridge&) = delete;
 
-    void ShowLines(const std::vector<std::string>& lines) override;
+    void ShowLines(std::span<const std::string> lines) override;
     void RunEnded(int result) override;
     void ShowMessage(const std::string& text) override;
     CredentialsAnswer AskCredentials(const std::string& url, std::chrono::milliseconds limit,

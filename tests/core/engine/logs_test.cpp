@@ -49,7 +49,7 @@ TEST(DailyLog, OpenAppendsTheStartLineToAPrivateFileAndHeldLinesWaitForFlushOrCl
     EXPECT_EQ(log.Path(), path);
     struct stat st = {};
     EXPECT_TRUE(::stat(path.c_str(), &st) == 0 && (st.st_mode & 0777) == 0600) << "the log is made private";
-    log.AppendLines({"http://example.com/a001.jpg", "    成功", ""});
+    log.AppendLines(std::vector<std::string>{"http://example.com/a001.jpg", "    成功", ""});
     log.HoldLines(true);
     log.Append("held");
     const std::string written = "earlier\r\n" + kStart + "http://example.com/a001.jpg\r\n    成功\r\n\r\n";
@@ -108,7 +108,7 @@ TEST(DailyLog, BlocksFromSeveralThreadsStayWholeAndInOrder)
                 if (t == 1 && i == kBlocks / 2)
                     log.HoldLines(true); // lines written and lines held keep one order
                 const std::string line = std::to_string(t) + " " + std::to_string(i);
-                log.AppendLines({line + " a", line + " b", line + " c"});
+                log.AppendLines(std::vector<std::string>{line + " a", line + " b", line + " c"});
             }
         });
     for (auto& th : threads)
