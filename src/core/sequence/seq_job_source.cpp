@@ -8,6 +8,11 @@ namespace pelldra {
 void CSeqJobSource::Load(const SeriesOrder& order)
 {
     order_ = order;
+    // Every job is the order's but for the URL and the save path its numbers make: those come from their templates,
+    // not from a copy made only to be replaced.
+    jobBase_ = order_.job;
+    jobBase_.Targ.clear();
+    jobBase_.Dest.clear();
     lowerStart_ = lowerCur_ = order_.St1;
     lowerEnd_ = order_.Ed1;
     lowerWidth_ = order_.Fx1;
@@ -33,14 +38,14 @@ CSeqJobSource::Next CSeqJobSource::NextJob(DownloadJob& job, std::string* folder
         over_ = next == Next::Over;
         return next;
     }
-    job = order_.job;
+    job = jobBase_;
     const bool hasUpper = !upperStart_.empty();
     if (order_.Syn & 1)
         job.Refe = ReplaceStar(job.Refe, lowerCur_, lowerWidth_);
     if ((order_.Syn & 2) && hasUpper)
         job.Refe = ReplaceStar(job.Refe, upperCur_, upperWidth_);
-    job.Targ = ReplaceStar(job.Targ, lowerCur_, lowerWidth_);
-    job.Dest = ReplaceStar(job.Dest, lowerCur_, lowerWidth_);
+    job.Targ = ReplaceStar(order_.job.Targ, lowerCur_, lowerWidth_);
+    job.Dest = ReplaceStar(order_.job.Dest, lowerCur_, lowerWidth_);
     if (hasUpper) {
         job.Targ = ReplaceStar(job.Targ, upperCur_, upperWidth_);
         job.Dest = ReplaceStar(job.Dest, upperCur_, upperWidth_);

@@ -87,6 +87,7 @@ private:
     }
 
     SeriesOrder order_;
+    DownloadJob jobBase_; // the order's job without its URL and save path
     std::string lowerStart_;
     std::string lowerEnd_;
     std::string lowerCur_;
