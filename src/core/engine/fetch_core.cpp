@@ -257,7 +257,7 @@ void CFetchCore::Transfer()
     file_.reset();
     partPath_.clear();
     promptUsed_ = false;
-    answerDeadline_ = std::chrono::steady_clock::now() + context_.limits.answer;
+    answerDeadline_ = CoarseClock::now() + context_.limits.answer;
     if (!job_.Head.empty())
         job_.Head = std::string(TrimTrailingBlanks(job_.Head)) + "\r\n";
     rangeAsked_ = AsksForRange(job_.Head);
@@ -439,7 +439,7 @@ bool CFetchCore::Perform(const std::optional<Credentials>& credentials, Response
         headersMade_ = true;
     }
     SetRequestOptions(headers_);
-    lastActivity_ = std::chrono::steady_clock::now();
+    lastActivity_ = CoarseClock::now();
     lastBytes_ = 0;
     stalled_ = false;
     answerTimedOut_ = false;
@@ -498,7 +498,7 @@ size_t CFetchCore::OnHeader(char* data, size_t size, size_t count, void* self)
             return n;
         r.status = code;
         r.headersDone = true;
-        me->lastActivity_ = std::chrono::steady_clock::now(); // the stall clock starts with the head
+        me->lastActivity_ = CoarseClock::now(); // the stall clock starts with the head
         if (me->IsCancelled())
             return 0;
         if (me->TakesBody(code))
@@ -610,7 +610,7 @@ int CFetchCore::OnProgress(void* self, curl_off_t, curl_off_t dlnow, curl_off_t,
     if (me->IsCancelled())
         return 1;
     // libcurl calls this at least about once a second even when nothing arrives, which bounds both clocks.
-    const auto now = std::chrono::steady_clock::now();
+    const auto now = CoarseClock::now();
     if (me->current_ && !me->current_->headersDone) {
         // Until the head of the answer arrives only the answer's deadline counts: a server may think long.
         if (now >= me->answerDeadline_) {

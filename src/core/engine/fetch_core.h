@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/engine/curl_handles.h"
+#include "core/platform/coarse_clock.h"
 #include "core/platform/files.h"
 #include "core/platform/unique_fd.h"
 #include "core/sequence/download_job.h"
@@ -180,8 +181,8 @@ private:
     std::string partPath_; // the part file this transfer created, until it has its final name
     std::string savePath_; // the name the body is saved under, before it is made unique
     bool promptUsed_ = false;
-    std::chrono::steady_clock::time_point answerDeadline_; // until the head of the answer
-    std::chrono::steady_clock::time_point lastActivity_;   // when the last byte went or came
+    CoarseClock::time_point answerDeadline_; // until the head of the answer
+    CoarseClock::time_point lastActivity_;   // when the last byte went or came
     curl_off_t lastBytes_ = 0;
     bool stalled_ = false;
     bool answerTimedOut_ = false;
