@@ -410,10 +410,21 @@ void CFetchCore::SetRequestOptions(const CurlSlist& headers)
     CURL* h = easy_.get();
     curl_easy_setopt(h, CURLOPT_URL, url_.c_str());
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
-    curl_easy_setopt(h, CURLOPT_USERAGENT, job_.Agen.empty() ? "Pelldra" PELLDRA_VERSION : nullptr);
+    // libcurl copies a text option each time it is set; a series asks for the same agent and proxy file after file.
+    const bool ownAgent = !job_.Agen.empty();
+    if (!agentSet_ || ownAgent != ownAgentSet_) {
+        curl_easy_setopt(h, CURLOPT_USERAGENT, ownAgent ? nullptr : "Pelldra" PELLDRA_VERSION);
+        agentSet_ = true;
+        ownAgentSet_ = ownAgent;
+    }
     const bool direct = job_.Prox.empty() || (job_.ByPa != 0 && IsLocalHost(HostOf(url_)));
     // An empty proxy also keeps proxy variables of the environment out: the job's setting decides.
-    curl_easy_setopt(h, CURLOPT_PROXY, direct ? "" : job_.Prox.c_str());
+    const std::string& proxy = direct ? std::string() : job_.Prox;
+    if (!proxySet_ || proxy != proxySetTo_) {
+        curl_easy_setopt(h, CURLOPT_PROXY, proxy.c_str());
+        proxySet_ = true;
+        proxySetTo_ = proxy;
+    }
     if (job_.Argu.empty()) {
         curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
     } else {

@@ -167,6 +167,11 @@ private:
     bool headersMade_ = false;
     CurlSlist headers_;
     CurlEasy easy_; // one for the worker's whole life, so that its connection stays open from job to job
+    // The agent and proxy the handle was last given.
+    bool agentSet_ = false;
+    bool ownAgentSet_ = false;
+    bool proxySet_ = false;
+    std::string proxySetTo_;
     char errorBuffer_[CURL_ERROR_SIZE] = {};
     std::atomic<bool> cancelled_{false};
 
