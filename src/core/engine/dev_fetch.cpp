@@ -63,26 +63,17 @@ const char* CDevFetch::StateName(SlotState s)
 
 void CDevFetch::CollectResult()
 {
-    FetchOutcome end = transfer_.TakeOutcome();
     {
         std::lock_guard lock(mutex_);
         Report& r = report_;
-        r.job = std::move(end.Job);
-        if (end.Result == -1) {
+        transfer_.TakeOutcome(r);
+        if (r.Result == -1) {
             // Cancelled before anything was sent counts as no answer.
-            r.result = 2;
-            r.message = kAnswerTimedOut;
-        } else if (end.Result != 0) {
-            // A failure, before or after the answer, reports its own text.
-            r.result = end.Result;
-            r.message = std::move(end.Message);
-        } else {
-            // A success names its file only when it is not the one asked for.
-            r.result = 0;
-            if (end.Message != r.job.Dest)
-                r.message = std::move(end.Message);
-            else
-                r.message.clear();
+            r.Result = 2;
+            r.Message = kAnswerTimedOut;
+        } else if (r.Result == 0 && r.Message == r.Job.Dest) {
+            // A success names its file only when it is not the one asked for; a failure reports its own text.
+            r.Message.clear();
         }
         state_ = SlotState::Done;
     }

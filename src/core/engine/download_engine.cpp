@@ -299,9 +299,9 @@ void CDownloadEngine::Hand(CDevFetch& slot, DownloadJob&& job, const std::string
 
 void CDownloadEngine::Report(CDevFetch::Report& report)
 {
-    DownloadJob& job = report.job;
-    const int32_t result = report.result;
-    const std::string& message = report.message;
+    DownloadJob& job = report.Job;
+    const int32_t result = report.Result;
+    const std::string& message = report.Message;
     ShowLine(kReceiver);
     ShowLine(job.Dest);
     if (result != 0) {

@@ -128,8 +128,9 @@ void CFetchCore::Start(DownloadJob&& job, const std::string& folder)
         outcome_.Message.clear();
         outcome_.Written = 0;
         outcome_.TotalLength = -1;
-        pendingJob_ = std::move(job);
-        pendingFolder_ = folder;
+        // The worker is waiting for this: the job goes straight into its hands.
+        job_ = std::move(job);
+        folder_ = folder;
         answered_ = false;
         finished_ = false;
         startPending_ = true;
@@ -170,10 +171,10 @@ FetchOutcome CFetchCore::Outcome() const
     return outcome_;
 }
 
-FetchOutcome CFetchCore::TakeOutcome()
+void CFetchCore::TakeOutcome(FetchOutcome& out)
 {
     std::lock_guard lock(mutex_);
-    return std::move(outcome_);
+    out = std::move(outcome_);
 }
 
 FetchOutcome CFetchCore::Run(const DownloadJob& job, const std::string& folder)
@@ -202,8 +203,6 @@ void CFetchCore::WorkerLoop()
             if (quit_)
                 return;
             startPending_ = false;
-            job_ = std::move(pendingJob_);
-            folder_ = std::move(pendingFolder_);
         }
         Transfer();
         {

@@ -87,8 +87,8 @@ public:
     void WaitFinished();
     // The result so far: at the answer, Result 0 and the save path; at the end, the final result.
     FetchOutcome Outcome() const;
-    // The outcome of a finished transfer, moved out: for the one reader that has the last word on it.
-    FetchOutcome TakeOutcome();
+    // The outcome of a finished transfer, moved into out: for the one reader that has the last word on it.
+    void TakeOutcome(FetchOutcome& out);
 
     // Runs one transfer on the calling thread (tools and tests). Unlike Start it keeps an earlier Cancel, which
     // then ends the transfer before anything is sent.
@@ -175,7 +175,8 @@ private:
     char errorBuffer_[CURL_ERROR_SIZE] = {};
     std::atomic<bool> cancelled_{false};
 
-    // The transfer's own state: only the thread running Transfer touches it.
+    // The transfer's own state: only the thread running Transfer touches it. Start hands job_ and folder_ over under
+    // mutex_ while the worker waits for them.
     DownloadJob job_;
     std::string folder_; // made when the body arrives
     std::string url_;
@@ -196,8 +197,6 @@ private:
     mutable std::mutex mutex_; // guards everything below
     std::condition_variable changed_;
     FetchOutcome outcome_;
-    DownloadJob pendingJob_;
-    std::string pendingFolder_;
     bool answered_ = false;
     bool finished_ = true;
     bool startPending_ = false;

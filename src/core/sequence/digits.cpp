@@ -1,6 +1,7 @@
 // Decimal digit-string arithmetic.
 #include "core/sequence/digits.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace pelldra {
@@ -9,9 +10,27 @@ namespace {
 
 constexpr size_t kChunk = 6;
 
+// One up, digit by digit with the carry: a series steps its number once for every file.
+std::string StepUpShort(const std::string& d, bool keepWidth)
+{
+    std::string r = d;
+    size_t i = r.size();
+    while (i > 0 && r[i - 1] == '9')
+        r[--i] = '0';
+    if (i == 0)
+        r.insert(r.begin(), '1');
+    else
+        ++r[i - 1];
+    if (!keepWidth)
+        r.erase(0, std::min(r.find_first_not_of('0'), r.size() - 1));
+    return r;
+}
+
 // Strings of up to six digits are counted as numbers.
 std::string StepShort(const std::string& d, bool keepWidth, bool up)
 {
+    if (up && d.find_first_not_of("0123456789") == std::string::npos)
+        return StepUpShort(d, keepWidth);
     long v = std::strtol(d.c_str(), nullptr, 10);
     v += up ? 1 : -1;
     if (v < 0)

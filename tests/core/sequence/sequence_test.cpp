@@ -31,6 +31,8 @@ TEST(DigitsTest, StepsUpAndDown)
     // without its leading zeros.
     const std::tuple<bool, std::string, std::string, std::string> cases[] = {
         {true, "0099", "0100", "100"},
+        {true, "99", "100", "100"},
+        {true, "0000", "0001", "1"},
         {true, "999999", "1000000", "1000000"},
         {true, "", "", ""},
         {true, "0999999", "1000000", "1000000"},
