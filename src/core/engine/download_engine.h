@@ -117,7 +117,7 @@ private:
     std::vector<std::string> lines_; // the first lineCount_ are shown, not yet handed to the observer
     size_t lineCount_ = 0;
     std::vector<std::string> spareLines_;
-    bool flushing_ = false;          // a thread is handing lines to the observer
+    bool flushing_ = false; // a thread is handing lines to the observer
 
     mutable std::mutex mutex_; // guards the fields below
     std::condition_variable wake_;

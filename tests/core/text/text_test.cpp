@@ -100,13 +100,18 @@ TEST(TextUtils, CaseAndBlanksOfAsciiHeaderText)
 {
     // Only ASCII letters fold; UTF-8 bytes and the rest stay as they are.
     EXPECT_EQ(AsciiLower("Content-Type: IMAGE/JPEG 連番"), "content-type: image/jpeg 連番");
-    const std::tuple<std::string, std::string, bool> names[] = {{"Content-Length", "content-length", true},
-                                                                {"LOCATION", "Location", true},
-                                                                {"location", "locations", false},
-                                                                {"", "", true},
-                                                                {"連番", "連番", true},
-                                                                {"[", "{", false},
-                                                                {"@", "`", false}};
+    const std::tuple<std::string, std::string, bool> names[] = {
+        {"Content-Length", "content-length", true},
+        {"LOCATION", "Location", true},
+        {"location", "locations", false},
+        {"", "", true},
+        {"連番", "連番", true},
+        {"[", "{", false},
+        {"@", "`", false},
+        // eight bytes at a time, and the overlapping last eight
+        {"APPLICATION/OCTET-STREAM", "application/octet-stream", true},
+        {"content-type[x", "CONTENT-TYPE{x", false},
+        {"last-modified\xC1", "LAST-MODIFIED\xE1", false}};
     for (const auto& [a, b, equal] : names)
         EXPECT_EQ(EqualsNoCase(a, b), equal) << a << " / " << b;
     const std::pair<std::string, std::string> trims[] = {
