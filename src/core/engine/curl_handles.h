@@ -19,6 +19,13 @@ struct CurlEasyDeleter
 // An easy handle keeps its connections open between transfers: reuse one per worker rather than making new ones.
 using CurlEasy = std::unique_ptr<CURL, CurlEasyDeleter>;
 
+struct CurlMultiDeleter
+{
+    void operator()(CURLM* m) const { curl_multi_cleanup(m); }
+};
+// A multi handle of a transfer's own holds the connection of its easy handle between requests.
+using CurlMulti = std::unique_ptr<CURLM, CurlMultiDeleter>;
+
 // A header list; curl_slist_append returns a new head (or null on failure), so the owner holds the head.
 class CurlSlist
 {

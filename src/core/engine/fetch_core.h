@@ -121,6 +121,8 @@ private:
     // transfer ends here (the outcome is set).
     bool Perform(const std::optional<Credentials>& credentials, Response& response);
     void SetRequestOptions(const CurlSlist& headers);
+    // Runs the request easy_ is set up for to its end, as curl_easy_perform does.
+    CURLcode RunRequest();
     // The job's header fields and credentials are those headers_ was made from.
     bool SameHeaderSources(const std::optional<Credentials>& credentials) const;
     // The outcome's text for a request that libcurl ended with rc.
@@ -166,7 +168,8 @@ private:
     std::optional<Credentials> headerCredentials_;
     bool headersMade_ = false;
     CurlSlist headers_;
-    CurlEasy easy_; // one for the worker's whole life, so that its connection stays open from job to job
+    CurlMulti multi_; // runs easy_'s requests and keeps its connection; goes after easy_
+    CurlEasy easy_;   // one for the worker's whole life, so that its connection stays open from job to job
     // The agent and proxy the handle was last given.
     bool agentSet_ = false;
     bool ownAgentSet_ = false;
