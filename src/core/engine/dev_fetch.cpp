@@ -42,25 +42,6 @@ std::optional<CDevFetch::Report> CDevFetch::TakeReport()
     return std::move(report_);
 }
 
-CDevFetch::SlotState CDevFetch::State() const
-{
-    std::lock_guard lock(mutex_);
-    return state_;
-}
-
-const char* CDevFetch::StateName(SlotState s)
-{
-    switch (s) {
-    case SlotState::Ready:
-        return "ready";
-    case SlotState::Working:
-        return "working";
-    case SlotState::Done:
-        return "done";
-    }
-    return "";
-}
-
 void CDevFetch::CollectResult()
 {
     {

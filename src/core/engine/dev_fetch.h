@@ -33,17 +33,13 @@ public:
     void Start(DownloadJob&& job, const std::string& folder = {});
     // Cancels the transfer in hand; safe from any thread at any moment.
     void Stop();
-    // What a done job has to report: the result code, the text to report, and the job with what the transfer learnt.
     // What a done job has to report: the result code, the text to report (for a success, the file's name only when
     // it is not the one asked for), and the job with what the transfer learnt.
     using Report = FetchOutcome;
     // Once the slot is Done: its report, taken once, and the slot Ready again. Empty while the slot is not Done.
     std::optional<Report> TakeReport();
 
-    SlotState State() const;
     int Index() const { return index_; }
-
-    static const char* StateName(SlotState s);
 
 private:
     // On the transfer's thread, once it has ended: the result the engine reports.

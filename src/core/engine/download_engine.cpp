@@ -157,8 +157,7 @@ void CDownloadEngine::ShowLine(std::string_view text)
     std::string& line = lineCount_ < lines_.size() ? lines_[lineCount_] : lines_.emplace_back();
     ++lineCount_;
     line.assign(text);
-    if (HasLineBreak(line))
-        line = LineBreaksToBlanks(std::move(line));
+    line = LineBreaksToBlanks(std::move(line));
 }
 
 void CDownloadEngine::FlushLines(std::unique_lock<std::mutex>& lock)

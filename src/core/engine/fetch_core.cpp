@@ -418,9 +418,9 @@ void CFetchCore::SetRequestOptions(const CurlSlist& headers)
     }
     const bool direct = job_.Prox.empty() || (job_.ByPa != 0 && IsLocalHost(HostOf(url_)));
     // An empty proxy also keeps proxy variables of the environment out: the job's setting decides.
-    const std::string& proxy = direct ? std::string() : job_.Prox;
-    if (!proxySet_ || proxy != proxySetTo_) {
-        curl_easy_setopt(h, CURLOPT_PROXY, proxy.c_str());
+    const char* proxy = direct ? "" : job_.Prox.c_str();
+    if (!proxySet_ || proxySetTo_ != proxy) {
+        curl_easy_setopt(h, CURLOPT_PROXY, proxy);
         proxySet_ = true;
         proxySetTo_ = proxy;
     }

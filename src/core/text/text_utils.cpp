@@ -132,14 +132,10 @@ bool IsHttpUrl(std::string_view url)
     return StartsWithNoCase(url, "http://") || StartsWithNoCase(url, "https://");
 }
 
-bool HasLineBreak(std::string_view s)
-{
-    return s.find('\n') != std::string_view::npos || s.find('\r') != std::string_view::npos;
-}
-
 std::string LineBreaksToBlanks(std::string s)
 {
-    if (!HasLineBreak(s))
+    // Most lines have none: they go back untouched.
+    if (s.find('\n') == std::string::npos && s.find('\r') == std::string::npos)
         return s;
     std::replace_if(
         s.begin(), s.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');

@@ -46,6 +46,5 @@ constexpr std::string_view TrimBlanks(std::string_view s)
 }
 // Every CR and LF made a blank, so that a value stays on the one line it is written to.
 std::string LineBreaksToBlanks(std::string s);
-bool HasLineBreak(std::string_view s);
 
 } // namespace pelldra
