@@ -346,6 +346,9 @@ void CFetchCore::SetFixedOptions()
     curl_easy_setopt(h, CURLOPT_BUFFERSIZE, 262144L);
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);
+    // The job's proxy and its local bypass decide alone, as they do for the proxy itself: no_proxy from the
+    // environment is not read (libcurl would read it twice for every request).
+    curl_easy_setopt(h, CURLOPT_NOPROXY, "");
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer_);
     curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &CFetchCore::OnHeader);
     curl_easy_setopt(h, CURLOPT_HEADERDATA, this);

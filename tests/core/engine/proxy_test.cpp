@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 
 #include "core/engine/auth_area_table.h"
 #include "core/engine/fetch_core.h"
@@ -90,6 +91,12 @@ protected:
 
 TEST_F(ProxyTest, RequestsGoThroughTheProxyUnlessLocalAddressesBypassItAndADeadProxyIsAFailure)
 {
+    // The job's bypass setting decides, not the environment's exceptions; set before any transfer thread runs.
+    ::setenv("no_proxy", "*", 1);
+    ::setenv("NO_PROXY", "*", 1);
+    struct Unset {
+        ~Unset() { ::unsetenv("no_proxy"), ::unsetenv("NO_PROXY"); }
+    } unset;
     const int deadPort = TestHttpServer().port(); // free again once the temporary is gone
     const FetchOutcome dead = Fetch("127.0.0.1:" + std::to_string(deadPort), 0, "dead.jpg");
     EXPECT_EQ(dead.Result, 2);
