@@ -33,6 +33,8 @@ public:
     void Start(DownloadJob&& job, const std::string& folder = {});
     // Cancels the transfer in hand; safe from any thread at any moment.
     void Stop();
+    // Stops for good: the transfer's thread ends without the caller waiting for it (the destructor waits).
+    void Quit() { transfer_.Quit(); }
     // What a done job has to report: the result code, the text to report (for a success, the file's name only when
     // it is not the one asked for), and the job with what the transfer learnt.
     using Report = FetchOutcome;

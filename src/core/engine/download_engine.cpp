@@ -51,6 +51,10 @@ CDownloadEngine::~CDownloadEngine()
     wake_.notify_all();
     if (thread_.joinable())
         thread_.join();
+    // All slots are told first, so that their threads end side by side rather than one after the other.
+    for (auto& slot : slots_)
+        if (slot)
+            slot->Quit();
     for (auto& slot : slots_)
         slot.reset();
 }

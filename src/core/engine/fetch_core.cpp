@@ -109,14 +109,19 @@ CFetchCore::CFetchCore(FetchContext context, std::function<void()> onFinished)
 
 CFetchCore::~CFetchCore()
 {
+    Quit();
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void CFetchCore::Quit()
+{
     Cancel();
     {
         std::lock_guard lock(mutex_);
         quit_ = true;
     }
     changed_.notify_all();
-    if (thread_.joinable())
-        thread_.join();
 }
 
 void CFetchCore::Start(DownloadJob&& job, const std::string& folder)

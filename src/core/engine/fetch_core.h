@@ -82,6 +82,8 @@ public:
     void Start(DownloadJob&& job, const std::string& folder = {});
     // Any thread, any moment: the transfer stops at its next check and an open credentials prompt closes.
     void Cancel();
+    // Cancels, and tells the worker to end without waiting for it: the destructor then has less to wait for.
+    void Quit();
     // True once the answer is known (saving has begun, or the transfer ended); false on time-out.
     bool WaitAnswer(std::chrono::milliseconds limit);
     void WaitFinished();
