@@ -57,10 +57,7 @@ bool TakeOverStaleLock(const std::string& path, std::chrono::milliseconds stale_
 
 } // namespace
 
-CLinkFileWriter::CLinkFileWriter(LinkLockTimes times) : times_(times)
-{
-    thread_ = std::thread([this] { Run(); });
-}
+CLinkFileWriter::CLinkFileWriter(LinkLockTimes times) : times_(times) {}
 
 CLinkFileWriter::~CLinkFileWriter()
 {
@@ -69,7 +66,8 @@ CLinkFileWriter::~CLinkFileWriter()
         quit_ = true;
     }
     work_.notify_one();
-    thread_.join();
+    if (thread_.joinable())
+        thread_.join();
 }
 
 void CLinkFileWriter::Queue(const DownloadJob& job)
@@ -77,6 +75,9 @@ void CLinkFileWriter::Queue(const DownloadJob& job)
     {
         std::lock_guard lock(mutex_);
         queue_.push_back(job);
+        // Started by the first block: a run that writes no links (the setting is off) never needs the thread.
+        if (!thread_.joinable())
+            thread_ = std::thread([this] { Run(); });
     }
     work_.notify_one();
 }

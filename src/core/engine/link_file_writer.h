@@ -1,4 +1,5 @@
-// Appends each downloaded job to the update-link file of its save folder, on a thread of its own.
+// Appends each downloaded job to the update-link file of its save folder, on a thread of its own started by the
+// first block.
 #pragma once
 
 #include <chrono>
@@ -50,7 +51,7 @@ private:
     bool TakeLock(const std::string& lock_path, std::chrono::milliseconds budget) const;
 
     const LinkLockTimes times_;
-    mutable std::mutex mutex_; // guards everything below up to thread_
+    mutable std::mutex mutex_; // guards everything below up to dropped_, and the start of thread_
     std::condition_variable work_;
     std::condition_variable idle_;
     std::deque<DownloadJob> queue_;
