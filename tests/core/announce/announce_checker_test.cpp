@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <future>
 #include <string>
 
@@ -21,6 +22,13 @@ using test::TempEnv;
 
 constexpr const char* kKey = "Software\\Tavin\\AutoAnn\\Pelldra";
 constexpr int kProgramVersion = 179;
+
+// The process's threads, as the kernel counts them: a thread is gone from here only once its exit handlers have run.
+size_t ThreadCount()
+{
+    const std::filesystem::directory_iterator tasks("/proc/self/task");
+    return static_cast<size_t>(std::distance(begin(tasks), end(tasks)));
+}
 
 // Answers with a set answer, once release (when given) is ready.
 class FakeUser final : public AnnounceObserver
@@ -122,6 +130,7 @@ TEST(AnnounceChecker, DestroyedWhileWaitingOrAskingItIsGoneWithinItsBound)
         auto user = std::make_shared<FakeUser>(AnnounceAnswer::Later, release.get_future().share());
         std::future<std::string> finished = user->finished.get_future();
         std::future<void> asked = user->askedOnce.get_future();
+        const size_t threadsBefore = ThreadCount();
         auto checker = std::make_unique<CAnnounceChecker>("Pelldra", server.Url("/new-ann.dat"));
         ASSERT_TRUE(checker->Start(asking ? 0ms : 60s, user, kProgramVersion));
         if (asking) {
@@ -134,6 +143,8 @@ TEST(AnnounceChecker, DestroyedWhileWaitingOrAskingItIsGoneWithinItsBound)
         release.set_value();
         EXPECT_EQ(finished.wait_for(asking ? 30s : 200ms) == std::future_status::ready, asking) << asking;
         EXPECT_EQ(user->asked, asking ? 1 : 0);
+        // Gone for good, its library state freed with it, and not cut off half-way by the end of the process.
+        EXPECT_TRUE(test::WaitUntil([&] { return ThreadCount() <= threadsBefore; }, 10s)) << asking;
     }
 }
 
