@@ -247,19 +247,13 @@ void CFetchCore::Fail(int32_t code, const std::string& message)
 void CFetchCore::DropFile()
 {
     // Nothing half-written stays behind.
-    if (file_.valid())
-        file_.reset();
-    if (!partPath_.empty()) {
-        ::unlink(partPath_.c_str());
-        partPath_.clear();
-    }
+    file_.Discard();
 }
 
 void CFetchCore::Transfer()
 {
     url_ = job_.Targ;
-    file_.reset();
-    partPath_.clear();
+    file_.Discard();
     promptUsed_ = false;
     answerDeadline_ = CoarseClock::now() + context_.limits.answer;
     if (!job_.Head.empty())
@@ -617,14 +611,12 @@ bool CFetchCore::BeginBody(Response& r)
     // that cannot be made shows as the save file's failure.
     if (!folder_.empty())
         MakeFolders(folder_);
-    ClaimedFile part = CreatePartFile(savePath_, 0666, &partTags_);
-    if (!part.fd.valid()) {
+    file_ = PendingFile::Create(savePath_, 0666, &partTags_, fileWay_);
+    if (!file_.valid()) {
         r.ended = true;
         Fail(2, kCannotSave + savePath_);
         return false;
     }
-    file_ = std::move(part.fd);
-    partPath_ = part.path;
     r.bodyMode = true;
     // The unique name is claimed once the body is complete; until then the answer names the one wanted.
     SetOutcome(0, savePath_, r.contentLength);
@@ -642,7 +634,7 @@ size_t CFetchCore::OnBody(char* data, size_t size, size_t count, void* self)
         return 0;
     size_t done = 0;
     while (done < n) {
-        const ssize_t w = ::write(me->file_.get(), data + done, n - done);
+        const ssize_t w = ::write(me->file_.fd(), data + done, n - done);
         if (w < 0) {
             if (errno == EINTR)
                 continue;
@@ -690,15 +682,16 @@ void CFetchCore::FinishBody(Response& r)
     }
     if (job_.Modi > 0) {
         const timespec times[2] = {{0, UTIME_NOW}, {static_cast<time_t>(job_.Modi), 0}};
-        ::futimens(file_.get(), times);
+        ::futimens(file_.fd(), times);
     }
-    const int fd = file_.release();
     std::string saved;
-    if (::close(fd) != 0 || ClaimFinalName(partPath_, savePath_, saved) != 0) {
+    const int error = file_.Finish(savePath_, saved);
+    // A folder that needed a part file once needs one for the next file too: spare it the unnamed attempt.
+    fileWay_ = file_.way();
+    if (error != 0) {
         Fail(2, kCannotSave + savePath_);
         return;
     }
-    partPath_.clear();
     SetOutcome(0, saved, std::nullopt, r.written);
 }
 

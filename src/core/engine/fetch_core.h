@@ -18,6 +18,7 @@
 #include "core/engine/curl_handles.h"
 #include "core/platform/coarse_clock.h"
 #include "core/platform/files.h"
+#include "core/platform/pending_file.h"
 #include "core/platform/unique_fd.h"
 #include "core/sequence/download_job.h"
 
@@ -187,9 +188,9 @@ private:
     std::string url_;
     bool rangeAsked_ = false; // the job's own header lines ask for a part of the file
     Response* current_ = nullptr;
-    UniqueFd file_;
+    PendingFile file_; // the body until it has its final name
     PartTags partTags_;
-    std::string partPath_; // the part file this transfer created, until it has its final name
+    PendingFile::Way fileWay_ = PendingFile::Way::Unnamed; // the way the last file could take, tried first
     std::string savePath_; // the name the body is saved under, before it is made unique
     bool promptUsed_ = false;
     CoarseClock::time_point answerDeadline_; // until the head of the answer

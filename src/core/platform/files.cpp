@@ -148,31 +148,37 @@ bool CannotClaimThatWay(NameClaim way, int error)
 
 } // namespace
 
-int ClaimFinalName(const std::string& partPath, const std::string& path, std::string& finalPath, NameClaim way)
+int ClaimFirstFreeName(const std::string& path, std::string& finalPath,
+                       const std::function<int(const std::string&)>& claim)
 {
     // Most names are free: the name asked for is tried before it is taken apart for numbered ones.
     std::optional<NameParts> parts;
     std::string numbered;
-    for (int i = 0;;) {
+    for (int i = 0;; ++i) {
         if (i > 0) {
             if (!parts)
                 parts = SplitName(path);
             numbered = Candidate(*parts, i);
         }
         const std::string& name = i == 0 ? path : numbered;
-        const int error = ClaimAs(way, partPath, name);
-        if (error == 0) {
+        const int error = claim(name);
+        if (error == 0)
             finalPath = name;
-            return 0;
-        }
-        if (error == EEXIST) {
-            ++i;
-        } else if (CannotClaimThatWay(way, error)) {
-            way = static_cast<NameClaim>(static_cast<int>(way) + 1); // the same name, claimed the next way
-        } else {
+        if (error != EEXIST)
             return error;
-        }
     }
+}
+
+int ClaimFinalName(const std::string& partPath, const std::string& path, std::string& finalPath, NameClaim way)
+{
+    return ClaimFirstFreeName(path, finalPath, [&](const std::string& name) {
+        for (;;) {
+            const int error = ClaimAs(way, partPath, name);
+            if (error == 0 || error == EEXIST || !CannotClaimThatWay(way, error))
+                return error;
+            way = static_cast<NameClaim>(static_cast<int>(way) + 1); // the same name, claimed the next way
+        }
+    });
 }
 
 int ReplaceFileAtomically(const std::string& path, const std::string& contents, mode_t mode)

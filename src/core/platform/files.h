@@ -4,6 +4,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -57,6 +58,11 @@ enum class NameClaim { Rename, Link, EmptyFile };
 // tried; the file system may need a later one.
 int ClaimFinalName(const std::string& partPath, const std::string& path, std::string& finalPath,
                    NameClaim way = NameClaim::Rename);
+
+// Tries path, base_1.ext, base_2.ext, ... with claim until it returns something other than EEXIST (the name is
+// taken): 0 and finalPath, or that errno.
+int ClaimFirstFreeName(const std::string& path, std::string& finalPath,
+                       const std::function<int(const std::string&)>& claim);
 
 // Replaces path with contents so that a reader (or a crash) sees either the old or the new file, never a half one:
 // a temporary file in the same folder is written, flushed to disk and renamed over path. Returns 0 or an errno.

@@ -3,6 +3,7 @@
 #include "core/platform/event.h"
 #include "core/platform/files.h"
 #include "core/platform/folders.h"
+#include "core/platform/pending_file.h"
 #include "core/platform/programs.h"
 
 #include <gtest/gtest.h>
@@ -146,6 +147,13 @@ mode_t ModeOf(const std::string& path)
     return ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
 }
 
+mode_t CurrentUmask()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
 TEST(MakeUniqueFileName, CountsUpPastEveryExistingName)
 {
     // The names already there (a trailing '/' makes a folder), the name asked for, the name given.
@@ -173,12 +181,15 @@ TEST(MakeUniqueFileName, CountsUpPastEveryExistingName)
     }
 }
 
-TEST(PartFiles, RacingWritersOfOneNameEachGetTheirOwnFileAndNoPartStaysWhicheverWayNamesAreClaimed)
+TEST(PendingFiles, RacingWritersOfOneNameEachGetTheirOwnFileAndNothingElseStaysWhicheverWayFilesAreKept)
 {
     TempEnv env;
-    for (const NameClaim way : {NameClaim::Rename, NameClaim::Link, NameClaim::EmptyFile}) {
-        SCOPED_TRACE(static_cast<int>(way));
-        const std::string folder = env.makeFolder("dl" + std::to_string(static_cast<int>(way)));
+    // No claim: an unnamed file; otherwise a part file whose name is claimed that way.
+    const std::optional<NameClaim> ways[] = {std::nullopt, NameClaim::Rename, NameClaim::Link, NameClaim::EmptyFile};
+    for (const std::optional<NameClaim>& way : ways) {
+        const std::string label = way ? std::to_string(static_cast<int>(*way)) : "unnamed";
+        SCOPED_TRACE(label);
+        const std::string folder = env.makeFolder("dl-" + label);
         const std::string path = folder + "/pic.jpg";
         constexpr int kThreads = 8;
         std::vector<std::string> claimed(kThreads);
@@ -186,17 +197,20 @@ TEST(PartFiles, RacingWritersOfOneNameEachGetTheirOwnFileAndNoPartStaysWhichever
         std::vector<std::thread> threads;
         for (int t = 0; t < kThreads; ++t) {
             threads.emplace_back([&, t] {
-                ClaimedFile part = CreatePartFile(path, 0600);
+                PendingFile file = way ? PendingFile{} : PendingFile::Create(path, 0600);
+                ClaimedFile part = way ? CreatePartFile(path, 0600) : ClaimedFile{};
+                const int fd = way ? part.fd.get() : file.fd();
                 const std::string id = std::to_string(t);
-                const bool written =
-                    part.fd.valid() && ::write(part.fd.get(), id.data(), id.size()) == static_cast<ssize_t>(id.size());
+                const bool written = fd >= 0 && ::write(fd, id.data(), id.size()) == static_cast<ssize_t>(id.size());
                 part.fd.reset();
                 // Counted either way, so that one failed writer cannot keep the others waiting for ever.
                 ready.fetch_add(1);
                 while (ready.load() < kThreads)
                     std::this_thread::yield();
-                if (written)
-                    ClaimFinalName(part.path, path, claimed[static_cast<size_t>(t)], way);
+                if (written && way)
+                    ClaimFinalName(part.path, path, claimed[static_cast<size_t>(t)], *way);
+                else if (written)
+                    file.Finish(path, claimed[static_cast<size_t>(t)]);
             });
         }
         for (auto& thread : threads)
@@ -211,6 +225,74 @@ TEST(PartFiles, RacingWritersOfOneNameEachGetTheirOwnFileAndNoPartStaysWhichever
             EXPECT_EQ(ModeOf(p), 0600u) << p;
         }
     }
+}
+
+TEST(PendingFiles, ShowOnlyOnceCompleteAndAnUnfinishedOneLeavesNothing)
+{
+    for (const PendingFile::Way way : {PendingFile::Way::Unnamed, PendingFile::Way::Part}) {
+        SCOPED_TRACE(static_cast<int>(way));
+        TempEnv env;
+        const std::string folder = env.makeFolder("dl");
+        {
+            PendingFile dropped = PendingFile::Create(folder + "/b.jpg", 0600, nullptr, way);
+            ASSERT_TRUE(dropped.valid());
+            ASSERT_TRUE(WriteAll(dropped.fd(), "half"));
+        }
+        PendingFile file = PendingFile::Create(folder + "/a.jpg", 0640, nullptr, way);
+        ASSERT_TRUE(file.valid());
+        EXPECT_EQ(file.way(), way);
+        ASSERT_TRUE(WriteAll(file.fd(), "body"));
+        const std::vector<std::string> pending = FolderEntries(folder);
+        if (way == PendingFile::Way::Unnamed) {
+            EXPECT_TRUE(pending.empty());
+        } else {
+            ASSERT_EQ(pending.size(), 1u);
+            EXPECT_TRUE(pending[0].starts_with(".a.jpg.") && pending[0].ends_with(kPartFileSuffix)) << pending[0];
+        }
+        std::string name;
+        EXPECT_EQ(file.Finish(folder + "/a.jpg", name), 0);
+        EXPECT_EQ(name, folder + "/a.jpg");
+        EXPECT_EQ(test::ReadFile(name), "body");
+        EXPECT_EQ(ModeOf(name), 0640u & ~CurrentUmask());
+        EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"a.jpg"});
+    }
+}
+
+TEST(PendingFiles, AFolderThatRefusesTheLinkGetsACopyWithTheSameContentsModeAndTime)
+{
+    // A folder on another file system refuses the link with EXDEV, as folders on some network and FUSE file
+    // systems refuse it for their own reasons.
+    TempEnv env;
+    std::string other = "/dev/shm/pelldra-test-XXXXXX";
+    struct stat a
+    {
+    }, b{};
+    if (::mkdtemp(other.data()) == nullptr || ::stat(env.root().c_str(), &a) != 0 || ::stat(other.c_str(), &b) != 0 ||
+        a.st_dev == b.st_dev) {
+        fs::remove_all(other);
+        GTEST_SKIP() << "needs /dev/shm on a file system of its own";
+    }
+    const std::string here = env.makeFolder("here");
+    PendingFile file = PendingFile::Create(here + "/a.bin", 0604);
+    ASSERT_EQ(file.way(), PendingFile::Way::Unnamed);
+    const std::string body(300000, 'x');
+    ASSERT_TRUE(WriteAll(file.fd(), body));
+    const timespec times[2] = {{0, UTIME_NOW}, {1700000000, 0}};
+    ASSERT_EQ(::futimens(file.fd(), times), 0);
+    std::string name;
+    EXPECT_EQ(file.Finish(other + "/a.bin", name), 0);
+    EXPECT_EQ(file.way(), PendingFile::Way::Part);
+    EXPECT_EQ(name, other + "/a.bin");
+    EXPECT_EQ(test::ReadFile(name), body);
+    EXPECT_EQ(ModeOf(name), 0604u & ~CurrentUmask());
+    struct stat st
+    {
+    };
+    EXPECT_EQ(::stat(name.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1700000000);
+    EXPECT_EQ(FolderEntries(other), std::vector<std::string>{"a.bin"});
+    EXPECT_TRUE(FolderEntries(here).empty());
+    fs::remove_all(other);
 }
 
 TEST(ReplaceFileAtomically, ReplacesContentsAndModeAndLeavesNoTemporaryFileAndEveryByteReadsBack)
@@ -249,9 +331,9 @@ TEST(ReplaceFileAtomically, ReplacesContentsAndModeAndLeavesNoTemporaryFileAndEv
 TEST(Files, AMissingFolderFailsWithItsErrorAndCreatesNothing)
 {
     TempEnv env;
-    const ClaimedFile f = CreatePartFile(env.root() + "/missing/a.jpg");
-    EXPECT_FALSE(f.fd.valid());
-    EXPECT_EQ(f.error, ENOENT);
+    const PendingFile f = PendingFile::Create(env.root() + "/missing/a.jpg", 0600);
+    EXPECT_FALSE(f.valid());
+    EXPECT_EQ(f.error(), ENOENT);
     EXPECT_EQ(ReplaceFileAtomically(env.root() + "/missing/file", "x", 0600), ENOENT);
     std::string out;
     EXPECT_FALSE(ReadWholeFile(env.root() + "/missing/file", out));
