@@ -51,6 +51,14 @@ bool Exists(const std::string& path)
 
 } // namespace
 
+std::string FolderOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 std::string MakeUniqueFileName(const std::string& path)
 {
     const NameParts n = SplitName(path);
@@ -183,8 +191,7 @@ int ClaimFinalName(const std::string& partPath, const std::string& path, std::st
 
 int ReplaceFileAtomically(const std::string& path, const std::string& contents, mode_t mode)
 {
-    const size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    const std::string folder = FolderOf(path);
     std::string tmp = path + ".XXXXXX";
     UniqueFd fd(::mkstemp(tmp.data()));
     if (!fd.valid())

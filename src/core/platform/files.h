@@ -16,6 +16,9 @@ namespace pelldra {
 // a password.
 inline constexpr mode_t kPrivateFileMode = 0600;
 
+// The folder path lies in: "." for a bare name, "/" for a name at the root.
+std::string FolderOf(const std::string& path);
+
 // The first of path, base_1.ext, base_2.ext, ... that does not exist yet (the dot must follow the last '/').
 std::string MakeUniqueFileName(const std::string& path);
 

@@ -14,14 +14,6 @@ namespace pelldra {
 
 namespace {
 
-std::string FolderOf(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // Gives the unnamed file behind fd the name path: 0, EEXIST when the name is taken, or another errno.
 int LinkUnnamed(int fd, const std::string& path)
 {
@@ -92,35 +84,30 @@ int PendingFile::Finish(const std::string& path, std::string& finalPath)
         return EBADF;
     int error = 0;
     if (way_ == Way::Unnamed) {
-        error = FinishUnnamed(path, finalPath);
-    } else {
-        error = ::close(fd_.release()) == 0 ? 0 : errno;
-        if (error == 0)
-            error = ClaimFinalName(partPath_, path, finalPath);
-        if (error == 0)
-            partPath_.clear();
+        error = ClaimFirstFreeName(path, finalPath, [this](const std::string& name) { return LinkUnnamed(fd(), name); });
+        if (error == 0) {
+            // The last chance to hear of a write that never reached the disk; the name must not stay on such a file.
+            if (::close(fd_.release()) != 0) {
+                error = errno;
+                ::unlink(finalPath.c_str());
+            }
+            return error;
+        }
+        // A folder that takes new files but no links to them (some network and FUSE file systems) still gets the
+        // body, as a part file.
+        error = BecomePartFile(path);
     }
+    if (error == 0)
+        error = ::close(fd_.release()) == 0 ? 0 : errno;
+    if (error == 0)
+        error = ClaimFinalName(partPath_, path, finalPath);
+    if (error == 0)
+        partPath_.clear();
     Discard();
     return error;
 }
 
-int PendingFile::FinishUnnamed(const std::string& path, std::string& finalPath)
-{
-    int error = ClaimFirstFreeName(path, finalPath, [this](const std::string& name) { return LinkUnnamed(fd(), name); });
-    // A folder that takes new files but no links to them (some network and FUSE file systems) still gets the body.
-    if (error != 0)
-        error = CopyIntoPartFile(path, finalPath);
-    if (error != 0)
-        return error;
-    // The last chance to hear of a write that never reached the disk; the name must not stay on such a file.
-    if (fd_.valid() && ::close(fd_.release()) != 0) {
-        error = errno;
-        ::unlink(finalPath.c_str());
-    }
-    return error;
-}
-
-int PendingFile::CopyIntoPartFile(const std::string& path, std::string& finalPath)
+int PendingFile::BecomePartFile(const std::string& path)
 {
     struct stat st
     {
@@ -130,25 +117,21 @@ int PendingFile::CopyIntoPartFile(const std::string& path, std::string& finalPat
     ClaimedFile part = CreatePartFile(path, st.st_mode & 07777);
     if (!part.fd.valid())
         return part.error;
+    const UniqueFd unnamed = std::move(fd_);
+    fd_ = std::move(part.fd);
+    partPath_ = std::move(part.path);
     way_ = Way::Part;
-    partPath_ = part.path;
     off_t offset = 0;
     while (offset < st.st_size) {
-        const ssize_t n = ::sendfile(part.fd.get(), fd(), &offset, static_cast<size_t>(st.st_size - offset));
+        const ssize_t n = ::sendfile(fd(), unnamed.get(), &offset, static_cast<size_t>(st.st_size - offset));
         if (n == 0)
             return EIO; // shorter than it was a moment ago
         if (n < 0 && errno != EINTR)
             return errno;
     }
     const timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
-    ::futimens(part.fd.get(), times);
-    fd_.reset();
-    if (::close(part.fd.release()) != 0)
-        return errno;
-    const int error = ClaimFinalName(partPath_, path, finalPath);
-    if (error == 0)
-        partPath_.clear();
-    return error;
+    ::futimens(fd(), times);
+    return 0;
 }
 
 } // namespace pelldra

@@ -42,8 +42,8 @@ public:
     void Discard();
 
 private:
-    int FinishUnnamed(const std::string& path, std::string& finalPath);
-    int CopyIntoPartFile(const std::string& path, std::string& finalPath);
+    // Copies an unnamed file into a part file beside path and goes on as that: 0 or an errno.
+    int BecomePartFile(const std::string& path);
 
     UniqueFd fd_;
     std::string partPath_; // empty for an unnamed file
