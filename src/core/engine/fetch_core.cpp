@@ -3,6 +3,7 @@
 #include "core/engine/fetch_core.h"
 
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -496,6 +497,11 @@ CURLcode CFetchCore::RunRequest()
         }
         if (done)
             break;
+        // Before sleeping until the answer comes, the other slots' threads get the core: their answers are often
+        // in by then, and when this thread runs again so is its own. It is then spared a sleep and a wake-up, the
+        // largest cost of a small file after the network's own.
+        if (mc == CURLM_OK && running > 0 && current_ && !current_->headersDone)
+            sched_yield();
         // At most a second's wait: the progress callback, which keeps the time limits, runs after each.
         if (mc == CURLM_OK && running > 0)
             mc = curl_multi_wait(m, nullptr, 0, 1000, nullptr);
