@@ -23,7 +23,9 @@ bool ReadOrderFile(const std::string& path, CQueueItem& item)
     std::string bytes;
     if (ReadRegularFile(path, kOrderFileLimit, bytes) != RegularFileRead::Ok)
         return false;
-    StringLineSource lines(bytes);
+    // LinkScout's files are code page 932 unless marked or UTF-8 as a whole, like the queue file.
+    const std::string text = OrderFileText(bytes);
+    StringLineSource lines(text);
     // An item without its kind line names nothing to fetch.
     return item.ReadItem(lines) && item.Kind >= CQueueItem::RENBAN;
 }

@@ -142,6 +142,18 @@ TEST(LinkScoutOrders, TheTransferListOrdersKindFollowsItsType)
     }
 }
 
+TEST(LinkScoutOrders, AnOrderFileOfTheOlderProgramIsReadAsCodePage932)
+{
+    TempEnv env;
+    Keys keys;
+    CQueueItem order = Order(CQueueItem::RENBAN);
+    order.Fol = "/home/u/\x83\x5F\x83\x45\x83\x93"; // ダウン in code page 932
+    PlaceOrder(keys, env, order.ToText(), kWholeGetCommand);
+    const LinkScoutOrders orders = TakeLinkScoutOrder(keys.linkScout, keys.transfer, LinkScoutCall::Broadcast, {}, "");
+    ASSERT_EQ(orders.runs.size(), 1u);
+    EXPECT_EQ(orders.runs[0].item.Fol, "/home/u/ダウン");
+}
+
 TEST(LinkScoutOrders, AnOrderFileThatHoldsNoOrderIsNotTaken)
 {
     TempEnv env;
