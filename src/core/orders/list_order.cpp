@@ -24,6 +24,7 @@ constexpr const char* kBrokenMessage = "リストファイルが壊れていま�
 constexpr const char* kLinkScoutNotFoundMessage = "LinkScoutから渡されるはずの一時ファイルが見つかりません。";
 constexpr const char* kLinkScoutBrokenMessage = "LinkScoutから渡された一時ファイルが壊れています。";
 constexpr const char* kNoJobMessage = "リストは空です。";
+constexpr const char* kUrlControlMessage = "URLに制御文字は使えません";
 constexpr std::string_view kDestKey = "Dest: ";
 
 // Far beyond any real list (a page's links make a few thousand lines, well under 1 MiB), and small enough that the
@@ -100,6 +101,10 @@ std::string MakeJobLines(const std::string& text, const std::string& folder, std
                 return "リストの" + std::to_string(from) + "行目：" + refusal;
             }
             line = std::string(kDestKey) + dest;
+        } else if (StartsWith(line, "Targ:") && HasControlCharacter(line)) {
+            // The URL goes into the status lines, where a terminal would take it for a command.
+            lines.clear();
+            return "リストの" + std::to_string(from) + "行目：" + kUrlControlMessage;
         }
         lines.push_back(std::move(line));
         return {};

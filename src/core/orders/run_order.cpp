@@ -29,15 +29,17 @@ RunPreparation PrepareRun(CQueueItem& running, const DetailSettings* refreshFrom
                           const std::string& folderEdit)
 {
     RunPreparation prep;
+    // A stored order is checked again: the queue file may have been written by hand or by another program. The
+    // start lines would show the unsound value.
+    if (const std::string bad = FirstBadStoredValue(running); !bad.empty()) {
+        prep.code = -2;
+        prep.lines.push_back(kBadStoredValueMessage + bad);
+        return prep;
+    }
     prep.lines = RunStartLines(running);
     if (running.Kind == CQueueItem::RENBAN) {
-        // A stored order is checked again: the queue file may have been written by hand or by another program.
         running.job.Dest = ResolveDest(running.job.Dest, running.Fol);
-        std::string refusal;
-        if (const std::string bad = FirstBadStoredValue(running); !bad.empty())
-            refusal = kBadStoredValueMessage + bad;
-        if (refusal.empty())
-            refusal = TemplateRefusal(running.Sub, "　サブフォルダ");
+        std::string refusal = TemplateRefusal(running.Sub, "　サブフォルダ");
         if (refusal.empty())
             refusal = DestRefusal(running.job.Dest, running.Fol);
         if (!refusal.empty()) {

@@ -2,6 +2,8 @@
 // put terminal controls into the status lines.
 #include "core/orders/save_path.h"
 
+#include "core/text/text_utils.h"
+
 namespace pelldra {
 
 namespace {
@@ -9,22 +11,6 @@ namespace {
 constexpr const char* kParentOrControl = "に「..」や制御文字は使えません";
 constexpr const char* kNoFileName = "保存先のファイル名がありません";
 constexpr const char* kDest = "保存先";
-
-// C0 controls, DEL, and the C1 controls as UTF-8 (a terminal may take U+009B for an escape).
-bool HasControlCharacter(std::string_view text)
-{
-    for (size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c < 0x20 || c == 0x7F)
-            return true;
-        if (c == 0xC2 && i + 1 < text.size()) {
-            const auto next = static_cast<unsigned char>(text[i + 1]);
-            if (next >= 0x80 && next <= 0x9F)
-                return true;
-        }
-    }
-    return false;
-}
 
 bool IsSeparator(char c)
 {

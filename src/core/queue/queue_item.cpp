@@ -268,8 +268,13 @@ std::string OrderFileText(std::string_view bytes)
 
 std::string FirstBadStoredValue(const CQueueItem& item)
 {
+    // A terminal showing the status lines would take it for a command.
+    if (HasControlCharacter(item.Fol))
+        return "Fol";
     if (item.Kind != CQueueItem::RENBAN)
         return "";
+    if (HasControlCharacter(item.job.Targ))
+        return "[num]";
     const std::pair<const char*, const std::string*> digits[] = {
         {"St1", &item.St1}, {"Ed1", &item.Ed1}, {"Or1", &item.Or1},
         {"St2", &item.St2}, {"Ed2", &item.Ed2}, {"Or2", &item.Or2},

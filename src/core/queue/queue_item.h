@@ -106,7 +106,9 @@ inline constexpr size_t kMaxStoredDigits = 255;
 
 // The key ("St1", "Fx1", ...) of the first stored value of a series order that is no sound counter or width, or ""
 // when there is none. Orders come back from files that anyone may have written: a width of two thousand million
-// would ask for that many bytes per URL, and letters would be counted as if they were digits.
+// would ask for that many bytes per URL, and letters would be counted as if they were digits. The folder of any
+// order ("Fol") and the URL of a series ("[num]") go into the status lines, so a control character in them is
+// unsound too.
 std::string FirstBadStoredValue(const CQueueItem& item);
 
 // What the job source reads of a series item.

@@ -142,4 +142,19 @@ std::string LineBreaksToBlanks(std::string s)
     return s;
 }
 
+bool HasControlCharacter(std::string_view text)
+{
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7F)
+            return true;
+        if (c == 0xC2 && i + 1 < text.size()) {
+            const auto next = static_cast<unsigned char>(text[i + 1]);
+            if (next >= 0x80 && next <= 0x9F)
+                return true;
+        }
+    }
+    return false;
+}
+
 } // namespace pelldra

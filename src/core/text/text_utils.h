@@ -46,5 +46,7 @@ constexpr std::string_view TrimBlanks(std::string_view s)
 }
 // Every CR and LF made a blank, so that a value stays on the one line it is written to.
 std::string LineBreaksToBlanks(std::string s);
+// A C0 control, DEL, or a C1 control as UTF-8 (a terminal may take U+009B for an escape).
+bool HasControlCharacter(std::string_view text);
 
 } // namespace pelldra

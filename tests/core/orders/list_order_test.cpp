@@ -246,6 +246,8 @@ TEST_F(ListFileTest, OrdersThatCannotRunAreRefusedAtTheStartWithTheirLine)
         {CQueueItem::LIST, "Refe: r\nhttp://ex.com/a/..", "", "", -2, "リストの2行目：保存先のファイル名がありません",
          0},
         {CQueueItem::LIST, nullptr, "", "", -1, "ファイルが見つかりません", 0},
+        {CQueueItem::LIST, "Targ: http://ex.com/a\x1b]2;x\x07.jpg\nDest: a.jpg", "", "", -2,
+         "リストの1行目：URLに制御文字は使えません", 0},
     };
     for (const auto& [kind, list, sub, dest, code, line, fx1] : cases) {
         SCOPED_TRACE(line);
@@ -259,6 +261,10 @@ TEST_F(ListFileTest, OrdersThatCannotRunAreRefusedAtTheStartWithTheirLine)
         EXPECT_EQ(prep.lines.back(), line);
         EXPECT_TRUE(code != 0 || item.job.Dest == fol + dest) << item.job.Dest;
     }
+    // An unsound stored value is not shown in the start lines: its refusal is the only line.
+    CQueueItem item;
+    item.Kind = CQueueItem::LIST, item.Fol = fol + "\x1b[2J";
+    EXPECT_EQ(PrepareRun(item, nullptr, JobMode::List, "").lines, Lines{"指令の値が不正なため、中止: Fol"});
 }
 
 TEST_F(ListFileTest, QueueRunStartsTheFirstSkipsUnreadableAndRequeuesWhenBusy)

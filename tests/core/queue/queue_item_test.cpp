@@ -137,7 +137,9 @@ TEST(QueueItemReader, UnsoundCountersAndWidthsAreNamed)
                                                          {"\tSt1\t", ""},
                                                          {"\tSt1\t5\n\tEd1\t03", "St1"}, // a start beyond its end
                                                          {"\tSt2\t12\n\tEd2\t9", "St2"},
-                                                         {"\tSt1\t5\n\tEd1\t005", ""}};
+                                                         {"\tSt1\t5\n\tEd1\t005", ""},
+                                                         {"\tFol\t/dl/\x1b]2;x\x07", "Fol"},
+                                                         {"[num] http://h/\x07*.jpg", "[num]"}};
     for (const auto& [line, key] : cases) {
         CQueueItem it;
         ASSERT_TRUE(ReadText("//Item Gegin//\n[num] http://h/*.jpg\n" + line + "\n//Item End//\n", it));
