@@ -45,7 +45,8 @@ void LogFollower::Forget()
 
 LogUpdate LogFollower::Read()
 {
-    UniqueFd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    // O_NONBLOCK: a named pipe put in the log's place would wait for a writer; a regular file reads as ever.
+    UniqueFd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     struct stat st = {};
     if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         LogUpdate gone;

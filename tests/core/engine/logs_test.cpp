@@ -167,6 +167,8 @@ TEST(LogFollower, ReadsWhatWasAppendedAndStartsAfreshWhenTheFileIsReplacedCutOrR
          {"three", "four"}, ""},
         {[&] { test::WriteFile(path, "six\n"); }, true, true, {"six"}, ""}, // the same file, shorter
         {[&] { std::remove(path.c_str()); }, true, true, {}, ""},
+        // A named pipe under the name has no writer: opening it must not wait for one.
+        {[&] { ::mkfifo(path.c_str(), 0600); }, false, false, {}, ""},
     };
     // clang-format on
     int n = 0;
