@@ -13,6 +13,7 @@
 #include "core/platform/files.h"
 #include "core/platform/unique_fd.h"
 #include "core/text/text_lines.h"
+#include "core/text/text_utils.h"
 
 namespace pelldra {
 
@@ -156,6 +157,13 @@ int CWaitQueue::SettleRecords(bool returnOrphans)
     return error;
 }
 
+int CWaitQueue::RemoveQueueFile(std::string_view unreadableText) const
+{
+    if (!TrimBlanks(unreadableText).empty())
+        return ::rename(path_.c_str(), (path_ + ".bad").c_str()) == 0 ? 0 : errno;
+    return ::unlink(path_.c_str()) == 0 || errno == ENOENT ? 0 : errno;
+}
+
 TakeResult CWaitQueue::CannotTake(const std::string& path, int error)
 {
     takeFailure_ = path + ": " + std::system_category().message(error);
@@ -239,7 +247,7 @@ TakeResult CWaitQueue::TakeFirst(CQueueItem& item)
     if (!item.ReadItem(lines)) {
         item.Clear();
         // Nothing can be taken from this file, now or later.
-        ::unlink(path_.c_str());
+        RemoveQueueFile(text);
         hasItems_ = 0;
         return TakeResult::Empty;
     }
@@ -321,11 +329,12 @@ int CWaitQueue::SaveAll()
         return 1; // what cannot be seen cannot be kept
     std::vector<std::string> appended;
     std::vector<std::string> gone = loaded_;
+    const std::string fileText = OrderFileText(bytes);
+    bool anyRead = false;
     {
-        const std::string text = OrderFileText(bytes);
-        StringLineSource lines(text);
+        StringLineSource lines(fileText);
         CQueueItem work;
-        while (work.ReadItem(lines)) {
+        for (; work.ReadItem(lines); anyRead = true) {
             std::string order = work.ToText();
             if (!TakeOne(gone, order))
                 appended.push_back(std::move(order));
@@ -348,7 +357,8 @@ int CWaitQueue::SaveAll()
     for (const std::string& order : appended)
         text += order;
     const bool empty = keptTexts.empty() && appended.empty();
-    if (empty ? ::unlink(path_.c_str()) != 0 && errno != ENOENT : ReplaceFileAtomically(path_, text, kFileMode) != 0)
+    if (empty ? RemoveQueueFile(anyRead ? std::string_view() : fileText) != 0
+              : ReplaceFileAtomically(path_, text, kFileMode) != 0)
         return 1;
     loaded_ = std::move(keptTexts);
     hasItems_ = empty ? 0 : 1;

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/platform/folders.h"
@@ -77,6 +78,10 @@ private:
     int ReadQueueBytes(std::string& bytes) const;
     // Replaces the queue file with text through the temporary file. 0 or an errno.
     int WriteQueueFile(const std::string& text) const;
+    // Removes the queue file. unreadableText is the text of a file from which no order could be read: unless blank
+    // it is kept as the file beside it, Waiting.wlt.bad, rather than lost (a file saved in another encoding, marker
+    // lines edited by hand). 0 or an errno.
+    int RemoveQueueFile(std::string_view unreadableText) const;
 
     std::string folder_;
     std::string path_;        // folder_ + "/Waiting.wlt"

@@ -92,15 +92,17 @@ TEST(WaitQueue, FirstInFirstOutAndFlags)
 TEST(WaitQueue, TakeFirstOnDamagedFiles)
 {
     const std::string item = Order("x").ToText();
-    // What the file holds, its bytes, whether an order is taken, the file afterwards ("": it is gone).
-    const std::tuple<const char*, std::string, bool, std::string> cases[] = {
-        {"no item at all", "garbage\r\n\tFol\t/x\r\n", false, ""},
-        {"cut-off first item", "//Item Gegin//\r\n[num] u\r\n", false, ""},
-        {"only blank lines after the item", item + "\r\n\r\n", true, ""},
-        {"cut-off item after it", item + "//Item Gegin//\r\n[num] v\r\n", true, ""},
+    // What the file holds, its bytes, whether an order is taken, the file afterwards ("": it is gone), the file kept
+    // aside because no order could be read from it.
+    const std::tuple<const char*, std::string, bool, std::string, std::string> cases[] = {
+        {"no item at all", "garbage\r\n\tFol\t/x\r\n", false, "", "garbage\r\n\tFol\t/x\r\n"},
+        {"cut-off first item", "//Item Gegin//\r\n[num] u\r\n", false, "", "//Item Gegin//\r\n[num] u\r\n"},
+        {"only blank lines", "\r\n \r\n", false, "", ""},
+        {"only blank lines after the item", item + "\r\n\r\n", true, "", ""},
+        {"cut-off item after it", item + "//Item Gegin//\r\n[num] v\r\n", true, "", ""},
         {"rest kept byte for byte", item + "between\n//Item Gegin//\n[num] v\n//Item End//\n", true,
-         std::string(kOrderFileMark) + "between\n//Item Gegin//\n[num] v\n//Item End//\n"}};
-    for (const auto& [name, file, taken, left] : cases) {
+         std::string(kOrderFileMark) + "between\n//Item Gegin//\n[num] v\n//Item End//\n", ""}};
+    for (const auto& [name, file, taken, left, keptAside] : cases) {
         SCOPED_TRACE(name);
         test::TempEnv env;
         CWaitQueue q;
@@ -110,7 +112,15 @@ TEST(WaitQueue, TakeFirstOnDamagedFiles)
         EXPECT_EQ(q.hasItems(), left.empty() ? 0 : 1);
         EXPECT_EQ(q.emptied(), taken && left.empty() ? 1 : 0);
         EXPECT_EQ(test::FileExists(q.path()) ? test::ReadFile(q.path()) : "", left);
+        EXPECT_EQ(test::FileExists(q.path() + ".bad") ? test::ReadFile(q.path() + ".bad") : "", keptAside);
     }
+    // Saving the (empty) edit list over such a file keeps it aside too.
+    test::TempEnv env;
+    CWaitQueue q;
+    ASSERT_TRUE(test::WriteFile(q.path(), "//Item Begin//\r\n"));
+    EXPECT_EQ(q.LoadAll(), 0);
+    EXPECT_EQ(q.SaveAll(), 0);
+    EXPECT_EQ(test::ReadFile(q.path() + ".bad"), "//Item Begin//\r\n");
 }
 
 TEST(WaitQueue, AppendAfterAFileCutInsideALine)
