@@ -223,9 +223,13 @@ UniqueFd OpenPrivateForAppend(const std::string& path)
     };
     if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
         return {};
-    // Written by an older version, or by hand: it may hold what the newer files keep private.
-    if ((st.st_mode & 077) != 0 && st.st_uid == ::geteuid())
+    if ((st.st_mode & 077) != 0) {
+        // Another user's file in a shared folder, which others may read: nothing private goes into it.
+        if (st.st_uid != ::geteuid())
+            return {};
+        // Written by an older version, or by hand: it may hold what the newer files keep private.
         ::fchmod(fd.get(), st.st_mode & kPrivateFileMode);
+    }
     return fd;
 }
 

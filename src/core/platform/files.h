@@ -72,7 +72,8 @@ int ClaimFirstFreeName(const std::string& path, std::string& finalPath,
 int ReplaceFileAtomically(const std::string& path, const std::string& contents, mode_t mode);
 
 // Opens a private file for appending, creating it with kPrivateFileMode. Never through a symbolic link, and only a
-// regular file (a FIFO would block the writer); an existing file of ours that others may read is made private.
+// regular file (a FIFO would block the writer); an existing file of ours that others may read is made private, and
+// one of another user's that others may read is not opened.
 // Invalid when it cannot be opened so.
 UniqueFd OpenPrivateForAppend(const std::string& path);
 

@@ -341,6 +341,19 @@ TEST(Files, AMissingFolderFailsWithItsErrorAndCreatesNothing)
     EXPECT_FALSE(test::FileExists(env.root() + "/missing"));
 }
 
+TEST(Files, APrivateFileIsNotAppendedToWhenAnotherUserOwnsItAndOthersMayReadIt)
+{
+    TempEnv env;
+    const std::string path = env.root() + "/pdr.hlk"; // planted in a shared download folder
+    ASSERT_TRUE(test::WriteFile(path, ""));
+    ASSERT_EQ(::chmod(path.c_str(), 0666), 0);
+    if (::chown(path.c_str(), 65534, 65534) != 0)
+        GTEST_SKIP() << "only root can give a file to another user";
+    EXPECT_FALSE(OpenPrivateForAppend(path).valid());
+    ASSERT_EQ(::chmod(path.c_str(), 0600), 0); // private to its owner, as a squashing network share makes ours
+    EXPECT_TRUE(OpenPrivateForAppend(path).valid());
+}
+
 TEST(ReplaceFileAtomically, AWriterKilledAtAnyMomentLeavesOldOrNewContents)
 {
     TempEnv env;
