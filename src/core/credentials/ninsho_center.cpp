@@ -15,6 +15,36 @@
 
 namespace pelldra {
 
+namespace {
+
+int InsertInto(std::vector<CAuthRecord>& records, const CAuthRecord& rec, bool keepLabels, int& index)
+{
+    const auto it = std::lower_bound(records.begin(), records.end(), rec.GetSiteUrl(),
+                                     [](const CAuthRecord& r, const std::string& key) { return r.GetSiteUrl() < key; });
+    int result = 0;
+    auto placed = it;
+    if (it != records.end() && TakesPlaceOf(rec, *it)) {
+        const CAuthRecord old = std::exchange(*it, rec);
+        if (keepLabels) {
+            it->SetSiteName(old.GetSiteName());
+            if (rec.GetPageUrl().empty())
+                it->SetPageUrl(old.GetPageUrl());
+        }
+    } else {
+        placed = records.insert(it, rec);
+        result = 1;
+    }
+    index = static_cast<int>(placed - records.begin());
+    return result;
+}
+
+void RemoveSiteUrlFrom(std::vector<CAuthRecord>& records, const std::string& siteUrl)
+{
+    std::erase_if(records, [&siteUrl](const CAuthRecord& r) { return r.GetSiteUrl() == siteUrl; });
+}
+
+} // namespace
+
 CNinshoCenter::CNinshoCenter(Setup setup)
     : recordLocation_(std::move(setup.recordLocation)), dataFolder_(std::move(setup.dataFolder)),
       clock_(std::move(setup.clock)), location_(std::move(setup.location))
@@ -51,6 +81,27 @@ void CNinshoCenter::Load()
     usable_ = contents.headerOk;
     keepBeforeWrite_ = !contents.headerOk;
     records_ = std::move(contents.records);
+    loadedBytes_ = std::move(bytes);
+}
+
+void CNinshoCenter::TakeInNewerFile()
+{
+    struct stat st = {};
+    std::string bytes;
+    if (::stat(location_.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !ReadWholeFile(location_, bytes) ||
+        bytes == loadedBytes_)
+        return;
+    NinshoFileContents contents = ParseNinshoFile(bytes);
+    if (!contents.headerOk)
+        return;
+    int index = 0;
+    for (const Change& change : changes_) {
+        if (change.removal)
+            RemoveSiteUrlFrom(contents.records, change.rec.GetSiteUrl());
+        else
+            InsertInto(contents.records, change.rec, change.keepLabels, index);
+    }
+    records_ = std::move(contents.records);
 }
 
 bool CNinshoCenter::KeepUnreadableFile(const std::string& path) const
@@ -77,9 +128,14 @@ int CNinshoCenter::Save()
     }
     if (keepBeforeWrite_ && !KeepUnreadableFile(location_))
         return 1;
+    if (!keepBeforeWrite_)
+        TakeInNewerFile();
     keepBeforeWrite_ = false;
-    if (ReplaceFileAtomically(location_, FormatNinshoFile(records_, clock_()), kPrivateFileMode) != 0)
+    std::string text = FormatNinshoFile(records_, clock_());
+    if (ReplaceFileAtomically(location_, text, kPrivateFileMode) != 0)
         return 1;
+    loadedBytes_ = std::move(text);
+    changes_.clear();
     modified_ = false;
     return 0;
 }
@@ -99,22 +155,8 @@ int CNinshoCenter::Insert(const CAuthRecord& rec, int& index, bool keepLabels)
     if (rec.GetSiteUrl().empty())
         return -1;
     std::lock_guard lock(mutex_);
-    const auto it = std::lower_bound(records_.begin(), records_.end(), rec.GetSiteUrl(),
-                                     [](const CAuthRecord& r, const std::string& key) { return r.GetSiteUrl() < key; });
-    int result = 0;
-    auto placed = it;
-    if (it != records_.end() && TakesPlaceOf(rec, *it)) {
-        const CAuthRecord old = std::exchange(*it, rec);
-        if (keepLabels) {
-            it->SetSiteName(old.GetSiteName());
-            if (rec.GetPageUrl().empty())
-                it->SetPageUrl(old.GetPageUrl());
-        }
-    } else {
-        placed = records_.insert(it, rec);
-        result = 1;
-    }
-    index = static_cast<int>(placed - records_.begin());
+    const int result = InsertInto(records_, rec, keepLabels, index);
+    changes_.push_back({rec, keepLabels, false});
     modified_ = true;
     return result;
 }
@@ -146,6 +188,7 @@ int CNinshoCenter::RemoveAt(int index)
     std::lock_guard lock(mutex_);
     if (index < 0 || static_cast<size_t>(index) >= records_.size())
         return 1;
+    changes_.push_back({records_[static_cast<size_t>(index)], false, true});
     records_.erase(records_.begin() + index);
     modified_ = true;
     return 0;
@@ -158,6 +201,7 @@ int CNinshoCenter::RemoveSiteUrl(const std::string& siteUrl)
                                  [&siteUrl](const CAuthRecord& r) { return r.GetSiteUrl() == siteUrl; });
     if (it == records_.end())
         return 1;
+    changes_.push_back({*it, false, true});
     records_.erase(it);
     modified_ = true;
     return 0;

@@ -44,7 +44,8 @@ public:
     CNinshoCenter& operator=(const CNinshoCenter&) = delete;
 
     // Writes the data file (mode 0600, replaced atomically). 0 written, 1 not written. A file that could not be read
-    // at load (a bad header, say) is first kept as "<file>.bad"; when even that fails nothing is overwritten.
+    // at load (a bad header, say) is first kept as "<file>.bad"; when even that fails nothing is overwritten. A file
+    // that another program saved since this store read it keeps its records: this store's changes are made on them.
     int Save();
 
     // 1 inserted, 0 replaced an existing record (the same key, or a longer key for the same user and password),
@@ -74,9 +75,19 @@ public:
     void AddLearnedLogin(const SiteLogin& login) override;
 
 private:
+    // A change since the file was read: made again on the records of a file that another program (the window, or
+    // pelldra-get) saved meanwhile, so that a save keeps what that program saved.
+    struct Change
+    {
+        CAuthRecord rec;
+        bool keepLabels = false;
+        bool removal = false; // of the record filed under rec's SiteUrl
+    };
+
     void Load();
     int Insert(const CAuthRecord& rec, int& index, bool keepLabels);
     bool KeepUnreadableFile(const std::string& path) const;
+    void TakeInNewerFile();
 
     mutable std::mutex mutex_; // guards everything below
     std::function<void(const std::string&)> recordLocation_;
@@ -88,6 +99,8 @@ private:
     bool keepBeforeWrite_ = false; // the file on disk could not be read: keep it before replacing it
     std::string location_;
     std::vector<CAuthRecord> records_;
+    std::string loadedBytes_;     // the data file as last read or written
+    std::vector<Change> changes_; // since then
 };
 
 } // namespace pelldra

@@ -458,6 +458,25 @@ TEST_F(NinshoCenterFile, SavesOnlyChangesToAPrivateFileAndItsLocation)
     EXPECT_EQ(store.GetAt(0).GetPassword(), "\xe3\x83\x91 x");
 }
 
+TEST_F(NinshoCenterFile, ASaveKeepsWhatAnotherProgramSavedSinceTheLoad)
+{
+    {
+        CNinshoCenter first(SetupAt(0));
+        Add(first, RecordOf("/a/ u p"));
+        Add(first, RecordOf("/gone/ u p"));
+    }
+    CNinshoCenter window(SetupAt(0));
+    {
+        CNinshoCenter commandLine(SetupAt(0)); // pelldra-get --store, say, while the window keeps its store open
+        Add(commandLine, RecordOf("/b/ u p"));
+    }
+    Add(window, RecordOf("/c/ u p"));
+    EXPECT_EQ(window.RemoveSiteUrl("http://h/gone/"), 0);
+    EXPECT_EQ(window.Save(), 0);
+    EXPECT_EQ(Keys(window), (std::vector<std::string>{"/a/", "/b/", "/c/"}));
+    EXPECT_EQ(Keys(CNinshoCenter(SetupAt(0))), Keys(window));
+}
+
 TEST_F(NinshoCenterFile, FileIsWrittenWhenTheRegistryKeyDidNotOpen)
 {
     {
