@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -31,6 +32,14 @@ SingleInstanceLock::State SingleInstanceLock::Acquire()
     UniqueFd fd(::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (!fd.valid()) {
         error_ = errno;
+        state_ = State::Failed;
+        return state_;
+    }
+    // Another user's file in the shared temporary folder, held by them, would pass for a running window: the
+    // window would hand its orders over and end, and nothing would run.
+    struct stat st = {};
+    if (::fstat(fd.get(), &st) != 0 || st.st_uid != ::geteuid()) {
+        error_ = EPERM;
         state_ = State::Failed;
         return state_;
     }

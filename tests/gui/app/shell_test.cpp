@@ -170,6 +170,14 @@ private slots:
             QVERIFY(lock.GetError() != 0);
         }
         QVERIFY(!test::FileExists(env_->root() + "/elsewhere"));
+        // Another user's file, which that user may hold locked, only root can make here.
+        const std::string planted = env_->root() + "/planted.lock";
+        QVERIFY(test::WriteFile(planted, ""));
+        if (::chown(planted.c_str(), 65534, 65534) == 0) {
+            SingleInstanceLock lock(planted);
+            QCOMPARE(lock.Acquire(), SingleInstanceLock::State::Failed);
+            QCOMPARE(lock.GetError(), EPERM);
+        }
     }
 
     void broadcastsReachOtherProcessesAndTheSenderAndIgnoreOtherShapes()
