@@ -234,6 +234,11 @@ public:
                 std::fprintf(stderr, "pelldra-get: cannot take an order from the queue: %s\n", r.failure.c_str());
                 return kExitFailures;
             }
+            if (!r.keptAside.empty()) {
+                std::fprintf(stderr, "pelldra-get: no order could be read from the queue file; it is kept as %s\n",
+                             r.keptAside.c_str());
+                worst = kExitFailures;
+            }
             if (r.skipped > 0 && worst == kExitDone)
                 worst = kExitFailures; // orders that could not run were dropped with their log lines
             if (r.outcome != QueueRunResult::Started)

@@ -89,6 +89,7 @@ QueueRunResult RunNextQueued(CWaitQueue& queue, const StartRunFunction& start, b
     }
     result.outcome = QueueRunResult::Empty;
     result.powerOff = queue.emptied() != 0 && powerOffWhenQueueDone;
+    result.keptAside = queue.TakeKeptAside();
     return result;
 }
 

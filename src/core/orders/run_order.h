@@ -58,6 +58,7 @@ struct QueueRunResult
     bool requeueFailed = false; // the busy item could not be written back: the caller must say it was lost
     int skipped = 0;            // items dropped because their list could not be read
     bool powerOff = false;      // the queue run emptied the queue and the user asked for power-off then
+    std::string keptAside;      // a queue file that held no readable order was kept under this name
 };
 
 // Takes items off the front of the queue until one starts, one finds the starter busy, or none is left. A started

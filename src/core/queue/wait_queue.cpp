@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <system_error>
+#include <utility>
 
 #include "core/platform/files.h"
 #include "core/platform/unique_fd.h"
@@ -157,10 +158,15 @@ int CWaitQueue::SettleRecords(bool returnOrphans)
     return error;
 }
 
-int CWaitQueue::RemoveQueueFile(std::string_view unreadableText) const
+int CWaitQueue::RemoveQueueFile(std::string_view unreadableText)
 {
-    if (!TrimBlanks(unreadableText).empty())
-        return ::rename(path_.c_str(), (path_ + ".bad").c_str()) == 0 ? 0 : errno;
+    if (!TrimBlanks(unreadableText).empty()) {
+        const std::string aside = path_ + ".bad";
+        if (::rename(path_.c_str(), aside.c_str()) != 0)
+            return errno;
+        keptAside_ = aside;
+        return 0;
+    }
     return ::unlink(path_.c_str()) == 0 || errno == ENOENT ? 0 : errno;
 }
 
@@ -174,6 +180,12 @@ std::string CWaitQueue::TakeFailure() const
 {
     std::lock_guard guard(lock_);
     return takeFailure_;
+}
+
+std::string CWaitQueue::TakeKeptAside()
+{
+    std::lock_guard guard(lock_);
+    return std::exchange(keptAside_, {});
 }
 
 int CWaitQueue::Append(const CQueueItem& item)

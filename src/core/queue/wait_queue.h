@@ -43,6 +43,8 @@ public:
     void EndTakenRun();
     // Why the last take could not take: the path and the system's reason.
     std::string TakeFailure() const;
+    // The path a queue file with no readable order was kept under by the last take or save, once; "" when none was.
+    std::string TakeKeptAside();
     // Puts back the orders of runs that never ended, then reads every item of the file into the edit list;
     // returns how many.
     int LoadAll();
@@ -81,7 +83,7 @@ private:
     // Removes the queue file. unreadableText is the text of a file from which no order could be read: unless blank
     // it is kept as the file beside it, Waiting.wlt.bad, rather than lost (a file saved in another encoding, marker
     // lines edited by hand). 0 or an errno.
-    int RemoveQueueFile(std::string_view unreadableText) const;
+    int RemoveQueueFile(std::string_view unreadableText);
 
     std::string folder_;
     std::string path_;        // folder_ + "/Waiting.wlt"
@@ -91,6 +93,7 @@ private:
     std::vector<std::string> loaded_; // the text of each order the edit list started from, as the file had it
     TakenRecord held_; // the order taken last, until its run ends
     std::string takeFailure_;
+    std::string keptAside_;
     std::atomic<int> hasItems_{0};
     std::atomic<int> emptied_{0};
 };

@@ -386,6 +386,9 @@ void CPelldraDlg::RunNextQueued()
         break;
     case QueueRunResult::Empty:
         queueButton_->setEnabled(false);
+        if (!r.keptAside.empty())
+            ShowMessage(this, QString::fromUtf8(kQueueKeptAside) + QString::fromStdString(r.keptAside), QString(),
+                        MessageIcon::Warning);
         if (r.powerOff)
             PowerOff();
         break;

@@ -69,6 +69,7 @@ public:
     static constexpr const char* kQueueWriteFailed =
         "待ち行列に書き込めません。ダウンロード指令は取り込まれませんでした：\n";
     static constexpr const char* kQueueTakeFailed = "待ち行列から指令を取り出せません：\n";
+    static constexpr const char* kQueueKeptAside = "待ち行列のファイルから指令を読めませんでした。次の名前で残してあります：\n";
     static constexpr int kProgressIntervalMs = 300;
     static constexpr const char* kLogViewerProgram = "LogViewer";
     static constexpr const char* kLogViewerMissing = "LogViewerが正しくインストールされていません。";

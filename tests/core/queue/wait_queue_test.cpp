@@ -113,6 +113,7 @@ TEST(WaitQueue, TakeFirstOnDamagedFiles)
         EXPECT_EQ(q.emptied(), taken && left.empty() ? 1 : 0);
         EXPECT_EQ(test::FileExists(q.path()) ? test::ReadFile(q.path()) : "", left);
         EXPECT_EQ(test::FileExists(q.path() + ".bad") ? test::ReadFile(q.path() + ".bad") : "", keptAside);
+        EXPECT_EQ(q.TakeKeptAside(), keptAside.empty() ? "" : q.path() + ".bad"); // for the user to be told
     }
     // Saving the (empty) edit list over such a file keeps it aside too.
     test::TempEnv env;
