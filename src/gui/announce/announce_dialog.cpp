@@ -1,13 +1,12 @@
 // The announcement question.
 #include "gui/announce/announce_dialog.h"
 
-#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QStyle>
 #include <QVBoxLayout>
 
+#include "gui/app/main_icons.h"
 #include "gui/platform/message_box.h"
 
 namespace pelldra {
@@ -17,9 +16,7 @@ CAnnounceDlg::CAnnounceDlg(QWidget* parent) : QDialog(parent)
     setWindowTitle(QString::fromUtf8(kDefaultMessageCaption));
 
     auto* icon = new QLabel(this);
-    const QIcon appIcon = QApplication::windowIcon().isNull() ? style()->standardIcon(QStyle::SP_MessageBoxInformation)
-                                                              : QApplication::windowIcon();
-    icon->setPixmap(appIcon.pixmap(32, 32));
+    icon->setPixmap(main_icons::Window().pixmap(32, 32));
     auto* line1 = new QLabel(QString::fromUtf8(kLine1), this);
     auto* line2 = new QLabel(QString::fromUtf8(kLine2), this);
     line1->setObjectName(QStringLiteral("announceLine1"));

@@ -2,15 +2,14 @@
 #include "gui/app/about_dialog.h"
 
 #include "core/registry/app_registry.h"
+#include "gui/app/main_icons.h"
 
-#include <QApplication>
 #include <QDialogButtonBox>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
-#include <QStyle>
 #include <QVBoxLayout>
 
 namespace pelldra {
@@ -20,9 +19,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
     setWindowTitle(QString::fromUtf8(kTitle));
 
     auto* icon = new QLabel(this);
-    const QIcon appIcon = QApplication::windowIcon().isNull() ? style()->standardIcon(QStyle::SP_MessageBoxInformation)
-                                                              : QApplication::windowIcon();
-    icon->setPixmap(appIcon.pixmap(32, 32));
+    icon->setObjectName(QStringLiteral("programIcon"));
+    icon->setPixmap(main_icons::Window().pixmap(32, 32));
     auto* line = new QLabel(VersionLine(), this);
     line->setObjectName(QStringLiteral("versionLine"));
 

@@ -1,6 +1,7 @@
 // Tests of the small dialogs: the queue notice, the authentication prompt, the power-off countdown, the about box,
 // and the message function's real box and file filters.
 #include "gui/app/about_dialog.h"
+#include "gui/app/main_icons.h"
 #include "gui/app/power_off_dialog.h"
 #include "gui/credentials/auth_prompt.h"
 #include "gui/platform/message_box.h"
@@ -180,11 +181,14 @@ private slots:
         }
     }
 
-    void aboutBoxReportsEscapeOnly()
+    void aboutBoxShowsTheProgramsIconAndReportsEscapeOnly()
     {
         // Esc is the boss key passed on to the main window; the close box is not.
         for (const bool byEscape : {true, false}) {
             CAboutDlg about(nullptr);
+            const auto* icon = about.findChild<QLabel*>(QStringLiteral("programIcon"));
+            QVERIFY(icon);
+            QCOMPARE(icon->pixmap().toImage(), main_icons::Window().pixmap(32, 32).toImage());
             QSignalSpy escape(&about, &CAboutDlg::ClosedWithEscape);
             QSignalSpy finished(&about, &QDialog::finished);
             about.open();
