@@ -91,8 +91,10 @@ bool CCredentialListDlg::EditAndAdd(CAuthRecord& record)
         return false;
     record = editor.Record();
     int index = -1;
-    if (store_.Add(record, index) >= 0)
+    if (store_.Add(record, index) >= 0) {
+        store_.Save();
         ShowRecords(index);
+    }
     return true;
 }
 
@@ -131,6 +133,7 @@ void CCredentialListDlg::DeleteSelected()
         return;
     for (const int row : selected)
         store_.RemoveSiteUrl(shown_[static_cast<size_t>(row)].GetSiteUrl());
+    store_.Save();
     ShowRecords();
 }
 

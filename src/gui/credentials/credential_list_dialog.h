@@ -22,7 +22,8 @@ public:
     static constexpr const char* kTitle = "認証管理";
     static constexpr const char* kSelectItem = "編集するアイテムを選択して下さい。";
 
-    // Changes go into store at once; current is what "現在の認証データを追加" offers, and takes its edited values.
+    // Changes go into store and its file at once (a program killed later keeps them); current is what
+    // "現在の認証データを追加" offers, and takes its edited values.
     CCredentialListDlg(QWidget* parent, CNinshoCenter& store, CAuthRecord& current);
     CCredentialListDlg(const CCredentialListDlg&) = delete;
     CCredentialListDlg& operator=(const CCredentialListDlg&) = delete;
