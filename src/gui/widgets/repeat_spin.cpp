@@ -14,6 +14,9 @@ CRepeatSpin::CRepeatSpin(QWidget* parent) : CSpinArrows(parent)
 {
     // The fast phase asks for 1 ms; a coarse timer would stretch it.
     timer_.setTimerType(Qt::PreciseTimer);
+    // Holding the right button asks for ten-steps; the context menu that X11 asks for on that press must not reach
+    // the window, whose menu would open and take the left click.
+    setContextMenuPolicy(Qt::PreventContextMenu);
     connect(&timer_, &QTimer::timeout, this, &CRepeatSpin::Tick);
 }
 
