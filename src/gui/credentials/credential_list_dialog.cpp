@@ -93,6 +93,10 @@ bool CCredentialListDlg::EditAndAdd(CAuthRecord& record)
     int index = -1;
     if (store_.Add(record, index) >= 0) {
         store_.Save();
+        // The save takes in what another program saved meanwhile, which may move the record.
+        for (int i = 0; i < store_.GetCount(); ++i)
+            if (store_.GetAt(i).GetSiteUrl() == record.GetSiteUrl())
+                index = i;
         ShowRecords(index);
     }
     return true;
