@@ -204,9 +204,11 @@ private:
     void ResetControls();
     // LinkScout's orders (its broadcast, and once at start) and the log view's URLs shown in LinkScout.
     void ConnectLinkScout();
-    // The settings file and the kept order: read once at start, written once when the window goes.
+    // The settings file and the kept order: read once at start, written when the window goes and after the detail
+    // dialog's OK. folder: the folder box's text to store.
     void LoadSettings();
     void SaveSettings();
+    void WriteSettingsFiles(const QString& folder);
     SequentialControls SequentialControlsNow();
     void ShowLayoutOf(JobMode mode);
 

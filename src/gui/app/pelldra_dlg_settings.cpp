@@ -47,11 +47,16 @@ void CPelldraDlg::LoadSettings()
 void CPelldraDlg::SaveSettings()
 {
     // Nothing can be told when a file cannot be written: the window is going.
+    WriteSettingsFiles(folderEdit_->TakeForStore());
+}
+
+void CPelldraDlg::WriteSettingsFiles(const QString& folder)
+{
     CQueueItem kept;
     BuildKeptSequentialItem(SequentialControlsNow(), settings_, seqState_, kept);
     StoredSettings s;
     s.url = url_.GetText();
-    s.folder = folderEdit_->TakeForStore().toStdString();
+    s.folder = folder.toStdString();
     s.appText = appText_;
     s.detail = settings_;
     s.FixedWidth = seqState_.FixedWidth;
@@ -74,6 +79,10 @@ void CPelldraDlg::ShowDetailSettings()
     UpdateDigitControls();
     if (kept && dialog.WholeSequenceChanged())
         ApplyRanges(RefreshRangesFromUrl(url_, settings_.WholeSequence != 0), true, true);
+    // Written at once as well as when the window goes, so that a crash or a kill later keeps what was chosen. The
+    // folder box is stored as typed, but stays unchecked until it is used.
+    if (kept)
+        WriteSettingsFiles(folderEdit_->text());
 }
 
 } // namespace pelldra

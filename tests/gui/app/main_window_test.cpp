@@ -609,6 +609,7 @@ private slots:
         QCOMPARE(shown, QStringLiteral("http://h.example/a/index3.html"));
         QCOMPARE(Q(dlg.Settings().Referer), shown);
         QCOMPARE(dlg.Settings().syncFlags, 1);
+        QCOMPARE(Q(LoadSettingsFile(SettingsFilePath()).detail.Referer), shown); // kept should the program be killed
     }
 
 private:
