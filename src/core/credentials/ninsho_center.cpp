@@ -77,6 +77,10 @@ void CNinshoCenter::Load()
         keepBeforeWrite_ = true;
         return;
     }
+    // Written by an older version or copied in by hand: the passwords in it are for this user's eyes only, now
+    // rather than at the next save.
+    if ((st.st_mode & 077) != 0 && st.st_uid == ::geteuid())
+        ::chmod(location_.c_str(), st.st_mode & kPrivateFileMode);
     NinshoFileContents contents = ParseNinshoFile(bytes);
     usable_ = contents.headerOk;
     keepBeforeWrite_ = !contents.headerOk;

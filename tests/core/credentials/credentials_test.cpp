@@ -440,8 +440,10 @@ TEST_F(NinshoCenterFile, SavesOnlyChangesToAPrivateFileAndItsLocation)
     EXPECT_EQ(Key().GetString("Location"), DefaultPath());
     EXPECT_EQ(ModeOf(DefaultPath()), 0600u);
     EXPECT_EQ(test::ReadFile(DefaultPath()), text);
+    ASSERT_EQ(::chmod(DefaultPath().c_str(), 0644), 0); // as an older version left it
     {
         CNinshoCenter again(SetupAt(1)); // another clock: a needless save would change the bytes
+        EXPECT_EQ(ModeOf(DefaultPath()), 0600u);
         EXPECT_EQ(again.GetAt(0), Record("http://h/", "user", " pass", "サイト")); // the leading space survives
         EXPECT_EQ(again.GetCount(), 1);
         EXPECT_EQ(Find(again, "http://h/x"), "http://h/");
