@@ -50,12 +50,13 @@ public:
 
     bool TextsWereUtf8() const { return in_.TextsWereUtf8(); }
 
-    void Read(StoredSettings& s)
+    // False when the file ends early, is damaged or is of a version this program does not know.
+    bool Read(StoredSettings& s)
     {
         std::string line;
         if (!in_.Text(s.url) || !Optional(s.folder) || !in_.Text(line))
-            return;
-        ReadVersion(VersionOf(line), s);
+            return false;
+        return ReadVersion(VersionOf(line), s);
     }
 
 private:
@@ -199,16 +200,18 @@ void WriteBlock(ArchiveWriter& out, const DetailSettings& d)
 
 } // namespace
 
-StoredSettings ParseSettings(std::string_view bytes)
+StoredSettings ParseSettings(std::string_view bytes, bool* complete)
 {
     StoredSettings s;
     SettingsReader asStored(bytes, ArchiveReader::Texts::AsStored);
-    asStored.Read(s);
+    bool whole = asStored.Read(s);
     if (!asStored.TextsWereUtf8()) {
         // Decided for the whole file: a CP932 text that happens to be valid UTF-8 must not be taken as such.
         s = StoredSettings{};
-        SettingsReader(bytes, ArchiveReader::Texts::FromCp932).Read(s);
+        whole = SettingsReader(bytes, ArchiveReader::Texts::FromCp932).Read(s);
     }
+    if (complete)
+        *complete = whole;
     if (s.FixedWidth < 0 || s.FixedWidth > kMaxStoredWidth)
         s.FixedWidth = StoredSettings{}.FixedWidth;
     if (s.jobMode != JobMode::Sequential && s.jobMode != JobMode::List && s.jobMode != JobMode::LinkScoutList)
@@ -245,7 +248,12 @@ StoredSettings LoadSettingsFile(const std::string& path)
     std::string bytes;
     if (!IsPlainSmallFile(path) || !ReadWholeFile(path, bytes))
         return StoredSettings{};
-    StoredSettings s = ParseSettings(bytes);
+    bool complete = true;
+    StoredSettings s = ParseSettings(bytes, &complete);
+    // The window writes its own version over it when it goes: a newer version's file, or a damaged one, is kept
+    // beside it first, so that its settings are not lost.
+    if (!complete && !bytes.empty())
+        (void)ReplaceFileAtomically(path + ".bad", bytes, 0600);
     if (s.folder) {
         std::string checked = *s.folder;
         if (CheckFolder(checked) != 0)

@@ -34,8 +34,9 @@ inline constexpr int kMaxStoredWidth = 255;
 
 // Reads the bytes of a settings file of any version from 1 to 5; never fails. What follows damage or an unknown
 // version keeps its default. Texts are UTF-8 when every text of the file is; otherwise the whole file is taken as
-// code page 932, as the older program wrote it. Nothing here looks at the file system.
-StoredSettings ParseSettings(std::string_view bytes);
+// code page 932, as the older program wrote it. Nothing here looks at the file system. complete, when given, is
+// false when something of the file was not understood (damage, an early end, a newer version).
+StoredSettings ParseSettings(std::string_view bytes, bool* complete = nullptr);
 // The bytes of version 5 with the detail block of version 7. The password is written only when it is recorded.
 std::string FormatSettings(const StoredSettings& settings);
 
@@ -43,7 +44,8 @@ std::string SettingsFilePath();  // PELLDRA.INI in the data folder
 std::string KeptOrderFilePath(); // PreSetting.ini in the data folder
 
 // A missing or unreadable file, or one that is not a plain file of at most 16 MiB, gives the defaults. A stored
-// folder that fails the folder check comes back as the home folder.
+// folder that fails the folder check comes back as the home folder. A file not wholly understood is copied to
+// "<path>.bad" first.
 StoredSettings LoadSettingsFile(const std::string& path);
 // Replaces the file atomically, readable by the user alone (a recorded password is in it). 0 or an errno.
 int SaveSettingsFile(const std::string& path, const StoredSettings& settings);

@@ -186,6 +186,13 @@ TEST(SettingsFile, FilesArePrivateAndAStoredFolderThatIsGoneComesBackAsHome)
     s.folder = *s.folder + "/gone";
     ASSERT_EQ(SaveSettingsFile(SettingsFilePath(), s), 0);
     EXPECT_EQ(LoadSettingsFile(SettingsFilePath()).folder, GetHomeFolder());
+    EXPECT_FALSE(test::FileExists(SettingsFilePath() + ".bad"));
+
+    // A newer version's file would be overwritten at exit: it is kept beside.
+    const std::string newer = FormatSettings(s).replace(FormatSettings(s).find("5.00"), 4, "6.00");
+    ASSERT_TRUE(test::WriteFile(SettingsFilePath(), newer));
+    EXPECT_EQ(LoadSettingsFile(SettingsFilePath()).detail, StoredSettings{}.detail);
+    EXPECT_EQ(test::ReadFile(SettingsFilePath() + ".bad"), newer);
 }
 
 TEST(DetailForm, ShowsOnlyChoicesItsButtonsHave)
