@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 #include "gui/credentials/password_change_dialog.h"
@@ -79,6 +80,13 @@ void CLoginDlg::ChangePassword()
     stored_.password = change.NewPassword();
     passwordEdit_->setText(QString::fromStdString(stored_.password));
     accept();
+}
+
+void CLoginDlg::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!parentWidget() || !parentWidget()->isVisible())
+        move(screen()->availableGeometry().center() - rect().center());
 }
 
 } // namespace pelldra

@@ -40,6 +40,11 @@ public:
     // "パスワード変更": a changed password becomes the stored one and the login is tried with it at once.
     void ChangePassword();
 
+protected:
+    // At start the window is not shown yet: the dialog goes to the middle of the screen rather than over the
+    // window's unplaced frame in a corner.
+    void showEvent(QShowEvent* event) override;
+
 private:
     LoginValues stored_;
     LoginValues accepted_;

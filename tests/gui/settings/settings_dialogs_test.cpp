@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -183,12 +184,19 @@ private slots:
         CTavinRegKey key(kNinshoCenterKeyPath);
         RecordLogin(key, {}, {"taro", "pw"});
         MessageHook hook;
-        CCredentialManager manager(nullptr, {});
+        QWidget window; // not shown yet, as at start
+        CCredentialManager manager(&window, {});
         DetailSettings settings;
         settings.UseCredentialManager = settings.ConfirmUserAtStart = 1;
-        WhenShown<CLoginDlg>(this, [](CLoginDlg* login) { login->CancelButton()->click(); });
+        QPoint centre;
+        WhenShown<CLoginDlg>(this, [&centre](CLoginDlg* login) {
+            centre = login->geometry().center();
+            login->CancelButton()->click();
+        });
         manager.OpenAtStart(settings);
         QVERIFY(settings.UseCredentialManager == 0 && !manager.IsOpen());
+        // In the middle of the screen (give or take its frame), not in the corner of the unshown window.
+        QVERIFY((centre - window.screen()->availableGeometry().center()).manhattanLength() <= 8);
 
         WhenShown<CLoginDlg>(this, [this](CLoginDlg* login) {
             QVERIFY(login->ConfirmationEdit()->isHidden());
