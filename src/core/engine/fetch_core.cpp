@@ -456,7 +456,9 @@ bool CFetchCore::Perform(const std::optional<Credentials>& credentials, Response
     lastBytes_ = 0;
     stalled_ = false;
     answerTimedOut_ = false;
-    const CURLcode rc = RunRequest();
+    CURLcode rc = RunRequest();
+    if (KeptConnectionDropped(rc))
+        rc = RunRequest();
     current_ = nullptr;
     if (response.ended)
         return false; // the answer was refused before its body: the outcome is set
@@ -512,6 +514,21 @@ CURLcode CFetchCore::RunRequest()
     }
     curl_multi_remove_handle(m, h);
     return result;
+}
+
+bool CFetchCore::KeptConnectionDropped(CURLcode rc) const
+{
+    // A server may drop a kept connection just as the next request goes out. libcurl then asks again on a new one,
+    // but only five times in the life of a handle, which a long series uses up: past that the request goes once
+    // more here, when nothing of an answer came.
+    if ((rc != CURLE_SEND_ERROR && rc != CURLE_RECV_ERROR && rc != CURLE_GOT_NOTHING) || IsCancelled() ||
+        answerTimedOut_)
+        return false;
+    long connects = 1;
+    long headerBytes = 1;
+    curl_easy_getinfo(easy_.get(), CURLINFO_NUM_CONNECTS, &connects);
+    curl_easy_getinfo(easy_.get(), CURLINFO_HEADER_SIZE, &headerBytes);
+    return connects == 0 && headerBytes == 0;
 }
 
 std::string CFetchCore::FailureText(CURLcode rc, const Response& response) const

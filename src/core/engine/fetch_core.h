@@ -126,6 +126,8 @@ private:
     void SetRequestOptions(const CurlSlist& headers);
     // Runs the request easy_ is set up for to its end, as curl_easy_perform does.
     CURLcode RunRequest();
+    // The request ended with rc on a kept connection that the server dropped before any answer.
+    bool KeptConnectionDropped(CURLcode rc) const;
     // The job's header fields and credentials are those headers_ was made from.
     bool SameHeaderSources(const std::optional<Credentials>& credentials) const;
     // The outcome's text for a request that libcurl ended with rc.

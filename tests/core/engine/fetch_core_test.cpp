@@ -241,6 +241,25 @@ TEST_F(FetchCoreTest, HeaderNamesCountWhateverTheirCaseAndOnlyTheFirstOfEach)
     }
 }
 
+TEST_F(FetchCoreTest, KeptConnectionsResetBeforeAnyAnswerNeverFailATransfer)
+{
+    server.AddFile("/1.jpg", "1", "image/jpeg");
+    // 2.jpg comes on the connection 1.jpg kept, which is reset on reading it; asked again, it is answered.
+    std::atomic<int> asked{0};
+    server.AddScript("/2.jpg", [&asked](test::RawConnection& conn) {
+        if (asked++ % 2 == 0)
+            conn.Reset();
+        else
+            conn.Send("HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\nContent-Length: 1\r\n\r\n2");
+    });
+    CFetchCore fetch(Context());
+    for (int i = 0; i < 8; ++i) { // more than libcurl's own retries for one handle
+        SCOPED_TRACE(i);
+        EXPECT_EQ(fetch.Run(Job(server.Url("/1.jpg"), "1.jpg")).Result, 0);
+        EXPECT_EQ(fetch.Run(Job(server.Url("/2.jpg"), "2.jpg")).Result, 0);
+    }
+}
+
 TEST_F(FetchCoreTest, TheSubfolderComesWithItsFirstFile)
 {
     server.AddFile("/v1/a.jpg", "a", "image/jpeg");
