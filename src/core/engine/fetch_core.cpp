@@ -35,6 +35,7 @@ constexpr const char* kTooManyRedirects = "リロケーションの許容回数�
 constexpr const char* kWrongType = "異なるファイルタイプが返されました";
 constexpr const char* kCannotSave = "保存ファイルが作れません。";
 constexpr const char* kForciblyEnded = "強制終了しました";
+constexpr const char* kLengthsDiffer = "Content-Lengthが一つに決まりません";
 constexpr const char* kAnswerTimedOut = "    サーバー応答がタイムアウトです";
 
 // Whether header lines the user gave ask for a part of the file, so that a 206 is the answer asked for.
@@ -558,6 +559,8 @@ size_t CFetchCore::OnHeader(char* data, size_t size, size_t count, void* self)
         r.location.clear();
         r.lastModified.reset();
         r.contentLength = -1;
+        r.lengthsDiffer = false;
+        r.encoded = false;
         r.headersDone = false;
         return n;
     }
@@ -571,26 +574,33 @@ size_t CFetchCore::OnHeader(char* data, size_t size, size_t count, void* self)
         me->lastActivity_ = CoarseClock::now(); // the stall clock starts with the head
         if (me->IsCancelled())
             return 0;
-        if (me->TakesBody(code))
+        if (me->TakesBody(code)) {
+            if (r.lengthsDiffer && !r.encoded) {
+                // Where the body ends is unknown: a file cut short or run on must not pass for the one sent.
+                r.ended = true;
+                me->Fail(2, kLengthsDiffer);
+                return 0;
+            }
             return me->BeginBody(r) ? n : 0;
+        }
         // A body that is not saved is not read: an error page may never end.
         r.stoppedAtHead = true;
         return 0;
     }
-    // Only the first of each header the transfer reads counts. Most lines of a head are none of the four: their
+    // Only the first of each header the transfer reads counts. Most lines of a head are none of the five: their
     // first letter turns them away before any trimming and comparing.
     size_t start = 0;
     while (start < line.size() && IsBlank(line[start]))
         ++start;
     const char first = static_cast<char>(start < line.size() ? line[start] | 0x20 : 0);
-    if (first != 'c' && first != 'l')
+    if (first != 'c' && first != 'l' && first != 't')
         return n;
     const size_t colon = line.find(':');
     if (colon == std::string_view::npos)
         return n;
     const std::string_view name = TrimBlanks(line.substr(0, colon));
     const std::string_view value = TrimBlanks(line.substr(colon + 1));
-    // The four names differ in length: one comparison tells.
+    // The five names differ in length: one comparison tells.
     switch (name.size()) {
     case "content-type"sv.size():
         if (r.contentType.empty() && EqualsNoCase(name, "content-type"sv))
@@ -608,6 +618,13 @@ size_t CFetchCore::OnHeader(char* data, size_t size, size_t count, void* self)
     case "content-length"sv.size():
         if (r.contentLength < 0 && EqualsNoCase(name, "content-length"sv))
             r.contentLength = std::strtoll(std::string(value).c_str(), nullptr, 10);
+        else if (EqualsNoCase(name, "content-length"sv) &&
+                 std::strtoll(std::string(value).c_str(), nullptr, 10) != r.contentLength)
+            r.lengthsDiffer = true;
+        break;
+    case "transfer-encoding"sv.size():
+        if (EqualsNoCase(name, "transfer-encoding"sv))
+            r.encoded = true;
         break;
     default:
         break;

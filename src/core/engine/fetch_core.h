@@ -107,6 +107,8 @@ private:
         std::string location;
         std::optional<time_t> lastModified;
         int64_t contentLength = -1;
+        bool lengthsDiffer = false; // a second Content-Length says otherwise than the first
+        bool encoded = false;       // a Transfer-Encoding ends the body: a Content-Length does not count
         bool bodyMode = false;      // the answer was taken and the body goes to the part file
         bool ended = false;         // BeginBody refused; the outcome is set
         bool stoppedAtHead = false; // a body that is not saved is not read either
