@@ -92,6 +92,8 @@ public:
     void Reset();
     // Blocks until the server stops: the peer sees a connection that stays open and silent.
     void HoldOpen();
+    // Blocks until the peer sends more (its next request) or leaves.
+    void AwaitPeer() { ReceiveMore(); }
 
 private:
     friend struct TestHttpServer::Impl;

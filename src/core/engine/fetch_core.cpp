@@ -350,6 +350,8 @@ void CFetchCore::SetFixedOptions()
     // The job's proxy and its local bypass decide alone, as they do for the proxy itself: no_proxy from the
     // environment is not read (libcurl would read it twice for every request).
     curl_easy_setopt(h, CURLOPT_NOPROXY, "");
+    // The proxy's answer to CONNECT (https through a proxy) is not the server's: a refused tunnel is a failure.
+    curl_easy_setopt(h, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer_);
     curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &CFetchCore::OnHeader);
     curl_easy_setopt(h, CURLOPT_HEADERDATA, this);

@@ -118,5 +118,24 @@ TEST_F(ProxyTest, RequestsGoThroughTheProxyUnlessLocalAddressesBypassItAndADeadP
     EXPECT_FALSE(test::FileExists(folder + "/dead.jpg"));
 }
 
+TEST_F(ProxyTest, AnHttpsTunnelThatTheProxyRefusesOrThatLeadsToNoTrustedServerIsAFailure)
+{
+    const std::string tunnel = "127.0.0.1:" + std::to_string(server.port()); // the server plays the proxy too
+    for (const std::string answer :
+         {"407 Proxy Authentication Required\r\nContent-Length: 0", "502 Bad Gateway", "200 Connection established"}) {
+        SCOPED_TRACE(answer);
+        server.AddScript(tunnel, [answer](test::RawConnection& conn) {
+            conn.Send("HTTP/1.1 " + answer + "\r\n\r\n");
+            conn.AwaitPeer(); // the TLS hello, when the tunnel is open; no certificate comes back
+        });
+        DownloadJob job;
+        job.Targ = "https://" + tunnel + "/p.jpg", job.Dest = folder + "/p.jpg", job.Prox = tunnel, job.ByPa = 0;
+        const FetchOutcome out = CFetchCore(FetchContext{}).Run(job);
+        EXPECT_EQ(out.Result, 2);
+        EXPECT_FALSE(out.Message.empty());
+    }
+    EXPECT_FALSE(test::FileExists(folder + "/p.jpg"));
+}
+
 } // namespace
 } // namespace pelldra
