@@ -53,6 +53,16 @@ bool AsksForRange(const std::string& head)
     return false;
 }
 
+// Blanks are no part of a URL, yet pasted addresses and links of pages carry them: they go out as %20, as a
+// browser sends them.
+std::string BlanksEscaped(const std::string& url)
+{
+    std::string out;
+    for (const char c : url)
+        out += c == ' ' ? std::string_view("%20") : std::string_view(&c, 1);
+    return out;
+}
+
 // "<local>": loopback addresses and names without a dot do not go through the proxy.
 bool IsLocalHost(const std::string& host)
 {
@@ -68,7 +78,7 @@ std::string HostOf(const std::string& url)
 {
     CURLU* u = curl_url();
     std::string host;
-    if (u && curl_url_set(u, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK) {
+    if (u && curl_url_set(u, CURLUPART_URL, BlanksEscaped(url).c_str(), 0) == CURLUE_OK) {
         char* h = nullptr;
         if (curl_url_get(u, CURLUPART_HOST, &h, 0) == CURLUE_OK && h) {
             host = h;
@@ -82,7 +92,7 @@ std::string HostOf(const std::string& url)
 bool Parses(const std::string& url)
 {
     CURLU* u = curl_url();
-    const bool ok = u && curl_url_set(u, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK;
+    const bool ok = u && curl_url_set(u, CURLUPART_URL, BlanksEscaped(url).c_str(), 0) == CURLUE_OK;
     curl_url_cleanup(u);
     return ok;
 }
@@ -413,7 +423,7 @@ void CFetchCore::SetRequestOptions(const CurlSlist& headers)
     // The handle keeps its options from request to request (and with them its connection): every option a job
     // may change is set here each time.
     CURL* h = easy_.get();
-    curl_easy_setopt(h, CURLOPT_URL, url_.c_str());
+    curl_easy_setopt(h, CURLOPT_URL, url_.find(' ') == std::string::npos ? url_.c_str() : BlanksEscaped(url_).c_str());
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
     // libcurl copies a text option each time it is set; a series asks for the same agent and proxy file after file.
     const bool ownAgent = !job_.Agen.empty();

@@ -114,6 +114,8 @@ TEST_F(FetchCoreTest, TypeAndRedirectsDecideTheSavedNameAndTheServersDateIsKept)
     server.AddRedirect("/a/d.jpg", 302, "/x/y.jpg");
     server.AddRedirect("/r/e.jpg", 302, "c/e.jpg");
     server.AddRedirect("/u/e.jpg", 302, "HTTP://127.0.0.1:" + std::to_string(server.port()) + "/r/c/e.jpg");
+    server.AddFile("/s%20p/f.jpg", "/s p/f.jpg", "image/jpeg"); // blanks go out as %20
+    server.AddRedirect("/v/f.jpg", 302, "/s p/f.jpg");
     // (path, dest, Relo, saved name, the path whose body it holds, Modi)
     for (const auto& [path, dest, relo, saved, from, modi] :
          std::vector<std::tuple<std::string, std::string, int, std::string, std::string, int64_t>>{
@@ -122,6 +124,8 @@ TEST_F(FetchCoreTest, TypeAndRedirectsDecideTheSavedNameAndTheServersDateIsKept)
              {"/a/d.jpg", "d.jpg", 1, "d.jpg", "/x/y.jpg", 0},   // another name, followed under Relo
              {"/r/e.jpg", "e.jpg", 0, "e.jpg", "/r/c/e.jpg", 0}, // the same name is always followed
              {"/u/e.jpg", "E.jpg", 0, "E.jpg", "/r/c/e.jpg", 0}, // whatever the case of the scheme
+             {"/s p/f.jpg", "f.jpg", 0, "f.jpg", "/s p/f.jpg", 0},
+             {"/v/f.jpg", "F.jpg", 0, "F.jpg", "/s p/f.jpg", 0},
          }) {
         SCOPED_TRACE(path);
         DownloadJob job = Job(server.Url(path), dest);
@@ -135,8 +139,8 @@ TEST_F(FetchCoreTest, TypeAndRedirectsDecideTheSavedNameAndTheServersDateIsKept)
         ASSERT_EQ(::stat((folder + "/" + saved).c_str(), &st), 0);
         EXPECT_TRUE(modi == 0 || st.st_mtime == modi) << "the file keeps the server's date";
     }
-    EXPECT_EQ(FilesSaved(), 5u);
-    EXPECT_EQ(server.RequestCount(), 8) << "one request each, and one more for each redirect";
+    EXPECT_EQ(FilesSaved(), 7u);
+    EXPECT_EQ(server.RequestCount(), 11) << "one request each, and one more for each redirect";
 }
 
 TEST(RequestHeaderLines, TheJobsLinesInOrderWithoutInjectedOnes)
