@@ -18,6 +18,7 @@
 #include "core/engine/credential_access.h"
 #include "core/engine/engine_observer.h"
 #include "core/engine/http_date.h"
+#include "core/engine/network.h"
 #include "core/platform/files.h"
 #include "core/platform/folders.h"
 #include "core/text/text_utils.h"
@@ -61,32 +62,6 @@ std::string BlanksEscaped(const std::string& url)
     for (const char c : url)
         out += c == ' ' ? std::string_view("%20") : std::string_view(&c, 1);
     return out;
-}
-
-// "<local>": loopback addresses and names without a dot do not go through the proxy.
-bool IsLocalHost(const std::string& host)
-{
-    if (host.empty())
-        return false;
-    const std::string h = AsciiLower(host);
-    if (h == "localhost" || h == "::1" || h == "[::1]" || h.rfind("127.", 0) == 0)
-        return true;
-    return h.find('.') == std::string::npos && h.find(':') == std::string::npos;
-}
-
-std::string HostOf(const std::string& url)
-{
-    CURLU* u = curl_url();
-    std::string host;
-    if (u && curl_url_set(u, CURLUPART_URL, BlanksEscaped(url).c_str(), 0) == CURLUE_OK) {
-        char* h = nullptr;
-        if (curl_url_get(u, CURLUPART_HOST, &h, 0) == CURLUE_OK && h) {
-            host = h;
-            curl_free(h);
-        }
-    }
-    curl_url_cleanup(u);
-    return host;
 }
 
 bool Parses(const std::string& url)
@@ -432,7 +407,7 @@ void CFetchCore::SetRequestOptions(const CurlSlist& headers)
         agentSet_ = true;
         ownAgentSet_ = ownAgent;
     }
-    const bool direct = job_.Prox.empty() || (job_.ByPa != 0 && IsLocalHost(HostOf(url_)));
+    const bool direct = job_.Prox.empty() || (job_.ByPa != 0 && IsLocalAddress(url_));
     // An empty proxy also keeps proxy variables of the environment out: the job's setting decides.
     const char* proxy = direct ? "" : job_.Prox.c_str();
     if (!proxySet_ || proxySetTo_ != proxy) {

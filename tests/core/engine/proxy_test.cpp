@@ -14,6 +14,7 @@
 
 #include "core/engine/auth_area_table.h"
 #include "core/engine/fetch_core.h"
+#include "core/engine/network.h"
 #include "support/http_test_server.h"
 #include "support/temp_env.h"
 
@@ -94,7 +95,8 @@ TEST_F(ProxyTest, RequestsGoThroughTheProxyUnlessLocalAddressesBypassItAndADeadP
     // The job's bypass setting decides, not the environment's exceptions; set before any transfer thread runs.
     ::setenv("no_proxy", "*", 1);
     ::setenv("NO_PROXY", "*", 1);
-    struct Unset {
+    struct Unset
+    {
         ~Unset() { ::unsetenv("no_proxy"), ::unsetenv("NO_PROXY"); }
     } unset;
     const int deadPort = TestHttpServer().port(); // free again once the temporary is gone
@@ -116,6 +118,24 @@ TEST_F(ProxyTest, RequestsGoThroughTheProxyUnlessLocalAddressesBypassItAndADeadP
         EXPECT_EQ(via.find("tinyproxy") != std::string::npos, viaProxy) << "Via: " << via;
     }
     EXPECT_FALSE(test::FileExists(folder + "/dead.jpg"));
+}
+
+TEST(LocalAddressTest, OnlyLoopbackAndDotlessNamesCountAsLocal)
+{
+    for (const auto& [url, local] :
+         std::initializer_list<std::pair<const char*, bool>>{{"http://localhost/a.jpg", true},
+                                                             {"http://LOCALHOST.:8080/a.jpg", true},
+                                                             {"http://intranet/a b.jpg", true},
+                                                             {"http://127.1.2.3/a.jpg", true},
+                                                             {"http://[::1]/a.jpg", true},
+                                                             {"http://[::ffff:127.0.0.1]/a.jpg", true},
+                                                             {"http://127.example.com/a.jpg", false},
+                                                             {"http://10.0.0.1/a.jpg", false},
+                                                             {"http://[::ffff:10.0.0.1]/", false},
+                                                             {"http://example.com./a.jpg", false},
+                                                             {"not a url", false}}) {
+        EXPECT_EQ(IsLocalAddress(url), local) << url;
+    }
 }
 
 TEST_F(ProxyTest, AnHttpsTunnelThatTheProxyRefusesOrThatLeadsToNoTrustedServerIsAFailure)
