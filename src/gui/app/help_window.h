@@ -44,12 +44,17 @@ public:
     void ShowContents();
     QTextBrowser* Browser() const { return browser_; }
 
+protected:
+    // The first time: beside the main window, and the whole of it on the screen.
+    void showEvent(QShowEvent* event) override;
+
 private:
     bool InManual(const QUrl& url) const;
 
     QString folder_; // canonical, so that ".." and links cannot lead a page outside it
     UrlOpener opener_;
     QTextBrowser* browser_ = nullptr;
+    bool placed_ = false;
 };
 
 } // namespace pelldra
