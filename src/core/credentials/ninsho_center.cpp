@@ -1,7 +1,10 @@
 // The credential store: sorted records, loading and saving the data file.
 #include "core/credentials/ninsho_center.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -12,6 +15,7 @@
 #include "core/credentials/ninsho_file.h"
 #include "core/platform/files.h"
 #include "core/platform/folders.h"
+#include "core/platform/unique_fd.h"
 
 namespace pelldra {
 
@@ -37,6 +41,31 @@ int InsertInto(std::vector<CAuthRecord>& records, const CAuthRecord& rec, bool k
     index = static_cast<int>(placed - records.begin());
     return result;
 }
+
+// Serialises the saves of several programs on one store, so that none writes over records another just added. The
+// file itself carries the lock: a save replaces it by a rename, so a lock won on a file already replaced is taken
+// again on the one now there. A store not written yet has nothing to wait for.
+class StoreFileLock
+{
+public:
+    explicit StoreFileLock(const std::string& path)
+    {
+        for (int tries = 0; tries < 100; ++tries) {
+            fd_ = UniqueFd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+            if (!fd_.valid())
+                return;
+            while (::flock(fd_.get(), LOCK_EX) != 0 && errno == EINTR) {
+            }
+            struct stat held = {}, now = {};
+            if (::fstat(fd_.get(), &held) != 0 || ::stat(path.c_str(), &now) != 0 ||
+                (held.st_dev == now.st_dev && held.st_ino == now.st_ino))
+                return;
+        }
+    }
+
+private:
+    UniqueFd fd_;
+};
 
 void RemoveSiteUrlFrom(std::vector<CAuthRecord>& records, const std::string& siteUrl)
 {
@@ -130,6 +159,7 @@ int CNinshoCenter::Save()
         if (recordLocation_)
             recordLocation_(location_); // a record that fails leaves the file to be written still
     }
+    const StoreFileLock fileLock(location_);
     if (keepBeforeWrite_ && !KeepUnreadableFile(location_))
         return 1;
     if (!keepBeforeWrite_)

@@ -479,6 +479,25 @@ TEST_F(NinshoCenterFile, ASaveKeepsWhatAnotherProgramSavedSinceTheLoad)
     EXPECT_EQ(Keys(CNinshoCenter(SetupAt(0))), Keys(window));
 }
 
+TEST_F(NinshoCenterFile, ProgramsSavingAtOnceLoseNoRecord)
+{
+    CNinshoCenter(SetupAt(0)).Save(); // the file whose lock they share
+    constexpr int kPrograms = 2, kEach = 40;
+    std::vector<std::thread> programs;
+    for (int p = 0; p < kPrograms; ++p) {
+        programs.emplace_back([this, p] {
+            CNinshoCenter store(SetupAt(0));
+            for (int i = 0; i < kEach; ++i) {
+                Add(store, RecordOf("/" + std::to_string(p) + "/" + std::to_string(i) + "/ u p"));
+                EXPECT_EQ(store.Save(), 0);
+            }
+        });
+    }
+    for (std::thread& t : programs)
+        t.join();
+    EXPECT_EQ(CNinshoCenter(SetupAt(0)).GetCount(), kPrograms * kEach);
+}
+
 TEST_F(NinshoCenterFile, FileIsWrittenWhenTheRegistryKeyDidNotOpen)
 {
     {
