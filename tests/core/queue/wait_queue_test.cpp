@@ -158,9 +158,10 @@ TEST(WaitQueue, WhatItWritesReadsBackByteForByte)
 
 TEST(WaitQueue, CannotTakeIsNotEmptyAndChangesNothing)
 {
-    enum Block { TempName, QueueName, ReadOnly, NoFolder };
+    enum Block { TempName, QueueName, Pipes, ReadOnly, NoFolder };
     const std::pair<Block, TakeResult> cases[] = {{TempName, TakeResult::CannotTake},
                                                   {QueueName, TakeResult::CannotTake},
+                                                  {Pipes, TakeResult::CannotTake},
                                                   {ReadOnly, TakeResult::CannotTake},
                                                   {NoFolder, TakeResult::Empty}};
     for (const auto& [block, expected] : cases) {
@@ -177,6 +178,12 @@ TEST(WaitQueue, CannotTakeIsNotEmptyAndChangesNothing)
         if (block == QueueName) {
             ASSERT_EQ(::unlink(q.path().c_str()), 0);
             ASSERT_TRUE(test::WriteFile(q.path() + "/keep", "x"));
+        }
+        if (block == Pipes) { // planted where the queue file and a taken order's record go: nothing may wait on them
+            ASSERT_EQ(::unlink(q.path().c_str()), 0);
+            ASSERT_EQ(::mkfifo(q.path().c_str(), 0600), 0);
+            ASSERT_EQ(::mkfifo((q.folder() + "/Waiting.taken.1.run").c_str(), 0600), 0);
+            EXPECT_EQ(q.Append(Order("c")), 1);
         }
         if (block == ReadOnly && !readOnly.emplace(q.folder()).ready())
             continue; // root on a file system without the immutable flag
