@@ -2,7 +2,6 @@
 #include "core/engine/credential_access.h"
 
 #include "core/engine/login_store.h"
-#include "core/sequence/download_job.h"
 
 namespace pelldra {
 
@@ -31,14 +30,16 @@ bool LookUpCredentials(CredentialStoreRef* store, const std::string& page, const
     return true;
 }
 
-void RememberCredentials(CredentialStoreRef* store, const DownloadJob& job, const std::string& prefix,
+void RememberCredentials(CredentialStoreRef* store, const std::string& page,
+                         const std::pair<std::string, std::string>& credentials, const std::string& prefix,
                          const std::string& storeKey)
 {
     const std::shared_ptr<LoginStore> logins = store ? store->Get() : nullptr;
     if (!logins)
         return;
-    logins->AddLearnedLogin({prefix, "", job.User, job.Pass});
-    logins->AddLearnedLogin({storeKey.empty() ? prefix : storeKey, job.Targ, job.User, job.Pass});
+    const auto& [user, pass] = credentials;
+    logins->AddLearnedLogin({prefix, "", user, pass});
+    logins->AddLearnedLogin({storeKey.empty() ? prefix : storeKey, page, user, pass});
 }
 
 } // namespace pelldra

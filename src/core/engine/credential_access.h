@@ -4,11 +4,11 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 
 namespace pelldra {
 
 class LoginStore;
-struct DownloadJob;
 
 // Holds the store while the credentials manager has it open. A transfer takes a reference for one lookup, so that a
 // store closed meanwhile stays alive until the lookup is over.
@@ -35,9 +35,10 @@ struct StoreAnswer
 bool LookUpCredentials(CredentialStoreRef* store, const std::string& page, const std::string& previousKey,
                        StoreAnswer& out);
 
-// After credentials were taken: one record for the area's prefix, and one for the page under the key that
-// answered (the prefix when the user typed them). A record they replace keeps what the user gave it.
-void RememberCredentials(CredentialStoreRef* store, const DownloadJob& job, const std::string& prefix,
+// After page took credentials (user, password): one record for the area's prefix, and one for the page under the
+// key that answered (the prefix when the user typed them). A record they replace keeps what the user gave it.
+void RememberCredentials(CredentialStoreRef* store, const std::string& page,
+                         const std::pair<std::string, std::string>& credentials, const std::string& prefix,
                          const std::string& storeKey);
 
 } // namespace pelldra

@@ -144,8 +144,9 @@ private:
     void RefuseArea(AuthState& s);
     // The area's answer is accepted: the other transfers get it and the store learns it.
     void SettleArea(AuthState& s);
-    // 1 from the store, 0 typed, -1 refused. storeKey is the key of the last store record tried.
-    int AskCredentials(std::string& storeKey, const std::set<Credentials>& rejected, Credentials& out);
+    // Credentials for page: 1 from the store, 0 typed, -1 refused. storeKey is the key of the last store record tried.
+    int AskCredentials(const std::string& page, std::string& storeKey, const std::set<Credentials>& rejected,
+                       Credentials& out);
     // The URL a Location value leads to; empty when it is not an http(s) URL.
     std::string ResolveLocation(const std::string& value) const;
     // The head of an answer has ended: whether its body is read (a 200, or a 206 to an asked range).

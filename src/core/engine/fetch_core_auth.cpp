@@ -18,11 +18,42 @@ constexpr const char* kCancelled = "ダウンロードがキャンセルされ�
 constexpr const char* kAuthRefused = "認証が否定されました";
 constexpr const char* kBadAreaUrl = "ＵＲＬが正しくありません";
 
+// Scheme, host and port, in lower case; "" when the URL does not parse.
+std::string SiteOf(const std::string& url)
+{
+    std::string site;
+    CURLU* u = curl_url();
+    if (u && curl_url_set(u, CURLUPART_URL, url.c_str(), CURLU_ALLOW_SPACE) == CURLUE_OK) {
+        char* parts[3] = {};
+        const CURLUPart names[3] = {CURLUPART_SCHEME, CURLUPART_HOST, CURLUPART_PORT};
+        for (int i = 0; i < 3; ++i)
+            curl_url_get(u, names[i], &parts[i], CURLU_DEFAULT_PORT);
+        if (parts[0] && parts[1] && parts[2])
+            site = AsciiLower(std::string(parts[0]) + "://" + parts[1] + ":" + parts[2]);
+        for (char* part : parts)
+            curl_free(part);
+    }
+    curl_url_cleanup(u);
+    return site;
+}
+
+bool SameSite(const std::string& a, const std::string& b)
+{
+    if (a == b)
+        return true;
+    const std::string site = SiteOf(a);
+    return !site.empty() && site == SiteOf(b);
+}
+
 } // namespace
 
 // What answering one request's 401s has learnt so far.
 struct CFetchCore::AuthState
 {
+    // Credentials meant for the job's site answer only that site: another one that a redirect led to is asked as
+    // a first request there would be, so that no password goes to a host the user never named.
+    bool ownSite = true;
+    std::string page;  // the URL the area, the store and the prompt go by
     Credentials given; // the job's own
     std::set<Credentials> rejected;
     std::optional<Credentials> sent;
@@ -38,7 +69,12 @@ bool CFetchCore::Authenticate(Response& r)
     if (r.status != 401)
         return true;
     AuthState s;
-    s.given = {job_.User, job_.Pass};
+    s.ownSite = SameSite(url_, job_.Targ);
+    s.page = s.ownSite ? job_.Targ : url_;
+    if (s.ownSite)
+        s.given = {job_.User, job_.Pass};
+    else
+        promptUsed_ = false; // the user has not been asked for this site yet
     // An area this transfer asks for must not stay pending when it leaves without an answer.
     struct Release
     {
@@ -87,7 +123,7 @@ std::optional<Credentials> CFetchCore::NextCredentials(AuthState& s)
         return std::nullopt;
     }
     Credentials typed;
-    const int source = AskCredentials(s.storeKey, s.rejected, typed);
+    const int source = AskCredentials(s.page, s.storeKey, s.rejected, typed);
     if (source < 0) {
         if (IsCancelled())
             Fail(2, kCancelled); // the area is released, not refused: the next transfer asks again
@@ -104,7 +140,7 @@ CFetchCore::AreaStep CFetchCore::JoinArea(AuthState& s, Credentials& known)
 {
     CAuthAreaTable& areas = *context_.areas;
     const AreaAsker me{this, [this] { Cancel(); }, [this] { return IsCancelled(); }};
-    const CAuthAreaTable::Found found = areas.FindArea(job_.Targ, me);
+    const CAuthAreaTable::Found found = areas.FindArea(s.page, me);
     if (found.code == CAuthAreaTable::kCancelled) {
         Fail(2, kCancelled);
         return AreaStep::End;
@@ -121,7 +157,7 @@ CFetchCore::AreaStep CFetchCore::JoinArea(AuthState& s, Credentials& known)
         RefuseArea(s);
         return AreaStep::End;
     }
-    s.area = found.code >= 0 ? found.code : areas.AddArea(job_.Targ, me);
+    s.area = found.code >= 0 ? found.code : areas.AddArea(s.page, me);
     if (s.area < 0) {
         Fail(2, kBadAreaUrl);
         return AreaStep::End;
@@ -136,8 +172,11 @@ bool CFetchCore::SendCredentials(const Credentials& c, AuthState& s, Response& r
         Fail(2, kCancelled);
         return false;
     }
-    job_.User = c.first;
-    job_.Pass = c.second;
+    if (s.ownSite) {
+        // The job's record keeps only what its own site took.
+        job_.User = c.first;
+        job_.Pass = c.second;
+    }
     s.sent = c;
     Response next;
     if (!Perform(c, next))
@@ -157,20 +196,23 @@ void CFetchCore::RefuseArea(AuthState& s)
 
 void CFetchCore::SettleArea(AuthState& s)
 {
+    if (!s.sent)
+        return; // nothing was accepted: the area is released for the next transfer
     CAuthAreaTable& areas = *context_.areas;
-    areas.Settle(s.area, this, job_.User, job_.Pass);
+    areas.Settle(s.area, this, s.sent->first, s.sent->second);
     s.settled = true;
     const std::vector<AuthArea> list = areas.Areas();
     const auto at = static_cast<size_t>(s.area);
-    RememberCredentials(context_.store, job_, at < list.size() ? list[at].Prefix : "", s.storeKey);
+    RememberCredentials(context_.store, s.page, *s.sent, at < list.size() ? list[at].Prefix : "", s.storeKey);
 }
 
-int CFetchCore::AskCredentials(std::string& storeKey, const std::set<Credentials>& rejected, Credentials& out)
+int CFetchCore::AskCredentials(const std::string& page, std::string& storeKey, const std::set<Credentials>& rejected,
+                              Credentials& out)
 {
     // The store first; a repeated lookup steps one level up, past credentials the server has already refused.
     for (;;) {
         StoreAnswer found;
-        if (!LookUpCredentials(context_.store, job_.Targ, storeKey, found))
+        if (!LookUpCredentials(context_.store, page, storeKey, found))
             break;
         const Credentials c{found.user, found.pass};
         const bool noStep = found.key == storeKey;
@@ -192,7 +234,7 @@ int CFetchCore::AskCredentials(std::string& storeKey, const std::set<Credentials
     }
     if (IsCancelled())
         prompt->Cancel();
-    const CredentialsAnswer answer = context_.observer->AskCredentials(job_.Targ, context_.limits.prompt, *prompt);
+    const CredentialsAnswer answer = context_.observer->AskCredentials(page, context_.limits.prompt, *prompt);
     {
         std::lock_guard lock(mutex_);
         prompt_.reset();

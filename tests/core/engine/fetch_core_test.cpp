@@ -17,6 +17,7 @@
 #include "core/engine/content_type_table.h"
 #include "core/engine/credential_access.h"
 #include "core/engine/engine_observer.h"
+#include "core/text/encoding.h"
 #include "support/http_test_server.h"
 #include "support/plain_engine_observer.h"
 #include "support/temp_env.h"
@@ -387,6 +388,39 @@ TEST_F(FetchCredentialsTest, TheStoreStepsUpPastRejectedRecordsAndLearnsTheTyped
     for (int i = 0; i < center->GetCount(); ++i)
         passwords.insert(center->GetAt(i).GetPassword());
     EXPECT_EQ(passwords, (std::multiset<std::string>{"old", "p"})) << "the typed password replaced the stale one";
+}
+
+TEST_F(FetchCredentialsTest, AfterARedirectOnlyTheJobsOwnSiteGetsItsCredentials)
+{
+    TestHttpServer other; // another port: another site
+    other.RequireBasic("/d/", "o", "q");
+    other.AddFile("/d/1.jpg", "x", "image/jpeg");
+    server.AddRedirect("/away/1.jpg", 302, other.Url("/d/1.jpg"));
+    server.AddRedirect("/near/1.jpg", 302, "/d/1.jpg");
+    const AreaAsker earlier{&other, {}, {}}; // an earlier transfer settled u:p for this whole site
+    areas.Settle(areas.AddArea(server.Url("/"), earlier), &other, "u", "p");
+    auto center = std::make_shared<CNinshoCenter>(CNinshoCenter::InMemory{}); // and the store has it
+    CAuthRecord record;
+    record.SetSiteUrl(server.Url("/")), record.SetUserId("u"), record.SetPassword("p");
+    int index = 0;
+    ASSERT_GE(center->Add(record, index), 0);
+    store.Set(center);
+    observer.SetAnswerer([](auto&&...) { return CredentialsAnswer{true, "o", "q"}; });
+    const std::string ours = "Basic " + Base64("u:p");
+    // (the job's own user, the path asked): given credentials, the job's area, a redirect within the site
+    for (const auto& [user, path] : {std::pair{"u", "/away/1.jpg"}, {"", "/away/1.jpg"}, {"u", "/near/1.jpg"}}) {
+        SCOPED_TRACE(user + std::string(path));
+        DownloadJob job = Job(server.Url(path), "1.jpg");
+        job.User = user, job.Pass = *user ? "p" : "";
+        const FetchOutcome out = CFetchCore(Context()).Run(job);
+        EXPECT_EQ(out.Result, 0) << out.Message;
+        EXPECT_EQ(out.Job.User, user) << "the record keeps what the job's own site took";
+        std::filesystem::remove(folder + "/1.jpg");
+    }
+    for (const auto& request : other.Requests())
+        EXPECT_NE(request.Header("Authorization"), ours);
+    EXPECT_EQ(server.RequestsFor("/d/1.jpg").back().Header("Authorization"), ours);
+    EXPECT_EQ(observer.PromptedUrls(), std::vector{other.Url("/d/1.jpg")}) << "asked once, for the site that asks";
 }
 
 TEST_F(FetchCredentialsTest, CancelClosesAnOpenPromptAndASilentOneIsTakenOver)
