@@ -276,7 +276,7 @@ void CFetchCore::Transfer()
                 Fail(2, kBadRedirect);
                 return;
             }
-            const bool otherName = AfterLast(url_, '/') != AfterLast(target, '/');
+            const bool otherName = FileNameOfUrl(url_) != FileNameOfUrl(target);
             url_ = target;
             if (attempt == 0 && (!otherName || job_.Relo != 0))
                 continue;

@@ -207,7 +207,7 @@ void CFetchCore::SettleArea(AuthState& s)
 }
 
 int CFetchCore::AskCredentials(const std::string& page, std::string& storeKey, const std::set<Credentials>& rejected,
-                              Credentials& out)
+                               Credentials& out)
 {
     // The store first; a repeated lookup steps one level up, past credentials the server has already refused.
     for (;;) {

@@ -49,7 +49,7 @@ std::string MadeDestLine(const std::string& folder, const std::string& targLine)
     std::string url = targLine.substr(5); // after "Targ:"
     if (!url.empty() && url[0] == ' ')
         url.erase(0, 1);
-    std::string name = AfterLast(url, '/');
+    std::string name = FileNameOfUrl(url);
     ReplaceQuestionMarks(name);
     // A URL of a folder names no file; the series start calls such a file index.html too.
     if (name.empty())

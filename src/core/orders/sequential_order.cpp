@@ -192,7 +192,7 @@ OrderResult CheckSaveName(const std::string& saveName, const std::string& urlTem
     std::string name = saveName;
     state.NameGiven = !name.empty();
     if (name.empty()) {
-        name = AfterLast(urlTemplate, '/');
+        name = FileNameOfUrl(urlTemplate);
         if (name.empty())
             name = "index.html";
     }

@@ -28,6 +28,20 @@ std::string ServerPart(const std::string& url)
     return slash == std::string::npos ? url : url.substr(0, slash);
 }
 
+std::string FileNameOfUrl(const std::string& url)
+{
+    // The fragment is never sent to the server: it names nothing.
+    const std::string sent = url.substr(0, url.find('#'));
+    const size_t scheme = sent.find("://");
+    if (scheme != std::string::npos && sent.find('/', scheme + 3) == std::string::npos) {
+        // "user:password@" is no part of a name: a password must not end up in a file name or a status line.
+        const size_t at = sent.rfind('@', sent.find('?', scheme + 3));
+        if (at != std::string::npos && at > scheme)
+            return sent.substr(at + 1);
+    }
+    return AfterLast(sent, '/');
+}
+
 std::string_view LastPathPart(std::string_view path)
 {
     for (size_t i = path.size(); i > 0; --i)

@@ -9,6 +9,9 @@ namespace pelldra {
 std::string AfterLast(const std::string& s, char ch);
 std::string UpToLast(const std::string& s, char ch);
 std::string ServerPart(const std::string& url);
+// The name a URL gives its file: what follows the last '/' before the fragment. A URL without a path is named
+// after its host, without the user and password that may stand before it.
+std::string FileNameOfUrl(const std::string& url);
 // What follows the last '/' or '\\': a URL may still carry a back slash from a Windows list file.
 std::string_view LastPathPart(std::string_view path);
 std::string UrlExtension(const std::string& url);

@@ -122,9 +122,10 @@ TEST_F(FetchCoreTest, TypeAndRedirectsDecideTheSavedNameAndTheServersDateIsKept)
          std::vector<std::tuple<std::string, std::string, int, std::string, std::string, int64_t>>{
              {"/t1/a.jpg", "a.jpg", 0, "a.jpg", "/t1/a.jpg", 784111777},
              {"/t2/b.jpg", "b.jpg", 1, "b.html", "/t2/b.jpg", 0},
-             {"/a/d.jpg", "d.jpg", 1, "d.jpg", "/x/y.jpg", 0},   // another name, followed under Relo
-             {"/r/e.jpg", "e.jpg", 0, "e.jpg", "/r/c/e.jpg", 0}, // the same name is always followed
-             {"/u/e.jpg", "E.jpg", 0, "E.jpg", "/r/c/e.jpg", 0}, // whatever the case of the scheme
+             {"/a/d.jpg", "d.jpg", 1, "d.jpg", "/x/y.jpg", 0},     // another name, followed under Relo
+             {"/r/e.jpg", "e.jpg", 0, "e.jpg", "/r/c/e.jpg", 0},   // the same name is always followed
+             {"/r/e.jpg#x", "x.jpg", 0, "x.jpg", "/r/c/e.jpg", 0}, // a fragment is no part of a name
+             {"/u/e.jpg", "E.jpg", 0, "E.jpg", "/r/c/e.jpg", 0},   // whatever the case of the scheme
              {"/s p/f.jpg", "f.jpg", 0, "f.jpg", "/s p/f.jpg", 0},
              {"/v/f.jpg", "F.jpg", 0, "F.jpg", "/s p/f.jpg", 0},
          }) {
@@ -140,8 +141,8 @@ TEST_F(FetchCoreTest, TypeAndRedirectsDecideTheSavedNameAndTheServersDateIsKept)
         ASSERT_EQ(::stat((folder + "/" + saved).c_str(), &st), 0);
         EXPECT_TRUE(modi == 0 || st.st_mtime == modi) << "the file keeps the server's date";
     }
-    EXPECT_EQ(FilesSaved(), 7u);
-    EXPECT_EQ(server.RequestCount(), 11) << "one request each, and one more for each redirect";
+    EXPECT_EQ(FilesSaved(), 8u);
+    EXPECT_EQ(server.RequestCount(), 13) << "one request each, and one more for each redirect";
 }
 
 TEST(RequestHeaderLines, TheJobsLinesInOrderWithoutInjectedOnes)
