@@ -1,29 +1,61 @@
-// Tests of the number box and its spins (the step arithmetic and the repeat's timing are the core's), the save-folder
-// edit and the folder browser.
+// Tests of the URL box (its marks, the '*' refusal, the edit menu, speed), the number box and its spins (the step
+// arithmetic and the repeat's timing are the core's), the save-folder edit and the folder browser.
 #include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QFileInfo>
-#include <QHBoxLayout>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTreeView>
+#include <QVBoxLayout>
 
+#include <ctime>
+#include <map>
 #include <tuple>
 
+#include "core/sequence/seq_url.h"
 #include "gui/platform/message_box.h"
 #include "gui/widgets/field_spin.h"
 #include "gui/widgets/folder_browser.h"
 #include "gui/widgets/folder_edit.h"
 #include "gui/widgets/num_edit.h"
 #include "gui/widgets/repeat_spin.h"
+#include "gui/widgets/url_edit.h"
 #include "support/temp_env.h"
 
 namespace pelldra {
 
 namespace {
+
+// The marks as "12:b 003:R": R / r strong / light lower mark, B / b strong / light upper mark, '?' a mark in another
+// colour or not both bold and underlined.
+QString Spans(const CUrlEdit& edit)
+{
+    const QTextBlock block = edit.document()->firstBlock();
+    std::map<int, QString> spans;
+    for (const QTextLayout::FormatRange& r : block.layout()->formats()) {
+        const QColor c = r.format.foreground().color();
+        const char* code = c == CUrlEdit::kLowerStrong   ? "R"
+                           : c == CUrlEdit::kLowerLight  ? "r"
+                           : c == CUrlEdit::kUpperStrong ? "B"
+                           : c == CUrlEdit::kUpperLight  ? "b"
+                                                         : "?";
+        if (r.format.fontWeight() != QFont::Bold || !r.format.fontUnderline())
+            code = "?";
+        spans[r.start] = block.text().mid(r.start, r.length) + QLatin1Char(':') + QLatin1String(code);
+    }
+    QStringList out;
+    for (const auto& span : spans)
+        out << span.second;
+    return out.join(QLatin1Char(' '));
+}
 
 // Types a name into the browser and presses its OK.
 void TypeAndOk(CFolderBrowser& browser, const QString& typed)
@@ -49,22 +81,195 @@ class WidgetsTest final : public QObject
 private slots:
     void init()
     {
+        hook_.Clear();
         env_ = std::make_unique<test::TempEnv>();
+        url_ = std::make_unique<CSeqUrl>();
         window_ = std::make_unique<QWidget>();
-        new QHBoxLayout(window_.get());
+        new QVBoxLayout(window_.get());
         edit_ = AddBox();
         spin_ = AddSpin(edit_);
+        urlEdit_ = new CUrlEdit(window_.get());
+        window_->layout()->addWidget(urlEdit_);
+        urlEdit_->Attach(url_.get());
+        window_->resize(500, 60);
         window_->show();
         QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+        urlEdit_->setFocus();
     }
     void cleanup()
     {
         window_.reset();
+        url_.reset();
         env_.reset();
-        QCOMPARE(unexpected_.Texts(), QStringList());
+        QCOMPARE(hook_.Texts(), QStringList()); // a message no test waits for fails its test instead of blocking it
     }
 
-    void setValueZeroFillsAndOnlyDigitsCanBeTyped()
+    void typingMarksTheRunsInTheirColoursAndEditsRedrawThem()
+    {
+        QSignalSpy changed(urlEdit_, &CUrlEdit::UrlChanged);
+        const QString url = QStringLiteral("http://a.example/x12/y003.jpg");
+        Type(url);
+        QCOMPARE(QString::fromStdString(url_->GetText()), url);
+        QCOMPARE(changed.count(), url.size()); // one notification per typed character
+        // Upper mark on, the field selected, the marks drawn.
+        const std::tuple<bool, int, const char*> cases[] = {
+            {false, 0, "003:R"}, {true, 0, "12:b 003:R"}, {true, 1, "12:B 003:r"}};
+        for (const auto& [upper, selected, spans] : cases) {
+            SetUpper(upper, selected);
+            QCOMPARE(Spans(*urlEdit_), QString::fromUtf8(spans));
+        }
+        // Byte positions of the URL object must land on the right characters of the box. The text arrives as an
+        // input method would deliver it (key clicks carry Latin-1 only).
+        urlEdit_->selectAll();
+        urlEdit_->textCursor().insertText(QStringLiteral("http://a.example/写真12/画像003.jpg"));
+        SetUpper(true);
+        QCOMPARE(Spans(*urlEdit_), QStringLiteral("12:b 003:R"));
+        // Replacing the field or all redraws; Enter is left to the dialog.
+        SelectText(QStringLiteral("003"));
+        Type(QStringLiteral("123"));
+        QCOMPARE(Spans(*urlEdit_), QStringLiteral("12:b 123:R"));
+        QTest::keyClick(urlEdit_, Qt::Key_Return);
+        QTest::keyClick(urlEdit_, Qt::Key_Enter, Qt::ShiftModifier);
+        QCOMPARE(urlEdit_->Text(), QStringLiteral("http://a.example/写真12/画像123.jpg"));
+        urlEdit_->selectAll();
+        QTest::keyClick(urlEdit_, Qt::Key_Delete);
+        Type(QStringLiteral("abc"));
+        QCOMPARE(Spans(*urlEdit_), QString()); // typed text takes no left-over colour
+    }
+
+    void pastingTakesPlainFirstLine()
+    {
+        QSignalSpy changed(urlEdit_, &CUrlEdit::UrlChanged);
+        auto* mime = new QMimeData;
+        mime->setText(QStringLiteral("\r\nhttp://a.example/p/9.gif\r\nsecond line"));
+        mime->setHtml(QStringLiteral("<b style='color:#00ff00'>http://a.example/p/9.gif</b>"));
+        QApplication::clipboard()->setMimeData(mime);
+        QTest::keyClick(urlEdit_, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(urlEdit_->Text(), QStringLiteral("http://a.example/p/9.gif"));
+        QCOMPARE(Spans(*urlEdit_), QStringLiteral("9:R"));
+        QCOMPARE(changed.count(), 1);
+    }
+
+    void starIsRefusedTypedOrPasted()
+    {
+        for (const bool paste : {false, true}) {
+            urlEdit_->clear();
+            Type(QStringLiteral("http://a.example/x12/y003.jpg"));
+            SetUpper(true);
+            const QString before = urlEdit_->Text();
+            const int caret = static_cast<int>(before.indexOf(QStringLiteral("y003")));
+            QSignalSpy changed(urlEdit_, &CUrlEdit::UrlChanged);
+            QTextCursor c = urlEdit_->textCursor();
+            c.setPosition(caret);
+            urlEdit_->setTextCursor(c);
+            QApplication::clipboard()->setText(QStringLiteral("a*b"));
+            paste ? QTest::keyClick(urlEdit_, Qt::Key_V, Qt::ControlModifier) : Type(QStringLiteral("*"));
+
+            QTRY_COMPARE(hook_.Texts(), QStringList{QStringLiteral("ＵＲＬに＊は使えません")});
+            QCOMPARE(hook_.Last()->icon, MessageIcon::Stop);
+            QCOMPARE(urlEdit_->Text(), before);
+            QCOMPARE(QString::fromStdString(url_->GetText()), before);
+            QCOMPARE(Spans(*urlEdit_), QStringLiteral("12:b 003:R"));
+            QCOMPARE(changed.count(), 0);
+            QCOMPARE(urlEdit_->textCursor().position(), caret); // the caret stays where the user was typing
+            QTest::qWait(20);
+            QCOMPARE(hook_.Messages().size(), size_t(1)); // once, not again for the revert
+            hook_.Clear();
+            Type(QStringLiteral("z"));
+            QCOMPARE(url_->GetText(), std::string("http://a.example/x12/zy003.jpg"));
+        }
+    }
+
+    void loadedTextKeepsItsMarksAndAStarCanBeCleaned()
+    {
+        QSignalSpy changed(urlEdit_, &CUrlEdit::UrlChanged);
+        url_->SetUpperEnabled(true);
+        url_->LoadFromItem("http://a.example/v*/p1*.jpg", "", "05", "3", 0);
+        urlEdit_->ShowSeqUrlText();
+        QCOMPARE(urlEdit_->Text(), QStringLiteral("http://a.example/v3/p105.jpg"));
+        QCOMPARE(urlEdit_->textCursor().position(), 0);
+        QCOMPARE(Spans(*urlEdit_), QStringLiteral("3:b 05:R"));
+        QCOMPARE(changed.count(), 1);
+
+        // A stored template whose second '*' had no digits leaves a '*' in the object's text; it can be removed, and
+        // the box does not snap back to the starred text.
+        url_->SetUpperEnabled(false);
+        url_->LoadFromItem("http://a.example/*/b*.jpg", "", "7", "", 0);
+        urlEdit_->ShowSeqUrlText();
+        QCOMPARE(urlEdit_->Text(), QStringLiteral("http://a.example/*/b7.jpg"));
+        QTextCursor c = urlEdit_->textCursor();
+        c.setPosition(static_cast<int>(urlEdit_->Text().indexOf(QLatin1Char('*'))) + 1);
+        urlEdit_->setTextCursor(c);
+        QTest::keyClick(urlEdit_, Qt::Key_Backspace);
+        QCOMPARE(url_->GetText(), std::string("http://a.example//b7.jpg"));
+        QCOMPARE(Spans(*urlEdit_), QStringLiteral("7:R"));
+    }
+
+    void editMenuActsLikeTypingAndRightClickPlacesTheCaret()
+    {
+        Type(QStringLiteral("http://a.example/12.jpg"));
+        QSignalSpy changed(urlEdit_, &CUrlEdit::UrlChanged);
+        QApplication::clipboard()->setText(QStringLiteral("77"));
+        // Triggers the menu's action `index` (cut, copy, paste, delete); returns which actions were enabled.
+        const auto use = [this](int index) {
+            std::unique_ptr<QMenu> menu(urlEdit_->CreateEditMenu());
+            QString enabled;
+            for (QAction* a : menu->actions())
+                enabled += a->isEnabled() ? QLatin1Char('1') : QLatin1Char('0');
+            if (index >= 0)
+                menu->actions().at(index)->trigger();
+            return enabled;
+        };
+        QCOMPARE(use(-1), QStringLiteral("0010")); // nothing selected: only paste can act
+        SelectText(QStringLiteral("12"));
+        QCOMPARE(use(0), QStringLiteral("1111"));
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("12"));
+        QCOMPARE(url_->GetText(), std::string("http://a.example/.jpg"));
+        // Delete removes the selection without touching the clipboard.
+        urlEdit_->selectAll();
+        use(3);
+        QCOMPARE(url_->GetText(), std::string());
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("12"));
+        QCOMPARE(changed.count(), 2);
+
+        Type(QStringLiteral("http://a.example/5.jpg"));
+        const QPoint start = urlEdit_->cursorRect(QTextCursor(urlEdit_->document())).center() + QPoint(1, 0);
+        QTest::mousePress(urlEdit_->viewport(), Qt::RightButton, {}, start);
+        QCOMPARE(urlEdit_->textCursor().position(), 0);
+        QTest::mouseRelease(urlEdit_->viewport(), Qt::RightButton, {}, start);
+    }
+
+    void longUrlStaysFast()
+    {
+        // Typing into a long URL with many runs, against a plain text box typed the same way. Laying out the long line
+        // is the box's own cost; the marks must not add layouts or work that grows faster than the text.
+        QString url = QStringLiteral("http://a.example/");
+        for (int i = 0; i < 1500; ++i)
+            url += QStringLiteral("d%1/").arg(i);
+        // CPU time of this thread, so that other work on a busy machine does not count against either box.
+        const auto cpuMs = [] {
+            timespec t{};
+            ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+            return static_cast<qint64>(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+        };
+        auto typeInto = [&url, &cpuMs](QTextEdit* edit) {
+            edit->setPlainText(url);
+            edit->moveCursor(QTextCursor::End);
+            const qint64 start = cpuMs();
+            for (int i = 0; i < 100; ++i)
+                QTest::keyClick(edit, static_cast<Qt::Key>(Qt::Key_0 + i % 10));
+            return cpuMs() - start;
+        };
+        auto* plain = new QTextEdit(window_.get());
+        plain->setLineWrapMode(QTextEdit::NoWrap);
+        window_->layout()->addWidget(plain);
+        const qint64 plainMs = typeInto(plain);
+        const qint64 ms = typeInto(urlEdit_);
+        QVERIFY2(ms < 2 * plainMs + 100, qPrintable(QStringLiteral("%1 ms against %2 ms").arg(ms).arg(plainMs)));
+        QCOMPARE(Spans(*urlEdit_), QStringLiteral("0123456789").repeated(10) + QStringLiteral(":R"));
+    }
+
+    void numberBoxZeroFillsAndTakesOnlyDigits()
     {
         edit_->SetValue(std::string("7"), 4);
         QCOMPARE(edit_->text(), QStringLiteral("0007"));
@@ -77,12 +282,12 @@ private slots:
 
     void halvesStepUpAndDownAndTheRightButtonStepsByTen()
     {
-        // The box's text, whether the right button is held meanwhile, which half is clicked, the text after.
-        const std::tuple<const char*, bool, bool, const char*> cases[] = {
-            {"0099", false, true, "0100"},
-            {"0100", false, false, "0099"},
-            {"0095", true, true, "0105"},
-            {"0099", false, true, "0100"}}; // the right button's release ended the ten-steps
+        // The box's text, whether the right button is held meanwhile, which half is clicked, the text after; the
+        // last row: the right button's release ended the ten-steps.
+        const std::tuple<const char*, bool, bool, const char*> cases[] = {{"0099", false, true, "0100"},
+                                                                          {"0100", false, false, "0099"},
+                                                                          {"0095", true, true, "0105"},
+                                                                          {"0099", false, true, "0100"}};
         for (const auto& [start, tens, up, after] : cases) {
             edit_->SetValue(std::string(start), 4);
             if (tens) {
@@ -143,7 +348,6 @@ private slots:
         spin->setFixedSize(16, 40);
         window_->layout()->addWidget(spin);
         QSignalSpy chosen(spin, &CFieldSpin::FieldChosen);
-
         QTest::mouseClick(spin, Qt::LeftButton, {}, UpperHalf(spin));
         QTest::mouseClick(spin, Qt::LeftButton, {}, LowerHalf(spin));
         // Pressed, then let go outside: no choice; a right click never chooses.
@@ -157,14 +361,11 @@ private slots:
 
     void trimmingRemovesTrailingBlanksThenSlashes()
     {
-        // Blanks first, then slashes: a blank before the slash stays.
-        const std::pair<const char*, const char*> cases[] = {{"/home/u/dl\\ \t", "/home/u/dl"},
-                                                             {"/dl//\\/", "/dl"},
-                                                             {"/dl /", "/dl "},
-                                                             {"/my dl", "/my dl"},
-                                                             {" \t/home/u/dl/ ", "/home/u/dl"}, // leading blanks too
-                                                             {"///", "/"},
-                                                             {"\\\\", ""}};
+        // Blanks first, then slashes: a blank before the slash stays; leading blanks go too.
+        // clang-format off
+        const std::pair<const char*, const char*> cases[] = {{"/home/u/dl\\ \t", "/home/u/dl"}, {"/dl//\\/", "/dl"},
+            {"/dl /", "/dl "}, {"/my dl", "/my dl"}, {" \t/home/u/dl/ ", "/home/u/dl"}, {"///", "/"}, {"\\\\", ""}};
+        // clang-format on
         for (const auto& [text, trimmed] : cases)
             QCOMPARE(CFolder::TrimFolderText(QString::fromUtf8(text)), QString::fromUtf8(trimmed));
     }
@@ -199,20 +400,19 @@ private slots:
 
     void anEmptyFolderFallsBackToHomeAndBrowseStartsAtTheText()
     {
-        MessageHook hook;
         CFolder edit(nullptr);
         edit.SetFolder(QString());
         QCOMPARE(edit.text(), QDir::homePath());
         QCOMPARE(edit.Folder(), QDir::homePath());
 
         edit.setText(QStringLiteral("/start/here"));
-        hook.QueueChosenPath(QStringLiteral("/chosen"));
+        hook_.QueueChosenPath(QStringLiteral("/chosen"));
         QCOMPARE(edit.Browse(), 0);
         QCOMPARE(edit.text(), QStringLiteral("/chosen"));
         QCOMPARE(edit.Browse(), -1); // nothing queued: the chooser was cancelled
         QCOMPARE(edit.text(), QStringLiteral("/chosen"));
-        QCOMPARE(hook.Choosers().size(), size_t(2));
-        QCOMPARE(hook.Choosers()[0].start, QStringLiteral("/start/here"));
+        QCOMPARE(hook_.Choosers().size(), size_t(2));
+        QCOMPARE(hook_.Choosers()[0].start, QStringLiteral("/start/here"));
     }
 
     void browserRefusesWhatItCannotChooseOrMake()
@@ -265,7 +465,6 @@ private slots:
         TypeAndOk(browser, QStringLiteral("\\2026"));
         QCOMPARE(hook.Texts(), (QStringList{Question(start, QStringLiteral("写真")),
                                             Question(start + QStringLiteral("/写真"), QStringLiteral("2026"))}));
-
         TypeAndOk(browser, QString()); // nothing typed: the new folder is the choice
         QVERIFY(!browser.isVisible());
         QCOMPARE(browser.result(), int(QDialog::Accepted));
@@ -305,12 +504,30 @@ private:
         window_->layout()->addWidget(spin);
         return spin;
     }
+    void Type(const QString& text) { QTest::keyClicks(urlEdit_, text); }
+    void SetUpper(bool on, int selected = 0)
+    {
+        url_->SetUpperEnabled(on);
+        url_->SetSelectedField(selected);
+        url_->Refresh();
+        urlEdit_->Highlight();
+    }
+    void SelectText(const QString& part)
+    {
+        const int at = static_cast<int>(urlEdit_->Text().indexOf(part));
+        QTextCursor c = urlEdit_->textCursor();
+        c.setPosition(at);
+        c.setPosition(at + static_cast<int>(part.size()), QTextCursor::KeepAnchor);
+        urlEdit_->setTextCursor(c);
+    }
 
-    MessageHook unexpected_; // a message no test waits for fails its test instead of blocking it
+    MessageHook hook_; // a message no test waits for fails its test instead of blocking it
     std::unique_ptr<test::TempEnv> env_;
+    std::unique_ptr<CSeqUrl> url_; // outlives the box attached to it
     std::unique_ptr<QWidget> window_;
     CNumEdit* edit_ = nullptr;
     CRepeatSpin* spin_ = nullptr;
+    CUrlEdit* urlEdit_ = nullptr;
 };
 
 } // namespace pelldra
