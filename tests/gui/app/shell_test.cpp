@@ -35,10 +35,12 @@
 #include "gui/app/pelldra_app.h"
 #include "gui/app/power_off_dialog.h"
 #include "gui/app/window_loop.h"
+#include "gui/credentials/auth_prompt.h"
 #include "gui/platform/bring_to_front.h"
 #include "gui/platform/broadcasts.h"
 #include "gui/platform/message_box.h"
 #include "gui/platform/power.h"
+#include "gui/widgets/url_edit.h"
 #include "support/child_process.h"
 #include "support/fake_power_backend.h"
 #include "support/http_test_server.h"
@@ -310,21 +312,39 @@ private slots:
         QDBusConnection::disconnectFromBus(QStringLiteral("companion"));
     }
 
-    void terminationSignalsCloseTheMainWindow()
+    void terminationSignalsCloseAnOpenPromptAndTheWindowAtOnce()
     {
+        test::TestHttpServer server;
+        server.RequireBasic("/club/", "aki", "secret");
+        const std::string folder = env_->makeFolder("save");
         for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
             SignalAction before{};
             QCOMPARE(::sigaction(signal, nullptr, &before), 0);
-            CPelldraApp app;
-            const int code = app.Run([&](CPelldraApp& running) {
-                QDialog window;
-                running.SetMainWindow(&window);
-                QTimer::singleShot(50, &window, [signal] { ::kill(::getpid(), signal); });
-                // A signal that ended the process instead would end the test here.
-                QTimer::singleShot(10000, &window, [&window] { window.done(42); });
-                return window.exec();
+            std::chrono::steady_clock::time_point signalled;
+            const int code = CPelldraApp().Run([&](CPelldraApp& running) {
+                CPelldraDlg::Options options; // the prompt's own limit as in the program: the signal must not wait
+                options.app = &running;
+                CPelldraDlg dlg(nullptr, options);
+                running.SetMainWindow(&dlg);
+                dlg.FolderEdit()->setText(Q(folder));
+                dlg.UrlEdit()->insertPlainText(Q(server.Url("/club/p1.jpg")));
+                QTimer watcher;
+                connect(&watcher, &QTimer::timeout, &dlg, [&] {
+                    CAuthPromptDlg* prompt = dlg.findChild<CAuthPromptDlg*>();
+                    if (prompt && prompt->isVisible() && signalled == std::chrono::steady_clock::time_point{}) {
+                        signalled = std::chrono::steady_clock::now();
+                        ::kill(::getpid(), signal); // a signal that ended the process instead would end the test
+                    }
+                });
+                watcher.start(20);
+                QTimer::singleShot(0, &dlg, [&dlg] { dlg.OnStart(); });
+                QTimer::singleShot(30000, &dlg, [&dlg] { dlg.done(99); }); // a window the signal left open fails
+                const int result = dlg.exec();
+                running.SetMainWindow(nullptr);
+                return result;
             });
-            QCOMPARE(code, int(QDialog::Rejected));
+            QVERIFY(code != 99 && signalled != std::chrono::steady_clock::time_point{});
+            QVERIFY(std::chrono::steady_clock::now() - signalled < 10s);
             QCOMPARE(Q(CTavinRegKey(kAppKeyPath, true).GetString("State")), QStringLiteral("closed"));
             // The test program's own handler is back.
             SignalAction after{};
