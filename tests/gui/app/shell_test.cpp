@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBrowser>
@@ -189,15 +190,12 @@ private slots:
         QDBusConnection other = OtherConnection(QStringLiteral("other-program"));
         Broadcasts ours(QDBusConnection::sessionBus(), nullptr);
         Broadcasts theirs(other, nullptr);
-        QVERIFY(ours.Listen());
-        QVERIFY(theirs.Listen());
+        QVERIFY(ours.Listen() && theirs.Listen());
         QSignalSpy oursGot(&ours, &Broadcasts::Received);
         QSignalSpy theirsGot(&theirs, &Broadcasts::Received);
 
-        QStringList names;
-        for (const char* name : {broadcast::kSelfCall, broadcast::kToHelper, broadcast::kFromHelper,
-                                 broadcast::kBossCome, broadcast::kPopUp})
-            names << QString::fromUtf8(name);
+        const QStringList names{broadcast::kSelfCall, broadcast::kToHelper, broadcast::kFromHelper,
+                                broadcast::kBossCome, broadcast::kPopUp};
         for (const QString& name : names)
             QVERIFY(ours.Emit(name));
         QTRY_VERIFY(HeardInOrder(theirsGot, names, false));
@@ -247,9 +245,7 @@ private slots:
             version = running.GetLinkScoutVersion();
             return 3;
         });
-        QCOMPARE(code, 3);
-        QCOMPARE(state, QStringLiteral("opened"));
-        QCOMPARE(version, 20);
+        QVERIFY(code == 3 && state == QStringLiteral("opened") && version == 20);
         const CTavinRegKey key(kAppKeyPath, true);
         QCOMPARE(key.GetString("State"), std::string("closed"));
         QCOMPARE(key.GetString("Position"), GetExecutableFolder());
@@ -282,8 +278,6 @@ private slots:
 
         QWidget window;
         QProcess second;
-        QString secondOutput;
-        int secondExit = -1;
         QString stateAfterBringUp;
         CPelldraApp app;
         const int code = app.Run([&](CPelldraApp& running) {
@@ -293,19 +287,16 @@ private slots:
             second.start(QCoreApplication::applicationFilePath(), {QString::fromUtf8(kRunAppArgument)});
             if (!second.waitForFinished(20000))
                 return 1;
-            secondExit = second.exitCode();
-            secondOutput = QString::fromLocal8Bit(second.readAllStandardOutput());
             if (!broughtUp.wait(10000) && broughtUp.isEmpty())
                 return 2;
             stateAfterBringUp = running.GetAppState();
             return 0;
         });
         QCOMPARE(code, 0);
-        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(secondExit, 0);
+        QVERIFY(second.exitStatus() == QProcess::NormalExit && second.exitCode() == 0);
+        const QString secondOutput = QString::fromLocal8Bit(second.readAllStandardOutput());
         QVERIFY2(!secondOutput.contains(QString::fromUtf8(kRunnerMarker)), qPrintable(secondOutput));
-        QVERIFY(window.isVisible());
-        QCOMPARE(stateAfterBringUp, QStringLiteral("opened"));
+        QVERIFY(window.isVisible() && stateAfterBringUp == QStringLiteral("opened"));
         QTRY_VERIFY(
             HeardInOrder(companionGot, {QStringLiteral("SelfCall->Pelldra"), QStringLiteral("Pelldra-PopUp")}, false));
         QCOMPARE(Q(CTavinRegKey(kAppKeyPath, true).GetString("State")), QStringLiteral("closed"));
@@ -426,8 +417,29 @@ private slots:
             // The window's loop goes on while nothing of it shows.
             QTimer::singleShot(0, &dlg, [&] {
                 ranOnHidden = true;
-                HiddenUntilBroughtBack(app, dlg, *question, companion, companionGot, appGot);
-                dlg.close(); // as a logout does, hidden or not
+                const auto logout = qScopeGuard([&] { dlg.close(); }); // as a logout does, hidden or not
+                // Esc hid the window and what it showed. A second start and LinkScout each bring it back; a
+                // companion's BossCome hides it again and is answered once, never while the window is hidden.
+                QVERIFY(dlg.Hidden() && dlg.isHidden());
+                QVERIFY(dlg.findChild<CHelpWindow*>()->isHidden() && question->isHidden());
+                QCOMPARE(app.GetAppState(), QStringLiteral("hide"));
+                QTRY_COMPARE(Heard(companionGot, broadcast::kBossCome), 1);
+                QCOMPARE(Heard(companionGot, broadcast::kPopUp), 1); // the first showing announced itself
+                for (const qsizetype round : {1, 2}) {
+                    QVERIFY(companion.Emit(round == 1 ? broadcast::kSelfCall : broadcast::kFromHelper));
+                    QTRY_VERIFY(dlg.isVisible());
+                    QVERIFY(!dlg.Hidden() && app.GetAppState() == QStringLiteral("opened"));
+                    QVERIFY(companion.Emit(broadcast::kBossCome));
+                    QTRY_VERIFY(dlg.isHidden());
+                    QCOMPARE(app.GetAppState(), QStringLiteral("hide"));
+                    // Called again while hidden, the window stays silent. Once the companion's marker has reached
+                    // the window, the window's own marker comes after any answer it gave.
+                    QVERIFY(companion.Emit(broadcast::kBossCome) && companion.Emit(QStringLiteral("test-marker")));
+                    QTRY_COMPARE(Heard(appGot, "test-marker"), round);
+                    QVERIFY(app.GetBroadcasts().Emit(QStringLiteral("test-answer")));
+                    QTRY_COMPARE(Heard(companionGot, "test-answer"), round);
+                    QCOMPARE(Heard(companionGot, broadcast::kBossCome), 1 + round);
+                }
             });
         });
         QCOMPARE(RunUntilDone(dlg), int(QDialog::Rejected));
@@ -458,11 +470,9 @@ private slots:
         dlg.findChild<QPushButton*>(QStringLiteral("helpButton"))->click();
         QTest::keyClick(&dlg, Qt::Key_F1);
         const QList<CHelpWindow*> open = dlg.findChildren<CHelpWindow*>();
-        QCOMPARE(open.size(), 1);
-        QVERIFY(open.front()->isVisible());
+        QVERIFY(open.size() == 1 && open.front()->isVisible() && hook.Texts().isEmpty());
         QCOMPARE(PageShown(*open.front()), QStringLiteral("index.html"));
         QVERIFY(open.front()->windowTitle().startsWith(QStringLiteral("Pelldra マニュアル")));
-        QVERIFY(hook.Texts().isEmpty());
 
         options.manualFolder = Q(env_->makeFolder("empty"));
         CPelldraDlg without(nullptr, options);
@@ -482,8 +492,7 @@ private slots:
             {"https://example.org/a?b=1", "index.html", "https://example.org/a?b=1"},
             {"../../../../../../../../etc/hostname", "index.html", ""},
             {"file:///etc/hostname", "index.html", ""},
-            {"mailto:someone@example.org", "index.html", ""},
-        };
+            {"mailto:someone@example.org", "index.html", ""}};
         for (const auto& [link, shown, desktop] : cases) {
             QList<QUrl> opened;
             CHelpWindow help(nullptr, QString::fromUtf8(kManual), [&](const QUrl& url) { opened << url; });
@@ -545,37 +554,6 @@ private slots:
 
 private:
     MessageHook unexpected_; // a message no test waits for fails its test instead of blocking it
-    // Esc hid the window and what it showed. A second start and LinkScout each bring it back; a companion's
-    // BossCome hides it again and is answered once, never while the window is hidden.
-    static void HiddenUntilBroughtBack(CPelldraApp& app, CPelldraDlg& dlg, QDialog& question, Broadcasts& companion,
-                                       const QSignalSpy& companionGot, const QSignalSpy& appGot)
-    {
-        QVERIFY(dlg.Hidden() && dlg.isHidden());
-        QVERIFY(dlg.findChild<CHelpWindow*>()->isHidden() && question.isHidden());
-        QCOMPARE(app.GetAppState(), QStringLiteral("hide"));
-        QTRY_COMPARE(Heard(companionGot, broadcast::kBossCome), 1);
-        QCOMPARE(Heard(companionGot, broadcast::kPopUp), 1); // the first showing announced itself
-        qsizetype round = 0;
-        for (const char* back : {broadcast::kSelfCall, broadcast::kFromHelper}) {
-            ++round;
-            QVERIFY(companion.Emit(QString::fromUtf8(back)));
-            QTRY_VERIFY(dlg.isVisible());
-            QVERIFY(!dlg.Hidden());
-            QCOMPARE(app.GetAppState(), QStringLiteral("opened"));
-            QVERIFY(companion.Emit(QString::fromUtf8(broadcast::kBossCome)));
-            QTRY_VERIFY(dlg.isHidden());
-            QCOMPARE(app.GetAppState(), QStringLiteral("hide"));
-            // Called again while hidden, the window stays silent. Once the companion's marker has reached the
-            // window, the window's own marker comes after any answer it gave.
-            QVERIFY(companion.Emit(QString::fromUtf8(broadcast::kBossCome)));
-            QVERIFY(companion.Emit(QStringLiteral("test-marker")));
-            QTRY_COMPARE(Heard(appGot, "test-marker"), round);
-            QVERIFY(app.GetBroadcasts().Emit(QStringLiteral("test-answer")));
-            QTRY_COMPARE(Heard(companionGot, "test-answer"), round);
-            QCOMPARE(Heard(companionGot, broadcast::kBossCome), 1 + round);
-        }
-    }
-
     std::unique_ptr<test::TempEnv> env_;
 };
 
