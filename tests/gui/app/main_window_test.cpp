@@ -33,8 +33,6 @@
 
 using namespace std::chrono_literals;
 
-#define WAIT_IDLE(dlg) QTRY_COMPARE_WITH_TIMEOUT((dlg).RunState(), int(CPelldraDlg::kIdle), kRunMs)
-
 namespace pelldra {
 
 namespace {
@@ -42,27 +40,11 @@ namespace {
 using test::Q;
 constexpr int kRunMs = 15000;
 
-CPelldraDlg::Options FastOptions()
-{
-    CPelldraDlg::Options o;
-    o.limits.answer = o.limits.stall = 5s;
-    o.limits.prompt = 2s;
-    return o;
-}
-
 // Pasted in one piece, as a user mostly gives a URL (the marks go to the last two digit runs).
 void EnterUrl(CPelldraDlg& dlg, const std::string& url)
 {
     dlg.UrlEdit()->selectAll();
     dlg.UrlEdit()->insertPlainText(Q(url));
-}
-
-QStringList LogLines(const CPelldraDlg& dlg)
-{
-    QStringList lines;
-    for (int i = 0; i < dlg.LogView()->LineCount(); ++i)
-        lines << dlg.LogView()->Line(i);
-    return lines;
 }
 
 // A series order of the folder /dl/<name>.
@@ -95,12 +77,6 @@ void Select(QTreeWidget* list, std::initializer_list<int> rows)
         list->topLevelItem(row)->setSelected(true);
 }
 
-// A shown window with quick time limits.
-struct Window : test::ShownWindow
-{
-    explicit Window(const std::string& folder = {}) : ShownWindow(folder, FastOptions()) {}
-};
-
 // A window in queue mode, so that a start only appends its order; the orders are taken back with TakeFirst.
 struct QueueingWindow : test::ShownWindow
 {
@@ -132,7 +108,7 @@ private slots:
         for (const char* path : {"/d1/p01.jpg", "/d1/p02.jpg", "/d2/p01.jpg", "/d2/p02.jpg"})
             server.AddFile(path, std::string("body of ") + path, "image/jpeg");
         const std::string folder = env_->makeFolder("save");
-        Window w(folder);
+        test::ShownWindow w(folder);
         CPelldraDlg& dlg = w.dlg;
         // As many pages and terminals copy it: blanks around, a line break after.
         QApplication::clipboard()->setText(Q("  " + server.Url("/d1/p01.jpg") + "  \n"));
@@ -150,29 +126,30 @@ private slots:
         QGuiApplication::styleHints()->setMouseDoubleClickInterval(-1);
         QCOMPARE(dlg.RunState(), int(CPelldraDlg::kRunning));
         QVERIFY(dlg.StartIconBusy() && dlg.Animation()->CurrentClip() == CRunAnimation::Clip::Running);
-        WAIT_IDLE(dlg);
+        QTRY_COMPARE_WITH_TIMEOUT(dlg.RunState(), int(CPelldraDlg::kIdle), kRunMs);
         QVERIFY2(w.hook.Texts().isEmpty(), qPrintable(w.hook.Texts().join(QLatin1Char('|'))));
         QVERIFY(!dlg.StartIconBusy() && dlg.Animation()->CurrentClip() == CRunAnimation::Clip::Still);
 
         // The upper number names the subfolder, the lower one the file.
         for (const char* name : {"1/p01.jpg", "1/p02.jpg", "2/p01.jpg", "2/p02.jpg"})
             QCOMPARE(Q(test::ReadFile(folder + "/" + name)), Q(std::string("body of /d") + name[0] + "/" + (name + 2)));
-        QCOMPARE(LogLines(dlg).last(), QStringLiteral("    成功／要求数 = 4回／4回"));
+        QCOMPARE(dlg.LogView()->Line(dlg.LogView()->LineCount() - 1), QStringLiteral("    成功／要求数 = 4回／4回"));
         QCOMPARE(dlg.ProgressText(), QStringLiteral("完了 4/4  失敗 0  要求 4  76 B  0 B/s  100%"));
         // The second press neither queued the order nor ran it again.
         QCOMPARE(server.RequestCount(), 4);
         QCOMPARE(dlg.Queue().LoadAll(), 0);
     }
 
-    void startDuringARunQueuesTheOrderStopSwitchesQueueModeOnAndTheAnimationOff()
+    void startDuringARunQueuesStopSwitchesQueueModeOnAndExitClosesAfterTheRunWithoutRunningTheQueue()
     {
         test::TestHttpServer server;
         test::Gate gate;
         server.AddHandler("/slow/f1.jpg", gate.Handler("one"));
         server.AddFile("/slow/f2.jpg", "two", "image/jpeg");
+        server.AddFile("/next/f1.jpg", "next", "image/jpeg");
         const std::string folder = env_->makeFolder("save");
-        Window w(folder);
-        CPelldraDlg& dlg = w.dlg;
+        auto w = std::make_unique<test::ShownWindow>(folder);
+        CPelldraDlg& dlg = w->dlg;
         EnterUrl(dlg, server.Url("/slow/f1.jpg"));
         dlg.StartButton()->click();
         QCOMPARE(dlg.RunState(), int(CPelldraDlg::kRunning));
@@ -185,40 +162,31 @@ private slots:
         QCOMPARE(dlg.Queue().LoadAll(), 1);
 
         dlg.StopButton()->click();
-        WAIT_IDLE(dlg);
+        QTRY_COMPARE_WITH_TIMEOUT(dlg.RunState(), int(CPelldraDlg::kIdle), kRunMs);
         // Stopped by the user with orders waiting: queue mode, so the queue does not run on by itself.
         QVERIFY(dlg.QueueMode() && dlg.StartIconBusy() && dlg.Animation()->CurrentClip() == CRunAnimation::Clip::Queue);
         QCOMPARE(dlg.Queue().LoadAll(), 1);
-        QVERIFY(LogLines(dlg).contains(QStringLiteral("    ユーザーによる中断")));
+        QCOMPARE(dlg.LogView()->Line(dlg.LogView()->LineCount() - 2), QStringLiteral("    ユーザーによる中断"));
 
         // A click on the picture beside the start button switches queue mode off and works the queue off.
         QTest::mouseClick(dlg.Animation(), Qt::LeftButton);
         QVERIFY(!dlg.QueueMode());
         QTRY_VERIFY_WITH_TIMEOUT(dlg.RunState() == CPelldraDlg::kIdle && dlg.Queue().LoadAll() == 0, kRunMs);
         QCOMPARE(Q(test::ReadFile(folder + "/f2.jpg")), QStringLiteral("two"));
-        QVERIFY(!dlg.QueueButton()->isEnabled() && w.hook.Texts().isEmpty());
-    }
+        QVERIFY(!dlg.QueueButton()->isEnabled() && w->hook.Texts().isEmpty());
 
-    void exitDuringARunClosesAfterTheRunWithoutRunningTheQueue()
-    {
-        test::TestHttpServer server;
-        test::Gate gate;
-        server.AddHandler("/slow/f1.jpg", gate.Handler("one"));
-        server.AddFile("/next/f1.jpg", "next", "image/jpeg");
-        const std::string folder = env_->makeFolder("save");
-        auto w = std::make_unique<Window>(folder);
-        QSignalSpy finished(&w->dlg, &QDialog::finished);
-        w->dlg.ToggleQueueMode();
+        // Exit while a queued order runs.
+        QSignalSpy finished(&dlg, &QDialog::finished);
+        dlg.ToggleQueueMode();
         for (const char* path : {"/slow/f1.jpg", "/next/f1.jpg"}) {
-            EnterUrl(w->dlg, server.Url(path));
-            w->dlg.StartButton()->click();
+            EnterUrl(dlg, server.Url(path));
+            dlg.StartButton()->click();
         }
-        w->dlg.ToggleQueueMode(); // the first queued order runs
-        QCOMPARE(w->dlg.RunState(), int(CPelldraDlg::kRunning));
-        QCOMPARE(w->dlg.Queue().LoadAll(), 1);
-
-        w->dlg.ExitButton()->click();
-        QVERIFY(w->dlg.ExitRequested());
+        dlg.ToggleQueueMode(); // the first queued order runs
+        QCOMPARE(dlg.RunState(), int(CPelldraDlg::kRunning));
+        QCOMPARE(dlg.Queue().LoadAll(), 1);
+        dlg.ExitButton()->click();
+        QVERIFY(dlg.ExitRequested());
         QCOMPARE(finished.count(), 0); // still there while the run ends
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, kRunMs);
         QTest::qWait(200);
@@ -231,7 +199,7 @@ private slots:
 
     void idleWindowIgnoresEscAndEnterShowsARefusalAndTheReadyClipUnderThePointer()
     {
-        Window w(env_->root() + "/missing");
+        test::ShownWindow w(env_->root() + "/missing");
         CPelldraDlg& dlg = w.dlg;
         QSignalSpy finished(&dlg, &QDialog::finished);
         dlg.activateWindow();
@@ -274,7 +242,7 @@ private slots:
         server.AddHandler("/slow/f1.jpg", gate.Handler("one"));
         server.AddHandler("/slow/f2.jpg", gate.Handler("two"));
         const std::string folder = env_->makeFolder("save");
-        auto w = std::make_unique<Window>(folder);
+        auto w = std::make_unique<test::ShownWindow>(folder);
         EnterUrl(w->dlg, server.Url("/slow/f1.jpg"));
         w->dlg.LowerTo()->setText(QStringLiteral("2"));
         w->dlg.StartButton()->click();
@@ -291,7 +259,7 @@ private slots:
 
     void subfolderEditAndUpperStringFollowTheUrlAndTheChecks()
     {
-        Window w;
+        test::ShownWindow w;
         CPelldraDlg& dlg = w.dlg;
         EnterUrl(dlg, "http://h.example/s1/p1.jpg");
         QVERIFY(dlg.SubfolderOn());
@@ -319,7 +287,7 @@ private slots:
 
     void aQueueThatCannotBeTakenIsNotTakenForEmpty()
     {
-        Window w;
+        test::ShownWindow w;
         CPelldraDlg& dlg = w.dlg;
         dlg.ToggleQueueMode();
         QCOMPARE(dlg.Queue().Append(Order("a")) + dlg.Queue().Append(Order("b")), 0);
@@ -336,7 +304,7 @@ private slots:
 
     void queueSummaryWritesEditsOnlyWhenSavedAndEscIsTheWindows()
     {
-        Window w;
+        test::ShownWindow w;
         CPelldraDlg& dlg = w.dlg;
         for (const char* n : {"a", "b", "c", "d"})
             QVERIFY(dlg.Queue().Append(Order(n)) == 0);
@@ -380,7 +348,7 @@ private slots:
 
     void queueSummaryTakesOutAtOnceAndShowsTheOrder()
     {
-        Window w;
+        test::ShownWindow w;
         CPelldraDlg& dlg = w.dlg;
         for (const CQueueItem& it : {Order("a"), Order("b", CQueueItem::LIST), Order("c")})
             QVERIFY(dlg.Queue().Append(it) == 0);
@@ -414,7 +382,7 @@ private slots:
     void listViewerShowsTheJobsAndHandsBackItsFolder()
     {
         const std::string folder = env_->makeFolder("save");
-        Window w(folder);
+        test::ShownWindow w(folder);
         CPelldraDlg& dlg = w.dlg;
         dlg.Tabs()->setCurrentIndex(1);
         auto* view = dlg.findChild<QPushButton*>(QStringLiteral("viewList"));
@@ -445,14 +413,14 @@ private slots:
         settings.UseProxy = 1, settings.ProxyHost = "px", settings.ProxyPort = "8080";
         QSize smallest;
         {
-            Window w(folder);
+            test::ShownWindow w(folder);
             smallest = w.dlg.minimumSize();
             EnterUrl(w.dlg, "http://h.example/vol2/p05.jpg");
             w.dlg.Settings() = settings;
             w.dlg.Tabs()->setCurrentIndex(1); // closed in the list mode
         }
         MessageHook hook;
-        CPelldraDlg dlg{nullptr, FastOptions()};
+        CPelldraDlg dlg{nullptr, {}};
         dlg.show();
         QVERIFY(dlg.Settings() == settings && dlg.Tabs()->currentIndex() == 1 && hook.Texts().isEmpty());
         QCOMPARE(dlg.minimumSize(), smallest); // room for the series layout, though it opens on the list
@@ -463,7 +431,7 @@ private slots:
     void logButtonStartsTheViewerOnTheDaysLogOrSaysItIsMissing()
     {
         std::vector<ProgramStart> starts;
-        CPelldraDlg::Options options = FastOptions();
+        CPelldraDlg::Options options;
         options.startProgram = [&](const ProgramStart& start) {
             starts.push_back(start);
             return starts.size() == 1; // the second start fails
