@@ -136,8 +136,7 @@ private slots:
         QCOMPARE(dlg.LogView()->Line(dlg.LogView()->LineCount() - 1), QStringLiteral("    成功／要求数 = 4回／4回"));
         QCOMPARE(dlg.ProgressText(), QStringLiteral("完了 4/4  失敗 0  要求 4  76 B  0 B/s  100%"));
         // The second press neither queued the order nor ran it again.
-        QCOMPARE(server.RequestCount(), 4);
-        QCOMPARE(dlg.Queue().LoadAll(), 0);
+        QVERIFY(server.RequestCount() == 4 && dlg.Queue().LoadAll() == 0);
     }
 
     void startDuringARunQueuesStopSwitchesQueueModeOnAndExitClosesAfterTheRunWithoutRunningTheQueue()
@@ -175,7 +174,6 @@ private slots:
         QCOMPARE(Q(test::ReadFile(folder + "/f2.jpg")), QStringLiteral("two"));
         QVERIFY(!dlg.QueueButton()->isEnabled() && w->hook.Texts().isEmpty());
 
-        // Exit while a queued order runs.
         QSignalSpy finished(&dlg, &QDialog::finished);
         dlg.ToggleQueueMode();
         for (const char* path : {"/slow/f1.jpg", "/next/f1.jpg"}) {
@@ -186,12 +184,10 @@ private slots:
         QCOMPARE(dlg.RunState(), int(CPelldraDlg::kRunning));
         QCOMPARE(dlg.Queue().LoadAll(), 1);
         dlg.ExitButton()->click();
-        QVERIFY(dlg.ExitRequested());
-        QCOMPARE(finished.count(), 0); // still there while the run ends
+        QVERIFY(dlg.ExitRequested() && finished.count() == 0); // still there while the run ends
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, kRunMs);
         QTest::qWait(200);
-        QVERIFY(server.RequestsFor("/next/f1.jpg").empty());
-        QVERIFY(!test::FileExists(folder + "/f1.jpg"));
+        QVERIFY(server.RequestsFor("/next/f1.jpg").empty() && !test::FileExists(folder + "/f1.jpg"));
         // The stopped run has ended: its order does not come back when the program starts again.
         w.reset();
         QCOMPARE(CWaitQueue().LoadAll(), 1);
@@ -210,8 +206,7 @@ private slots:
             for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter})
                 QTest::keyClick(target, key);
         }
-        QCOMPARE(finished.count(), 0);
-        QVERIFY(dlg.isVisible() && w.hook.Texts().isEmpty());
+        QVERIFY(finished.count() == 0 && dlg.isVisible() && w.hook.Texts().isEmpty());
         // Each refusal is the order builder's; here only how the window shows one: a folder fault, so the stop icon.
         dlg.StartButton()->click();
         QCOMPARE(w.hook.Texts(), QStringList{QStringLiteral("保存用のフォルダ名が不正です。")});

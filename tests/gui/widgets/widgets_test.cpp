@@ -452,8 +452,7 @@ private slots:
         QCOMPARE(hook.Texts(), (QStringList{Question(start, QStringLiteral("写真")),
                                             Question(start + QStringLiteral("/写真"), QStringLiteral("2026"))}));
         TypeAndOk(browser, QString()); // nothing typed: the new folder is the choice
-        QVERIFY(!browser.isVisible());
-        QCOMPARE(browser.result(), int(QDialog::Accepted));
+        QVERIFY(!browser.isVisible() && browser.result() == QDialog::Accepted);
         QCOMPARE(browser.ChosenFolder(), start + QStringLiteral("/写真/2026"));
         QVERIFY(QFileInfo(browser.ChosenFolder()).isDir());
     }
