@@ -15,6 +15,7 @@
 #include <functional>
 #include <optional>
 #include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -48,28 +49,30 @@ void ExpectClosed(CTavinRegKey& key)
     EXPECT_EQ(key.Take("Name"), "");
 }
 
-TEST(TavinRegKey, ValuesReadBackExactlyThroughAFreshObject)
+TEST(TavinRegKey, ValuesReadBackExactlyThroughAFreshObjectAndKeysGetTheirParents)
 {
     TempEnv env;
     std::string patterned;
     while (patterned.size() < 100000)
         patterned += "連番0123456789\\\"\n";
-    // What the case is, the key, the name, the value.
-    const std::tuple<const char*, std::string, std::string, std::string> cases[] = {
-        {"plain", kKey, "State", "opened"},
-        {"empty", kKey, "Empty", ""},
-        {"quotes", kKey, "Quoted \"name\"", "say \"hi\" and 'bye'"},
-        {"back slashes", "Software\\Tavin\\Location", "URL", "\\\\server\\share\\dl\\"},
-        {"line breaks", kKey, "Lines", "one\ntwo\r\nthree\n"},
-        {"japanese key, name and text", "Software\\Tavin\\日本語", "保存先", "保存用のフォルダ／連番"},
-        {"zero byte inside", kKey, "Zero", std::string("a\0b", 3)},
-        {"100 000 bytes", kKey, "Long", patterned}};
-    for (const auto& [label, key, name, value] : cases) {
-        EXPECT_EQ(CTavinRegKey(key).SetString(name, value), 0) << label;
-        EXPECT_EQ(CTavinRegKey(key, true).GetString(name), value) << label;
+    // The key, the name, the value: quotes, back slashes, line breaks, Japanese, a zero byte, 100 000 bytes.
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {kKey, "State", "opened"},
+        {kKey, "Empty", ""},
+        {kKey, "Quoted \"name\"", "say \"hi\" and 'bye'"},
+        {"Software\\Tavin\\Location", "URL", "\\\\server\\share\\dl\\"},
+        {kKey, "Lines", "one\ntwo\r\nthree\n"},
+        {"Software\\Tavin\\日本語", "保存先", "保存用のフォルダ／連番"},
+        {kKey, "Zero", std::string("a\0b", 3)},
+        {kKey, "Long", patterned}};
+    for (const auto& [key, name, value] : cases) {
+        EXPECT_EQ(CTavinRegKey(key).SetString(name, value), 0) << name;
+        EXPECT_EQ(CTavinRegKey(key, true).GetString(name), value) << name;
     }
     // Later writes to other names or keys left the earlier ones alone.
     EXPECT_EQ(CTavinRegKey(kKey, true).GetString("State"), "opened");
+    for (const char* parent : {"Software", "software\\TAVIN"})
+        EXPECT_TRUE(CTavinRegKey(parent, true).IsOpen()) << parent;
 }
 
 TEST(TavinRegKey, WritesReplaceAndNamesIgnoreAsciiCase)
@@ -82,17 +85,10 @@ TEST(TavinRegKey, WritesReplaceAndNamesIgnoreAsciiCase)
     EXPECT_EQ(key.GetString("STATE"), "closed");
     EXPECT_EQ(key.SetString("State", ""), 0);
     EXPECT_EQ(key.GetString("State"), "");
-
     const CTavinRegKey sameKey("SOFTWARE\\tavin\\pelldra", true);
     ASSERT_TRUE(sameKey.IsOpen());
     EXPECT_EQ(key.SetString("Position", "/opt/pelldra"), 0);
     EXPECT_EQ(sameKey.GetString("position"), "/opt/pelldra");
-
-    std::vector<RegValue> values;
-    std::string error;
-    ASSERT_TRUE(CTavinRegKey::ListValues("", values, error)) << error;
-    ASSERT_EQ(values.size(), 2u);   // "State" and "state" are one value
-    EXPECT_EQ(values[0].key, kKey); // the spelling it was created with
 }
 
 TEST(TavinRegKey, OpenOnlyOnAMissingKeyIsClosedAndSilent)
@@ -112,14 +108,6 @@ TEST(TavinRegKey, OpenOnlyOnAMissingKeyIsClosedAndSilent)
         ExpectClosed(key);
         EXPECT_EQ(test::FileExists(StoreFile(env)), storeExists) << "looking must not create the store";
     }
-}
-
-TEST(TavinRegKey, CreatingAKeyCreatesItsParents)
-{
-    TempEnv env;
-    ASSERT_TRUE(CTavinRegKey("Software\\Tavin\\AutoAnn").IsOpen());
-    for (const char* parent : {"Software", "software\\TAVIN"})
-        EXPECT_TRUE(CTavinRegKey(parent, true).IsOpen()) << parent;
 }
 
 TEST(TavinRegKey, HandingOverAValue)
@@ -202,7 +190,7 @@ TEST(TavinRegKey, StoreFilesArePrivateWhateverTheUmask)
     }
 }
 
-TEST(TavinRegKey, ListValuesGivesAKeyAndTheKeysBelowIt)
+TEST(TavinRegKey, ListValuesGivesAKeyAndTheKeysBelowItInTheSpellingFirstCreated)
 {
     TempEnv env;
     std::vector<RegValue> values;
@@ -213,6 +201,7 @@ TEST(TavinRegKey, ListValuesGivesAKeyAndTheKeysBelowIt)
 
     ASSERT_EQ(CTavinRegKey(kKey + "\\Sub").SetString("b", "2"), 0);
     ASSERT_EQ(CTavinRegKey(kKey).SetString("a", "1"), 0);
+    ASSERT_EQ(CTavinRegKey("SOFTWARE\\tavin\\PELLDRA").SetString("A", "one"), 0); // the same value
     ASSERT_EQ(CTavinRegKey(kKey + "X").SetString("c", "3"), 0);
     ASSERT_EQ(CTavinRegKey("Other").SetString("d", "4"), 0);
 
@@ -231,8 +220,8 @@ TEST(TavinRegKey, ListValuesGivesAKeyAndTheKeysBelowIt)
     }
     ASSERT_TRUE(CTavinRegKey::ListValues(kKey, values, error));
     ASSERT_EQ(values.size(), 2u);
-    EXPECT_EQ(values[1].key, kKey + "\\Sub");
-    EXPECT_EQ(values[1].value, "2");
+    EXPECT_EQ(values[0].key + " " + values[0].value, kKey + " one");
+    EXPECT_EQ(values[1].key + " " + values[1].value, kKey + "\\Sub 2");
 }
 
 TEST(TavinRegKey, TwoProcessesWritingAtOnceLoseNothing)
@@ -265,100 +254,68 @@ TEST(TavinRegKey, TwoProcessesWritingAtOnceLoseNothing)
     EXPECT_EQ(lost, 0);
 }
 
-// A writer hands over orders one at a time through one value, as the companion program does; several takers race
-// for them.
-struct HandOver
+// Until done() or a minute has passed (false); polled often, so that racing takers meet.
+bool WaitFor(const std::function<bool()>& done)
 {
-    static constexpr int kOrders = 120;
-    static inline const std::string kHelperKey = "Software\\Tavin\\pdrHelper";
+    for (const auto end = std::chrono::steady_clock::now() + 60s; !done(); std::this_thread::sleep_for(200us))
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+    return true;
+}
 
-    static std::string Order(int i) { return "/tmp/order-" + std::to_string(i) + ".txt"; }
-
-    // Waits until done() or a minute has passed; false on the latter.
-    static bool WaitFor(const std::function<bool()>& done)
-    {
-        const auto deadline = std::chrono::steady_clock::now() + 60s;
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
-            std::this_thread::sleep_for(200us);
-        }
-        return true;
-    }
-
-    // The writer's side: place each order once the previous one is gone, then say it has finished. 0 on success.
-    static int Write()
-    {
-        CTavinRegKey key(kHelperKey);
-        for (int i = 0; i < kOrders; ++i)
-            if (!WaitFor([&] { return key.SetStringIfEmpty("TransferInfo", Order(i)) == 0; }))
-                return 3;
-        if (!WaitFor([&] { return key.GetString("TransferInfo").empty(); }))
-            return 4;
-        return key.SetString("Finished", "1") == 0 ? 0 : 5;
-    }
-
-    // A taker's side: take until the writer has finished and nothing is left; the orders taken, one a line.
-    // "Finished" is set only after the last order was taken, so an empty take after it means the end.
-    static bool Take(CTavinRegKey& key, std::string& taken)
-    {
-        return WaitFor([&] {
-            for (std::string order; !(order = key.Take("TransferInfo")).empty();)
-                taken += order + "\n";
-            return key.GetString("Finished") == "1";
-        });
-    }
-
-    static void ExpectEachOrderOnce(const std::string& taken)
-    {
-        std::multiset<std::string> got, expected;
-        for (int i = 0; i < kOrders; ++i)
-            expected.insert(Order(i));
-        for (size_t start = 0, end; (end = taken.find('\n', start)) != std::string::npos; start = end + 1)
-            got.insert(taken.substr(start, end - start));
-        EXPECT_EQ(got, expected);
-    }
-};
-
-TEST(TavinRegKey, EachOrderIsTakenExactlyOnceByRacingProcesses)
+// A writer process hands over orders one at a time through one value, as the companion program does; takers race for
+// them: two processes, and two threads sharing one object.
+TEST(TavinRegKey, EachOrderIsTakenExactlyOnceByRacingProcessesAndThreads)
 {
     TempEnv env;
-    ASSERT_TRUE(CTavinRegKey(HandOver::kHelperKey).IsOpen());
-    std::vector<pid_t> takers;
-    for (int t = 0; t < 3; ++t) {
-        takers.push_back(test::ForkChild([&env, t] {
-            CTavinRegKey key(HandOver::kHelperKey);
+    constexpr int kOrders = 120;
+    const std::string helperKey = "Software\\Tavin\\pdrHelper";
+    const auto order = [](int i) { return "/tmp/order-" + std::to_string(i) + ".txt"; };
+    // "Finished" is set only after the last order was taken, so an empty take after it means the end.
+    const auto takeAll = [](CTavinRegKey& key, std::string& taken) {
+        return WaitFor([&] {
+            for (std::string next; !(next = key.Take("TransferInfo")).empty();)
+                taken += next + "\n";
+            return key.GetString("Finished") == "1";
+        });
+    };
+    ASSERT_TRUE(CTavinRegKey(helperKey).IsOpen());
+    std::vector<pid_t> children; // all forked before any thread starts
+    for (int t = 0; t < 2; ++t) {
+        children.push_back(test::ForkChild([&, t] {
+            CTavinRegKey key(helperKey);
             std::string taken;
-            const bool ok = HandOver::Take(key, taken);
+            const bool ok = takeAll(key, taken);
             return test::WriteFile(env.root() + "/taken" + std::to_string(t), taken) && ok ? 0 : 6;
         }));
     }
-    EXPECT_EQ(test::WaitChild(test::ForkChild([] { return HandOver::Write(); })), 0);
-    std::string taken;
-    for (int t = 0; t < 3; ++t) {
-        EXPECT_EQ(test::WaitChild(takers[static_cast<size_t>(t)]), 0);
-        taken += test::ReadFile(env.root() + "/taken" + std::to_string(t));
-    }
-    HandOver::ExpectEachOrderOnce(taken);
-}
-
-TEST(TavinRegKey, EachOrderIsTakenExactlyOnceByThreadsSharingOneObject)
-{
-    TempEnv env;
-    CTavinRegKey shared(HandOver::kHelperKey);
-    ASSERT_TRUE(shared.IsOpen());
-    std::string taken[3];
-    bool finished[3] = {};
-    int written = -1;
-    std::vector<std::thread> threads;
-    threads.emplace_back([&] { written = HandOver::Write(); });
-    for (int t = 0; t < 3; ++t)
-        threads.emplace_back([&, t] { finished[t] = HandOver::Take(shared, taken[t]); });
+    children.push_back(test::ForkChild([&] {
+        CTavinRegKey key(helperKey);
+        for (int i = 0; i < kOrders; ++i)
+            if (!WaitFor([&] { return key.SetStringIfEmpty("TransferInfo", order(i)) == 0; }))
+                return 3;
+        return WaitFor([&] { return key.GetString("TransferInfo").empty(); }) && key.SetString("Finished", "1") == 0
+                   ? 0
+                   : 4;
+    }));
+    CTavinRegKey shared(helperKey);
+    std::string taken[2];
+    bool finished[2] = {};
+    std::thread threads[] = {std::thread([&] { finished[0] = takeAll(shared, taken[0]); }),
+                             std::thread([&] { finished[1] = takeAll(shared, taken[1]); })};
     for (auto& thread : threads)
         thread.join();
-    EXPECT_EQ(written, 0);
-    EXPECT_TRUE(finished[0] && finished[1] && finished[2]);
-    HandOver::ExpectEachOrderOnce(taken[0] + taken[1] + taken[2]);
+    EXPECT_TRUE(finished[0] && finished[1]);
+    for (const pid_t child : children)
+        EXPECT_EQ(test::WaitChild(child), 0);
+    std::istringstream all(taken[0] + taken[1] + test::ReadFile(env.root() + "/taken0") +
+                           test::ReadFile(env.root() + "/taken1"));
+    std::multiset<std::string> got, expected;
+    for (std::string line; std::getline(all, line);)
+        got.insert(line);
+    for (int i = 0; i < kOrders; ++i)
+        expected.insert(order(i));
+    EXPECT_EQ(got, expected);
 }
 
 struct ToolRun
@@ -388,60 +345,40 @@ ToolRun RunTool(const TempEnv& env, const std::vector<std::string>& args)
     return {test::WaitChild(pid), test::ReadFile(outFile), test::ReadFile(errFile)};
 }
 
-TEST(TavinRegTool, ArgumentsDecideTheExitCode)
+TEST(TavinRegTool, CommandsInTurnShareTheStoreWithTheProgramAndOnlyAWriteCreatesIt)
 {
-    // clang-format off
-    const std::pair<std::vector<std::string>, int> cases[] = {
-        {{}, 2}, {{"frob"}, 2}, {{"get"}, 2}, {{"get", kKey}, 2}, {{"get", kKey, "State", "x"}, 2},
-        {{"set", kKey, "State"}, 2}, {{"take", kKey}, 2}, {{"list", kKey, "x"}, 2}, {{"--help"}, 0},
-        {{"set", kKey, "State", "opened"}, 0}, {{"get", kKey, "State"}, 0}, {{"list"}, 0}, {{"list", kKey}, 0},
-        {{"take", kKey, "State"}, 0}};
-    // clang-format on
     TempEnv env;
-    for (const auto& [args, exit] : cases) {
+    const std::string value = "C:\\dl\\連番 \"x\"\nsecond line", missing = "Software\\Tavin\\Missing";
+    // The arguments, the exit code (2: bad arguments, told with the usage), standard output.
+    // clang-format off
+    const std::tuple<std::vector<std::string>, int, std::string> steps[] = {
+        {{"get", missing, "Name"}, 0, "\n"}, {{"take", missing, "Name"}, 0, "\n"}, {{"list", kKey}, 0, ""},
+        {{}, 2, ""}, {{"frob"}, 2, ""}, {{"get"}, 2, ""}, {{"get", kKey}, 2, ""}, {{"get", kKey, "State", "x"}, 2, ""},
+        {{"set", kKey, "State"}, 2, ""}, {{"take", kKey}, 2, ""}, {{"list", kKey, "x"}, 2, ""},
+        {{"set", kKey, "TransferInfo", value}, 0, ""},
+        {{"get", "software\\tavin\\pelldra", "transferINFO"}, 0, value + "\n"},
+        {{"take", kKey, "TransferInfo"}, 0, value + "\n"}, {{"take", kKey, "TransferInfo"}, 0, "\n"},
+        {{"get", missing, "Name"}, 0, "\n"}, {{"take", missing, "Name"}, 0, "\n"}, {{"list", missing}, 0, ""}};
+    // clang-format on
+    bool written = false;
+    for (const auto& [args, exit, out] : steps) {
         std::string label = "tavin-reg";
         for (const auto& a : args)
             label += " " + a;
         SCOPED_TRACE(label);
         const ToolRun run = RunTool(env, args);
         EXPECT_EQ(run.exit, exit);
+        EXPECT_EQ(run.out, out);
         EXPECT_EQ(run.err.find("usage:") != std::string::npos, exit == 2) << run.err;
-        EXPECT_EQ(exit == 2 ? run.out : run.err, "");
+        EXPECT_TRUE(exit == 2 || run.err.empty()) << run.err;
+        written = written || (args.size() == 4 && exit == 0);
+        EXPECT_EQ(test::FileExists(StoreFile(env)), written);
     }
-}
-
-TEST(TavinRegTool, SetGetAndTakeShareTheStoreWithTheProgram)
-{
-    TempEnv env;
-    const std::string value = "C:\\dl\\連番 \"x\"\nsecond line";
-    ASSERT_EQ(RunTool(env, {"set", kKey, "TransferInfo", value}).exit, 0);
-    EXPECT_EQ(CTavinRegKey(kKey, true).GetString("TransferInfo"), value);
-
-    EXPECT_EQ(RunTool(env, {"get", "software\\tavin\\pelldra", "transferinfo"}).out, value + "\n");
-    EXPECT_EQ(RunTool(env, {"take", kKey, "TransferInfo"}).out, value + "\n");
-    EXPECT_EQ(RunTool(env, {"take", kKey, "TransferInfo"}).out, "\n");
+    EXPECT_FALSE(CTavinRegKey(missing, true).IsOpen());
     EXPECT_EQ(CTavinRegKey(kKey, true).GetString("TransferInfo"), "");
-
     ASSERT_EQ(CTavinRegKey(kKey).SetString("State", "hide"), 0);
     EXPECT_EQ(RunTool(env, {"get", kKey, "State"}).out, "hide\n");
-}
-
-TEST(TavinRegTool, ReadingNeverCreatesAKeyOrTheStore)
-{
-    TempEnv env;
-    const std::string missing = "Software\\Tavin\\Missing";
-    for (const bool storeExists : {false, true}) {
-        if (storeExists) {
-            ASSERT_EQ(RunTool(env, {"set", kKey, "State", "opened"}).exit, 0);
-        }
-        for (const char* command : {"get", "take"}) {
-            const ToolRun run = RunTool(env, {command, missing, "Name"});
-            EXPECT_EQ(run.exit, 0) << command;
-            EXPECT_EQ(run.out, "\n") << command;
-            EXPECT_EQ(test::FileExists(StoreFile(env)), storeExists) << command;
-            EXPECT_FALSE(CTavinRegKey(missing, true).IsOpen()) << command;
-        }
-    }
+    EXPECT_EQ(RunTool(env, {"--help"}).out.rfind("usage:", 0), 0u);
 }
 
 TEST(TavinRegTool, ListQuotesEveryFieldSoEachValueIsOneLine)
@@ -458,7 +395,6 @@ TEST(TavinRegTool, ListQuotesEveryFieldSoEachValueIsOneLine)
                        "\"Software\\\\Tavin\\\\Pelldra\" \"Plain\" \"opened\"\n"
                        "\"Software\\\\Tavin\\\\Pelldra\" \"Tricky \\\"name\\\"\" "
                        "\"a\\\\b\\\"c\\nd\\re\\tf\\x01g\\x7fh 日本\"\n");
-    EXPECT_EQ(RunTool(env, {"list", "Software\\Tavin\\Nothing"}).out, "");
 }
 
 TEST(TavinRegTool, AnUnopenableStoreIsReportedWithTheCaption)
@@ -515,9 +451,7 @@ TEST(AppRegistry, AStoreThatCannotBeMadeIsReportedPerKeyAndTheProgramRunsOn)
     ::setenv("XDG_CONFIG_HOME", (env.root() + "/not-a-folder").c_str(), 1);
     std::vector<std::string> captions;
     AppRegistry registry([&](const std::string& caption, const std::string&) { captions.push_back(caption); });
-    ASSERT_EQ(captions.size(), 3u);
-    for (const std::string& caption : captions)
-        EXPECT_EQ(caption, CTavinRegKey::kErrorCaption);
+    EXPECT_EQ(captions, std::vector<std::string>(3, CTavinRegKey::kErrorCaption));
     registry.RecordStart("/x");
     registry.SetAppState("opened");
     EXPECT_EQ(registry.GetAppState(), "");
