@@ -60,34 +60,7 @@ TEST(Event, AutoResetLetsOneWaiterThroughPerSetManualLetsAllThroughAndStaysSet)
     }
 }
 
-TEST(Event, WaitOnOneEvent)
-{
-    using M = Event::Mode;
-    // What the case is, the mode, set at first, reset before waiting, the time-out, results of two waits in a row.
-    const std::tuple<const char*, M, bool, bool, std::chrono::milliseconds, bool, bool> cases[] = {
-        {"auto unsignalled polls false", M::Auto, false, false, 0ms, false, false},
-        {"auto signalled is consumed", M::Auto, true, false, 0ms, true, false},
-        {"manual signalled stays", M::Manual, true, false, 0ms, true, true},
-        {"reset clears auto", M::Auto, true, true, 0ms, false, false},
-        {"reset clears manual", M::Manual, true, true, 0ms, false, false},
-        {"auto times out", M::Auto, false, false, 40ms, false, false},
-        {"manual times out", M::Manual, false, false, 40ms, false, false}};
-    for (const auto& [name, mode, initially, resetFirst, timeout, first, second] : cases) {
-        SCOPED_TRACE(name);
-        Event e(mode, initially);
-        if (resetFirst)
-            e.Reset();
-        const auto start = Clock::now();
-        EXPECT_EQ(e.Wait(timeout), first);
-        EXPECT_EQ(e.Wait(timeout), second);
-        const auto elapsed = Clock::now() - start;
-        const int misses = (first ? 0 : 1) + (second ? 0 : 1);
-        EXPECT_GE(elapsed, misses * timeout) << "a time-out returned early";
-        EXPECT_LT(elapsed, misses * timeout + 1s);
-    }
-}
-
-TEST(Event, WaitAnyReturnsLowestSignalledIndexAndConsumesOnlyIt)
+TEST(Event, WaitAnyTakesTheLowestSignalledIndexAndATimeOutIsKept)
 {
     const std::pair<std::vector<int>, int> cases[] = {{{}, -1},    {{1}, 1},    {{2}, 2},
                                                       {{0, 2}, 0}, {{1, 2}, 1}, {{0, 1, 2}, 0}};
@@ -97,11 +70,18 @@ TEST(Event, WaitAnyReturnsLowestSignalledIndexAndConsumesOnlyIt)
         Event* all[] = {&a, &b, &d};
         for (int i : signalled)
             all[i]->Set();
-        EXPECT_EQ(Event::WaitAny(all, 10ms), expected);
+        EXPECT_EQ(Event::WaitAny(all, 0ms), expected);
         for (int i : signalled)
-            EXPECT_EQ(all[i]->IsSet(), i != expected) << "event " << i;
+            EXPECT_EQ(all[i]->IsSet(), i != expected) << "only the event taken is consumed: " << i;
     }
     EXPECT_EQ(Event::WaitAny(std::span<Event* const>{}, std::nullopt), -1) << "an empty list returns at once";
+    Event manual(Event::Mode::Manual, true);
+    EXPECT_TRUE(manual.Wait(0ms) && manual.Wait(0ms)) << "a manual signal stays";
+    manual.Reset();
+    const auto start = Clock::now();
+    EXPECT_FALSE(manual.Wait(40ms));
+    EXPECT_GE(Clock::now() - start, 40ms) << "a time-out returned early";
+    EXPECT_LT(Clock::now() - start, 2s);
 }
 
 // Two threads hand a token back and forth a thousand times, one waiting for any of three events set by the other;
@@ -157,26 +137,19 @@ mode_t CurrentUmask()
 TEST(MakeUniqueFileName, CountsUpPastEveryExistingName)
 {
     // The names already there (a trailing '/' makes a folder), the name asked for, the name given.
+    // clang-format off
     const std::tuple<std::vector<std::string>, std::string, std::string> cases[] = {
-        {{}, "a.jpg", "a.jpg"},
-        {{"a.jpg"}, "a.jpg", "a_1.jpg"},
-        {{"a.jpg", "a_1.jpg"}, "a.jpg", "a_2.jpg"},
-        {{"a.jpg", "a_2.jpg"}, "a.jpg", "a_1.jpg"},
-        {{"a_1.jpg"}, "a.jpg", "a.jpg"},
-        {{"a.jpg/"}, "a.jpg", "a_1.jpg"},
-        {{"a.tar.gz"}, "a.tar.gz", "a.tar_1.gz"},
-        {{"noext"}, "noext", "noext_1"},
-        {{"d.x/file"}, "d.x/file", "d.x/file_1"},
-        {{"d.x/file", "d.x/file_1"}, "d.x/file", "d.x/file_2"}};
+        {{}, "a.jpg", "a.jpg"}, {{"a.jpg"}, "a.jpg", "a_1.jpg"}, {{"a.jpg", "a_1.jpg"}, "a.jpg", "a_2.jpg"},
+        {{"a.jpg", "a_2.jpg"}, "a.jpg", "a_1.jpg"}, {{"a_1.jpg"}, "a.jpg", "a.jpg"}, {{"a.jpg/"}, "a.jpg", "a_1.jpg"},
+        {{"a.tar.gz"}, "a.tar.gz", "a.tar_1.gz"}, {{"noext"}, "noext", "noext_1"},
+        {{"d.x/file"}, "d.x/file", "d.x/file_1"}, {{"d.x/file", "d.x/file_1"}, "d.x/file", "d.x/file_2"}};
+    // clang-format on
     for (const auto& [existing, path, expected] : cases) {
         TempEnv env;
         const std::string folder = env.makeFolder("dl");
-        for (const auto& e : existing) {
-            if (e.back() == '/')
-                fs::create_directories(folder + "/" + e);
-            else
-                ASSERT_TRUE(test::WriteFile(folder + "/" + e, "x"));
-        }
+        for (const auto& e : existing)
+            ASSERT_TRUE(e.back() == '/' ? fs::create_directories(folder + "/" + e)
+                                        : test::WriteFile(folder + "/" + e, "x"));
         EXPECT_EQ(MakeUniqueFileName(folder + "/" + path), folder + "/" + expected) << path;
     }
 }
@@ -188,7 +161,6 @@ TEST(PendingFiles, RacingWritersOfOneNameEachGetTheirOwnFileAndNothingElseStaysW
     const std::optional<NameClaim> ways[] = {std::nullopt, NameClaim::Rename, NameClaim::Link, NameClaim::EmptyFile};
     for (const std::optional<NameClaim>& way : ways) {
         const std::string label = way ? std::to_string(static_cast<int>(*way)) : "unnamed";
-        SCOPED_TRACE(label);
         const std::string folder = env.makeFolder("dl-" + label);
         const std::string path = folder + "/pic.jpg";
         constexpr int kThreads = 8;
@@ -218,10 +190,10 @@ TEST(PendingFiles, RacingWritersOfOneNameEachGetTheirOwnFileAndNothingElseStaysW
         std::vector<std::string> names = {"pic.jpg"};
         for (int t = 1; t < kThreads; ++t)
             names.push_back("pic_" + std::to_string(t) + ".jpg");
-        EXPECT_EQ(FolderEntries(folder), names);
+        EXPECT_EQ(FolderEntries(folder), names) << label;
         for (int t = 0; t < kThreads; ++t) {
             const std::string& p = claimed[static_cast<size_t>(t)];
-            EXPECT_EQ(test::ReadFile(p), std::to_string(t)) << "thread " << t << " got no file of its own: " << p;
+            EXPECT_EQ(test::ReadFile(p), std::to_string(t)) << label << ": thread " << t << " got no file: " << p;
             EXPECT_EQ(ModeOf(p), 0600u) << p;
         }
     }
@@ -243,12 +215,9 @@ TEST(PendingFiles, ShowOnlyOnceCompleteAndAnUnfinishedOneLeavesNothing)
         EXPECT_EQ(file.way(), way);
         ASSERT_TRUE(WriteAll(file.fd(), "body"));
         const std::vector<std::string> pending = FolderEntries(folder);
-        if (way == PendingFile::Way::Unnamed) {
-            EXPECT_TRUE(pending.empty());
-        } else {
-            ASSERT_EQ(pending.size(), 1u);
-            EXPECT_TRUE(pending[0].starts_with(".a.jpg.") && pending[0].ends_with(kPartFileSuffix)) << pending[0];
-        }
+        ASSERT_EQ(pending.size(), way == PendingFile::Way::Unnamed ? 0u : 1u);
+        for (const std::string& p : pending) // hidden, and recognisably ours
+            EXPECT_TRUE(p.starts_with(".a.jpg.") && p.ends_with(kPartFileSuffix)) << p;
         std::string name;
         EXPECT_EQ(file.Finish(folder + "/a.jpg", name), 0);
         EXPECT_EQ(name, folder + "/a.jpg");
@@ -264,9 +233,7 @@ TEST(PendingFiles, AFolderThatRefusesTheLinkGetsACopyWithTheSameContentsModeAndT
     // systems refuse it for their own reasons.
     TempEnv env;
     std::string other = "/dev/shm/pelldra-test-XXXXXX";
-    struct stat a
-    {
-    }, b{};
+    struct stat a = {}, b = {};
     if (::mkdtemp(other.data()) == nullptr || ::stat(env.root().c_str(), &a) != 0 || ::stat(other.c_str(), &b) != 0 ||
         a.st_dev == b.st_dev) {
         fs::remove_all(other);
@@ -285,11 +252,7 @@ TEST(PendingFiles, AFolderThatRefusesTheLinkGetsACopyWithTheSameContentsModeAndT
     EXPECT_EQ(name, other + "/a.bin");
     EXPECT_EQ(test::ReadFile(name), body);
     EXPECT_EQ(ModeOf(name), 0604u & ~CurrentUmask());
-    struct stat st
-    {
-    };
-    EXPECT_EQ(::stat(name.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mtim.tv_sec, 1700000000);
+    EXPECT_EQ(fs::last_write_time(name), fs::file_time_type::clock::from_sys(std::chrono::sys_seconds(1700000000s)));
     EXPECT_EQ(FolderEntries(other), std::vector<std::string>{"a.bin"});
     EXPECT_TRUE(FolderEntries(here).empty());
     fs::remove_all(other);
@@ -328,7 +291,7 @@ TEST(ReplaceFileAtomically, ReplacesContentsAndModeAndLeavesNoTemporaryFileAndEv
     }
 }
 
-TEST(Files, AMissingFolderFailsWithItsErrorAndCreatesNothing)
+TEST(Files, AMissingFolderFailsWithItsErrorAndCreatesNothingAndMakeFoldersMakesItsParents)
 {
     TempEnv env;
     const PendingFile f = PendingFile::Create(env.root() + "/missing/a.jpg", 0600);
@@ -339,6 +302,15 @@ TEST(Files, AMissingFolderFailsWithItsErrorAndCreatesNothing)
     EXPECT_FALSE(ReadWholeFile(env.root() + "/missing/file", out));
     EXPECT_FALSE(ReadWholeFile(env.root(), out)) << "a folder is not a file";
     EXPECT_FALSE(test::FileExists(env.root() + "/missing"));
+
+    ASSERT_TRUE(test::WriteFile(env.root() + "/file", "x"));
+    const std::vector<std::pair<std::string, bool>> cases = {
+        {env.root() + "/a/b/c", true}, {env.root() + "/a/b/c", true}, // already there
+        {env.root() + "/a//d/", true}, {env.root() + "/file", false}, {env.root() + "/file/sub", false}, {"", false}};
+    for (const auto& [path, made] : cases) {
+        EXPECT_EQ(MakeFolders(path), made) << path;
+        EXPECT_EQ(fs::is_directory(path), made) << path;
+    }
 }
 
 TEST(Files, APrivateFileIsNotAppendedToWhenAnotherUserOwnsItAndOthersMayReadIt)
@@ -357,11 +329,9 @@ TEST(Files, APrivateFileIsNotAppendedToWhenAnotherUserOwnsItAndOthersMayReadIt)
 TEST(ReplaceFileAtomically, AWriterKilledAtAnyMomentLeavesOldOrNewContents)
 {
     TempEnv env;
-    const std::string folder = env.makeFolder("data");
-    const std::string path = folder + "/Waiting.wlt";
+    const std::string path = env.makeFolder("data") + "/Waiting.wlt";
     // Different sizes, so a half-written file can be neither.
-    const std::string a(300000, 'A');
-    const std::string b(200000, 'B');
+    const std::string a(300000, 'A'), b(200000, 'B');
     ASSERT_EQ(ReplaceFileAtomically(path, a, 0600), 0);
     std::mt19937 random(12345);
     std::uniform_int_distribution<int> delayUs(0, 8000);
@@ -434,8 +404,7 @@ TEST(Folders, AreMadeUnderTheXdgFoldersWithoutTrailingSlash)
         }
         const std::string data = GetProgramFolder();
         EXPECT_EQ(data, env.root() + expectedData);
-        EXPECT_TRUE(fs::is_directory(data)) << "the data folder is made on first use";
-        EXPECT_EQ(fs::status(data).permissions(), fs::perms::owner_all) << "and is private";
+        EXPECT_EQ(fs::status(data).permissions(), fs::perms::owner_all) << "the data folder is made, private";
         fs::permissions(data, fs::perms::all);
         GetProgramFolder();
         EXPECT_EQ(fs::status(data).permissions(), fs::perms::owner_all) << "one left open is made private";
@@ -445,40 +414,21 @@ TEST(Folders, AreMadeUnderTheXdgFoldersWithoutTrailingSlash)
     }
 }
 
-TEST(MakeFolders, MakesMissingParentsAndFailsThroughAFile)
-{
-    TempEnv env;
-    ASSERT_TRUE(test::WriteFile(env.root() + "/file", "x"));
-    const std::vector<std::pair<std::string, bool>> cases = {
-        {env.root() + "/a/b/c", true}, {env.root() + "/a/b/c", true}, // already there
-        {env.root() + "/a//d/", true}, {env.root() + "/file", false}, {env.root() + "/file/sub", false}, {"", false}};
-    for (const auto& [path, made] : cases) {
-        EXPECT_EQ(MakeFolders(path), made) << path;
-        EXPECT_EQ(fs::is_directory(path), made) << path;
-    }
-}
-
 TEST(FindProgram, OwnFolderThenInstalledFolderThenSearchPath)
 {
     test::TempEnv env;
-    const std::string bin = env.makeFolder("prefix/bin");
+    const std::string bin = env.makeFolder("prefix/bin"), onPath = env.makeFolder("path");
     const std::string libexec = env.makeFolder(std::string("prefix/bin/") + kInstalledProgramFolder);
-    const std::string onPath = env.makeFolder("path");
-    const auto program = [](const std::string& path, mode_t mode) {
-        ASSERT_TRUE(test::WriteFile(path, "#!/bin/sh\n"));
-        ASSERT_EQ(::chmod(path.c_str(), mode), 0);
-    };
     const std::string search = ":" + env.root() + "/nowhere:" + onPath;
-
     EXPECT_EQ(FindProgram("LogViewer", bin, search), "");
-    program(onPath + "/LogViewer", 0755);
-    EXPECT_EQ(FindProgram("LogViewer", bin, search), onPath + "/LogViewer");
-    program(libexec + "/LogViewer", 0755);
-    EXPECT_EQ(FindProgram("LogViewer", bin, search), libexec + "/LogViewer");
-    program(bin + "/LogViewer", 0644); // not executable: passed over
-    EXPECT_EQ(FindProgram("LogViewer", bin, search), libexec + "/LogViewer");
-    ASSERT_EQ(::chmod((bin + "/LogViewer").c_str(), 0755), 0);
-    EXPECT_EQ(FindProgram("LogViewer", bin, search), bin + "/LogViewer");
+    // Each step places a program with a mode (not executable: passed over) and names the folder of the one found.
+    const std::tuple<std::string, mode_t, std::string> steps[] = {
+        {onPath, 0755, onPath}, {libexec, 0755, libexec}, {bin, 0644, libexec}, {bin, 0755, bin}};
+    for (const auto& [folder, mode, found] : steps) {
+        ASSERT_TRUE(test::WriteFile(folder + "/LogViewer", "#!/bin/sh\n"));
+        ASSERT_EQ(::chmod((folder + "/LogViewer").c_str(), mode), 0);
+        EXPECT_EQ(FindProgram("LogViewer", bin, search), found + "/LogViewer");
+    }
     // A name with a folder in it is never looked up.
     EXPECT_EQ(FindProgram("../bin/LogViewer", libexec, search), "");
 }
