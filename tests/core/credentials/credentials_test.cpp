@@ -445,7 +445,7 @@ TEST_F(NinshoCenterFile, BadHeaderIsKeptAsACopyAndNeverFinds)
     EXPECT_EQ(store.GetCount(), 1);
 }
 
-TEST_F(NinshoCenterFile, WhereTheFileGoes)
+TEST_F(NinshoCenterFile, LocationWhenTheKeyDidNotOpenIsAFolderOrIsMissing)
 {
     {
         // Written even when the registry key did not open, and then not recorded.
