@@ -2,6 +2,7 @@
 #include "core/registry/credential_values.h"
 
 #include "core/credentials/scramble.h"
+#include "core/platform/folders.h"
 #include "core/registry/app_registry.h"
 #include "core/registry/tavin_reg_key.h"
 
@@ -40,6 +41,10 @@ CNinshoCenter::Setup RegisteredStoreSetup(std::unique_ptr<CTavinRegKey> key)
     std::shared_ptr<CTavinRegKey> shared = key ? std::move(key) : std::make_shared<CTavinRegKey>(kNinshoCenterKeyPath);
     CNinshoCenter::Setup setup;
     setup.location = shared->GetString(kLocationValue);
+    // A relative place (one set by hand) is in the data folder: taken as it stands it would follow the folder each
+    // program was started in, with a store of passwords written into whichever that was.
+    if (!setup.location.empty() && setup.location.front() != '/')
+        setup.location = GetProgramFolder() + "/" + setup.location;
     // A key that did not open refuses the write; the store writes its file still.
     setup.recordLocation = [shared](const std::string& location) { shared->SetString(kLocationValue, location); };
     return setup;

@@ -445,7 +445,7 @@ TEST_F(NinshoCenterFile, BadHeaderIsKeptAsACopyAndNeverFinds)
     EXPECT_EQ(store.GetCount(), 1);
 }
 
-TEST_F(NinshoCenterFile, LocationWhenTheKeyDidNotOpenIsAFolderOrIsMissing)
+TEST_F(NinshoCenterFile, LocationWhenTheKeyDidNotOpenIsAFolderIsMissingOrIsRelative)
 {
     {
         // Written even when the registry key did not open, and then not recorded.
@@ -479,6 +479,10 @@ TEST_F(NinshoCenterFile, LocationWhenTheKeyDidNotOpenIsAFolderOrIsMissing)
     EXPECT_TRUE(store.IsUsable());
     EXPECT_EQ(store.GetCount(), 0);
     EXPECT_EQ(store.GetDataFilePath(), env_.root() + "/gone/NinshoCenter.dat");
+
+    // A relative one is in the data folder, whatever folder the program started in.
+    Key().SetString("Location", "mine.dat");
+    EXPECT_EQ(CNinshoCenter(SetupAt(0)).GetDataFilePath(), env_.dataFolder() + "/mine.dat");
 }
 
 TEST(NinshoCenterThreads, LookupsInsertsRemovalsAndSavesAtOnce)
