@@ -29,7 +29,7 @@ _pelldra_get()
     if [[ $cur == -* ]]; then
         mapfile -t COMPREPLY < <(compgen -W '--lower --upper --lower-run --whole --fixed --name --subfolder
             --no-subfolder --dir --speed --agent --referer --sync --cookie --user --password --store --proxy
-            --proxy-local-direct --cache --accept-other --links --queue --list --delete-list --run-queue
+            --proxy-local-direct --no-proxy --cache --accept-other --links --queue --list --delete-list --run-queue
             --queue-list --no-settings --help --version' -- "$cur")
     fi
 }

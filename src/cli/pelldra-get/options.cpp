@@ -34,7 +34,8 @@ const char kUsage[] =
     "  --cookie TEXT       --user NAME   --password TEXT (seen by other users in the process list; without\n"
     "                      it the password is asked on the terminal when the server wants one)\n"
     "  --store             answer authentication from the desktop program's credential store\n"
-    "  --proxy HOST:PORT   --proxy-local-direct   --cache   --accept-other\n"
+    "  --proxy HOST:PORT   --proxy-local-direct   --no-proxy (go direct, whatever proxy is saved)\n"
+    "  --cache             --accept-other\n"
     "  --links             keep update links (pdr.hlk, private to you) in the download folders\n"
     "  --delete-list       delete the --list FILE after a run in which every download succeeded\n"
     "  --queue             append the order with its options to the queue instead of running it\n"
@@ -200,6 +201,7 @@ const Rule kRules[] = {
     {"store", Belongs::Run, &Options::store},
     {"proxy", Belongs::Order, {}, {}, Proxy},
     {"proxy-local-direct", Belongs::Order, &Options::proxyLocalDirect},
+    {"no-proxy", Belongs::Order, &Options::noProxy},
     {"cache", Belongs::Order, &Options::cache},
     {"accept-other", Belongs::Order, &Options::acceptOther},
     {"links", Belongs::Run, &Options::links},
@@ -295,6 +297,8 @@ std::string CheckCombination(int argc, char** argv, Options& out, const Given& g
         return given.runOption + " cannot be kept in the queue; give it with --run-queue";
     if (out.sync && !out.referer)
         return "--sync needs --referer";
+    if (out.noProxy && (out.proxyHost || out.proxyLocalDirect))
+        return "--no-proxy goes with neither --proxy nor --proxy-local-direct";
     return "";
 }
 
@@ -347,6 +351,8 @@ void ApplyToSettings(const Options& o, DetailSettings& s)
     }
     if (o.proxyLocalDirect)
         s.NoProxyForLocal = 1;
+    if (o.noProxy)
+        s.UseProxy = 0;
     if (o.cache)
         s.UseCache = 1;
     if (o.acceptOther)

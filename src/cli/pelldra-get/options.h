@@ -50,6 +50,7 @@ struct Options
     std::optional<std::string> proxyHost;
     std::optional<std::string> proxyPort;
     bool proxyLocalDirect = false;
+    bool noProxy = false; // a proxy saved in the settings is not used
     bool cache = false;
     bool acceptOther = false;
     bool links = false;

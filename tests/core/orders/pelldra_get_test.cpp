@@ -160,7 +160,8 @@ TEST_F(PelldraGetTest, SavedDetailSettingsAreTheDefaultsUnlessToldOtherwise)
     for (const auto& [args, status, agent] : std::vector<std::tuple<std::vector<std::string>, int, std::string>>{
              {{url}, 0, "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0; Q312461)"},
              {{"--agent", "Pelldra", url}, 0, std::string("Pelldra") + PELLDRA_VERSION},
-             {{"--no-settings", url}, 1, ""}}) {
+             {{"--no-settings", url}, 1, ""},
+             {{"--no-proxy", url}, 1, ""}}) {
         SCOPED_TRACE(testing::PrintToString(args));
         const size_t before = server_.RequestsFor(url).size();
         const ToolRun r = Run(args);
@@ -198,6 +199,7 @@ TEST_F(PelldraGetTest, ArgumentErrorsAndRefusedOrdersWriteNothing)
          "range, name, subfolder, referer and cookie options are for a series URL", ""},
         // Nothing is dropped: what a queued order cannot keep goes to the queue run, and the reverse.
         {{"--queue", "--links", u}, 4, "--links cannot be kept in the queue; give it with --run-queue", ""},
+        {{"--no-proxy", "--proxy", "h:1", u}, 4, "--no-proxy goes with neither --proxy nor --proxy-local-direct", ""},
         {{"--run-queue", "--agent", "msie"}, 4,
          "--agent goes with an order; --run-queue runs each order with the options it was queued with", ""},
     };
