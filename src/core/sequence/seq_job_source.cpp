@@ -1,6 +1,7 @@
 // The series job source: odometer order over the lower and upper numbers, and the end of an open series.
 #include "core/sequence/seq_job_source.h"
 
+#include "core/platform/files.h"
 #include "core/sequence/digits.h"
 
 namespace pelldra {
@@ -50,15 +51,8 @@ CSeqJobSource::Next CSeqJobSource::NextJob(DownloadJob& job, std::string* folder
         job.Targ = ReplaceStar(job.Targ, upperCur_, upperWidth_);
         job.Dest = ReplaceStar(job.Dest, upperCur_, upperWidth_);
     }
-    if (folder) {
-        folder->clear();
-        if (!order_.Sub.empty()) {
-            *folder = order_.Fol;
-            if (folder->empty() || folder->back() != '/')
-                *folder += '/';
-            *folder += ReplaceStar(order_.Sub, upperCur_, upperWidth_);
-        }
-    }
+    if (folder)
+        *folder = FolderBelowSaveFolder(job.Dest);
     {
         std::lock_guard guard(listsLock_);
         issued_.push_back({job.Targ, lowerCur_, upperCur_});
@@ -67,6 +61,19 @@ CSeqJobSource::Next CSeqJobSource::NextJob(DownloadJob& job, std::string* folder
     if (lowerStart_.empty())
         lowerCur_ = "0";
     return Next::Job;
+}
+
+std::string CSeqJobSource::FolderBelowSaveFolder(const std::string& dest) const
+{
+    std::string base = order_.Fol;
+    while (base.size() > 1 && base.back() == '/')
+        base.pop_back();
+    if (dest.size() <= base.size() + 1 || dest.compare(0, base.size(), base) != 0 || dest[base.size()] != '/')
+        return {};
+    std::string parent = FolderOf(dest);
+    while (parent.size() > base.size() && parent.back() == '/')
+        parent.pop_back();
+    return parent == base ? std::string() : parent;
 }
 
 CSeqJobSource::Next CSeqJobSource::HasNext()

@@ -59,9 +59,9 @@ public:
 
     // Starts a new series.
     void Load(const SeriesOrder& order);
-    // Fills job with the next job of the series. folder, when given, receives the subfolder the job's file goes
-    // to ("" without a subfolder template): the caller makes it when the file arrives, so that no folder of a
-    // number without files stays behind.
+    // Fills job with the next job of the series. folder, when given, receives the folder below the save folder
+    // that the job's file goes to (the subfolder, with any folder the save name holds; "" for the save folder
+    // itself): the caller makes it when the file arrives, so that no folder of a number without files stays behind.
     Next NextJob(DownloadJob& job, std::string* folder = nullptr);
     // Results of finished jobs, matched to the issued job by Targ; an unknown URL changes nothing.
     void ReportFailure(const DownloadJob& job);
@@ -71,7 +71,9 @@ public:
     Next HasNext();
     // Steps the upper number and restarts the lower; Over when there is no upper field or it ran past its end.
     Next AdvanceUpper();
+
 private:
+    std::string FolderBelowSaveFolder(const std::string& dest) const;
     std::optional<IssuedJob> FindByUpper(ResultList list, const std::string& upper) const;
     void Report(const DownloadJob& job, ResultList list);
     // Keeps, per upper number, the record with the highest lower number; listsLock_ held.

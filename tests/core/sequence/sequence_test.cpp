@@ -322,21 +322,23 @@ TEST(SeqJobSource, BothEndsOpenAndEverythingThereRunsUntilTheCallerStops)
 TEST(SeqJobSource, EachJobNamesItsSubfolderAndNoneIsMadeInAdvance)
 {
     test::TempEnv env;
-    // Save folder, subfolder template, the folder each job of upper number 3 names.
-    const std::tuple<std::string, const char*, std::string> cases[] = {
-        {env.root() + "/dl", "a/b*/c", env.root() + "/dl/a/b3/c"},
-        {env.root() + "/dl/", "v*", env.root() + "/dl/v3"},
-        {env.root() + "/dl", "", ""}};
-    for (const auto& [fol, sub, folder] : cases) {
+    // Save folder, where the file goes, the folder each job of upper number 3 names: the subfolder, and any folder
+    // a save name holds.
+    const std::string dl = env.root() + "/dl";
+    const std::tuple<std::string, std::string, std::string> cases[] = {{dl, "/a/b*/c/x*.jpg", dl + "/a/b3/c"},
+                                                                       {dl + "/", "v*/x*.jpg", dl + "/v3"},
+                                                                       {dl, "/s/x*-*.jpg", dl + "/s"},
+                                                                       {dl, "/x*-*.jpg", ""}};
+    for (const auto& [fol, dest, folder] : cases) {
         SeriesOrder it = Series("1", "2", 0, "3", "3", 0);
-        it.Fol = fol, it.Sub = sub;
+        it.Fol = fol, it.job.Dest = fol + dest;
         CSeqJobSource source;
         source.Load(it);
         DownloadJob job;
         for (int i = 0; i < 2; ++i) {
             std::string named = "?";
             ASSERT_EQ(source.NextJob(job, &named), CSeqJobSource::Next::Job);
-            EXPECT_EQ(named, folder) << sub;
+            EXPECT_EQ(named, folder) << dest;
         }
     }
     EXPECT_FALSE(test::FileExists(env.root() + "/dl"));
