@@ -4,6 +4,7 @@
 #include "gui/widgets/folder_browser.h"
 
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QMessageBox>
 
 namespace pelldra {
@@ -129,6 +130,13 @@ MessageAnswer ShowMessage(QWidget* parent, const QString& text, const QString& c
 
     // QMessageBox makes Cancel, else No, else the only button the answer of Esc and of the close box.
     QMessageBox box(ToQtIcon(icon), shownCaption, text, ToQtButtons(buttons), parent);
+    // QMessageBox fits its text alone: for a short one the window manager's title bar, with its icon and buttons,
+    // has no room left for the caption.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        const int captionRoom = box.fontMetrics().horizontalAdvance(shownCaption) * 3 / 2 + 150;
+        grid->addItem(new QSpacerItem(captionRoom, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                      grid->columnCount());
+    }
     return FromQt(box.exec(), buttons);
 }
 
