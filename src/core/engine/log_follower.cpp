@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string_view>
 
@@ -30,13 +31,32 @@ void SplitLines(std::string_view text, std::vector<std::string>& lines)
     }
 }
 
+// The bytes from offset up to end (or the end of the file, when it was cut meanwhile).
+bool ReadRange(int fd, off_t offset, off_t end, std::string& out)
+{
+    char buf[65536];
+    while (offset < end) {
+        const ssize_t n = ::pread(fd, buf, static_cast<size_t>(std::min<off_t>(sizeof buf, end - offset)), offset);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break;
+        out.append(buf, static_cast<size_t>(n));
+        offset += n;
+    }
+    return true;
+}
+
 } // namespace
 
 LogFollower::LogFollower(std::string path) : path_(std::move(path)) {}
 
-void LogFollower::Forget()
+void LogFollower::Forget(off_t from)
 {
-    offset_ = 0;
+    start_ = offset_ = from;
+    inFirstLine_ = from > 0;
     pending_.clear();
     shownTail_.clear();
     encoding_ = LogEncoding::Unknown;
@@ -59,25 +79,34 @@ LogUpdate LogFollower::Read()
     const bool replaced = open_ && (st.st_dev != device_ || st.st_ino != inode_ || st.st_size < offset_);
     if (replaced || !open_)
         Forget();
+    // More than a log ever holds is new (or waits for its line end): the older bytes are left out.
+    const bool leap = st.st_size - offset_ + static_cast<off_t>(pending_.size()) > kLogReadLimit;
+    if (leap)
+        Forget(st.st_size - kLogReadLimit);
     open_ = true;
     device_ = st.st_dev;
     inode_ = st.st_ino;
-    LogUpdate update = ReadFrom(fd.get());
-    if (replaced)
+    LogUpdate update = ReadFrom(fd.get(), st.st_size);
+    if (replaced || leap)
         update.changed = update.restarted = true;
     return update;
 }
 
-LogUpdate LogFollower::ReadFrom(int fd)
+LogUpdate LogFollower::ReadFrom(int fd, off_t end)
 {
     LogUpdate update;
     std::string bytes;
-    if (!ReadToEnd(fd, offset_, bytes) || bytes.empty())
+    if (!ReadRange(fd, offset_, end, bytes) || bytes.empty())
         return update;
     const bool atStart = offset_ == 0;
     offset_ += static_cast<off_t>(bytes.size());
     if (atStart && std::string_view(bytes).starts_with(kByteOrderMark))
         bytes.erase(0, kByteOrderMark.size());
+    if (inFirstLine_) {
+        const size_t lineEnd = bytes.find('\n');
+        inFirstLine_ = lineEnd == std::string::npos;
+        bytes.erase(0, inFirstLine_ ? bytes.size() : lineEnd + 1);
+    }
     pending_ += bytes;
     const size_t lastEnd = pending_.rfind('\n');
     std::string complete;
@@ -94,9 +123,9 @@ LogUpdate LogFollower::ReadFrom(int fd)
                                                         : LogEncoding::Unknown;
             decided_ = true;
         } else if (encoding_ == LogEncoding::Utf8 && !IsValidUtf8(complete)) {
-            // Not a UTF-8 file after all: the whole file decides again.
-            Forget();
-            update = ReadFrom(fd);
+            // Not a UTF-8 file after all: the whole file (or its part that is read) decides again.
+            Forget(start_);
+            update = ReadFrom(fd, end);
             update.changed = update.restarted = true;
             return update;
         }

@@ -203,10 +203,11 @@ void LogViewerWindow::ShowState()
         state_->setText(QStringLiteral("このログはまだありません。書き込まれると表示します"));
         return;
     }
-    state_->setText(QStringLiteral("%1 行　失敗 %2 件　%3")
-                         .arg(view_->LineCount())
-                         .arg(failures)
-                         .arg(EncodingName(follower_->Encoding())));
+    state_->setText(QStringLiteral("%1 行　失敗 %2 件　%3%4")
+                        .arg(view_->LineCount())
+                        .arg(failures)
+                        .arg(EncodingName(follower_->Encoding()),
+                             follower_->LeavesOutStart() ? QStringLiteral("　古い行は省略") : QString()));
 }
 
 void LogViewerWindow::FindNext(bool backward)

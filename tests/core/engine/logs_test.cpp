@@ -212,6 +212,25 @@ TEST(LogFollower, DecidesTheEncodingForTheWholeFile)
     EXPECT_EQ(follower.Encoding(), LogEncoding::Cp932);
 }
 
+TEST(LogFollower, ReadsOnlyTheNewestPartOfAFileTooLargeToHold)
+{
+    TempEnv env;
+    const std::string path = env.root() + "/huge.log";
+    // Sparse: the gap of NUL bytes with no line end in it takes no disk.
+    ASSERT_TRUE(test::WriteFile(path, "first\r\n"));
+    ASSERT_EQ(::truncate(path.c_str(), kLogReadLimit * 2), 0);
+    Append(path, "\r\nnewest\r\n");
+    LogFollower follower(path);
+    EXPECT_EQ(follower.Read().lines, Lines{"newest"});
+    EXPECT_TRUE(follower.LeavesOutStart());
+    // Too much new while followed: what was shown gives way to the newest part, from a line's start.
+    ASSERT_EQ(::truncate(path.c_str(), kLogReadLimit * 4), 0);
+    Append(path, "\nlast\n");
+    const LogUpdate update = follower.Read();
+    EXPECT_TRUE(update.restarted);
+    EXPECT_EQ(update.lines, Lines{"last"});
+}
+
 TEST(LogLinesTest, UrlLinesAndOnlyWebUrlsOpened)
 {
     // clang-format off
