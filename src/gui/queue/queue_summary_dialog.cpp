@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -23,7 +24,8 @@ QTreeWidgetItem* RowOf(const CQueueItem& item)
 {
     auto* row = new QTreeWidgetItem({QString::fromStdString(WaitingItemText(item)), QString::fromStdString(item.Fol)});
     row->setIcon(0, main_icons::OrderKind(item.Kind));
-    row->setToolTip(0, row->text(0));
+    // A tooltip that looks like markup would be drawn as markup: an order's text comes from lists and other programs.
+    row->setToolTip(0, Qt::convertFromPlainText(row->text(0)));
     return row;
 }
 

@@ -10,6 +10,7 @@
 #include <QStyleHints>
 #include <QTabBar>
 #include <QTest>
+#include <QTextDocument>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -345,9 +346,14 @@ private slots:
     {
         test::ShownWindow w;
         CPelldraDlg& dlg = w.dlg;
-        for (const CQueueItem& it : {Order("a"), Order("b", CQueueItem::LIST), Order("c")})
+        for (const CQueueItem& it : {Order("a"), Order("b", CQueueItem::LIST), Order("<b>c</b>")})
             QVERIFY(dlg.Queue().Append(it) == 0);
         test::WhenShown<CQueueSummaryDlg>(this, [&](CQueueSummaryDlg* s) {
+            // An order's text (from a list or another program) shows in its tooltip as it is, never as markup.
+            const QTreeWidgetItem* row = s->List()->topLevelItem(2);
+            QTextDocument tip;
+            Qt::mightBeRichText(row->toolTip(0)) ? tip.setHtml(row->toolTip(0)) : tip.setPlainText(row->toolTip(0));
+            QCOMPARE(tip.toPlainText(), row->text(0));
             QTest::keyClick(s->List(), Qt::Key_Return);
             QCOMPARE(w.hook.Texts(), QStringList{QStringLiteral("選択されたアイテムがありません")});
             Select(s->List(), {2});
