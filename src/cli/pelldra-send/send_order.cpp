@@ -143,7 +143,9 @@ Refusal WriteOrder(const PreparedOrder& order, const std::string& folder, CTavin
         handedOver = order.type.empty() ? order.listPath : WriteNewFile(folder, "list", ".lst", order.listBytes);
         written = transfer.SetString("name", order.page) == 0 && transfer.SetString("type", order.type) == 0;
     } else {
-        handedOver = WriteNewFile(folder, "order", kOrderSuffix, order.item.ToText());
+        // Marked as UTF-8, or the window would read a file with a value that is not (a Latin-1 folder name) as
+        // code page 932 throughout, and every other value with it.
+        handedOver = WriteNewFile(folder, "order", kOrderSuffix, std::string(kOrderFileMark) + order.item.ToText());
         written = linkScout.SetString("Command", order.now ? kWholeGetCommand : "") == 0;
     }
     if (handedOver.empty())

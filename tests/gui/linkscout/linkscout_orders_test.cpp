@@ -4,6 +4,7 @@
 
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -11,6 +12,7 @@
 #include <QProcess>
 #include <QTest>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -179,16 +181,20 @@ private slots:
         for (const char* path : {"/s/p1.jpg", "/s/p2.jpg", "/s/p3.jpg"})
             server.AddFile(path, path, "image/jpeg");
         server.AddFile("/l/x.jpg", "listed", "image/jpeg");
-        const std::string series = env.makeFolder("series");
+        // Named in Latin-1, not UTF-8: the order must still name this folder, byte for byte.
+        const std::string series = env.makeFolder("series\xB0");
         const std::string listed = env.makeFolder("listed");
         const std::string list = env.root() + "/urls.lst";
         QVERIFY(test::WriteFile(list, server.Url("/l/x.jpg") + "\n"));
         EndWindow endWindow;
 
         // No window runs: the one beside pelldra-send starts and takes the order as it starts, counting on from 1
-        // until the files run out.
+        // until the files run out, into the folder pelldra-send was started in.
         QCOMPARE(WindowProcess(), 0);
-        Sent sent = Send({QStringLiteral("--now"), QStringLiteral("--dir"), Q(series), Q(server.Url("/s/p2.jpg"))});
+        const std::filesystem::path before = std::filesystem::current_path();
+        QVERIFY(::chdir(series.c_str()) == 0);
+        Sent sent = Send({QStringLiteral("--now"), Q(server.Url("/s/p2.jpg"))});
+        std::filesystem::current_path(before);
         QCOMPARE(sent.errors, QString());
         QCOMPARE(sent.status, 0);
         QVERIFY(WindowProcess() > 0);
