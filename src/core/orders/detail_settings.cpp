@@ -24,7 +24,9 @@ std::string ProxyTextOf(const DetailSettings& settings)
 {
     if (!settings.UseProxy || settings.ProxyHost.empty() || settings.ProxyPort.empty())
         return "";
-    return settings.ProxyHost + ":" + settings.ProxyPort;
+    // An IPv6 address goes in brackets, or its last group would be taken for the port.
+    const bool bare6 = settings.ProxyHost.find(':') != std::string::npos && settings.ProxyHost.front() != '[';
+    return (bare6 ? "[" + settings.ProxyHost + "]" : settings.ProxyHost) + ":" + settings.ProxyPort;
 }
 
 void FillRequestOptions(const DetailSettings& settings, CQueueItem& item)

@@ -316,6 +316,11 @@ TEST(FillRequestOptionsTest, SettingsBecomeTheJobsRequestOptions)
     FillRequestOptions(s, item);
     EXPECT_EQ(item.job.Agen, "Mozilla/5.0 (Windows; U; Windows NT 5.1; ja-JP; rv:1.7.10) Gecko/20050717 Firefox/1.0.6");
     EXPECT_EQ(item.job.Prox, "proxy:3128");
+    for (const char* host : {"::1", "[::1]"}) {
+        s.ProxyHost = host;
+        FillRequestOptions(s, item);
+        EXPECT_EQ(item.job.Prox, "[::1]:3128");
+    }
 
     // A proxy without its port is no proxy at all.
     s.ProxyPort.clear();
