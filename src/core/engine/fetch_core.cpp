@@ -22,6 +22,7 @@ constexpr const char* kBadRedirect = "不正なＵＲＬへのリダイレクト
 constexpr const char* kTooManyRedirects = "リロケーションの許容回数を越えました";
 constexpr const char* kCannotSave = "保存ファイルが作れません。";
 constexpr const char* kForciblyEnded = "強制終了しました";
+constexpr const char* kHeadTooLarge = "サーバーの応答ヘッダーが大きすぎます";
 constexpr const char* kAnswerTimedOut = "    サーバー応答がタイムアウトです";
 
 // Whether header lines the user gave ask for a part of the file, so that a 206 is the answer asked for.
@@ -509,6 +510,9 @@ std::string CFetchCore::FailureText(CURLcode rc, const Response& response) const
         return kCannotSave + savePath_;
     if (rc == CURLE_URL_MALFORMAT)
         return "Parse Error! " + url_ + "\n";
+    if (rc == CURLE_OUT_OF_MEMORY && !response.headersDone)
+        return kHeadTooLarge; // what libcurl calls "Out of memory" here is a head past its limit, not this machine
+
     return errorBuffer_[0] ? std::string(errorBuffer_) : std::string(curl_easy_strerror(rc));
 }
 

@@ -74,6 +74,9 @@ TEST_F(FetchCoreTest, FailureTableRows)
     server.AddHandler("/part.jpg", [](const test::TestRequest&) {
         return test::TestResponse{.status = 206, .headers = {}, .body = "a piece", .content_type = "image/jpeg"};
     });
+    server.AddScript("/huge-head.jpg", [](test::RawConnection& conn) {
+        conn.Send("HTTP/1.1 200 OK\r\nX-Junk: " + std::string(200000, 'a') + "\r\n\r\n");
+    });
     const int closedPort = TestHttpServer().port(); // free again once the temporary is gone
     const std::string badRedirect = "不正なＵＲＬへのリダイレクト";
     // (case, url, dest in the download folder, result, message: "" any but the scheme refusal, "-" none)
@@ -91,6 +94,8 @@ TEST_F(FetchCoreTest, FailureTableRows)
         {"type mismatch", server.Url("/page.jpg"), "page.jpg", 2, "異なるファイルタイプが返されました"},
         {"other status", server.Url("/missing.jpg"), "a.jpg", 404, "-"},
         {"a piece that nobody asked for", server.Url("/part.jpg"), "part.jpg", 206, "-"},
+        {"a head past libcurl's limit", server.Url("/huge-head.jpg"), "a.jpg", 2,
+         "サーバーの応答ヘッダーが大きすぎます"},
         {"save file cannot be made", server.Url("/page.htm"), "no/such/folder/a.htm", 2,
          "保存ファイルが作れません。" + folder + "/no/such/folder/a.htm"},
     };
