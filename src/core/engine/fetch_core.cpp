@@ -287,6 +287,8 @@ std::string CFetchCore::ResolveLocation(const std::string& value) const
         target = url_.substr(0, url_.find(':') + 1) + v;
     } else if (v[0] == '/') {
         target = ServerPart(url_) + v;
+    } else if (v[0] == '?') {
+        target = url_.substr(0, url_.find_first_of("?#")) + v; // another query of the same page
     } else {
         // A value with a scheme of its own that is not http(s) is not followed.
         const size_t colon = v.find(':');

@@ -122,6 +122,11 @@ TEST_F(FetchCoreTest, TypeAndRedirectsDecideTheSavedNameAndTheServersDateIsKept)
     server.AddRedirect("/u/e.jpg", 302, "HTTP://127.0.0.1:" + std::to_string(server.port()) + "/r/c/e.jpg");
     server.AddFile("/s%20p/f.jpg", "/s p/f.jpg", "image/jpeg"); // blanks go out as %20
     server.AddRedirect("/v/f.jpg", 302, "/s p/f.jpg");
+    server.AddHandler("/q/g.jpg", [](const test::TestRequest& r) {
+        return r.query.empty()
+                   ? test::TestResponse{.status = 302, .headers = {{"Location", "?k=1"}}, .body = {}}
+                   : test::TestResponse{.status = 200, .headers = {}, .body = r.query, .content_type = "image/jpeg"};
+    });
     // (path, dest, Relo, saved name, the path whose body it holds, Modi)
     for (const auto& [path, dest, relo, saved, from, modi] :
          std::vector<std::tuple<std::string, std::string, int, std::string, std::string, int64_t>>{
@@ -133,6 +138,7 @@ TEST_F(FetchCoreTest, TypeAndRedirectsDecideTheSavedNameAndTheServersDateIsKept)
              {"/u/e.jpg", "E.jpg", 0, "E.jpg", "/r/c/e.jpg", 0},   // whatever the case of the scheme
              {"/s p/f.jpg", "f.jpg", 0, "f.jpg", "/s p/f.jpg", 0},
              {"/v/f.jpg", "F.jpg", 0, "F.jpg", "/s p/f.jpg", 0},
+             {"/q/g.jpg", "g.jpg", 1, "g.jpg", "k=1", 0}, // another query of the same page
          }) {
         SCOPED_TRACE(path);
         DownloadJob job = Job(server.Url(path), dest);
@@ -146,8 +152,8 @@ TEST_F(FetchCoreTest, TypeAndRedirectsDecideTheSavedNameAndTheServersDateIsKept)
         ASSERT_EQ(::stat((folder + "/" + saved).c_str(), &st), 0);
         EXPECT_TRUE(modi == 0 || st.st_mtime == modi) << "the file keeps the server's date";
     }
-    EXPECT_EQ(FilesSaved(), 8u);
-    EXPECT_EQ(server.RequestCount(), 13) << "one request each, and one more for each redirect";
+    EXPECT_EQ(FilesSaved(), 9u);
+    EXPECT_EQ(server.RequestCount(), 15) << "one request each, and one more for each redirect";
 }
 
 TEST(RequestHeaderLines, TheJobsLinesInOrderWithoutInjectedOnes)
