@@ -183,8 +183,9 @@ void CFetchCore::FinishBody(Response& r)
         Fail(2, kCancelled);
         return;
     }
-    if (job_.Modi > 0) {
-        const timespec times[2] = {{0, UTIME_NOW}, {static_cast<time_t>(job_.Modi), 0}};
+    // The file takes the server's date as it is; only the download record's field stops at 2038.
+    if (r.lastModified && *r.lastModified > 0) {
+        const timespec times[2] = {{0, UTIME_NOW}, {*r.lastModified, 0}};
         ::futimens(file_.fd(), times);
     }
     std::string saved;

@@ -117,6 +117,7 @@ TEST_F(FetchCoreTest, TypeAndRedirectsDecideTheSavedNameAndTheServersDateIsKept)
     server.AddFile("/r/c/e.jpg", "/r/c/e.jpg", "image/jpeg");
     server.AddFile("/t1/a.jpg", "/t1/a.jpg", "image/jpeg", "Sun, 06 Nov 1994 08:49:37 GMT");
     server.AddFile("/t2/b.jpg", "/t2/b.jpg", "text/html");
+    server.AddFile("/t3/c.jpg", "/t3/c.jpg", "image/jpeg", "Tue, 01 Jan 2041 00:00:00 GMT"); // past 32 bits
     server.AddRedirect("/a/d.jpg", 302, "/x/y.jpg");
     server.AddRedirect("/r/e.jpg", 302, "c/e.jpg");
     server.AddRedirect("/u/e.jpg", 302, "HTTP://127.0.0.1:" + std::to_string(server.port()) + "/r/c/e.jpg");
@@ -132,6 +133,7 @@ TEST_F(FetchCoreTest, TypeAndRedirectsDecideTheSavedNameAndTheServersDateIsKept)
          std::vector<std::tuple<std::string, std::string, int, std::string, std::string, int64_t>>{
              {"/t1/a.jpg", "a.jpg", 0, "a.jpg", "/t1/a.jpg", 784111777},
              {"/t2/b.jpg", "b.jpg", 1, "b.html", "/t2/b.jpg", 0},
+             {"/t3/c.jpg", "c.jpg", 0, "c.jpg", "/t3/c.jpg", 2147483647},
              {"/a/d.jpg", "d.jpg", 1, "d.jpg", "/x/y.jpg", 0},     // another name, followed under Relo
              {"/r/e.jpg", "e.jpg", 0, "e.jpg", "/r/c/e.jpg", 0},   // the same name is always followed
              {"/r/e.jpg#x", "x.jpg", 0, "x.jpg", "/r/c/e.jpg", 0}, // a fragment is no part of a name
@@ -150,10 +152,11 @@ TEST_F(FetchCoreTest, TypeAndRedirectsDecideTheSavedNameAndTheServersDateIsKept)
         EXPECT_EQ(out.Job.Modi, modi);
         struct stat st = {};
         ASSERT_EQ(::stat((folder + "/" + saved).c_str(), &st), 0);
-        EXPECT_TRUE(modi == 0 || st.st_mtime == modi) << "the file keeps the server's date";
+        EXPECT_TRUE(modi == 0 || st.st_mtime == (path == "/t3/c.jpg" ? 2240611200 : modi))
+            << "the file keeps the server's date";
     }
-    EXPECT_EQ(FilesSaved(), 9u);
-    EXPECT_EQ(server.RequestCount(), 15) << "one request each, and one more for each redirect";
+    EXPECT_EQ(FilesSaved(), 10u);
+    EXPECT_EQ(server.RequestCount(), 16) << "one request each, and one more for each redirect";
 }
 
 TEST(RequestHeaderLines, TheJobsLinesInOrderWithoutInjectedOnes)
