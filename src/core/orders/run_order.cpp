@@ -88,7 +88,8 @@ QueueRunResult RunNextQueued(CWaitQueue& queue, const StartRunFunction& start, b
         ++result.skipped;
     }
     result.outcome = QueueRunResult::Empty;
-    result.powerOff = queue.emptied() != 0 && powerOffWhenQueueDone;
+    // Only the run that took the last order ends the queue; later runs started by hand find it empty but not done.
+    result.powerOff = queue.TakeEmptied() != 0 && powerOffWhenQueueDone;
     result.keptAside = queue.TakeKeptAside();
     return result;
 }

@@ -66,6 +66,8 @@ public:
     int hasItems() const { return hasItems_.load(); }
     // 1 once the last item was taken out; 0 again after every append.
     int emptied() const { return emptied_.load(); }
+    // emptied(), cleared: the end of the queue is reported once, to the first look at the queue after it.
+    int TakeEmptied() { return emptied_.exchange(0); }
 
     const std::string& path() const { return path_; }
     const std::string& folder() const { return folder_; }
