@@ -197,6 +197,8 @@ void CDetailDlg::BuildControls()
     auth->addWidget(lookUp_, 3, 3);
     auth->addWidget(record_, 3, 3);
     auth->setColumnStretch(1, 1);
+    // Tab follows the rows: the user name's クリア before the password.
+    setTabOrder(user_, clearAuth_);
     connect(useManager_, &QCheckBox::clicked, this, &CDetailDlg::ToggleCredentialManager);
     connect(confirmAtStart_, &QCheckBox::clicked, this, &CDetailDlg::ToggleConfirmAtStart);
     connect(editCredentials_, &QPushButton::clicked, this, &CDetailDlg::EditCredentials);

@@ -80,6 +80,12 @@ private slots:
         QVERIFY(w.dlg.Hidden());
 
         InDetailDialog(this, w.dlg, [&](CDetailDlg* d) {
+            // Tab follows the rows: the user name's clear button comes before the password.
+            d->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(d));
+            Get<QLineEdit>(d, "authUser")->setFocus();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), Get<QWidget>(d, "clearAuth"));
             Get(d, "syncLower")->click();
             Get(d, "useProxy")->click();
             Get<QLineEdit>(d, "proxyPort")->setText(QStringLiteral("3128a"));
