@@ -5,15 +5,13 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
-#include <QScreen>
 #include <QStyle>
 #include <QTextBrowser>
 #include <QToolBar>
 
-#include <algorithm>
-
 #include "core/platform/folders.h"
 #include "gui/app/main_icons.h"
+#include "gui/platform/window_place.h"
 
 namespace pelldra {
 
@@ -85,19 +83,8 @@ void CHelpWindow::showEvent(QShowEvent* event)
     if (placed_)
         return; // shown again: where the user left it
     placed_ = true;
-    // Left to itself the window manager may put the manual's foot below the screen's edge. The frame is not known
-    // before the window is mapped: room is kept for a title bar and borders.
-    const QRect room = screen()->availableGeometry().marginsRemoved(QMargins(4, 32, 4, 4));
-    QRect place(QPoint(), size().boundedTo(room.size()));
-    // Beside the main window as far as the screen allows, so that its left side, the URL and the digits, stays
-    // in sight while the user reads.
-    if (parentWidget() && parentWidget()->isVisible())
-        place.moveTopLeft(parentWidget()->frameGeometry().topRight() + QPoint(1, 0));
-    else
-        place.moveCenter(room.center());
-    place.moveLeft(std::clamp(place.left(), room.left(), room.right() - place.width() + 1));
-    place.moveTop(std::clamp(place.top(), room.top(), room.bottom() - place.height() + 1));
-    setGeometry(place);
+    const QWidget* main = parentWidget();
+    PlaceWhollyOnScreen(*this, main && main->isVisible() ? main : nullptr);
 }
 
 void CHelpWindow::ShowContents()

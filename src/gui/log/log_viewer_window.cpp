@@ -17,6 +17,7 @@
 #include "core/platform/broadcast_names.h"
 #include "gui/app/main_icons.h"
 #include "gui/log/log_text_view.h"
+#include "gui/platform/window_place.h"
 
 namespace pelldra {
 
@@ -192,6 +193,15 @@ void LogViewerWindow::Watch()
     const QString file = QDir(folder_).filePath(name_);
     if (follower_->Exists() && !watcher_.files().contains(file))
         watcher_.addPath(file);
+}
+
+void LogViewerWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!placed_) {
+        placed_ = true;
+        PlaceWhollyOnScreen(*this, nullptr);
+    }
 }
 
 void LogViewerWindow::ShowState()

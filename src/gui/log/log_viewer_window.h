@@ -48,6 +48,10 @@ public:
     QLineEdit* FindEdit() const { return find_; }
     QLabel* StateLine() const { return state_; }
 
+protected:
+    // The first time: the whole window on the screen.
+    void showEvent(QShowEvent* event) override;
+
 private:
     void BuildControls();
     void OpenPath(const QString& path);
@@ -57,6 +61,7 @@ private:
 
     QString folder_;
     QString name_;
+    bool placed_ = false;
     std::unique_ptr<LogFollower> follower_;
     QFileSystemWatcher watcher_;
     QTimer poll_;
