@@ -24,7 +24,9 @@ CPowerOffDlg::CPowerOffDlg(QWidget* parent, std::chrono::milliseconds tick) : QD
     progress_->setTextVisible(false);
     now_ = new QPushButton(QStringLiteral("直ちに実行"), this);
     cancel_ = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this);
-    now_->setDefault(true);
+    // Enter cancels: a key meant for another window when the countdown came up must not switch the computer off.
+    now_->setAutoDefault(false);
+    cancel_->setDefault(true);
     connect(now_, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
 

@@ -146,9 +146,9 @@ private slots:
     void powerOffOutcomes()
     {
         using P = PowerBackend::Permission;
-        // The countdown's key (Now, Cancel, Esc), the permission, whether the call works, switched off, calls made,
-        // the message. The countdown runs in real seconds: nothing may end it but the key.
-        enum Key { Now, Cancel, Esc };
+        // The countdown's key (Now, Cancel, Esc, Enter), the permission, whether the call works, switched off, calls
+        // made, the message. The countdown runs in real seconds: nothing may end it but the key.
+        enum Key { Now, Cancel, Esc, Enter };
         const std::tuple<Key, P, bool, bool, int, const char*> cases[] = {
             {Now, P::Yes, true, true, 1, nullptr},
             {Now, P::Challenge, true, true, 1, nullptr}, // after authentication
@@ -156,15 +156,16 @@ private slots:
             {Now, P::Yes, false, false, 1, "電源ＯＦＦできません"},
             {Now, P::Unknown, true, true, 1, nullptr}, // the question failed, the call works
             {Cancel, P::Yes, true, false, 0, nullptr},
-            {Esc, P::Yes, true, false, 0, nullptr}};
+            {Esc, P::Yes, true, false, 0, nullptr},
+            {Enter, P::Yes, true, false, 0, nullptr}};
         for (const auto& [key, permission, callSucceeds, switchedOff, calls, message] : cases) {
             test::FakePowerBackend backend;
             backend.permission = permission, backend.powerOffSucceeds = callSucceeds;
             MessageHook hook;
             QTimer::singleShot(0, this, [key = key] {
                 auto* d = qobject_cast<CPowerOffDlg*>(QApplication::activeModalWidget());
-                if (d && key == Esc)
-                    QTest::keyClick(d, Qt::Key_Escape);
+                if (d && (key == Esc || key == Enter))
+                    QTest::keyClick(d, key == Esc ? Qt::Key_Escape : Qt::Key_Return);
                 else if (d)
                     (key == Now ? d->NowButton() : d->CancelButton())->click();
             });
