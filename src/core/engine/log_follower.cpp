@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <string_view>
 
@@ -31,24 +30,6 @@ void SplitLines(std::string_view text, std::vector<std::string>& lines)
     }
 }
 
-// The bytes from offset up to end (or the end of the file, when it was cut meanwhile).
-bool ReadRange(int fd, off_t offset, off_t end, std::string& out)
-{
-    char buf[65536];
-    while (offset < end) {
-        const ssize_t n = ::pread(fd, buf, static_cast<size_t>(std::min<off_t>(sizeof buf, end - offset)), offset);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        if (n == 0)
-            break;
-        out.append(buf, static_cast<size_t>(n));
-        offset += n;
-    }
-    return true;
-}
-
 } // namespace
 
 LogFollower::LogFollower(std::string path) : path_(std::move(path)) {}
@@ -65,10 +46,9 @@ void LogFollower::Forget(off_t from)
 
 LogUpdate LogFollower::Read()
 {
-    // O_NONBLOCK: a named pipe put in the log's place would wait for a writer; a regular file reads as ever.
-    UniqueFd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     struct stat st = {};
-    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    const UniqueFd fd = OpenPlainFile(path_, O_RDONLY, 0, &st);
+    if (!fd.valid()) {
         LogUpdate gone;
         gone.changed = gone.restarted = open_;
         open_ = false;
@@ -96,7 +76,7 @@ LogUpdate LogFollower::ReadFrom(int fd, off_t end)
 {
     LogUpdate update;
     std::string bytes;
-    if (!ReadRange(fd, offset_, end, bytes) || bytes.empty())
+    if (!ReadToEnd(fd, offset_, bytes, end) || bytes.empty())
         return update;
     const bool atStart = offset_ == 0;
     offset_ += static_cast<off_t>(bytes.size());

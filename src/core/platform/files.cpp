@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -256,20 +257,35 @@ bool ReadWholeFile(const std::string& path, std::string& out)
     return ReadToEnd(fd.get(), 0, out);
 }
 
-bool ReadToEnd(int fd, off_t offset, std::string& out)
+bool ReadToEnd(int fd, off_t offset, std::string& out, off_t end)
 {
     char buf[65536];
-    for (;;) {
-        const ssize_t n = ::pread(fd, buf, sizeof buf, offset);
+    while (offset < end) {
+        const ssize_t n = ::pread(fd, buf, static_cast<size_t>(std::min<off_t>(sizeof buf, end - offset)), offset);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
             return false;
         if (n == 0)
-            return true;
+            break;
         out.append(buf, static_cast<size_t>(n));
         offset += n;
     }
+    return true;
+}
+
+UniqueFd OpenPlainFile(const std::string& path, int flags, mode_t mode, struct stat* st)
+{
+    UniqueFd fd(::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, mode));
+    struct stat own = {};
+    struct stat& s = st ? *st : own;
+    if (!fd.valid() || ::fstat(fd.get(), &s) != 0)
+        return UniqueFd();
+    if (!S_ISREG(s.st_mode)) {
+        errno = EINVAL;
+        return UniqueFd();
+    }
+    return fd;
 }
 
 } // namespace pelldra

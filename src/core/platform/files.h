@@ -1,10 +1,12 @@
 // File helpers: unique save names, part files and whole-file atomic replacement.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -82,7 +84,11 @@ bool WriteAll(int fd, std::string_view data);
 
 // Reads a whole file; false when it cannot be opened or read.
 bool ReadWholeFile(const std::string& path, std::string& out);
-// Appends everything of fd from offset to its end, however far it grows meanwhile; false on a read error.
-bool ReadToEnd(int fd, off_t offset, std::string& out);
+// Appends everything of fd from offset to its end, however far it grows meanwhile, or up to end when given; false on
+// a read error.
+bool ReadToEnd(int fd, off_t offset, std::string& out, off_t end = std::numeric_limits<off_t>::max());
+// Opens path (open's flags and mode) only when it is a regular file, never waiting on a named pipe in its place.
+// Invalid otherwise, with errno set (EINVAL for a file of another kind); st, when given, receives its fstat.
+UniqueFd OpenPlainFile(const std::string& path, int flags, mode_t mode = 0, struct stat* st = nullptr);
 
 } // namespace pelldra

@@ -4,7 +4,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -150,13 +149,9 @@ std::vector<TakenRecord> TakenRecord::FindOrphans(const std::string& folder)
             continue;
         r.folder_ = folder;
         const std::string path = folder + "/" + entry->d_name;
-        // Not opened for good unless it is a plain file: a named pipe would hold the scan until someone wrote to it.
-        r.fd_.reset(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW));
-        struct stat st = {};
-        if (!r.fd_.valid() || ::fstat(r.fd_.get(), &st) != 0 || !S_ISREG(st.st_mode))
-            continue;
+        r.fd_ = OpenPlainFile(path, O_RDONLY | O_NOFOLLOW);
         // A lock held elsewhere is a run still going; and this process's own runs lock through another descriptor.
-        if (::flock(r.fd_.get(), LOCK_EX | LOCK_NB) != 0 || !ReadToEnd(r.fd_.get(), 0, r.text_))
+        if (!r.fd_.valid() || ::flock(r.fd_.get(), LOCK_EX | LOCK_NB) != 0 || !ReadToEnd(r.fd_.get(), 0, r.text_))
             continue;
         found.push_back(std::move(r));
     }

@@ -78,26 +78,10 @@ CWaitQueue::CWaitQueue(std::string folder)
 int CWaitQueue::ReadQueueBytes(std::string& bytes) const
 {
     bytes.clear();
-    // Without O_NONBLOCK a named pipe in the file's place would hold the program until someone writes to it.
-    UniqueFd fd(::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (!fd.valid())
+    const UniqueFd fd = OpenPlainFile(path_, O_RDONLY);
+    if (!fd.valid() || !ReadToEnd(fd.get(), 0, bytes))
         return errno;
-    struct stat st = {};
-    if (::fstat(fd.get(), &st) != 0)
-        return errno;
-    if (!S_ISREG(st.st_mode))
-        return EINVAL;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return errno;
-        if (n == 0)
-            return 0;
-        bytes.append(buffer, static_cast<size_t>(n));
-    }
+    return 0;
 }
 
 // The caller makes the rename durable (SyncFolder) once its change is complete.
@@ -200,11 +184,9 @@ int CWaitQueue::Append(const CQueueItem& item)
     FolderLock folderLock(folder_);
     if (SettleRecords(false) != 0)
         return 1;
-    UniqueFd fd(::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, kFileMode));
-    if (!fd.valid())
-        return 1;
     struct stat st = {};
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+    const UniqueFd fd = OpenPlainFile(path_, O_WRONLY | O_APPEND | O_CREAT, kFileMode, &st);
+    if (!fd.valid())
         return 1;
     char head[3] = {};
     const bool marked = st.st_size >= 3 && ::pread(fd.get(), head, 3, 0) == 3 &&
