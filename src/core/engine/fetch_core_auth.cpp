@@ -8,6 +8,7 @@
 #include "core/engine/auth_area_table.h"
 #include "core/engine/credential_access.h"
 #include "core/engine/engine_observer.h"
+#include "core/engine/network.h"
 #include "core/text/text_utils.h"
 
 namespace pelldra {
@@ -17,25 +18,6 @@ namespace {
 constexpr const char* kCancelled = "ダウンロードがキャンセルされました";
 constexpr const char* kAuthRefused = "認証が否定されました";
 constexpr const char* kBadAreaUrl = "ＵＲＬが正しくありません";
-
-// Scheme, host and port, in lower case; "" when the URL does not parse.
-std::string SiteOf(const std::string& url)
-{
-    std::string site;
-    CURLU* u = curl_url();
-    if (u && curl_url_set(u, CURLUPART_URL, url.c_str(), CURLU_ALLOW_SPACE) == CURLUE_OK) {
-        char* parts[3] = {};
-        const CURLUPart names[3] = {CURLUPART_SCHEME, CURLUPART_HOST, CURLUPART_PORT};
-        for (int i = 0; i < 3; ++i)
-            curl_url_get(u, names[i], &parts[i], CURLU_DEFAULT_PORT);
-        if (parts[0] && parts[1] && parts[2])
-            site = AsciiLower(std::string(parts[0]) + "://" + parts[1] + ":" + parts[2]);
-        for (char* part : parts)
-            curl_free(part);
-    }
-    curl_url_cleanup(u);
-    return site;
-}
 
 bool SameSite(const std::string& a, const std::string& b)
 {

@@ -14,20 +14,21 @@ namespace pelldra {
 
 namespace {
 
-std::string HostOf(const std::string& url)
+// One part of a URL as libcurl reads it; "" when the URL does not parse or lacks the part.
+std::string UrlPart(const std::string& url, CURLUPart part, unsigned int flags = 0)
 {
-    std::string host;
+    std::string value;
     CURLU* u = curl_url();
     // Blanks go out as %20; here they must not make the URL unreadable.
     if (u && curl_url_set(u, CURLUPART_URL, url.c_str(), CURLU_ALLOW_SPACE) == CURLUE_OK) {
-        char* h = nullptr;
-        if (curl_url_get(u, CURLUPART_HOST, &h, 0) == CURLUE_OK && h) {
-            host = h;
-            curl_free(h);
+        char* p = nullptr;
+        if (curl_url_get(u, part, &p, flags) == CURLUE_OK && p) {
+            value = p;
+            curl_free(p);
         }
     }
     curl_url_cleanup(u);
-    return host;
+    return value;
 }
 
 bool IsLoopback(const std::string& address)
@@ -56,7 +57,7 @@ void InitNetwork()
 
 bool IsLocalAddress(const std::string& url)
 {
-    std::string host = AsciiLower(HostOf(url));
+    std::string host = AsciiLower(UrlPart(url, CURLUPART_HOST));
     if (host.size() > 2 && host.front() == '[' && host.back() == ']')
         return IsLoopback(host.substr(1, host.size() - 2));
     if (IsLoopback(host))
@@ -64,6 +65,14 @@ bool IsLocalAddress(const std::string& url)
     if (!host.empty() && host.back() == '.') // the root's dot: "localhost." is "localhost"
         host.pop_back();
     return !host.empty() && host.find('.') == std::string::npos;
+}
+
+std::string SiteOf(const std::string& url)
+{
+    const std::string scheme = UrlPart(url, CURLUPART_SCHEME);
+    const std::string host = UrlPart(url, CURLUPART_HOST);
+    const std::string port = UrlPart(url, CURLUPART_PORT, CURLU_DEFAULT_PORT);
+    return scheme.empty() || host.empty() || port.empty() ? "" : AsciiLower(scheme + "://" + host + ":" + port);
 }
 
 } // namespace pelldra

@@ -12,5 +12,8 @@ void InitNetwork();
 // Whether the URL's host is one that "<local>" sends past the proxy: a loopback address (IPv4, IPv6 or IPv4 in
 // IPv6), "localhost", or a name without a dot. A URL that does not parse is not local.
 bool IsLocalAddress(const std::string& url);
+// Scheme, host and port of a URL, in lower case, the port filled in when it is the scheme's own; "" when the URL
+// does not parse.
+std::string SiteOf(const std::string& url);
 
 } // namespace pelldra
