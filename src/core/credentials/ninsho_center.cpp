@@ -51,14 +51,13 @@ public:
     explicit StoreFileLock(const std::string& path)
     {
         for (int tries = 0; tries < 100; ++tries) {
-            fd_ = UniqueFd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+            struct stat held = {}, now = {};
+            fd_ = OpenPlainFile(path, O_RDONLY, 0, &held);
             if (!fd_.valid())
                 return;
             while (::flock(fd_.get(), LOCK_EX) != 0 && errno == EINTR) {
             }
-            struct stat held = {}, now = {};
-            if (::fstat(fd_.get(), &held) != 0 || ::stat(path.c_str(), &now) != 0 ||
-                (held.st_dev == now.st_dev && held.st_ino == now.st_ino))
+            if (::stat(path.c_str(), &now) != 0 || (held.st_dev == now.st_dev && held.st_ino == now.st_ino))
                 return;
         }
     }
